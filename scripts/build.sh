@@ -1,0 +1,15 @@
+#!/usr/bin/env bash
+# Configures and builds one configuration: build.sh [release|asan|tsan] [targets...]
+set -euo pipefail
+cd "$(dirname "$0")/.."
+config=${1:-release}; shift || true
+case "$config" in
+  release) dir=build;      flags=(-DCMAKE_BUILD_TYPE=RelWithDebInfo) ;;
+  asan)    dir=build-asan; flags=(-DCMAKE_BUILD_TYPE=Debug -DPT_SANITIZE=address,undefined -DPT_BUILD_BENCH=OFF) ;;
+  tsan)    dir=build-tsan; flags=(-DCMAKE_BUILD_TYPE=Debug -DPT_SANITIZE=thread -DPT_BUILD_BENCH=OFF) ;;
+  *) echo "build.sh: unknown configuration '$config' (release, asan or tsan)" >&2; exit 2 ;;
+esac
+if [ ! -f "$dir/build.ninja" ]; then
+  cmake -S . -B "$dir" -G Ninja "${flags[@]}" >/dev/null
+fi
+cmake --build "$dir" -j "$(nproc)" ${1:+--target "$@"}
