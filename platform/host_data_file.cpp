@@ -1,0 +1,354 @@
+#include "platform/host_data_file.h"
+
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <memory>
+#include <random>
+#include <stdexcept>
+#include <system_error>
+#include <unordered_set>
+#include <utility>
+
+#include "platform/cbor_stream.h"
+#include "platform/host_array_cbor.h"
+#include "platform/host_messages.h"
+
+namespace {
+
+namespace cbor = platform::cbor;
+
+constexpr std::uint64_t kTagSelfDescribedCbor = 55799;
+constexpr std::uint64_t kTagEncodedCborItem = 24;
+constexpr unsigned char kSignature[] = {0xD9, 0xD9, 0xF7};  // the self-described CBOR tag
+constexpr std::string_view kFormatName = "performance_tracer trace data";
+constexpr std::uint64_t kFormatVersion = 1;
+
+struct VariableEntry {
+  std::string name;
+  std::uint64_t offset;  // of the encoded value inside the file
+  std::size_t size;
+};
+
+class FileSink : public cbor::ByteSink {
+ public:
+  explicit FileSink(int fd) : fd_(fd) {}
+  void write(const unsigned char* data, std::size_t size) override {
+    while (size > 0) {
+      const ssize_t n = ::write(fd_, data, size);
+      if (n < 0) {
+        if (errno == EINTR) continue;
+        throw std::system_error(errno, std::generic_category(), "cannot write the file");
+      }
+      data += n;
+      size -= static_cast<std::size_t>(n);
+    }
+  }
+
+ private:
+  int fd_;
+};
+
+[[noreturn]] void corrupt(const std::string& fileName, const std::string& problem) {
+  haErrorMsgIdAndTxt("CorruptKvdFile", fileName, problem);
+}
+
+std::string errnoText(const char* what) { return std::string(what) + ": " + std::strerror(errno); }
+
+}  // namespace
+
+struct kvdFile {
+  std::string name;
+  bool writing = false;
+  int fd = -1;
+  std::string lastError;
+
+  // reading
+  const unsigned char* map = nullptr;
+  std::size_t size = 0;
+  std::vector<VariableEntry> variables;
+
+  // writing
+  std::string tempPath;  // removed on destruction unless the save was committed
+  std::unique_ptr<FileSink> sink;
+  std::unique_ptr<cbor::Writer> writer;
+  std::vector<std::string> written;  // in file order
+  bool broken = false;
+
+  ~kvdFile() {
+    if (map != nullptr) ::munmap(const_cast<unsigned char*>(map), size);
+    if (fd >= 0) ::close(fd);
+    if (!tempPath.empty()) ::unlink(tempPath.c_str());
+  }
+};
+
+namespace {
+
+// ---- reading --------------------------------------------------------------------
+
+cbor::Item expectText(cbor::Reader& in, std::string_view text, const char* what) {
+  cbor::Item item = in.next();
+  if (item.kind != cbor::Item::Kind::TextString ||
+      std::string_view(reinterpret_cast<const char*>(item.data), item.size) != text)
+    throw cbor::DecodeError(std::string("expected ") + what, item.offset);
+  return item;
+}
+
+void readHeader(cbor::Reader& in) {
+  cbor::Item item = in.next();
+  if (item.kind != cbor::Item::Kind::Tag || item.value != kTagSelfDescribedCbor)
+    throw cbor::DecodeError("it does not begin with the trace data file signature", item.offset);
+  item = in.next();
+  if (item.kind != cbor::Item::Kind::Map || item.value != 3)
+    throw cbor::DecodeError("expected the map of format, version and variables", item.offset);
+  expectText(in, "format", "the key \"format\"");
+  item = in.next();
+  const std::string_view format(reinterpret_cast<const char*>(item.data), item.size);
+  if (item.kind != cbor::Item::Kind::TextString || format != kFormatName)
+    throw cbor::DecodeError("it is not a trace data file", item.offset);
+  expectText(in, "version", "the key \"version\"");
+  item = in.next();
+  if (item.kind != cbor::Item::Kind::UnsignedInt || item.value == 0)
+    throw cbor::DecodeError("expected the format version", item.offset);
+  if (item.value > kFormatVersion)
+    throw cbor::DecodeError("it was written by a newer version of the format (version " +
+                                std::to_string(item.value) + ")",
+                            item.offset);
+  expectText(in, "variables", "the key \"variables\"");
+}
+
+// Locates every variable without decoding any: each one's value is wrapped
+// in a byte string, so the whole file is checked for truncation here.
+void readIndex(kvdFile& file) {
+  cbor::Reader in(file.map, file.map + file.size);
+  readHeader(in);
+  const cbor::Item map = in.next();
+  const bool indefinite = map.kind == cbor::Item::Kind::IndefiniteMap;
+  if (!indefinite && map.kind != cbor::Item::Kind::Map)
+    throw cbor::DecodeError("expected the map of variables", map.offset);
+  std::unordered_set<std::string> seen;
+  for (std::uint64_t i = 0; indefinite || i < map.value; ++i) {
+    const cbor::Item name = in.next();
+    if (indefinite && name.kind == cbor::Item::Kind::Break) break;
+    if (name.kind != cbor::Item::Kind::TextString || name.size == 0)
+      throw cbor::DecodeError("expected a variable name", name.offset);
+    std::string text(reinterpret_cast<const char*>(name.data), name.size);
+    if (!seen.insert(text).second)
+      throw cbor::DecodeError("variable '" + text + "' appears twice", name.offset);
+    const cbor::Item tag = in.next();
+    if (tag.kind != cbor::Item::Kind::Tag || tag.value != kTagEncodedCborItem)
+      throw cbor::DecodeError("variable '" + text + "' is not wrapped as an encoded item", tag.offset);
+    const cbor::Item value = in.next();
+    if (value.kind != cbor::Item::Kind::ByteString)
+      throw cbor::DecodeError("variable '" + text + "' is not wrapped as an encoded item", value.offset);
+    file.variables.push_back(
+        {std::move(text), static_cast<std::uint64_t>(value.data - file.map), value.size});
+  }
+  if (!in.atEnd()) throw cbor::DecodeError("unexpected bytes after the end of the trace data", in.offset());
+}
+
+kvdFile* openForReading(const char* name) {
+  auto file = std::make_unique<kvdFile>();
+  file->name = name;
+  file->fd = ::open(name, O_RDONLY | O_CLOEXEC);
+  struct stat info {};
+  if (file->fd < 0 || ::fstat(file->fd, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  file->size = static_cast<std::size_t>(info.st_size);
+  if (file->size == 0) corrupt(name, "the file is empty");
+  void* map = ::mmap(nullptr, file->size, PROT_READ, MAP_PRIVATE, file->fd, 0);
+  if (map == MAP_FAILED) return nullptr;
+  file->map = static_cast<const unsigned char*>(map);
+  ::madvise(map, file->size, MADV_SEQUENTIAL);
+
+  const std::size_t prefix = std::min(file->size, sizeof kSignature);
+  if (std::memcmp(file->map, kSignature, prefix) != 0)
+    corrupt(name, "it does not begin with the trace data file signature");
+  try {
+    readIndex(*file);
+  } catch (const cbor::DecodeError& e) {
+    corrupt(name, e.what());
+  }
+  return file.release();
+}
+
+// ---- writing -------------------------------------------------------------------
+
+// A hidden name beside the target, so that the final rename stays in one file system.
+int createTemporary(const std::string& target, std::string& path) {
+  static std::atomic<unsigned> counter{0};
+  const auto slash = target.rfind('/');
+  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  std::random_device random;
+  for (int attempt = 0; attempt < 100; ++attempt) {
+    path = folder + ".kvdtmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
+           std::to_string(random() % 1000000);
+    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
+    if (fd >= 0 || errno != EEXIST) return fd;
+  }
+  return -1;
+}
+
+kvdFile* openForWriting(const char* name) {
+  struct stat target {};
+  const bool exists = ::stat(name, &target) == 0;
+  if (exists && !S_ISREG(target.st_mode)) return nullptr;
+
+  auto file = std::make_unique<kvdFile>();
+  file->name = name;
+  file->writing = true;
+  std::string temp;
+  file->fd = createTemporary(name, temp);
+  if (file->fd < 0) return nullptr;
+  file->tempPath = temp;
+  if (exists) ::fchmod(file->fd, target.st_mode & 07777);  // replacing keeps the permissions
+
+  file->sink = std::make_unique<FileSink>(file->fd);
+  file->writer = std::make_unique<cbor::Writer>(*file->sink);
+  try {
+    cbor::Writer& out = *file->writer;
+    out.tag(kTagSelfDescribedCbor);
+    out.mapStart(3);
+    out.text("format");
+    out.text(kFormatName);
+    out.text("version");
+    out.uint(kFormatVersion);
+    out.text("variables");
+    out.indefiniteMapStart();
+    out.flush();
+  } catch (const std::exception&) {
+    return nullptr;
+  }
+  return file.release();
+}
+
+void writeBigEndian64(unsigned char* out, std::uint64_t value) {
+  for (int i = 7; i >= 0; --i, value >>= 8) out[i] = static_cast<unsigned char>(value & 0xFF);
+}
+
+// name, then 24(<<value>>). The byte string's length is not known until the
+// value is written, so it is written in the 8-byte form and filled in after.
+void writeVariable(kvdFile& file, const std::string& name, const haArray* array) {
+  cbor::Writer& out = *file.writer;
+  out.text(name);
+  out.tag(kTagEncodedCborItem);
+  const unsigned char lengthPlaceholder[9] = {0x5B};
+  out.raw(lengthPlaceholder, sizeof lengthPlaceholder);
+  const std::uint64_t lengthAt = out.bytesWritten() - 8;
+  cbor::encodeHostArray(out, array);
+  const std::uint64_t length = out.bytesWritten() - (lengthAt + 8);
+  out.flush();
+  unsigned char encoded[8];
+  writeBigEndian64(encoded, length);
+  if (::pwrite(file.fd, encoded, sizeof encoded, static_cast<off_t>(lengthAt)) != sizeof encoded)
+    throw std::system_error(errno, std::generic_category(), "cannot write the file");
+}
+
+int commit(kvdFile& file) {
+  try {
+    file.writer->breakMark();
+    file.writer->flush();
+  } catch (const std::exception& e) {
+    file.lastError = e.what();
+    return 1;
+  }
+  // Data first, then the name: a crash leaves either the old file or the new one.
+  if (::fdatasync(file.fd) != 0) {
+    file.lastError = errnoText("cannot flush the file");
+    return 1;
+  }
+  const int fd = std::exchange(file.fd, -1);
+  if (::close(fd) != 0) {
+    file.lastError = errnoText("cannot close the file");
+    return 1;
+  }
+  if (::rename(file.tempPath.c_str(), file.name.c_str()) != 0) {
+    file.lastError = errnoText("cannot replace the file");
+    return 1;
+  }
+  file.tempPath.clear();
+  return 0;
+}
+
+}  // namespace
+
+kvdFile* kvdOpen(const char* name, const char* mode) {
+  if (name == nullptr || mode == nullptr || *name == '\0') return nullptr;
+  const std::string_view m(mode);
+  if (m == "r") return openForReading(name);
+  if (m == "w") return openForWriting(name);
+  return nullptr;
+}
+
+haArray* kvdGetVariable(kvdFile* file, const char* name) {
+  if (file == nullptr || name == nullptr || file->writing) return nullptr;
+  for (const VariableEntry& entry : file->variables) {
+    if (entry.name != name) continue;
+    const unsigned char* begin = file->map + entry.offset;
+    cbor::Reader in(begin, begin + entry.size, entry.offset);
+    platform::HostArrayPtr value;
+    try {
+      value = cbor::decodeHostArray(in);
+      if (!value) throw cbor::DecodeError("it holds no value", entry.offset);
+      if (!in.atEnd()) throw cbor::DecodeError("unexpected bytes after its value", in.offset());
+    } catch (const cbor::DecodeError& e) {
+      corrupt(file->name, "variable '" + entry.name + "': " + e.what());
+    } catch (const std::logic_error& e) {
+      corrupt(file->name, "variable '" + entry.name + "': " + e.what());
+    }
+    // The pages were only needed for this decode; give them back.
+    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+    const auto from = reinterpret_cast<std::uintptr_t>(begin) / page * page;
+    ::madvise(reinterpret_cast<void*>(from), reinterpret_cast<std::uintptr_t>(begin) + entry.size - from,
+              MADV_DONTNEED);
+    return value.release();
+  }
+  return nullptr;
+}
+
+int kvdPutVariable(kvdFile* file, const char* name, const haArray* array) {
+  if (file == nullptr) return 1;
+  const auto refuse = [file](std::string why) {
+    file->lastError = std::move(why);
+    return 1;
+  };
+  if (!file->writing) return refuse("the file is open for reading");
+  if (file->broken) return refuse("an earlier write failed: " + file->lastError);
+  if (name == nullptr || *name == '\0') return refuse("a variable needs a name");
+  if (!cbor::isValidUtf8(name)) return refuse("the variable name is not valid UTF-8");
+  if (array == nullptr) return refuse("variable '" + std::string(name) + "' has no value");
+  if (std::find(file->written.begin(), file->written.end(), name) != file->written.end())
+    return refuse("variable '" + std::string(name) + "' is already in the file");
+  try {
+    writeVariable(*file, name, array);
+  } catch (const std::exception& e) {
+    file->broken = true;  // half a variable is in the file: nothing after it can be trusted
+    return refuse("variable '" + std::string(name) + "': " + e.what());
+  }
+  file->written.emplace_back(name);
+  file->lastError.clear();
+  return 0;
+}
+
+int kvdClose(kvdFile* file) {
+  if (file == nullptr) return 1;
+  std::unique_ptr<kvdFile> owned(file);
+  if (!file->writing) return 0;
+  if (file->broken) return 1;
+  return commit(*file);
+}
+
+std::vector<std::string> kvdGetVariableNames(const kvdFile* file) {
+  std::vector<std::string> names;
+  if (file == nullptr) return names;
+  if (file->writing) return file->written;
+  for (const VariableEntry& entry : file->variables) names.push_back(entry.name);
+  return names;
+}
+
+const char* kvdLastError(const kvdFile* file) { return file ? file->lastError.c_str() : ""; }

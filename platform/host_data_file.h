@@ -1,0 +1,49 @@
+// Host data files: named host arrays kept in a trace data file (".kvd").
+//
+//   kvdFile* file = kvdOpen("run.kvd", "w");
+//   if (file && kvdPutVariable(file, "KAVLORRoot", root) == 0 && kvdClose(file) == 0) saved();
+//
+// A file is one CBOR document (docs/trace-data-file-format.md). Writing goes to
+// a temporary file beside the target, and only a successful kvdClose renames
+// it over the target, so a failed save never touches an existing file. Reading
+// maps the file and decodes a variable only when it is asked for.
+//
+// Damage is reported, never guessed around: opening a file that is empty,
+// truncated or not a trace data file, and getting a variable whose bytes are
+// damaged, throw platform::HostError with the key "CorruptKvdFile" and the
+// arguments {file name, problem}.
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "platform/host_array.h"
+
+struct kvdFile;
+
+/// Opens `name` for reading ("r") or for writing a new file ("w"). nullptr
+/// when the file cannot be opened or created (missing, no permission, a
+/// folder, bad mode). Throws HostError "CorruptKvdFile" when a file opened for
+/// reading is not a well-formed trace data file.
+kvdFile* kvdOpen(const char* name, const char* mode);
+
+/// A new array owned by the caller, or nullptr when the file has no such
+/// variable (or is open for writing). Throws HostError "CorruptKvdFile" when
+/// the variable's content is damaged.
+haArray* kvdGetVariable(kvdFile* file, const char* name);
+
+/// Encodes `array` into the file at once (the caller keeps `array`). Returns 0
+/// on success. Fails, with kvdLastError telling why, on a read-only file, a
+/// missing array, an empty or repeated name, or a write error; after a write
+/// error the whole save is void and kvdClose fails.
+int kvdPutVariable(kvdFile* file, const char* name, const haArray* array);
+
+/// Finishes and releases the file; for writing, replaces the target. Returns 0
+/// on success; nullptr and any failure of the save return non-zero.
+int kvdClose(kvdFile* file);
+
+/// Variable names in file order.
+std::vector<std::string> kvdGetVariableNames(const kvdFile* file);
+
+/// Why the last operation on `file` failed; "" when none did.
+const char* kvdLastError(const kvdFile* file);

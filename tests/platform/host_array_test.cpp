@@ -1,0 +1,185 @@
+#include "platform/host_array.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <limits>
+#include <stdexcept>
+#include <string>
+
+#include "support/host_array_equal.h"
+
+namespace {
+
+using platform::HostArrayPtr;
+
+HostArrayPtr int32Scalar(std::int32_t value) {
+  const std::size_t dims[2] = {1, 1};
+  HostArrayPtr a(haCreateNumericArray(2, dims, haINT32_CLASS, haREAL));
+  haGetElements<std::int32_t>(a.get())[0] = value;
+  return a;
+}
+
+// {int32 7, "phase name longer than eight bytes", {double 2.5, struct{x: true}}}
+HostArrayPtr nestedRecord() {
+  HostArrayPtr record(haCreateCellMatrix(1, 3));
+  haSetCell(record.get(), 0, int32Scalar(7).release());
+  haSetCell(record.get(), 1, haCreateString("phase name longer than eight bytes"));
+  HostArrayPtr inner(haCreateCellMatrix(1, 2));
+  haSetCell(inner.get(), 0, haCreateDoubleScalar(2.5));
+  const char* names[] = {"x"};
+  const std::size_t one[2] = {1, 1};
+  HostArrayPtr s(haCreateStructArray(2, one, 1, names));
+  haSetFieldByNumber(s.get(), 0, 0, haCreateLogicalScalar(true));
+  haSetCell(inner.get(), 1, s.release());
+  haSetCell(record.get(), 2, inner.release());
+  return record;
+}
+
+TEST(HostArray, ScalarsHaveTheirClassAndValue) {
+  HostArrayPtr d(haCreateDoubleScalar(-2.25));
+  HostArrayPtr i(int32Scalar(-5));
+  HostArrayPtr u(haCreateNumericMatrix(1, 1, haUINT32_CLASS, haREAL));
+  haGetElements<std::uint32_t>(u.get())[0] = 4000000000u;
+  HostArrayPtr t(haCreateLogicalScalar(true));
+  HostArrayPtr f(haCreateLogicalScalar(false));
+
+  EXPECT_EQ(haGetClassID(d.get()), haDOUBLE_CLASS);
+  EXPECT_EQ(haGetScalar(d.get()), -2.25);
+  EXPECT_EQ(haGetScalar(i.get()), -5.0);
+  EXPECT_EQ(haGetScalar(u.get()), 4000000000.0);
+  EXPECT_TRUE(haIsInteger(i.get()) && haIsInteger(u.get()) && !haIsInteger(d.get()));
+  EXPECT_TRUE(haIsNumeric(d.get()) && !haIsNumeric(t.get()));
+  EXPECT_TRUE(haIsLogicalScalarTrue(t.get()));
+  EXPECT_TRUE(haIsLogicalScalar(f.get()) && !haIsLogicalScalarTrue(f.get()));
+  EXPECT_FALSE(haIsLogicalScalarTrue(d.get()));  // a double 1 is not a logical
+  EXPECT_EQ(haGetElements<double>(i.get()), nullptr);
+  for (const haArray* a : {d.get(), i.get(), u.get(), t.get()}) EXPECT_TRUE(haIsScalar(a));
+  EXPECT_FALSE(haIsScalar(nullptr));
+  EXPECT_THROW(haCreateNumericMatrix(1, 1, haDOUBLE_CLASS, haCOMPLEX), std::invalid_argument);
+  EXPECT_THROW(haCreateNumericMatrix(1, 1, haCELL_CLASS, haREAL), std::invalid_argument);
+}
+
+TEST(HostArray, TextKeepsEveryByte) {
+  const std::string tricky("a\0b\xff\xc3(z", 7);
+  HostArrayPtr exact(haCreateStringFromNChars(tricky.data(), tricky.size()));
+  EXPECT_EQ(haArrayToStdString(exact.get()), tricky);
+  EXPECT_EQ(haGetN(exact.get()), 7u);
+  HostArrayPtr cut(haCreateString(tricky.c_str()));
+  EXPECT_EQ(haArrayToStdString(cut.get()), "a");
+  const std::string longText(1000, 'q');
+  HostArrayPtr big(haCreateString(longText.c_str()));
+  EXPECT_EQ(haArrayToStdString(big.get()), longText);
+
+  HostArrayPtr empty(haCreateString(""));
+  EXPECT_TRUE(haIsCharVector(empty.get()));  // 1-by-0 still counts as a text
+  EXPECT_EQ(haArrayToStdString(empty.get()), "");
+  const std::size_t square[2] = {2, 2};
+  HostArrayPtr matrix(haCreateCharArray(2, square));
+  EXPECT_FALSE(haIsCharVector(matrix.get()));
+  HostArrayPtr number(haCreateDoubleScalar(65));
+  EXPECT_EQ(haArrayToStdString(number.get()), "");
+}
+
+TEST(HostArray, DimensionsAreKeptAndIndexedColumnMajor) {
+  const std::size_t dims[3] = {2, 3, 4};
+  HostArrayPtr a(haCreateNumericArray(3, dims, haINT16_CLASS, haREAL));
+  EXPECT_EQ(haGetNumberOfDimensions(a.get()), 3u);
+  EXPECT_EQ(haGetNumberOfElements(a.get()), 24u);
+  EXPECT_EQ(haGetN(a.get()), 12u);
+  EXPECT_FALSE(haIsVector(a.get()));
+  const std::size_t subs[3] = {1, 2, 3};
+  EXPECT_EQ(haCalcSingleSubscript(a.get(), 3, subs), 1u + 2u * 2u + 3u * 6u);
+
+  const std::size_t wide[2] = {0, std::size_t{5} << 32};  // beyond 32 bits per dimension
+  HostArrayPtr w(haCreateCellArray(2, wide));
+  EXPECT_EQ(haGetDimensions(w.get()), (std::vector<std::size_t>{0, std::size_t{5} << 32}));
+
+  HostArrayPtr row(haCreateDoubleMatrix(1, 6, haREAL));
+  for (int k = 0; k < 6; ++k) haGetElements<double>(row.get())[k] = k;
+  const std::size_t shape[2] = {3, 2};
+  haSetDimensions(row.get(), 2, shape);
+  EXPECT_EQ(haGetM(row.get()), 3u);
+  EXPECT_EQ(haGetElements<double>(row.get())[5], 5.0);
+  const std::size_t tooMany[2] = {3, 3};
+  EXPECT_THROW(haSetDimensions(row.get(), 2, tooMany), std::invalid_argument);
+  const std::size_t huge[2] = {std::numeric_limits<std::size_t>::max(), 2};
+  EXPECT_THROW(haCreateDoubleMatrix(huge[0], huge[1], haREAL), std::length_error);
+}
+
+// Run under AddressSanitizer: a missing or a double release shows up there.
+TEST(HostArray, ContainersOwnWhatIsPlacedInThem) {
+  HostArrayPtr cell(haCreateCellMatrix(1, 2));
+  haArray* first = haCreateString("first");
+  haSetCell(cell.get(), 0, first);
+  haSetCell(cell.get(), 0, first);  // the same value again is not released
+  EXPECT_EQ(haGetCell(cell.get(), 0), first);
+  haSetCell(cell.get(), 0, haCreateString("second"));  // releases "first"
+  EXPECT_EQ(haArrayToStdString(haGetCell(cell.get(), 0)), "second");
+  haSetCell(cell.get(), 0, nullptr);
+  EXPECT_EQ(haGetCell(cell.get(), 0), nullptr);
+  EXPECT_EQ(haGetCell(cell.get(), 5), nullptr);
+  // A refused value is still released by the container call.
+  EXPECT_THROW(haSetCell(cell.get(), 2, haCreateString("lost")), std::out_of_range);
+  HostArrayPtr notCell(haCreateDoubleScalar(1));
+  EXPECT_THROW(haSetCell(notCell.get(), 0, haCreateString("lost")), std::invalid_argument);
+
+  const char* names[] = {"a", "b"};
+  const std::size_t one[2] = {1, 1};
+  HostArrayPtr s(haCreateStructArray(2, one, 2, names));
+  haSetFieldByNumber(s.get(), 0, 1, haCreateDoubleScalar(1));
+  haSetFieldByNumber(s.get(), 0, 1, haCreateDoubleScalar(2));
+  EXPECT_EQ(haGetScalar(haGetField(s.get(), 0, "b")), 2.0);
+  EXPECT_THROW(haSetFieldByNumber(s.get(), 0, 2, haCreateDoubleScalar(3)), std::out_of_range);
+  EXPECT_THROW(haSetFieldByNumber(s.get(), 1, 0, haCreateDoubleScalar(3)), std::out_of_range);
+}
+
+TEST(HostArray, DuplicateIsDeep) {
+  HostArrayPtr original = nestedRecord();
+  HostArrayPtr copy(haDuplicateArray(original.get()));
+  EXPECT_TRUE(pt_test::sameHostArray(original.get(), copy.get()));
+  EXPECT_NE(haGetCell(copy.get(), 2), haGetCell(original.get(), 2));
+
+  haGetElements<std::int32_t>(haGetCell(original.get(), 0))[0] = 99;
+  haSetCell(haGetCell(original.get(), 2), 0, haCreateString("changed"));
+  EXPECT_FALSE(pt_test::sameHostArray(original.get(), copy.get()));
+  original.reset();  // the copy must not share anything with it
+  EXPECT_EQ(haGetScalar(haGetCell(copy.get(), 0)), 7.0);
+  const haArray* inner = haGetCell(copy.get(), 2);
+  EXPECT_EQ(haGetScalar(haGetCell(inner, 0)), 2.5);
+  EXPECT_TRUE(haIsLogicalScalarTrue(haGetField(haGetCell(inner, 1), 0, "x")));
+  EXPECT_EQ(haDuplicateArray(nullptr), nullptr);
+}
+
+TEST(HostArray, StructFieldsKeepTheirOrder) {
+  const char* names[] = {"processorStr", "cpuSpeedStr", "numCoresStr"};
+  const std::size_t dims[2] = {1, 2};
+  HostArrayPtr s(haCreateStructArray(2, dims, 3, names));
+  EXPECT_EQ(haGetNumberOfFields(s.get()), 3);
+  EXPECT_STREQ(haGetFieldNameByNumber(s.get(), 2), "numCoresStr");
+  EXPECT_EQ(haGetFieldNameByNumber(s.get(), 3), nullptr);
+  EXPECT_EQ(haGetFieldNumber(s.get(), "cpuSpeedStr"), 1);
+  EXPECT_EQ(haGetFieldNumber(s.get(), "missing"), -1);
+  haSetFieldByNumber(s.get(), 1, 0, haCreateString("second element"));
+  EXPECT_EQ(haGetFieldByNumber(s.get(), 0, 0), nullptr);
+  EXPECT_EQ(haArrayToStdString(haGetFieldByNumber(s.get(), 1, 0)), "second element");
+
+  const char* repeated[] = {"a", "a"};
+  EXPECT_THROW(haCreateStructArray(2, dims, 2, repeated), std::invalid_argument);
+  const char* blank[] = {""};
+  EXPECT_THROW(haCreateStructArray(2, dims, 1, blank), std::invalid_argument);
+}
+
+TEST(HostArray, NumericDataIsContiguous) {
+  HostArrayPtr a(haCreateNumericMatrix(1, 1000, haUINT64_CLASS, haREAL));
+  std::uint64_t* data = haGetElements<std::uint64_t>(a.get());
+  ASSERT_NE(data, nullptr);
+  for (std::uint64_t k = 0; k < 1000; ++k) EXPECT_EQ(data[k], 0u);  // created zeroed
+  for (std::uint64_t k = 0; k < 1000; ++k) data[k] = k * k;
+  EXPECT_EQ(static_cast<const std::uint64_t*>(haGetData(a.get()))[999], 999u * 999u);
+  EXPECT_EQ(haGetElementSize(a.get()), 8u);
+  HostArrayPtr cell(haCreateCellMatrix(1, 1));
+  EXPECT_EQ(haGetData(cell.get()), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,428 @@
+#include "platform/host_data_file.h"
+
+#include <cbor.h>
+#include <gtest/gtest.h>
+#include <signal.h>
+#include <sys/resource.h>
+
+#include <cmath>
+#include <cstring>
+#include <filesystem>
+#include <functional>
+#include <fstream>
+#include <limits>
+#include <sstream>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "platform/cbor_stream.h"
+#include "platform/host_messages.h"
+#include "support/host_array_equal.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::HostArrayPtr;
+using platform::HostError;
+
+class ScratchFolder {
+ public:
+  ScratchFolder() {
+    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
+    path_ = fs::path(::testing::TempDir()) / ("kvd_" + std::string(test->name()) + "_" + std::to_string(::getpid()));
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~ScratchFolder() { fs::remove_all(path_); }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  std::size_t entries() const {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
+  }
+
+ private:
+  fs::path path_;
+};
+
+std::string readBytes(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+  fs::remove(path);  // rewriting a truncated file makes ext4 flush it on close, which is slow
+  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+template <class T>
+HostArrayPtr numeric(haClassID classId, std::vector<std::size_t> dims, std::vector<T> values) {
+  HostArrayPtr a(classId == haCHAR_CLASS ? haCreateCharArray(dims.size(), dims.data())
+                                         : haCreateNumericArray(dims.size(), dims.data(), classId, haREAL));
+  std::copy(values.begin(), values.end(), static_cast<T*>(haGetData(a.get())));
+  return a;
+}
+
+HostArrayPtr cellFrom(std::vector<HostArrayPtr> elements) {
+  HostArrayPtr cell(haCreateCellMatrix(1, elements.size()));
+  for (std::size_t i = 0; i < elements.size(); ++i) haSetCell(cell.get(), i, elements[i].release());
+  return cell;
+}
+
+template <class... Elements>
+HostArrayPtr cellOf(Elements... elements) {
+  std::vector<HostArrayPtr> all;
+  (all.push_back(std::move(elements)), ...);
+  return cellFrom(std::move(all));
+}
+
+double nanWithPayload() {
+  const std::uint64_t bits = 0xFFF8000000001234ull;
+  double d;
+  std::memcpy(&d, &bits, sizeof d);
+  return d;
+}
+
+// One of everything the encoding distinguishes.
+HostArrayPtr everyKindOfValue() {
+  const char* names[] = {"processorStr", "numCoresStr"};
+  const std::size_t one[2] = {1, 1}, twoByOne[2] = {2, 1};
+  HostArrayPtr info(haCreateStructArray(2, one, 2, names));
+  haSetFieldByNumber(info.get(), 0, 0, haCreateString("AMD EPYC"));
+  HostArrayPtr pair(haCreateStructArray(2, twoByOne, 2, names));
+  haSetFieldByNumber(pair.get(), 1, 1, haCreateDoubleScalar(8));
+  HostArrayPtr noFields(haCreateStructArray(2, one, 0, nullptr));
+  const std::string bytes("bad\xff\0utf8", 9);
+  constexpr double kInf = std::numeric_limits<double>::infinity();
+  std::vector<HostArrayPtr> doubles;
+  for (double d : {0.0, -0.0, 1.5, 65504.0, 0.1, 1e-310, 1.0e300, kInf, -kInf, nanWithPayload(),
+                   1.7e9 + 0.123456, 100000.0})
+    doubles.emplace_back(haCreateDoubleScalar(d));
+  std::vector<HostArrayPtr> elements;
+  elements.emplace_back(haCreateString("1"));
+  elements.emplace_back(numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {std::numeric_limits<std::int32_t>::min()}));
+  elements.emplace_back(numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {std::numeric_limits<std::int32_t>::max()}));
+  elements.emplace_back(numeric<std::uint32_t>(haUINT32_CLASS, {1, 1}, {4000000000u}));
+  elements.emplace_back(haCreateLogicalScalar(false));
+  elements.emplace_back(cellFrom(std::move(doubles)));
+  elements.emplace_back(nullptr);
+  elements.emplace_back(haCreateCellMatrix(1, 0));
+  elements.emplace_back(haCreateCellMatrix(0, 0));
+  elements.emplace_back(haCreateDoubleMatrix(0, 0, haREAL));
+  elements.emplace_back(numeric<double>(haDOUBLE_CLASS, {1, 3}, {1, 2, 3}));
+  elements.emplace_back(numeric<std::int16_t>(haINT16_CLASS, {3, 2}, {-1, 2, -3, 4, -5, 6}));
+  elements.emplace_back(numeric<std::uint64_t>(haUINT64_CLASS, {2, 1, 2}, {1, 2, ~0ull, 4}));
+  elements.emplace_back(numeric<float>(haSINGLE_CLASS, {1, 1}, {0.3f}));
+  elements.emplace_back(numeric<std::int8_t>(haINT8_CLASS, {1, 2}, {-128, 127}));
+  elements.emplace_back(numeric<std::uint8_t>(haUINT8_CLASS, {1, 1}, {200}));
+  elements.emplace_back(numeric<std::int64_t>(haINT64_CLASS, {1, 1}, {std::numeric_limits<std::int64_t>::min()}));
+  elements.emplace_back(numeric<bool>(haLOGICAL_CLASS, {1, 3}, {true, false, true}));
+  elements.emplace_back(numeric<bool>(haLOGICAL_CLASS, {2, 1}, {false, true}));
+  elements.emplace_back(haCreateStringFromNChars(bytes.data(), bytes.size()));
+  elements.emplace_back(haCreateString("Ünïcode ✓ text"));
+  elements.emplace_back(haCreateString(""));
+  elements.emplace_back(numeric<char>(haCHAR_CLASS, {2, 2}, {'a', 'b', 'c', 'd'}));
+  elements.emplace_back(std::move(info));
+  elements.emplace_back(std::move(pair));
+  elements.emplace_back(std::move(noFields));
+  HostArrayPtr matrix(haCreateCellMatrix(2, 2));
+  haSetCell(matrix.get(), 3, cellOf().release());
+  elements.emplace_back(std::move(matrix));
+  return cellFrom(std::move(elements));
+}
+
+// A raw trace point's record: kind, names, flags, times, memory and identifiers.
+HostArrayPtr tracePoint(int i) {
+  std::vector<HostArrayPtr> e;
+  for (int v : {3, i % 7, i % 1000, 1}) e.emplace_back(numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {v}));
+  e.emplace_back(haCreateLogicalScalar(i % 2 == 0));
+  e.emplace_back(haCreateDoubleScalar(1.7e9 + i * 1.234567e-3));
+  e.emplace_back(haCreateDoubleScalar(i * 3.21e-4));
+  for (int k = 0; k < 8; ++k) e.emplace_back(haCreateDoubleScalar(4096.0 * (1000 + i % 5000 + k)));
+  e.emplace_back(cellOf(numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {i % 3}),
+                        numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {i % 40}),
+                        numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {i % 500})));
+  return cellFrom(std::move(e));
+}
+
+void save(const std::string& path, const std::vector<std::pair<const char*, const haArray*>>& variables) {
+  kvdFile* file = kvdOpen(path.c_str(), "w");
+  ASSERT_NE(file, nullptr) << path;
+  for (const auto& [name, value] : variables) EXPECT_EQ(kvdPutVariable(file, name, value), 0) << kvdLastError(file);
+  ASSERT_EQ(kvdClose(file), 0);
+}
+
+// Opens the file and decodes every variable; false when the file cannot be opened.
+bool loadEverything(const std::string& path) {
+  kvdFile* file = kvdOpen(path.c_str(), "r");
+  if (file == nullptr) return false;
+  try {
+    for (const std::string& name : kvdGetVariableNames(file)) HostArrayPtr(kvdGetVariable(file, name.c_str()));
+  } catch (...) {
+    kvdClose(file);
+    throw;
+  }
+  EXPECT_EQ(kvdClose(file), 0);
+  return true;
+}
+
+// The problem text of a CorruptKvdFile error, or what went wrong instead.
+std::string damageReported(const std::string& path) {
+  try {
+    loadEverything(path);
+    return "loaded";
+  } catch (const HostError& e) {
+    if (e.key() != "CorruptKvdFile" || e.arguments().size() != 2 || e.arguments()[0] != path)
+      return std::string("wrong error: ") + e.what();
+    return e.arguments()[1];
+  }
+}
+
+class StringSink : public platform::cbor::ByteSink {
+ public:
+  void write(const unsigned char* data, std::size_t size) override {
+    bytes.append(reinterpret_cast<const char*>(data), size);
+  }
+  std::string bytes;
+};
+
+// A trace data file holding one variable "v" whose encoded value is `payload`.
+std::string fileWithPayload(const std::function<void(platform::cbor::Writer&)>& payload,
+                            std::uint64_t version = 1, const char* format = "performance_tracer trace data") {
+  StringSink value;
+  {
+    platform::cbor::Writer out(value);
+    payload(out);
+    out.flush();
+  }
+  StringSink file;
+  platform::cbor::Writer out(file);
+  out.tag(55799);
+  out.mapStart(3);
+  out.text("format");
+  out.text(format);
+  out.text("version");
+  out.uint(version);
+  out.text("variables");
+  out.mapStart(1);
+  out.text("v");
+  out.tag(24);
+  out.bytes(value.bytes.data(), value.bytes.size());
+  out.flush();
+  return file.bytes;
+}
+
+TEST(HostDataFile, RoundTripsNestedValuesOfEveryClass) {
+  ScratchFolder folder;
+  const std::string path = folder.file("all.kvd");
+  HostArrayPtr all = everyKindOfValue();
+  HostArrayPtr root(haCreateString("/opt/kavlor"));
+  save(path, {{"Everything", all.get()}, {"KAVLORRoot", root.get()}});
+  EXPECT_EQ(folder.entries(), 1u);  // no temporary file left behind
+
+  kvdFile* file = kvdOpen(path.c_str(), "r");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(kvdGetVariableNames(file), (std::vector<std::string>{"Everything", "KAVLORRoot"}));
+  HostArrayPtr back(kvdGetVariable(file, "KAVLORRoot"));  // in any order, each on its own
+  EXPECT_TRUE(pt_test::sameHostArray(root.get(), back.get()));
+  back.reset(kvdGetVariable(file, "Everything"));
+  EXPECT_TRUE(pt_test::sameHostArray(all.get(), back.get()));
+  EXPECT_EQ(kvdGetVariable(file, "MapTestPath"), nullptr);
+  EXPECT_EQ(kvdClose(file), 0);
+}
+
+TEST(HostDataFile, FileIsOrdinaryCbor) {
+  ScratchFolder folder;
+  const std::string path = folder.file("plain.kvd");
+  HostArrayPtr all = everyKindOfValue();
+  save(path, {{"Everything", all.get()}});
+  const std::string bytes = readBytes(path);
+  cbor_load_result result;
+  cbor_item_t* root = cbor_load(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &result);
+  ASSERT_NE(root, nullptr);
+  EXPECT_EQ(result.error.code, CBOR_ERR_NONE);
+  EXPECT_EQ(result.read, bytes.size());
+  EXPECT_TRUE(cbor_isa_tag(root) && cbor_tag_value(root) == 55799);
+  cbor_decref(&root);
+}
+
+TEST(HostDataFile, TracePointsStayCompact) {
+  ScratchFolder folder;
+  const std::string path = folder.file("points.kvd");
+  constexpr int kPoints = 2000;
+  HostArrayPtr records(haCreateCellMatrix(1, kPoints));
+  for (int i = 0; i < kPoints; ++i) haSetCell(records.get(), static_cast<std::size_t>(i), tracePoint(i).release());
+  save(path, {{"PerformanceTracingRawDataVector", records.get()}});
+  EXPECT_LE(fs::file_size(path), 120u * kPoints);
+}
+
+TEST(HostDataFile, TruncationAtAnyByteIsReported) {
+  ScratchFolder folder;
+  const std::string good = folder.file("good.kvd"), cut = folder.file("cut.kvd");
+  HostArrayPtr records = cellOf(tracePoint(1), tracePoint(2));
+  HostArrayPtr all = everyKindOfValue();
+  save(good, {{"Records", records.get()}, {"Everything", all.get()}});
+  const std::string bytes = readBytes(good);
+  for (std::size_t size = 0; size < bytes.size(); ++size) {
+    writeBytes(cut, bytes.substr(0, size));
+    const std::string problem = damageReported(cut);
+    EXPECT_NE(problem.rfind("wrong error", 0), 0u) << size << ": " << problem;
+    EXPECT_NE(problem, "loaded") << "a file cut to " << size << " of " << bytes.size() << " bytes loaded";
+  }
+  writeBytes(cut, bytes + '\0');
+  EXPECT_NE(damageReported(cut).find("unexpected bytes after the end"), std::string::npos);
+}
+
+TEST(HostDataFile, FlippedBytesLoadOrFailCleanly) {
+  ScratchFolder folder;
+  const std::string good = folder.file("good.kvd"), bad = folder.file("bad.kvd");
+  HostArrayPtr records = cellOf(tracePoint(1), tracePoint(2));
+  HostArrayPtr all = everyKindOfValue();
+  save(good, {{"Records", records.get()}, {"Everything", all.get()}});
+  const std::string bytes = readBytes(good);
+  int loaded = 0, refused = 0;
+  for (std::size_t at = 0; at < bytes.size(); ++at) {
+    for (unsigned char mask : {0x01, 0x10, 0x80, 0xFF}) {
+      std::string flipped = bytes;
+      flipped[at] = static_cast<char>(flipped[at] ^ mask);
+      writeBytes(bad, flipped);
+      const std::string problem = damageReported(bad);
+      EXPECT_NE(problem.rfind("wrong error", 0), 0u) << at << ": " << problem;
+      (problem == "loaded" ? loaded : refused)++;
+    }
+  }
+  EXPECT_GT(loaded, 0);  // flips inside numbers still give values
+  EXPECT_GT(refused, 0);
+}
+
+TEST(HostDataFile, FailedSaveKeepsTheExistingFile) {
+  ScratchFolder folder;
+  const std::string path = folder.file("keep.kvd");
+  HostArrayPtr original = everyKindOfValue();
+  save(path, {{"Everything", original.get()}});
+  const std::string before = readBytes(path);
+
+  HostArrayPtr deep(haCreateCellMatrix(1, 1));  // nesting the format refuses to write
+  for (int level = 0; level < 300; ++level) deep = cellOf(std::move(deep));
+  kvdFile* file = kvdOpen(path.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(kvdPutVariable(file, "Everything", original.get()), 0);
+  EXPECT_NE(kvdPutVariable(file, "Deep", deep.get()), 0);
+  EXPECT_NE(std::string(kvdLastError(file)).find("nested deeper"), std::string::npos) << kvdLastError(file);
+  EXPECT_NE(kvdPutVariable(file, "Later", original.get()), 0);  // the save is void from here on
+  EXPECT_NE(kvdClose(file), 0);
+  EXPECT_EQ(readBytes(path), before);
+
+  // A write error (the file size limit stands in for a full disk).
+  HostArrayPtr big(haCreateDoubleMatrix(1, 1 << 20, haREAL));
+  signal(SIGXFSZ, SIG_IGN);
+  rlimit saved{};
+  getrlimit(RLIMIT_FSIZE, &saved);
+  rlimit small = saved;
+  small.rlim_cur = 1 << 16;
+  ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+  file = kvdOpen(path.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  const int put = kvdPutVariable(file, "Big", big.get());
+  const int closed = kvdClose(file);
+  setrlimit(RLIMIT_FSIZE, &saved);
+  EXPECT_NE(put, 0);
+  EXPECT_NE(closed, 0);
+  EXPECT_EQ(readBytes(path), before);
+  EXPECT_EQ(folder.entries(), 1u);
+}
+
+TEST(HostDataFile, RefusedPutsLeaveTheSaveUsable) {
+  ScratchFolder folder;
+  const std::string path = folder.file("puts.kvd");
+  HostArrayPtr value(haCreateString("v"));
+  kvdFile* file = kvdOpen(path.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(kvdPutVariable(file, "A", value.get()), 0);
+  EXPECT_NE(kvdPutVariable(file, "A", value.get()), 0);
+  EXPECT_NE(std::string(kvdLastError(file)).find("already"), std::string::npos);
+  EXPECT_NE(kvdPutVariable(file, "", value.get()), 0);
+  EXPECT_NE(kvdPutVariable(file, "B", nullptr), 0);
+  EXPECT_EQ(kvdGetVariable(file, "A"), nullptr);  // write-only
+  EXPECT_EQ(kvdPutVariable(file, "B", value.get()), 0);
+  EXPECT_EQ(kvdClose(file), 0);
+
+  file = kvdOpen(path.c_str(), "r");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(kvdGetVariableNames(file), (std::vector<std::string>{"A", "B"}));
+  EXPECT_NE(kvdPutVariable(file, "C", value.get()), 0);
+  EXPECT_EQ(kvdClose(file), 0);
+  EXPECT_NE(kvdClose(nullptr), 0);
+}
+
+TEST(HostDataFile, UnopenableAndForeignFiles) {
+  ScratchFolder folder;
+  EXPECT_EQ(kvdOpen(folder.file("missing.kvd").c_str(), "r"), nullptr);
+  EXPECT_EQ(kvdOpen(folder.file("").c_str(), "r"), nullptr);  // a folder
+  EXPECT_EQ(kvdOpen(folder.file("").c_str(), "w"), nullptr);
+  EXPECT_EQ(kvdOpen(folder.file("no/such/folder.kvd").c_str(), "w"), nullptr);
+  EXPECT_EQ(kvdOpen(folder.file("x.kvd").c_str(), "a"), nullptr);
+  EXPECT_EQ(kvdOpen(nullptr, "r"), nullptr);
+
+  const std::string path = folder.file("foreign.kvd");
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"", "the file is empty"},
+      {"just some text\n", "signature"},
+      {"\xd9\xd9", "ends inside an item"},
+      {fileWithPayload([](auto& out) { out.uint(1); }, 1, "something else"), "not a trace data file"},
+      {fileWithPayload([](auto& out) { out.uint(1); }, 7), "newer version of the format (version 7)"},
+  };
+  for (const auto& [bytes, expected] : cases) {
+    writeBytes(path, bytes);
+    const std::string problem = damageReported(path);
+    EXPECT_NE(problem.find(expected), std::string::npos) << expected << " / " << problem;
+  }
+}
+
+TEST(HostDataFile, HostileValuesAreRefusedBeforeAllocating) {
+  using W = platform::cbor::Writer;
+  ScratchFolder folder;
+  const std::string path = folder.file("hostile.kvd");
+  const std::vector<std::pair<std::function<void(W&)>, std::string>> cases = {
+      {[](W& out) { out.arrayStart(std::size_t{1} << 60); }, "more elements than the data can hold"},
+      {[](W& out) { out.mapStart(std::size_t{1} << 40); }, "more fields than the data can hold"},
+      {[](W& out) { for (int i = 0; i < 1000; ++i) out.arrayStart(1); out.null(); }, "nested deeper"},
+      {[](W& out) {
+         out.tag(1040);
+         out.arrayStart(2);
+         out.arrayStart(2);
+         out.uint(std::uint64_t{1} << 20);
+         out.uint(std::uint64_t{1} << 20);
+         out.arrayStart(1);
+         out.null();
+       },
+       "do not match"},
+      {[](W& out) {
+         out.tag(0x70740003);
+         out.arrayStart(3);
+         out.arrayStart(2);
+         out.uint(1);
+         out.uint(std::uint64_t{1} << 62);
+         out.arrayStart(1);
+         out.text("f");
+         out.arrayStart(4);
+       },
+       "does not match the dimensions"},
+      {[](W& out) { out.uint(std::uint64_t{1} << 31); }, "int32 range"},
+      {[](W& out) { out.tag(86); out.bytes("abc", 3); }, "multiple of its element size"},
+      {[](W& out) { out.tag(9999); out.null(); }, "unknown tag 9999"},
+      {[](W& out) { out.bytes("abc", 3); }, "unexpected byte string"},
+      {[](W& out) { out.mapStart(2); out.text("a"); out.null(); out.text("a"); out.null(); }, "appears twice"},
+      {[](W& out) { out.null(); }, "holds no value"},
+      {[](W& out) { out.uint(1); out.uint(2); }, "unexpected bytes after its value"},
+  };
+  for (const auto& [payload, expected] : cases) {
+    writeBytes(path, fileWithPayload(payload));
+    const std::string problem = damageReported(path);
+    EXPECT_NE(problem.find(expected), std::string::npos) << expected << " / " << problem;
+    EXPECT_NE(problem.find("variable 'v'"), std::string::npos) << problem;
+  }
+}
+
+}  // namespace
