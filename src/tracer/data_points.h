@@ -1,0 +1,115 @@
+// Raw data points: one logged event each — a phase of a grouping starts or
+// ends — with the times and memory snapshots sampled at that moment.
+//
+//   auto point = boost::make_shared<PTTracerDataPoint>();
+//   point->identifiers["modelStr"] = modelNumber;  // names are mapping numbers
+//
+// Points hold numbers handed out by the tracer's string mappings, never names.
+// Four kinds share one base; the kind is also stored in `type`, which readers
+// switch on and which a point read back from a record keeps as written.
+#pragma once
+
+#include "tracer/identifier_map.h"
+#include "tracer/mem_stats.h"
+
+#include <boost/shared_ptr.hpp>
+
+#include <cstdint>
+#include <string_view>
+#include <vector>
+
+enum PTDataPointType : std::int32_t {
+  PT_KAVLOR = 0,
+  PT_CLTGX = 1,
+  PT_QD = 2,
+  PT_TRACER = 3,
+};
+
+class PTKAVLORDataPoint;
+using PTRawDataVector = std::vector<boost::shared_ptr<PTKAVLORDataPoint>>;
+
+/// The base kind: a grouping and a phase. Copies are deep: each copy owns
+/// snapshots of its own.
+class PTKAVLORDataPoint {
+ public:
+  PTKAVLORDataPoint() : PTKAVLORDataPoint(PT_KAVLOR) {}
+  PTKAVLORDataPoint(const PTKAVLORDataPoint& other) : PTKAVLORDataPoint(other, PT_KAVLOR) {}
+  PTKAVLORDataPoint& operator=(const PTKAVLORDataPoint&) = delete;  // would share snapshots
+  virtual ~PTKAVLORDataPoint();
+
+  /// True when both points describe the same phase of the same subject, start
+  /// and end alike: equal kind, grouping, phase and the kind's own subject
+  /// fields. Start flag, statistics type, times and memory never take part.
+  virtual bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const;
+
+  std::int32_t type;                ///< a PTDataPointType
+  std::int32_t grouping = -1;        ///< number in the grouping mapping
+  std::int32_t phase = -1;           ///< number in the phase mapping
+  std::int32_t statisticsType = -1;  ///< number in the statistics-type mapping
+  bool isStart : 1 = false;          ///< start of a phase, else its end
+  bool isGapPoint : 1 = false;       ///< synthetic point the pairing inserts into gaps
+  double wallClockTime = 0.0;        ///< seconds
+  double cpuTime = 0.0;              ///< process CPU seconds
+  /// The constructors give both snapshots one allocation (two aliases of one
+  /// count); a slot may still be given an object of its own at any time.
+  boost::shared_ptr<pt::BasicMemStats> basicMemStats;
+  /// Null means the point carries no detailed statistics (possible only for
+  /// points read from records).
+  boost::shared_ptr<pt::DetailedMemStats> detailedMemStats;
+
+ protected:
+  explicit PTKAVLORDataPoint(PTDataPointType kind);
+  /// Copies the base fields; the copy's type is `kind`, the copying class's own.
+  PTKAVLORDataPoint(const PTKAVLORDataPoint& other, PTDataPointType kind);
+  bool matchBase(const PTKAVLORDataPoint& other) const;
+};
+
+/// A block-diagram point: adds model and target.
+class PTCLTGXDataPoint : public PTKAVLORDataPoint {
+ public:
+  PTCLTGXDataPoint() : PTKAVLORDataPoint(PT_CLTGX) {}
+  PTCLTGXDataPoint(const PTCLTGXDataPoint& other) : PTCLTGXDataPoint(other, PT_CLTGX) {}
+  ~PTCLTGXDataPoint() override;
+
+  bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const override;
+
+  std::int32_t model = -1;   ///< number in the model mapping
+  std::int32_t target = -1;  ///< number in the target mapping
+
+ protected:
+  explicit PTCLTGXDataPoint(PTDataPointType kind) : PTKAVLORDataPoint(kind) {}
+  PTCLTGXDataPoint(const PTCLTGXDataPoint& other, PTDataPointType kind)
+      : PTKAVLORDataPoint(other, kind), model(other.model), target(other.target) {}
+  bool matchModelTarget(const PTCLTGXDataPoint& other) const;
+};
+
+/// A state-chart point: adds machine and chart.
+class PTQuorindelDataPoint : public PTCLTGXDataPoint {
+ public:
+  PTQuorindelDataPoint() : PTCLTGXDataPoint(PT_QD) {}
+  PTQuorindelDataPoint(const PTQuorindelDataPoint& other)
+      : PTCLTGXDataPoint(other, PT_QD), machine(other.machine), chart(other.chart) {}
+  ~PTQuorindelDataPoint() override;
+
+  bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const override;
+
+  std::int32_t machine = -1;  ///< number in the machine mapping
+  std::int32_t chart = -1;    ///< number in the chart mapping
+};
+
+/// The generic point every exported logging function records: open-ended
+/// identifiers, name → number of the value in that identifier's table.
+class PTTracerDataPoint : public PTKAVLORDataPoint {
+ public:
+  PTTracerDataPoint() : PTKAVLORDataPoint(PT_TRACER), identifiers(makeIdentifierMap()) {}
+  PTTracerDataPoint(const PTTracerDataPoint& other)
+      : PTKAVLORDataPoint(other, PT_TRACER), identifiers(other.identifiers) {}
+  ~PTTracerDataPoint() override;
+
+  bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const override;
+
+  /// The number stored under `name`, or -1.
+  std::int32_t getIdentifierNum(std::string_view name) const { return findIdentifierNumber(identifiers, name); }
+
+  PTIdentifierMap identifiers;
+};

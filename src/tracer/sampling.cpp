@@ -1,0 +1,79 @@
+// Time and memory sampling of the tracer.
+#include "tracer/performance_tracer.h"
+
+#include "platform/clock.h"
+#include "platform/memory_probe.h"
+
+#include <boost/make_shared.hpp>
+
+#include <ctime>
+
+namespace {
+
+template <class A, class B>
+long sameAllocation(const boost::shared_ptr<A>& a, const boost::shared_ptr<B>& b) {
+  return a && !a.owner_before(b) && !b.owner_before(a) ? 1 : 0;
+}
+
+// Logging a point is the hot path: a snapshot only the point holds (a fresh
+// point's default one) is overwritten in place rather than reallocated. A
+// point's two snapshots may share one allocation, so "only the point" means
+// every reference to it is one of the point's own two slots.
+template <class Stats>
+void storeSnapshot(PTKAVLORDataPoint& point, boost::shared_ptr<Stats>& slot, const Stats& value) {
+  const long ownSlots = sameAllocation(point.basicMemStats, slot) + sameAllocation(point.detailedMemStats, slot);
+  if (slot && slot.use_count() == ownSlots) {
+    *slot = value;
+  } else {
+    slot = boost::make_shared<Stats>(value);
+  }
+}
+
+PTSystemTimePoint computeRecorderEpoch() {
+  std::tm calendar{};
+  calendar.tm_mday = 1;
+  calendar.tm_mon = 2;
+  calendar.tm_year = 104;
+  calendar.tm_isdst = 0;
+  return std::chrono::time_point_cast<std::chrono::nanoseconds>(
+      std::chrono::system_clock::from_time_t(std::mktime(&calendar)));
+}
+
+}  // namespace
+
+void PerformanceTracer::getPerformanceStats(PTKAVLORDataPoint& point) const {
+  if (detailedMemStatsEnabled_) storeSnapshot(point, point.detailedMemStats, getDetailedMemStats());
+  storeSnapshot(point, point.basicMemStats, getBasicMemStats());
+  // Times after memory: the phase a start point opens does not pay for the
+  // point's own memory reads.
+  point.wallClockTime = clock_->wallClockSeconds();
+  point.cpuTime = clock_->cpuSeconds();
+}
+
+pt::BasicMemStats PerformanceTracer::getBasicMemStats() const {
+  platform::BasicMemoryReading reading;
+  if (basicMemStatsEnabled_ && memoryProbe_->readBasic(reading)) {
+    return pt::BasicMemStats(reading.inUseBytes, reading.peakInUseBytes, reading.virtualSizeBytes);
+  }
+  return pt::BasicMemStats();
+}
+
+pt::DetailedMemStats PerformanceTracer::getDetailedMemStats() const {
+  if (!memStatsModule_) return pt::DetailedMemStats();
+  pt::MemStatsModule& module = *memStatsModule_;
+  module.aggregateMemoryStats();
+  return pt::DetailedMemStats(static_cast<double>(module.freeBytes), static_cast<double>(module.reservedBytes),
+                              static_cast<double>(module.committedBytes), static_cast<double>(module.dllsBytes),
+                              static_cast<double>(module.nonProcessBytes));
+}
+
+PTSystemTimePoint PerformanceTracer::getRecorderEpoch() {
+  static const PTSystemTimePoint epoch = computeRecorderEpoch();
+  return epoch;
+}
+
+double PerformanceTracer::getPerfTime(PTSystemTimePoint time) {
+  // Subtract in whole nanoseconds first: a double holds nanoseconds since 1970
+  // only to about a quarter of a microsecond.
+  return static_cast<double>((time - getRecorderEpoch()).count()) / 1e9;
+}

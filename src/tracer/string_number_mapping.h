@@ -1,0 +1,41 @@
+// String-number mapping: a two-way unique table between texts and int32 numbers.
+//
+// Every name the tracer records (phases, groupings, models, identifier values)
+// is stored in points as a small number handed out by one of these tables.
+//   StringNumberMapping phases;
+//   int32_t n = phases.getNumberOrAdd("Load");  // 0, then 1 for the next new text
+#pragma once
+
+#include <boost/bimap.hpp>
+#include <boost/bimap/set_of.hpp>
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+class StringNumberMapping {
+ public:
+  /// Left view ordered by text, right view ordered by number; both unique.
+  using Entries = boost::bimap<boost::bimaps::set_of<std::string>, boost::bimaps::set_of<std::int32_t>>;
+
+  /// The text's number, or -1.
+  std::int32_t getNumber(const std::string& text) const;
+  /// The text's number; a new text gets the entry count, so numbers run
+  /// densely from 0 in insertion order as long as only this adds entries.
+  std::int32_t getNumberOrAdd(const std::string& text);
+  /// The number's text, or the empty string.
+  std::string getString(std::int32_t number) const;
+
+  /// Stores the pair unless the text or the number is already present.
+  bool insert(const std::string& text, std::int32_t number);
+  /// True if the text was present.
+  bool remove(const std::string& text);
+  void clear() { entries_.clear(); }
+
+  std::size_t size() const { return entries_.size(); }
+  bool empty() const { return entries_.empty(); }
+  const Entries& entries() const { return entries_; }
+
+ private:
+  Entries entries_;
+};

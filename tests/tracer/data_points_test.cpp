@@ -1,0 +1,125 @@
+#include "tracer/data_points.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+
+#include <string>
+
+namespace {
+
+template <class Point>
+boost::shared_ptr<Point> makePoint(int grouping, int phase, bool isStart) {
+  auto point = boost::make_shared<Point>();
+  point->grouping = grouping;
+  point->phase = phase;
+  point->isStart = isStart;
+  return point;
+}
+
+TEST(DataPoints, DefaultsCarryTheirKindAndOwnSnapshots) {
+  PTQuorindelDataPoint chart;
+  EXPECT_EQ(chart.type, PT_QD);
+  for (int field : {chart.grouping, chart.phase, chart.statisticsType, chart.model, chart.target, chart.machine,
+                    chart.chart}) {
+    EXPECT_EQ(field, -1);
+  }
+  ASSERT_TRUE(chart.basicMemStats && chart.detailedMemStats);
+  EXPECT_EQ(PTCLTGXDataPoint().type, PT_CLTGX);
+  EXPECT_EQ(PTTracerDataPoint().type, PT_TRACER);
+  EXPECT_NE(PTKAVLORDataPoint().basicMemStats, chart.basicMemStats);
+}
+
+TEST(DataPoints, CopiesAreDeep) {
+  PTTracerDataPoint source;
+  source.phase = 3;
+  source.statisticsType = 4;
+  source.isGapPoint = true;
+  source.cpuTime = 0.5;
+  source.basicMemStats->procMemUsage = 42;
+  source.detailedMemStats.reset();  // as read from a record without detailed figures
+  source.identifiers["modelStr"] = 1;
+  source.identifiers.max_load_factor(0.5f);
+
+  PTTracerDataPoint copy(source);
+  copy.basicMemStats->procMemUsage = 7;
+  EXPECT_EQ(source.basicMemStats->procMemUsage, 42);
+  ASSERT_TRUE(copy.detailedMemStats);
+  EXPECT_EQ(copy.identifiers, source.identifiers);
+  EXPECT_EQ(copy.identifiers.max_load_factor(), 0.5f);
+  EXPECT_TRUE(copy.isGapPoint);
+  EXPECT_FALSE(copy.isStart);
+  EXPECT_EQ(copy.statisticsType, 4);
+  EXPECT_EQ(copy.cpuTime, 0.5);
+
+  // Copying through a base class gives a point of that class's kind.
+  PTKAVLORDataPoint base(source);
+  EXPECT_EQ(base.type, PT_KAVLOR);
+  EXPECT_EQ(base.phase, 3);
+
+  PTQuorindelDataPoint chart;
+  chart.model = 1;
+  chart.chart = 9;
+  PTQuorindelDataPoint chartCopy(chart);
+  EXPECT_EQ(chartCopy.model, 1);
+  EXPECT_EQ(chartCopy.chart, 9);
+  EXPECT_NE(chartCopy.detailedMemStats, chart.detailedMemStats);
+}
+
+TEST(DataPoints, MatchIgnoresStartFlagStatisticsTypeAndSamples) {
+  auto start = makePoint<PTCLTGXDataPoint>(1, 2, true);
+  auto end = makePoint<PTCLTGXDataPoint>(1, 2, false);
+  start->model = end->model = 5;
+  end->statisticsType = 3;
+  end->wallClockTime = 9.0;
+  EXPECT_TRUE(start->matchPoint(end));
+  end->target = 1;
+  EXPECT_FALSE(start->matchPoint(end));
+  EXPECT_FALSE(start->matchPoint(nullptr));
+}
+
+TEST(DataPoints, MatchNeverCrossesKinds) {
+  auto block = makePoint<PTCLTGXDataPoint>(1, 2, true);
+  auto plain = makePoint<PTKAVLORDataPoint>(1, 2, false);
+  EXPECT_FALSE(block->matchPoint(plain));
+  EXPECT_FALSE(plain->matchPoint(block));
+  EXPECT_TRUE(plain->matchPoint(makePoint<PTKAVLORDataPoint>(1, 2, true)));
+  // A base-class point claiming another kind (a record can make one) is not
+  // read as that class.
+  plain->type = PT_CLTGX;
+  EXPECT_FALSE(block->matchPoint(plain));
+
+  auto chart = makePoint<PTQuorindelDataPoint>(1, 2, true);
+  auto otherChart = makePoint<PTQuorindelDataPoint>(1, 2, false);
+  EXPECT_TRUE(chart->matchPoint(otherChart));
+  otherChart->chart = 4;
+  EXPECT_FALSE(chart->matchPoint(otherChart));
+}
+
+TEST(DataPoints, TracerPointsMatchOnEqualIdentifierMaps) {
+  auto start = makePoint<PTTracerDataPoint>(0, 0, true);
+  auto end = makePoint<PTTracerDataPoint>(0, 0, false);
+  start->identifiers["modelStr"] = 1;
+  end->identifiers[std::string("modelStr")] = 1;
+  EXPECT_TRUE(start->matchPoint(end));
+  end->identifiers["modelStr"] = 2;
+  EXPECT_FALSE(start->matchPoint(end));
+  end->identifiers["modelStr"] = 1;
+  end->identifiers["targetStr"] = 0;
+  EXPECT_FALSE(start->matchPoint(end));
+  EXPECT_FALSE(end->matchPoint(start));
+
+  EXPECT_EQ(end->getIdentifierNum("targetStr"), 0);
+  EXPECT_EQ(end->getIdentifierNum("chartStr"), -1);
+}
+
+TEST(IdentifierName, EqualTextsShareOneKey) {
+  const std::string text = "statisticsTypeStr";  // longer than the small-string buffer
+  const IdentifierName name(text);
+  EXPECT_EQ(&name.str(), &IdentifierName("statisticsTypeStr").str());
+  EXPECT_EQ(name, text);
+  EXPECT_FALSE(name == IdentifierName("modelStr"));
+  EXPECT_TRUE(IdentifierName("a") < IdentifierName("b"));
+}
+
+}  // namespace

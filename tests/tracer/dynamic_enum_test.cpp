@@ -1,0 +1,74 @@
+#include "tracer/dynamic_enum.h"
+
+#include <gtest/gtest.h>
+
+#include <limits>
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+namespace {
+
+std::vector<std::string> texts(const std::vector<const char*>& keys) { return {keys.begin(), keys.end()}; }
+
+TEST(DynamicEnum, ExplicitValuesMoveTheNextValue) {
+  DynamicEnum names;
+  EXPECT_EQ(names.add("a"), 0);
+  names.add("x", 10);
+  EXPECT_EQ(names.add("y"), 11);
+  EXPECT_EQ(names.add("a"), 0);
+
+  DynamicEnum taken;
+  taken.add("x", 3);
+  taken.add("x", 10);  // name present: only the next value moves
+  EXPECT_EQ(taken.getInt("x"), 3);
+  EXPECT_EQ(taken.getString(10), "");
+  EXPECT_EQ(taken.add("z"), 11);
+  taken.add("w", 3);  // value taken
+  EXPECT_EQ(taken.getInt("w"), -1);
+}
+
+TEST(DynamicEnum, KeyArraysOrderByTextAndByNumber) {
+  DynamicEnum names;
+  names.add("b");
+  names.add("a");
+  EXPECT_EQ(texts(names.getKeyArray()), (std::vector<std::string>{"a", "b"}));
+  const char* extra[] = {"k"};
+  EXPECT_EQ(texts(names.combineKeyArrays(extra, 1)), (std::vector<std::string>{"k", "b", "a"}));
+}
+
+TEST(DynamicEnum, RemoveClearAndMapKeys) {
+  DynamicEnum names;
+  names.addKeysFromMap(std::map<std::string, int>{{"m", 7}, {"c", 9}});
+  EXPECT_EQ(names.getInt("c"), 0);  // values ignored; map order numbers the keys
+  EXPECT_EQ(names.getInt("m"), 1);
+  EXPECT_TRUE(names.remove("c"));
+  EXPECT_FALSE(names.remove("c"));
+  EXPECT_EQ(names.add("n"), 2);  // removal gives no number back
+
+  names.clear();
+  EXPECT_TRUE(names.getKeyArray().empty());
+  EXPECT_EQ(names.add("n"), 0);
+}
+
+TEST(DynamicEnum, LargestValueDoesNotOverflow) {
+  // A trace data file may carry any number.
+  DynamicEnum names;
+  names.add("last", std::numeric_limits<std::int32_t>::max());
+  EXPECT_EQ(names.add("more"), -1);
+  EXPECT_EQ(names.getInt("more"), -1);
+}
+
+TEST(DynamicEnum, CopyOutlivesItsSource) {
+  auto source = std::make_unique<DynamicEnum>();
+  source->add("b");
+  source->add("a");
+  source->getKeyArray();
+  DynamicEnum copy(*source);
+  source.reset();
+  EXPECT_EQ(copy.add("c"), 2);
+  EXPECT_EQ(texts(copy.getKeyArray()), (std::vector<std::string>{"a", "b", "c"}));
+}
+
+}  // namespace

@@ -1,0 +1,150 @@
+#include "tracer/performance_tracer.h"
+
+#include "fake_platform.h"
+#include "tracer/pt_api.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+class TracerTest : public ::testing::Test {
+ protected:
+  void SetUp() override { tracer.initialize(); }
+  PerformanceTracer tracer;
+};
+
+TEST_F(TracerTest, MappingsNumberFromZeroAndOnlyGroupingsSurviveAClear) {
+  EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "Load", true), 0);
+  EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "Build", true), 1);
+  EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "Load", true), 0);
+  EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "Run", false), -1);
+  EXPECT_EQ(tracer.getNumberForString(EPT_STATISTICS_TYPE, "Update", true), 0);
+  EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "G0", true), 0);
+  EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "G1", true), 1);
+  EXPECT_EQ(tracer.getNumberForString(EPT_CHART, "Chart1", true), 0);
+
+  tracer.clearStringMappings();
+  EXPECT_EQ(tracer.getStringForNumber(EPT_GROUPING, 1), "G1");
+  EXPECT_EQ(tracer.getStringForNumber(EPT_PHASE, 0), "");
+  EXPECT_EQ(tracer.getStringForNumber(EPT_CHART, 0), "");
+  EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "Build", true), 0);
+  EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "G2", true), 2);
+}
+
+TEST_F(TracerTest, UnknownMappingsAddressNoTable) {
+  for (int value : {-1, 7}) {
+    const auto mapping = static_cast<EPTStringMappings>(value);
+    EXPECT_EQ(tracer.getMappingByType(mapping), nullptr);
+    EXPECT_EQ(tracer.getNumberForString(mapping, "x", true), -1);
+    EXPECT_EQ(tracer.getStringForNumber(mapping, 0), "");
+    EXPECT_EQ(PerformanceTracer::getNameForMappingID(mapping), "");
+  }
+  EXPECT_EQ(PerformanceTracer::getNameForMappingID(EPT_CHART), "Chart");
+  EXPECT_EQ(PerformanceTracer::getNameForMappingID(EPT_STATISTICS_TYPE), "");
+}
+
+TEST(PerformanceTracer, UninitialisedTracerBehavesAsEmpty) {
+  PerformanceTracer bare;
+  EXPECT_EQ(bare.getNumberForString(EPT_PHASE, "Load", true), -1);
+  EXPECT_EQ(bare.getStringForNumber(EPT_GROUPING, 0), "");
+  bare.clearStringMappings();
+  EXPECT_FALSE(bare.appendRawDataPoint(boost::make_shared<PTKAVLORDataPoint>()));
+  EXPECT_TRUE(bare.getKnownGroupingStatus().empty());
+  bare.setDetailedMemStatsEnabled(true);
+  PTKAVLORDataPoint point;
+  bare.getPerformanceStats(point);
+  EXPECT_EQ(point.detailedMemStats->commitMem, 0.0);
+  // Identifier tables and the enumeration need no initialize().
+  EXPECT_EQ(bare.getNumberForString("modelStr", "m", true), 0);
+  EXPECT_EQ(bare.getIdentifierRawEnum().getInt("modelStr"), 0);
+}
+
+TEST_F(TracerTest, IdentifierMapsNumberValuesPerIdentifier) {
+  EXPECT_EQ(tracer.getNumberForString("modelStr", "m1"), -1);  // never adds
+  EXPECT_EQ(tracer.getIdentifierAmount(), 0u);
+
+  const PTIdentifierMap ids = tracer.getMapForStrings({"modelStr", "targetStr", "modelStr"}, {"m1", "t1", "m2"});
+  EXPECT_EQ(ids.size(), 3u);
+  EXPECT_EQ(ids.at("modelStr"), 1);  // the later pair wins
+  EXPECT_EQ(ids.at("targetStr"), 0);
+  EXPECT_EQ(ids.at("statisticsTypeStr"), 0);
+  EXPECT_EQ(tracer.getStringForNumber("statisticsTypeStr", 0), "Update");
+  EXPECT_EQ(tracer.getStringForNumber("modelStr", 0), "m1");
+  EXPECT_EQ(tracer.getIdentifierAmount(), 3u);
+
+  // A name without a value (odd pair list) gets no entry.
+  EXPECT_EQ(tracer.getMapForStrings({"modelStr", "chartStr"}, {"m2"}).count("chartStr"), 0u);
+}
+
+TEST_F(TracerTest, ClearingMapCollectionsKeepsStatisticsTypesAndNames) {
+  tracer.getMapForStrings({"modelStr"}, {"m1"});
+  tracer.getNumberForString("statisticsTypeStr", "Other", true);
+  tracer.clearMapCollections();
+  tracer.initializeMapCollectionsForStat();  // an existing table is left alone
+  EXPECT_EQ(tracer.getIdentifierAmount(), 2u);
+  EXPECT_EQ(tracer.getNumberForString("statisticsTypeStr", "Other"), 1);
+  EXPECT_EQ(tracer.getNumberForString("modelStr", "m1"), -1);
+  EXPECT_EQ(tracer.getNumberForString("modelStr", "m9", true), 0);
+}
+
+TEST_F(TracerTest, IdentifierEnumerationNumbersNewNamesAndKeepsOldOnes) {
+  tracer.addToIdentifierRawEnum("zStr");
+  tracer.insertIdentifierToMapCollections(std::vector<std::string>{"targetStr", "modelStr", "zStr"});
+  DynamicEnum& names = tracer.getIdentifierRawEnum();
+  EXPECT_EQ(names.getInt("zStr"), 0);
+  EXPECT_EQ(names.getInt("modelStr"), 1);
+  EXPECT_EQ(names.getInt("targetStr"), 2);
+
+  DynamicEnum loaded;
+  loaded.add("chartStr", 4);
+  tracer.setIdentifierRawEnum(loaded);
+  tracer.setIdentifierRawEnum(tracer.identifierRawEnum());
+  EXPECT_EQ(tracer.identifierRawEnum().getString(4), "chartStr");
+  EXPECT_EQ(tracer.identifierRawEnum().getInt("zStr"), -1);
+}
+
+TEST_F(TracerTest, AssignCommonDataSamplesOnlyWithoutTheRecorder) {
+  FakeClock clock;
+  FakeMemoryProbe probe;
+  tracer.setClock(&clock);
+  tracer.setMemoryProbe(&probe);
+
+  PTTracerDataPoint viaRecorder;  // the recorder is assumed until the feature is read
+  tracer.assignCommonData(viaRecorder, "G", "Load", true);
+  EXPECT_EQ(viaRecorder.grouping, 0);
+  EXPECT_EQ(viaRecorder.phase, 0);
+  EXPECT_TRUE(viaRecorder.isStart);
+  EXPECT_EQ(viaRecorder.wallClockTime, 0.0);
+
+  tracer.setUsePerformanceTracerRecorder(false);
+  PTTracerDataPoint direct;
+  tracer.assignCommonData(direct, 7, "Build", false);
+  EXPECT_EQ(direct.grouping, 7);
+  EXPECT_EQ(direct.phase, 1);
+  EXPECT_EQ(direct.wallClockTime, clock.wall);
+  EXPECT_EQ(direct.basicMemStats->procMemUsage, probe.basic.inUseBytes);
+}
+
+TEST(PerformanceTracerApi, ForwardsToTheProcessWideTracer) {
+  ASSERT_EQ(PerformanceTracer::getInstance(), PerformanceTracer::getInstance());
+  ASSERT_NE(PerformanceTracer::getInstance()->rawDataVector(), nullptr);
+
+  const std::int32_t model = ptGetNumberForString(EPT_MODEL, "ApiModel");
+  EXPECT_EQ(ptGetNumberForString(EPT_MODEL, "ApiModel"), model);
+  EXPECT_EQ(ptGetModelStr(model), "ApiModel");
+  const std::int32_t value = ptGetNumberForString("apiIdStr", "v");
+  EXPECT_EQ(ptGetStringForNumber("apiIdStr", value), "v");
+
+  const std::int32_t enumerated = ptInsertIdentifierToMapCollections("apiOtherStr");
+  EXPECT_EQ(ptGetNuberFromDynamicEnum("apiOtherStr"), enumerated);
+  EXPECT_EQ(ptGetStringFromDynamicEnum(enumerated), "apiOtherStr");
+  ptAddIdentifierToMapCollectionsOnly("apiOnlyStr");
+  EXPECT_EQ(ptGetNuberFromDynamicEnum("apiOnlyStr"), -1);
+}
+
+}  // namespace

@@ -1,0 +1,123 @@
+#include "tracer/performance_tracer.h"
+
+#include "fake_platform.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <ctime>
+
+namespace {
+
+class SamplingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tracer.initialize();
+    tracer.setClock(&clock);
+    tracer.setMemoryProbe(&probe);
+    tracer.setBasicMemStatsEnabled(true);
+  }
+
+  CallLog log;
+  FakeClock clock{&log};
+  FakeMemoryProbe probe{&log};
+  PerformanceTracer tracer;
+};
+
+TEST_F(SamplingTest, DetailedOffTakesBasicMemoryThenTimes) {
+  PTTracerDataPoint point;
+  const auto detailedBefore = point.detailedMemStats;
+  tracer.getPerformanceStats(point);
+  EXPECT_EQ(log, (CallLog{"basic", "wall", "cpu"}));
+  EXPECT_EQ(point.detailedMemStats, detailedBefore);
+  EXPECT_EQ(point.detailedMemStats->commitMem, 0.0);
+  EXPECT_EQ(point.basicMemStats->procMemUsage, 1000.0);
+  EXPECT_EQ(point.basicMemStats->procMemUsagePeak, 2000.0);
+  EXPECT_EQ(point.basicMemStats->procVMSize, 3000.0);
+  EXPECT_EQ(point.wallClockTime, 100.0);
+  EXPECT_EQ(point.cpuTime, 2.0);
+}
+
+TEST_F(SamplingTest, DetailedOnFillsEveryCounterIntoItsField) {
+  tracer.setDetailedMemStatsEnabled(true);
+  PTTracerDataPoint point;
+  tracer.getPerformanceStats(point);
+  EXPECT_EQ(log, (CallLog{"detailed", "basic", "wall", "cpu"}));
+  const pt::DetailedMemStats& stats = *point.detailedMemStats;
+  EXPECT_EQ(stats.commitMem, 10.0);
+  EXPECT_EQ(stats.resMem, 20.0);
+  EXPECT_EQ(stats.freeMem, 30.0);
+  EXPECT_EQ(stats.dllsMem, 40.0);
+  EXPECT_EQ(stats.nonprocessMem, 50.0);
+}
+
+TEST_F(SamplingTest, SnapshotsHeldElsewhereAreNeverOverwritten) {
+  tracer.setDetailedMemStatsEnabled(true);
+  PTTracerDataPoint first;
+  tracer.getPerformanceStats(first);
+  const auto heldDetailed = first.detailedMemStats;  // shares the basic snapshot's allocation
+  probe.detailed.committedBytes = 6;
+  tracer.getPerformanceStats(first);
+  EXPECT_EQ(heldDetailed->commitMem, 10.0);
+  EXPECT_EQ(first.detailedMemStats->commitMem, 6.0);
+
+  PTTracerDataPoint second;
+  second.basicMemStats = first.basicMemStats;  // shared, as a careless copy would
+  probe.basic.inUseBytes = 5.0;
+  tracer.getPerformanceStats(second);
+  EXPECT_EQ(first.basicMemStats->procMemUsage, 1000.0);
+  EXPECT_EQ(second.basicMemStats->procMemUsage, 5.0);
+}
+
+TEST_F(SamplingTest, BasicProbeOffOrFailingGivesZeros) {
+  tracer.setBasicMemStatsEnabled(false);
+  PTTracerDataPoint point;
+  tracer.getPerformanceStats(point);
+  EXPECT_EQ(log, (CallLog{"wall", "cpu"}));
+  EXPECT_EQ(point.basicMemStats->procMemUsage, 0.0);
+
+  tracer.setBasicMemStatsEnabled(true);
+  probe.basicFails = true;
+  EXPECT_EQ(tracer.getBasicMemStats().procVMSize, 0.0);
+}
+
+TEST(Sampling, EnvironmentSwitchesTheBasicProbe) {
+  ::setenv("PT_BASIC_MEMORY_PROBE", "OFF", 1);
+  EXPECT_FALSE(PerformanceTracer().isBasicMemStatsEnabled());
+  ::setenv("PT_BASIC_MEMORY_PROBE", "1", 1);
+  EXPECT_TRUE(PerformanceTracer().isBasicMemStatsEnabled());
+  ::unsetenv("PT_BASIC_MEMORY_PROBE");
+  EXPECT_TRUE(PerformanceTracer().isBasicMemStatsEnabled());
+}
+
+TEST(Sampling, MachineProbeGivesRealFigures) {
+  PerformanceTracer tracer;
+  tracer.initialize();
+  tracer.setBasicMemStatsEnabled(true);
+  tracer.setDetailedMemStatsEnabled(true);
+  PTTracerDataPoint point;
+  tracer.getPerformanceStats(point);
+  EXPECT_GT(point.basicMemStats->procMemUsage, 0.0);
+  EXPECT_GE(point.basicMemStats->procMemUsagePeak, point.basicMemStats->procMemUsage);
+  EXPECT_GT(point.basicMemStats->procVMSize, point.basicMemStats->procMemUsage);
+  EXPECT_GT(point.detailedMemStats->commitMem, 0.0);
+  EXPECT_GT(point.detailedMemStats->freeMem, 0.0);
+  EXPECT_GT(point.wallClockTime, 1e9);  // seconds since 1970
+}
+
+TEST(Sampling, PerfTimeCountsSecondsFromFirstMarch2004) {
+  const PTSystemTimePoint epoch = PerformanceTracer::getRecorderEpoch();
+  EXPECT_EQ(PerformanceTracer::getPerfTime(epoch), 0.0);
+  EXPECT_EQ(PerformanceTracer::getPerfTime(epoch + std::chrono::seconds(1)), 1.0);
+  EXPECT_EQ(PerformanceTracer::getPerfTime(epoch + std::chrono::nanoseconds(1'500'000'001)), 1.500000001);
+
+  const std::time_t seconds = std::chrono::system_clock::to_time_t(epoch);
+  std::tm local{};
+  ::localtime_r(&seconds, &local);
+  EXPECT_EQ(local.tm_year, 104);
+  EXPECT_EQ(local.tm_mon, 2);
+  EXPECT_EQ(local.tm_mday, 1);
+}
+
+}  // namespace
