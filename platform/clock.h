@@ -13,7 +13,7 @@ class Clock {
   virtual ~Clock() = default;
   /// Seconds on the real-time scale (Unix epoch), sub-microsecond resolution.
   virtual double wallClockSeconds() = 0;
-  /// CPU seconds (user + system) consumed by the whole process so far.
+  /// CPU seconds (user + system) consumed by all threads of the process so far.
   virtual double cpuSeconds() = 0;
 };
 

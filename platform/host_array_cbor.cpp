@@ -352,7 +352,11 @@ HostArrayPtr decodeValue(Reader& in, int depth) {
 
 void encodeHostArray(Writer& out, const haArray* array) { encodeValue(out, array, 0); }
 
+void encodeHostArray(Writer& out, const haArray* array, int depth) { encodeValue(out, array, depth); }
+
 HostArrayPtr decodeHostArray(Reader& in) { return decodeValue(in, 0); }
+
+HostArrayPtr decodeHostArray(Reader& in, int depth) { return decodeValue(in, depth); }
 
 bool isValidUtf8(std::string_view bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());

@@ -35,11 +35,16 @@ inline constexpr int kMaxNestingDepth = 200;
 /// std::invalid_argument for what the format cannot hold (nesting too deep, a
 /// field name that is not UTF-8) and whatever the sink throws.
 void encodeHostArray(Writer& out, const haArray* array);
+/// As above for a value found `depth` levels inside another (a cell element
+/// streamed on its own), so that the nesting limit counts from the outermost value.
+void encodeHostArray(Writer& out, const haArray* array, int depth);
 
 /// Reads one value; nullptr for an empty element (CBOR null). Throws
 /// DecodeError for anything that is not a well-formed host array; never
 /// allocates more than a small multiple of the bytes it reads.
 HostArrayPtr decodeHostArray(Reader& in);
+/// As above for a value found `depth` levels inside another.
+HostArrayPtr decodeHostArray(Reader& in, int depth);
 
 /// Whether `bytes` is well-formed UTF-8 (no overlong forms, surrogates or
 /// code points beyond U+10FFFF).

@@ -9,6 +9,7 @@
 #include <atomic>
 #include <cerrno>
 #include <cstring>
+#include <exception>
 #include <memory>
 #include <random>
 #include <stdexcept>
@@ -233,20 +234,52 @@ void writeBigEndian64(unsigned char* out, std::uint64_t value) {
 
 // name, then 24(<<value>>). The byte string's length is not known until the
 // value is written, so it is written in the 8-byte form and filled in after.
-void writeVariable(kvdFile& file, const std::string& name, const haArray* array) {
+template <class EncodeValue>
+void writeVariable(kvdFile& file, const std::string& name, EncodeValue encodeValue) {
   cbor::Writer& out = *file.writer;
   out.text(name);
   out.tag(kTagEncodedCborItem);
   const unsigned char lengthPlaceholder[9] = {0x5B};
   out.raw(lengthPlaceholder, sizeof lengthPlaceholder);
   const std::uint64_t lengthAt = out.bytesWritten() - 8;
-  cbor::encodeHostArray(out, array);
+  encodeValue(out);
   const std::uint64_t length = out.bytesWritten() - (lengthAt + 8);
   out.flush();
   unsigned char encoded[8];
   writeBigEndian64(encoded, length);
   if (::pwrite(file.fd, encoded, sizeof encoded, static_cast<off_t>(lengthAt)) != sizeof encoded)
     throw std::system_error(errno, std::generic_category(), "cannot write the file");
+}
+
+// The checks every put makes before it writes anything; 0 when they pass.
+int refuse(kvdFile& file, std::string why) {
+  file.lastError = std::move(why);
+  return 1;
+}
+
+int checkPut(kvdFile& file, const char* name, bool hasValue) {
+  if (!file.writing) return refuse(file, "the file is open for reading");
+  if (file.broken) return refuse(file, "an earlier write failed: " + file.lastError);
+  if (name == nullptr || *name == '\0') return refuse(file, "a variable needs a name");
+  if (!cbor::isValidUtf8(name)) return refuse(file, "the variable name is not valid UTF-8");
+  if (!hasValue) return refuse(file, "variable '" + std::string(name) + "' has no value");
+  if (std::find(file.written.begin(), file.written.end(), name) != file.written.end())
+    return refuse(file, "variable '" + std::string(name) + "' is already in the file");
+  return 0;
+}
+
+// A failed write leaves half a variable in the file: nothing after it can be trusted.
+template <class EncodeValue>
+int put(kvdFile& file, const char* name, EncodeValue encodeValue) {
+  try {
+    writeVariable(file, name, encodeValue);
+  } catch (const std::exception& e) {
+    file.broken = true;
+    return refuse(file, "variable '" + std::string(name) + "': " + e.what());
+  }
+  file.written.emplace_back(name);
+  file.lastError.clear();
+  return 0;
 }
 
 int commit(kvdFile& file) {
@@ -285,54 +318,119 @@ kvdFile* kvdOpen(const char* name, const char* mode) {
   return nullptr;
 }
 
-haArray* kvdGetVariable(kvdFile* file, const char* name) {
+namespace {
+
+const VariableEntry* findVariable(const kvdFile* file, const char* name) {
   if (file == nullptr || name == nullptr || file->writing) return nullptr;
-  for (const VariableEntry& entry : file->variables) {
-    if (entry.name != name) continue;
-    const unsigned char* begin = file->map + entry.offset;
-    cbor::Reader in(begin, begin + entry.size, entry.offset);
-    platform::HostArrayPtr value;
-    try {
-      value = cbor::decodeHostArray(in);
-      if (!value) throw cbor::DecodeError("it holds no value", entry.offset);
-      if (!in.atEnd()) throw cbor::DecodeError("unexpected bytes after its value", in.offset());
-    } catch (const cbor::DecodeError& e) {
-      corrupt(file->name, "variable '" + entry.name + "': " + e.what());
-    } catch (const std::logic_error& e) {
-      corrupt(file->name, "variable '" + entry.name + "': " + e.what());
-    }
-    // The pages were only needed for this decode; give them back.
-    const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
-    const auto from = reinterpret_cast<std::uintptr_t>(begin) / page * page;
-    ::madvise(reinterpret_cast<void*>(from), reinterpret_cast<std::uintptr_t>(begin) + entry.size - from,
-              MADV_DONTNEED);
-    return value.release();
-  }
+  for (const VariableEntry& entry : file->variables)
+    if (entry.name == name) return &entry;
   return nullptr;
+}
+
+// Runs one step of decoding a variable; any fault of its bytes becomes the
+// file's "CorruptKvdFile" error naming the variable.
+template <class Step>
+auto decodingStep(const kvdFile& file, const VariableEntry& entry, Step step) {
+  try {
+    return step();
+  } catch (const cbor::DecodeError& e) {
+    corrupt(file.name, "variable '" + entry.name + "': " + e.what());
+  } catch (const std::logic_error& e) {  // a shape the host arrays refuse
+    corrupt(file.name, "variable '" + entry.name + "': " + e.what());
+  }
+}
+
+cbor::Reader readerOf(const kvdFile& file, const VariableEntry& entry) {
+  const unsigned char* begin = file.map + entry.offset;
+  return cbor::Reader(begin, begin + entry.size, entry.offset);
+}
+
+platform::HostArrayPtr decodeVariable(const kvdFile& file, const VariableEntry& entry) {
+  return decodingStep(file, entry, [&] {
+    cbor::Reader in = readerOf(file, entry);
+    platform::HostArrayPtr value = cbor::decodeHostArray(in);
+    if (!value) throw cbor::DecodeError("it holds no value", entry.offset);
+    if (!in.atEnd()) throw cbor::DecodeError("unexpected bytes after its value", in.offset());
+    return value;
+  });
+}
+
+// The pages were only needed for this decode; give them back.
+void releasePages(const kvdFile& file, const VariableEntry& entry) {
+  const auto page = static_cast<std::uintptr_t>(::sysconf(_SC_PAGESIZE));
+  const auto begin = reinterpret_cast<std::uintptr_t>(file.map + entry.offset);
+  const auto from = begin / page * page;
+  ::madvise(reinterpret_cast<void*>(from), begin + entry.size - from, MADV_DONTNEED);
+}
+
+}  // namespace
+
+haArray* kvdGetVariable(kvdFile* file, const char* name) {
+  const VariableEntry* entry = findVariable(file, name);
+  if (entry == nullptr) return nullptr;
+  platform::HostArrayPtr value = decodeVariable(*file, *entry);
+  releasePages(*file, *entry);
+  return value.release();
+}
+
+bool kvdVisitCellVariable(kvdFile* file, const char* name,
+                          const std::function<void(std::size_t index, const haArray* element)>& visit) {
+  const VariableEntry* entry = findVariable(file, name);
+  if (entry == nullptr) return false;
+  cbor::Reader in = readerOf(*file, *entry);
+  const cbor::Item head = decodingStep(*file, *entry, [&] { return cbor::Reader(in).next(); });
+  if (head.kind != cbor::Item::Kind::Array) {
+    // Any other shape is decoded whole; only a 1-by-n cell can be streamed.
+    platform::HostArrayPtr value = decodeVariable(*file, *entry);
+    releasePages(*file, *entry);
+    if (!haIsCell(value.get())) return true;
+    for (std::size_t i = 0, n = haGetNumberOfElements(value.get()); i < n; ++i) visit(i, haGetCell(value.get(), i));
+    return true;
+  }
+  decodingStep(*file, *entry, [&] {
+    in.next();
+    if (head.value > in.remaining()) throw cbor::DecodeError("more elements than the data can hold", head.offset);
+  });
+  for (std::uint64_t i = 0; i < head.value; ++i) {
+    // Elements sit one level inside the cell, as they would in a whole decode.
+    const platform::HostArrayPtr element = decodingStep(*file, *entry, [&] { return cbor::decodeHostArray(in, 1); });
+    visit(static_cast<std::size_t>(i), element.get());
+  }
+  decodingStep(*file, *entry, [&] {
+    if (!in.atEnd()) throw cbor::DecodeError("unexpected bytes after its value", in.offset());
+  });
+  releasePages(*file, *entry);
+  return true;
 }
 
 int kvdPutVariable(kvdFile* file, const char* name, const haArray* array) {
   if (file == nullptr) return 1;
-  const auto refuse = [file](std::string why) {
-    file->lastError = std::move(why);
-    return 1;
-  };
-  if (!file->writing) return refuse("the file is open for reading");
-  if (file->broken) return refuse("an earlier write failed: " + file->lastError);
-  if (name == nullptr || *name == '\0') return refuse("a variable needs a name");
-  if (!cbor::isValidUtf8(name)) return refuse("the variable name is not valid UTF-8");
-  if (array == nullptr) return refuse("variable '" + std::string(name) + "' has no value");
-  if (std::find(file->written.begin(), file->written.end(), name) != file->written.end())
-    return refuse("variable '" + std::string(name) + "' is already in the file");
-  try {
-    writeVariable(*file, name, array);
-  } catch (const std::exception& e) {
-    file->broken = true;  // half a variable is in the file: nothing after it can be trusted
-    return refuse("variable '" + std::string(name) + "': " + e.what());
-  }
-  file->written.emplace_back(name);
-  file->lastError.clear();
-  return 0;
+  if (const int refused = checkPut(*file, name, array != nullptr)) return refused;
+  return put(*file, name, [&](cbor::Writer& out) { cbor::encodeHostArray(out, array); });
+}
+
+int kvdPutCellVariable(kvdFile* file, const char* name, std::size_t count,
+                       const std::function<platform::HostArrayPtr(std::size_t index)>& element) {
+  if (file == nullptr) return 1;
+  if (const int refused = checkPut(*file, name, static_cast<bool>(element))) return refused;
+  // The element maker's own failure is the caller's business: it goes out as
+  // it came, after the save was made void.
+  std::exception_ptr makerFailed;
+  const int result = put(*file, name, [&](cbor::Writer& out) {
+    out.arrayStart(count);
+    for (std::size_t i = 0; i < count; ++i) {
+      platform::HostArrayPtr value;
+      try {
+        value = element(i);
+      } catch (...) {
+        makerFailed = std::current_exception();
+        throw std::runtime_error("the element maker failed");
+      }
+      cbor::encodeHostArray(out, value.get(), 1);
+    }
+  });
+  if (makerFailed) std::rethrow_exception(makerFailed);
+  return result;
 }
 
 int kvdClose(kvdFile* file) {
@@ -350,5 +448,7 @@ std::vector<std::string> kvdGetVariableNames(const kvdFile* file) {
   for (const VariableEntry& entry : file->variables) names.push_back(entry.name);
   return names;
 }
+
+void kvdDiscard(kvdFile* file) { std::unique_ptr<kvdFile> owned(file); }
 
 const char* kvdLastError(const kvdFile* file) { return file ? file->lastError.c_str() : ""; }

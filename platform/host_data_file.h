@@ -14,6 +14,8 @@
 // arguments {file name, problem}.
 #pragma once
 
+#include <cstddef>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -38,9 +40,31 @@ haArray* kvdGetVariable(kvdFile* file, const char* name);
 /// error the whole save is void and kvdClose fails.
 int kvdPutVariable(kvdFile* file, const char* name, const haArray* array);
 
+/// Puts a 1-by-`count` cell whose elements `element(i)` makes one at a time,
+/// in order; each is encoded and released at once, so a cell of millions of
+/// records is never held whole. The file's content is that of kvdPutVariable
+/// with the whole cell (a null element is an empty one). Returns 0 on success,
+/// else as kvdPutVariable. An exception from `element` propagates and voids
+/// the save.
+int kvdPutCellVariable(kvdFile* file, const char* name, std::size_t count,
+                       const std::function<platform::HostArrayPtr(std::size_t index)>& element);
+
+/// Visits the elements of the cell variable `name` in linear order, each
+/// decoded on its own and released once `visit` returns (borrowed; nullptr for
+/// an empty element). A variable that is not a cell has no elements to visit.
+/// False when the file has no such variable. Throws HostError "CorruptKvdFile"
+/// as kvdGetVariable does, possibly after some elements were visited; an
+/// exception from `visit` propagates.
+bool kvdVisitCellVariable(kvdFile* file, const char* name,
+                          const std::function<void(std::size_t index, const haArray* element)>& visit);
+
 /// Finishes and releases the file; for writing, replaces the target. Returns 0
 /// on success; nullptr and any failure of the save return non-zero.
 int kvdClose(kvdFile* file);
+
+/// Releases the file without finishing it: a file open for writing is
+/// dropped and its target left as it was. nullptr is ignored.
+void kvdDiscard(kvdFile* file);
 
 /// Variable names in file order.
 std::vector<std::string> kvdGetVariableNames(const kvdFile* file);

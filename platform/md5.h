@@ -8,6 +8,7 @@
 
 namespace platform {
 
+/// Throws std::runtime_error only when the crypto library offers no MD5.
 std::string md5Hex(std::string_view data);
 
 }  // namespace platform

@@ -5,13 +5,15 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
+#include <string_view>
 
 namespace platform {
 
 /// What the process uses now; all values in bytes.
 struct BasicMemoryReading {
   double inUseBytes = 0;        ///< resident set size
-  double peakInUseBytes = 0;    ///< highest resident set size so far
+  double peakInUseBytes = 0;    ///< highest resident set size so far; never below inUseBytes
   double virtualSizeBytes = 0;  ///< size of the address space
 };
 
@@ -27,13 +29,33 @@ struct DetailedMemoryReading {
 class MemoryProbe {
  public:
   virtual ~MemoryProbe() = default;
-  /// Cheap enough to run on every logged point. False leaves `out` untouched.
+  /// Cheap enough to run on every logged point: one system call, plus a
+  /// refresh of the kernel's peak at most once per clock tick. False leaves
+  /// `out` untouched. Safe to call from several threads.
   virtual bool readBasic(BasicMemoryReading& out) = 0;
-  /// Costlier: reads several /proc files. False leaves `out` untouched.
+  /// Costlier: reads /proc/self/status and /proc/meminfo. False leaves `out` untouched.
   virtual bool readDetailed(DetailedMemoryReading& out) = 0;
 };
 
 /// The probe of this machine; lives for the whole process.
 MemoryProbe& linuxMemoryProbe();
+
+namespace detail {
+
+/// The first two fields of /proc/<pid>/statm, in pages.
+struct StatmPages {
+  std::uint64_t size = 0;
+  std::uint64_t resident = 0;
+};
+
+/// Parses the seven fields of /proc/<pid>/statm; nullopt when any is missing.
+std::optional<StatmPages> parseStatm(std::string_view text);
+/// Value of a "Key:   123 kB" line of /proc/<pid>/status or /proc/meminfo, in bytes.
+std::optional<std::uint64_t> findKibField(std::string_view text, std::string_view key);
+/// The detailed reading from the texts of /proc/<pid>/status and /proc/meminfo.
+std::optional<DetailedMemoryReading> detailedFromProcText(std::string_view status,
+                                                          std::string_view meminfo);
+
+}  // namespace detail
 
 }  // namespace platform

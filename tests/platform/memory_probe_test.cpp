@@ -1,0 +1,194 @@
+#include "platform/memory_probe.h"
+
+#include <gtest/gtest.h>
+#include <fcntl.h>
+#include <sys/mman.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstring>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <thread>
+
+namespace {
+
+constexpr std::size_t kMiB = 1024 * 1024;
+
+// Resident memory that can be returned to the system on demand.
+class TouchedPages {
+ public:
+  explicit TouchedPages(std::size_t bytes) : bytes_(bytes) {
+    data_ = ::mmap(nullptr, bytes_, PROT_READ | PROT_WRITE, MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+    if (data_ != MAP_FAILED) std::memset(data_, 1, bytes_);
+  }
+  ~TouchedPages() { release(); }
+  bool ok() const { return data_ != MAP_FAILED; }
+  void release() {
+    if (data_ != MAP_FAILED) ::munmap(data_, bytes_);
+    data_ = MAP_FAILED;
+  }
+
+ private:
+  std::size_t bytes_;
+  void* data_;
+};
+
+std::string readText(const char* path) {
+  std::ifstream in(path);
+  std::ostringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+platform::BasicMemoryReading basicNow() {
+  platform::BasicMemoryReading reading;
+  EXPECT_TRUE(platform::linuxMemoryProbe().readBasic(reading));
+  return reading;
+}
+
+TEST(MemoryProbe, BasicReadingFollowsTouchedMemory) {
+  platform::BasicMemoryReading before = basicNow();
+  EXPECT_GT(before.inUseBytes, 0);
+  EXPECT_GE(before.virtualSizeBytes, before.inUseBytes);
+  EXPECT_GE(before.peakInUseBytes, before.inUseBytes);
+
+  TouchedPages pages(64 * kMiB);
+  ASSERT_TRUE(pages.ok());
+  platform::BasicMemoryReading during = basicNow();
+  EXPECT_GE(during.inUseBytes - before.inUseBytes, 60.0 * kMiB);
+  EXPECT_GE(during.virtualSizeBytes - before.virtualSizeBytes, 60.0 * kMiB);
+  EXPECT_GE(during.peakInUseBytes, during.inUseBytes);
+
+  pages.release();
+  platform::BasicMemoryReading after = basicNow();
+  EXPECT_LE(after.inUseBytes, during.inUseBytes - 60.0 * kMiB);
+  EXPECT_GE(after.peakInUseBytes, during.inUseBytes) << "the peak never falls";
+}
+
+TEST(MemoryProbe, PeakCatchesASpikeNoReadingSaw) {
+  platform::BasicMemoryReading before = basicNow();
+  {
+    TouchedPages spike(96 * kMiB);
+    ASSERT_TRUE(spike.ok());
+  }
+  // Let the coarse clock tick so that the kernel's high-water mark is consulted.
+  std::this_thread::sleep_for(std::chrono::milliseconds(20));
+  platform::BasicMemoryReading after = basicNow();
+  EXPECT_GE(after.peakInUseBytes, before.inUseBytes + 90.0 * kMiB);
+}
+
+TEST(MemoryProbe, DetailedReadingAgreesWithTheSystem) {
+  platform::DetailedMemoryReading before;
+  ASSERT_TRUE(platform::linuxMemoryProbe().readDetailed(before));
+  std::string meminfo = readText("/proc/meminfo");
+  auto total = platform::detail::findKibField(meminfo, "MemTotal");
+  auto available = platform::detail::findKibField(meminfo, "MemAvailable");
+  ASSERT_TRUE(total && available);
+  EXPECT_NEAR(static_cast<double>(before.freeBytes), static_cast<double>(*available), 64.0 * kMiB);
+  EXPECT_LT(before.nonProcessBytes, *total);
+  EXPECT_GT(before.dllsBytes, 0u) << "the program's own code is file-backed";
+  EXPECT_GT(before.reservedBytes, 0u);
+
+  TouchedPages pages(64 * kMiB);
+  ASSERT_TRUE(pages.ok());
+  platform::DetailedMemoryReading during;
+  ASSERT_TRUE(platform::linuxMemoryProbe().readDetailed(during));
+  EXPECT_GE(during.committedBytes, before.committedBytes + 60 * kMiB);
+  // Resident anonymous plus file-backed memory is the resident size.
+  platform::BasicMemoryReading basic = basicNow();
+  EXPECT_NEAR(static_cast<double>(during.committedBytes + during.dllsBytes), basic.inUseBytes, 8.0 * kMiB);
+}
+
+TEST(MemoryProbe, ForkedChildReadsItsOwnMemory) {
+  {
+    TouchedPages spike(128 * kMiB);
+    ASSERT_TRUE(spike.ok());
+    basicNow();  // the statm file is open now, and the peak includes the spike
+  }
+  pid_t child = ::fork();
+  ASSERT_NE(child, -1);
+  if (child == 0) {
+    // Growth, not size: a child may start with less resident memory than its parent.
+    platform::BasicMemoryReading before, after;
+    bool ok = platform::linuxMemoryProbe().readBasic(before);
+    auto childMark = platform::detail::findKibField(readText("/proc/self/status"), "VmHWM");
+    // The parent's spike is not the child's.
+    ok = ok && childMark && before.peakInUseBytes <= static_cast<double>(*childMark) + 16.0 * kMiB;
+    TouchedPages pages(128 * kMiB);
+    ok = ok && pages.ok() && platform::linuxMemoryProbe().readBasic(after) &&
+         after.inUseBytes >= before.inUseBytes + 120.0 * kMiB;
+    ::_exit(ok ? 0 : 1);
+  }
+  int status = 0;
+  ASSERT_EQ(::waitpid(child, &status, 0), child);
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << "the child read its parent's memory";
+}
+
+// The descriptor the probe keeps on /proc/<pid>/statm, or -1.
+int keptStatmDescriptor() {
+  std::string wanted = "/proc/" + std::to_string(::getpid()) + "/statm";
+  std::error_code error;
+  for (const auto& entry : std::filesystem::directory_iterator("/proc/self/fd", error)) {
+    if (std::filesystem::read_symlink(entry.path(), error) == wanted) return std::stoi(entry.path().filename());
+  }
+  return -1;
+}
+
+TEST(MemoryProbe, SurvivesItsDescriptorBeingClosedOrReused) {
+  basicNow();
+  int kept = keptStatmDescriptor();
+  ASSERT_GE(kept, 0);
+  ::close(kept);  // as a careless library might
+  platform::BasicMemoryReading reading;
+  EXPECT_TRUE(platform::linuxMemoryProbe().readBasic(reading));
+  EXPECT_GT(reading.inUseBytes, 0);
+
+  kept = keptStatmDescriptor();
+  ASSERT_GE(kept, 0);
+  ::close(kept);
+  int stranger = ::open("/proc/self/cmdline", O_RDONLY | O_CLOEXEC);
+  ASSERT_EQ(stranger, kept) << "the lowest free number is handed out again";
+  EXPECT_TRUE(platform::linuxMemoryProbe().readBasic(reading));
+  EXPECT_GT(reading.inUseBytes, 0);
+  char byte = 0;
+  EXPECT_EQ(::pread(stranger, &byte, 1, 0), 1) << "the stranger's descriptor must stay open";
+  ::close(stranger);
+}
+
+TEST(MemoryProbeParsing, StatmNeedsAllSevenFields) {
+  auto pages = platform::detail::parseStatm("2500 700 300 36 0 412 0\n");
+  ASSERT_TRUE(pages);
+  EXPECT_EQ(pages->size, 2500u);
+  EXPECT_EQ(pages->resident, 700u);
+  EXPECT_FALSE(platform::detail::parseStatm("2500 700 300"));
+  EXPECT_FALSE(platform::detail::parseStatm("MemTotal: 12 kB"));
+  EXPECT_FALSE(platform::detail::parseStatm(""));
+}
+
+TEST(MemoryProbeParsing, DetailedCountersComeFromTheirFields) {
+  const char* status =
+      "Name:\tprog\nVmPeak:\t  9000 kB\nVmSize:\t  8000 kB\nVmHWM:\t  3000 kB\nVmRSS:\t  2500 kB\n"
+      "RssAnon:\t  1500 kB\nRssFile:\t   900 kB\nRssShmem:\t   100 kB\n";
+  const char* meminfo = "MemTotal:  100000 kB\nMemFree:  20000 kB\nMemAvailable:  60000 kB\n";
+  auto reading = platform::detail::detailedFromProcText(status, meminfo);
+  ASSERT_TRUE(reading);
+  EXPECT_EQ(reading->committedBytes, 1500u * 1024);
+  EXPECT_EQ(reading->reservedBytes, 5500u * 1024);
+  EXPECT_EQ(reading->freeBytes, 60000u * 1024);
+  EXPECT_EQ(reading->dllsBytes, 1000u * 1024);
+  EXPECT_EQ(reading->nonProcessBytes, 37500u * 1024);
+
+  // A process larger than the system's used memory (a container's view) floors at 0.
+  auto crowded = platform::detail::detailedFromProcText(status, "MemTotal: 3000 kB\nMemAvailable: 1000 kB\n");
+  ASSERT_TRUE(crowded);
+  EXPECT_EQ(crowded->nonProcessBytes, 0u);
+
+  EXPECT_FALSE(platform::detail::detailedFromProcText("VmSize: 1 kB\n", meminfo)) << "missing fields";
+  EXPECT_FALSE(platform::detail::findKibField("VmRSSX:  5 kB\n", "VmRSS")) << "whole key only";
+}
+
+}  // namespace
