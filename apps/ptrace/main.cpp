@@ -1,0 +1,28 @@
+// ptrace: records, inspects and reports performance traces.
+#include <exception>
+#include <iostream>
+
+#include <CLI/CLI.hpp>
+
+#include "apps/ptrace/commands.h"
+
+int main(int argc, char** argv) {
+  CLI::App app{"ptrace " PT_VERSION " - performance traces: record, inspect, report"};
+  app.set_version_flag("--version", "ptrace " PT_VERSION);
+  int exitCode = 0;
+  ptrace_tool::addSystemCommand(app, exitCode);
+  try {
+    app.parse(argc, argv);
+    if (app.get_subcommands().empty()) {
+      std::cout << "ptrace " << PT_VERSION << "\n";
+      ptrace_tool::printSystemInfo();
+    }
+  } catch (const CLI::ParseError& error) {
+    return app.exit(error);
+  } catch (const std::exception& error) {
+    // One clear line; the subcommands name the file or argument at fault.
+    std::cerr << "ptrace: " << error.what() << "\n";
+    return 1;
+  }
+  return exitCode;
+}
