@@ -7,9 +7,13 @@ cd "$(dirname "$0")/.."
 debian_packages=(
   g++ cmake ninja-build pkg-config
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
-  libcbor-dev libssl-dev libcli11-dev
-  chromium nodejs npm
+  libcbor-dev libssl-dev libcli11-dev nlohmann-json3-dev
+  chromium
 )
+# Node.js may come from elsewhere than Debian (with npm bundled): only the
+# commands matter.
+command -v node >/dev/null 2>&1 || debian_packages+=(nodejs)
+command -v npm >/dev/null 2>&1 || debian_packages+=(npm)
 
 missing=()
 for p in "${debian_packages[@]}"; do
