@@ -3,6 +3,9 @@
 #include <cbor.h>
 
 #include <cstring>
+#include <boost/unordered_map.hpp>
+
+#include <functional>
 
 namespace platform::cbor {
 
@@ -25,7 +28,61 @@ bool fitsHalf(float value) {
   return exponent >= 127 - 14 && exponent <= 127 + 15 && (mantissa & 0x1FFFu) == 0;
 }
 
+// Finds std::string keys by std::string_view without making a string.
+struct TextHash {
+  std::size_t operator()(std::string_view text) const noexcept { return std::hash<std::string_view>{}(text); }
+};
+struct TextEqual {
+  bool operator()(std::string_view a, std::string_view b) const noexcept { return a == b; }
+};
+
+// Beyond this many strings a namespace still numbers new ones, as a reader
+// does, but no longer remembers them: a trace of unique texts must not make
+// the writer keep a copy of each.
+constexpr std::size_t kMaxRememberedStrings = 1u << 20;
+
 }  // namespace
+
+std::size_t stringRefMinLength(std::size_t tableSize) {
+  if (tableSize < 24) return 3;
+  if (tableSize < 256) return 4;
+  if (tableSize < 65536) return 5;
+  if (tableSize < 4294967296ull) return 7;
+  return 11;
+}
+
+// Text and byte strings are numbered in one sequence but never stand for each other.
+struct Writer::StringRefs {
+  // Boost's table keeps each node's bucket, so a look-up never hashes a stored key again.
+  boost::unordered_map<std::string, std::uint64_t, TextHash, TextEqual> texts, bytes;
+  std::uint64_t count = 0;
+};
+
+Writer::Writer(ByteSink& sink) : sink_(sink) {}
+
+Writer::~Writer() = default;
+
+void Writer::beginStringRefs() {
+  tag(kTagStringRefNamespace);
+  refs_ = std::make_unique<StringRefs>();
+}
+
+void Writer::endStringRefs() { refs_.reset(); }
+
+bool Writer::writeAsReference(bool isText, std::string_view data) {
+  if (!refs_ || data.size() < 3) return false;
+  auto& known = isText ? refs_->texts : refs_->bytes;
+  if (const auto found = known.find(data, TextHash{}, TextEqual{}); found != known.end()) {
+    tag(kTagStringRef);
+    uint(found->second);
+    return true;
+  }
+  if (data.size() >= stringRefMinLength(refs_->count)) {
+    if (refs_->texts.size() + refs_->bytes.size() < kMaxRememberedStrings) known.emplace(data, refs_->count);
+    ++refs_->count;
+  }
+  return false;
+}
 
 template <class Encode>
 void Writer::header(Encode encode) {
@@ -49,11 +106,13 @@ void Writer::int64(std::int64_t value) {
 }
 
 void Writer::text(std::string_view utf8) {
+  if (writeAsReference(true, utf8)) return;
   header([&](unsigned char* p, std::size_t n) { return cbor_encode_string_start(utf8.size(), p, n); });
   raw(utf8.data(), utf8.size());
 }
 
 void Writer::bytes(const void* data, std::size_t size) {
+  if (writeAsReference(false, std::string_view(static_cast<const char*>(data), size))) return;
   header([&](unsigned char* p, std::size_t n) { return cbor_encode_bytestring_start(size, p, n); });
   raw(data, size);
 }
@@ -211,10 +270,21 @@ Item Reader::next() {
   }
   if (result.read == 0 || result.read > remaining())
     throw DecodeError("malformed CBOR item", item.offset);
-  if ((item.kind == Item::Kind::ByteString || item.kind == Item::Kind::TextString) &&
-      (item.data < cursor_ || item.size > static_cast<std::size_t>(end_ - item.data)))
+  const bool isString = item.kind == Item::Kind::ByteString || item.kind == Item::Kind::TextString;
+  if (isString && (item.data < cursor_ || item.size > static_cast<std::size_t>(end_ - item.data)))
     throw DecodeError("the data ends inside a string", item.offset);
   cursor_ += result.read;
+  if (refs_ == nullptr) return item;
+  if (isString) {
+    if (item.size >= stringRefMinLength(refs_->size())) refs_->push_back(item);
+  } else if (item.kind == Item::Kind::Tag && item.value == kTagStringRef) {
+    const Item number = next();
+    if (number.kind != Item::Kind::UnsignedInt || number.value >= refs_->size())
+      throw DecodeError("a string reference names no string of its namespace", item.offset);
+    Item named = (*refs_)[static_cast<std::size_t>(number.value)];
+    named.offset = item.offset;
+    return named;
+  }
   return item;
 }
 

@@ -3,15 +3,31 @@
 //
 //   platform::cbor::Writer out(sink);  out.arrayStart(2); out.uint(1); out.text("a"); out.flush();
 //   platform::cbor::Reader in(data, size);  platform::cbor::Item item = in.next();
+//
+// Both sides know string references (the registered tags 256 and 25 of
+// http://cbor.schmorp.de/stringref): inside a namespace, a string met before
+// is written as a reference to its number, which the reader resolves, so a
+// text repeated in a million records is stored once.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <stdexcept>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace platform::cbor {
+
+/// Tag of a string-reference namespace (the tagged item is the namespace).
+inline constexpr std::uint64_t kTagStringRefNamespace = 256;
+/// Tag of a string reference: the tagged unsigned integer numbers a string.
+inline constexpr std::uint64_t kTagStringRef = 25;
+
+/// The shortest string a namespace holding `tableSize` strings numbers: one
+/// no shorter than a reference to it would be.
+std::size_t stringRefMinLength(std::size_t tableSize);
 
 /// Where a Writer's bytes go; write() throws when the bytes cannot be stored.
 class ByteSink {
@@ -22,7 +38,8 @@ class ByteSink {
 
 class Writer {
  public:
-  explicit Writer(ByteSink& sink) : sink_(sink) {}
+  explicit Writer(ByteSink& sink);
+  ~Writer();
   Writer(const Writer&) = delete;
   Writer& operator=(const Writer&) = delete;
 
@@ -43,6 +60,11 @@ class Writer {
   void floatingPoint(double value);
   /// Bytes already encoded, copied as they are.
   void raw(const void* data, std::size_t size);
+  /// Writes tag 256 and opens its namespace: until endStringRefs(), a text or
+  /// byte string written before in it is written as a reference. The next
+  /// item written is the namespace's content.
+  void beginStringRefs();
+  void endStringRefs();
   /// Hands everything buffered to the sink.
   void flush();
   /// Bytes produced so far, buffered ones included.
@@ -51,12 +73,18 @@ class Writer {
  private:
   template <class Encode>
   void header(Encode encode);
+  /// True when the string went out as a reference; otherwise numbers it if
+  /// the namespace would.
+  bool writeAsReference(bool isText, std::string_view bytes);
+
+  struct StringRefs;
 
   static constexpr std::size_t kBufferSize = 64 * 1024;
   ByteSink& sink_;
   unsigned char buffer_[kBufferSize];
   std::size_t used_ = 0;
   std::uint64_t flushed_ = 0;
+  std::unique_ptr<StringRefs> refs_;
 };
 
 /// Malformed or truncated input; `offset` is where the item starts.
@@ -95,6 +123,10 @@ struct Item {
   std::uint64_t offset = 0;  ///< where the item starts, counted from the reader's base
 };
 
+/// The strings a namespace has numbered, as the reader met them; they point
+/// into the reader's range.
+using StringRefTable = std::vector<Item>;
+
 /// Reads items one at a time from [begin, end); strings point into the range.
 class Reader {
  public:
@@ -102,8 +134,17 @@ class Reader {
   Reader(const unsigned char* begin, const unsigned char* end, std::uint64_t baseOffset = 0)
       : begin_(begin), cursor_(begin), end_(end), base_(baseOffset) {}
 
-  /// The next item; throws DecodeError when the range ends inside it or it is malformed.
+  /// The next item; throws DecodeError when the range ends inside it or it is
+  /// malformed. Inside a namespace a reference comes back as the string it
+  /// names (with the reference's offset).
   Item next();
+  /// Inside the namespace of `table` from now on (nullptr: outside any);
+  /// returns the previous one. Literal strings read are numbered into it.
+  StringRefTable* useStringRefs(StringRefTable* table) {
+    StringRefTable* previous = refs_;
+    refs_ = table;
+    return previous;
+  }
   bool atEnd() const { return cursor_ == end_; }
   std::size_t remaining() const { return static_cast<std::size_t>(end_ - cursor_); }
   /// Position of the next item, counted from the base.
@@ -115,6 +156,7 @@ class Reader {
   const unsigned char* cursor_;
   const unsigned char* end_;
   std::uint64_t base_;
+  StringRefTable* refs_ = nullptr;
 };
 
 /// "text string" for TextString, ...: names a kind in messages.

@@ -1,6 +1,7 @@
 #include "platform/host_array.h"
 
 #include <algorithm>
+#include <cassert>
 #include <cstdlib>
 #include <cstring>
 #include <limits>
@@ -28,8 +29,9 @@ struct StructBody {
 struct haArray {
   haClassID classId = haUNKNOWN_CLASS;
   std::uint8_t ndims = 2;
-  bool dimsOnHeap = false;
+  bool dimsOnHeap = false;  // dimensions beyond the header always live on the heap proper
   bool dataOnHeap = false;  // decided once at creation: the hot accessors only test this
+  bool inArena = false;     // the handle and its out-of-line data belong to a HostArrayArena
   union {
     std::uint32_t small[2];
     std::size_t* heap;
@@ -44,6 +46,9 @@ struct haArray {
 static_assert(sizeof(haArray) == 24, "keep the handle small: a trace holds millions of them");
 
 namespace {
+
+// The arena new arrays of this thread come from, while a scope is open.
+thread_local platform::HostArrayArena* currentArena = nullptr;
 
 // Bytes one element occupies in storage; cells store one owning pointer each.
 std::size_t slotSize(haClassID classId) {
@@ -102,8 +107,26 @@ std::size_t checkedProduct(std::size_t a, std::size_t b) {
   return a * b;
 }
 
+// A blank handle, from the thread's arena when a scope is open.
+haArray* newHandle() {
+  platform::HostArrayArena* arena = currentArena;
+  haArray* a = arena != nullptr ? new (arena->allocate(sizeof(haArray))) haArray : new haArray;
+  a->inArena = arena != nullptr;
+  return a;
+}
+
 // The handle without its data; dimensions copied as given, missing ones are 1.
 haArray* allocateShape(haClassID classId, std::size_t ndims, const std::size_t* dims) {
+  constexpr std::size_t kSmall = std::numeric_limits<std::uint32_t>::max();
+  if (ndims == 2 && dims != nullptr && dims[0] <= kSmall && dims[1] <= kSmall) {
+    // Nearly every array: two dimensions that fit the header (their product cannot overflow).
+    checkedProduct(dims[0] * dims[1], std::max<std::size_t>(slotSize(classId), 1));
+    haArray* a = newHandle();
+    a->dims.small[0] = static_cast<std::uint32_t>(dims[0]);
+    a->dims.small[1] = static_cast<std::uint32_t>(dims[1]);
+    a->classId = classId;
+    return a;
+  }
   if (ndims > kMaxDims) throw std::invalid_argument("host array: more than 64 dimensions");
   if (ndims > 0 && dims == nullptr) throw std::invalid_argument("host array: no dimensions given");
   const std::size_t n = std::max<std::size_t>(ndims, 2);
@@ -116,7 +139,7 @@ haArray* allocateShape(haClassID classId, std::size_t ndims, const std::size_t* 
   }
   checkedProduct(total, std::max<std::size_t>(slotSize(classId), 1));
 
-  platform::HostArrayPtr a(new haArray);
+  platform::HostArrayPtr a(newHandle());
   a->classId = haUNKNOWN_CLASS;  // nothing to release until the data exists
   a->ndims = static_cast<std::uint8_t>(n);
   if (fitsSmall) {
@@ -131,11 +154,24 @@ haArray* allocateShape(haClassID classId, std::size_t ndims, const std::size_t* 
   return a.release();
 }
 
+// A zeroed 1-by-1 array of a class whose element fits the handle: every
+// number, flag and character a record holds, made without the general checks.
+haArray* allocateScalar(haClassID classId) {
+  haArray* a = newHandle();
+  a->dims.small[0] = 1;
+  a->dims.small[1] = 1;
+  a->classId = classId;
+  return a;
+}
+
 // Zero-filled data for everything but structs.
 haArray* allocateArray(haClassID classId, std::size_t ndims, const std::size_t* dims) {
   platform::HostArrayPtr a(allocateShape(classId, ndims, dims));
   const std::size_t bytes = numel(a.get()) * slotSize(classId);
-  if (bytes > kInlineBytes) {
+  if (bytes > kInlineBytes && a->inArena) {
+    a->data.heap = std::memset(currentArena->allocate(bytes), 0, bytes);
+    a->dataOnHeap = true;
+  } else if (bytes > kInlineBytes) {
     a->data.heap = std::calloc(bytes, 1);
     if (a->data.heap == nullptr) {
       a->classId = haUNKNOWN_CLASS;
@@ -206,6 +242,7 @@ haArray* haCreateNumericArray(std::size_t ndims, const std::size_t* dims, haClas
   if (complexity != haREAL) throw std::invalid_argument("host array: complex data is not supported");
   if (!isNumericClass(classId) && classId != haLOGICAL_CLASS)
     throw std::invalid_argument("host array: not a numeric class");
+  if (ndims == 2 && dims != nullptr && dims[0] == 1 && dims[1] == 1) return allocateScalar(classId);
   return allocateArray(classId, ndims, dims);
 }
 
@@ -220,13 +257,13 @@ haArray* haCreateDoubleMatrix(std::size_t rows, std::size_t cols, haComplexity c
 }
 
 haArray* haCreateDoubleScalar(double value) {
-  haArray* a = haCreateDoubleMatrix(1, 1, haREAL);
+  haArray* a = allocateScalar(haDOUBLE_CLASS);
   std::memcpy(a->data.bytes, &value, sizeof value);
   return a;
 }
 
 haArray* haCreateLogicalScalar(bool value) {
-  haArray* a = haCreateNumericMatrix(1, 1, haLOGICAL_CLASS, haREAL);
+  haArray* a = allocateScalar(haLOGICAL_CLASS);
   std::memcpy(a->data.bytes, &value, sizeof value);
   return a;
 }
@@ -256,10 +293,10 @@ void haDestroyArray(haArray* array) {
       haArray** slots = cellSlots(array);
       for (std::size_t i = 0, n = numel(array); i < n; ++i) haDestroyArray(slots[i]);
     }
-    if (array->dataOnHeap) std::free(array->data.heap);
+    if (array->dataOnHeap && !array->inArena) std::free(array->data.heap);
   }
   if (array->dimsOnHeap) delete[] array->dims.heap;
-  delete array;
+  if (!array->inArena) delete array;
 }
 
 haArray* haDuplicateArray(const haArray* array) {
@@ -348,6 +385,7 @@ void haSetDimensions(haArray* array, std::size_t ndims, const std::size_t* dims)
 
 std::size_t haCalcSingleSubscript(const haArray* array, std::size_t nsubs, const std::size_t* subs) {
   if (array == nullptr || subs == nullptr) return 0;
+  if (nsubs == 2 && !array->dimsOnHeap) return subs[0] + subs[1] * array->dims.small[0];  // {row, column}
   std::size_t index = 0, stride = 1;
   for (std::size_t k = 0; k < nsubs; ++k) {
     index += subs[k] * stride;
@@ -430,6 +468,7 @@ haArray* haGetCell(const haArray* cell, std::size_t index) {
 void haSetCell(haArray* cell, std::size_t index, haArray* value) {
   platform::HostArrayPtr owned(value);
   if (!haIsCell(cell)) throw std::invalid_argument("haSetCell: not a cell array");
+  assert((value == nullptr || !value->inArena || cell->inArena) && "an array outliving its arena would own arena memory");
   if (index >= numel(cell)) throw std::out_of_range("haSetCell: index beyond the cell array");
   haArray*& slot = cellSlots(cell)[index];
   if (slot != value) haDestroyArray(slot);
@@ -466,6 +505,8 @@ haArray* haGetField(const haArray* structArray, std::size_t element, const char*
 void haSetFieldByNumber(haArray* structArray, std::size_t element, int field, haArray* value) {
   platform::HostArrayPtr owned(value);
   if (!haIsStruct(structArray)) throw std::invalid_argument("haSetFieldByNumber: not a struct array");
+  assert((value == nullptr || !value->inArena || structArray->inArena) &&
+         "an array outliving its arena would own arena memory");
   const int nfields = haGetNumberOfFields(structArray);
   if (field < 0 || field >= nfields)
     throw std::out_of_range("haSetFieldByNumber: no such field number");
@@ -476,3 +517,43 @@ void haSetFieldByNumber(haArray* structArray, std::size_t element, int field, ha
   if (slot != value) haDestroyArray(slot);
   slot = owned.release();
 }
+
+// ---- arenas -------------------------------------------------------------------
+
+namespace platform {
+
+namespace {
+constexpr std::size_t kArenaBlockSize = 256 * 1024;  // a multiple of kArenaAlignment
+}  // namespace
+
+HostArrayArena::HostArrayArena() = default;
+HostArrayArena::~HostArrayArena() = default;
+
+// Moves on to the next block that holds `bytes` (already rounded), adding one when none does.
+void* HostArrayArena::allocateInNextBlock(std::size_t bytes) {
+  std::size_t next = blocks_.empty() ? 0 : block_ + 1;
+  while (next < blocks_.size() && blocks_[next].size < bytes) ++next;
+  if (next == blocks_.size()) {
+    const std::size_t size = std::max(kArenaBlockSize, bytes);
+    blocks_.push_back({std::unique_ptr<std::max_align_t[]>(new std::max_align_t[size / kAlignment]), size});
+  }
+  block_ = next;
+  free_ = reinterpret_cast<unsigned char*>(blocks_[block_].memory.get());
+  end_ = free_ + blocks_[block_].size;
+  void* at = free_;
+  free_ += bytes;
+  return at;
+}
+
+void HostArrayArena::reset() {
+  if (blocks_.empty()) return;
+  block_ = 0;
+  free_ = reinterpret_cast<unsigned char*>(blocks_[0].memory.get());
+  end_ = free_ + blocks_[0].size;
+}
+
+HostArrayArena::Scope::Scope(HostArrayArena& arena) : previous_(currentArena) { currentArena = &arena; }
+
+HostArrayArena::Scope::~Scope() { currentArena = previous_; }
+
+}  // namespace platform

@@ -195,4 +195,56 @@ struct HostArrayDeleter {
 /// Owning handle for arrays our own code creates; `release()` hands them on.
 using HostArrayPtr = std::unique_ptr<haArray, HostArrayDeleter>;
 
+/// Memory for short-lived arrays made and dropped one batch at a time (the
+/// records of a trace data file). While a Scope is open on a thread, every
+/// array created on that thread takes its handle and data from the arena with
+/// a pointer bump, and destroying it frees nothing of them; `reset()` takes
+/// all of it back at once. Rules: destroy every array made in the arena before
+/// resetting it, and never place one into an array made outside it. Struct
+/// bodies and long dimension lists still come from the heap and are freed on
+/// destruction as usual.
+class HostArrayArena {
+ public:
+  HostArrayArena();
+  ~HostArrayArena();
+  HostArrayArena(const HostArrayArena&) = delete;
+  HostArrayArena& operator=(const HostArrayArena&) = delete;
+
+  /// Makes all the memory reusable; keeps it for the next batch.
+  void reset();
+  /// Memory aligned for any type that lives until reset() or the arena's end.
+  void* allocate(std::size_t bytes) {
+    bytes = (bytes + kAlignment - 1) / kAlignment * kAlignment;
+    if (static_cast<std::size_t>(end_ - free_) < bytes) return allocateInNextBlock(bytes);
+    void* at = free_;
+    free_ += bytes;
+    return at;
+  }
+
+  /// Arrays created on this thread while it lives come from `arena`.
+  class Scope {
+   public:
+    explicit Scope(HostArrayArena& arena);
+    ~Scope();
+    Scope(const Scope&) = delete;
+    Scope& operator=(const Scope&) = delete;
+
+   private:
+    HostArrayArena* previous_;
+  };
+
+ private:
+  static constexpr std::size_t kAlignment = alignof(std::max_align_t);
+  void* allocateInNextBlock(std::size_t bytes);
+
+  struct Block {
+    std::unique_ptr<std::max_align_t[]> memory;
+    std::size_t size;
+  };
+  std::vector<Block> blocks_;
+  std::size_t block_ = 0;            ///< the block being filled
+  unsigned char* free_ = nullptr;    ///< its first byte not handed out
+  unsigned char* end_ = nullptr;     ///< its end
+};
+
 }  // namespace platform

@@ -297,7 +297,19 @@ HostArrayPtr decodeMap(Reader& in, int depth, const Item& map) {
   return s;
 }
 
+// The namespace lasts for the tagged value; the outer one, if any, comes back after it.
+HostArrayPtr decodeInStringRefNamespace(Reader& in, int depth) {
+  StringRefTable table;
+  struct Restore {
+    Reader& in;
+    StringRefTable* outer;
+    ~Restore() { in.useStringRefs(outer); }
+  } restore{in, in.useStringRefs(&table)};
+  return decodeValue(in, depth);
+}
+
 HostArrayPtr decodeTagged(Reader& in, int depth, const Item& tag) {
+  if (tag.value == kTagStringRefNamespace) return decodeInStringRefNamespace(in, depth);
   TypedArrayTag typed{};
   if (typedArrayClass(tag.value, typed)) return decodeTyped(in, typed, tag);
   if (tag.value == kTagColumnMajorArray) return decodeColumnMajor(in, depth, tag);

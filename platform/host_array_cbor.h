@@ -7,8 +7,10 @@
 // double a float of the shortest exact width, a 1-by-1 int32 a plain integer,
 // a 1-by-1 logical a boolean, a 1-by-n char a text string, a 1-by-1 struct a
 // map from field name to value; other shapes and classes use RFC 8746 typed
-// arrays and multi-dimensional arrays and three private tags. The layout is
-// described in docs/trace-data-file-format.md.
+// arrays and multi-dimensional arrays and three private tags. A value may sit
+// in a string-reference namespace (the writer's beginStringRefs), where
+// repeated texts are references. The layout is described in
+// docs/trace-data-file-format.md.
 #pragma once
 
 #include <cstdint>

@@ -1,11 +1,13 @@
 #include "platform/host_data_file.h"
 
 #include <fcntl.h>
+#include <openssl/evp.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <cerrno>
 #include <cstring>
@@ -29,18 +31,51 @@ constexpr std::uint64_t kTagSelfDescribedCbor = 55799;
 constexpr std::uint64_t kTagEncodedCborItem = 24;
 constexpr unsigned char kSignature[] = {0xD9, 0xD9, 0xF7};  // the self-described CBOR tag
 constexpr std::string_view kFormatName = "performance_tracer trace data";
-constexpr std::uint64_t kFormatVersion = 1;
+// Version 2 follows each variable's value with its checksum; version 1 files
+// have none and are still read.
+constexpr std::uint64_t kFormatVersion = 2;
+constexpr std::uint64_t kFirstCheckedVersion = 2;
+constexpr std::size_t kChecksumSize = 32;  // SHA-256
 
 struct VariableEntry {
   std::string name;
   std::uint64_t offset;  // of the encoded value inside the file
   std::size_t size;
+  const unsigned char* checksum;  // inside the file; nullptr in version 1 files
+};
+
+// SHA-256 of a variable's name and then its encoded value: a damaged byte
+// anywhere in either, a renamed variable included, fails the comparison.
+class Checksum {
+ public:
+  explicit Checksum(std::string_view name) : context_(EVP_MD_CTX_new(), &EVP_MD_CTX_free) {
+    if (!context_ || EVP_DigestInit_ex(context_.get(), EVP_sha256(), nullptr) != 1)
+      throw std::runtime_error("the SHA-256 digest is not available from the crypto library");
+    add(reinterpret_cast<const unsigned char*>(name.data()), name.size());
+  }
+  void add(const unsigned char* data, std::size_t size) {
+    if (size > 0 && EVP_DigestUpdate(context_.get(), data, size) != 1)
+      throw std::runtime_error("the SHA-256 digest failed");
+  }
+  std::array<unsigned char, kChecksumSize> finish() {
+    std::array<unsigned char, kChecksumSize> digest{};
+    unsigned int length = 0;
+    if (EVP_DigestFinal_ex(context_.get(), digest.data(), &length) != 1 || length != kChecksumSize)
+      throw std::runtime_error("the SHA-256 digest failed");
+    return digest;
+  }
+
+ private:
+  std::unique_ptr<EVP_MD_CTX, decltype(&EVP_MD_CTX_free)> context_;
 };
 
 class FileSink : public cbor::ByteSink {
  public:
   explicit FileSink(int fd) : fd_(fd) {}
+  /// Every byte written from now on also goes into `checksum` (null: none).
+  void setChecksum(Checksum* checksum) { checksum_ = checksum; }
   void write(const unsigned char* data, std::size_t size) override {
+    if (checksum_ != nullptr) checksum_->add(data, size);
     while (size > 0) {
       const ssize_t n = ::write(fd_, data, size);
       if (n < 0) {
@@ -54,6 +89,7 @@ class FileSink : public cbor::ByteSink {
 
  private:
   int fd_;
+  Checksum* checksum_ = nullptr;
 };
 
 [[noreturn]] void corrupt(const std::string& fileName, const std::string& problem) {
@@ -73,6 +109,7 @@ struct kvdFile {
   // reading
   const unsigned char* map = nullptr;
   std::size_t size = 0;
+  std::uint64_t version = 0;
   std::vector<VariableEntry> variables;
 
   // writing
@@ -101,7 +138,8 @@ cbor::Item expectText(cbor::Reader& in, std::string_view text, const char* what)
   return item;
 }
 
-void readHeader(cbor::Reader& in) {
+// The format version.
+std::uint64_t readHeader(cbor::Reader& in) {
   cbor::Item item = in.next();
   if (item.kind != cbor::Item::Kind::Tag || item.value != kTagSelfDescribedCbor)
     throw cbor::DecodeError("it does not begin with the trace data file signature", item.offset);
@@ -121,14 +159,17 @@ void readHeader(cbor::Reader& in) {
     throw cbor::DecodeError("it was written by a newer version of the format (version " +
                                 std::to_string(item.value) + ")",
                             item.offset);
+  const std::uint64_t version = item.value;
   expectText(in, "variables", "the key \"variables\"");
+  return version;
 }
 
 // Locates every variable without decoding any: each one's value is wrapped
 // in a byte string, so the whole file is checked for truncation here.
 void readIndex(kvdFile& file) {
   cbor::Reader in(file.map, file.map + file.size);
-  readHeader(in);
+  file.version = readHeader(in);
+  const bool checked = file.version >= kFirstCheckedVersion;
   const cbor::Item map = in.next();
   const bool indefinite = map.kind == cbor::Item::Kind::IndefiniteMap;
   if (!indefinite && map.kind != cbor::Item::Kind::Map)
@@ -142,16 +183,40 @@ void readIndex(kvdFile& file) {
     std::string text(reinterpret_cast<const char*>(name.data), name.size);
     if (!seen.insert(text).second)
       throw cbor::DecodeError("variable '" + text + "' appears twice", name.offset);
+    if (checked) {
+      const cbor::Item pair = in.next();
+      if (pair.kind != cbor::Item::Kind::Array || pair.value != 2)
+        throw cbor::DecodeError("variable '" + text + "' is not a value with its checksum", pair.offset);
+    }
     const cbor::Item tag = in.next();
     if (tag.kind != cbor::Item::Kind::Tag || tag.value != kTagEncodedCborItem)
       throw cbor::DecodeError("variable '" + text + "' is not wrapped as an encoded item", tag.offset);
     const cbor::Item value = in.next();
     if (value.kind != cbor::Item::Kind::ByteString)
       throw cbor::DecodeError("variable '" + text + "' is not wrapped as an encoded item", value.offset);
+    const unsigned char* checksum = nullptr;
+    if (checked) {
+      const cbor::Item sum = in.next();
+      if (sum.kind != cbor::Item::Kind::ByteString || sum.size != kChecksumSize)
+        throw cbor::DecodeError("variable '" + text + "' has no checksum", sum.offset);
+      checksum = sum.data;
+    }
     file.variables.push_back(
-        {std::move(text), static_cast<std::uint64_t>(value.data - file.map), value.size});
+        {std::move(text), static_cast<std::uint64_t>(value.data - file.map), value.size, checksum});
   }
   if (!in.atEnd()) throw cbor::DecodeError("unexpected bytes after the end of the trace data", in.offset());
+}
+
+// Every variable, not only those a reader asks for: a damaged name would
+// otherwise pass for a variable the file does not have.
+void verifyChecksums(const kvdFile& file) {
+  for (const VariableEntry& entry : file.variables) {
+    if (entry.checksum == nullptr) continue;
+    Checksum checksum(entry.name);
+    checksum.add(file.map + entry.offset, entry.size);
+    if (std::memcmp(checksum.finish().data(), entry.checksum, kChecksumSize) != 0)
+      corrupt(file.name, "variable '" + entry.name + "': its bytes do not match its checksum");
+  }
 }
 
 kvdFile* openForReading(const char* name) {
@@ -175,6 +240,7 @@ kvdFile* openForReading(const char* name) {
   } catch (const cbor::DecodeError& e) {
     corrupt(name, e.what());
   }
+  verifyChecksums(*file);
   return file.release();
 }
 
@@ -238,13 +304,26 @@ template <class EncodeValue>
 void writeVariable(kvdFile& file, const std::string& name, EncodeValue encodeValue) {
   cbor::Writer& out = *file.writer;
   out.text(name);
+  out.arrayStart(2);
   out.tag(kTagEncodedCborItem);
   const unsigned char lengthPlaceholder[9] = {0x5B};
   out.raw(lengthPlaceholder, sizeof lengthPlaceholder);
   const std::uint64_t lengthAt = out.bytesWritten() - 8;
-  encodeValue(out);
-  const std::uint64_t length = out.bytesWritten() - (lengthAt + 8);
+  // The checksum takes exactly the value's bytes, as the sink passes them on.
   out.flush();
+  Checksum checksum(name);
+  file.sink->setChecksum(&checksum);
+  try {
+    encodeValue(out);
+    out.flush();
+  } catch (...) {
+    file.sink->setChecksum(nullptr);
+    throw;
+  }
+  file.sink->setChecksum(nullptr);
+  const std::uint64_t length = out.bytesWritten() - (lengthAt + 8);
+  const auto digest = checksum.finish();
+  out.bytes(digest.data(), digest.size());
   unsigned char encoded[8];
   writeBigEndian64(encoded, length);
   if (::pwrite(file.fd, encoded, sizeof encoded, static_cast<off_t>(lengthAt)) != sizeof encoded)
@@ -378,7 +457,17 @@ bool kvdVisitCellVariable(kvdFile* file, const char* name,
   const VariableEntry* entry = findVariable(file, name);
   if (entry == nullptr) return false;
   cbor::Reader in = readerOf(*file, *entry);
-  const cbor::Item head = decodingStep(*file, *entry, [&] { return cbor::Reader(in).next(); });
+  cbor::StringRefTable strings;
+  const cbor::Item head = decodingStep(*file, *entry, [&] {
+    cbor::Reader peek(in);
+    cbor::Item item = peek.next();
+    if (item.kind == cbor::Item::Kind::Tag && item.value == cbor::kTagStringRefNamespace) {
+      in = peek;  // the namespace holds the whole value
+      in.useStringRefs(&strings);
+      item = cbor::Reader(in).next();
+    }
+    return item;
+  });
   if (head.kind != cbor::Item::Kind::Array) {
     // Any other shape is decoded whole; only a 1-by-n cell can be streamed.
     platform::HostArrayPtr value = decodeVariable(*file, *entry);
@@ -391,10 +480,19 @@ bool kvdVisitCellVariable(kvdFile* file, const char* name,
     in.next();
     if (head.value > in.remaining()) throw cbor::DecodeError("more elements than the data can hold", head.offset);
   });
+  // Each element lives only until its visit is over: it is decoded into an
+  // arena that the next element reuses.
+  platform::HostArrayArena arena;
   for (std::uint64_t i = 0; i < head.value; ++i) {
-    // Elements sit one level inside the cell, as they would in a whole decode.
-    const platform::HostArrayPtr element = decodingStep(*file, *entry, [&] { return cbor::decodeHostArray(in, 1); });
+    platform::HostArrayPtr element;
+    {
+      const platform::HostArrayArena::Scope scope(arena);
+      // Elements sit one level inside the cell, as they would in a whole decode.
+      element = decodingStep(*file, *entry, [&] { return cbor::decodeHostArray(in, 1); });
+    }
     visit(static_cast<std::size_t>(i), element.get());
+    element.reset();
+    arena.reset();
   }
   decodingStep(*file, *entry, [&] {
     if (!in.atEnd()) throw cbor::DecodeError("unexpected bytes after its value", in.offset());
@@ -406,7 +504,11 @@ bool kvdVisitCellVariable(kvdFile* file, const char* name,
 int kvdPutVariable(kvdFile* file, const char* name, const haArray* array) {
   if (file == nullptr) return 1;
   if (const int refused = checkPut(*file, name, array != nullptr)) return refused;
-  return put(*file, name, [&](cbor::Writer& out) { cbor::encodeHostArray(out, array); });
+  return put(*file, name, [&](cbor::Writer& out) {
+    out.beginStringRefs();
+    cbor::encodeHostArray(out, array);
+    out.endStringRefs();
+  });
 }
 
 int kvdPutCellVariable(kvdFile* file, const char* name, std::size_t count,
@@ -417,6 +519,7 @@ int kvdPutCellVariable(kvdFile* file, const char* name, std::size_t count,
   // it came, after the save was made void.
   std::exception_ptr makerFailed;
   const int result = put(*file, name, [&](cbor::Writer& out) {
+    out.beginStringRefs();
     out.arrayStart(count);
     for (std::size_t i = 0; i < count; ++i) {
       platform::HostArrayPtr value;
@@ -428,6 +531,7 @@ int kvdPutCellVariable(kvdFile* file, const char* name, std::size_t count,
       }
       cbor::encodeHostArray(out, value.get(), 1);
     }
+    out.endStringRefs();
   });
   if (makerFailed) std::rethrow_exception(makerFailed);
   return result;

@@ -9,8 +9,9 @@
 // maps the file and decodes a variable only when it is asked for.
 //
 // Damage is reported, never guessed around: opening a file that is empty,
-// truncated or not a trace data file, and getting a variable whose bytes are
-// damaged, throw platform::HostError with the key "CorruptKvdFile" and the
+// truncated, not a trace data file or damaged anywhere (each variable carries
+// a checksum, compared on opening), and getting a variable whose content is
+// malformed, throw platform::HostError with the key "CorruptKvdFile" and the
 // arguments {file name, problem}.
 #pragma once
 
@@ -26,7 +27,7 @@ struct kvdFile;
 /// Opens `name` for reading ("r") or for writing a new file ("w"). nullptr
 /// when the file cannot be opened or created (missing, no permission, a
 /// folder, bad mode). Throws HostError "CorruptKvdFile" when a file opened for
-/// reading is not a well-formed trace data file.
+/// reading is not a well-formed trace data file or fails a checksum.
 kvdFile* kvdOpen(const char* name, const char* mode);
 
 /// A new array owned by the caller, or nullptr when the file has no such

@@ -1,6 +1,8 @@
 // ptrace: records, inspects and reports performance traces.
+#include <algorithm>
 #include <exception>
 #include <iostream>
+#include <string>
 
 #include <CLI/CLI.hpp>
 
@@ -10,6 +12,10 @@ int main(int argc, char** argv) {
   CLI::App app{"ptrace " PT_VERSION " - performance traces: record, inspect, report"};
   app.set_version_flag("--version", "ptrace " PT_VERSION);
   int exitCode = 0;
+  ptrace_tool::addDemoCommand(app, exitCode);
+  ptrace_tool::addReportCommand(app, exitCode);
+  ptrace_tool::addInfoCommand(app, exitCode);
+  ptrace_tool::addExportCommand(app, exitCode);
   ptrace_tool::addSystemCommand(app, exitCode);
   try {
     app.parse(argc, argv);
@@ -21,7 +27,9 @@ int main(int argc, char** argv) {
     return app.exit(error);
   } catch (const std::exception& error) {
     // One clear line; the subcommands name the file or argument at fault.
-    std::cerr << "ptrace: " << error.what() << "\n";
+    std::string message = error.what();
+    std::replace_if(message.begin(), message.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
+    std::cerr << "ptrace: " << message << "\n";
     return 1;
   }
   return exitCode;

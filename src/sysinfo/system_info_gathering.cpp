@@ -76,8 +76,9 @@ PTSystemInfoStruct gatherSystemInfo() {
   gathered.totalPhysMemStr = "N/A";
   gathered.KAVLORVersionStr = hostTextAnswer("version", nullptr, "CPU information");
   gathered.javaVMVersionStr = hostTextAnswer("version", "-java", "CPU information");
-  gathered.operatingSystemStr = hostTextAnswer("system_dependent", "getos", "CPU information") + " " +
-                                hostTextAnswer("system_dependent", "getwinsys", "CPU information");
+  // Two statements: the operands of + may be evaluated in either order.
+  const std::string system = hostTextAnswer("system_dependent", "getos", "CPU information");
+  gathered.operatingSystemStr = system + " " + hostTextAnswer("system_dependent", "getwinsys", "CPU information");
   gathered.installedProductsStr = hostTextAnswer("evalc", "ver", "installed products: [evalc('ver')]");
   return gathered;
 }

@@ -26,6 +26,8 @@ enum PTDataPointType : std::int32_t {
 };
 
 class PTKAVLORDataPoint;
+struct haArray;
+class DynamicEnum;
 using PTRawDataVector = std::vector<boost::shared_ptr<PTKAVLORDataPoint>>;
 
 /// The base kind: a grouping and a phase. Copies are deep: each copy owns
@@ -41,6 +43,28 @@ class PTKAVLORDataPoint {
   /// and end alike: equal kind, grouping, phase and the kind's own subject
   /// fields. Start flag, statistics type, times and memory never take part.
   virtual bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const;
+
+  // ------------------------------------------------------------ Host records
+  // A point leaves and re-enters the library as a host cell record: the
+  // version text "1", the kind, the names as texts, the start flag, the two
+  // times, five detailed and three basic memory values. Records without the
+  // version text (the older layout) are read as well. Defined in
+  // host/raw_point_records.cpp.
+
+  /// Reads a record, numbering its names in the tracer's mappings (new names
+  /// are added). A record of an unknown version leaves the fields at their
+  /// defaults. The kind is kept as the record gives it.
+  explicit PTKAVLORDataPoint(const haArray* record);
+  /// A new record owned by the caller.
+  virtual haArray* writeToCellArray() const;
+  /// Appends the five detailed values; zeros when the point has none.
+  virtual void writeDetailedMemStatsToCellArray(haArray* cell, unsigned long* cursor) const;
+  /// Appends the three basic values; zeros when the point has none.
+  virtual void writeBasicMemStatsToCellArray(haArray* cell, unsigned long* cursor) const;
+  /// Reads five values; the point keeps them only when they sum to more than 0.
+  virtual void getDetailedMemStatsFromCellArray(const haArray* cell, unsigned long* cursor);
+  /// Reads three values into new basic statistics.
+  virtual void getBasicMemStatsFromCellArray(const haArray* cell, unsigned long* cursor);
 
   std::int32_t type;                ///< a PTDataPointType
   std::int32_t grouping = -1;        ///< number in the grouping mapping
@@ -62,6 +86,10 @@ class PTKAVLORDataPoint {
   /// Copies the base fields; the copy's type is `kind`, the copying class's own.
   PTKAVLORDataPoint(const PTKAVLORDataPoint& other, PTDataPointType kind);
   bool matchBase(const PTKAVLORDataPoint& other) const;
+
+  /// Selects the constructors that leave both snapshots unset for a record reader.
+  struct FromRecord {};
+  PTKAVLORDataPoint(PTDataPointType kind, FromRecord) : type(kind) {}
 };
 
 /// A block-diagram point: adds model and target.
@@ -73,6 +101,10 @@ class PTCLTGXDataPoint : public PTKAVLORDataPoint {
 
   bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const override;
 
+  /// Reads a record (see PTKAVLORDataPoint).
+  explicit PTCLTGXDataPoint(const haArray* record);
+  haArray* writeToCellArray() const override;
+
   std::int32_t model = -1;   ///< number in the model mapping
   std::int32_t target = -1;  ///< number in the target mapping
 
@@ -81,6 +113,7 @@ class PTCLTGXDataPoint : public PTKAVLORDataPoint {
   PTCLTGXDataPoint(const PTCLTGXDataPoint& other, PTDataPointType kind)
       : PTKAVLORDataPoint(other, kind), model(other.model), target(other.target) {}
   bool matchModelTarget(const PTCLTGXDataPoint& other) const;
+  PTCLTGXDataPoint(PTDataPointType kind, FromRecord tag) : PTKAVLORDataPoint(kind, tag) {}
 };
 
 /// A state-chart point: adds machine and chart.
@@ -92,6 +125,10 @@ class PTQuorindelDataPoint : public PTCLTGXDataPoint {
   ~PTQuorindelDataPoint() override;
 
   bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const override;
+
+  /// Reads a record (see PTKAVLORDataPoint).
+  explicit PTQuorindelDataPoint(const haArray* record);
+  haArray* writeToCellArray() const override;
 
   std::int32_t machine = -1;  ///< number in the machine mapping
   std::int32_t chart = -1;    ///< number in the chart mapping
@@ -107,6 +144,15 @@ class PTTracerDataPoint : public PTKAVLORDataPoint {
   ~PTTracerDataPoint() override;
 
   bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const override;
+
+  /// Reads a record whose identifier elements ("number:value") name their
+  /// identifier by its number in the tracer's identifier enumeration.
+  explicit PTTracerDataPoint(const haArray* record);
+  /// As above, through `identifierEnum` (the one a trace data file carries).
+  PTTracerDataPoint(const haArray* record, DynamicEnum& identifierEnum);
+  /// Identifier elements carry the identifier's number in the tracer's
+  /// enumeration; a name not numbered yet is numbered first.
+  haArray* writeToCellArray() const override;
 
   /// The number stored under `name`, or -1.
   std::int32_t getIdentifierNum(std::string_view name) const { return findIdentifierNumber(identifiers, name); }

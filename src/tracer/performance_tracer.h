@@ -11,6 +11,7 @@
 // run concurrently.
 #pragma once
 
+#include "analysis/analysis_types.h"
 #include "sysinfo/system_info.h"
 #include "tracer/data_points.h"
 #include "tracer/dynamic_enum.h"
@@ -32,7 +33,10 @@
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <optional>
+#include <span>
 #include <string>
+#include <string_view>
 #include <vector>
 
 namespace platform {
@@ -174,10 +178,258 @@ class PerformanceTracer {
   bool getPerfTracerEnabledFlag() const { return perfTracerEnabledFlag_; }
   void setPerfTracerEnabledFlag(bool enabled) { perfTracerEnabledFlag_ = enabled; }
 
+  // ----------------------------------------------------- System information
+  // The machine and host description of reports and trace data files, asked
+  // of the host once per process (defined in src/sysinfo/). A host call that
+  // fails leaves its field empty; an answer of the wrong kind raises the host
+  // error "UnexpectedValue", and the next call asks again.
+
+  /// The record of the running machine, gathered on the first call.
+  PTSystemInfoStruct gatherSystemInfoFromKAVLOR() const;
+  PTSystemInfoStruct getSystemInfo() const { return gatherSystemInfoFromKAVLOR(); }
+  /// A process-wide copy of the gathered record, made on the first call.
+  const PTSystemInfoStruct* getSystemInfo();
+  /// The text answer of the host's system_dependent(query).
+  std::string getSystemDependentInfoFromKAVLOR(const char* query) const;
+  /// The maximum processor frequency: "3.2 GHz", "800 MHz"; "0 MHz" when unknown.
+  std::string getCPUSpeed() const;
+  std::string getNumCoresFromKAVLOR() const;
+  /// Always "N/A".
+  std::string getTotalMemoryInMB() const;
+  /// The text answer of the host's version, with `option` unless it is null.
+  std::string getVersionInfoFromKAVLOR(const char* option) const;
+  /// The listing of installed products the host's evalc('ver') captures.
+  std::string getInstalledProductsFromKAVLOR() const;
+
   // -------------------------------------------------------------- Groupings
+  // A grouping is registered when the registry has an entry for its number:
+  // plain with an empty sub-group list, composite with a non-empty one. Only a
+  // state of EPT_GROUPING_ENABLED lets logging record it (or global logging).
+  // No grouping is ever, at any depth, its own sub-group, so the recursive
+  // operations end. While the recorder is in use, states are mirrored into the
+  // instrumentation controls and the recorder listens while anything is
+  // recorded (global logging, or some grouping enabled).
 
   /// The grouping registry, created empty first if missing.
   KnownGroupingMap& getKnownGroupingStatus();
+  /// Registers a plain grouping with state unknown and returns its number; a
+  /// grouping registered already keeps its state. -1 for a composite grouping.
+  std::int32_t addGrouping(const std::string& name);
+  /// Registers `name` as composite and its sub-groups as plain, each taking
+  /// the group's state when that is known. Empty on success, otherwise:
+  /// "Group: <name>" when `name` is composite already (nothing changes);
+  /// "Cycle: <sub> already contains <name>" when a sub-group is `name` or
+  /// holds it at any depth (nothing is stored);
+  /// "Sub group: <sub>" when a sub-group is composite: the list stays stored,
+  /// the sub-groups after it are not registered.
+  std::string addGrouping(const std::string& name, const std::vector<std::string>& subGroups);
+  /// Stores the state of grouping `number`, growing the state vector (new
+  /// entries unknown); a negative number is ignored.
+  void enableGroupingIndex(std::int32_t number, EPTGroupingEnabled state);
+  /// Enables or disables the grouping and its whole tree, registering an
+  /// unknown name as plain.
+  void enableGrouping(const std::string& name, bool enable);
+  /// Unregisters the grouping and, recursively, its sub-groups; their states
+  /// become unknown, their names keep their numbers. False when not registered.
+  bool removeGrouping(const std::string& name);
+  bool removeGrouping(std::int32_t number);
+  /// Replaces the sub-group list of a registered grouping, unregistering the
+  /// old sub-groups first. False, with nothing changed, when the new list
+  /// would make the grouping its own sub-group; true otherwise.
+  bool updateGrouping(const std::string& name, const std::vector<std::string>& subGroups);
+  bool isGroupingEnabled(const std::string& name) const;
+  bool isGroupingEnabled(std::int32_t number) const;
+  bool isAnyGroupEnabled() const;
+  /// The grouping's tree in post-order: each sub-group's list, then the
+  /// name itself. Empty when the name is not registered.
+  std::vector<std::string> getGroupingList(const std::string& name) const;
+  /// Builds the built-in composite trees the name belongs to, enables or
+  /// disables the name's tree and updates the enabled flag.
+  void enableTracer(const std::string& name, bool enable);
+  void enableGlobalLogging(bool on);
+  bool isGlobalLoggingEnabled() const { return globalLoggingEnabled_; }
+  /// State per grouping number; empty for an uninitialised tracer.
+  const std::vector<EPTGroupingEnabled>& getGroupingEnabledStates() const;
+
+  // ---------------------------------------------------------------- Logging
+  // Every exported logging function ends in `logEvent`. It drops the event
+  // unless global logging is on or the grouping is enabled; then it either
+  // appends a tracer point at once (the direct road) or, while the feature
+  // "UsePerformanceTracerRecorder" is on, emits an instrumentation event that
+  // becomes a point when raw data are read (the recorder road). Logging never
+  // throws: a point that cannot be built is dropped and false returned.
+
+  /// An identifier whose name is known in advance, interned once.
+  struct LoggedIdentifier {
+    const IdentifierName& name;
+    const std::string& value;
+  };
+
+  /// Global logging is on or the grouping is enabled. Never adds the name.
+  bool isLoggingAdmitted(const std::string& grouping) const {
+    return globalLoggingEnabled_ || isGroupingEnabled(grouping);
+  }
+  bool isLoggingAdmitted(std::int32_t grouping) const {
+    return globalLoggingEnabled_ || isGroupingEnabled(grouping);
+  }
+  /// The funnel. `pairs` holds name, value, name, value, ...: a pair with an
+  /// empty value is left out of the point, and the last name of an odd list
+  /// is dropped. True only when a point was appended (never on the recorder road).
+  bool logEvent(const std::string& grouping, const std::string& phase, bool isStart,
+                const std::vector<std::string>& pairs);
+  /// The funnel for identifiers named in advance; the direct road copies no text.
+  bool logEvent(const std::string& grouping, const std::string& phase, bool isStart,
+                std::span<const LoggedIdentifier> identifiers);
+
+  /// Appends a tracer point: names[i] → number of values[i] (a name without a
+  /// value is left out), plus "statisticsTypeStr" → number of "Update". Times
+  /// and memory are sampled unless the recorder is in use. The string forms
+  /// here number the grouping without adding it (-1 when unknown).
+  bool logTracerData(const std::string& grouping, const std::string& phase, bool isStart,
+                     const std::vector<std::string>& names, const std::vector<std::string>& values);
+  bool logTracerData(std::int32_t grouping, const std::string& phase, bool isStart,
+                     const std::vector<std::string>& names, const std::vector<std::string>& values);
+  /// Appends a base point.
+  bool logKAVLORData(const std::string& grouping, const std::string& phase, bool isStart);
+  bool logKAVLORData(std::int32_t grouping, const std::string& phase, bool isStart);
+  /// Appends a block-diagram point; its statistics type is the text set for
+  /// the model (setStatisticsTypeForModel), else the empty text, which is then
+  /// stored for the model.
+  bool logCalvoranData(const std::string& grouping, const std::string& model, const std::string& target,
+                       const std::string& phase, bool isStart);
+  bool logCalvoranData(std::int32_t grouping, const std::string& model, const std::string& target,
+                       const std::string& phase, bool isStart);
+  /// Appends a state-chart point, with the statistics type as above.
+  bool logQuorindelData(const std::string& grouping, const std::string& model, const std::string& target,
+                        const std::string& machine, const std::string& chart, const std::string& phase,
+                        bool isStart);
+  bool logQuorindelData(std::int32_t grouping, const std::string& model, const std::string& target,
+                        const std::string& machine, const std::string& chart, const std::string& phase,
+                        bool isStart);
+
+  // --------------------------------------------------------------- Clearing
+  // Numbers in points mean something only with the tables that handed them
+  // out, so the full clear empties both. Groupings (names, numbers, registry,
+  // states), the switches, the identifier names and the system information
+  // survive every clear.
+
+  /// Drops every point, the statistics types per model, the identifier
+  /// enumeration and every string table except the grouping table.
+  void clearRawDataVector();
+  /// Drops the points of the grouping and the recorder's events of that name.
+  /// An unknown name drops the points logged without a known grouping (-1).
+  void clearRawGroupingData(const std::string& grouping);
+  /// Drops the tracer points whose "modelStr" is the model; a model never
+  /// logged drops nothing.
+  void clearRawModelData(const std::string& model);
+  /// Drops the block-diagram and state-chart points of the grouping and model.
+  void clearRawDataVector(const std::string& grouping, const std::string& model);
+  /// As above, of the target too.
+  void clearRawDataVector(const std::string& grouping, const std::string& model, const std::string& target);
+  /// The raw data becomes a vector of the same shared points (not copies).
+  void setRawDataVector(const PTRawDataVector& points);
+  /// After converting recorded events: the grouping's points, shared with the
+  /// tracer (an unknown grouping is added to the table and has none). Null for
+  /// an uninitialised tracer.
+  std::unique_ptr<PTRawDataVector> getRawDataVector(const std::string& grouping);
+  /// After converting recorded events: a deep copy of every point, each of
+  /// its own class and kind. Null for an uninitialised tracer.
+  std::unique_ptr<PTRawDataVector> getRawDataVector();
+
+  // ---------------------------------------------------------------- Analysis
+  // Pairing raw points into report rows, classifying the trace and folding the
+  // rows into per-phase aggregates; defined in src/analysis/. With a null raw
+  // vector they work on a deep copy of the tracer's points, so the recorded
+  // data never change; a caller's vector receives the gap points. Problems in
+  // the trace become error rows and `hasErrors`, never exceptions.
+
+  /// Pairs the points of one grouping ("GLOBAL": every point) for the
+  /// diagnostic report; every point stepped maps to its row. True when there
+  /// is no data or a start was never closed.
+  bool generateDiagnosticInfo(PTRawDataVector* rawData, const std::string& grouping,
+                              PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary);
+  /// The richest point kind of the grouping's points, the scan stopping at the
+  /// first of kind 2 or 3; kind 0 without data.
+  PTDataPointType getDiagnosticReportType(const PTRawDataVector* rawData, const std::string& grouping) const;
+  /// True when some element equals `text` exactly.
+  static bool matchVectorString(const std::vector<std::string>& list, const std::string& text);
+  /// Pairs the points of the groupings ("GLOBAL": all); rows go to the map only.
+  void generateProcessedDataForGroupings(PTRawDataVector* rawData, const std::vector<std::string>& groupings,
+                                         PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary);
+  /// Pairs the points of the models ("GLOBAL": all models); points without a
+  /// model field or identifier (kind 0) never take part.
+  void generateProcessedDataForModels(PTRawDataVector* rawData, const std::vector<std::string>& models,
+                                      PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary);
+  /// Rows, totals, base times and report kind of the groupings or models; no
+  /// rows when the trace has errors.
+  PTProcessedDataStruct generateProcessedData(PTRawDataVector* rawData, const std::vector<std::string>& names,
+                                              bool forModels);
+  PTProcessedDataStruct generateProcessedData(PTRawDataVector* rawData, const std::string& name, bool forModels);
+  /// As generateProcessedData; a null vector means a deep copy of the tracer's
+  /// points (a zeroed summary for a tracer without data).
+  PTProcessedDataStruct getProcessedData(PTRawDataVector* rawData, const std::vector<std::string>& names,
+                                         bool forModels);
+  /// Replaces a row of kind 0, 1 or 2 by its tracer-class conversion, whose
+  /// identifiers are numbered in this tracer's tables.
+  void convertProcessedDataPoint(std::unique_ptr<PTKAVLORProcessedDataPoint>& point);
+  /// One aggregate per phase number; "_self" gap rows count as their phase's
+  /// self time. Adds the names of such phases to the phase table when missing.
+  PTAggregateDataMap getAggregateData(const PTDiagnosticInfoVector& rows) const;
+
+  // ------------------------------------------------------ Phase-based reports
+  // Self-contained HTML pages whose data travel as script arrays, rendered in
+  // the browser by the page scripts (defined in src/report/phase/). A report is
+  // written piece by piece; a trace that cannot be paired gives an error page
+  // instead. Texts from the trace are escaped wherever they are written.
+
+  /// The phase report of one grouping ("GLOBAL": all). Analysing may add
+  /// names to the tables, and a null `systemInfo` asks the host once. False
+  /// only when the file cannot be opened. The bool is not consulted.
+  bool generateHTMLReport(const std::string& fileName, const std::string& grouping, const std::string& reportTitle,
+                          const std::string& statisticsType, bool, PTRawDataVector* rawData,
+                          const PTSystemInfoStruct* systemInfo);
+  /// The report reduced to its Aggregate and System Info tabs.
+  bool generateAggregateReport(const std::string& fileName, const std::string& grouping,
+                               const std::string& reportTitle, const std::string& statisticsType, bool,
+                               PTRawDataVector* rawData, const PTSystemInfoStruct* systemInfo);
+  /// The document type line and the opening html element.
+  std::string generateCommonHTMLFileHeader() const;
+  /// The head: title ("GLOBAL" gives "Full Tracer Report", empty gives
+  /// "Performance Tracer Report") and the style sheet.
+  std::string generateHeadAndCSSString(int numLevels, const std::string& title, bool comparison) const;
+  /// One indentation class per nesting level.
+  std::string generatePhaseNameCellCSSStrings(int numLevels) const;
+  std::string generateHeaderBarTable(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) const;
+  /// One tab bar per present tab, each naming its own tab and linking the others.
+  std::string generateHeaderDivs(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) const;
+  std::string generateSystemInfoTable(const PTSystemInfoStruct* info) const;
+  /// Empty for a null record.
+  std::string getHardwareInfoHTML(const PTSystemInfoStruct* info) const;
+  /// The tab-switching script.
+  std::string generateJavaScript(const std::string& statisticsType, bool hasDetailedMemStats, bool comparison,
+                                 bool noCallTree, bool aggregateOnly) const;
+  /// Page globals and the helpers every table script uses.
+  std::string generateCommonJSVarsAndFunctions(const std::string& statisticsType, bool comparison,
+                                               const std::string& lhsName, const std::string& rhsName,
+                                               bool aggregateOnly) const;
+  /// Style rules for memory bar graphs.
+  std::string getMemStatsHTMLReportCSS() const;
+  /// procData: one record per row of the summary.
+  std::string generateDataArrayJS(const PTProcessedDataStruct* summary, const std::string& statisticsType) const;
+  /// The name arrays the records index, and the page's text globals.
+  std::string generatePhaseDataArrayJS() const;
+  std::string generateJSForStringMapping(EPTStringMappings mapping) const;
+  /// The value table of an identifier ("modelStr" gives the array "Model").
+  std::string generateJSForStringMapping(const std::string& identifier) const;
+  std::string generateJSForStringMapping(int) const = delete;
+  /// aggData: one record per phase, and the aggregate table's state.
+  std::string generateAggregateDataArrayJS(const PTAggregateDataMap& aggregates, const std::string& statisticsType,
+                                           bool aggregateOnly) const;
+
+  // --------------------------------------------------------- Text utilities
+
+  /// The text less a final "Str" ("modelStr" gives "model").
+  static std::string removeStrSuffix(const std::string& text);
 
   // ------------------------------------------------------------- Test paths
   // Texts naming a test ("UserString", "TestPath", "TestResult") split into
@@ -235,6 +487,26 @@ class PerformanceTracer {
   StringNumberMapping* identifierTable(const std::string& identifier) const;
   StringNumberMapping& identifierTableOrAdd(const std::string& identifier);
 
+  // Groupings and logging.
+  const std::vector<std::string>* findSubGroups(std::int32_t number) const;
+  bool containsAtAnyDepth(const std::string& group, const std::string& name) const;
+  void refreshEnabledNameLengths();
+  bool mayBeEnabledName(const std::string& name) const;
+  /// The grouping's number when an event of it is to be recorded.
+  std::optional<std::int32_t> admittedGroupingNumber(const std::string& grouping) const;
+  void refreshRecorderListener();
+  bool logAdmittedEvent(const std::string& grouping, std::int32_t groupingNumber, const std::string& phase,
+                        bool isStart, std::span<const LoggedIdentifier> identifiers);
+  void logThroughRecorder(const std::string& grouping, const std::string& phase, bool isStart,
+                          std::vector<std::string> pairs);
+  template <class Point, class FillFields>
+  bool appendPoint(std::int32_t grouping, const std::string& phase, bool isStart, FillFields fill);
+  std::int32_t statisticsTypeNumberForModel(const std::string& model);
+  /// The interned name for an identifier text, through the logging cache.
+  const IdentifierName& loggedIdentifierName(std::string_view text);
+  /// The identifier's value table (created when new), through the logging cache.
+  StringNumberMapping& loggedIdentifierTable(const IdentifierName& name);
+
   bool detailedMemStatsEnabled_ = false;
   std::unique_ptr<PTRawDataVector> rawDataVector_;
   std::unique_ptr<PTSystemInfoStruct> systemInfo_;
@@ -245,7 +517,7 @@ class PerformanceTracer {
   std::array<std::unique_ptr<StringNumberMapping>, kStringMappingCount> mappings_;
   bool globalLoggingEnabled_ = false;
   std::unique_ptr<std::vector<EPTGroupingEnabled>> groupingEnabledStates_;
-  MapCollections mapCollections_;
+  MapCollections mapCollections_;  ///< tables are never removed: the logging cache points at them
   TestPathMap mapTestPath_;  ///< user text → full test path
   DynamicEnum identifierRawEnum_;
   bool perfTracerEnabledFlag_ = false;
@@ -256,6 +528,16 @@ class PerformanceTracer {
   boost::unordered_map<UserInput, std::deque<instrument::EventId>> recorderEventIds_;
   /// Stops and instants already turned into raw points.
   boost::unordered_set<instrument::EventId> convertedEventIds_;
+
+  /// Bit min(length, 63) is set for the name length of every enabled
+  /// grouping: most names logging is asked about are not enabled, and their
+  /// length alone usually says so without a table look-up. Kept by
+  /// enableGroupingIndex; valid because grouping names keep their numbers.
+  std::uint64_t enabledNameLengths_ = 0;
+  /// Identifier name → its table in mapCollections_ (null until first
+  /// needed). Logging finds a name by its stored hash and pointer instead of
+  /// hashing and comparing the text on every point.
+  boost::unordered_map<IdentifierName, StringNumberMapping*> loggedIdentifierTables_;
 
   // Seams and switches of this implementation.
   bool basicMemStatsEnabled_;

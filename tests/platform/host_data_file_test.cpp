@@ -274,14 +274,13 @@ TEST(HostDataFile, TruncationAtAnyByteIsReported) {
   EXPECT_NE(damageReported(cut).find("unexpected bytes after the end"), std::string::npos);
 }
 
-TEST(HostDataFile, FlippedBytesLoadOrFailCleanly) {
+TEST(HostDataFile, FlippedBytesAreReported) {
   ScratchFolder folder;
   const std::string good = folder.file("good.kvd"), bad = folder.file("bad.kvd");
   HostArrayPtr records = cellOf(tracePoint(1), tracePoint(2));
   HostArrayPtr all = everyKindOfValue();
   save(good, {{"Records", records.get()}, {"Everything", all.get()}});
   const std::string bytes = readBytes(good);
-  int loaded = 0, refused = 0;
   for (std::size_t at = 0; at < bytes.size(); ++at) {
     for (unsigned char mask : {0x01, 0x10, 0x80, 0xFF}) {
       std::string flipped = bytes;
@@ -289,11 +288,9 @@ TEST(HostDataFile, FlippedBytesLoadOrFailCleanly) {
       writeBytes(bad, flipped);
       const std::string problem = damageReported(bad);
       EXPECT_NE(problem.rfind("wrong error", 0), 0u) << at << ": " << problem;
-      (problem == "loaded" ? loaded : refused)++;
+      EXPECT_NE(problem, "loaded") << "a file with byte " << at << " flipped loaded";  // checksums
     }
   }
-  EXPECT_GT(loaded, 0);  // flips inside numbers still give values
-  EXPECT_GT(refused, 0);
 }
 
 TEST(HostDataFile, FailedSaveKeepsTheExistingFile) {

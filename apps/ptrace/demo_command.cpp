@@ -1,0 +1,73 @@
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "apps/ptrace/commands.h"
+#include "apps/ptrace/demo_workload.h"
+#include "apps/ptrace/phase_table.h"
+#include "apps/ptrace/trace_input.h"
+#include "host/trace_data_file.h"
+#include "tracer/performance_tracer.h"
+
+namespace ptrace_tool {
+namespace {
+
+// Returns the number of failed tests of the workload.
+int runDemo(const std::string& folder) {
+  std::error_code error;
+  std::filesystem::create_directories(folder, error);
+  if (error) throw CommandError("cannot create the folder '" + folder + "': " + error.message());
+  const std::filesystem::path out(folder);
+
+  std::cout << "Running the demo workload (load, compile, code generation for TGX, build, tests) ...\n";
+  const int failures = runDemoWorkload();
+
+  const std::string trace = (out / "demo.kvd").string();
+  pt::host::saveTraceDataFile(trace);
+
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  const PTSystemInfoStruct* systemInfo = tracer.getSystemInfo();
+  struct Report {
+    std::string file, metric;
+    bool aggregate;
+  };
+  const Report reports[] = {{"demo-time.html", "time", false},
+                            {"demo-aggregate.html", "time", true},
+                            {"demo-detailedmemory.html", "detailedmemory", false}};
+  for (const Report& report : reports) {
+    const std::string file = (out / report.file).string();
+    const bool written =
+        report.aggregate
+            ? tracer.generateAggregateReport(file, kAllGroupings, "ptrace demo", report.metric, false, nullptr,
+                                             systemInfo)
+            : tracer.generateHTMLReport(file, kAllGroupings, "ptrace demo", report.metric, false, nullptr,
+                                        systemInfo);
+    if (!written) throw CommandError("cannot write the report file '" + file + "'");
+  }
+
+  const PTProcessedDataStruct summary = tracer.getProcessedData(nullptr, {kAllGroupings}, false);
+  std::cout << "\nTop phases by self time (" << summary.totalWallClockTime * 1e3 << " ms in all):\n"
+            << topPhasesTable(tracer.getAggregateData(summary.diagnosticInfos), 8);
+  std::cout << "\nTests: " << (failures == 0 ? "all passed" : std::to_string(failures) + " failed") << "\n";
+  std::cout << "\nWritten to " << std::filesystem::absolute(out).lexically_normal().string() << ":\n";
+  std::cout << "  demo.kvd                  the trace (ptrace info / report / export read it)\n";
+  std::cout << "  demo-time.html            phase report: times, call tree\n";
+  std::cout << "  demo-aggregate.html       aggregate report: one row per phase\n";
+  std::cout << "  demo-detailedmemory.html  phase report with the memory statistics\n";
+  std::cout << "Try: ptrace export " << trace << " --chrome -o trace.json   (open in ui.perfetto.dev)\n";
+  return failures;
+}
+
+}  // namespace
+
+void addDemoCommand(CLI::App& app, int& exitCode) {
+  auto folder = std::make_shared<std::string>("ptrace-demo");
+  CLI::App* command = app.add_subcommand("demo", "Trace a built-in workload and write its trace and reports");
+  command->add_option("--out", *folder, "Output folder")->capture_default_str();
+  command->callback([folder, &exitCode] {
+    exitCode = runDemo(*folder) == 0 ? 0 : 1;
+  });
+}
+
+}  // namespace ptrace_tool

@@ -1,0 +1,56 @@
+#include <fstream>
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "apps/ptrace/commands.h"
+#include "apps/ptrace/trace_export.h"
+#include "apps/ptrace/trace_input.h"
+
+namespace ptrace_tool {
+namespace {
+
+struct ExportOptions {
+  std::string trace;
+  std::string output;
+  std::string grouping = kAllGroupings;
+  bool chrome = false;
+  bool folded = false;
+};
+
+void runExport(const ExportOptions& options) {
+  loadTrace(options.trace);
+  const PTProcessedDataStruct summary = analyseGrouping(options.grouping);
+  if (summary.hasErrors && summary.diagnosticInfos.empty()) {
+    throw CommandError("the phases of '" + options.trace + "' cannot be paired (no data, or a start never ends)");
+  }
+  const std::string text = options.chrome ? chromeTrace(summary).dump(1) + "\n" : foldedStacks(summary);
+  if (options.output.empty() || options.output == "-") {
+    std::cout << text;
+    return;
+  }
+  std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
+  if (!(file << text) || !file.flush()) throw CommandError("cannot write '" + options.output + "'");
+  std::cout << options.output << "\n";
+}
+
+}  // namespace
+
+void addExportCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<ExportOptions>();
+  CLI::App* command = app.add_subcommand("export", "Export the phases of a saved trace for other viewers");
+  command->add_option("trace", options->trace, "Trace data file (.kvd)")->required();
+  command->add_option("-o,--output", options->output, "Output file (default: standard output)");
+  command->add_option("--grouping", options->grouping, "Grouping to export; GLOBAL admits every point")
+      ->capture_default_str();
+  auto* chrome = command->add_flag("--chrome", options->chrome, "Chrome Trace Event JSON (opens in Perfetto)");
+  auto* folded = command->add_flag("--folded", options->folded, "Folded stacks with self microseconds, for flame graphs");
+  chrome->excludes(folded);
+  command->callback([options, &exitCode] {
+    if (!options->chrome && !options->folded) throw CommandError("export: choose a format, --chrome or --folded");
+    runExport(*options);
+    exitCode = 0;
+  });
+}
+
+}  // namespace ptrace_tool

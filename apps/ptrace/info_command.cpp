@@ -1,0 +1,86 @@
+#include <algorithm>
+#include <iostream>
+#include <map>
+#include <memory>
+#include <set>
+#include <string>
+
+#include "apps/ptrace/commands.h"
+#include "apps/ptrace/trace_input.h"
+#include "tracer/performance_tracer.h"
+
+namespace ptrace_tool {
+namespace {
+
+std::string joined(const std::set<std::string>& names) {
+  std::string text;
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + (name.empty() ? "(none)" : name);
+  return text.empty() ? "(none)" : text;
+}
+
+void runInfo(const std::string& path) {
+  loadTrace(path);
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  const PTRawDataVector& points = *tracer.rawDataVector();
+
+  std::map<std::string, std::size_t> pointsPerGrouping;
+  std::set<std::string> phases, models, targets;
+  double first = 0.0, last = 0.0;
+  for (const auto& point : points) {
+    ++pointsPerGrouping[tracer.getStringForNumber(EPT_GROUPING, point->grouping)];
+    phases.insert(tracer.getStringForNumber(EPT_PHASE, point->phase));
+    if (const auto* subject = dynamic_cast<const PTCLTGXDataPoint*>(point.get())) {
+      if (subject->model != -1) models.insert(tracer.getStringForNumber(EPT_MODEL, subject->model));
+      if (subject->target != -1) targets.insert(tracer.getStringForNumber(EPT_TARGET, subject->target));
+    } else if (const auto* generic = dynamic_cast<const PTTracerDataPoint*>(point.get())) {
+      if (const auto model = generic->getIdentifierNum("modelStr"); model != -1)
+        models.insert(tracer.getStringForNumber("modelStr", model));
+      if (const auto target = generic->getIdentifierNum("targetStr"); target != -1)
+        targets.insert(tracer.getStringForNumber("targetStr", target));
+    }
+    first = &point == &points.front() ? point->wallClockTime : std::min(first, point->wallClockTime);
+    last = &point == &points.front() ? point->wallClockTime : std::max(last, point->wallClockTime);
+  }
+  const PTProcessedDataStruct summary = tracer.getProcessedData(nullptr, {kAllGroupings}, false);
+  std::size_t paired = 0;
+  for (const auto& row : summary.diagnosticInfos) paired += !row->processedPoint->gapRow && !row->processedPoint->errorRow;
+
+  std::cout << "Trace " << path << "\n";
+  std::cout << "  Points: " << points.size() << "\n";
+  std::cout << "  Paired phases: " << paired << (summary.hasErrors ? " (the trace does not pair cleanly)" : "") << "\n";
+  std::cout << "  Time span: " << (last - first) << " s\n";
+  std::cout << "  Groupings:\n";
+  for (const auto& [name, count] : pointsPerGrouping) std::cout << "    " << name << " (" << count << " points)\n";
+  std::cout << "  Phases (" << phases.size() << "): " << joined(phases) << "\n";
+  std::cout << "  Models: " << joined(models) << "\n";
+  std::cout << "  Targets: " << joined(targets) << "\n";
+  std::cout << "  Test paths: " << tracer.getMapTestPath().size() << "\n";
+  std::cout << "Recorded on\n";
+  const PTSystemInfoStruct* info = tracer.getStoredSystemInfo();
+  const std::pair<const char*, std::string PTSystemInfoStruct::*> rows[] = {
+      {"Processor", &PTSystemInfoStruct::processorStr},
+      {"CPU speed", &PTSystemInfoStruct::cpuSpeedStr},
+      {"Cores", &PTSystemInfoStruct::numCoresStr},
+      {"Physical memory", &PTSystemInfoStruct::totalPhysMemStr},
+      {"Operating system", &PTSystemInfoStruct::operatingSystemStr},
+      {"Host version", &PTSystemInfoStruct::KAVLORVersionStr},
+  };
+  for (const auto& [label, field] : rows) {
+    const std::string value = info ? info->*field : std::string();
+    std::cout << "  " << label << ": " << (value.empty() ? "(not recorded)" : value) << "\n";
+  }
+}
+
+}  // namespace
+
+void addInfoCommand(CLI::App& app, int& exitCode) {
+  auto path = std::make_shared<std::string>();
+  CLI::App* command = app.add_subcommand("info", "Summarise a saved trace: points, groupings, phases, models, machine");
+  command->add_option("trace", *path, "Trace data file (.kvd)")->required();
+  command->callback([path, &exitCode] {
+    runInfo(*path);
+    exitCode = 0;
+  });
+}
+
+}  // namespace ptrace_tool

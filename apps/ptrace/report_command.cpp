@@ -1,0 +1,61 @@
+#include <iostream>
+#include <memory>
+#include <string>
+
+#include "apps/ptrace/commands.h"
+#include "apps/ptrace/trace_input.h"
+#include "tracer/performance_tracer.h"
+
+namespace ptrace_tool {
+namespace {
+
+struct ReportOptions {
+  std::string trace;
+  std::string output;
+  std::string grouping = kAllGroupings;
+  std::string metric = "time";
+  bool aggregate = false;
+};
+
+void runReport(const ReportOptions& options) {
+  loadTrace(options.trace);
+  // Checks the grouping; the report analyses the trace again itself.
+  analyseGrouping(options.grouping);
+  std::string output = options.output;
+  if (output.empty()) {
+    output = options.trace.substr(0, options.trace.rfind(".kvd")) + (options.aggregate ? "-aggregate" : "") + "-" +
+             options.metric + ".html";
+  }
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  // The recording machine's description, not this one's.
+  const PTSystemInfoStruct* systemInfo = tracer.getStoredSystemInfo();
+  const bool written =
+      options.aggregate
+          ? tracer.generateAggregateReport(output, options.grouping, options.trace, options.metric, false, nullptr,
+                                           systemInfo)
+          : tracer.generateHTMLReport(output, options.grouping, options.trace, options.metric, false, nullptr,
+                                      systemInfo);
+  if (!written) throw CommandError("cannot write the report file '" + output + "'");
+  std::cout << output << "\n";
+}
+
+}  // namespace
+
+void addReportCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<ReportOptions>();
+  CLI::App* command = app.add_subcommand("report", "Write the HTML report of a saved trace");
+  command->add_option("trace", options->trace, "Trace data file (.kvd)")->required();
+  command->add_option("-o,--output", options->output, "Report file (default: beside the trace)");
+  command->add_option("--grouping", options->grouping, "Grouping to report; GLOBAL admits every point")
+      ->capture_default_str();
+  command->add_option("--metric", options->metric, "What the report measures")
+      ->check(CLI::IsMember({"time", "basicmemory", "detailedmemory"}))
+      ->capture_default_str();
+  command->add_flag("--aggregate", options->aggregate, "Write the aggregate report (one row per phase)");
+  command->callback([options, &exitCode] {
+    runReport(*options);
+    exitCode = 0;
+  });
+}
+
+}  // namespace ptrace_tool

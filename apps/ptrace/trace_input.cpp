@@ -1,0 +1,47 @@
+#include "apps/ptrace/trace_input.h"
+
+#include <algorithm>
+#include <filesystem>
+#include <set>
+
+#include "apps/ptrace/commands.h"
+#include "host/trace_data_file.h"
+#include "tracer/performance_tracer.h"
+
+namespace ptrace_tool {
+
+void loadTrace(const std::string& path) {
+  std::error_code error;
+  const auto status = std::filesystem::status(path, error);
+  if (!std::filesystem::exists(status)) throw CommandError("no such file: '" + path + "'");
+  if (!std::filesystem::is_regular_file(status)) throw CommandError("not a file: '" + path + "'");
+  try {
+    pt::host::loadTraceDataFile(path);
+  } catch (const std::exception& failure) {
+    // The library's texts do not always name the file (a missing extension).
+    throw CommandError("cannot load '" + path + "': " + failure.what());
+  }
+}
+
+std::vector<std::string> groupingsInTrace() {
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  std::set<std::string> names;
+  if (const PTRawDataVector* points = tracer.rawDataVector()) {
+    for (const auto& point : *points) names.insert(tracer.getStringForNumber(EPT_GROUPING, point->grouping));
+  }
+  return {names.begin(), names.end()};
+}
+
+PTProcessedDataStruct analyseGrouping(const std::string& grouping) {
+  if (grouping != kAllGroupings) {
+    const std::vector<std::string> known = groupingsInTrace();
+    if (!std::binary_search(known.begin(), known.end(), grouping)) {
+      std::string list;
+      for (const std::string& name : known) list += (list.empty() ? "" : ", ") + ("'" + name + "'");
+      throw CommandError("unknown grouping '" + grouping + "'; the trace has " + (list.empty() ? "none" : list));
+    }
+  }
+  return PerformanceTracer::getInstance()->getProcessedData(nullptr, {grouping}, false);
+}
+
+}  // namespace ptrace_tool

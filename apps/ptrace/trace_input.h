@@ -1,0 +1,29 @@
+// Loading a saved trace into the process-wide tracer for the commands that
+// read one, with one clear error per problem (missing file, not a trace,
+// damaged file, unknown grouping).
+//
+//   ptrace_tool::loadTrace("run.kvd");
+//   PTProcessedDataStruct summary = ptrace_tool::analyseGrouping("GLOBAL");
+#pragma once
+
+#include <string>
+#include <vector>
+
+#include "analysis/processed_data.h"
+
+namespace ptrace_tool {
+
+/// The grouping that admits every point.
+inline constexpr const char* kAllGroupings = "GLOBAL";
+
+/// Replaces the tracer's data with the file's; CommandError naming the file otherwise.
+void loadTrace(const std::string& path);
+
+/// The names of the groupings the tracer's points belong to, sorted.
+std::vector<std::string> groupingsInTrace();
+
+/// The paired rows of the grouping; CommandError when the trace has no point
+/// of that grouping (GLOBAL admits all).
+PTProcessedDataStruct analyseGrouping(const std::string& grouping);
+
+}  // namespace ptrace_tool

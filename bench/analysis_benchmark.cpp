@@ -1,0 +1,161 @@
+// Time and memory of the analysis: a synthetic trace of tracer points (phases
+// nested up to 6 levels, 50 phase names, three identifiers per point, a gap
+// over 0.1 s now and then) turned into report rows plus per-phase aggregates.
+//
+// BM_Analysis_Rows works on a vector handed in (which receives the gap
+// points), as a report on loaded trace data does. BM_Analysis_RecordedTrace
+// starts from the tracer's own points and includes the deep copy the analysis
+// takes of them. The counters give the rows made and, from one extra run in a
+// quiet heap, bytes_per_row: the rise of the process's peak resident memory
+// over the resident memory before the analysis, divided by the rows.
+#include <benchmark/benchmark.h>
+#include <malloc.h>
+
+#include <boost/make_shared.hpp>
+
+#include <cstddef>
+#include <cstdio>
+#include <fstream>
+#include <random>
+#include <string>
+#include <vector>
+
+#include "analysis/aggregation.h"
+#include "analysis/processed_data.h"
+#include "tracer/performance_tracer.h"
+
+namespace {
+
+constexpr int kMaxDepth = 6;
+constexpr int kPhaseNames = 50;
+
+PTRawDataVector makeTrace(PerformanceTracer& tracer, std::size_t points) {
+  std::vector<std::int32_t> phases;
+  for (int i = 0; i < kPhaseNames; ++i) {
+    phases.push_back(tracer.getNumberForString(EPT_PHASE, "phase_" + std::to_string(i), true));
+  }
+  const std::int32_t grouping = tracer.getNumberForString(EPT_GROUPING, "Simulation", true);
+  std::vector<PTIdentifierMap> subjects;
+  for (int model = 0; model < 5; ++model) {
+    for (int target = 0; target < 3; ++target) {
+      subjects.push_back(tracer.getMapForStrings(
+          {"modelStr", "targetStr"}, {"model_" + std::to_string(model), "target_" + std::to_string(target)}));
+    }
+  }
+
+  std::mt19937 random(42);
+  PTRawDataVector trace;
+  trace.reserve(points);
+  std::vector<const PTTracerDataPoint*> open;
+  std::size_t opened = 0;
+  double wall = 1000.0;
+  double usage = 200.0 * 1048576.0;
+  while (opened < points / 2 || !open.empty()) {
+    const bool start = opened < points / 2 &&
+                       (open.empty() || (open.size() < static_cast<std::size_t>(kMaxDepth) && random() % 2 == 0));
+    wall += 0.001;
+    if (random() % 1000 == 0) wall += 0.15;  // a gap worth a gap row when a phase is open
+    usage += static_cast<double>(random() % 4096);
+    auto point = start ? boost::make_shared<PTTracerDataPoint>() : boost::make_shared<PTTracerDataPoint>(*open.back());
+    if (start) {
+      point->grouping = grouping;
+      point->phase = phases[random() % phases.size()];
+      point->identifiers = subjects[random() % subjects.size()];
+      open.push_back(point.get());
+      ++opened;
+    } else {
+      open.pop_back();
+    }
+    point->isStart = start;
+    point->wallClockTime = wall;
+    point->cpuTime = wall / 2;
+    *point->basicMemStats = pt::BasicMemStats(usage, usage * 1.5, usage * 4);
+    trace.push_back(std::move(point));
+  }
+  return trace;
+}
+
+std::size_t residentKilobytes(const char* field) {
+  std::ifstream status("/proc/self/status");
+  std::string line;
+  while (std::getline(status, line)) {
+    if (line.rfind(field, 0) == 0) return std::stoul(line.substr(std::string(field).size()));
+  }
+  return 0;
+}
+
+/// Peak resident bytes that `work` adds over what is resident before it.
+template <class Work>
+double peakBytesAdded(Work work) {
+  malloc_trim(0);
+  if (std::FILE* reset = std::fopen("/proc/self/clear_refs", "w")) {
+    std::fputs("5", reset);  // restarts the peak (VmHWM) from the current size
+    std::fclose(reset);
+  }
+  const std::size_t before = residentKilobytes("VmRSS:");
+  work();
+  return 1024.0 * static_cast<double>(residentKilobytes("VmHWM:") - before);
+}
+
+struct Result {
+  PTProcessedDataStruct summary;
+  PTAggregateDataMap aggregates;
+};
+
+void BM_Analysis_Rows(benchmark::State& state) {
+  PerformanceTracer tracer;
+  tracer.initialize();
+  const PTRawDataVector trace = makeTrace(tracer, static_cast<std::size_t>(state.range(0)));
+  std::size_t rows = 0;
+  for (auto _ : state) {
+    state.PauseTiming();
+    PTRawDataVector rawData = trace;  // shares the points: the analysis never changes them
+    Result result;
+    state.ResumeTiming();
+    result.summary = tracer.generateProcessedData(&rawData, "GLOBAL", false);
+    result.aggregates = tracer.getAggregateData(result.summary.diagnosticInfos);
+    benchmark::DoNotOptimize(result.aggregates.size());
+    state.PauseTiming();
+    rows = result.summary.diagnosticInfos.size();
+    result = Result();
+    state.ResumeTiming();
+  }
+  state.counters["rows"] = static_cast<double>(rows);
+  Result kept;
+  PTRawDataVector rawData = trace;
+  rawData.shrink_to_fit();
+  state.counters["bytes_per_row"] = peakBytesAdded([&] {
+    kept.summary = tracer.generateProcessedData(&rawData, "GLOBAL", false);
+    kept.aggregates = tracer.getAggregateData(kept.summary.diagnosticInfos);
+  }) / static_cast<double>(kept.summary.diagnosticInfos.size());
+}
+BENCHMARK(BM_Analysis_Rows)->Arg(100'000)->Arg(300'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+void BM_Analysis_RecordedTrace(benchmark::State& state) {
+  PerformanceTracer tracer;
+  tracer.initialize();
+  tracer.setUsePerformanceTracerRecorder(false);
+  tracer.setRawDataVector(makeTrace(tracer, static_cast<std::size_t>(state.range(0))));
+  std::size_t rows = 0;
+  for (auto _ : state) {
+    Result result;
+    result.summary = tracer.getProcessedData(nullptr, {"GLOBAL"}, false);
+    result.aggregates = tracer.getAggregateData(result.summary.diagnosticInfos);
+    benchmark::DoNotOptimize(result.aggregates.size());
+    state.PauseTiming();
+    rows = result.summary.diagnosticInfos.size();
+    result = Result();
+    state.ResumeTiming();
+  }
+  state.counters["rows"] = static_cast<double>(rows);
+  Result kept;
+  state.counters["bytes_per_row"] = peakBytesAdded([&] {
+    kept.summary = tracer.getProcessedData(nullptr, {"GLOBAL"}, false);
+    kept.aggregates = tracer.getAggregateData(kept.summary.diagnosticInfos);
+  }) / static_cast<double>(kept.summary.diagnosticInfos.size());
+}
+BENCHMARK(BM_Analysis_RecordedTrace)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+}  // namespace
+
+BENCHMARK_MAIN();

@@ -1,0 +1,287 @@
+#include "analysis/processed_points.h"
+
+#include "tracer/performance_tracer.h"
+#include "tracer/pt_api.h"
+#include "tracer/text_utils.h"
+
+#include <array>
+#include <utility>
+
+namespace {
+
+const char kRowStart[] = "                            <tr>\n";
+const char kNarrowFirstCell[] = "                                <td colspan=2 style=\"width:25px\">&nbsp;</td>\n";
+const char kWideFirstCell[] = "                                <td colspan=2 style=\"width:15%\">&nbsp;</td>\n";
+const char kSubjectCellStart[] = "                                <td class=\"PhaseDetailText\">";
+const char kSubjectCellEnd[] = "</td>\n";
+const char kRowEnd[] = "                            </tr>\n";
+
+std::string detailRow(const char* firstCell, const std::string& subject) {
+  std::string row;
+  row.reserve(sizeof(kRowStart) + sizeof(kWideFirstCell) + sizeof(kSubjectCellStart) + subject.size() +
+              sizeof(kSubjectCellEnd) + sizeof(kRowEnd));
+  row.append(kRowStart).append(firstCell).append(kSubjectCellStart).append(subject);
+  row.append(kSubjectCellEnd).append(kRowEnd);
+  return row;
+}
+
+template <class Stats>
+std::unique_ptr<Stats> copyOf(const std::unique_ptr<Stats>& stats) {
+  return stats ? std::make_unique<Stats>(*stats) : nullptr;
+}
+
+bool isZero(const pt::DetailedMemStats& stats) {
+  return stats.commitMem == 0.0 && stats.resMem == 0.0 && stats.freeMem == 0.0 && stats.dllsMem == 0.0 &&
+         stats.nonprocessMem == 0.0;
+}
+
+// Mapping numbers start at 0, so 0 names a real subject; only negative numbers
+// mean that none was given.
+bool subjectGiven(std::int32_t number) { return number >= 0; }
+
+}  // namespace
+
+// ------------------------------------------------------------------ Base row
+
+PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw)
+    : PTKAVLORProcessedDataPoint(raw, PT_KAVLOR) {}
+
+PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw, PTDataPointType kind)
+    : pointType(kind) {
+  if (raw == nullptr) return;
+  grouping = raw->grouping;
+  phase = raw->phase;
+  statisticsType = raw->statisticsType;
+  gapRow = raw->isGapPoint;
+  // A missing snapshot gives zeros.
+  basicProcessedMemStats.emplace(raw->basicMemStats.get());
+  setDetailedProcessedMemStats(pt::DetailedProcessedMemStats(raw->detailedMemStats.get()));
+}
+
+PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORProcessedDataPoint& other,
+                                                       PTDataPointType kind)
+    : pointType(kind),
+      grouping(other.grouping),
+      phase(other.phase),
+      statisticsType(other.statisticsType),
+      errorRow(other.errorRow),
+      gapRow(other.gapRow),
+      HTMLRowNumber(other.HTMLRowNumber),
+      numChildren(other.numChildren),
+      stackDepth(other.stackDepth),
+      parentPhaseID(other.parentPhaseID),
+      wcStartTime(other.wcStartTime),
+      wcElapsedTime(other.wcElapsedTime),
+      cpuStartTime(other.cpuStartTime),
+      cpuElapsedTime(other.cpuElapsedTime),
+      basicProcessedMemStats(other.basicProcessedMemStats),
+      detailedProcessedMemStats(copyOf(other.detailedProcessedMemStats)),
+      startDetailedMemStats(copyOf(other.startDetailedMemStats)),
+      HTMLPhaseNumString(other.HTMLPhaseNumString),
+      childrenIDs(other.childrenIDs) {}
+
+PTKAVLORProcessedDataPoint::~PTKAVLORProcessedDataPoint() = default;
+
+void PTKAVLORProcessedDataPoint::setDetailedProcessedMemStats(const pt::DetailedProcessedMemStats& stats) {
+  const bool allZero = isZero(stats) && stats.commitMemDelta == 0.0 && stats.resMemDelta == 0.0 &&
+                       stats.freeMemDelta == 0.0 && stats.dllsMemDelta == 0.0 && stats.nonprocessMemDelta == 0.0;
+  detailedProcessedMemStats = allZero ? nullptr : std::make_unique<pt::DetailedProcessedMemStats>(stats);
+}
+
+void PTKAVLORProcessedDataPoint::setStartDetailedMemStats(const pt::DetailedMemStats& stats) {
+  startDetailedMemStats = isZero(stats) ? nullptr : std::make_unique<pt::DetailedMemStats>(stats);
+}
+
+bool PTKAVLORProcessedDataPoint::stringsEqual(const PTKAVLORProcessedDataPoint* other) const {
+  return other != nullptr && phase == other->phase && grouping == other->grouping;
+}
+
+std::string PTKAVLORProcessedDataPoint::getLCSString() const {
+  return ptCleanupPhaseName(ptGetPhaseStr(phase), true) + ptGetStringForNumber(EPT_GROUPING, grouping);
+}
+
+void PTKAVLORProcessedDataPoint::getAggregationIDs(int& first, int& second, int& third) const {
+  first = phase;
+  second = -1;
+  third = -1;
+}
+
+// ------------------------------------------------------- Block-diagram row
+
+PTCLTGXProcessedDataPoint::PTCLTGXProcessedDataPoint(const PTCLTGXDataPoint* raw)
+    : PTCLTGXProcessedDataPoint(raw, PT_CLTGX) {}
+
+PTCLTGXProcessedDataPoint::PTCLTGXProcessedDataPoint(const PTCLTGXDataPoint* raw, PTDataPointType kind)
+    : PTKAVLORProcessedDataPoint(raw, kind) {
+  if (raw == nullptr) return;
+  model = raw->model;
+  target = raw->target;
+}
+
+PTCLTGXProcessedDataPoint::~PTCLTGXProcessedDataPoint() = default;
+
+bool PTCLTGXProcessedDataPoint::sameModelTarget(const PTCLTGXProcessedDataPoint& other) const {
+  return PTKAVLORProcessedDataPoint::stringsEqual(&other) && model == other.model && target == other.target;
+}
+
+bool PTCLTGXProcessedDataPoint::stringsEqual(const PTKAVLORProcessedDataPoint* other) const {
+  if (other == nullptr || other->pointType != PT_CLTGX) return false;
+  // The kind is a plain field; the cast checks that the fields really exist.
+  const auto* same = dynamic_cast<const PTCLTGXProcessedDataPoint*>(other);
+  return same != nullptr && sameModelTarget(*same);
+}
+
+std::string PTCLTGXProcessedDataPoint::getLCSString() const {
+  return PTKAVLORProcessedDataPoint::getLCSString() + ptGetModelStr(model) + ptGetTargetStr(target);
+}
+
+void PTCLTGXProcessedDataPoint::getAggregationIDs(int& first, int& second, int& third) const {
+  first = phase;
+  second = model;
+  third = -1;
+}
+
+std::string PTCLTGXProcessedDataPoint::getMetaStringsTDString() const {
+  std::string subject = ptGetStringForNumber(EPT_GROUPING, grouping);
+  subject += subjectGiven(model) ? "/" + ptGetModelStr(model) : std::string(" ");
+  if (subjectGiven(target)) subject += "/" + ptGetTargetStr(target);
+  return detailRow(kNarrowFirstCell, subject);
+}
+
+// --------------------------------------------------------- State-chart row
+
+PTQDProcessedDataPoint::PTQDProcessedDataPoint(const PTQuorindelDataPoint* raw)
+    : PTCLTGXProcessedDataPoint(raw, PT_QD) {
+  if (raw == nullptr) return;
+  machine = raw->machine;
+  chart = raw->chart;
+}
+
+PTQDProcessedDataPoint::~PTQDProcessedDataPoint() = default;
+
+bool PTQDProcessedDataPoint::stringsEqual(const PTKAVLORProcessedDataPoint* other) const {
+  if (other == nullptr || other->pointType != PT_QD) return false;
+  const auto* same = dynamic_cast<const PTQDProcessedDataPoint*>(other);
+  return same != nullptr && sameModelTarget(*same) && machine == same->machine && chart == same->chart;
+}
+
+std::string PTQDProcessedDataPoint::getLCSString() const {
+  return PTCLTGXProcessedDataPoint::getLCSString() + ptGetMachineStr(machine) + ptGetChartStr(chart);
+}
+
+void PTQDProcessedDataPoint::getAggregationIDs(int& first, int& second, int& third) const {
+  first = phase;
+  second = model;
+  third = chart;
+}
+
+std::string PTQDProcessedDataPoint::getMetaStringsTDString() const {
+  struct Subject {
+    std::int32_t number;
+    EPTStringMappings mapping;
+    const char* missing;
+  };
+  const std::array<Subject, 4> subjects = {{{model, EPT_MODEL, "NO MODEL SPECIFIED"},
+                                            {target, EPT_TARGET, "NO TARGET SPECIFIED"},
+                                            {machine, EPT_MACHINE, "NO MACHINE SPECIFIED"},
+                                            {chart, EPT_CHART, "NO CHART SPECIFIED"}}};
+  std::string text = ptGetStringForNumber(EPT_GROUPING, grouping);
+  for (const Subject& subject : subjects) {
+    text += '/';
+    text += subjectGiven(subject.number) ? ptGetStringForNumber(subject.mapping, subject.number) : subject.missing;
+  }
+  return detailRow(kWideFirstCell, text);
+}
+
+// ------------------------------------------------------------- Tracer row
+
+PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTTracerDataPoint* raw)
+    : PTKAVLORProcessedDataPoint(raw, PT_TRACER) {
+  if (raw == nullptr) return;
+  identifiers = PTProcessedIdentifierMap(raw->identifiers);
+  applyTestPath();
+}
+
+PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTTracerDataPoint* raw, PTIdentifierMapPool& pool)
+    : PTKAVLORProcessedDataPoint(raw, PT_TRACER) {
+  if (raw == nullptr) return;
+  identifiers = pool.share(raw->identifiers);
+  applyTestPath();
+}
+
+void PTTracerProcessedDataPoint::applyTestPath() {
+  static const IdentifierName userString("UserString");
+  const auto user = identifiers.find(userString);
+  if (user == identifiers.end()) return;
+  const PerformanceTracer::TestPathMap& testPaths = ptGetMapTestPath();
+  const auto path = testPaths.find(ptGetStringForNumber("UserString", user->second));
+  if (path != testPaths.end()) addTestPathToIdentifierMap(path->second);
+}
+
+PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTTracerProcessedDataPoint& other)
+    : PTKAVLORProcessedDataPoint(other, PT_TRACER), identifiers(other.identifiers) {}
+
+PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTKAVLORProcessedDataPoint& other)
+    : PTKAVLORProcessedDataPoint(other, PT_TRACER) {}
+
+PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTCLTGXProcessedDataPoint& other)
+    : PTTracerProcessedDataPoint(other, *PerformanceTracer::getInstance()) {}
+
+PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTQDProcessedDataPoint& other)
+    : PTTracerProcessedDataPoint(other, *PerformanceTracer::getInstance()) {}
+
+PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTCLTGXProcessedDataPoint& other,
+                                                       PerformanceTracer& tables)
+    : PTKAVLORProcessedDataPoint(other, PT_TRACER) {
+  addSubjectIdentifier(tables, "modelStr", EPT_MODEL, other.model);
+  addSubjectIdentifier(tables, "targetStr", EPT_TARGET, other.target);
+}
+
+PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTQDProcessedDataPoint& other, PerformanceTracer& tables)
+    : PTTracerProcessedDataPoint(static_cast<const PTCLTGXProcessedDataPoint&>(other), tables) {
+  addSubjectIdentifier(tables, "machineStr", EPT_MACHINE, other.machine);
+  addSubjectIdentifier(tables, "chartStr", EPT_CHART, other.chart);
+}
+
+PTTracerProcessedDataPoint::~PTTracerProcessedDataPoint() = default;
+
+void PTTracerProcessedDataPoint::addSubjectIdentifier(PerformanceTracer& tables, const char* name,
+                                                      EPTStringMappings mapping, std::int32_t number) {
+  const std::string identifier(name);
+  identifiers[IdentifierName(identifier)] =
+      tables.getNumberForString(identifier, tables.getStringForNumber(mapping, number), true);
+}
+
+std::string PTTracerProcessedDataPoint::getLCSString() const {
+  std::string key = PTKAVLORProcessedDataPoint::getLCSString();
+  for (const auto& [name, number] : identifiers) key += ptGetStringForNumber(name.str(), number);
+  return key;
+}
+
+void PTTracerProcessedDataPoint::getAggregationIDs(int& first, int& second, int& third) const {
+  first = phase;
+  second = getIdentifierNum("model");
+  third = getIdentifierNum("chart");
+}
+
+int PTTracerProcessedDataPoint::getIdentifierNum(std::string_view name) const { return identifiers.number(name); }
+
+void PTTracerProcessedDataPoint::addTestPathToIdentifierMap(const std::string& path) {
+  PTIdentifierMap split = makeIdentifierMap();
+  PerformanceTracer::getInstance()->addTestPathToIdentifierMap(split, path);
+  for (const auto& [name, number] : split) {
+    ptInsertIdentifierToMapCollections(name);
+    identifiers[name] = number;
+  }
+}
+
+std::string PTTracerProcessedDataPoint::getMetaStringsTDString() const {
+  std::string subject = ptGetStringForNumber(EPT_GROUPING, grouping);
+  for (const auto& [name, number] : identifiers) subject += "/" + ptGetStringForNumber(name.str(), number);
+  return detailRow(kNarrowFirstCell, subject);
+}
+
+DynamicEnum& PTTracerProcessedDataPoint::identifierEnum() {
+  if (!identifierEnum_) identifierEnum_ = std::make_unique<DynamicEnum>();
+  return *identifierEnum_;
+}

@@ -1,0 +1,208 @@
+// Processed data points: one report row each — one execution of a phase with
+// its start time, elapsed times, memory values and deltas, its place in the
+// nesting and its error and gap marks.
+//
+//   PTTracerProcessedDataPoint row(&rawStart);      // identity and start memory
+//   std::string key = row.getLCSString();           // alignment key of the row
+//
+// Pairing makes one per row from the row's start point and fills in times and
+// memory when the matching end arrives. The four classes mirror the four raw
+// point kinds and differ in the subject fields they carry (model, target,
+// machine, chart, or open-ended identifiers), hence in how they compare, print
+// their keys and name their aggregation keys. Names are printed through the
+// process-wide tracer's mappings.
+//
+// A trace has hundreds of thousands of rows, so a row keeps its basic memory
+// statistics inline (engaged from construction) rather than in a separately
+// shared object, allocates detailed statistics only when they hold something
+// other than zeros (a reader treats a missing object as zeros), and shares its
+// identifiers with the rows that have the same ones.
+#pragma once
+
+#include "analysis/processed_identifier_map.h"
+#include "tracer/data_points.h"
+#include "tracer/dynamic_enum.h"
+#include "tracer/identifier_map.h"
+#include "tracer/mem_stats.h"
+#include "tracer/string_mappings.h"
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <vector>
+
+class PerformanceTracer;
+
+/// The base row: a phase of a grouping. Copies are deep.
+class PTKAVLORProcessedDataPoint {
+ public:
+  PTKAVLORProcessedDataPoint() = default;
+  /// Identity (grouping, phase, statistics type), the gap mark and the point's
+  /// memory in MB with zero deltas; times stay 0 until the row is closed.
+  /// A null point gives a default row.
+  explicit PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw);
+  /// A copy of the base part: its kind is the base kind.
+  PTKAVLORProcessedDataPoint(const PTKAVLORProcessedDataPoint& other)
+      : PTKAVLORProcessedDataPoint(other, PT_KAVLOR) {}
+  PTKAVLORProcessedDataPoint& operator=(const PTKAVLORProcessedDataPoint&) = delete;
+  virtual ~PTKAVLORProcessedDataPoint();
+
+  /// Same phase and grouping; the other's class and subject are not looked at.
+  virtual bool stringsEqual(const PTKAVLORProcessedDataPoint* other) const;
+  /// Alignment key: cleaned phase name, grouping name, then the subject names.
+  virtual std::string getLCSString() const;
+  /// Aggregation keys; `first` is always the phase number, unused keys are -1.
+  virtual void getAggregationIDs(int& first, int& second, int& third) const;
+  virtual int getPhaseID() const { return phase; }
+  virtual int getGroupingID() const { return grouping; }
+  /// The subject fields, or -1 in a class that lacks them.
+  virtual int getModelID() const { return -1; }
+  virtual int getTargetID() const { return -1; }
+  virtual int getMachineID() const { return -1; }
+  virtual int getChartID() const { return -1; }
+
+  std::int32_t pointType = PT_KAVLOR;  ///< a PTDataPointType
+  std::int32_t grouping = -1;          ///< number in the grouping mapping
+  std::int32_t phase = -1;             ///< number in the phase mapping
+  std::int32_t statisticsType = -1;    ///< number in the statistics-type mapping
+  bool errorRow : 1 = false;           ///< the row could not be paired cleanly
+  bool gapRow : 1 = false;             ///< a synthetic row for unmeasured time
+  std::int32_t HTMLRowNumber = 0;      ///< from 1, in order of the rows' first points
+  std::int32_t numChildren = 0;        ///< direct children only
+  std::int32_t stackDepth = 0;         ///< 0 at top level
+  std::int32_t parentPhaseID = -1;     ///< phase of the enclosing row, -1 at top level
+  /// Wall-clock seconds at the start, as recorded (the summary's base time is
+  /// not subtracted).
+  double wcStartTime = 0.0;
+  double wcElapsedTime = 0.0;          ///< wall-clock seconds from start to end
+  double cpuStartTime = 0.0;           ///< CPU seconds at the start, as recorded
+  double cpuElapsedTime = 0.0;         ///< CPU seconds from start to end
+  /// Values at the end in MB and their change since the start.
+  std::optional<pt::BasicProcessedMemStats> basicProcessedMemStats{std::in_place};
+  /// As above for the detailed statistics; null when every value and change
+  /// is 0, which is how rows look while detailed sampling is off.
+  std::unique_ptr<pt::DetailedProcessedMemStats> detailedProcessedMemStats;
+  /// Detailed values at the start in MB, for rows with children only; null
+  /// when every value is 0.
+  std::unique_ptr<pt::DetailedMemStats> startDetailedMemStats;
+
+  /// Stores a copy, or nothing (null) when every value and change is 0.
+  void setDetailedProcessedMemStats(const pt::DetailedProcessedMemStats& stats);
+  /// Stores a copy, or nothing (null) when every value is 0.
+  void setStartDetailedMemStats(const pt::DetailedMemStats& stats);
+  std::string HTMLPhaseNumString;  ///< outline number such as "1.2.3"
+  /// Row number of every descendant, in opening order.
+  std::vector<int> childrenIDs;
+
+ protected:
+  PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw, PTDataPointType kind);
+  /// A copy whose kind is `kind`.
+  PTKAVLORProcessedDataPoint(const PTKAVLORProcessedDataPoint& other, PTDataPointType kind);
+};
+
+/// A block-diagram row: adds model and target.
+class PTCLTGXProcessedDataPoint : public PTKAVLORProcessedDataPoint {
+ public:
+  PTCLTGXProcessedDataPoint() : PTKAVLORProcessedDataPoint(nullptr, PT_CLTGX) {}
+  explicit PTCLTGXProcessedDataPoint(const PTCLTGXDataPoint* raw);
+  PTCLTGXProcessedDataPoint(const PTCLTGXProcessedDataPoint& other)
+      : PTCLTGXProcessedDataPoint(other, PT_CLTGX) {}
+  ~PTCLTGXProcessedDataPoint() override;
+
+  /// Only another block-diagram row (kind 1) with equal phase, grouping, model
+  /// and target.
+  bool stringsEqual(const PTKAVLORProcessedDataPoint* other) const override;
+  std::string getLCSString() const override;
+  void getAggregationIDs(int& first, int& second, int& third) const override;
+  int getModelID() const override { return model; }
+  int getTargetID() const override { return target; }
+  /// A table row naming grouping, model and target for the phase detail rows.
+  virtual std::string getMetaStringsTDString() const;
+
+  std::int32_t model = -1;   ///< number in the model mapping
+  std::int32_t target = -1;  ///< number in the target mapping
+
+ protected:
+  PTCLTGXProcessedDataPoint(const PTCLTGXDataPoint* raw, PTDataPointType kind);
+  PTCLTGXProcessedDataPoint(const PTCLTGXProcessedDataPoint& other, PTDataPointType kind)
+      : PTKAVLORProcessedDataPoint(other, kind), model(other.model), target(other.target) {}
+  bool sameModelTarget(const PTCLTGXProcessedDataPoint& other) const;
+};
+
+/// A state-chart row: adds machine and chart.
+class PTQDProcessedDataPoint : public PTCLTGXProcessedDataPoint {
+ public:
+  PTQDProcessedDataPoint() : PTCLTGXProcessedDataPoint(nullptr, PT_QD) {}
+  explicit PTQDProcessedDataPoint(const PTQuorindelDataPoint* raw);
+  PTQDProcessedDataPoint(const PTQDProcessedDataPoint& other)
+      : PTCLTGXProcessedDataPoint(other, PT_QD), machine(other.machine), chart(other.chart) {}
+  ~PTQDProcessedDataPoint() override;
+
+  /// Only another state-chart row (kind 2) with all six fields equal.
+  bool stringsEqual(const PTKAVLORProcessedDataPoint* other) const override;
+  std::string getLCSString() const override;
+  void getAggregationIDs(int& first, int& second, int& third) const override;
+  int getMachineID() const override { return machine; }
+  int getChartID() const override { return chart; }
+  /// Missing subjects print as "NO MODEL SPECIFIED" and the like.
+  std::string getMetaStringsTDString() const override;
+
+  std::int32_t machine = -1;  ///< number in the machine mapping
+  std::int32_t chart = -1;    ///< number in the chart mapping
+};
+
+/// The generic row of points logged through the exported functions: open-ended
+/// identifiers. Rows of the other kinds convert to it (model reports and
+/// classification work on identifiers only).
+class PTTracerProcessedDataPoint : public PTKAVLORProcessedDataPoint {
+ public:
+  PTTracerProcessedDataPoint() : PTKAVLORProcessedDataPoint(nullptr, PT_TRACER) {}
+  /// Copies the identifiers; a "UserString" whose text the test-path map knows
+  /// is split into test file, suite, case and iteration (std::runtime_error
+  /// for a malformed path).
+  explicit PTTracerProcessedDataPoint(const PTTracerDataPoint* raw);
+  /// As above, sharing the identifiers with the pool's rows that have the same.
+  PTTracerProcessedDataPoint(const PTTracerDataPoint* raw, PTIdentifierMapPool& pool);
+  /// A copy; the identifier enumeration starts empty.
+  PTTracerProcessedDataPoint(const PTTracerProcessedDataPoint& other);
+  /// The base part of `other`, without identifiers.
+  explicit PTTracerProcessedDataPoint(const PTKAVLORProcessedDataPoint& other);
+  /// Adds "modelStr" and "targetStr" naming the same values, numbered in the
+  /// process-wide tracer's identifier tables (added when new).
+  explicit PTTracerProcessedDataPoint(const PTCLTGXProcessedDataPoint& other);
+  /// Adds "modelStr", "targetStr", "machineStr" and "chartStr".
+  explicit PTTracerProcessedDataPoint(const PTQDProcessedDataPoint& other);
+  /// As above, with the names and numbers of `tables`, the tracer whose
+  /// mappings numbered `other`.
+  PTTracerProcessedDataPoint(const PTCLTGXProcessedDataPoint& other, PerformanceTracer& tables);
+  PTTracerProcessedDataPoint(const PTQDProcessedDataPoint& other, PerformanceTracer& tables);
+  ~PTTracerProcessedDataPoint() override;
+
+  std::string getLCSString() const override;
+  /// Second and third keys are the identifiers "model" and "chart".
+  void getAggregationIDs(int& first, int& second, int& third) const override;
+  /// The number stored under `name`, or -1.
+  int getIdentifierNum(std::string_view name) const;
+  /// Splits "file > suite > case # iteration" into the identifiers "TestFile",
+  /// "TestSuite", "TestCase" and "IterationName"; std::runtime_error when the
+  /// file, or the suite and case, cannot be found.
+  void addTestPathToIdentifierMap(const std::string& path);
+  /// A table row naming the grouping and every identifier's value.
+  std::string getMetaStringsTDString() const;
+
+  /// Identifier names merged for the host export; made on first use, as most
+  /// rows are never exported.
+  DynamicEnum& identifierEnum();
+
+  /// Identifier name → number of its value in that identifier's table.
+  PTProcessedIdentifierMap identifiers;
+
+ private:
+  void applyTestPath();
+  void addSubjectIdentifier(PerformanceTracer& tables, const char* name, EPTStringMappings mapping,
+                            std::int32_t number);
+
+  std::unique_ptr<DynamicEnum> identifierEnum_;
+};

@@ -1,0 +1,325 @@
+#include "host/trace_data_file.h"
+
+#include <boost/make_shared.hpp>
+
+#include <cstdint>
+#include <stdexcept>
+#include <utility>
+
+#include "host/cell_records.h"
+#include "host/raw_point_records.h"
+#include "platform/host_array.h"
+#include "platform/host_data_file.h"
+#include "platform/host_messages.h"
+#include "tracer/performance_tracer.h"
+#include "tracer/pt_api.h"
+#include "tracer/text_utils.h"
+
+namespace pt::host {
+namespace {
+
+constexpr const char* kRecordsVariable = "PerformanceTracingRawDataVector";
+constexpr const char* kIdentifiersVariable = "IdentifierEnumeratorInfo";
+constexpr const char* kTestPathsVariable = "MapTestPath";
+constexpr const char* kSystemInfoVariable = "PerformanceTracingSystemInfo";
+constexpr const char* kRootVariable = "KAVLORRoot";
+constexpr const char* kStartupGrouping = "Calvoran Startup";
+constexpr const char* kRecordVersion = "1";
+
+struct SystemInfoField {
+  const char* name;
+  std::string PTSystemInfoStruct::*text;
+};
+
+// The stored struct's fields, in this order.
+constexpr SystemInfoField kSystemInfoFields[] = {
+    {"processorStr", &PTSystemInfoStruct::processorStr},
+    {"cpuSpeedStr", &PTSystemInfoStruct::cpuSpeedStr},
+    {"numCoresStr", &PTSystemInfoStruct::numCoresStr},
+    {"totalPhysMemStr", &PTSystemInfoStruct::totalPhysMemStr},
+    {"operatingSystemStr", &PTSystemInfoStruct::operatingSystemStr},
+    {"KAVLORVersionStr", &PTSystemInfoStruct::KAVLORVersionStr},
+    {"javaVMVersionStr", &PTSystemInfoStruct::javaVMVersionStr},
+    {"installedProductsStr", &PTSystemInfoStruct::installedProductsStr},
+};
+constexpr int kSystemInfoFieldCount = static_cast<int>(std::size(kSystemInfoFields));
+
+PerformanceTracer& tracer() { return *PerformanceTracer::getInstance(); }
+
+haArray* textArray(const std::string& text) { return haCreateStringFromNChars(text.data(), text.size()); }
+
+// ---------------------------------------------------------------- Writing
+
+// A file being saved: written beside its target, which it replaces only when
+// closed successfully; dropped on every other way out.
+class SaveFile {
+ public:
+  explicit SaveFile(const std::string& name) : name_(name), file_(kvdOpen(name.c_str(), "w")) {
+    if (file_ == nullptr) haErrorMsgIdAndTxt("OpenFileFailed", name_);
+  }
+  ~SaveFile() { kvdDiscard(file_); }
+  SaveFile(const SaveFile&) = delete;
+  SaveFile& operator=(const SaveFile&) = delete;
+
+  // Records are made, written and released one at a time, so a save never
+  // holds the records of the whole trace; each is made in an arena that the
+  // next one reuses (the file has encoded and released a record before it
+  // asks for the next).
+  void putRecords(const PTRawDataVector& points) {
+    const PTRecordNameCache names;
+    platform::HostArrayArena arena;
+    const int result = kvdPutCellVariable(file_, kRecordsVariable, points.size(), [&](std::size_t i) {
+      arena.reset();
+      const platform::HostArrayArena::Scope scope(arena);
+      return platform::HostArrayPtr(points[i] ? points[i]->writeToCellArray() : nullptr);
+    });
+    if (result != 0) fail("Raw Data");
+  }
+
+  void put(const char* variable, const platform::HostArrayPtr& value, const char* label) {
+    if (kvdPutVariable(file_, variable, value.get()) != 0) fail(label);
+  }
+
+  // Only here is the target replaced; a failure to do so is the save's failure.
+  void close() {
+    if (kvdClose(std::exchange(file_, nullptr)) != 0) haErrorMsgIdAndTxt("WriteFileFailed", name_);
+  }
+
+ private:
+  [[noreturn]] void fail(const char* label) {
+    kvdDiscard(std::exchange(file_, nullptr));
+    haErrorMsgIdAndTxt("DataWriteFail", label, name_);
+  }
+
+  std::string name_;
+  kvdFile* file_;
+};
+
+// "number:name" per entry, by number.
+platform::HostArrayPtr identifierEnumCell(const DynamicEnum& identifierEnum) {
+  platform::HostArrayPtr cell(haCreateCellMatrix(1, identifierEnum.size()));
+  unsigned long cursor[2] = {0, 0};
+  for (const auto& entry : identifierEnum.entries().right)
+    ptAddStringToCellArray(cell.get(), std::to_string(entry.first) + ":" + entry.second, cursor);
+  return cell;
+}
+
+// T rows of key and path, filled row by row.
+platform::HostArrayPtr testPathCell(const PerformanceTracer::TestPathMap& testPaths) {
+  platform::HostArrayPtr cell(haCreateCellMatrix(testPaths.size(), 2));
+  unsigned long cursor[2] = {0, 0};
+  for (const auto& [key, path] : testPaths) {
+    ptAddStringToCellArray(cell.get(), key, cursor);
+    ptAddStringToCellArray(cell.get(), path, cursor);
+    ++cursor[0];
+    cursor[1] = 0;
+  }
+  return cell;
+}
+
+platform::HostArrayPtr systemInfoStruct(const PTSystemInfoStruct& info) {
+  const char* names[kSystemInfoFieldCount];
+  for (int f = 0; f < kSystemInfoFieldCount; ++f) names[f] = kSystemInfoFields[f].name;
+  const std::size_t one[2] = {1, 1};
+  platform::HostArrayPtr record(haCreateStructArray(2, one, kSystemInfoFieldCount, names));
+  for (int f = 0; f < kSystemInfoFieldCount; ++f)
+    haSetFieldByNumber(record.get(), 0, f, textArray(info.*kSystemInfoFields[f].text));
+  return record;
+}
+
+// The root is also made current, so that the phase names saved are relative to it.
+platform::HostArrayPtr currentRootText() {
+  const std::string root = ptGetKAVLORRoot();
+  ptSetCurrentKAVLORRoot(root);
+  return platform::HostArrayPtr(textArray(root));
+}
+
+// ---------------------------------------------------------------- Reading
+
+class ReadFile {
+ public:
+  explicit ReadFile(const std::string& name) : name_(name), file_(kvdOpen(name.c_str(), "r")) {
+    if (file_ == nullptr) haErrorMsgIdAndTxt("OpenFileFailed", name_);
+  }
+  ~ReadFile() { kvdDiscard(file_); }
+  ReadFile(const ReadFile&) = delete;
+  ReadFile& operator=(const ReadFile&) = delete;
+
+  platform::HostArrayPtr get(const char* variable) { return platform::HostArrayPtr(kvdGetVariable(file_, variable)); }
+
+  template <class Visit>
+  void visitCells(const char* variable, Visit visit) {
+    kvdVisitCellVariable(file_, variable, visit);
+  }
+
+  void close() {
+    if (kvdClose(std::exchange(file_, nullptr)) != 0) haErrorMsgIdAndTxt("WriteFileFailed", name_);
+  }
+
+  [[noreturn]] void corrupt(const std::string& problem) const {
+    haErrorMsgIdAndTxt("CorruptKvdFile", name_, problem);
+  }
+
+ private:
+  std::string name_;
+  kvdFile* file_;
+};
+
+void addTestPaths(const haArray* cell) {
+  const std::size_t rows = haGetNumberOfElements(cell) / 2;
+  for (std::size_t row = 0; row < rows; ++row) {
+    unsigned long cursor[2] = {row, 0};
+    const std::string key = ptGetStringFromCellArray(cell, cursor);
+    ptAddTestPathToMap(key, ptGetStringFromCellArray(cell, cursor));
+  }
+}
+
+// Entries without a colon are passed over; one whose number is not a number
+// cannot be told apart from damage.
+void readIdentifierEnum(const haArray* cell, DynamicEnum& identifierEnum, const ReadFile& file) {
+  for (std::size_t i = 0, n = haGetNumberOfElements(cell); i < n; ++i) {
+    const std::string entry = haArrayToStdString(haGetCell(cell, i));
+    const std::size_t colon = entry.find(':');
+    if (colon == std::string::npos) continue;
+    int number = 0;
+    try {
+      number = std::stoi(entry.substr(0, colon));
+    } catch (const std::logic_error&) {
+      file.corrupt("identifier entry " + std::to_string(i + 1) + " ('" + entry + "') does not begin with a number");
+    }
+    const std::string name = entry.substr(colon + 1);
+    identifierEnum.add(name, number);
+    ptAddIdentifierToMapCollectionsOnly(name);
+  }
+}
+
+// The point of one record, or null for an element that is empty, is no
+// record at all or has a version this library does not know.
+boost::shared_ptr<PTKAVLORDataPoint> pointFromRecord(const haArray* record, DynamicEnum* fileEnum) {
+  if (!haIsCell(record)) return nullptr;
+  unsigned long cursor[2] = {0, 0};
+  if (ptCellArrayHasVersionString(record, cursor) && ptGetStringFromCellArray(record, cursor) != kRecordVersion)
+    return nullptr;
+  switch (ptGetIntFromCellArray(record, cursor)) {
+    case PT_KAVLOR: return boost::make_shared<PTKAVLORDataPoint>(record);
+    case PT_CLTGX: return boost::make_shared<PTCLTGXDataPoint>(record);
+    case PT_QD: return boost::make_shared<PTQuorindelDataPoint>(record);
+    default:
+      if (fileEnum != nullptr) return boost::make_shared<PTTracerDataPoint>(record, *fileEnum);
+      return boost::make_shared<PTTracerDataPoint>(record);
+  }
+}
+
+void readSystemInfo(const haArray* record, PTSystemInfoStruct& info) {
+  for (int f = 0; f < kSystemInfoFieldCount; ++f) {
+    const haArray* value = haGetFieldByNumber(record, 0, f);
+    info.*kSystemInfoFields[f].text = haIsCharVector(value) ? ptCreateStringFrom_haArray(value) : std::string();
+  }
+}
+
+}  // namespace
+
+// -------------------------------------------------------------------- Saving
+
+void saveTraceDataFile(const std::string& fileName) {
+  SaveFile file(fileName);
+  platform::HostArrayPtr root = currentRootText();
+  PerformanceTracer& t = tracer();
+  // Numbering every identifier name first gives the records the same numbers
+  // in every run; a name a point holds beyond those is numbered as it is written.
+  t.getIdentifierRawEnum();
+  // Writing only reads the points, so the tracer's own are written rather
+  // than a deep copy of a million of them; pending recorder events are
+  // converted first, as a copy would.
+  t.processRecorderDataToRawData();
+  file.putRecords(t.rawDataVector() ? *t.rawDataVector() : PTRawDataVector());
+  file.put(kIdentifiersVariable, identifierEnumCell(t.identifierRawEnum()), "Identifier Enumerator");
+  file.put(kTestPathsVariable, testPathCell(t.getMapTestPath()), "TestPath Map");
+  file.put(kSystemInfoVariable, systemInfoStruct(*t.getSystemInfo()), "System Information");
+  file.put(kRootVariable, root, "KAVLOR Root");
+  file.close();
+}
+
+void saveStartupTraceDataFile(const std::string& fileName) {
+  SaveFile file(fileName);
+  platform::HostArrayPtr root = currentRootText();
+  PerformanceTracer& t = tracer();
+  const std::unique_ptr<PTRawDataVector> points = t.getRawDataVector(kStartupGrouping);
+  file.putRecords(points ? *points : PTRawDataVector());
+  file.put(kSystemInfoVariable, systemInfoStruct(*t.getSystemInfo()), "System Information");
+  file.put(kRootVariable, root, "KAVLOR Root");
+  file.close();
+}
+
+// ------------------------------------------------------------------- Loading
+
+void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTSystemInfoStruct& systemInfo,
+                       DynamicEnum& identifierEnum) {
+  ReadFile file(fileName);
+  const platform::HostArrayPtr info = file.get(kSystemInfoVariable);
+  file.get(kRootVariable);  // not used, but a damaged root is a damaged file
+  const platform::HostArrayPtr identifiers = file.get(kIdentifiersVariable);
+  const platform::HostArrayPtr testPaths = file.get(kTestPathsVariable);
+
+  if (testPaths) addTestPaths(testPaths.get());
+  if (identifiers) readIdentifierEnum(identifiers.get(), identifierEnum, file);
+  DynamicEnum* fileEnum = identifiers ? &identifierEnum : nullptr;
+  const PTRecordNameCache names;
+  file.visitCells(kRecordsVariable, [&](std::size_t i, const haArray* record) {
+    try {
+      if (auto point = pointFromRecord(record, fileEnum)) points.push_back(std::move(point));
+    } catch (const std::logic_error&) {  // std::stoi of an identifier element
+      file.corrupt("record " + std::to_string(i + 1) + " has an identifier element that does not begin with a number");
+    }
+  });
+  systemInfo = PTSystemInfoStruct();
+  if (haIsStruct(info.get())) readSystemInfo(info.get(), systemInfo);
+  file.close();
+}
+
+void loadTraceDataFile(const std::string& fileName) {
+  ptSetCurrentKAVLORRoot(ptGetKAVLORRoot());
+  if (fileName.find(".kvd") == std::string::npos) haErrorMsgIdAndTxt("MissingKvdExt");
+  PTRawDataVector points;
+  PTSystemInfoStruct systemInfo;
+  DynamicEnum identifierEnum;
+  readTraceDataFile(fileName, points, systemInfo, identifierEnum);
+  PerformanceTracer& t = tracer();
+  t.setRawDataVector(points);
+  t.setSystemInfo(&systemInfo);
+  t.setIdentifierRawEnum(identifierEnum);
+  t.setUsePerformanceTracerRecorder(false);
+}
+
+// -------------------------------------------------------------- Host methods
+
+namespace {
+
+std::string fileNameArgument(const haArray* argument) {
+  if (!haIsCharVector(argument)) haErrorMsgIdAndTxt("ParameterMismatchString", "Filename");
+  return ptCreateStringFrom_haArray(argument);
+}
+
+void expectOneInput(int nInputs) {
+  if (nInputs < 1) haErrorMsgIdAndTxt("MinParamsNotReached", "1");
+  if (nInputs > 1) haErrorMsgIdAndTxt("MaxParamsExceeded", "1");
+}
+
+}  // namespace
+
+void saveToFile(int nInputs, const haArray* const inputs[]) {
+  expectOneInput(nInputs);
+  saveTraceDataFile(fileNameArgument(inputs[0]));
+}
+
+void saveCLStartupData(int nInputs, const haArray* const inputs[]) {
+  if (nInputs > 1) haErrorMsgIdAndTxt("MaxParamsExceeded", "1");
+  saveStartupTraceDataFile(nInputs == 1 ? fileNameArgument(inputs[0]) : std::string(kStartupDataFile));
+}
+
+void loadTracerData(int nInputs, const haArray* const inputs[]) {
+  expectOneInput(nInputs);
+  loadTraceDataFile(fileNameArgument(inputs[0]));
+}
+
+}  // namespace pt::host

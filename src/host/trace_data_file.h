@@ -1,0 +1,61 @@
+// Trace data files (".kvd"): the tracer's raw data kept in a host data file,
+// to be loaded again later, in this run or another, for reports and comparisons.
+//
+//   pt::host::saveTraceDataFile("run1.kvd");   // every raw point, with its tables
+//   pt::host::loadTraceDataFile("run1.kvd");   // the tracer now holds run1's points
+//
+// A file holds up to five variables, each optional for a reader: the raw
+// point records, the identifier enumeration, the test-path map, the system
+// information of the machine that wrote it and the host installation root. A
+// save writes beside the target and replaces it only once everything is
+// written, so a failed save leaves an existing file as it was. Every failure
+// is a host error (platform::HostError): "OpenFileFailed", "DataWriteFail",
+// "WriteFileFailed", "MissingKvdExt", and "CorruptKvdFile" naming the file and
+// the problem when its content is damaged or not a trace.
+#pragma once
+
+#include <string>
+
+#include "sysinfo/system_info.h"
+#include "tracer/data_points.h"
+#include "tracer/dynamic_enum.h"
+
+namespace pt::host {
+
+/// Default file of the startup save.
+inline constexpr const char* kStartupDataFile = "CLStartupData.kvd";
+
+/// Full save: every raw point (recorded events converted first), the
+/// identifier enumeration, the test-path map, the running machine's system
+/// information and the installation root, which also becomes the current root.
+void saveTraceDataFile(const std::string& fileName);
+
+/// Startup save: the raw points of the grouping "Calvoran Startup", the system
+/// information and the installation root.
+void saveStartupTraceDataFile(const std::string& fileName = kStartupDataFile);
+
+/// Reads a trace data file into the caller's containers: appends its points,
+/// fills `systemInfo` (eight empty texts when the file has none) and adds its
+/// identifier enumeration to `identifierEnum`. Adds the file's test paths and
+/// identifier names to the tracer. Tracer points are numbered through the
+/// file's enumeration, or through the tracer's when the file has none.
+void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTSystemInfoStruct& systemInfo,
+                       DynamicEnum& identifierEnum);
+
+/// Replaces the tracer's raw data, system information and identifier
+/// enumeration with the file's and stops using the instrumentation recorder.
+/// The name must contain ".kvd". On failure the tracer's data stay as they
+/// were (test paths and identifier names read so far stay added).
+void loadTraceDataFile(const std::string& fileName);
+
+// ---------------------------------------------------------------- Host methods
+// The argument checks of the host methods, over the inputs the host passes.
+
+/// saveToFile(filename).
+void saveToFile(int nInputs, const haArray* const inputs[]);
+/// saveCLStartupData([filename]).
+void saveCLStartupData(int nInputs, const haArray* const inputs[]);
+/// loadTracerData(filename).
+void loadTracerData(int nInputs, const haArray* const inputs[]);
+
+}  // namespace pt::host

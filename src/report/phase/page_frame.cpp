@@ -1,0 +1,278 @@
+#include "report/phase/page_frame.h"
+
+#include "analysis/aggregation.h"
+#include "analysis/processed_data.h"
+#include "report/phase/html_escape.h"
+#include "report/phase/summary_tables.h"
+#include "tracer/performance_tracer.h"
+#include "tracer/pt_logging.h"
+#include "tracer/text_utils.h"
+
+#include "pt_assets_assets.h"
+
+#include <array>
+#include <cstdio>
+#include <memory>
+#include <string_view>
+
+namespace {
+
+std::string errorPage(std::string_view bodyText) {
+  std::string page = "<html>\n    <body>\n";
+  page += bodyText;
+  page += "    </body>\n</html>\n";
+  return page;
+}
+
+struct FileCloser {
+  void operator()(std::FILE* file) const { std::fclose(file); }
+};
+using ReportFile = std::unique_ptr<std::FILE, FileCloser>;
+
+struct Tab {
+  const char* name;
+  const char* key;
+  const char* blockClass;
+};
+
+std::vector<Tab> presentTabs(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) {
+  std::vector<Tab> tabs{{"Aggregate", "aggregateSummary", "aggregateSumHeader"}};
+  if (!noCallTree && !aggregateOnly) tabs.push_back({"Call Tree", "callTreeSummary", "callTreeHeader"});
+  if (!aggregateOnly) tabs.push_back({"Details", "phaseSummary", "phaseSumHeader"});
+  if (statisticsType == "detailedmemory" && !aggregateOnly) {
+    tabs.push_back({"MemChart", "memCanvas", "memoryCanvasHeader"});
+  }
+  tabs.push_back({"System Info", "systemInfo", "sysInfoHeader"});
+  return tabs;
+}
+
+std::string scriptBlock(std::string_view body) {
+  std::string block = "    <script type=\"text/javascript\">\n";
+  block += body;
+  block += "    </script>\n";
+  return block;
+}
+
+const char* jsBool(bool value) { return value ? "true" : "false"; }
+
+}  // namespace
+
+std::string generateInstrumentationErrorPage() {
+  return errorPage(
+      "An error has been detected in the PerformanceTracer instrumentation.\n"
+      "Please call:<br> ZezaDazod.Tracer.diagnosticReport('htmlfile', 'mydiag.html')<br>\n"
+      "to generate a Diagnostic Report to determine where the error(s) occur.\n");
+}
+
+std::string generateMissingDetailedMemStatsPage() {
+  return errorPage(
+      "Detailed memstats was not collected.<br>\n"
+      "If generating report from a KVD file, please check if DetailedMemstats was enabled and is collected on a "
+      "Windows platform.<br>\n"
+      "If generating report with the data collected in the current session, please call:<br> "
+      "ZezaDazod.Tracer.clearRawData;<br>\n"
+      "ZezaDazod.Tracer.enableDetailedMemStats(true)<br>\n");
+}
+
+std::string PerformanceTracer::generateCommonHTMLFileHeader() const {
+  return "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\"\n"
+         "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n"
+         "<html xmlns=\"http://www.w3.org/1999/xhtml\"xml:lang=\"en\" lang=\"en\">\n";
+}
+
+std::string PerformanceTracer::generatePhaseNameCellCSSStrings(int numLevels) const {
+  std::string rules;
+  for (int level = 0; level < numLevels; ++level) {
+    rules += "            table.dataTable td.phaseNameCell" + std::to_string(level) + " {\n";
+    rules += level % 2 == 0 ? "                background-color:#FFFFFF;\n" : "                background-color:#E7EBF5;\n";
+    rules += "                padding-left:" + std::to_string(10 + 25 * level) + "px;\n            }\n\n";
+  }
+  return rules;
+}
+
+std::string PerformanceTracer::generateHeadAndCSSString(int numLevels, const std::string& title,
+                                                        bool comparison) const {
+  const std::string shownTitle = title == "GLOBAL" ? "Full Tracer Report"
+                                 : !title.empty()  ? title
+                                                   : "Performance Tracer Report";
+  std::string head = "    <head>\n        <meta http-equiv=\"Content-type\" content=\"text/html;charset=UTF-8\" />\n";
+  head += "        <title>" + ptEscapeForHtml(shownTitle) + "</title>\n";
+  head += "        <style type=\"text/css\" media=\"screen\">\n";
+  head += pt::assets::report_page_css();
+  head += generatePhaseNameCellCSSStrings(numLevels < 1 ? 8 : numLevels);
+  head += pt::assets::report_cells_css();
+  if (comparison) head += pt::assets::report_comparison_css();
+  head += pt::assets::report_tail_css();
+  head += "        </style>\n    </head>\n";
+  return head;
+}
+
+std::string PerformanceTracer::getMemStatsHTMLReportCSS() const {
+  return "        <style type=\"text/css\">\n" + std::string(pt::assets::memstats_bar_graph_css()) +
+         "        </style>\n";
+}
+
+std::string PerformanceTracer::generateHeaderBarTable(bool noCallTree, const std::string& statisticsType,
+                                                      bool aggregateOnly) const {
+  return "            <table id = \"headerTable\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" "
+         "style=\"width:100%;\"> \n"
+         "                <tr>\n"
+         "                    <td class=\"headerTable\">\n" +
+         generateHeaderDivs(noCallTree, statisticsType, aggregateOnly) +
+         "                    </td>\n"
+         "                </tr>\n"
+         "            </table>\n";
+}
+
+std::string PerformanceTracer::generateHeaderDivs(bool noCallTree, const std::string& statisticsType,
+                                                  bool aggregateOnly) const {
+  const std::string blockIndent(25, ' ');
+  const std::string itemIndent(33, ' ');
+  const std::vector<Tab> tabs = presentTabs(noCallTree, statisticsType, aggregateOnly);
+  std::string divs;
+  for (const Tab& block : tabs) {
+    const bool visible = std::string_view(block.key) == "aggregateSummary";
+    divs += blockIndent + "<div id=\"header\" class=\"" + block.blockClass + "\"" +
+            (visible ? "" : " style=\"display:none\"") + ">\n";
+    divs += blockIndent + "    <ul id=\"primary\">\n";
+    for (const Tab& tab : tabs) {
+      if (&tab == &block) {
+        divs += itemIndent + "<li><span>" + tab.name + "</span></li>\n";
+      } else {
+        divs += itemIndent + "<li><a href=\"javascript:ShowTable('" + tab.key + "')\">" + tab.name + "</a></li>\n";
+      }
+    }
+    divs += blockIndent + "    </ul>\n";
+    divs += blockIndent + "</div>\n";
+  }
+  return divs;
+}
+
+std::string PerformanceTracer::getHardwareInfoHTML(const PTSystemInfoStruct* info) const {
+  if (info == nullptr) return {};
+  const std::array<std::pair<const char*, const std::string*>, 7> fields{{
+      {"Processor: ", &info->processorStr},
+      {"CPU Speed: ", &info->cpuSpeedStr},
+      {"Cores: ", &info->numCoresStr},
+      {"Total Physical Memory (MB): ", &info->totalPhysMemStr},
+      {"Operating System: ", &info->operatingSystemStr},
+      {"KAVLOR Version: ", &info->KAVLORVersionStr},
+      {"Java VM Version: ", &info->javaVMVersionStr},
+  }};
+  std::string html = "<table class=\"SystemInfoText\" align=\"left\">\n";
+  for (const auto& [label, value] : fields) {
+    html += std::string("<tr><td><b>") + label + "</b></td><td>" + ptEscapeForHtml(*value) + "</td></tr>\n";
+  }
+  html += "<tr><td>&nbsp;</td></tr>\n</table>\n";
+  return html;
+}
+
+std::string PerformanceTracer::generateSystemInfoTable(const PTSystemInfoStruct* info) const {
+  std::string html =
+      "            <div id=\"systemInfoTableDiv\"  style=\"align:center;overflow:auto;border:2px solid #324678;\">\n"
+      "                <table id=\"systemInfoTable\" class=\"dataTable systemInfo\" cellpadding=\"0\" "
+      "cellspacing=\"0\">\n"
+      "                    <tr><th>Hardware/Software</th></tr>\n"
+      "                    <tr><td>";
+  html += getHardwareInfoHTML(info);
+  html +=
+      "</td></tr>\n"
+      "                    <tr><th>OS/Product Details</th></tr>\n"
+      "                    <tr><td><pre class=\"SystemInfoText\">\n";
+  if (info != nullptr) html += ptEscapeForHtml(info->installedProductsStr);
+  html += "</pre></td></tr>\n                </table>\n            </div>\n";
+  return html;
+}
+
+std::string PerformanceTracer::generateJavaScript(const std::string& statisticsType, bool, bool comparison,
+                                                  bool noCallTree, bool aggregateOnly) const {
+  std::string script = "        var pageNoCallTree = ";
+  script += jsBool(noCallTree);
+  script += ";\n        var pageAggregateOnly = ";
+  script += jsBool(aggregateOnly);
+  script += ";\n        var pageHasMemChart = ";
+  script += jsBool(statisticsType == "detailedmemory" && !aggregateOnly);
+  script += ";\n        var pageComparison = ";
+  script += jsBool(comparison);
+  script += ";\n";
+  script += pt::assets::tabs_js();
+  return scriptBlock(script);
+}
+
+std::string PerformanceTracer::generateCommonJSVarsAndFunctions(const std::string& statisticsType, bool comparison,
+                                                                const std::string& lhsName,
+                                                                const std::string& rhsName,
+                                                                bool aggregateOnly) const {
+  std::string script = "        var statisticsType = \"" + ptEscapeForScriptString(statisticsType) + "\";\n";
+  script += "        var comparison = ";
+  script += jsBool(comparison);
+  script += ";\n        var lhsName = \"" + ptEscapeForScriptString(lhsName) + "\";\n";
+  script += "        var rhsName = \"" + ptEscapeForScriptString(rhsName) + "\";\n";
+  script += "        var aggregateOnly = ";
+  script += jsBool(aggregateOnly);
+  script += ";\n";
+  script += pt::assets::common_js();
+  return scriptBlock(script);
+}
+
+// Both reports share one road; the aggregate-only page leaves out the
+// Details tab, its data and its scripts.
+bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, const std::string& fileName,
+                             const std::string& grouping, const std::string& reportTitle,
+                             const std::string& statisticsType, PTRawDataVector* rawData,
+                             const PTSystemInfoStruct* systemInfo) {
+  ReportFile file(ptCreateReportFile(fileName));
+  if (!file) return false;
+  const PTSystemInfoStruct* shownInfo = systemInfo != nullptr ? systemInfo : tracer.getSystemInfo();
+  auto write = [&file](const std::string& piece) { ptWriteUStringToFile(file.get(), piece); };
+
+  PTProcessedDataStruct summary = tracer.getProcessedData(rawData, {grouping}, false);
+  if (summary.hasErrors) {
+    write(generateInstrumentationErrorPage());
+    return true;
+  }
+  if (statisticsType == "detailedmemory" && !summary.hasDetailedMemStats) {
+    write(generateMissingDetailedMemStatsPage());
+    return true;
+  }
+  const PTAggregateDataMap aggregates = tracer.getAggregateData(summary.diagnosticInfos);
+  const bool aggregateOnly = kind == PhasePageKind::kAggregateOnly;
+  // The call tree is not part of these pages yet: its tab is left out rather
+  // than shown empty.
+  const bool noCallTree = true;
+  const bool withChartEvents = statisticsType == "detailedmemory" && summary.hasDetailedMemStats;
+
+  write(tracer.generateCommonHTMLFileHeader());
+  write(tracer.generateHeadAndCSSString(summary.numLevels, reportTitle, false));
+  write(withChartEvents ? "    <body onresize=\"onResizeAction()\" onmousemove=\"dialogMove(event)\" "
+                          "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n"
+                        : "    <body onresize=\"onResizeAction()\" "
+                          "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n");
+  write("        <div align=\"center\">\n");
+  write(tracer.generateHeaderBarTable(noCallTree, statisticsType, aggregateOnly));
+  write(writeAggregateSummaryHTML());
+  if (!aggregateOnly) write(writePhaseSummaryHTML(statisticsType, false));
+  write(tracer.generateSystemInfoTable(shownInfo));
+  write("        </div>\n");
+  write(generateFakeDataTableDiv(noCallTree, aggregateOnly));
+  write("    </body>\n</html>\n");
+
+  write(tracer.generateJavaScript(statisticsType, summary.hasDetailedMemStats, false, noCallTree, aggregateOnly));
+  write(generateQSortJS());
+  write(tracer.generateCommonJSVarsAndFunctions(statisticsType, false, "none", "none", aggregateOnly));
+  write(writeAggregateSummaryJS(statisticsType, false, aggregateOnly));
+  if (!aggregateOnly) write(writePhaseSummaryJS(statisticsType, false));
+  write("    <script type=\"text/javascript\">\n");
+  if (!aggregateOnly) write(tracer.generateDataArrayJS(&summary, statisticsType));
+  write(tracer.generatePhaseDataArrayJS());
+  write(tracer.generateAggregateDataArrayJS(aggregates, statisticsType, aggregateOnly));
+  write("    </script>\n");
+  return true;
+}
+
+bool PerformanceTracer::generateHTMLReport(const std::string& fileName, const std::string& grouping,
+                                           const std::string& reportTitle, const std::string& statisticsType, bool,
+                                           PTRawDataVector* rawData, const PTSystemInfoStruct* systemInfo) {
+  return pt::detail::writePhasePage(*this, pt::detail::PhasePageKind::kFull, fileName, grouping, reportTitle, statisticsType, rawData,
+                          systemInfo);
+}

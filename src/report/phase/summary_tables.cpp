@@ -1,0 +1,130 @@
+#include "report/phase/summary_tables.h"
+
+#include "pt_assets_assets.h"
+
+#include <array>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+namespace {
+
+std::string scriptBlock(std::string_view body) {
+  std::string block = "    <script type=\"text/javascript\">\n";
+  block += body;
+  block += "    </script>\n";
+  return block;
+}
+
+std::string inputRow(const std::string& label, const std::string& id) {
+  return "                            <tr><td class=\"FiltersNameCell\">" + label +
+         "</td><td class=\"FiltersInputCell\"><input type=\"text\" id=\"" + id + "\" name=\"" + id +
+         "\" size=\"24\" /></td></tr>\n";
+}
+
+using Labelled = std::pair<const char*, const char*>;
+
+constexpr std::array<Labelled, 6> kFilterInputs{{{"Phase", "phasename"},
+                                                 {"Grouping", "groupingname"},
+                                                 {"Model", "modelname"},
+                                                 {"Target", "targetname"},
+                                                 {"Machine", "machinename"},
+                                                 {"Chart", "chartname"}}};
+
+constexpr std::array<Labelled, 6> kNameSortInputs{{{"Phase", "Sort_phasename"},
+                                                   {"Model", "Sort_modelname"},
+                                                   {"Target", "Sort_targetname"},
+                                                   {"Machine", "Sort_machinename"},
+                                                   {"Chart", "Sort_chartname"},
+                                                   {"Exec Order", "Sort_execorder"}}};
+
+std::vector<Labelled> metricSortInputs(const std::string& statisticsType) {
+  if (statisticsType == "time") return {{"Self", "Sort_self"}, {"Self + Child", "Sort_selfPchild"}};
+  if (statisticsType == "basicmemory") {
+    return {{"Process Usage Delta", "Sort_UsageDelta"},
+            {"Process Usage", "Sort_Usage"},
+            {"Peak Usage Delta", "Sort_UsagePeakDelta"},
+            {"Peak Usage", "Sort_UsagePeak"}};
+  }
+  if (statisticsType == "detailedmemory") {
+    return {{"Com", "Sort_Committed"},
+            {"Res", "Sort_Reserved"},
+            {"Dll", "Sort_Dlls"},
+            {"OS", "Sort_NonProcess"},
+            {"Free", "Sort_Free"}};
+  }
+  return {};
+}
+
+std::string sectionToggle(const char* toggleId, const char* blockId, const char* title) {
+  return std::string("                <div><a href=\"javascript:void(0)\" onclick=\"toggleSection('") + toggleId +
+         "', '" + blockId + "')\"><span id=\"" + toggleId + "\">[+]</span> " + title + "</a></div>\n";
+}
+
+}  // namespace
+
+std::string writeAggregateSummaryHTML() {
+  return "            <div id=\"aggregateSummaryDiv\" "
+         "style=\"overflow:none;display:none;height:100%;border:2px solid #324678;\"></div>\n";
+}
+
+std::string writeAggregateSummaryJS(const std::string&, bool, bool) {
+  return scriptBlock(pt::assets::aggregate_table_js());
+}
+
+std::string writePhaseSummaryHTML(const std::string& statisticsType, bool comparison) {
+  return "                <div id=\"phaseSummaryDiv\" "
+         "style=\"height:100%;text-align:left;overflow:none;display:none;border:2px solid #324678;\">\n" +
+         generateUserInputsHTML(statisticsType, comparison) +
+         "                <div id=\"phaseSummaryTableDiv\" "
+         "style=\"height:100%;vertical-align:top;text-align:left;overflow:none\"></div>\n"
+         "                </div>\n";
+}
+
+std::string writePhaseSummaryJS(const std::string&, bool) { return scriptBlock(pt::assets::details_table_js()); }
+
+std::string generateUserInputsHTML(const std::string& statisticsType, bool) {
+  std::string form =
+      "                <form id=\"userInputs\" action=\"\" onsubmit=\"return userInputsAction();\">\n"
+      "                <table id=\"UserInputsTableId\" class=\"userInputs\" cellpadding=\"2\" cellspacing=\"0\">\n"
+      "                    <tr><td>\n";
+  form += sectionToggle("FilterExpandCollapse", "FilterData", "Filters (regular expressions)");
+  form += "                        <table id=\"FilterData\" style=\"display:none\">\n";
+  for (const auto& [label, id] : kFilterInputs) form += inputRow(label, id);
+  form += "                        </table>\n                    </td><td style=\"vertical-align:top\">\n";
+  form += sectionToggle("SortExpandCollapse", "SortData", "Sort (1 = first column)");
+  form += "                        <table id=\"SortData\" style=\"display:none\">\n";
+  for (const auto& [label, id] : kNameSortInputs) form += inputRow(label, id);
+  for (const auto& [label, id] : metricSortInputs(statisticsType)) form += inputRow(label, id);
+  form +=
+      "                        </table>\n"
+      "                    </td><td style=\"vertical-align:top\">\n"
+      "                        <input type=\"submit\" id=\"userInputsSubmit\" value=\"Apply\" />\n"
+      "                        <span id=\"filterMessage\" class=\"filterMessage\"></span>\n"
+      "                    </td></tr>\n"
+      "                </table>\n"
+      "                </form>\n";
+  return form;
+}
+
+std::string generateQSortJS() { return scriptBlock(pt::assets::qsort_js()); }
+
+std::string generateFakeDataTableDiv(bool noCallTree, bool aggregateOnly) {
+  std::string divs =
+      "        <div id = \"aggregateSummaryScrollTableDiv\" "
+      "style=\"width:20px;height:365px;overflow-y:auto;display:none;\" "
+      "onscroll=\"reGenerateTable(this, 'Aggregate');\"></div>\n"
+      "        <span id = \"FakeSpan\" style=\"visibility:hidden;color:white;\"></span>\n";
+  if (aggregateOnly) return divs;
+  divs +=
+      "        <div id = \"phaseSummaryScrollTableDiv\" "
+      "style=\"width:20px;height:365px;overflow-y:auto;display:none;\" "
+      "onscroll=\"reGenerateTable(this, 'Detail');\"></div>\n";
+  if (!noCallTree) {
+    divs +=
+        "        <div id = \"callTreeSummaryScrollTableDiv\" "
+        "style=\"width:20px;height:365px;overflow-y:auto;display:none;\" "
+        "onscroll=\"reGenerateTable(this, 'CallTree');\"></div>\n";
+  }
+  return divs;
+}

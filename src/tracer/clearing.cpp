@@ -1,0 +1,116 @@
+// Clearing, replacing and reading the raw data vector.
+#include "tracer/performance_tracer.h"
+
+#include <boost/make_shared.hpp>
+
+#include <algorithm>
+#include <utility>
+
+namespace {
+
+template <class Drop>
+void eraseIf(PTRawDataVector& points, Drop drop) {
+  points.erase(std::remove_if(points.begin(), points.end(),
+                              [&](const boost::shared_ptr<PTKAVLORDataPoint>& point) { return point && drop(*point); }),
+               points.end());
+}
+
+// The stored kind decides what a point is to readers, but a point read from a
+// record keeps the kind it was given whatever its class; the cast makes sure
+// the fields compared exist.
+const PTCLTGXDataPoint* asModelPoint(const PTKAVLORDataPoint& point) {
+  if (point.type != PT_CLTGX && point.type != PT_QD) return nullptr;
+  return dynamic_cast<const PTCLTGXDataPoint*>(&point);
+}
+
+boost::shared_ptr<PTKAVLORDataPoint> deepCopy(const boost::shared_ptr<PTKAVLORDataPoint>& point) {
+  if (!point) return point;
+  boost::shared_ptr<PTKAVLORDataPoint> copy;
+  if (const auto* tracerPoint = dynamic_cast<const PTTracerDataPoint*>(point.get())) {
+    copy = boost::make_shared<PTTracerDataPoint>(*tracerPoint);
+  } else if (const auto* chartPoint = dynamic_cast<const PTQuorindelDataPoint*>(point.get())) {
+    copy = boost::make_shared<PTQuorindelDataPoint>(*chartPoint);
+  } else if (const auto* modelPoint = dynamic_cast<const PTCLTGXDataPoint*>(point.get())) {
+    copy = boost::make_shared<PTCLTGXDataPoint>(*modelPoint);
+  } else {
+    copy = boost::make_shared<PTKAVLORDataPoint>(*point);
+  }
+  copy->type = point->type;  // a copy constructor stamps its own class's kind
+  return copy;
+}
+
+}  // namespace
+
+void PerformanceTracer::clearRawDataVector() {
+  if (rawDataVector_) rawDataVector_->clear();
+  if (statisticsTypeForModel_) statisticsTypeForModel_->clear();
+  clearIdentifierRawEnum();
+  clearStringMappings();
+}
+
+void PerformanceTracer::clearRawGroupingData(const std::string& grouping) {
+  if (rawDataVector_) {
+    const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
+    const std::int32_t number = groupings == nullptr ? -1 : groupings->getNumber(grouping);
+    eraseIf(*rawDataVector_, [number](const PTKAVLORDataPoint& point) { return point.grouping == number; });
+  }
+  recorder_.clearEventData(grouping);
+}
+
+void PerformanceTracer::clearRawModelData(const std::string& model) {
+  const std::int32_t number = std::as_const(*this).getNumberForString("modelStr", model);
+  // -1 would match every point without a model: a model never logged has no points.
+  if (!rawDataVector_ || number == -1) return;
+  eraseIf(*rawDataVector_, [number](const PTKAVLORDataPoint& point) {
+    if (point.type != PT_TRACER) return false;
+    const auto* tracerPoint = dynamic_cast<const PTTracerDataPoint*>(&point);
+    return tracerPoint != nullptr && tracerPoint->getIdentifierNum("modelStr") == number;
+  });
+}
+
+void PerformanceTracer::clearRawDataVector(const std::string& grouping, const std::string& model) {
+  if (!rawDataVector_) return;
+  const std::int32_t groupingNumber = getNumberForString(EPT_GROUPING, grouping, false);
+  const std::int32_t modelNumber = getNumberForString(EPT_MODEL, model, false);
+  eraseIf(*rawDataVector_, [&](const PTKAVLORDataPoint& point) {
+    const PTCLTGXDataPoint* modelPoint = asModelPoint(point);
+    return modelPoint != nullptr && modelPoint->grouping == groupingNumber && modelPoint->model == modelNumber;
+  });
+}
+
+void PerformanceTracer::clearRawDataVector(const std::string& grouping, const std::string& model,
+                                           const std::string& target) {
+  if (!rawDataVector_) return;
+  const std::int32_t groupingNumber = getNumberForString(EPT_GROUPING, grouping, false);
+  const std::int32_t modelNumber = getNumberForString(EPT_MODEL, model, false);
+  const std::int32_t targetNumber = getNumberForString(EPT_TARGET, target, false);
+  eraseIf(*rawDataVector_, [&](const PTKAVLORDataPoint& point) {
+    const PTCLTGXDataPoint* modelPoint = asModelPoint(point);
+    return modelPoint != nullptr && modelPoint->grouping == groupingNumber && modelPoint->model == modelNumber &&
+           modelPoint->target == targetNumber;
+  });
+}
+
+void PerformanceTracer::setRawDataVector(const PTRawDataVector& points) {
+  rawDataVector_ = std::make_unique<PTRawDataVector>(points);
+}
+
+std::unique_ptr<PTRawDataVector> PerformanceTracer::getRawDataVector(const std::string& grouping) {
+  if (!rawDataVector_) return nullptr;
+  processRecorderDataToRawData();
+  const std::int32_t number = getNumberForString(EPT_GROUPING, grouping, true);
+  auto points = std::make_unique<PTRawDataVector>();
+  for (const boost::shared_ptr<PTKAVLORDataPoint>& point : *rawDataVector_) {
+    if (point && point->grouping == number) points->push_back(point);
+  }
+  return points;
+}
+
+std::unique_ptr<PTRawDataVector> PerformanceTracer::getRawDataVector() {
+  if (!rawDataVector_) return nullptr;
+  processRecorderDataToRawData();
+  auto copies = std::make_unique<PTRawDataVector>();
+  copies->reserve(rawDataVector_->size());
+  for (const boost::shared_ptr<PTKAVLORDataPoint>& point : *rawDataVector_) copies->push_back(deepCopy(point));
+  return copies;
+}

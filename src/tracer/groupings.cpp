@@ -1,0 +1,236 @@
+// Groupings: registration, composite trees, enable states and their mirror in
+// the instrumentation library.
+#include "tracer/performance_tracer.h"
+
+#include "platform/instrument/controls.h"
+#include "platform/instrument/listeners.h"
+
+#include <algorithm>
+#include <utility>
+#include <unordered_set>
+
+namespace {
+
+constexpr std::size_t kInitialGroupingStates = 20;
+
+const std::string kCodeGeneration = "All Calvoran Code Generation";
+const std::string kCompile = "All Calvoran Compile";
+const std::string kTest = "Calvoran Test";
+
+}  // namespace
+
+const std::vector<std::string>* PerformanceTracer::findSubGroups(std::int32_t number) const {
+  if (!knownGroupingStatus_) return nullptr;
+  auto found = knownGroupingStatus_->find(number);
+  return found == knownGroupingStatus_->end() ? nullptr : &found->second;
+}
+
+bool PerformanceTracer::containsAtAnyDepth(const std::string& group, const std::string& name) const {
+  const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
+  // Names, not registrations, are followed: a sub-group that is not registered
+  // now may be later, and must not then close a loop. The visited set only
+  // guards against a registry filled by other means.
+  std::vector<const std::string*> pending{&group};
+  std::unordered_set<std::string> visited;
+  while (!pending.empty()) {
+    const std::string& current = *pending.back();
+    pending.pop_back();
+    if (current == name) return true;
+    if (groupings == nullptr || !visited.insert(current).second) continue;
+    if (const std::vector<std::string>* subGroups = findSubGroups(groupings->getNumber(current))) {
+      for (const std::string& sub : *subGroups) pending.push_back(&sub);
+    }
+  }
+  return false;
+}
+
+std::int32_t PerformanceTracer::addGrouping(const std::string& name) {
+  KnownGroupingMap& registry = getKnownGroupingStatus();
+  const std::int32_t number = getNumberForString(EPT_GROUPING, name, true);
+  if (number < 0) return -1;
+  if (const std::vector<std::string>* subGroups = findSubGroups(number)) {
+    return subGroups->empty() ? number : -1;
+  }
+  registry.emplace(number, std::vector<std::string>());
+  enableGroupingIndex(number, EPT_GROUPING_UNKNOWN);
+  return number;
+}
+
+std::string PerformanceTracer::addGrouping(const std::string& name, const std::vector<std::string>& subGroups) {
+  const std::int32_t number = getNumberForString(EPT_GROUPING, name, true);
+  if (number < 0) return "No grouping table for: " + name;
+  const std::vector<std::string>* registered = findSubGroups(number);
+  if (registered != nullptr && !registered->empty()) return "Group: " + name;
+  for (const std::string& sub : subGroups) {
+    if (containsAtAnyDepth(sub, name)) return "Cycle: " + sub + " already contains " + name;
+  }
+  // The list is stored before the sub-groups are checked: the built-in trees
+  // rely on it to take a composite grouping as a sub-group.
+  if (registered != nullptr) {
+    getKnownGroupingStatus()[number] = subGroups;
+  } else {
+    getKnownGroupingStatus().emplace(number, subGroups);
+    enableGroupingIndex(number, EPT_GROUPING_UNKNOWN);
+  }
+  for (const std::string& sub : subGroups) {
+    if (addGrouping(sub) == -1) return "Sub group: " + sub;
+    const std::vector<EPTGroupingEnabled>& states = getGroupingEnabledStates();
+    const EPTGroupingEnabled state =
+        static_cast<std::size_t>(number) < states.size() ? states[number] : EPT_GROUPING_UNKNOWN;
+    if (state != EPT_GROUPING_UNKNOWN) enableGrouping(sub, state != EPT_GROUPING_DISABLED);
+  }
+  return std::string();
+}
+
+void PerformanceTracer::enableGroupingIndex(std::int32_t number, EPTGroupingEnabled state) {
+  if (number < 0) return;
+  if (!groupingEnabledStates_) {
+    groupingEnabledStates_ =
+        std::make_unique<std::vector<EPTGroupingEnabled>>(kInitialGroupingStates, EPT_GROUPING_UNKNOWN);
+  }
+  std::vector<EPTGroupingEnabled>& states = *groupingEnabledStates_;
+  if (states.size() <= static_cast<std::size_t>(number)) states.resize(number + 1, EPT_GROUPING_UNKNOWN);
+  states[number] = state;
+  refreshEnabledNameLengths();
+  if (isPerformanceTracerRecorderUsed()) {
+    const std::string name = getStringForNumber(EPT_GROUPING, number);
+    if (state == EPT_GROUPING_ENABLED) {
+      instrument::controls.enable(name);
+    } else {
+      instrument::controls.disable(name);
+    }
+  }
+}
+
+void PerformanceTracer::enableGrouping(const std::string& name, bool enable) {
+  const std::int32_t number = getNumberForString(EPT_GROUPING, name, true);
+  const EPTGroupingEnabled state = enable ? EPT_GROUPING_ENABLED : EPT_GROUPING_DISABLED;
+  if (const std::vector<std::string>* registered = findSubGroups(number)) {
+    enableGroupingIndex(number, state);
+    // A copy: enabling a sub-group may register it and so rehash the registry.
+    const std::vector<std::string> subGroups = *registered;
+    for (const std::string& sub : subGroups) enableGrouping(sub, enable);
+  } else if (number >= 0) {
+    getKnownGroupingStatus().emplace(number, std::vector<std::string>());
+    enableGroupingIndex(number, state);
+  }
+  refreshRecorderListener();
+}
+
+void PerformanceTracer::refreshRecorderListener() {
+  if (!isPerformanceTracerRecorderUsed()) return;
+  // Attached while anything is recorded: detaching it while global logging is
+  // on, or while a grouping is still enabled, would drop their events.
+  if (globalLoggingEnabled_ || isAnyGroupEnabled()) {
+    instrument::listeners.add(recorder_);
+  } else {
+    instrument::listeners.remove(recorder_);
+  }
+}
+
+bool PerformanceTracer::removeGrouping(const std::string& name) {
+  const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
+  return removeGrouping(groupings == nullptr ? -1 : groupings->getNumber(name));
+}
+
+bool PerformanceTracer::removeGrouping(std::int32_t number) {
+  const std::vector<std::string>* registered = findSubGroups(number);
+  if (registered == nullptr) return false;
+  const std::vector<std::string> subGroups = *registered;
+  for (const std::string& sub : subGroups) removeGrouping(sub);
+  enableGroupingIndex(number, EPT_GROUPING_UNKNOWN);
+  knownGroupingStatus_->erase(number);
+  return true;
+}
+
+bool PerformanceTracer::updateGrouping(const std::string& name, const std::vector<std::string>& subGroups) {
+  const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
+  const std::int32_t number = groupings == nullptr ? -1 : groupings->getNumber(name);
+  if (number < 0) return true;
+  if (findSubGroups(number) == nullptr) {
+    enableGroupingIndex(number, EPT_GROUPING_UNKNOWN);
+    return true;
+  }
+  for (const std::string& sub : subGroups) {
+    if (containsAtAnyDepth(sub, name)) return false;
+  }
+  const std::vector<std::string> oldSubGroups = *findSubGroups(number);
+  for (const std::string& sub : oldSubGroups) removeGrouping(sub);
+  // Removing an old sub-group cannot remove this grouping: the tree has no cycle.
+  (*knownGroupingStatus_)[number] = subGroups;
+  return true;
+}
+
+namespace {
+
+std::uint64_t lengthBit(std::size_t length) { return std::uint64_t{1} << std::min<std::size_t>(length, 63); }
+
+}  // namespace
+
+void PerformanceTracer::refreshEnabledNameLengths() {
+  enabledNameLengths_ = 0;
+  const std::vector<EPTGroupingEnabled>& states = getGroupingEnabledStates();
+  for (std::size_t number = 0; number < states.size(); ++number) {
+    if (states[number] == EPT_GROUPING_ENABLED) {
+      enabledNameLengths_ |= lengthBit(getStringForNumber(EPT_GROUPING, static_cast<std::int32_t>(number)).size());
+    }
+  }
+}
+
+bool PerformanceTracer::mayBeEnabledName(const std::string& name) const {
+  return (enabledNameLengths_ & lengthBit(name.size())) != 0;
+}
+
+bool PerformanceTracer::isGroupingEnabled(const std::string& name) const {
+  if (!mayBeEnabledName(name)) return false;
+  const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
+  return groupings != nullptr && isGroupingEnabled(groupings->getNumber(name));
+}
+
+bool PerformanceTracer::isGroupingEnabled(std::int32_t number) const {
+  return groupingEnabledStates_ && number >= 0 && static_cast<std::size_t>(number) < groupingEnabledStates_->size() &&
+         (*groupingEnabledStates_)[number] == EPT_GROUPING_ENABLED;
+}
+
+bool PerformanceTracer::isAnyGroupEnabled() const {
+  const std::vector<EPTGroupingEnabled>& states = getGroupingEnabledStates();
+  return std::find(states.begin(), states.end(), EPT_GROUPING_ENABLED) != states.end();
+}
+
+std::vector<std::string> PerformanceTracer::getGroupingList(const std::string& name) const {
+  std::vector<std::string> list;
+  const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
+  if (groupings == nullptr) return list;
+  auto append = [&](auto& self, const std::string& group) -> void {
+    const std::vector<std::string>* subGroups = findSubGroups(groupings->getNumber(group));
+    if (subGroups == nullptr) return;
+    for (const std::string& sub : *subGroups) self(self, sub);
+    list.push_back(group);
+  };
+  append(append, name);
+  return list;
+}
+
+void PerformanceTracer::enableTracer(const std::string& name, bool enable) {
+  // The error texts are expected: on a fresh tracer the outer trees stop at
+  // their composite sub-group after storing their lists, which is how the
+  // nested trees come about; later calls find the trees built.
+  const bool test = name == kTest;
+  const bool compile = test || name == kCompile;
+  if (compile || name == kCodeGeneration) addGrouping(kCodeGeneration, {"TGXCG", "MRV", "CLbuild"});
+  if (compile) addGrouping(kCompile, {"Calvoran Compile", kCodeGeneration});
+  if (test) addGrouping(kTest, {"Report Generation", "CLTestManager", kCompile});
+  enableGrouping(name, enable);
+  perfTracerEnabledFlag_ = isAnyGroupEnabled() || globalLoggingEnabled_;
+}
+
+void PerformanceTracer::enableGlobalLogging(bool on) {
+  globalLoggingEnabled_ = on;
+  refreshRecorderListener();
+}
+
+const std::vector<EPTGroupingEnabled>& PerformanceTracer::getGroupingEnabledStates() const {
+  static const std::vector<EPTGroupingEnabled> none;
+  return groupingEnabledStates_ ? *groupingEnabledStates_ : none;
+}
+

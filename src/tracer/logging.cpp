@@ -1,0 +1,207 @@
+// Logging: the funnel every exported logging function ends in, its direct and
+// recorder roads, and the members that build each kind of point.
+#include "tracer/performance_tracer.h"
+
+#include "platform/instrument/controls.h"
+#include "platform/instrument/emit.h"
+#include "platform/instrument/listeners.h"
+
+#include <boost/container/small_vector.hpp>
+#include <boost/make_shared.hpp>
+
+#include <exception>
+#include <optional>
+#include <utility>
+
+namespace {
+
+const std::string kStatisticsTypeIdentifier = "statisticsTypeStr";
+const std::string kStatisticsTypeUpdate = "Update";
+
+const IdentifierName& statisticsTypeName() {
+  static const IdentifierName name(kStatisticsTypeIdentifier);
+  return name;
+}
+
+// Whole pairs only: the last name of an odd list has no value and is dropped,
+// so no value is ever read past the end of the list.
+std::size_t wholePairsLength(const std::vector<std::string>& pairs) { return pairs.size() & ~std::size_t{1}; }
+
+// Tool calls log at most a handful of identifiers; more spill to the heap.
+constexpr std::size_t kInlineIdentifiers = 8;
+
+}  // namespace
+
+// ---------------------------------------------------------------- The funnel
+
+std::optional<std::int32_t> PerformanceTracer::admittedGroupingNumber(const std::string& grouping) const {
+  if (!globalLoggingEnabled_ && !mayBeEnabledName(grouping)) return std::nullopt;
+  // One look-up serves both the admission and the point.
+  const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
+  const std::int32_t number = groupings == nullptr ? -1 : groupings->getNumber(grouping);
+  if (!globalLoggingEnabled_ && !isGroupingEnabled(number)) return std::nullopt;
+  return number;
+}
+
+bool PerformanceTracer::logEvent(const std::string& grouping, const std::string& phase, bool isStart,
+                                 const std::vector<std::string>& pairs) {
+  const std::optional<std::int32_t> number = admittedGroupingNumber(grouping);
+  if (!number) return false;
+  try {
+    const std::size_t length = wholePairsLength(pairs);
+    boost::container::small_vector<LoggedIdentifier, kInlineIdentifiers> identifiers;
+    identifiers.reserve(length / 2);
+    for (std::size_t i = 0; i < length; i += 2) {
+      identifiers.push_back(LoggedIdentifier{loggedIdentifierName(pairs[i]), pairs[i + 1]});
+    }
+    return logAdmittedEvent(grouping, *number, phase, isStart, {identifiers.data(), identifiers.size()});
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+bool PerformanceTracer::logEvent(const std::string& grouping, const std::string& phase, bool isStart,
+                                 std::span<const LoggedIdentifier> identifiers) {
+  const std::optional<std::int32_t> number = admittedGroupingNumber(grouping);
+  return number && logAdmittedEvent(grouping, *number, phase, isStart, identifiers);
+}
+
+bool PerformanceTracer::logAdmittedEvent(const std::string& grouping, std::int32_t groupingNumber,
+                                         const std::string& phase, bool isStart,
+                                         std::span<const LoggedIdentifier> identifiers) {
+  if (isPerformanceTracerRecorderUsed()) {
+    try {
+      std::vector<std::string> pairs;
+      pairs.reserve(2 * identifiers.size());
+      for (const LoggedIdentifier& identifier : identifiers) {
+        pairs.push_back(identifier.name.str());
+        pairs.push_back(identifier.value);
+      }
+      logThroughRecorder(grouping, phase, isStart, std::move(pairs));
+    } catch (const std::exception&) {
+      // Logging never throws; the event is lost like any point that cannot be built.
+    }
+    return false;
+  }
+  return appendPoint<PTTracerDataPoint>(groupingNumber, phase, isStart, [&](PTTracerDataPoint& point) {
+    point.identifiers.reserve(identifiers.size() + 1);
+    for (const LoggedIdentifier& identifier : identifiers) {
+      if (identifier.value.empty()) continue;
+      point.identifiers[identifier.name] = loggedIdentifierTable(identifier.name).getNumberOrAdd(identifier.value);
+    }
+    point.identifiers[statisticsTypeName()] =
+        loggedIdentifierTable(statisticsTypeName()).getNumberOrAdd(kStatisticsTypeUpdate);
+  });
+}
+
+void PerformanceTracer::logThroughRecorder(const std::string& grouping, const std::string& phase, bool isStart,
+                                           std::vector<std::string> pairs) {
+  instrument::ControlElement& handle = instrument::controls.getHandle(grouping);
+  UserInput input{grouping, phase, std::move(pairs)};
+  // Global logging records every grouping, as on the direct road: the control
+  // of a grouping that was never enabled must not refuse what the funnel let in.
+  const bool recordAnyway = globalLoggingEnabled_ && instrument::listeners.isActive();
+  if (isStart) {
+    const instrument::ContextSet context = makeContextEntriesWithPhase(phase, input.pairs);
+    addEventId(input, recordAnyway ? instrument::listeners.onEventStart(handle, context)
+                                   : instrument::startEvent(handle, context));
+    return;
+  }
+  auto open = recorderEventIds_.find(input);
+  if (recordAnyway && (open == recorderEventIds_.end() || open->second.empty())) {
+    instrument::listeners.onEventInstant(handle, makeContextEntriesWithPhase(phase, input.pairs));
+    return;
+  }
+  perfTracerRecorderStopEvent(input);
+}
+
+const IdentifierName& PerformanceTracer::loggedIdentifierName(std::string_view text) {
+  // IdentifierName hashes its text with hashIdentifierText, so a text finds
+  // its interned name here without being interned again.
+  auto found = loggedIdentifierTables_.find(
+      text, [](std::string_view key) { return pt::detail::hashIdentifierText(key); },
+      [](std::string_view key, const IdentifierName& name) { return name == key; });
+  if (found != loggedIdentifierTables_.end()) return found->first;
+  return loggedIdentifierTables_.emplace(IdentifierName(text), nullptr).first->first;
+}
+
+StringNumberMapping& PerformanceTracer::loggedIdentifierTable(const IdentifierName& name) {
+  StringNumberMapping*& table = loggedIdentifierTables_.try_emplace(name, nullptr).first->second;
+  if (table == nullptr) table = &identifierTableOrAdd(name.str());
+  return *table;
+}
+
+// ----------------------------------------------------------- Point builders
+
+template <class Point, class FillFields>
+bool PerformanceTracer::appendPoint(std::int32_t grouping, const std::string& phase, bool isStart,
+                                    FillFields fill) {
+  try {
+    auto point = boost::make_shared<Point>();
+    fill(*point);
+    // Sampled last, after every table look-up.
+    assignCommonData(*point, grouping, phase, isStart);
+    return appendRawDataPoint(std::move(point));
+  } catch (const std::exception&) {
+    return false;
+  }
+}
+
+std::int32_t PerformanceTracer::statisticsTypeNumberForModel(const std::string& model) {
+  if (!statisticsTypeForModel_) statisticsTypeForModel_ = std::make_unique<StatisticsTypeMap>();
+  // A model without a type is entered with the empty text.
+  return getNumberForString(EPT_STATISTICS_TYPE, (*statisticsTypeForModel_)[model], true);
+}
+
+bool PerformanceTracer::logTracerData(const std::string& grouping, const std::string& phase, bool isStart,
+                                      const std::vector<std::string>& names, const std::vector<std::string>& values) {
+  return logTracerData(getNumberForString(EPT_GROUPING, grouping, false), phase, isStart, names, values);
+}
+
+bool PerformanceTracer::logTracerData(std::int32_t grouping, const std::string& phase, bool isStart,
+                                      const std::vector<std::string>& names, const std::vector<std::string>& values) {
+  return appendPoint<PTTracerDataPoint>(grouping, phase, isStart, [&](PTTracerDataPoint& point) {
+    point.identifiers = getMapForStrings(names, values);
+  });
+}
+
+bool PerformanceTracer::logKAVLORData(const std::string& grouping, const std::string& phase, bool isStart) {
+  return logKAVLORData(getNumberForString(EPT_GROUPING, grouping, false), phase, isStart);
+}
+
+bool PerformanceTracer::logKAVLORData(std::int32_t grouping, const std::string& phase, bool isStart) {
+  return appendPoint<PTKAVLORDataPoint>(grouping, phase, isStart, [](PTKAVLORDataPoint&) {});
+}
+
+bool PerformanceTracer::logCalvoranData(const std::string& grouping, const std::string& model,
+                                        const std::string& target, const std::string& phase, bool isStart) {
+  return logCalvoranData(getNumberForString(EPT_GROUPING, grouping, false), model, target, phase, isStart);
+}
+
+bool PerformanceTracer::logCalvoranData(std::int32_t grouping, const std::string& model, const std::string& target,
+                                        const std::string& phase, bool isStart) {
+  return appendPoint<PTCLTGXDataPoint>(grouping, phase, isStart, [&](PTCLTGXDataPoint& point) {
+    point.model = getNumberForString(EPT_MODEL, model, true);
+    point.target = getNumberForString(EPT_TARGET, target, true);
+    point.statisticsType = statisticsTypeNumberForModel(model);
+  });
+}
+
+bool PerformanceTracer::logQuorindelData(const std::string& grouping, const std::string& model,
+                                         const std::string& target, const std::string& machine,
+                                         const std::string& chart, const std::string& phase, bool isStart) {
+  return logQuorindelData(getNumberForString(EPT_GROUPING, grouping, false), model, target, machine, chart, phase,
+                          isStart);
+}
+
+bool PerformanceTracer::logQuorindelData(std::int32_t grouping, const std::string& model, const std::string& target,
+                                         const std::string& machine, const std::string& chart,
+                                         const std::string& phase, bool isStart) {
+  return appendPoint<PTQuorindelDataPoint>(grouping, phase, isStart, [&](PTQuorindelDataPoint& point) {
+    point.model = getNumberForString(EPT_MODEL, model, true);
+    point.target = getNumberForString(EPT_TARGET, target, true);
+    point.machine = getNumberForString(EPT_MACHINE, machine, true);
+    point.chart = getNumberForString(EPT_CHART, chart, true);
+    point.statisticsType = statisticsTypeNumberForModel(model);
+  });
+}

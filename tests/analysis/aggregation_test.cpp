@@ -1,0 +1,121 @@
+#include "analysis/aggregation.h"
+
+#include "analysis/processed_data.h"
+#include "support/trace_builder.h"
+#include "tracer/performance_tracer.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+
+#include <string>
+
+namespace {
+
+struct Rows {
+  Rows() { tracer.initialize(); }
+
+  /// A closed row of `phase` taking `seconds` (CPU half of it).
+  PTKAVLORProcessedDataPoint& add(const std::string& phase, double seconds, int children = 0, bool gap = false) {
+    auto point = std::make_unique<PTKAVLORProcessedDataPoint>();
+    point->phase = tracer.getNumberForString(EPT_PHASE, phase, true);
+    point->grouping = 7;
+    point->wcElapsedTime = seconds;
+    point->cpuElapsedTime = seconds / 2;
+    point->numChildren = children;
+    point->gapRow = gap;
+    PTKAVLORProcessedDataPoint& row = *point;
+    rows.push_back(boost::make_shared<PTDiagnosticInfo>(std::move(point)));
+    return row;
+  }
+  const PTAggregateDataPoint* of(const PTAggregateDataMap& aggregates, const std::string& phase) {
+    const auto found = aggregates.find(tracer.getNumberForString(EPT_PHASE, phase, false));
+    return found == aggregates.end() ? nullptr : found->second.get();
+  }
+
+  PerformanceTracer tracer;
+  PTDiagnosticInfoVector rows;
+};
+
+TEST(Aggregation, RepeatedLeafSumsItsTimes) {
+  Rows r;
+  r.add("L", 1.0);
+  r.add("L", 2.0);
+  r.add("L", 4.0);
+  const PTAggregateDataMap aggregates = r.tracer.getAggregateData(r.rows);
+  ASSERT_EQ(aggregates.size(), 1u);
+  const PTAggregateDataPoint* leaf = r.of(aggregates, "L");
+  EXPECT_EQ(leaf->count, 3);
+  EXPECT_EQ(leaf->wcTotalTime, 7.0);
+  EXPECT_EQ(leaf->wcElapsedTime, 7.0);
+  EXPECT_EQ(leaf->cpuElapsedTime, 3.5);
+  EXPECT_EQ(leaf->grouping, 7);
+  EXPECT_FALSE(leaf->isParent);
+}
+
+TEST(Aggregation, ParentSelfTimeComesFromItsSelfGapRows) {
+  Rows r;
+  r.add("P", 10.0, 2);
+  r.add("P_self", 1.0, 0, true);
+  r.add("Q", 4.0);
+  r.add("Orphan_self", 3.0, 0, true);  // no aggregate of Orphan to credit
+  r.add("_selfish", 2.0);              // "_self" at the start is part of the name
+  r.add("Gap", 5.0, 1, true);          // gap rows with children are skipped
+  const PTAggregateDataMap aggregates = r.tracer.getAggregateData(r.rows);
+
+  const PTAggregateDataPoint* parent = r.of(aggregates, "P");
+  EXPECT_EQ(parent->count, 1);
+  EXPECT_EQ(parent->wcTotalTime, 10.0);
+  EXPECT_EQ(parent->wcElapsedTime, 1.0);
+  EXPECT_EQ(parent->cpuElapsedTime, 0.5);
+  EXPECT_TRUE(parent->isParent);
+  EXPECT_EQ(r.of(aggregates, "Q")->wcElapsedTime, 4.0);
+  EXPECT_EQ(r.of(aggregates, "_selfish")->count, 1);
+  EXPECT_EQ(r.of(aggregates, "P_self"), nullptr);
+  EXPECT_EQ(r.of(aggregates, "Orphan_self"), nullptr);
+  EXPECT_EQ(r.of(aggregates, "Orphan"), nullptr);
+  EXPECT_EQ(r.of(aggregates, "Gap"), nullptr);
+}
+
+TEST(Aggregation, PeaksAreMaximaAndDeltasSumOverSelfRows) {
+  Rows r;
+  auto& parent = r.add("P", 10.0, 1);
+  parent.basicProcessedMemStats->procMemUsagePeak = 50;
+  parent.basicProcessedMemStats->procMemUsageDelta = 40;  // its children's too: not self
+  auto& self = r.add("P_self", 1.0, 0, true);
+  self.basicProcessedMemStats->procMemUsageDelta = 3;
+  for (double peak : {20.0, 30.0}) {
+    auto& leaf = r.add("L", 1.0);
+    leaf.basicProcessedMemStats->procMemUsagePeak = peak;
+    leaf.basicProcessedMemStats->procMemUsageDelta = 5;
+    leaf.detailedProcessedMemStats = std::make_unique<pt::DetailedProcessedMemStats>();
+    leaf.detailedProcessedMemStats->freeMem = -peak;
+  }
+  const PTAggregateDataMap aggregates = r.tracer.getAggregateData(r.rows);
+  EXPECT_EQ(r.of(aggregates, "P")->procMemUsagePeak, 50);
+  EXPECT_EQ(r.of(aggregates, "P")->procMemUsageDelta, 3);
+  EXPECT_EQ(r.of(aggregates, "L")->procMemUsagePeak, 30);
+  EXPECT_EQ(r.of(aggregates, "L")->procMemUsageDelta, 10);
+  EXPECT_EQ(r.of(aggregates, "L")->freeMem, 0);  // maxima start at 0
+}
+
+TEST(Aggregation, SelfTimeOfAPairedTraceIsItsGapRow) {
+  PerformanceTracer tracer;
+  tracer.initialize();
+  pt_test::TraceBuilder trace(tracer);
+  trace.start("A", 0).start("B", 0.25).end("B", 0.5).end("A", 0.5);
+  const PTProcessedDataStruct summary = tracer.generateProcessedData(&trace.points(), "GLOBAL", false);
+  const PTAggregateDataMap aggregates = tracer.getAggregateData(summary.diagnosticInfos);
+  const auto& a = aggregates.at(tracer.getNumberForString(EPT_PHASE, "A", false));
+  EXPECT_EQ(a->wcTotalTime, 0.5);
+  EXPECT_EQ(a->wcElapsedTime, 0.25);
+  EXPECT_EQ(aggregates.size(), 2u);
+
+  PTAggregateDataPoint counted;
+  counted.addSelfData(summary.diagnosticInfos[2]->processedPoint.get());
+  counted.subtractMetricValues(summary.diagnosticInfos[2]->processedPoint.get());
+  EXPECT_EQ(counted.wcElapsedTime, 0.0);
+  EXPECT_EQ(counted.count, 0);
+}
+
+}  // namespace

@@ -1,0 +1,216 @@
+#include "analysis/pairing.h"
+
+#include "analysis/processed_data.h"
+#include "support/trace_builder.h"
+#include "tracer/performance_tracer.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Traced {
+  Traced() { tracer.initialize(); }
+  PerformanceTracer tracer;
+  pt_test::TraceBuilder trace{tracer};
+  PTDiagnosticMap rows;
+  PTProcessedDataStruct summary;
+
+  bool pair(const std::string& grouping = "GLOBAL") {
+    return tracer.generateDiagnosticInfo(&trace.points(), grouping, rows, summary);
+  }
+  /// The row of the raw point at `index`.
+  const PTKAVLORProcessedDataPoint& row(std::size_t index) { return *rows.at(trace.points().at(index))->processedPoint; }
+  std::string phaseName(const PTKAVLORProcessedDataPoint& point) {
+    return tracer.getStringForNumber(EPT_PHASE, point.phase);
+  }
+};
+
+TEST(Pairing, NestsAndNumbersRows) {
+  Traced t;
+  // A { B { C } E }  D, in steps of 1/64 s (no gaps, exact sums).
+  const double s = 1.0 / 64;
+  t.trace.start("A", 0).start("B", s).start("C", 2 * s).end("C", 3 * s).end("B", 4 * s);
+  t.trace.start("E", 5 * s).end("E", 6 * s).end("A", 8 * s).start("D", 9 * s).end("D", 13 * s);
+  EXPECT_FALSE(t.pair());
+  EXPECT_FALSE(t.summary.hasErrors);
+  ASSERT_EQ(t.trace.points().size(), 10u);
+
+  const auto& a = t.row(0);
+  EXPECT_EQ(a.HTMLRowNumber, 1);
+  EXPECT_EQ(a.HTMLPhaseNumString, "1");
+  EXPECT_EQ(a.numChildren, 2);  // B and E; C is B's
+  EXPECT_EQ(a.childrenIDs, (std::vector<int>{2, 3, 4}));
+  EXPECT_EQ(a.parentPhaseID, -1);
+  EXPECT_EQ(a.wcElapsedTime, 8 * s);
+  EXPECT_EQ(a.cpuElapsedTime, 4 * s);
+  EXPECT_EQ(&t.row(7), &a);  // start and end share the row
+
+  const auto& c = t.row(2);
+  EXPECT_EQ(c.HTMLPhaseNumString, "1.1.1");
+  EXPECT_EQ(c.stackDepth, 2);
+  EXPECT_EQ(c.parentPhaseID, t.row(1).phase);
+  EXPECT_EQ(t.row(1).childrenIDs, std::vector<int>{3});
+  EXPECT_EQ(t.row(5).HTMLPhaseNumString, "1.2");  // E after B closed
+  EXPECT_EQ(t.row(8).HTMLPhaseNumString, "2");
+  EXPECT_EQ(t.row(8).HTMLRowNumber, 5);
+  EXPECT_EQ(t.summary.numLevels, 4);  // counters up to the level below C
+
+  // Only top-level rows count towards the totals.
+  EXPECT_EQ(t.summary.totalWallClockTime, 12 * s);
+  EXPECT_EQ(t.summary.totalCpuTime, 6 * s);
+  EXPECT_EQ(t.summary.reportWallClockTime, 0.0);
+}
+
+TEST(Pairing, MeasuresMemoryInMegabytes) {
+  Traced t;
+  t.trace.start("P", 0, 10).start("Q", 0.01, 11).end("Q", 0.02, 15).end("P", 0.03, 16);
+  t.pair();
+  const auto& p = t.row(0);
+  EXPECT_DOUBLE_EQ(p.basicProcessedMemStats->procMemUsage, 16);
+  EXPECT_DOUBLE_EQ(p.basicProcessedMemStats->procMemUsageDelta, 6);
+  EXPECT_DOUBLE_EQ(p.detailedProcessedMemStats->freeMemDelta, 6);
+  EXPECT_DOUBLE_EQ(p.startDetailedMemStats->freeMem, 10);  // a parent keeps its start
+  EXPECT_FALSE(t.row(1).startDetailedMemStats);  // a leaf has none
+  // Detailed statistics that are all zero (sampling off) take no room.
+  Traced unsampled;
+  unsampled.trace.start("P", 0).start("Q", 0.01).end("Q", 0.02).end("P", 0.03);
+  unsampled.pair();
+  EXPECT_FALSE(unsampled.row(0).detailedProcessedMemStats);
+  EXPECT_FALSE(unsampled.row(0).startDetailedMemStats);
+  EXPECT_FALSE(unsampled.summary.hasDetailedMemStats);
+  EXPECT_TRUE(t.summary.hasDetailedMemStats);
+}
+
+TEST(Pairing, EndWithNothingOpenIsAnErrorRowOfItsOwn) {
+  Traced t;
+  t.trace.end("X", 0).start("A", 0.01).end("A", 0.02);
+  EXPECT_FALSE(t.pair());
+  EXPECT_TRUE(t.summary.hasErrors);
+  EXPECT_TRUE(t.row(0).errorRow);
+  EXPECT_EQ(t.row(0).HTMLRowNumber, 1);
+  EXPECT_EQ(t.row(1).HTMLRowNumber, 2);
+  EXPECT_EQ(t.row(1).stackDepth, 0);
+  EXPECT_FALSE(t.row(1).errorRow);
+}
+
+TEST(Pairing, InterleavedEndLeavesThePhaseOpenAsAnError) {
+  Traced t;
+  t.trace.start("A", 0).end("B", 0.01);
+  EXPECT_TRUE(t.pair());  // A is still open at the end
+  EXPECT_EQ(&t.row(1), &t.row(0));
+  EXPECT_TRUE(t.row(0).errorRow);
+  EXPECT_TRUE(t.summary.hasErrors);
+
+  // A start never closed is an error row, but not an error of the summary here.
+  Traced open;
+  open.trace.start("A", 0).start("B", 0.01).end("B", 0.02);
+  EXPECT_TRUE(open.pair());
+  EXPECT_TRUE(open.row(0).errorRow);
+  EXPECT_FALSE(open.row(1).errorRow);
+  EXPECT_FALSE(open.summary.hasErrors);
+}
+
+TEST(Pairing, FillsGapsInsideOpenPhases) {
+  Traced t;
+  t.trace.start("A", 0, 1).start("B", 0.2, 2).end("B", 0.25, 3).end("A", 0.75, 4);
+  t.trace.start("D", 1.25).end("D", 1.3);  // nothing open before D: no gap
+  t.pair();
+  const PTRawDataVector& raw = t.trace.points();
+  ASSERT_EQ(raw.size(), 10u);
+
+  // A, A_self (A's start to B's start), B, B_post (end of B to end of A), D.
+  const auto& self = t.row(1);
+  EXPECT_EQ(t.phaseName(self), "A_self");
+  EXPECT_TRUE(self.gapRow);
+  EXPECT_TRUE(raw[1]->isGapPoint && raw[1]->isStart && !raw[2]->isStart);
+  EXPECT_EQ(&t.row(2), &self);
+  EXPECT_DOUBLE_EQ(self.wcStartTime, 0);
+  EXPECT_DOUBLE_EQ(self.wcElapsedTime, 0.2);
+  EXPECT_DOUBLE_EQ(self.basicProcessedMemStats->procMemUsageDelta, 1);
+  EXPECT_EQ(self.grouping, t.row(0).grouping);
+  EXPECT_EQ(self.HTMLPhaseNumString, "1.1");
+  EXPECT_EQ(t.row(3).HTMLPhaseNumString, "1.2");
+
+  const auto& post = t.row(6);
+  EXPECT_EQ(t.phaseName(post), "B_post");
+  EXPECT_DOUBLE_EQ(post.wcStartTime, 0.25);
+  EXPECT_DOUBLE_EQ(post.wcElapsedTime, 0.5);
+  EXPECT_EQ(t.row(0).numChildren, 3);
+  EXPECT_EQ(t.row(0).childrenIDs, (std::vector<int>{2, 3, 4}));
+  EXPECT_FALSE(t.row(8).gapRow);
+}
+
+TEST(Pairing, GapThresholdIsSinglePrecisionTenth) {
+  const double threshold = static_cast<double>(0.1f);  // 0.10000000149011612
+  for (const auto& [gap, inserted] :
+       std::vector<std::pair<double, bool>>{{0.1, false}, {threshold, false}, {0.1000001, true}}) {
+    Traced t;
+    t.trace.start("A", 0).start("B", gap).end("B", gap).end("A", gap);
+    t.pair();
+    EXPECT_EQ(t.trace.points().size(), inserted ? 6u : 4u) << "gap " << gap;
+  }
+}
+
+TEST(Pairing, GapsWithoutMemoryAreUnaccountedEvenWhenThatPhaseIsNew) {
+  Traced t;
+  t.trace.withoutMemory().start("A", 0).start("B", 0.5).end("B", 0.6).end("A", 0.7);
+  // "Unaccounted Phase" is not in the table before the walk; the gap pair is
+  // still paired once rather than revisited.
+  ASSERT_EQ(t.tracer.getNumberForString(EPT_PHASE, "Unaccounted Phase", false), -1);
+  EXPECT_FALSE(t.pair("G"));
+  ASSERT_EQ(t.trace.points().size(), 6u);
+  const auto& gap = t.row(1);
+  EXPECT_EQ(t.phaseName(gap), "Unaccounted Phase");
+  EXPECT_EQ(gap.grouping, -1);
+  EXPECT_EQ(gap.pointType, PT_KAVLOR);
+  EXPECT_DOUBLE_EQ(gap.wcElapsedTime, 0.5);
+}
+
+TEST(Pairing, AdmitsTheGroupingAndUnaccountedGaps) {
+  Traced t;
+  t.trace.grouping("One").start("A", 0).end("A", 0.01);
+  t.trace.grouping("Two").start("B", 0.02).end("B", 0.03);
+  t.tracer.getNumberForString(EPT_PHASE, "Unaccounted Phase", true);
+  t.trace.point(boost::make_shared<PTKAVLORDataPoint>());
+  t.trace.points().back()->phase = t.tracer.getNumberForString(EPT_PHASE, "Unaccounted Phase", false);
+  t.trace.points().back()->isStart = true;
+
+  t.pair("Two");
+  EXPECT_EQ(t.rows.count(t.trace.points()[0]), 0u);
+  EXPECT_EQ(t.rows.count(t.trace.points()[2]), 1u);
+  EXPECT_EQ(t.rows.count(t.trace.points()[4]), 1u);
+
+  Traced unknown;
+  unknown.trace.grouping("One").start("A", 0).end("A", 0.01);
+  unknown.pair("Nobody");
+  EXPECT_TRUE(unknown.rows.empty());
+  unknown.pair("GLOBAL");
+  EXPECT_EQ(unknown.rows.size(), 2u);
+
+  Traced empty;  // no data counts as nothing closed
+  EXPECT_TRUE(empty.pair());
+  EXPECT_TRUE(empty.tracer.generateDiagnosticInfo(nullptr, "GLOBAL", empty.rows, empty.summary));
+}
+
+TEST(Pairing, ReportTypeIsTheRichestKindUpToTheFirstChartOrTracerPoint) {
+  Traced t;
+  const auto kinds = [&](std::vector<boost::shared_ptr<PTKAVLORDataPoint>> points) {
+    for (auto& point : points) point->grouping = t.tracer.getNumberForString(EPT_GROUPING, "G", true);
+    return t.tracer.getDiagnosticReportType(&points, "G");
+  };
+  using Base = PTKAVLORDataPoint;
+  EXPECT_EQ(kinds({boost::make_shared<Base>(), boost::make_shared<PTCLTGXDataPoint>()}), PT_CLTGX);
+  EXPECT_EQ(kinds({boost::make_shared<PTTracerDataPoint>(), boost::make_shared<PTQuorindelDataPoint>()}), PT_TRACER);
+  EXPECT_EQ(kinds({boost::make_shared<PTQuorindelDataPoint>(), boost::make_shared<PTTracerDataPoint>()}), PT_QD);
+  EXPECT_EQ(kinds({}), PT_KAVLOR);
+  PTRawDataVector other{boost::make_shared<PTTracerDataPoint>()};
+  EXPECT_EQ(t.tracer.getDiagnosticReportType(&other, "G"), PT_KAVLOR);  // grouping -1 is not G
+  EXPECT_EQ(t.tracer.getDiagnosticReportType(&other, "GLOBAL"), PT_TRACER);
+}
+
+}  // namespace

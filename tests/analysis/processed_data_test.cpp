@@ -1,0 +1,160 @@
+#include "analysis/processed_data.h"
+
+#include "support/trace_builder.h"
+#include "tracer/performance_tracer.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+struct Traced {
+  Traced() { tracer.initialize(); }
+  PerformanceTracer tracer;
+  pt_test::TraceBuilder trace{tracer};
+
+  PTProcessedDataStruct rows(std::vector<std::string> names, bool forModels = false) {
+    return tracer.generateProcessedData(&trace.points(), names, forModels);
+  }
+  std::vector<std::string> phases(const PTProcessedDataStruct& summary) {
+    std::vector<std::string> names;
+    for (const auto& info : summary.diagnosticInfos) {
+      names.push_back(tracer.getStringForNumber(EPT_PHASE, info->processedPoint->phase));
+    }
+    return names;
+  }
+};
+
+boost::shared_ptr<PTCLTGXDataPoint> modelPoint(PerformanceTracer& tracer, const std::string& grouping,
+                                               const std::string& phase, bool isStart, double wall) {
+  auto point = boost::make_shared<PTCLTGXDataPoint>();
+  point->grouping = tracer.getNumberForString(EPT_GROUPING, grouping, true);
+  point->phase = tracer.getNumberForString(EPT_PHASE, phase, true);
+  point->model = tracer.getNumberForString(EPT_MODEL, "m", true);
+  point->isStart = isStart;
+  point->wallClockTime = wall;
+  return point;
+}
+
+TEST(ProcessedData, GroupingsKeepTheirRowsInStartOrderWithGaps) {
+  Traced t;
+  t.trace.grouping("Two").start("X", 5.0).end("X", 5.01);
+  t.trace.grouping("One").start("A", 5.25).start("B", 5.5).end("B", 5.5).end("A", 5.5);
+  t.trace.withoutMemory().start("C", 6).start("D", 6.5).end("D", 6.5).end("C", 6.5);
+
+  const PTProcessedDataStruct summary = t.rows({"One"});
+  ASSERT_FALSE(summary.hasErrors);
+  EXPECT_EQ(t.phases(summary),
+            (std::vector<std::string>{"A", "A_self", "B", "C", "Unaccounted Phase", "D"}));
+  EXPECT_EQ(summary.baseWallClockTime, 5.0);  // the first raw point, though not admitted
+  EXPECT_EQ(summary.baseCpuTime, 2.5);
+  EXPECT_EQ(summary.reportWallClockTime, 0.75);
+  EXPECT_EQ(summary.reportCpuTime, 0.375);
+  EXPECT_EQ(t.trace.points().size(), 14u);  // the caller's vector keeps the gap points
+
+  EXPECT_EQ(t.rows({"GLOBAL"}).diagnosticInfos.size(), 7u);
+}
+
+TEST(ProcessedData, LoopsWithAMapMapEveryPointToItsRow) {
+  Traced t;
+  t.trace.identifiers({{"modelStr", "m1"}}).start("A", 0).start("B", 0.5).end("B", 0.5).end("A", 0.5);
+  PTDiagnosticMap rowsByPoint;
+  PTProcessedDataStruct summary;
+  t.tracer.generateProcessedDataForModels(&t.trace.points(), {"m1"}, rowsByPoint, summary);
+  EXPECT_FALSE(summary.hasErrors);
+  EXPECT_TRUE(summary.diagnosticInfos.empty());  // rows are collected by the assembly only
+  const PTRawDataVector& raw = t.trace.points();
+  ASSERT_EQ(raw.size(), 6u);
+  EXPECT_EQ(rowsByPoint.size(), 6u);
+  EXPECT_EQ(rowsByPoint.at(raw[0]), rowsByPoint.at(raw[5]));
+  EXPECT_EQ(rowsByPoint.at(raw[1]), rowsByPoint.at(raw[2]));  // the gap pair
+  EXPECT_EQ(summary.reportWallClockTime, 0.5);
+
+  // A row kept alone outlives the summary and the map.
+  const boost::shared_ptr<PTDiagnosticInfo> kept = rowsByPoint.at(raw[3]);
+  rowsByPoint.clear();
+  EXPECT_EQ(t.tracer.getStringForNumber(EPT_PHASE, kept->processedPoint->phase), "B");
+}
+
+TEST(ProcessedData, ErrorsLeaveNoRows) {
+  Traced open;
+  open.trace.start("A", 0).start("B", 0.01).end("B", 0.02);
+  const PTProcessedDataStruct unclosed = open.rows({"GLOBAL"});
+  EXPECT_TRUE(unclosed.hasErrors);
+  EXPECT_TRUE(unclosed.diagnosticInfos.empty());
+
+  Traced interleaved;
+  interleaved.trace.start("A", 0).end("B", 0.01).end("A", 0.02);
+  EXPECT_TRUE(interleaved.rows({"GLOBAL"}).hasErrors);
+
+  Traced empty;
+  EXPECT_TRUE(empty.rows({"GLOBAL"}).hasErrors);
+  EXPECT_TRUE(empty.tracer.generateProcessedData(nullptr, "GLOBAL", false).hasErrors);
+}
+
+TEST(ProcessedData, ModelsAdmitByModelIdentifierOrModelField) {
+  Traced t;
+  t.trace.identifiers({{"modelStr", "m1"}}).start("A", 0).end("A", 0.01);
+  t.trace.identifiers({{"modelStr", "m2"}}).start("B", 0.02).end("B", 0.03);
+  t.trace.point(modelPoint(t.tracer, "G", "C", true, 0.04)).point(modelPoint(t.tracer, "G", "C", false, 0.05));
+  EXPECT_EQ(t.phases(t.rows({"m1", "m"}, true)), (std::vector<std::string>{"A", "C"}));
+  EXPECT_EQ(t.phases(t.rows({"GLOBAL"}, true)), (std::vector<std::string>{"A", "B", "C"}));
+
+  // Gap points without memory statistics are plain points, yet the walk
+  // pairs them once and moves on.
+  Traced gaps;
+  gaps.trace.withoutMemory().identifiers({{"modelStr", "m1"}}).start("A", 0).start("B", 0.5).end("B", 0.5).end("A", 0.5);
+  EXPECT_EQ(gaps.phases(gaps.rows({"m1"}, true)), (std::vector<std::string>{"A", "Unaccounted Phase", "B"}));
+
+  Traced plain;
+  plain.trace.point(boost::make_shared<PTKAVLORDataPoint>());
+  plain.trace.points()[0]->isStart = true;
+  const PTProcessedDataStruct none = plain.rows({"GLOBAL"}, true);
+  EXPECT_FALSE(none.hasErrors);
+  EXPECT_TRUE(none.diagnosticInfos.empty());
+}
+
+TEST(ProcessedData, FirstRowsDecideTheReportKind) {
+  Traced testManager;
+  testManager.trace.point(modelPoint(testManager.tracer, "CLTestManager", "Run", true, 0));
+  testManager.trace.point(modelPoint(testManager.tracer, "G", "Case", true, 0.01));
+  testManager.trace.point(modelPoint(testManager.tracer, "G", "Case", false, 0.02));
+  testManager.trace.point(modelPoint(testManager.tracer, "CLTestManager", "Run", false, 0.03));
+  const PTProcessedDataStruct managed = testManager.rows({"GLOBAL"});
+  EXPECT_EQ(managed.reportKind, PT_REPORT_TEST_MANAGER);
+  // Only the row that decided was converted.
+  EXPECT_EQ(managed.diagnosticInfos[0]->processedPoint->pointType, PT_TRACER);
+  EXPECT_EQ(managed.diagnosticInfos[1]->processedPoint->pointType, PT_CLTGX);
+
+  Traced codeGeneration;
+  codeGeneration.trace.start("Plain", 0).end("Plain", 0.01);
+  codeGeneration.trace.identifiers({{"targetStr", "TGX"}}).start("Build", 0.02).end("Build", 0.03);
+  EXPECT_EQ(codeGeneration.rows({"GLOBAL"}).reportKind, PT_REPORT_CODE_GENERATION);
+
+  Traced plain;
+  plain.trace.point(modelPoint(plain.tracer, "G", "A", true, 0)).point(modelPoint(plain.tracer, "G", "A", false, 1));
+  const PTProcessedDataStruct summary = plain.rows({"GLOBAL"});
+  EXPECT_EQ(summary.reportKind, PT_REPORT_PLAIN);
+  EXPECT_EQ(summary.diagnosticInfos[0]->processedPoint->pointType, PT_TRACER);
+}
+
+TEST(ProcessedData, RecordedPointsNeverChange) {
+  Traced t;
+  t.trace.start("A", 0).start("B", 0.5).end("B", 0.5).end("A", 0.5);
+  t.tracer.setRawDataVector(t.trace.points());
+  const PTProcessedDataStruct summary = t.tracer.getProcessedData(nullptr, {"GLOBAL"}, false);
+  EXPECT_EQ(summary.diagnosticInfos.size(), 3u);  // with the gap row
+  ASSERT_EQ(t.tracer.rawDataVector()->size(), 4u);
+  for (const auto& point : *t.tracer.rawDataVector()) EXPECT_FALSE(point->isGapPoint);
+
+  PerformanceTracer uninitialised;
+  const PTProcessedDataStruct nothing = uninitialised.getProcessedData(nullptr, {"GLOBAL"}, false);
+  EXPECT_FALSE(nothing.hasErrors);
+  EXPECT_TRUE(nothing.diagnosticInfos.empty());
+}
+
+}  // namespace

@@ -1,0 +1,144 @@
+#include "analysis/processed_points.h"
+
+#include "tracer/pt_api.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/make_shared.hpp>
+
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+// Processed points name themselves through the process-wide tracer, so the
+// points here are numbered through it too.
+template <class Point>
+Point rawPoint(const std::string& phase, const std::string& grouping) {
+  Point point;
+  point.phase = ptGetNumberForString(EPT_PHASE, phase);
+  point.grouping = ptGetNumberForString(EPT_GROUPING, grouping);
+  return point;
+}
+
+PTQuorindelDataPoint chartPoint(const std::string& chart) {
+  auto point = rawPoint<PTQuorindelDataPoint>("Step", "Sim");
+  point.model = ptGetNumberForString(EPT_MODEL, "m1");
+  point.target = ptGetNumberForString(EPT_TARGET, "t1");
+  point.machine = ptGetNumberForString(EPT_MACHINE, "sm");
+  point.chart = ptGetNumberForString(EPT_CHART, chart);
+  return point;
+}
+
+TEST(ProcessedPoints, StartPointGivesIdentityAndStartMemoryOnly) {
+  auto raw = rawPoint<PTCLTGXDataPoint>("Build", "Gen");
+  raw.model = 4;
+  raw.isGapPoint = true;
+  raw.wallClockTime = 12;
+  *raw.basicMemStats = pt::BasicMemStats(2 * 1048576.0, 3 * 1048576.0, 4 * 1048576.0);
+  raw.detailedMemStats.reset();
+
+  const PTCLTGXProcessedDataPoint row(&raw);
+  EXPECT_EQ(row.pointType, PT_CLTGX);
+  EXPECT_EQ(row.phase, raw.phase);
+  EXPECT_EQ(row.model, 4);
+  EXPECT_TRUE(row.gapRow);
+  EXPECT_EQ(row.wcStartTime, 0);
+  EXPECT_EQ(row.wcElapsedTime, 0);
+  EXPECT_EQ(row.basicProcessedMemStats->procVMSize, 4);
+  EXPECT_EQ(row.basicProcessedMemStats->procMemUsageDelta, 0);
+  EXPECT_FALSE(row.detailedProcessedMemStats);  // none recorded
+  EXPECT_EQ(row.getMachineID(), -1);
+}
+
+TEST(ProcessedPoints, StringsEqualComparesSubjectsOfOneKind) {
+  const auto c1 = chartPoint("c1");
+  const auto c2 = chartPoint("c2");
+  const PTQDProcessedDataPoint first(&c1);
+  const PTQDProcessedDataPoint same(&c1);
+  const PTQDProcessedDataPoint otherChart(&c2);
+  EXPECT_TRUE(first.stringsEqual(&same));
+  EXPECT_FALSE(first.stringsEqual(&otherChart));
+  EXPECT_FALSE(first.stringsEqual(nullptr));
+
+  // A block-diagram row never equals a chart row with the same four fields.
+  const PTCLTGXProcessedDataPoint model(static_cast<const PTCLTGXDataPoint*>(&c1));
+  EXPECT_FALSE(first.stringsEqual(&model));
+  EXPECT_FALSE(model.stringsEqual(&first));
+
+  // The base comparison ignores the other's class, whichever side asks.
+  const auto raw = rawPoint<PTTracerDataPoint>("Step", "Sim");
+  const PTTracerProcessedDataPoint generic(&raw);
+  const PTKAVLORProcessedDataPoint base(&raw);
+  EXPECT_TRUE(base.stringsEqual(&generic));
+  EXPECT_TRUE(generic.stringsEqual(&base));
+}
+
+TEST(ProcessedPoints, ChartRowConvertsToNamedIdentifiers) {
+  const auto raw = chartPoint("c9");
+  const PTTracerProcessedDataPoint converted{PTQDProcessedDataPoint(&raw)};
+  EXPECT_EQ(converted.pointType, PT_TRACER);
+  EXPECT_EQ(converted.identifiers.size(), 4u);
+  EXPECT_EQ(ptGetStringForNumber("modelStr", converted.getIdentifierNum("modelStr")), "m1");
+  EXPECT_EQ(ptGetStringForNumber("machineStr", converted.getIdentifierNum("machineStr")), "sm");
+  EXPECT_EQ(ptGetStringForNumber("chartStr", converted.getIdentifierNum("chartStr")), "c9");
+  EXPECT_EQ(converted.getModelID(), -1);
+  // Keys print in name order: chart, machine, model, target.
+  EXPECT_EQ(converted.getLCSString(), "StepSimc9smm1t1");
+}
+
+TEST(ProcessedPoints, KeysAndDetailRowsNameTheSubject) {
+  ptGetNumberForString(EPT_MODEL, "first");
+  auto raw = rawPoint<PTCLTGXDataPoint>("tools/cl_customization/x/run.m", "Sim");
+  raw.model = 0;  // the first model of the process, whichever it is
+  const std::string model = ptGetModelStr(0);
+  const PTCLTGXProcessedDataPoint row(&raw);
+  EXPECT_EQ(row.getLCSString(), "tools/x/run.mSim" + model);
+  // Number 0 is the first model, not a missing one; a missing target is left out.
+  EXPECT_EQ(row.getMetaStringsTDString(),
+            "                            <tr>\n"
+            "                                <td colspan=2 style=\"width:25px\">&nbsp;</td>\n"
+            "                                <td class=\"PhaseDetailText\">Sim/" + model + "</td>\n"
+            "                            </tr>\n");
+
+  auto chart = chartPoint("c1");
+  chart.machine = -1;
+  const PTQDProcessedDataPoint chartRow(&chart);
+  EXPECT_NE(chartRow.getMetaStringsTDString().find("width:15%"), std::string::npos);
+  EXPECT_NE(chartRow.getMetaStringsTDString().find(">Sim/m1/t1/NO MACHINE SPECIFIED/c1</td>"), std::string::npos);
+}
+
+TEST(ProcessedPoints, UserStringWithAKnownTestPathIsSplit) {
+  ptAddTestPathToMap("suite run 7", "a.m > Suite > Case # it1");
+  auto raw = rawPoint<PTTracerDataPoint>("Test", "CLTest");
+  raw.identifiers["UserString"] = ptGetNumberForString("UserString", "suite run 7");
+  const PTTracerProcessedDataPoint row(&raw);
+  EXPECT_EQ(ptGetStringForNumber("TestFile", row.getIdentifierNum("TestFile")), "a.m");
+  EXPECT_EQ(ptGetStringForNumber("TestSuite", row.getIdentifierNum("TestSuite")), "Suite");
+  EXPECT_EQ(ptGetStringForNumber("TestCase", row.getIdentifierNum("TestCase")), "Case");
+  EXPECT_EQ(ptGetStringForNumber("IterationName", row.getIdentifierNum("IterationName")), "it1");
+
+  PTTracerProcessedDataPoint plain;
+  EXPECT_THROW(plain.addTestPathToIdentifierMap(""), std::runtime_error);
+  EXPECT_THROW(plain.addTestPathToIdentifierMap("a.m"), std::runtime_error);
+  EXPECT_THROW(plain.addTestPathToIdentifierMap("Suite>Case"), std::runtime_error);
+  EXPECT_TRUE(plain.identifiers.empty());
+}
+
+TEST(ProcessedPoints, CopiesAreDeepAndKeepTheirKind) {
+  auto raw = chartPoint("c1");
+  PTQDProcessedDataPoint row(&raw);
+  row.childrenIDs = {2, 3};
+  row.setStartDetailedMemStats(pt::DetailedMemStats(1, 2, 3, 4, 5));
+  PTQDProcessedDataPoint copy(row);
+  copy.basicProcessedMemStats->procMemUsage = 9;
+  copy.startDetailedMemStats->freeMem = 9;
+  EXPECT_EQ(row.basicProcessedMemStats->procMemUsage, 0);
+  EXPECT_EQ(row.startDetailedMemStats->freeMem, 1);
+  EXPECT_EQ(copy.pointType, PT_QD);
+  EXPECT_EQ(copy.chart, row.chart);
+  EXPECT_EQ(copy.childrenIDs, row.childrenIDs);
+  EXPECT_EQ(PTKAVLORProcessedDataPoint(row).pointType, PT_KAVLOR);
+}
+
+}  // namespace

@@ -1,0 +1,52 @@
+// Opens the reports written by browser_report_fixtures in headless Chromium.
+import { chromium } from 'playwright-core';
+import { mkdtempSync, rmSync } from 'node:fs';
+import { tmpdir } from 'node:os';
+import path from 'node:path';
+import { pathToFileURL } from 'node:url';
+
+export const reportDir = process.env.PT_REPORT_DIR;
+if (!reportDir) throw new Error('PT_REPORT_DIR must name the folder of the fixture reports');
+
+const chromiumArgs = ['--headless', '--no-sandbox', '--disable-gpu', '--no-first-run',
+  '--disable-background-networking', '--disable-component-update', '--disable-sync'];
+
+export async function openBrowser() {
+  const userDataDir = mkdtempSync(path.join(tmpdir(), 'pt-chromium-'));
+  const context = await chromium.launchPersistentContext(userDataDir, {
+    executablePath: process.env.PT_CHROMIUM || '/usr/bin/chromium',
+    headless: true,
+    args: chromiumArgs,
+    viewport: { width: 1280, height: 900 },
+  });
+  return {
+    context,
+    async close() {
+      await context.close();
+      rmSync(userDataDir, { recursive: true, force: true });
+    },
+  };
+}
+
+// A page on the report, collecting script errors, console errors and dialogs.
+export async function openReport(browser, name) {
+  const page = await browser.context.newPage();
+  const problems = [];
+  page.on('pageerror', (error) => problems.push(`page error: ${error.message}`));
+  page.on('console', (message) => {
+    if (message.type() === 'error') problems.push(`console error: ${message.text()}`);
+  });
+  page.on('dialog', async (dialog) => {
+    problems.push(`dialog: ${dialog.message()}`);
+    await dialog.dismiss();
+  });
+  await page.goto(pathToFileURL(path.join(reportDir, name)).href);
+  await page.waitForLoadState('load');
+  return { page, problems };
+}
+
+// The visible rows of a table as arrays of cell texts.
+export async function tableRows(page, tableId) {
+  return page.$$eval(`#${tableId} tbody tr`, (rows) =>
+    rows.map((row) => Array.from(row.cells, (cell) => cell.textContent)));
+}

@@ -1,0 +1,132 @@
+#include "host/cell_records.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "platform/host_messages.h"
+#include "support/host_array_equal.h"
+
+namespace {
+
+using platform::HostArrayPtr;
+
+template <class T>
+haArray* scalar(T value) {
+  haArray* a = haCreateNumericMatrix(1, 1, haClassOf<T>(), haREAL);
+  *haGetElements<T>(a) = value;
+  return a;
+}
+
+// A 1-by-n record of the given elements, taking them over.
+HostArrayPtr record(std::vector<haArray*> elements) {
+  HostArrayPtr cell(haCreateCellMatrix(1, elements.size()));
+  for (std::size_t i = 0; i < elements.size(); ++i) haSetCell(cell.get(), i, elements[i]);
+  return cell;
+}
+
+TEST(CellRecords, WritersFillElementsLeftToRightAndAdvanceTheCursor) {
+  HostArrayPtr cell(haCreateCellMatrix(1, 8));
+  unsigned long cursor[2] = {0, 0};
+  ptAddIntToCellArray(cell.get(), -7, cursor);
+  ptAddStringToCellArray(cell.get(), std::string("Load\0hidden", 11), cursor);  // up to the NUL
+  ptAddLogicalToCellArray(cell.get(), true, cursor);
+  ptAddDoubleToCellArray(cell.get(), 1.5, cursor);
+  EXPECT_EQ(cursor[0], 0u);
+  EXPECT_EQ(cursor[1], 4u);
+  ptAddUInt32ToCellArray(cell.get(), 4000000000u, cursor);
+  ptAddIntVectorToCellArray(cell.get(), {1, 2}, cursor);
+  ptAddStringVectorToCellArray(cell.get(), {}, cursor);
+  HostArrayPtr callers(haCreateString("mine"));
+  AddDataToCellArray(cell.get(), callers.get(), cursor);
+
+  const HostArrayPtr expected = record({scalar<std::int32_t>(-7), haCreateString("Load"), haCreateLogicalScalar(true),
+                                        haCreateDoubleScalar(1.5), scalar<std::uint32_t>(4000000000u),
+                                        record({scalar<std::int32_t>(1), scalar<std::int32_t>(2)}).release(),
+                                        haCreateCellMatrix(1, 0), haCreateString("mine")});
+  EXPECT_TRUE(pt_test::sameHostArray(expected.get(), cell.get()));
+  EXPECT_NE(haGetCell(cell.get(), 7), callers.get());  // a copy; the caller keeps its own
+  EXPECT_EQ(haArrayToStdString(callers.get()), "mine");
+}
+
+TEST(CellRecords, ReadersApplyTheirTypeRulesAndAlwaysAdvance) {
+  const HostArrayPtr cell = record({scalar<std::int32_t>(42), haCreateDoubleScalar(2.5), haCreateLogicalScalar(false),
+                                    nullptr, scalar<std::int8_t>(-3), scalar<std::uint64_t>(0x100000005ull),
+                                    haCreateString("text")});
+  unsigned long cursor[2] = {0, 0};
+  EXPECT_EQ(ptGetDoubleFromCellArray(cell.get(), cursor), 42.0);  // any one-element number
+  EXPECT_EQ(ptGetIntFromCellArray(cell.get(), cursor), 0);        // a double is no integer
+  EXPECT_FALSE(ptGetLogicalFromCellArray(cell.get(), cursor));    // false
+  EXPECT_FALSE(ptGetLogicalFromCellArray(cell.get(), cursor));    // empty
+  EXPECT_EQ(ptGetIntFromCellArray(cell.get(), cursor), -3);       // narrower classes by value
+  EXPECT_EQ(ptGetUInt32FromCellArray(cell.get(), cursor), 5u);    // 64-bit: the low half
+  EXPECT_EQ(ptGetStringFromCellArray(cell.get(), cursor), "text");
+  EXPECT_EQ(cursor[1], 7u);
+
+  // Beyond the record's end every element is empty.
+  EXPECT_EQ(ptGetIntFromCellArray(cell.get(), cursor), 0);
+  EXPECT_EQ(ptGetDoubleFromCellArray(cell.get(), cursor), 0.0);
+  EXPECT_EQ(ptGetStringFromCellArray(cell.get(), cursor), "");
+  EXPECT_TRUE(ptGetStringVectorFromCellArray(cell.get(), cursor).empty());
+  EXPECT_EQ(cursor[1], 11u);
+
+  unsigned long onDouble[2] = {0, 1};
+  EXPECT_FALSE(ptGetLogicalFromCellArray(cell.get(), onDouble));
+}
+
+TEST(CellRecords, VersionPeekDoesNotAdvance) {
+  const HostArrayPtr current = record({haCreateString("1"), scalar<std::int32_t>(3)});
+  const HostArrayPtr older = record({scalar<std::int32_t>(3)});
+  unsigned long cursor[2] = {0, 0};
+  EXPECT_TRUE(ptCellArrayHasVersionString(current.get(), cursor));
+  EXPECT_EQ(cursor[1], 0u);
+  EXPECT_FALSE(ptCellArrayHasVersionString(older.get(), cursor));
+  EXPECT_FALSE(ptCellArrayHasVersionString(nullptr, cursor));
+}
+
+TEST(CellRecords, StringVectorsOfNestedAndWholeCells) {
+  HostArrayPtr cell(haCreateCellMatrix(1, 3));
+  unsigned long cursor[2] = {0, 0};
+  ptAddStringVectorToCellArray(cell.get(), {}, cursor);
+  ptAddStringVectorToCellArray(cell.get(), {"a", "bc"}, cursor);
+  ptAddStringToCellArray(cell.get(), "not a cell", cursor);
+
+  unsigned long reader[2] = {0, 0};
+  EXPECT_TRUE(ptGetStringVectorFromCellArray(cell.get(), reader).empty());
+  EXPECT_EQ(reader[1], 1u);
+  EXPECT_EQ(ptGetStringVectorFromCellArray(cell.get(), reader), (std::vector<std::string>{"a", "bc"}));
+  EXPECT_TRUE(ptGetStringVectorFromCellArray(cell.get(), reader).empty());
+
+  HostArrayPtr texts(ptCreateCellArrayFromStringVector({"x", "y"}));
+  EXPECT_EQ(ptGetStringVectorFromCellArray(texts.get()), (std::vector<std::string>{"x", "y"}));
+  haSetCell(texts.get(), 1, haCreateDoubleScalar(1));
+  try {
+    ptGetStringVectorFromCellArray(texts.get());
+    ADD_FAILURE() << "a number among the texts was accepted";
+  } catch (const platform::HostError& e) {
+    EXPECT_EQ(e.identifier(), "performance_tracer:PerformanceTracer:AddGroupingExpectedString");
+    EXPECT_TRUE(e.arguments().empty());
+  }
+}
+
+TEST(CellRecords, SingleValueConversions) {
+  const HostArrayPtr int32(scalar<std::int32_t>(-9)), uint32(scalar<std::uint32_t>(4000000000u));
+  const HostArrayPtr real(haCreateDoubleScalar(2.5)), row(haCreateDoubleMatrix(1, 2, haREAL));
+  const HostArrayPtr yes(haCreateLogicalScalar(true)), text(haCreateString("abc"));
+  EXPECT_EQ(ptGetIntegerFrom_haArray(int32.get()), -9);
+  EXPECT_EQ(ptGetUInt32From_haArray(uint32.get()), 4000000000u);
+  EXPECT_EQ(ptGetIntegerFrom_haArray(real.get()), 0);
+  EXPECT_EQ(ptGetIntegerFrom_haArray(nullptr), 0);
+  EXPECT_EQ(ptGetDoubleFrom_haArray(real.get()), 2.5);
+  EXPECT_EQ(ptGetDoubleFrom_haArray(row.get()), 0.0);
+  EXPECT_EQ(ptGetDoubleFrom_haArray(nullptr), 0.0);
+  EXPECT_TRUE(ptGetLogicalFrom_haArray(yes.get()));
+  EXPECT_FALSE(ptGetLogicalFrom_haArray(real.get()));
+  EXPECT_FALSE(ptGetLogicalFrom_haArray(nullptr));
+  EXPECT_EQ(ptCreateStringFrom_haArray(text.get()), "abc");
+  EXPECT_EQ(ptCreateStringFrom_haArray(real.get()), "");
+}
+
+}  // namespace

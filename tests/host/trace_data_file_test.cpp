@@ -1,0 +1,302 @@
+#include "host/trace_data_file.h"
+
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <boost/make_shared.hpp>
+
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "host/cell_records.h"
+#include "host/same_point.h"
+#include "platform/host_calls.h"
+#include "platform/host_data_file.h"
+#include "platform/host_messages.h"
+#include "tracer/performance_tracer.h"
+#include "tracer/pt_api.h"
+#include "tracer/pt_clearing.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::HostArrayPtr;
+using platform::HostError;
+
+PerformanceTracer& tracer() { return *PerformanceTracer::getInstance(); }
+
+class TraceDataFile : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ptClearRawData();
+    folder_ = fs::path(::testing::TempDir()) / ("trace_data_file_" + std::to_string(::getpid()));
+    fs::remove_all(folder_);
+    fs::create_directories(folder_);
+  }
+  void TearDown() override { fs::remove_all(folder_); }
+  std::string file(const std::string& name) const { return (folder_ / name).string(); }
+
+  fs::path folder_;
+};
+
+template <class Point>
+boost::shared_ptr<Point> point(const std::string& phase, bool isStart, double wall) {
+  auto p = boost::make_shared<Point>();
+  p->phase = ptGetNumberForString(EPT_PHASE, phase);
+  p->grouping = ptGetNumberForString(EPT_GROUPING, "Calvoran Startup");
+  p->statisticsType = ptGetNumberForString(EPT_STATISTICS_TYPE, "Update");
+  p->isStart = isStart;
+  p->wallClockTime = wall;
+  p->cpuTime = wall / 4;
+  p->basicMemStats = boost::make_shared<pt::BasicMemStats>(4096 * 3, 4096 * 5, 1e9 + 1);
+  p->detailedMemStats.reset();
+  return p;
+}
+
+// One point of every kind; the tracer point carries three identifiers.
+PTRawDataVector recordOneOfEachKind() {
+  PTRawDataVector points;
+  points.push_back(point<PTKAVLORDataPoint>("Load", true, 1.25));
+  auto model = point<PTCLTGXDataPoint>("Compile", true, 2.5);
+  model->model = ptGetNumberForString(EPT_MODEL, "vdp");
+  model->target = ptGetNumberForString(EPT_TARGET, "grt");
+  model->detailedMemStats = boost::make_shared<pt::DetailedMemStats>(1, 2, 3, 4, 5);
+  points.push_back(model);
+  auto chart = point<PTQuorindelDataPoint>("Parse", false, 3.75);
+  chart->grouping = ptGetNumberForString(EPT_GROUPING, "Quorindel");
+  chart->model = model->model;
+  chart->target = ptGetNumberForString(EPT_TARGET, "ert");
+  chart->machine = ptGetNumberForString(EPT_MACHINE, "m");
+  chart->chart = ptGetNumberForString(EPT_CHART, "c");
+  points.push_back(chart);
+  auto generic = point<PTTracerDataPoint>("Build", false, 1700000000.123456);
+  generic->statisticsType = -1;  // tracer records carry none
+  for (const char* name : {"modelStr", "targetStr", "TestFile"}) {
+    ptInsertIdentifierToMapCollections(name);
+    generic->identifiers[name] = ptGetNumberForString(name, std::string(name) + " value");
+  }
+  points.push_back(generic);
+  for (const auto& p : points) tracer().appendRawDataPoint(p);
+  return points;
+}
+
+void expectSamePoints(const PTRawDataVector& expected, const PTRawDataVector& actual) {
+  ASSERT_EQ(expected.size(), actual.size());
+  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_TRUE(pt_test::samePoint(*expected[i], *actual[i])) << i;
+}
+
+std::vector<std::string> variablesOf(const std::string& path) {
+  kvdFile* file = kvdOpen(path.c_str(), "r");
+  std::vector<std::string> names = kvdGetVariableNames(file);
+  kvdClose(file);
+  return names;
+}
+
+// Runs `call` and returns the key of the host error it raised, "" when none.
+std::string errorKey(const std::function<void()>& call, std::vector<std::string>* arguments = nullptr) {
+  try {
+    call();
+  } catch (const HostError& e) {
+    if (arguments != nullptr) *arguments = e.arguments();
+    return e.key();
+  }
+  return "";
+}
+
+std::string bytesOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+void writeBytes(const std::string& path, const std::string& bytes) {
+  fs::remove(path);
+  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
+}
+
+TEST_F(TraceDataFile, FullSaveAndLoadRoundTrip) {
+  const PTRawDataVector points = recordOneOfEachKind();
+  for (int row = 0; row < 3; ++row) ptAddTestPathToMap("user" + std::to_string(row), "f > s > c" + std::to_string(row));
+  const std::string path = file("run.kvd");
+  pt::host::saveTraceDataFile(path);
+  EXPECT_EQ(variablesOf(path), (std::vector<std::string>{"PerformanceTracingRawDataVector", "IdentifierEnumeratorInfo",
+                                                         "MapTestPath", "PerformanceTracingSystemInfo", "KAVLORRoot"}));
+  const DynamicEnum savedEnum = tracer().identifierRawEnum();
+  const PerformanceTracer::TestPathMap savedPaths = tracer().getMapTestPath();
+
+  tracer().setRawDataVector({});
+  tracer().clearIdentifierRawEnum();
+  tracer().addToIdentifierRawEnum("someone else");  // numbers of the running tracer are replaced
+  tracer().clearMapTestPath();
+  const PTSystemInfoStruct nothing;
+  tracer().setSystemInfo(&nothing);
+  pt::host::loadTraceDataFile(path);
+
+  expectSamePoints(points, *tracer().rawDataVector());
+  EXPECT_EQ(tracer().identifierRawEnum().entries(), savedEnum.entries());
+  EXPECT_EQ(tracer().getMapTestPath(), savedPaths);
+  const PTSystemInfoStruct& machine = *tracer().getSystemInfo();
+  const PTSystemInfoStruct& loaded = *tracer().getStoredSystemInfo();
+  EXPECT_EQ(loaded.processorStr, machine.processorStr);
+  EXPECT_EQ(loaded.cpuSpeedStr, machine.cpuSpeedStr);
+  EXPECT_EQ(loaded.numCoresStr, machine.numCoresStr);
+  EXPECT_EQ(loaded.totalPhysMemStr, "N/A");
+  EXPECT_EQ(loaded.operatingSystemStr, machine.operatingSystemStr);
+  EXPECT_EQ(loaded.KAVLORVersionStr, machine.KAVLORVersionStr);
+  EXPECT_EQ(loaded.javaVMVersionStr, machine.javaVMVersionStr);
+  EXPECT_EQ(loaded.installedProductsStr, machine.installedProductsStr);
+  EXPECT_FALSE(loaded.processorStr.empty());
+  EXPECT_FALSE(tracer().isUsePerformanceTracerRecorder());
+}
+
+TEST_F(TraceDataFile, StartupSaveAndEmptyTraces) {
+  recordOneOfEachKind();  // all but the state-chart point are startup points
+  const std::string startup = file("startup.kvd"), empty = file("empty.kvd");
+  const HostArrayPtr name(haCreateString(startup.c_str()));
+  const haArray* inputs[] = {name.get()};
+  pt::host::saveCLStartupData(1, inputs);
+  EXPECT_EQ(variablesOf(startup),
+            (std::vector<std::string>{"PerformanceTracingRawDataVector", "PerformanceTracingSystemInfo", "KAVLORRoot"}));
+  PTRawDataVector points;
+  PTSystemInfoStruct info;
+  DynamicEnum identifiers;
+  pt::host::readTraceDataFile(startup, points, info, identifiers);
+  EXPECT_EQ(points.size(), 3u);
+  EXPECT_EQ(identifiers.size(), 0u);
+
+  ptClearRawData();
+  pt::host::saveTraceDataFile(empty);
+  kvdFile* saved = kvdOpen(empty.c_str(), "r");
+  const HostArrayPtr records(kvdGetVariable(saved, "PerformanceTracingRawDataVector"));
+  kvdClose(saved);
+  EXPECT_TRUE(haIsCell(records.get()));
+  EXPECT_EQ(haGetN(records.get()), 0u);
+  recordOneOfEachKind();
+  pt::host::loadTraceDataFile(empty);
+  EXPECT_TRUE(tracer().rawDataVector()->empty());
+}
+
+// A file another writer made: only records (some odd) and three test paths.
+TEST_F(TraceDataFile, PartialFilesAndOddRecords) {
+  const std::int32_t modelNumber = ptInsertIdentifierToMapCollections("modelStr");
+  const auto recordOf = [](std::vector<haArray*> elements) {
+    haArray* cell = haCreateCellMatrix(1, elements.size() + 8);
+    unsigned long cursor[2] = {0, 0};
+    for (haArray* e : elements) AddDataToCellArray(cell, HostArrayPtr(e).get(), cursor);
+    return cell;
+  };
+  HostArrayPtr records(haCreateCellMatrix(1, 5));
+  haSetCell(records.get(), 0, recordOf({haCreateString("2"), haCreateString("future")}));
+  haSetCell(records.get(), 1,
+            recordOf({haCreateString("1"), haCreateString(""), haCreateString("P"), haCreateString("G")}));
+  haSetCell(records.get(), 2, nullptr);
+  haSetCell(records.get(), 3, haCreateDoubleScalar(7));
+  HostArrayPtr seven(haCreateNumericMatrix(1, 1, haINT32_CLASS, haREAL));
+  *haGetElements<std::int32_t>(seven.get()) = 7;
+  HostArrayPtr count(haDuplicateArray(seven.get()));
+  *haGetElements<std::int32_t>(count.get()) = 1;
+  haSetCell(records.get(), 4,
+            recordOf({haCreateString("1"), haDuplicateArray(seven.get()), haCreateString("P"), haCreateString("G"),
+                      count.release(), haCreateString((std::to_string(modelNumber) + ":vdp").c_str())}));
+  HostArrayPtr testPaths(haCreateCellMatrix(3, 2));
+  unsigned long cursor[2] = {0, 0};
+  for (int row = 0; row < 3; ++row) {
+    ptAddStringToCellArray(testPaths.get(), "key" + std::to_string(row), cursor);
+    ptAddStringToCellArray(testPaths.get(), "path" + std::to_string(row), cursor);
+    ++cursor[0];
+    cursor[1] = 0;
+  }
+  const std::string path = file("partial.kvd");
+  kvdFile* out = kvdOpen(path.c_str(), "w");
+  ASSERT_EQ(kvdPutVariable(out, "PerformanceTracingRawDataVector", records.get()), 0);
+  ASSERT_EQ(kvdPutVariable(out, "MapTestPath", testPaths.get()), 0);
+  ASSERT_EQ(kvdClose(out), 0);
+
+  tracer().setSystemInfo(tracer().getSystemInfo());
+  pt::host::loadTraceDataFile(path);
+  const PTRawDataVector& loaded = *tracer().rawDataVector();
+  ASSERT_EQ(loaded.size(), 2u);  // the version-2 record, the empty and the non-record are passed over
+  EXPECT_EQ(loaded[0]->type, PT_KAVLOR);  // an empty kind reads as 0
+  EXPECT_EQ(loaded[1]->type, 7);
+  const auto* generic = dynamic_cast<const PTTracerDataPoint*>(loaded[1].get());
+  ASSERT_NE(generic, nullptr);
+  EXPECT_EQ(generic->getIdentifierNum("modelStr"), ptGetNumberForString("modelStr", "vdp"));  // the tracer's enumeration
+  EXPECT_EQ(tracer().getStoredSystemInfo()->processorStr, "");
+  EXPECT_EQ(tracer().identifierRawEnum().size(), 0u);
+  for (int row = 0; row < 3; ++row)
+    EXPECT_EQ(tracer().getMapTestPath()["key" + std::to_string(row)], "path" + std::to_string(row));
+}
+
+TEST_F(TraceDataFile, ArgumentAndFileNameChecks) {
+  const HostArrayPtr number(haCreateDoubleScalar(1)), name(haCreateString(file("t.kvd").c_str()));
+  const haArray* notText[] = {number.get()};
+  const haArray* two[] = {name.get(), name.get()};
+  std::vector<std::string> arguments;
+  EXPECT_EQ(errorKey([&] { pt::host::saveToFile(1, notText); }, &arguments), "ParameterMismatchString");
+  EXPECT_EQ(arguments, std::vector<std::string>{"Filename"});
+  EXPECT_EQ(errorKey([&] { pt::host::loadTracerData(1, notText); }), "ParameterMismatchString");
+  EXPECT_EQ(errorKey([&] { pt::host::saveCLStartupData(1, notText); }), "ParameterMismatchString");
+  EXPECT_EQ(errorKey([&] { pt::host::saveCLStartupData(2, two); }, &arguments), "MaxParamsExceeded");
+  EXPECT_EQ(arguments, std::vector<std::string>{"1"});
+  EXPECT_EQ(errorKey([] { pt::host::loadTraceDataFile("trace.dat"); }), "MissingKvdExt");
+  const std::string missing = file("trace.kvd.bak");  // passes the extension test
+  EXPECT_EQ(errorKey([&] { pt::host::loadTraceDataFile(missing); }, &arguments), "OpenFileFailed");
+  EXPECT_EQ(arguments, std::vector<std::string>{missing});
+  EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(file("no/such/folder.kvd")); }), "OpenFileFailed");
+}
+
+// Every way a file can be bad gives a host error naming the file; the
+// tracer's data stay as they were.
+TEST_F(TraceDataFile, DamagedFilesAreReportedAndLeaveTheTracerAlone) {
+  recordOneOfEachKind();
+  const std::string good = file("good.kvd"), bad = file("bad.kvd");
+  pt::host::saveTraceDataFile(good);
+  const std::string bytes = bytesOf(good);
+  const std::size_t pointsBefore = tracer().rawDataVector()->size();
+  const auto expectRefused = [&](const std::string& what) {
+    std::vector<std::string> arguments;
+    const std::string key = errorKey([&] { pt::host::loadTraceDataFile(bad); }, &arguments);
+    EXPECT_EQ(key, "CorruptKvdFile") << what;
+    EXPECT_TRUE(!arguments.empty() && arguments[0] == bad) << what;
+    EXPECT_EQ(tracer().rawDataVector()->size(), pointsBefore) << what;
+  };
+  writeBytes(bad, "");
+  expectRefused("empty");
+  writeBytes(bad, "PerformanceTracingRawDataVector, but as plain text\n");
+  expectRefused("foreign");
+  for (std::size_t size = 0; size < bytes.size(); ++size) {
+    writeBytes(bad, bytes.substr(0, size));
+    expectRefused("cut to " + std::to_string(size));
+  }
+  for (std::size_t at = 0; at < bytes.size(); at += 3) {
+    std::string flipped = bytes;
+    flipped[at] = static_cast<char>(flipped[at] ^ (at % 2 ? 0x01 : 0x80));
+    writeBytes(bad, flipped);
+    expectRefused("flipped at " + std::to_string(at));
+  }
+}
+
+TEST_F(TraceDataFile, FailedSaveKeepsTheExistingFile) {
+  recordOneOfEachKind();
+  const std::string path = file("keep.kvd");
+  pt::host::saveTraceDataFile(path);
+  const std::string good = bytesOf(path);
+  tracer().appendRawDataPoint(boost::make_shared<PTKAVLORDataPoint>());
+  {
+    // The root is asked for after the file was opened.
+    platform::ScopedHostFunction root("kavlorroot", [](int, haArray* outputs[], int, const haArray* const[]) {
+      outputs[0] = haCreateDoubleScalar(1);
+      return 0;
+    });
+    EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(path); }), "UnexpectedValue");
+  }
+  EXPECT_EQ(bytesOf(path), good);
+  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+}
+
+}  // namespace

@@ -1,0 +1,214 @@
+// Cell variables written and read one element at a time, repeated texts
+// stored once, and dropped saves.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+#include "platform/cbor_stream.h"
+#include "platform/host_array_cbor.h"
+#include "platform/host_data_file.h"
+#include "platform/host_messages.h"
+#include "support/host_array_equal.h"
+
+namespace {
+
+namespace fs = std::filesystem;
+using platform::HostArrayPtr;
+
+class Folder {
+ public:
+  Folder() : path_(fs::path(::testing::TempDir()) / ("kvdcells_" + std::to_string(::getpid()))) {
+    fs::remove_all(path_);
+    fs::create_directories(path_);
+  }
+  ~Folder() { fs::remove_all(path_); }
+  std::string file(const std::string& name) const { return (path_ / name).string(); }
+  std::size_t entries() const {
+    return static_cast<std::size_t>(std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
+  }
+
+ private:
+  fs::path path_;
+};
+
+std::string bytesOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary);
+  std::ostringstream bytes;
+  bytes << in.rdbuf();
+  return bytes.str();
+}
+
+HostArrayPtr element(std::size_t i) {
+  if (i == 2) return nullptr;  // an empty element
+  HostArrayPtr record(haCreateCellMatrix(1, 2));
+  haSetCell(record.get(), 0, haCreateString(("r" + std::to_string(i)).c_str()));
+  haSetCell(record.get(), 1, haCreateDoubleScalar(static_cast<double>(i) + 0.5));
+  return record;
+}
+
+HostArrayPtr wholeCell(std::size_t count) {
+  HostArrayPtr cell(haCreateCellMatrix(1, count));
+  for (std::size_t i = 0; i < count; ++i) haSetCell(cell.get(), i, element(i).release());
+  return cell;
+}
+
+std::vector<HostArrayPtr> visitAll(const std::string& path, const char* name, bool* found = nullptr) {
+  std::vector<HostArrayPtr> seen;
+  kvdFile* file = kvdOpen(path.c_str(), "r");
+  EXPECT_NE(file, nullptr);
+  const bool present = kvdVisitCellVariable(file, name, [&](std::size_t index, const haArray* value) {
+    EXPECT_EQ(index, seen.size());
+    seen.emplace_back(haDuplicateArray(value));
+  });
+  if (found != nullptr) *found = present;
+  kvdClose(file);
+  return seen;
+}
+
+TEST(HostDataFileCells, StreamedCellIsTheWholeCell) {
+  Folder folder;
+  const std::string streamed = folder.file("streamed.kvd"), whole = folder.file("whole.kvd");
+  kvdFile* file = kvdOpen(streamed.c_str(), "w");
+  ASSERT_EQ(kvdPutCellVariable(file, "Records", 5, element), 0) << kvdLastError(file);
+  ASSERT_EQ(kvdClose(file), 0);
+  const HostArrayPtr cell = wholeCell(5);
+  file = kvdOpen(whole.c_str(), "w");
+  ASSERT_EQ(kvdPutVariable(file, "Records", cell.get()), 0);
+  HostArrayPtr matrix(haCreateCellMatrix(2, 2));
+  haSetCell(matrix.get(), 1, haCreateString("second"));
+  ASSERT_EQ(kvdPutVariable(file, "Matrix", matrix.get()), 0);
+  HostArrayPtr number(haCreateDoubleScalar(1));
+  ASSERT_EQ(kvdPutVariable(file, "Number", number.get()), 0);
+  ASSERT_EQ(kvdClose(file), 0);
+  // The same bytes: the streamed file, less its closing break, begins the other.
+  const std::string streamedBytes = bytesOf(streamed);
+  EXPECT_EQ(bytesOf(whole).compare(0, streamedBytes.size() - 1, streamedBytes, 0, streamedBytes.size() - 1), 0);
+
+  const std::vector<HostArrayPtr> seen = visitAll(streamed, "Records");
+  ASSERT_EQ(seen.size(), 5u);
+  for (std::size_t i = 0; i < seen.size(); ++i)
+    EXPECT_TRUE(pt_test::sameHostArray(haGetCell(cell.get(), i), seen[i].get())) << i;
+
+  // Other shapes are visited in linear order; a value that is no cell has no elements.
+  const std::vector<HostArrayPtr> linear = visitAll(whole, "Matrix");
+  ASSERT_EQ(linear.size(), 4u);
+  EXPECT_EQ(haArrayToStdString(linear[1].get()), "second");
+  bool found = false;
+  EXPECT_TRUE(visitAll(whole, "Number", &found).empty());
+  EXPECT_TRUE(found);
+  EXPECT_TRUE(visitAll(whole, "Missing", &found).empty());
+  EXPECT_FALSE(found);
+}
+
+TEST(HostDataFileCells, FailedOrDroppedSavesKeepTheExistingFile) {
+  Folder folder;
+  const std::string path = folder.file("keep.kvd");
+  kvdFile* file = kvdOpen(path.c_str(), "w");
+  ASSERT_EQ(kvdPutCellVariable(file, "Records", 3, element), 0);
+  ASSERT_EQ(kvdClose(file), 0);
+  const std::string good = bytesOf(path);
+
+  file = kvdOpen(path.c_str(), "w");
+  const auto failing = [](std::size_t i) -> HostArrayPtr {
+    if (i == 1) throw std::length_error("no record");
+    return element(i);
+  };
+  EXPECT_THROW(kvdPutCellVariable(file, "Records", 3, failing), std::length_error);
+  EXPECT_NE(kvdPutVariable(file, "Later", wholeCell(1).get()), 0);
+  EXPECT_NE(kvdClose(file), 0);
+  EXPECT_EQ(bytesOf(path), good);
+
+  file = kvdOpen(path.c_str(), "w");
+  ASSERT_EQ(kvdPutVariable(file, "Other", wholeCell(1).get()), 0);
+  kvdDiscard(file);
+  kvdDiscard(nullptr);
+  EXPECT_EQ(bytesOf(path), good);
+  EXPECT_EQ(folder.entries(), 1u);  // no temporary file left behind
+}
+
+TEST(HostDataFileCells, DamageIsReportedBeforeAnyElementIsRead) {
+  Folder folder;
+  const std::string path = folder.file("damaged.kvd");
+  kvdFile* file = kvdOpen(path.c_str(), "w");
+  ASSERT_EQ(kvdPutCellVariable(file, "Records", 4, element), 0);
+  ASSERT_EQ(kvdClose(file), 0);
+  for (const char* damage : {"r3", "Records"}) {  // a value, and a name that would make it look absent
+    std::string bytes = bytesOf(path);
+    const std::size_t at = bytes.find(damage);
+    ASSERT_NE(at, std::string::npos);
+    bytes[at + 1] ^= 0x01;
+    const std::string damaged = folder.file("damaged-copy.kvd");
+    std::ofstream(damaged, std::ios::binary | std::ios::trunc) << bytes;
+    try {
+      kvdDiscard(kvdOpen(damaged.c_str(), "r"));
+      ADD_FAILURE() << "a damaged file opened (" << damage << ")";
+    } catch (const platform::HostError& e) {
+      EXPECT_EQ(e.key(), "CorruptKvdFile");
+      EXPECT_NE(e.arguments().at(1).find("checksum"), std::string::npos) << e.what();
+    }
+  }
+}
+
+class StringSink : public platform::cbor::ByteSink {
+ public:
+  void write(const unsigned char* data, std::size_t size) override { bytes.append(reinterpret_cast<const char*>(data), size); }
+  std::string bytes;
+};
+
+HostArrayPtr decode(const std::string& bytes) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  platform::cbor::Reader in(data, data + bytes.size());
+  return platform::cbor::decodeHostArray(in);
+}
+
+TEST(HostDataFileCells, RepeatedTextsAreWrittenOnce) {
+  Folder folder;
+  const std::string path = folder.file("texts.kvd");
+  const std::string phase = "toolbox/cl/compile/phase_1.m";
+  kvdFile* file = kvdOpen(path.c_str(), "w");
+  ASSERT_EQ(kvdPutCellVariable(file, "Records", 1000,
+                               [&](std::size_t i) {
+                                 HostArrayPtr record(haCreateCellMatrix(1, 3));
+                                 haSetCell(record.get(), 0, haCreateString(phase.c_str()));
+                                 haSetCell(record.get(), 1, haCreateString(("id" + std::to_string(i % 300)).c_str()));
+                                 haSetCell(record.get(), 2, haCreateString("ab"));  // too short to be numbered
+                                 return record;
+                               }),
+            0);
+  ASSERT_EQ(kvdClose(file), 0);
+  const std::string bytes = bytesOf(path);
+  EXPECT_EQ(bytes.find(phase), bytes.rfind(phase));
+  const std::vector<HostArrayPtr> records = visitAll(path, "Records");
+  ASSERT_EQ(records.size(), 1000u);
+  for (std::size_t i : {0u, 299u, 300u, 999u}) {
+    EXPECT_EQ(haArrayToStdString(haGetCell(records[i].get(), 0)), phase);
+    EXPECT_EQ(haArrayToStdString(haGetCell(records[i].get(), 1)), "id" + std::to_string(i % 300));
+    EXPECT_EQ(haArrayToStdString(haGetCell(records[i].get(), 2)), "ab");
+  }
+
+  // The standard's own example (http://cbor.schmorp.de/stringref), and a
+  // reference to a string the namespace does not hold.
+  StringSink example;
+  {
+    platform::cbor::Writer out(example);
+    out.beginStringRefs();
+    out.arrayStart(4);
+    for (const char* text : {"aaa", "bbb", "aaa", "bbb"}) out.text(text);
+    out.endStringRefs();
+    out.flush();
+  }
+  EXPECT_EQ(example.bytes, std::string("\xd9\x01\x00\x84\x63" "aaa" "\x63" "bbb" "\xd8\x19\x00\xd8\x19\x01", 18));
+  const HostArrayPtr texts = decode(example.bytes);
+  ASSERT_EQ(haGetNumberOfElements(texts.get()), 4u);
+  EXPECT_EQ(haArrayToStdString(haGetCell(texts.get(), 3)), "bbb");
+  EXPECT_THROW(decode(std::string("\xd9\x01\x00\x81\xd8\x19\x05", 7)), platform::cbor::DecodeError);
+  EXPECT_THROW(decode(std::string("\xd8\x19\x00", 3)), platform::cbor::DecodeError);  // outside any namespace
+}
+
+}  // namespace

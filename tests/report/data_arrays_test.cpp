@@ -1,0 +1,95 @@
+#include "analysis/aggregation.h"
+#include "analysis/processed_data.h"
+#include "support/trace_builder.h"
+#include "tracer/performance_tracer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace {
+
+struct Trace {
+  Trace() { tracer.initialize(); }
+
+  PTProcessedDataStruct summary() { return tracer.getProcessedData(&trace.points(), {"GLOBAL"}, false); }
+  std::string number(EPTStringMappings mapping, const std::string& name) {
+    return std::to_string(tracer.getNumberForString(mapping, name, false));
+  }
+
+  PerformanceTracer tracer;
+  pt_test::TraceBuilder trace{tracer};
+};
+
+TEST(DataArrays, TimeRecordsOfAParentAndItsChild) {
+  Trace t;
+  t.trace.start("A", 0.0).start("B", 0.0).end("B", 0.05).end("A", 0.06);
+  PTProcessedDataStruct summary = t.summary();
+  ASSERT_FALSE(summary.hasErrors);
+  const std::string prefix = "," + t.number(EPT_PHASE, "A");
+  EXPECT_EQ(t.tracer.generateDataArrayJS(&summary, "time"),
+            "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine "
+            "Chart WCStart WCElapsed WCSelf CPUStart CPUElapsed CPUSelf \");\n"
+            "        var numBlankData = 0;\n"
+            "        var procData = [new dataStruct(1,\"1\",0," + t.number(EPT_PHASE, "A") + "," +
+                t.number(EPT_GROUPING, "G") + ", -1, -1, -1, -1,0,0.06,0,0,0.03,0),\n"
+            "                    new dataStruct(0,\"1.1\",0," + t.number(EPT_PHASE, "B") + "," +
+                t.number(EPT_GROUPING, "G") + ", -1, -1, -1, -1,0,0.05,0.05,0,0.025,0.025)];\n");
+}
+
+TEST(DataArrays, MemoryRecordsCarrySelfValuesOnLeaves) {
+  Trace t;
+  t.trace.start("A", 0.0, 10.0).start("B", 0.0, 10.0).end("B", 0.05, 12.0).end("A", 0.06, 13.0);
+  PTProcessedDataStruct summary = t.summary();
+  const std::string basic = t.tracer.generateDataArrayJS(&summary, "basicmemory");
+  // A: usage 13 MB, peak 26 MB, parent so its Self fields are 0; B: a leaf.
+  EXPECT_NE(basic.find(", -1, -1, -1, -1,3,0,13,0,6,0,26,0)"), std::string::npos) << basic;
+  EXPECT_NE(basic.find(", -1, -1, -1, -1,2,2,12,12,4,4,24,24)"), std::string::npos) << basic;
+  const std::string detailed = t.tracer.generateDataArrayJS(&summary, "detailedmemory");
+  EXPECT_NE(detailed.find(", -1, -1, -1, -1,12,12,0,0,0,0,0,0,0,0,12,0,0,0,0)"), std::string::npos) << detailed;
+}
+
+TEST(DataArrays, NameArraysAreValidScriptStrings) {
+  Trace t;
+  t.tracer.getNumberForString(EPT_PHASE, "two\nlines", true);
+  t.tracer.getNumberForString(EPT_GROUPING, "say \"hi\" \\ </script>", true);
+  EXPECT_EQ(t.tracer.generateJSForStringMapping(EPT_PHASE), "        var Phase = [\"two lines\"];\n");
+  EXPECT_NE(t.tracer.generateJSForStringMapping(EPT_GROUPING).find("\"say \\\"hi\\\" \\\\ \\x3C/script\\x3E\""),
+            std::string::npos);
+  EXPECT_EQ(t.tracer.generateJSForStringMapping(EPT_CHART), "        var Chart = [];\n");
+  EXPECT_EQ(t.tracer.generateJSForStringMapping(std::string("chartStr")), "        var Chart = [];\n");
+}
+
+TEST(DataArrays, TracerRowsIndexTheirIdentifierTables) {
+  Trace t;
+  t.trace.identifiers({{"modelStr", "engine"}}).start("A", 0.0).end("A", 0.02);
+  PTProcessedDataStruct summary = t.summary();
+  const std::string phaseArrays = t.tracer.generatePhaseDataArrayJS();
+  EXPECT_NE(phaseArrays.find("        var Model = [\"engine\"];\n"), std::string::npos) << phaseArrays;
+  EXPECT_NE(phaseArrays.find("       var PhaseLengths     = new Array();\n"), std::string::npos);
+  EXPECT_NE(phaseArrays.find("       var ExpandStr        = [\"&nbsp;&nbsp;&nbsp;\",\"[+]\",\"[-]\"];\n"),
+            std::string::npos);
+  EXPECT_NE(t.tracer.generateDataArrayJS(&summary, "time").find("," + t.number(EPT_GROUPING, "G") + ",0, -1,"),
+            std::string::npos);
+}
+
+TEST(DataArrays, AggregateRecordsAndState) {
+  Trace t;
+  t.trace.start("A", 0.0).end("A", 0.5).start("A", 0.5).end("A", 1.5);
+  PTProcessedDataStruct summary = t.summary();
+  const PTAggregateDataMap aggregates = t.tracer.getAggregateData(summary.diagnosticInfos);
+  const std::string full = t.tracer.generateAggregateDataArrayJS(aggregates, "time", false);
+  EXPECT_NE(full.find("       var aggDataStruct = makeStruct(\"IsParent Phase Count WCElapsed WCSelfPlusChild\");\n"
+                      "       var aggData = [new aggDataStruct(0," + t.number(EPT_PHASE, "A") + ",2,1.5,1.5)];\n\n"),
+            std::string::npos) << full;
+  EXPECT_NE(full.find("       numRows['Detail']    = 0;\n"), std::string::npos);
+
+  const std::string aggregateOnly = t.tracer.generateAggregateDataArrayJS({}, "basicmemory", true);
+  EXPECT_EQ(aggregateOnly.find("numRows['Detail']"), std::string::npos);
+  EXPECT_EQ(aggregateOnly.find("numRows['CallTree']"), std::string::npos);
+  EXPECT_TRUE(aggregateOnly.ends_with(
+      "       var aggDataStruct = makeStruct(\"IsParent Phase Count UsageDelta Usage UsagePeakDelta UsagePeak\");\n"
+      "       var aggData = [];\n\n"));
+}
+
+}  // namespace

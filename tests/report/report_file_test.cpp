@@ -1,0 +1,106 @@
+#include "support/trace_builder.h"
+#include "tracer/performance_tracer.h"
+
+#include <gtest/gtest.h>
+
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+
+#include "pt_assets_assets.h"
+
+namespace {
+
+std::string readFile(const std::filesystem::path& path) {
+  std::ifstream in(path);
+  std::stringstream text;
+  text << in.rdbuf();
+  return text.str();
+}
+
+struct Report {
+  Report() { tracer.initialize(); }
+
+  std::string write(const std::string& statisticsType, bool aggregateOnly = false) {
+    const std::filesystem::path path =
+        std::filesystem::path(::testing::TempDir()) /
+        (std::string(::testing::UnitTest::GetInstance()->current_test_info()->name()) + ".html");
+    const bool written =
+        aggregateOnly
+            ? tracer.generateAggregateReport(path.string(), "GLOBAL", "GLOBAL", statisticsType, false, &trace.points(), &info)
+            : tracer.generateHTMLReport(path.string(), "GLOBAL", "GLOBAL", statisticsType, false, &trace.points(), &info);
+    EXPECT_TRUE(written);
+    return readFile(path);
+  }
+
+  PerformanceTracer tracer;
+  pt_test::TraceBuilder trace{tracer};
+  PTSystemInfoStruct info;
+};
+
+TEST(PhaseReport, PageCarriesTheEmbeddedScriptsAndData) {
+  Report r;
+  r.trace.start("Load", 0.0).start("Parse", 0.0).end("Parse", 0.05).end("Load", 0.06);
+  const std::string page = r.write("time");
+  // The tables are drawn by these scripts: without them the page shows nothing.
+  for (const std::string_view asset : {pt::assets::common_js(), pt::assets::tabs_js(), pt::assets::qsort_js(),
+                                       pt::assets::aggregate_table_js(), pt::assets::details_table_js(),
+                                       pt::assets::report_page_css()}) {
+    EXPECT_NE(page.find(asset), std::string::npos);
+  }
+  EXPECT_NE(page.find("        var procData = [new dataStruct(1,\"1\",0,"), std::string::npos);
+  EXPECT_NE(page.find("<title>Full Tracer Report</title>"), std::string::npos);
+  EXPECT_NE(page.find("<li><span>Details</span></li>"), std::string::npos);
+  EXPECT_LT(page.find("</html>\n"), page.find("var procData"));
+}
+
+TEST(PhaseReport, UnpairableTracesGiveTheErrorPage) {
+  Report r;
+  EXPECT_NE(r.write("time").find("An error has been detected in the PerformanceTracer instrumentation."),
+            std::string::npos);
+  r.trace.start("A", 0.0).end("B", 0.1);
+  EXPECT_TRUE(r.write("time").starts_with("<html>\n    <body>\nAn error has been detected"));
+  EXPECT_TRUE(r.write("time", true).starts_with("<html>\n    <body>\nAn error has been detected"));
+}
+
+TEST(PhaseReport, DetailedMemoryNeedsDetailedStatistics) {
+  Report r;
+  r.trace.withoutMemory().start("A", 0.0).end("A", 0.05);
+  EXPECT_TRUE(r.write("detailedmemory").starts_with("<html>\n    <body>\nDetailed memstats was not collected.<br>\n"));
+}
+
+TEST(PhaseReport, AggregateReportHasOnlyAggregateAndSystemInfo) {
+  Report r;
+  r.trace.start("A", 0.0).end("A", 0.05);
+  const std::string page = r.write("basicmemory", true);
+  EXPECT_NE(page.find("<li><span>Aggregate</span></li>"), std::string::npos);
+  EXPECT_EQ(page.find("javascript:ShowTable('phaseSummary')"), std::string::npos);
+  EXPECT_EQ(page.find("id=\"phaseSummaryDiv\""), std::string::npos);
+  EXPECT_EQ(page.find("procData = ["), std::string::npos);
+  EXPECT_EQ(page.find("phaseSummaryScrollTableDiv\""), std::string::npos);
+  EXPECT_NE(page.find("var aggregateOnly = true;"), std::string::npos);
+  EXPECT_NE(page.find("makeStruct(\"IsParent Phase Count UsageDelta Usage UsagePeakDelta UsagePeak\")"),
+            std::string::npos);
+}
+
+TEST(PhaseReport, HostileNamesCannotCloseTheScriptBlock) {
+  Report r;
+  r.trace.grouping("</script><script>alert('g')</script>")
+      .start("</script><img src=x onerror=alert(1)>", 0.0)
+      .end("</script><img src=x onerror=alert(1)>", 0.05);
+  r.info.processorStr = "</pre><script>alert(2)</script>";
+  const std::string page = r.write("time");
+  EXPECT_EQ(page.find("</script><img"), std::string::npos);
+  EXPECT_EQ(page.find("<script>alert"), std::string::npos);
+  EXPECT_NE(page.find("\\x3C/script\\x3E\\x3Cimg src=x onerror=alert(1)\\x3E"), std::string::npos);
+}
+
+TEST(PhaseReport, UnopenableFileIsReported) {
+  Report r;
+  EXPECT_FALSE(r.tracer.generateHTMLReport("/nonexistent-folder/report.html", "GLOBAL", "", "time", false,
+                                           &r.trace.points(), &r.info));
+  EXPECT_FALSE(r.tracer.generateAggregateReport("", "GLOBAL", "", "time", false, &r.trace.points(), &r.info));
+}
+
+}  // namespace

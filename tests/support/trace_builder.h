@@ -1,0 +1,67 @@
+// Builds raw traces for analysis and report tests: start and end points of
+// named phases at given times, numbered through a tracer's mappings.
+//
+//   pt_test::TraceBuilder trace(tracer);
+//   trace.start("A", 0.0).start("B", 0.01).end("B", 0.05).end("A", 0.06);
+#pragma once
+
+#include "tracer/data_points.h"
+#include "tracer/performance_tracer.h"
+
+#include <boost/shared_ptr.hpp>
+
+#include <string>
+#include <utility>
+#include <vector>
+
+namespace pt_test {
+
+class TraceBuilder {
+ public:
+  /// Points are numbered in `tracer`'s tables; their grouping is "G" until
+  /// `grouping` changes it.
+  explicit TraceBuilder(PerformanceTracer& tracer) : tracer_(tracer) {}
+
+  TraceBuilder& grouping(const std::string& name) {
+    grouping_ = name;
+    return *this;
+  }
+  /// Identifier name/value pairs every following point carries.
+  TraceBuilder& identifiers(std::vector<std::pair<std::string, std::string>> pairs) {
+    identifiers_ = std::move(pairs);
+    return *this;
+  }
+  /// Following points carry no basic snapshot (as read from an old record).
+  TraceBuilder& withoutMemory() {
+    withoutMemory_ = true;
+    return *this;
+  }
+
+  /// A tracer point at `wall` seconds (CPU time half of it); `usageMB`
+  /// becomes the basic usage, peak and virtual size (peak and size scaled by
+  /// 2 and 3) and the detailed free memory.
+  TraceBuilder& start(const std::string& phase, double wall, double usageMB = 0.0) {
+    return add(phase, true, wall, usageMB);
+  }
+  TraceBuilder& end(const std::string& phase, double wall, double usageMB = 0.0) {
+    return add(phase, false, wall, usageMB);
+  }
+  /// Appends a point made elsewhere.
+  TraceBuilder& point(boost::shared_ptr<PTKAVLORDataPoint> point) {
+    points_.push_back(std::move(point));
+    return *this;
+  }
+
+  PTRawDataVector& points() { return points_; }
+
+ private:
+  TraceBuilder& add(const std::string& phase, bool isStart, double wall, double usageMB);
+
+  PerformanceTracer& tracer_;
+  std::string grouping_ = "G";
+  std::vector<std::pair<std::string, std::string>> identifiers_;
+  bool withoutMemory_ = false;
+  PTRawDataVector points_;
+};
+
+}  // namespace pt_test

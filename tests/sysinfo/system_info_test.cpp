@@ -1,0 +1,133 @@
+#include <gtest/gtest.h>
+
+#include <map>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/host_calls.h"
+#include "platform/host_messages.h"
+#include "sysinfo/system_info_gathering.h"
+#include "tracer/performance_tracer.h"
+
+namespace {
+
+using platform::ScopedHostFunction;
+
+// Fake answers of the four host functions the gathering asks, keyed by
+// "function query" ("version" alone without an input); every call is logged.
+// A missing key makes the call fail; a number answers with a double.
+class FakeHost {
+ public:
+  std::map<std::string, std::string> texts = {
+      {"system_dependent getcpu", "Fake CPU @ 3.2GHz"}, {"system_dependent getos", "Debian 12"},
+      {"system_dependent getwinsys", "Linux 6.1"},      {"version", "9.1.0"},
+      {"evalc ver", "Product A  Version 1\n"},
+  };
+  std::map<std::string, double> numbers = {{"feature numCores", 12}};
+  std::vector<std::string> calls;
+
+  FakeHost() {
+    for (const char* name : {"system_dependent", "feature", "version", "evalc"}) {
+      const std::string function = name;
+      scoped_.push_back(std::make_unique<ScopedHostFunction>(
+          function, [this, function](int, haArray* outputs[], int nIn, const haArray* const inputs[]) {
+            const std::string key = nIn > 0 ? function + " " + haArrayToStdString(inputs[0]) : function;
+            calls.push_back(key);
+            if (auto text = texts.find(key); text != texts.end()) {
+              outputs[0] = haCreateString(text->second.c_str());
+              return 0;
+            }
+            if (auto number = numbers.find(key); number != numbers.end()) {
+              outputs[0] = haCreateDoubleScalar(number->second);
+              return 0;
+            }
+            return 1;
+          }));
+    }
+  }
+
+ private:
+  std::vector<std::unique_ptr<ScopedHostFunction>> scoped_;
+};
+
+TEST(SystemInfo, FieldsComeFromTheHostInOrder) {
+  FakeHost host;  // the Java query fails: there is no answer for it
+  const PTSystemInfoStruct info = pt::sysinfo::gatherSystemInfo();
+  EXPECT_EQ(info.processorStr, "Fake CPU @ 3.2GHz");
+  EXPECT_EQ(info.numCoresStr, "12");
+  EXPECT_EQ(info.totalPhysMemStr, "N/A");
+  EXPECT_EQ(info.operatingSystemStr, "Debian 12 Linux 6.1");
+  EXPECT_EQ(info.KAVLORVersionStr, "9.1.0");
+  EXPECT_EQ(info.javaVMVersionStr, "");
+  EXPECT_EQ(info.installedProductsStr, "Product A  Version 1\n");
+  EXPECT_NE(info.cpuSpeedStr.find("Hz"), std::string::npos);
+  EXPECT_EQ(host.calls, (std::vector<std::string>{"system_dependent getcpu", "feature numCores", "version",
+                                                  "version -java", "system_dependent getos",
+                                                  "system_dependent getwinsys", "evalc ver"}));
+}
+
+TEST(SystemInfo, AnswersOfTheWrongKindRaiseUnexpectedValue) {
+  const auto label = [] {
+    try {
+      pt::sysinfo::gatherSystemInfo();
+    } catch (const platform::HostError& e) {
+      EXPECT_EQ(e.key(), "UnexpectedValue");
+      return e.arguments().at(0);
+    }
+    return std::string("no error");
+  };
+  {
+    FakeHost host;
+    host.texts.erase("system_dependent getcpu");
+    host.numbers["system_dependent getcpu"] = 1;
+    EXPECT_EQ(label(), "CPU information");
+  }
+  {
+    FakeHost host;
+    host.numbers.erase("feature numCores");
+    host.texts["feature numCores"] = "twelve";
+    EXPECT_EQ(label(), "Number of Cores");
+  }
+  {
+    FakeHost host;
+    host.texts.erase("evalc ver");
+    host.numbers["evalc ver"] = 0;
+    EXPECT_EQ(label(), "installed products: [evalc('ver')]");
+  }
+}
+
+TEST(SystemInfo, CpuSpeedText) {
+  EXPECT_EQ(pt::sysinfo::formatCpuSpeed(3200000), "3.2 GHz");
+  EXPECT_EQ(pt::sysinfo::formatCpuSpeed(2400000), "2.4 GHz");
+  EXPECT_EQ(pt::sysinfo::formatCpuSpeed(3456789), "3.4568 GHz");
+  EXPECT_EQ(pt::sysinfo::formatCpuSpeed(1000000), "1000 MHz");  // not more than 1 GHz
+  EXPECT_EQ(pt::sysinfo::formatCpuSpeed(800000), "800 MHz");
+  EXPECT_EQ(pt::sysinfo::formatCpuSpeed(std::nullopt), "0 MHz");
+}
+
+TEST(SystemInfo, TracerGathersOncePerProcess) {
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  FakeHost host;
+  const PTSystemInfoStruct first = tracer.gatherSystemInfoFromKAVLOR();
+  const std::size_t callsAfterFirst = host.calls.size();
+  const PTSystemInfoStruct second = tracer.gatherSystemInfoFromKAVLOR();
+  EXPECT_EQ(host.calls.size(), callsAfterFirst);  // the second call asks nothing
+  EXPECT_EQ(second.processorStr, first.processorStr);
+  const PTSystemInfoStruct* copy = tracer.getSystemInfo();
+  EXPECT_EQ(tracer.getSystemInfo(), copy);
+  EXPECT_EQ(copy->installedProductsStr, first.installedProductsStr);
+  EXPECT_EQ(static_cast<const PerformanceTracer&>(tracer).getSystemInfo().KAVLORVersionStr, first.KAVLORVersionStr);
+  EXPECT_EQ(host.calls.size(), callsAfterFirst);
+
+  // The members ask afresh, each its one query.
+  EXPECT_EQ(tracer.getVersionInfoFromKAVLOR(nullptr), "9.1.0");
+  EXPECT_EQ(tracer.getVersionInfoFromKAVLOR("-java"), "");
+  EXPECT_EQ(tracer.getSystemDependentInfoFromKAVLOR("getos"), "Debian 12");
+  EXPECT_EQ(tracer.getNumCoresFromKAVLOR(), "12");
+  EXPECT_EQ(tracer.getInstalledProductsFromKAVLOR(), "Product A  Version 1\n");
+  EXPECT_EQ(tracer.getTotalMemoryInMB(), "N/A");
+  EXPECT_EQ(tracer.getCPUSpeed(), first.cpuSpeedStr);
+}
+
+}  // namespace

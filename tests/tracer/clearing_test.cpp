@@ -1,0 +1,146 @@
+#include "platform/feature_flags.h"
+#include "tracer/performance_tracer.h"
+#include "tracer/pt_api.h"
+#include "tracer/pt_clearing.h"
+#include "tracer/pt_groupings.h"
+#include "tracer/pt_logging.h"
+
+#include <boost/make_shared.hpp>
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <typeinfo>
+#include <vector>
+
+namespace {
+
+using Pairs = std::vector<std::string>;
+
+class ClearingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
+    tracer.initialize();
+    tracer.enableGrouping("A", true);
+    tracer.enableGrouping("B", true);
+    tracer.setUsePerformanceTracerRecorder(false);
+  }
+  void TearDown() override { platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt); }
+
+  /// Phase names of the remaining points, in order.
+  Pairs phases() const {
+    Pairs names;
+    for (const auto& point : *tracer.rawDataVector()) names.push_back(tracer.getStringForNumber(EPT_PHASE, point->phase));
+    return names;
+  }
+
+  PerformanceTracer tracer;
+};
+
+TEST_F(ClearingTest, ByGroupingModelAndTargetEachRemoveOnlyTheirKinds) {
+  tracer.logCalvoranData("A", "m1", "t1", "cl-a-m1-t1", true);
+  tracer.logCalvoranData("A", "m1", "t2", "cl-a-m1-t2", true);
+  tracer.logQuorindelData("A", "m2", "t1", "mach", "chart", "qd-a-m2", true);
+  tracer.logEvent("A", "tr-a-m1", true, Pairs{"modelStr", "m1"});
+  tracer.logEvent("B", "tr-b", true, Pairs{});
+  tracer.logKAVLORData("B", "kv-b", true);
+  tracer.enableGlobalLogging(true);
+  tracer.logEvent("Unregistered", "tr-none", true, Pairs{});
+
+  tracer.clearRawDataVector("A", "m1", "t2");
+  tracer.clearRawDataVector("A", "m2");
+  EXPECT_EQ(phases(), (Pairs{"cl-a-m1-t1", "tr-a-m1", "tr-b", "kv-b", "tr-none"}));
+
+  tracer.clearRawModelData("never logged");  // must not take the points without a model
+  tracer.clearRawModelData("m1");             // tracer points only
+  EXPECT_EQ(phases(), (Pairs{"cl-a-m1-t1", "tr-b", "kv-b", "tr-none"}));
+
+  tracer.clearRawGroupingData("Also Unregistered");  // the points logged without a known grouping
+  tracer.clearRawGroupingData("B");
+  EXPECT_EQ(phases(), (Pairs{"cl-a-m1-t1"}));
+}
+
+TEST_F(ClearingTest, AFullClearRestartsNumberingButKeepsGroupingsAndSwitches) {
+  tracer.setDetailedMemStatsEnabled(true);
+  tracer.enableGlobalLogging(true);
+  tracer.setStatisticsTypeForModel("m", "Normal");
+  tracer.logEvent("B", "First", true, Pairs{"modelStr", "m"});
+  const std::int32_t grouping = tracer.getNumberForString(EPT_GROUPING, "B", false);
+  const std::int32_t update = tracer.getNumberForString("statisticsTypeStr", "Update");
+  tracer.getIdentifierRawEnum();
+
+  tracer.clearRawDataVector();
+  tracer.clearMapCollections();
+  EXPECT_TRUE(tracer.rawDataVector()->empty());
+  EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "Second", true), 0);
+  EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "B", false), grouping);
+  EXPECT_TRUE(tracer.isGroupingEnabled("B"));
+  EXPECT_TRUE(tracer.isGlobalLoggingEnabled());
+  EXPECT_TRUE(tracer.isDetailedMemStatsEnabled());
+  EXPECT_EQ(tracer.identifierRawEnum().getInt("modelStr"), -1);
+  EXPECT_EQ(tracer.getMapCollections().count("modelStr"), 1u);
+  EXPECT_EQ(tracer.getNumberForString("modelStr", "m"), -1);
+  EXPECT_EQ(tracer.getNumberForString("statisticsTypeStr", "Update"), update);
+  tracer.logCalvoranData("B", "m", "t", "P", true);  // the model's statistics type went too
+  EXPECT_EQ(tracer.getStringForNumber(EPT_STATISTICS_TYPE, tracer.rawDataVector()->back()->statisticsType), "");
+}
+
+TEST_F(ClearingTest, FilteredReadsShareAndFullReadsCopyEachPointOfItsOwnClass) {
+  tracer.logCalvoranData("A", "m", "t", "P", true);
+  tracer.logEvent("B", "Q", true, Pairs{"modelStr", "m"});
+  auto readBack = boost::make_shared<PTQuorindelDataPoint>();
+  readBack->type = PT_KAVLOR;  // as a record may give it
+  tracer.setRawDataVector({tracer.rawDataVector()->at(0), tracer.rawDataVector()->at(1), readBack});
+
+  std::unique_ptr<PTRawDataVector> shared = tracer.getRawDataVector("B");
+  ASSERT_EQ(shared->size(), 1u);
+  EXPECT_EQ(shared->front(), tracer.rawDataVector()->at(1));
+  EXPECT_TRUE(tracer.getRawDataVector("Never Seen")->empty());
+
+  std::unique_ptr<PTRawDataVector> copies = tracer.getRawDataVector();
+  ASSERT_EQ(copies->size(), 3u);
+  for (std::size_t i = 0; i < copies->size(); ++i) {
+    const PTKAVLORDataPoint& original = *tracer.rawDataVector()->at(i);
+    const PTKAVLORDataPoint& copy = *copies->at(i);
+    EXPECT_NE(&copy, &original);
+    EXPECT_NE(copy.basicMemStats, original.basicMemStats);
+    EXPECT_EQ(typeid(copy), typeid(original));
+    EXPECT_EQ(copy.type, original.type);
+    EXPECT_TRUE(original.matchPoint(copies->at(i)));
+  }
+
+  ptCleanupRawDataVector(copies);
+  EXPECT_TRUE(copies == nullptr);
+  EXPECT_TRUE(PerformanceTracer().getRawDataVector() == nullptr);
+}
+
+TEST_F(ClearingTest, SetRawDataVectorKeepsItsOwnVectorOfTheSamePoints) {
+  PTRawDataVector points{boost::make_shared<PTKAVLORDataPoint>()};
+  tracer.setRawDataVector(points);
+  EXPECT_EQ(tracer.rawDataVector()->front(), points.front());
+  points.clear();
+  EXPECT_EQ(tracer.rawDataVector()->size(), 1u);
+}
+
+// The exported full clear also empties the test paths and the recorder's events.
+TEST(ExportedClearing, FullClearEmptiesEveryTableButTheGroupings) {
+  platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  ptEnableTracer("Cleared", true);
+  ptAddTestPathToMap("user", "file > suite > case");
+  ASSERT_TRUE(ptLogCalvoranData("Cleared", "m", "t", "Phase", true));
+  const std::int32_t grouping = tracer.getNumberForString(EPT_GROUPING, "Cleared", false);
+
+  ptClearRawData();
+  EXPECT_TRUE(tracer.rawDataVector()->empty());
+  EXPECT_TRUE(tracer.getMapTestPath().empty());
+  EXPECT_EQ(tracer.getNumberForString("modelStr", "m"), -1);
+  EXPECT_EQ(ptGetPhaseStr(0), "");
+  EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "Cleared", false), grouping);
+  EXPECT_TRUE(ptIsTracerEnabled("Cleared"));
+  ptEnableTracer("Cleared", false);
+  platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt);
+}
+
+}  // namespace

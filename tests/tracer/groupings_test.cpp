@@ -1,0 +1,169 @@
+#include "platform/feature_flags.h"
+#include "platform/instrument/emit.h"
+#include "tracer/performance_tracer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Names = std::vector<std::string>;
+
+const Names kTestTree = {"Report Generation", "CLTestManager", "Calvoran Compile", "TGXCG", "MRV", "CLbuild",
+                         "All Calvoran Code Generation", "All Calvoran Compile", "Calvoran Test"};
+
+class GroupingsTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
+    tracer.initialize();
+  }
+  void TearDown() override { platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt); }
+
+  Names enabled() const {
+    Names names;
+    for (const std::string& name : kTestTree) {
+      if (tracer.isGroupingEnabled(name)) names.push_back(name);
+    }
+    return names;
+  }
+  std::int32_t number(const std::string& name) { return tracer.getNumberForString(EPT_GROUPING, name, false); }
+  EPTGroupingEnabled state(const std::string& name) { return tracer.getGroupingEnabledStates().at(number(name)); }
+
+  PerformanceTracer tracer;
+};
+
+TEST_F(GroupingsTest, TheBuiltInTestTreeIsRegisteredNestedAndEnabledWhole) {
+  tracer.enableTracer("Calvoran Test", true);
+  EXPECT_EQ(tracer.getKnownGroupingStatus().size(), 9u);
+  EXPECT_EQ(tracer.getKnownGroupingStatus().at(number("All Calvoran Compile")),
+            (Names{"Calvoran Compile", "All Calvoran Code Generation"}));
+  EXPECT_EQ(tracer.getGroupingList("Calvoran Test"), kTestTree);
+  EXPECT_EQ(enabled(), kTestTree);
+  EXPECT_TRUE(tracer.getPerfTracerEnabledFlag());
+
+  // A second call finds the trees built and changes nothing.
+  EXPECT_EQ(tracer.addGrouping("Calvoran Test", {"Other"}), "Group: Calvoran Test");
+  tracer.enableTracer("Calvoran Test", true);
+  EXPECT_EQ(tracer.getGroupingList("Calvoran Test"), kTestTree);
+}
+
+TEST_F(GroupingsTest, DisablingAnInnerTreeLeavesTheOuterGroupsEnabled) {
+  tracer.enableTracer("Calvoran Test", true);
+  tracer.enableTracer("All Calvoran Compile", false);
+  EXPECT_EQ(enabled(), (Names{"Report Generation", "CLTestManager", "Calvoran Test"}));
+  EXPECT_EQ(state("MRV"), EPT_GROUPING_DISABLED);
+  EXPECT_TRUE(tracer.getPerfTracerEnabledFlag());
+  tracer.enableTracer("Calvoran Test", false);
+  EXPECT_FALSE(tracer.isAnyGroupEnabled());
+  EXPECT_FALSE(tracer.getPerfTracerEnabledFlag());
+}
+
+TEST_F(GroupingsTest, SubGroupsTakeAKnownStateAndACompositeSubGroupStopsTheList) {
+  EXPECT_EQ(tracer.addGrouping("Plain"), tracer.addGrouping("Plain"));
+  tracer.enableGrouping("Outer", false);
+  EXPECT_EQ(tracer.addGrouping("Outer", {"A", "B"}), "");
+  EXPECT_EQ(state("A"), EPT_GROUPING_DISABLED);
+  EXPECT_EQ(tracer.addGrouping("Fresh", {"C"}), "");
+  EXPECT_EQ(state("C"), EPT_GROUPING_UNKNOWN);
+  EXPECT_EQ(tracer.addGrouping("Outer"), -1);
+
+  EXPECT_EQ(tracer.addGrouping("Top", {"D", "Outer", "E"}), "Sub group: Outer");
+  EXPECT_EQ(tracer.getKnownGroupingStatus().at(number("Top")), (Names{"D", "Outer", "E"}));
+  EXPECT_EQ(number("E"), -1);  // never reached
+}
+
+TEST_F(GroupingsTest, AListThatWouldMakeAGroupingItsOwnSubGroupIsRefused) {
+  EXPECT_EQ(tracer.addGrouping("Self", {"Self"}), "Cycle: Self already contains Self");
+  EXPECT_TRUE(tracer.getGroupingList("Self").empty());
+
+  ASSERT_EQ(tracer.addGrouping("A", {"B"}), "");
+  ASSERT_EQ(tracer.addGrouping("B", {"C"}), "");
+  EXPECT_EQ(tracer.addGrouping("C", {"X", "A"}), "Cycle: A already contains C");
+  EXPECT_TRUE(tracer.getKnownGroupingStatus().at(number("C")).empty());
+  EXPECT_EQ(number("X"), -1);
+  EXPECT_FALSE(tracer.updateGrouping("B", {"A"}));
+  EXPECT_EQ(tracer.getGroupingList("A"), (Names{"C", "B", "A"}));
+
+  // A sub-group left unregistered by a "Sub group" error still counts.
+  ASSERT_EQ(tracer.addGrouping("Top", {"A", "Later"}), "Sub group: A");
+  EXPECT_EQ(tracer.addGrouping("Later", {"Top"}), "Cycle: Top already contains Later");
+  tracer.enableGrouping("Top", true);  // ends
+  EXPECT_TRUE(tracer.isGroupingEnabled("C"));
+}
+
+TEST_F(GroupingsTest, RemovalUnregistersTheTreeAndReAddingKeepsTheNumber) {
+  tracer.enableTracer("All Calvoran Compile", true);
+  const std::int32_t compile = number("All Calvoran Compile");
+  EXPECT_TRUE(tracer.removeGrouping("All Calvoran Compile"));
+  EXPECT_TRUE(tracer.getKnownGroupingStatus().empty());
+  EXPECT_EQ(state("TGXCG"), EPT_GROUPING_UNKNOWN);
+  EXPECT_FALSE(tracer.removeGrouping("All Calvoran Compile"));
+  EXPECT_FALSE(tracer.removeGrouping("Never Known"));
+  EXPECT_EQ(tracer.addGrouping("All Calvoran Compile"), compile);
+}
+
+TEST_F(GroupingsTest, UpdateReplacesTheListOfRegisteredGroupingsOnly) {
+  ASSERT_EQ(tracer.addGrouping("G", {"Old"}), "");
+  EXPECT_TRUE(tracer.updateGrouping("G", {"New"}));
+  EXPECT_EQ(tracer.getKnownGroupingStatus().count(number("Old")), 0u);
+  EXPECT_EQ(tracer.getKnownGroupingStatus().at(number("G")), Names{"New"});
+
+  tracer.enableGroupingIndex(tracer.getNumberForString(EPT_GROUPING, "Known", true), EPT_GROUPING_ENABLED);
+  EXPECT_TRUE(tracer.updateGrouping("Known", {"Z"}));
+  EXPECT_EQ(state("Known"), EPT_GROUPING_UNKNOWN);
+  EXPECT_EQ(tracer.getKnownGroupingStatus().count(number("Known")), 0u);
+  EXPECT_TRUE(tracer.updateGrouping("Unknown", {"Z"}));
+  EXPECT_EQ(number("Unknown"), -1);
+}
+
+TEST_F(GroupingsTest, TheStateVectorGrowsPastTwentyWithUnknownStates) {
+  for (int i = 0; i < 25; ++i) tracer.getNumberForString(EPT_GROUPING, "g" + std::to_string(i), true);
+  EXPECT_EQ(tracer.getGroupingEnabledStates().size(), 20u);
+  tracer.enableGrouping("g25", true);
+  const std::vector<EPTGroupingEnabled>& states = tracer.getGroupingEnabledStates();
+  ASSERT_EQ(states.size(), 26u);
+  for (int i = 20; i < 25; ++i) EXPECT_EQ(states[i], EPT_GROUPING_UNKNOWN) << i;
+  EXPECT_TRUE(tracer.isGroupingEnabled(25));
+  EXPECT_FALSE(tracer.isGroupingEnabled(26));
+  EXPECT_FALSE(tracer.isGroupingEnabled(-1));
+}
+
+TEST_F(GroupingsTest, AnUninitialisedTracerRegistersNothingAndAnswersFalse) {
+  PerformanceTracer bare;
+  EXPECT_EQ(bare.addGrouping("G"), -1);
+  EXPECT_EQ(bare.addGrouping("G", {"S"}), "No grouping table for: G");
+  bare.enableGrouping("G", true);
+  EXPECT_FALSE(bare.isGroupingEnabled("G"));
+  EXPECT_TRUE(bare.getGroupingList("G").empty());
+}
+
+// The recorder listens while anything is recorded, and controls follow states.
+TEST_F(GroupingsTest, WithTheRecorderStatesAreMirroredAndTheListenerFollowsWhatIsRecorded) {
+  platform::setFeature(kUsePerformanceTracerRecorderFeature, true);
+  const std::string grouping = "Mirrored Grouping";
+  instrument::ControlElement& control = instrument::controls.getHandle(grouping);
+  auto eventsReceived = [&] {
+    tracer.recorder().clearAllEventData();
+    instrument::instantEvent(control, instrument::ContextSet{});
+    return tracer.recorder().getAllEventPoints().size();
+  };
+
+  tracer.enableGrouping(grouping, true);
+  EXPECT_TRUE(control.isEnabled());
+  EXPECT_EQ(eventsReceived(), 1u);
+
+  tracer.enableGlobalLogging(true);
+  tracer.enableGrouping(grouping, false);
+  EXPECT_FALSE(control.isEnabled());
+  control.setEnabled(true);  // only the listener is under test now
+  EXPECT_EQ(eventsReceived(), 1u);
+
+  tracer.enableGlobalLogging(false);
+  EXPECT_EQ(eventsReceived(), 0u);
+  control.setEnabled(false);
+}
+
+}  // namespace

@@ -1,0 +1,236 @@
+#include "fake_platform.h"
+#include "platform/feature_flags.h"
+#include "platform/instrument/listeners.h"
+#include "tracer/performance_tracer.h"
+#include "tracer/pt_clearing.h"
+#include "tracer/pt_groupings.h"
+#include "tracer/pt_logging.h"
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <filesystem>
+#include <string>
+#include <vector>
+
+namespace {
+
+using Pairs = std::vector<std::string>;
+
+/// The value text of identifier `name` of the tracer's point i, or "<none>".
+std::string identifierText(const PerformanceTracer& tracer, std::size_t i, const std::string& name) {
+  const auto& point = dynamic_cast<const PTTracerDataPoint&>(*tracer.rawDataVector()->at(i));
+  const std::int32_t number = point.getIdentifierNum(name);
+  return number == -1 ? "<none>" : tracer.getStringForNumber(name, number);
+}
+
+class LoggingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
+    tracer.initialize();
+    tracer.setClock(&clock);
+    tracer.setMemoryProbe(&probe);
+    tracer.enableGrouping("G", true);
+  }
+  void TearDown() override { platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt); }
+
+  const PTRawDataVector& points() const { return *tracer.rawDataVector(); }
+  template <class Point = PTTracerDataPoint>
+  const Point& point(std::size_t i) const { return dynamic_cast<const Point&>(*points().at(i)); }
+  std::string identifier(std::size_t i, const std::string& name) const { return identifierText(tracer, i, name); }
+
+  CallLog reads;
+  FakeClock clock{&reads};
+  FakeMemoryProbe probe;
+  PerformanceTracer tracer;
+};
+
+TEST_F(LoggingTest, TheDirectRoadAppendsASampledTracerPoint) {
+  clock.wall = 12.5;
+  ASSERT_TRUE(tracer.logEvent("G", "Load", true, Pairs{"modelStr", "m1", "TestCase", "c1"}));
+  ASSERT_TRUE(tracer.logEvent("G", "Load", false, Pairs{"modelStr", "m1", "TestCase", "c1"}));
+  const PTTracerDataPoint& start = point(0);
+  EXPECT_TRUE(start.isStart && !point(1).isStart);
+  EXPECT_EQ(start.grouping, tracer.getNumberForString(EPT_GROUPING, "G", false));
+  EXPECT_EQ(start.phase, point(1).phase);
+  EXPECT_EQ(start.wallClockTime, 12.5);
+  EXPECT_EQ(start.cpuTime, clock.cpu);
+  EXPECT_EQ(start.identifiers.size(), 3u);
+  EXPECT_EQ(identifier(0, "modelStr"), "m1");
+  EXPECT_EQ(identifier(0, "TestCase"), "c1");
+  EXPECT_EQ(identifier(0, "statisticsTypeStr"), "Update");
+}
+
+TEST_F(LoggingTest, EmptyValuesAndTheLastNameOfAnOddListAreLeftOut) {
+  ASSERT_TRUE(tracer.logEvent("G", "P", true, Pairs{"modelStr", "m1", "targetStr", "", "dangling"}));
+  EXPECT_EQ(identifier(0, "targetStr"), "<none>");
+  EXPECT_EQ(point(0).identifiers.size(), 2u);
+  EXPECT_EQ(tracer.getMapCollections().count("targetStr"), 0u);
+  EXPECT_EQ(tracer.getMapCollections().count("dangling"), 0u);
+
+  Pairs names, values;
+  extractIdentifiers({"a", "1", "b", "", "c"}, names, values);
+  EXPECT_EQ(names, Pairs{"a"});
+  EXPECT_EQ(values, Pairs{"1"});
+}
+
+TEST_F(LoggingTest, ADisabledGroupingIsTurnedAwayWithoutClockOrTableChanges) {
+  tracer.enableGrouping("Off", false);
+  EXPECT_FALSE(tracer.logEvent("Off", "P", true, Pairs{"modelStr", "m1"}));
+  EXPECT_FALSE(tracer.logEvent("Unknown", "P", true, Pairs{}));
+  EXPECT_FALSE(tracer.logEvent("H", "P", true, Pairs{}));  // as long as the enabled "G"
+  EXPECT_FALSE(tracer.isLoggingAdmitted("Off"));
+  EXPECT_TRUE(points().empty());
+  EXPECT_TRUE(reads.empty());
+  EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "Unknown", false), -1);
+  EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "P", false), -1);
+}
+
+TEST_F(LoggingTest, GlobalLoggingRecordsUnregisteredGroupingsAsMinusOne) {
+  tracer.enableGlobalLogging(true);
+  EXPECT_TRUE(tracer.isLoggingAdmitted("Unknown"));
+  ASSERT_TRUE(tracer.logEvent("Unknown", "P", true, Pairs{}));
+  EXPECT_EQ(point(0).grouping, -1);
+  EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "Unknown", false), -1);
+
+  PerformanceTracer bare;  // no raw data vector: nothing to append to
+  bare.enableGlobalLogging(true);
+  EXPECT_FALSE(bare.logEvent("G", "P", true, Pairs{"modelStr", "m"}));
+}
+
+TEST_F(LoggingTest, ToolSpecificMembersBuildTheirOwnKinds) {
+  tracer.setUsePerformanceTracerRecorder(false);
+  tracer.setStatisticsTypeForModel("m1", "Accelerated");
+  ASSERT_TRUE(tracer.logCalvoranData("G", "m1", "grt", "Build", true));
+  ASSERT_TRUE(tracer.logQuorindelData("Unregistered", "m2", "ert", "Machine", "Chart", "Build", false));
+  ASSERT_TRUE(tracer.logKAVLORData(7, "Start", true));
+  ASSERT_TRUE(tracer.logTracerData("G", "Tracer", true, {"modelStr", "extra"}, {"m1"}));
+
+  const auto& model = point<PTCLTGXDataPoint>(0);
+  EXPECT_EQ(model.type, PT_CLTGX);
+  EXPECT_EQ(tracer.getStringForNumber(EPT_MODEL, model.model), "m1");
+  EXPECT_EQ(tracer.getStringForNumber(EPT_TARGET, model.target), "grt");
+  EXPECT_EQ(tracer.getStringForNumber(EPT_STATISTICS_TYPE, model.statisticsType), "Accelerated");
+  const auto& chart = point<PTQuorindelDataPoint>(1);
+  EXPECT_EQ(chart.grouping, -1);
+  EXPECT_EQ(tracer.getStringForNumber(EPT_CHART, chart.chart), "Chart");
+  EXPECT_EQ(tracer.getStringForNumber(EPT_STATISTICS_TYPE, chart.statisticsType), "");
+  EXPECT_EQ(point<PTKAVLORDataPoint>(2).grouping, 7);
+  EXPECT_EQ(point(3).identifiers.size(), 2u);  // "extra" has no value
+  EXPECT_EQ(reads.size(), 8u);                 // wall and CPU time for each
+}
+
+class LoggingRecorderTest : public LoggingTest {
+ protected:
+  void SetUp() override {
+    LoggingTest::SetUp();
+    platform::setFeature(kUsePerformanceTracerRecorderFeature, true);
+    tracer.enableGrouping("G", true);  // mirrors into the control, attaches the listener
+  }
+  void TearDown() override {
+    tracer.enableGrouping("G", false);
+    LoggingTest::TearDown();
+  }
+  std::vector<std::int32_t> kinds() const {
+    std::vector<std::int32_t> result;
+    for (const auto& event : tracer.recorder().getAllEventPoints()) result.push_back(event.kind);
+    return result;
+  }
+};
+
+TEST_F(LoggingRecorderTest, StartsAndStopsBecomeEventsConvertedOnRead) {
+  EXPECT_FALSE(tracer.logEvent("G", "Load", true, Pairs{"modelStr", "m1", "odd"}));
+  EXPECT_FALSE(tracer.logEvent("G", "Load", false, Pairs{"modelStr", "m1", "odd"}));
+  EXPECT_TRUE(points().empty());
+  EXPECT_TRUE(reads.empty());
+  EXPECT_EQ(kinds(), (std::vector<std::int32_t>{instrument::kStartEvent, instrument::kStopEvent}));
+
+  ASSERT_EQ(tracer.getRawDataVector()->size(), 2u);
+  EXPECT_EQ(identifier(1, "modelStr"), "m1");
+  EXPECT_EQ(tracer.getMapCollections().count("odd"), 0u);
+}
+
+TEST_F(LoggingRecorderTest, IdenticalStartsStopLatestFirstAndAnUnmatchedStopIsAnInstant) {
+  const Pairs pairs{"modelStr", "m1"};
+  tracer.logEvent("G", "Load", true, pairs);
+  tracer.logEvent("G", "Load", true, pairs);
+  tracer.logEvent("G", "Load", false, pairs);
+  tracer.logEvent("G", "Load", false, Pairs{"modelStr", "m2"});  // identifiers differ: no open start
+  const auto events = tracer.recorder().getAllEventPoints();
+  ASSERT_EQ(events.size(), 4u);
+  EXPECT_EQ(events[2].kind, instrument::kStopEvent);
+  EXPECT_EQ(events[2].id, events[1].id);
+  EXPECT_EQ(events[3].kind, instrument::kInstantEvent);
+}
+
+TEST_F(LoggingRecorderTest, GlobalLoggingRecordsAGroupingWhoseControlIsOff) {
+  tracer.enableGlobalLogging(true);
+  tracer.logEvent("Never Enabled", "Run", true, Pairs{});
+  tracer.logEvent("Never Enabled", "Run", false, Pairs{});
+  tracer.logEvent("Never Enabled", "Orphan", false, Pairs{});
+  EXPECT_EQ(kinds(),
+            (std::vector<std::int32_t>{instrument::kStartEvent, instrument::kStopEvent, instrument::kInstantEvent}));
+  tracer.enableGlobalLogging(false);
+}
+
+// The exported functions work on the process-wide tracer.
+class ExportedLoggingTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
+    ptClearRawData();
+    ptEnableTracer("Exported", true);
+  }
+  void TearDown() override {
+    ptEnableTracer("Exported", false);
+    ptEnableGlobalLogging(false);
+    ptClearRawData();
+    platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt);
+  }
+  std::string identifier(std::size_t i, const std::string& name) const { return identifierText(tracer, i, name); }
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+};
+
+TEST_F(ExportedLoggingTest, EveryFunctionEndsInTheFunnelWithItsIdentifiers) {
+  const int exported = tracer.getNumberForString(EPT_GROUPING, "Exported", false);
+  EXPECT_TRUE(ptLogCalvoranData("Exported", "m1", "", "Compile", true));
+  EXPECT_TRUE(ptLogQuorindelData(exported, "m1", "t", "mach", "chart", "Chart", true));
+  EXPECT_TRUE(ptLogKAVLORData(exported, "Plain", true));
+  EXPECT_TRUE(ptLogTracerDataVecInput(exported, "Vec", false, {"TestCase", "c"}));
+  EXPECT_FALSE(ptLogCLStartupData("Startup", true));
+  ptEnableTracer("Calvoran Startup", true);
+  EXPECT_TRUE(ptLogCLStartupData("Startup", true));
+  ptEnableTracer("Calvoran Startup", false);
+
+  ASSERT_EQ(tracer.rawDataVector()->size(), 5u);
+  EXPECT_EQ(identifier(0, "modelStr"), "m1");
+  EXPECT_EQ(identifier(0, "targetStr"), "<none>");
+  EXPECT_EQ(identifier(1, "machineStr"), "mach");
+  EXPECT_EQ(identifier(1, "chartStr"), "chart");
+  EXPECT_EQ(identifier(2, "statisticsTypeStr"), "Update");
+  EXPECT_EQ(identifier(3, "TestCase"), "c");
+  EXPECT_EQ(tracer.rawDataVector()->at(4)->grouping, tracer.getNumberForString(EPT_GROUPING, "Calvoran Startup", false));
+
+  EXPECT_TRUE(ptIsTracerEnabled(exported));
+  EXPECT_FALSE(ptIsTracerEnabled("Other"));
+  ptEnableGlobalLogging(true);
+  EXPECT_TRUE(ptIsTracerEnabled("Other"));
+}
+
+TEST(ReportFile, IsCreatedEmptyForReadingAndWriting) {
+  const std::filesystem::path path = std::filesystem::temp_directory_path() / "pt_logging_report_file.html";
+  std::FILE* file = ptCreateReportFile(path.string());
+  ASSERT_NE(file, nullptr);
+  std::fputs("<html>", file);
+  std::rewind(file);
+  char text[8] = {};
+  EXPECT_NE(std::fgets(text, sizeof text, file), nullptr);
+  EXPECT_STREQ(text, "<html>");
+  std::fclose(file);
+  std::filesystem::remove(path);
+  EXPECT_EQ(ptCreateReportFile(""), nullptr);
+  EXPECT_EQ(ptCreateReportFile(std::string("a\0b", 3)), nullptr);
+}
+
+}  // namespace

@@ -1,0 +1,211 @@
+#include "recorder_road.h"
+
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <vector>
+
+namespace {
+
+using instrument::EventId;
+
+TEST(RecorderSwitch, FollowsTheFeatureOnEachRefresh) {
+  PerformanceTracer tracer;
+  platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
+  EXPECT_FALSE(tracer.isPerformanceTracerRecorderUsed());
+  EXPECT_FALSE(tracer.isUsePerformanceTracerRecorder());
+  tracer.setUsePerformanceTracerRecorder(true);
+  EXPECT_TRUE(tracer.isUsePerformanceTracerRecorder());
+  platform::setFeature(kUsePerformanceTracerRecorderFeature, true);
+  EXPECT_TRUE(tracer.isPerformanceTracerRecorderUsed());
+  platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt);
+}
+
+TEST(RecorderEventIds, TheLatestStartOfAnInputIsTakenFirst) {
+  PerformanceTracer tracer;
+  const UserInput input{"G", "Load", {"modelStr", "m1"}};
+  tracer.addEventId(input, EventId{7, 0});
+  tracer.addEventId(input, EventId{9, 0});
+  tracer.addEventId(UserInput{"G", "Load", {"modelStr", "m2"}}, EventId{11, 0});
+  EXPECT_EQ(tracer.getEventId(input), (EventId{9, 0}));
+  EXPECT_EQ(tracer.getEventId(input), (EventId{7, 0}));
+  EXPECT_EQ(tracer.getEventId(input), EventId::none(instrument::kNoOpenEvent));
+  EXPECT_EQ(tracer.getEventId(UserInput{"G", "Load", {}}), EventId::none(instrument::kNoOpenEvent));
+}
+
+TEST(RecorderConversion, AStartAndItsStopBecomeTwoPointsOnce) {
+  RecorderRoad road("ConversionPair");
+  road.probe.basic = {1000, 2000, 3000};
+  road.start("Compile", {"modelStr", "m1", "targetStr", ""});
+  road.probe.basic = {5000, 6000, 7000};
+  road.end("Compile", {"modelStr", "m1", "targetStr", ""});
+
+  ASSERT_EQ(road.convert(), 2u);
+  const PTTracerDataPoint& start = road.point(0);
+  const PTTracerDataPoint& end = road.point(1);
+  EXPECT_TRUE(start.isStart);
+  EXPECT_FALSE(end.isStart);
+  EXPECT_EQ(start.grouping, road.tracer.getNumberForString(EPT_GROUPING, "ConversionPair", false));
+  EXPECT_EQ(road.tracer.getStringForNumber(EPT_PHASE, end.phase), "Compile");
+  EXPECT_EQ(start.identifiers, end.identifiers);
+  EXPECT_EQ(road.identifier(0, "modelStr"), "m1");
+  EXPECT_EQ(road.identifier(0, "statisticsTypeStr"), "Update");
+  EXPECT_EQ(road.identifier(0, "targetStr"), "<none>");  // an empty value names nothing
+  EXPECT_EQ(road.tracer.getMapCollections().count("targetStr"), 1u);
+  EXPECT_TRUE(start.matchPoint(road.points()[1]));
+
+  EXPECT_EQ(start.basicMemStats->procMemUsage, 1000);
+  EXPECT_EQ(end.basicMemStats->procMemUsage, 5000);
+  EXPECT_EQ(end.basicMemStats->procVMSize, 7000);
+  EXPECT_EQ(end.detailedMemStats->commitMem, 0);  // detailed statistics are off
+  EXPECT_EQ(start.cpuTime, 0.0);
+  EXPECT_EQ(end.cpuTime, 0.0);
+
+  // Times are the events' own, on the recorder-epoch scale.
+  const std::vector<pt::PerformanceTracerRecorder::EventPoint> events = road.tracer.recorder().getAllEventPoints();
+  EXPECT_EQ(start.wallClockTime, PerformanceTracer::getPerfTime(events[0].time));
+  EXPECT_EQ(end.wallClockTime, PerformanceTracer::getPerfTime(events[1].time));
+  const double now = PerformanceTracer::getPerfTime(
+      std::chrono::time_point_cast<std::chrono::nanoseconds>(std::chrono::system_clock::now()));
+  EXPECT_LE(start.wallClockTime, end.wallClockTime);
+  EXPECT_NEAR(end.wallClockTime, now, 60.0);
+
+  EXPECT_EQ(road.convert(), 0u);
+}
+
+TEST(RecorderConversion, AnOpenStartIsConvertedAgainOnEachPassUntilItsStopArrives) {
+  RecorderRoad road("ConversionOpen");
+  road.start("Load");
+  EXPECT_EQ(road.convert(), 1u);
+  EXPECT_EQ(road.convert(), 1u);
+  road.end("Load");
+  ASSERT_EQ(road.convert(), 2u);
+  EXPECT_TRUE(road.point(2).isStart);
+  EXPECT_FALSE(road.point(3).isStart);
+  EXPECT_EQ(road.point(0).wallClockTime, road.point(2).wallClockTime);
+  EXPECT_EQ(road.convert(), 0u);
+
+  // Clearing forgets converted identifiers along with the events.
+  road.tracer.clearPerfTracerRecorderEventData();
+  EXPECT_TRUE(road.tracer.recorder().getAllEventPoints().empty());
+  EXPECT_EQ(road.convert(), 0u);
+}
+
+TEST(RecorderConversion, NestedStartsOfOneInputStopLatestFirst) {
+  RecorderRoad road("ConversionNested");
+  const EventId outer = road.start("Load");
+  const EventId inner = road.start("Load");
+  road.end("Load");
+  const std::vector<pt::PerformanceTracerRecorder::EventPoint> events = road.tracer.recorder().getAllEventPoints();
+  ASSERT_EQ(events.size(), 3u);
+  EXPECT_EQ(events[2].id, inner);
+  road.end("Load");
+  EXPECT_EQ(road.tracer.recorder().getAllEventPoints()[3].id, outer);
+  EXPECT_EQ(road.convert(), 4u);
+}
+
+TEST(RecorderConversion, AnEndWithoutStartIsAnInstantConvertedOnceIntoAnEndPoint) {
+  RecorderRoad road("ConversionInstant");
+  road.start("Load", {"modelStr", "m1"});
+  road.end("Load", {"modelStr", "m2"});  // other identifiers: no open start
+  const std::vector<pt::PerformanceTracerRecorder::EventPoint> events = road.tracer.recorder().getAllEventPoints();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[1].kind, instrument::kInstantEvent);
+
+  road.probe.basic = {4000, 4000, 4000};
+  road.end("Save", {"modelStr", "m3"});
+  ASSERT_EQ(road.convert(), 3u);
+  EXPECT_FALSE(road.point(1).isStart);
+  EXPECT_EQ(road.identifier(1, "modelStr"), "m2");
+  EXPECT_EQ(road.tracer.getStringForNumber(EPT_PHASE, road.point(2).phase), "Save");
+  EXPECT_EQ(road.point(2).basicMemStats->procMemUsage, 4000);  // an instant keeps its snapshot
+  // The open start comes again; the instants do not.
+  EXPECT_EQ(road.convert(), 1u);
+}
+
+TEST(RecorderConversion, AStopWhoseStartWasNotRecordedNeitherFailsNorRecurs) {
+  RecorderRoad road("ConversionOrphan");
+  instrument::ControlElement& handle = instrument::controls.getHandle(road.grouping);
+  // Started while only another listener was attached, stopped after the
+  // tracer's joined.
+  instrument::listeners.remove(road.tracer.recorder());
+  instrument::InstrumentRecorder other;
+  instrument::listeners.add(other);
+  const EventId early = instrument::startEvent(handle, makeContextEntriesWithPhase("Load", {}));
+  instrument::listeners.add(road.tracer.recorder());
+  instrument::stopEvent(handle, early);
+  instrument::listeners.remove(other);
+  // A stop that brings a context of its own is converted by it.
+  const std::vector<std::string> pairs{"modelStr", "m9"};
+  road.tracer.recorder().onEventStop(road.grouping, makeContextEntriesWithPhase("Save", pairs), EventId{1u << 30, 0});
+  road.end("Run");
+
+  ASSERT_EQ(road.convert(), 2u);
+  EXPECT_EQ(road.tracer.getStringForNumber(EPT_PHASE, road.point(0).phase), "Save");
+  EXPECT_FALSE(road.point(0).isStart);
+  EXPECT_EQ(road.identifier(0, "modelStr"), "m9");
+  EXPECT_EQ(road.tracer.getStringForNumber(EPT_PHASE, road.point(1).phase), "Run");
+  EXPECT_EQ(road.convert(), 0u);
+}
+
+TEST(RecorderConversion, DetailedSnapshotsAreTakenOnlyWhileEnabled) {
+  RecorderRoad road("ConversionDetailed");
+  road.probe.detailed = {1, 2, 3, 4, 5};
+  road.start("Load");
+  road.tracer.setDetailedMemStatsEnabled(true);
+  road.end("Load");
+  ASSERT_EQ(road.convert(), 2u);
+  EXPECT_EQ(road.point(0).detailedMemStats->commitMem, 0);
+  EXPECT_EQ(road.point(1).detailedMemStats->commitMem, 1);
+  EXPECT_EQ(road.point(1).detailedMemStats->nonprocessMem, 5);
+  // Each point owns its snapshots.
+  EXPECT_NE(road.point(0).detailedMemStats.get(), road.point(1).detailedMemStats.get());
+}
+
+TEST(RecorderConversion, SplitsTestPathsAndSurvivesMalformedOnes) {
+  RecorderRoad road("ConversionTestPaths");
+  road.tracer.addTestPathToMap("t1", "a.m > Suite > Case # it1");
+  const std::vector<std::string> bad{"TestResult", "Results: run1"};  // no "/": no test file
+  road.start("Run", {"UserString", "t1", "TestPath", "f.m > s"});
+  road.start("Check", bad);
+  road.end("Check", bad);
+  road.end("Run", {"UserString", "t1", "TestPath", "f.m > s"});
+
+  testing::internal::CaptureStderr();
+  ASSERT_EQ(road.convert(), 4u);
+  const std::string diagnostics = testing::internal::GetCapturedStderr();
+  EXPECT_EQ(road.identifier(0, "TestCase"), "Case");
+  EXPECT_EQ(road.identifier(0, "IterationName"), "it1");
+  EXPECT_EQ(road.identifier(0, "TestFile"), "f.m");  // "TestPath" comes after "UserString"
+  EXPECT_EQ(road.identifier(0, "TestSuite"), "s");
+  EXPECT_EQ(road.identifier(3, "TestCase"), "Case");
+  for (std::size_t i : {1u, 2u}) {
+    EXPECT_EQ(road.identifier(i, "TestResult"), "Results: run1");
+    EXPECT_EQ(road.identifier(i, "TestFile"), "<none>");
+  }
+  // Reported once, for the event as a whole.
+  EXPECT_EQ(diagnostics,
+            "performance_tracer: test path of an event of grouping \"ConversionTestPaths\" left unsplit: "
+            "Invalid input string format: TestFile not found.\n");
+  EXPECT_EQ(road.convert(), 0u);
+}
+
+TEST(RecorderConversion, NothingHappensWhileTheRecorderIsNotInUse) {
+  RecorderRoad road("ConversionOff");
+  road.start("Load");
+  road.tracer.setUsePerformanceTracerRecorder(false);
+  EXPECT_EQ(road.convert(), 0u);
+  road.tracer.setUsePerformanceTracerRecorder(true);
+  EXPECT_EQ(road.convert(), 1u);
+
+  PerformanceTracer bare;  // no raw data vector: events wait
+  bare.recorder().onEventInstant("G", {}, EventId{5, 0});
+  bare.processRecorderDataToRawData();
+  EXPECT_EQ(bare.rawDataVector(), nullptr);
+  bare.initialize();
+  bare.processRecorderDataToRawData();
+  EXPECT_EQ(bare.rawDataVector()->size(), 1u);
+}
+
+}  // namespace

@@ -1,0 +1,184 @@
+#include "tracer/recorder.h"
+
+#include "fake_platform.h"
+#include "platform/instrument/emit.h"
+#include "tracer/performance_tracer.h"
+
+#include <gtest/gtest.h>
+
+#include <boost/functional/hash.hpp>
+
+#include <memory>
+#include <stdexcept>
+#include <string>
+#include <vector>
+
+namespace {
+
+using instrument::EventId;
+
+std::vector<std::pair<std::string, std::string>> entriesOf(const instrument::ContextSet& context) {
+  std::vector<std::pair<std::string, std::string>> entries;
+  for (const instrument::ContextEntry& entry : context) entries.emplace_back(entry.name, entry.value);
+  return entries;
+}
+
+TEST(MakeContextEntriesWithPhase, PhaseAndEveryPairInNameOrderEmptyValuesIncluded) {
+  const std::vector<std::string> pairs{"targetStr", "", "modelStr", "m1"};
+  const instrument::ContextSet context = makeContextEntriesWithPhase("Load", pairs);
+  using Entries = std::vector<std::pair<std::string, std::string>>;
+  EXPECT_EQ(entriesOf(context), (Entries{{"modelStr", "m1"}, {"phase", "Load"}, {"targetStr", ""}}));
+  // Names are views of the caller's strings, values are copies.
+  EXPECT_EQ(context.begin()->name.data(), pairs[2].data());
+  EXPECT_EQ(entriesOf(makeContextEntriesWithPhase("Load", {})), (Entries{{"phase", "Load"}}));
+
+  try {
+    makeContextEntriesWithPhase("Load", {"modelStr", "m1", "targetStr"});
+    FAIL() << "an odd pair list was accepted";
+  } catch (const std::invalid_argument& error) {
+    EXPECT_STREQ(error.what(), "makeContextEntriesWithPhase takes name/value pairs of strings.");
+  }
+}
+
+TEST(UserInput, EqualityAndHashCoverGroupingPhaseAndPairs) {
+  const UserInput base{"G", "Load", {"modelStr", "m1"}};
+  const boost::hash<UserInput> hash;
+  EXPECT_EQ(base, (UserInput{"G", "Load", {"modelStr", "m1"}}));
+  EXPECT_EQ(hash(base), hash(UserInput{"G", "Load", {"modelStr", "m1"}}));
+  for (const UserInput& other : {UserInput{"H", "Load", {"modelStr", "m1"}}, UserInput{"G", "Run", {"modelStr", "m1"}},
+                                 UserInput{"G", "Load", {"modelStr", "m2"}}, UserInput{"G", "Load", {}}}) {
+    EXPECT_NE(base, other);
+    EXPECT_NE(hash(base), hash(other));
+  }
+}
+
+class MemStatsRecorderTest : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    tracer.setMemoryProbe(&probe);
+    tracer.initialize();
+  }
+  void setUsage(double bytes, std::uint64_t committed) {
+    probe.basic = {bytes, bytes * 2, bytes * 3};
+    probe.detailed.committedBytes = committed;
+  }
+
+  FakeMemoryProbe probe;
+  PerformanceTracer tracer;
+  pt::PerformanceTracerMemStatsRecorder recorder{tracer};
+  const EventId first{1, 0}, second{2, 0};
+};
+
+TEST_F(MemStatsRecorderTest, KeepsStartAndStopSnapshotsPerEvent) {
+  setUsage(100, 0);
+  recorder.onEventStart("G", {}, first);
+  setUsage(300, 0);
+  recorder.onEventStop("G", {}, first);
+
+  const std::optional<pt::EventDatum> datum = recorder.getEventDatum(first);
+  ASSERT_TRUE(datum.has_value());
+  EXPECT_EQ(datum->name, "G");
+  EXPECT_EQ(datum->start.procMemUsage, 100);
+  EXPECT_EQ(datum->stop.procMemUsage, 300);
+  EXPECT_EQ(datum->stop.procVMSize, 900);
+  EXPECT_FALSE(datum->detailedStart.has_value());
+  EXPECT_FALSE(datum->detailedStop.has_value());
+  EXPECT_FALSE(recorder.getEventDatum(second).has_value());
+
+  // A stop whose start was never seen still gets an entry.
+  recorder.onEventStop("G", {}, second);
+  ASSERT_TRUE(recorder.getEventDatum(second).has_value());
+  EXPECT_EQ(recorder.getEventDatum(second)->start.procMemUsage, 0);
+  EXPECT_EQ(recorder.getEventDatum(second)->stop.procMemUsage, 300);
+}
+
+TEST_F(MemStatsRecorderTest, DetailedSnapshotsOnlyWhileEnabledAndBothSidesThen) {
+  setUsage(100, 4096);
+  recorder.onEventStart("G", {}, first);
+  tracer.setDetailedMemStatsEnabled(true);
+  recorder.onEventStop("G", {}, first);
+
+  const std::optional<pt::EventDatum> datum = recorder.getEventDatum(first);
+  ASSERT_TRUE(datum->detailedStart.has_value());
+  ASSERT_TRUE(datum->detailedStop.has_value());
+  EXPECT_EQ(datum->detailedStart->commitMem, 0);  // never taken: zeros
+  EXPECT_EQ(datum->detailedStop->commitMem, 4096);
+}
+
+TEST_F(MemStatsRecorderTest, AnInstantsSnapshotIsBothItsStartAndItsStop) {
+  tracer.setDetailedMemStatsEnabled(true);
+  setUsage(700, 8192);
+  recorder.onEventInstant("G", {}, first);
+  const std::optional<pt::EventDatum> datum = recorder.getEventDatum(first);
+  EXPECT_EQ(datum->start.procMemUsage, 700);
+  EXPECT_EQ(datum->stop.procMemUsage, 700);
+  EXPECT_EQ(datum->detailedStop->commitMem, 8192);
+}
+
+class TracerRecorderTest : public MemStatsRecorderTest {
+ protected:
+  pt::PerformanceTracerRecorder& listener = tracer.recorder();
+};
+
+TEST_F(TracerRecorderTest, EventPointsCarryTheSnapshotOfTheirSide) {
+  const instrument::ContextSet context{{"phase", "Load"}};
+  setUsage(100, 0);
+  listener.onEventStart("G", context, first);
+  setUsage(200, 0);
+  listener.onEventInstant("G", context, second);
+  setUsage(300, 0);
+  listener.onEventStop("G", {}, first);
+
+  const std::vector<pt::PerformanceTracerRecorder::EventPoint> points = listener.getAllEventPoints();
+  ASSERT_EQ(points.size(), 3u);
+  EXPECT_EQ(points[0].kind, instrument::kStartEvent);
+  EXPECT_EQ(points[0].basic.procMemUsage, 100);
+  EXPECT_EQ(points[0].context, context);
+  EXPECT_EQ(points[1].kind, instrument::kInstantEvent);
+  EXPECT_EQ(points[1].basic.procMemUsage, 200);
+  EXPECT_EQ(points[2].kind, instrument::kStopEvent);
+  EXPECT_EQ(points[2].id, first);
+  EXPECT_EQ(points[2].basic.procMemUsage, 300);
+  EXPECT_LE(points[0].time, points[2].time);
+  EXPECT_FALSE(points[0].detailed.has_value());
+
+  const std::vector<pt::PerformanceTracerRecorder::Event> events = listener.getAllEvents();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].event.id, first);
+  EXPECT_TRUE(events[0].event.stopTime.has_value());
+  ASSERT_TRUE(events[0].datum.has_value());
+  EXPECT_EQ(events[0].datum->stop.procMemUsage, 300);
+  EXPECT_TRUE(events[1].event.isInstant);
+}
+
+TEST_F(TracerRecorderTest, ClearingByNameDropsEventsAndSnapshotsOfThatGroupingOnly) {
+  tracer.setDetailedMemStatsEnabled(true);
+  listener.onEventStart("G", {}, first);
+  listener.onEventStart("H", {}, second);
+  listener.clearEventData("G");
+  ASSERT_EQ(listener.getAllEventPoints().size(), 1u);
+  EXPECT_EQ(listener.getEvents("H").size(), 1u);
+  EXPECT_TRUE(listener.getEvents("G").empty());
+  EXPECT_FALSE(listener.memStatsRecorder().getEventDatum(first).has_value());
+  // The detailed side went with the basic one: a late stop starts clean.
+  tracer.setDetailedMemStatsEnabled(false);
+  listener.onEventStop("G", {}, first);
+  EXPECT_FALSE(listener.memStatsRecorder().getEventDatum(first)->detailedStart.has_value());
+  listener.clearAllEventData();
+  EXPECT_TRUE(listener.getAllEventPoints().empty());
+  EXPECT_TRUE(listener.memStatsRecorder().getAllEventData().empty());
+}
+
+TEST(PerformanceTracerRecorder, ADestroyedTracerNoLongerReceivesEvents) {
+  instrument::ControlElement& handle = instrument::controls.getHandle("RecorderTestDestroyed");
+  handle.setEnabled(true);
+  auto tracer = std::make_unique<PerformanceTracer>();
+  instrument::listeners.add(tracer->recorder());
+  EXPECT_TRUE(instrument::startEvent(handle, {}).isEvent());
+  tracer.reset();
+  // Under AddressSanitizer, a listener left attached would be used after free here.
+  EXPECT_FALSE(instrument::startEvent(handle, {}).isEvent());
+  handle.setEnabled(false);
+}
+
+}  // namespace

@@ -1,0 +1,60 @@
+#include "recorder_road.h"
+
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+TEST(RecorderThreads, EventsFromSeveralThreadsAreAllKeptWhileTheRecorderIsRead) {
+  constexpr int kThreads = 4;
+  constexpr int kRounds = 300;
+  RecorderRoad road("RecorderThreads");
+  road.probe.basic = {1000, 2000, 3000};
+  road.probe.detailed.committedBytes = 64;
+  road.tracer.setDetailedMemStatsEnabled(true);  // the shared memory module is read on every event
+  instrument::ControlElement& handle = instrument::controls.getHandle(road.grouping);
+
+  std::atomic<int> running{kThreads};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&, t] {
+      const std::vector<std::string> pairs{"threadStr", std::to_string(t)};
+      for (int round = 0; round < kRounds; ++round) {
+        const instrument::EventId id = instrument::startEvent(handle, makeContextEntriesWithPhase("Work", pairs));
+        instrument::instantEvent(handle, makeContextEntriesWithPhase("Mark", pairs));
+        instrument::stopEvent(handle, id);
+      }
+      running.fetch_sub(1);
+    });
+  }
+
+  // Whatever a reader sees already carries its snapshot.
+  std::size_t reads = 0, pointsWithoutSnapshot = 0;
+  while (running.load() > 0 || reads == 0) {
+    for (const pt::PerformanceTracerRecorder::EventPoint& point : road.tracer.recorder().getAllEventPoints()) {
+      if (point.basic.procMemUsage != 1000 || !point.detailed || point.detailed->commitMem != 64) {
+        ++pointsWithoutSnapshot;
+      }
+    }
+    road.tracer.recorder().getAllEvents();
+    ++reads;
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(pointsWithoutSnapshot, 0u);
+
+  const std::size_t expected = kThreads * kRounds * 3;
+  EXPECT_EQ(road.tracer.recorder().getAllEventPoints().size(), expected);
+  EXPECT_EQ(road.tracer.recorder().getAllEvents().size(), kThreads * kRounds * 2u);
+  EXPECT_EQ(road.tracer.recorder().memStatsRecorder().getEventData(road.grouping).size(), kThreads * kRounds * 2u);
+  EXPECT_EQ(road.convert(), expected);
+  std::size_t starts = 0;
+  for (const auto& point : road.points()) starts += point->isStart ? 1 : 0;
+  EXPECT_EQ(starts, static_cast<std::size_t>(kThreads * kRounds));
+  EXPECT_EQ(road.convert(), 0u);
+}
+
+}  // namespace

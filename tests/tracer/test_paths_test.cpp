@@ -1,0 +1,121 @@
+#include "tracer/performance_tracer.h"
+
+#include <gtest/gtest.h>
+
+#include <map>
+#include <stdexcept>
+#include <string>
+
+namespace {
+
+using Texts = std::map<std::string, std::string>;
+
+class TestPathTest : public ::testing::Test {
+ protected:
+  void SetUp() override { tracer.initialize(); }
+
+  /// Every identifier of the map as its value text.
+  Texts textsOf(const PTIdentifierMap& identifiers) const {
+    Texts texts;
+    for (const auto& [name, number] : identifiers) texts[name] = tracer.getStringForNumber(name, number);
+    return texts;
+  }
+  Texts splitFull(const std::string& path) {
+    PTIdentifierMap identifiers = makeIdentifierMap();
+    tracer.addTestPathToIdentifierMap(identifiers, path);
+    return textsOf(identifiers);
+  }
+  Texts splitSuite(const std::string& text) {
+    PTIdentifierMap identifiers = makeIdentifierMap();
+    tracer.addTestPathToIdentifierMap_TestSuitePath(identifiers, text);
+    return textsOf(identifiers);
+  }
+  /// The message of the std::runtime_error that `split` throws, or "".
+  template <class Split>
+  static std::string errorOf(Split split) {
+    try {
+      split();
+    } catch (const std::runtime_error& error) {
+      return error.what();
+    }
+    return "";
+  }
+
+  PerformanceTracer tracer;
+};
+
+const char kTestFileNotFound[] = "Invalid input string format: TestFile not found.";
+const char kSuiteAndCaseNotFound[] = "Invalid input string format: TestSuite and TestCase not found.";
+
+TEST_F(TestPathTest, FullPathsSplitIntoFileSuiteCaseAndIteration) {
+  EXPECT_EQ(splitFull("a.m > Suite > Case # it1"),
+            (Texts{{"TestFile", "a.m"}, {"TestSuite", "Suite"}, {"TestCase", "Case"}, {"IterationName", "it1"}}));
+  // The case follows the last ">"; only blanks are stripped, and a text of
+  // blanks alone is kept.
+  EXPECT_EQ(splitFull("a.m > S1 > S2 >  \tCase"),
+            (Texts{{"TestFile", "a.m"}, {"TestSuite", "S1 > S2"}, {"TestCase", "\tCase"}, {"IterationName", ""}}));
+  EXPECT_EQ(splitFull(">  >#x")["TestSuite"], "  ");
+  EXPECT_EQ(tracer.getMapCollections().count("IterationName"), 1u);
+
+  EXPECT_EQ(errorOf([&] { splitFull(""); }), kTestFileNotFound);
+  EXPECT_EQ(errorOf([&] { splitFull("Suite>Case"); }), kSuiteAndCaseNotFound);
+  EXPECT_EQ(errorOf([&] { splitFull("a.m"); }), kSuiteAndCaseNotFound);
+  EXPECT_EQ(errorOf([&] { splitFull("a.m > S # x > y"); }), kSuiteAndCaseNotFound);
+}
+
+TEST_F(TestPathTest, SuiteAndResultPathsSplitIntoFileAndSuite) {
+  EXPECT_EQ(splitSuite("  f.m > s  "), (Texts{{"TestFile", "f.m"}, {"TestSuite", "s"}}));
+  EXPECT_EQ(splitSuite("f.m > s > t"), (Texts{{"TestFile", "f.m"}, {"TestSuite", "s > t"}}));
+  EXPECT_EQ(splitSuite("x Results: run1/f.m/s"),
+            (Texts{{"TestResult", "Results: run1"}, {"TestFile", "f.m"}, {"TestSuite", "s"}}));
+  EXPECT_EQ(splitSuite("Results: r/ f.m "), (Texts{{"TestResult", "Results: r"}, {"TestFile", " f.m "}, {"TestSuite", ""}}));
+  EXPECT_EQ(splitSuite("no separator"), (Texts{{"TestFile", ""}, {"TestSuite", ""}}));
+
+  PTIdentifierMap untouched = makeIdentifierMap();
+  EXPECT_EQ(errorOf([&] { tracer.addTestPathToIdentifierMap_TestSuitePath(untouched, "Results: run1"); }),
+            kTestFileNotFound);
+  EXPECT_TRUE(untouched.empty());
+}
+
+TEST_F(TestPathTest, PointsAreSplitByUserStringThenTestPathOrElseTestResult) {
+  tracer.addTestPathToMap("t1", "old > S > C");
+  tracer.addTestPathToMap("t1", "a.m > S > C # i");  // replaces
+  auto pointWith = [&](const Texts& texts) {
+    PTTracerDataPoint point;
+    for (const auto& [name, value] : texts) point.identifiers[name] = tracer.getNumberForString(name, value, true);
+    tracer.processTestPathForRawData(&point);
+    return textsOf(point.identifiers);
+  };
+
+  Texts mapped = pointWith({{"UserString", "t1"}});
+  EXPECT_EQ(mapped["TestFile"], "a.m");
+  EXPECT_EQ(mapped["IterationName"], "i");
+  EXPECT_EQ(pointWith({{"UserString", "unknown"}}), (Texts{{"UserString", "unknown"}}));
+
+  Texts both = pointWith({{"TestPath", "f.m > s"}, {"TestResult", "Results: r/g.m/t"}});
+  EXPECT_EQ(both["TestFile"], "f.m");
+  EXPECT_EQ(both["TestResult"], "Results: r/g.m/t");  // left as logged
+  EXPECT_EQ(pointWith({{"TestResult", "Results: r/g.m/t"}})["TestFile"], "g.m");
+  EXPECT_EQ(pointWith({{"TestPath", "none"}})["TestFile"], "");
+
+  EXPECT_EQ(errorOf([&] { pointWith({{"UserString", "t1"}, {"TestResult", "Results: r"}}); }), kTestFileNotFound);
+  tracer.processTestPathForRawData(nullptr);
+
+  tracer.clearMapTestPath();
+  EXPECT_TRUE(tracer.getMapTestPath().empty());
+  EXPECT_EQ(pointWith({{"UserString", "t1"}}).count("TestFile"), 0u);
+}
+
+TEST(TestPaths, NumbersComeFromTheTracerThatSplits) {
+  // A tracer other than the process's one must not number its points' values
+  // in the process's tables.
+  PerformanceTracer tracer;
+  tracer.initialize();
+  tracer.getNumberForString("TestFile", "first.m", true);
+  PTIdentifierMap identifiers = makeIdentifierMap();
+  tracer.addTestPathToIdentifierMap_TestSuitePath(identifiers, "second.m > s");
+  EXPECT_EQ(identifiers["TestFile"], 1);
+  EXPECT_EQ(tracer.getStringForNumber("TestFile", 1), "second.m");
+}
+
+}  // namespace

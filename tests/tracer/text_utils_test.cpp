@@ -1,0 +1,95 @@
+#include "tracer/text_utils.h"
+
+#include "platform/host_array.h"
+#include "platform/host_calls.h"
+#include "platform/host_messages.h"
+#include "tracer/performance_tracer.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+using Pieces = std::vector<std::string>;
+
+class RootTest : public ::testing::Test {
+ protected:
+  void SetUp() override { ptSetCurrentKAVLORRoot("C:\\kv\\R2024"); }
+  void TearDown() override { ptSetCurrentKAVLORRoot(""); }
+};
+
+TEST_F(RootTest, PhaseNamesBecomeRelativeToTheRootWithForwardSlashes) {
+  EXPECT_EQ(ptCleanupPhaseName("C:\\kv\\R2024\\toolbox\\sim\\load.m", false), "toolbox/sim/load.m");
+  EXPECT_EQ(ptRemoveKAVLORRoot("D:/work/C:/kv/R2024/x.m"), "D:/work/C:/kv/R2024/x.m");
+  EXPECT_EQ(ptRemoveKAVLORRoot("C:/kv/R2024b/x.m"), "C:/kv/R2024b/x.m");  // a sibling folder, not the root
+  EXPECT_EQ(ptRemoveKAVLORRoot("C:/kv/R2024"), "");
+  EXPECT_EQ(ptCleanupPhaseName("//x", false), "x");
+  EXPECT_EQ(ptCleanupPhaseName("a/b", false), "a/b");
+}
+
+TEST_F(RootTest, CustomizationFoldersAreStrippedInternalOneFirst) {
+  EXPECT_EQ(ptCleanupPhaseName("C:\\kv\\R2024\\tb\\cl_internal_customization\\cl_customization\\f.m", true),
+            "tb/f.m");
+  EXPECT_EQ(ptCleanupPhaseName("tb/cl_customization/f.m", false), "tb/cl_customization/f.m");
+  EXPECT_EQ(ptCleanupPhaseName("x/cl_customization", true), "x");
+  EXPECT_EQ(ptCleanupPhaseName("//cl_customization", true), "/cl_customization");  // not longer than the folder
+}
+
+TEST(DoubleToUString, PrintsSeventeenDigitsAndCutsWithoutRounding) {
+  EXPECT_EQ(ptDoubleToUString(2.5, 2), "2.5");
+  EXPECT_EQ(ptDoubleToUString(3, 2), "3.00");
+  EXPECT_EQ(ptDoubleToUString(12.5, 0), "12");
+  EXPECT_EQ(ptDoubleToUString(0.1, 3), "0.100");
+  EXPECT_EQ(ptDoubleToUString(1e-5, 2), "1.00");
+  EXPECT_EQ(ptDoubleToUString(0.129, 2), "0.12");
+  EXPECT_EQ(ptDoubleToUString(-7, 0), "-7");
+  EXPECT_EQ(ptDoubleToUString(-1.0 / 0.0, 1), "-inf.0");
+
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(ptDoubleToUString(1.5, -1), "");
+  EXPECT_EQ(ptDoubleToUString(1.5, 2000000000), "");
+  const std::string console = testing::internal::GetCapturedStdout();
+  EXPECT_NE(console.find("Exception in ptDoubleToUString\n precision outside 0..1000\nParams: val=1.500000\t"
+                         "precision=-1\n"),
+            std::string::npos);
+}
+
+TEST(StringHelpers, SplitFindCapitalizeAndSuffix) {
+  EXPECT_EQ(splitString("a > b > ", " > "), (Pieces{"a", "b", ""}));
+  EXPECT_EQ(splitString("plain", " > "), Pieces{"plain"});
+  EXPECT_EQ(splitString("ab", ""), Pieces{"ab"});
+  EXPECT_EQ(findIdentifierValue("b", {"a", "b", "b"}, {"1", "2", "3"}), "2");
+  EXPECT_EQ(findIdentifierValue("a", {}, {}), "");
+  EXPECT_EQ(findIdentifierValue("b", {"a", "b"}, {"1"}), "");
+  EXPECT_EQ(capitalizeFirstLetter("model"), "Model");
+  EXPECT_EQ(capitalizeFirstLetter(""), "");
+  EXPECT_EQ(PerformanceTracer::removeStrSuffix("modelStr"), "model");
+  EXPECT_EQ(PerformanceTracer::removeStrSuffix("Str"), "");
+  EXPECT_EQ(PerformanceTracer::removeStrSuffix("St"), "St");
+}
+
+TEST(KAVLORRoot, ComesFromTheHostAndIsKeptWhenTheHostFails) {
+  std::string answer = "/opt/kavlor";
+  bool fails = false;
+  platform::ScopedHostFunction root("kavlorroot", [&](int, haArray* outputs[], int, const haArray* const*) {
+    if (fails) return 1;
+    outputs[0] = answer.empty() ? haCreateDoubleScalar(1) : haCreateString(answer.c_str());
+    return 0;
+  });
+  EXPECT_EQ(ptGetKAVLORRoot(), "/opt/kavlor");
+  fails = true;
+  EXPECT_EQ(ptGetKAVLORRoot(), "/opt/kavlor");
+  fails = false;
+  answer.clear();
+  try {
+    ptGetKAVLORRoot();
+    FAIL() << "a number is no root";
+  } catch (const platform::HostError& error) {
+    EXPECT_EQ(error.key(), "UnexpectedValue");
+    EXPECT_EQ(error.arguments(), Pieces{"KAVLOR Root"});
+  }
+}
+
+}  // namespace
