@@ -43,6 +43,8 @@ test('tabs switch between aggregate, details and system information', async () =
   assert.equal(await page.isVisible('#systemInfoTableDiv'), true);
   assert.match(await page.textContent('#systemInfoTable'), /Test processor/);
   await page.click('.sysInfoHeader >> text=Aggregate');
+  // Showing the tab re-renders the aggregate table; wait for it rather than race it.
+  await page.waitForSelector('#aggregateSummaryTable', { state: 'visible', timeout: 10000 });
   assert.equal(await page.isVisible('#aggregateSummaryTable'), true);
   assert.deepEqual(problems, []);
 });
