@@ -1,6 +1,6 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { openBrowser, openReport, tableRows } from './report_helpers.mjs';
+import { openBrowser, openReport, showTab, tableRows } from './report_helpers.mjs';
 
 let browser;
 before(async () => { browser = await openBrowser(); });
@@ -35,17 +35,12 @@ test('header clicks sort the aggregate table, alternating the order', async () =
 test('tabs switch between aggregate, details and system information', async () => {
   const { page, problems } = await openReport(browser, 'build.html');
   assert.equal(await page.isVisible('#aggregateSummaryDiv'), true);
-  await page.click('.aggregateSumHeader >> text=Details');
-  assert.equal(await page.isVisible('#phaseSummaryDiv'), true);
+  await showTab(page, 'Details', 'phaseSummaryDiv');
   assert.equal(await page.isVisible('#aggregateSummaryDiv'), false);
   assert.equal((await tableRows(page, 'phaseSummaryTable')).length, 8);
-  await page.click('.phaseSumHeader >> text=System Info');
-  assert.equal(await page.isVisible('#systemInfoTableDiv'), true);
+  await showTab(page, 'System Info', 'systemInfoTableDiv');
   assert.match(await page.textContent('#systemInfoTable'), /Test processor/);
-  await page.click('.sysInfoHeader >> text=Aggregate');
-  // Showing the tab re-renders the aggregate table; wait for it rather than race it.
-  await page.waitForSelector('#aggregateSummaryTable', { state: 'visible', timeout: 10000 });
-  assert.equal(await page.isVisible('#aggregateSummaryTable'), true);
+  await showTab(page, 'Aggregate', 'aggregateSummaryTable');
   assert.deepEqual(problems, []);
 });
 
@@ -70,7 +65,7 @@ test('a phase click opens its rows in Details, all checked, with totals', async 
 
 test('a regular-expression filter and a two-column sort order the rows', async () => {
   const { page, problems } = await openReport(browser, 'build.html');
-  await page.click('.aggregateSumHeader >> text=Details');
+  await showTab(page, 'Details', 'phaseSummaryDiv');
   await page.click('#FilterExpandCollapse');
   await page.fill('#phasename', '^(Parse|Check|Test)$');
   await page.click('#SortExpandCollapse');
@@ -87,7 +82,7 @@ test('a regular-expression filter and a two-column sort order the rows', async (
 
 test('an invalid regular expression is reported, not thrown', async () => {
   const { page, problems } = await openReport(browser, 'build.html');
-  await page.click('.aggregateSumHeader >> text=Details');
+  await showTab(page, 'Details', 'phaseSummaryDiv');
   await page.click('#FilterExpandCollapse');
   await page.fill('#phasename', '(unclosed');
   await page.click('#userInputsSubmit');
@@ -101,8 +96,7 @@ test('the aggregate report has only the aggregate and system tabs', async () => 
     ['Aggregate', 'System Info']);
   assert.equal((await tableRows(page, 'aggregateSummaryTable')).length, 4);
   await page.click('#aggHeader_Count');
-  await page.click('.aggregateSumHeader >> text=System Info');
-  assert.equal(await page.isVisible('#systemInfoTableDiv'), true);
+  await showTab(page, 'System Info', 'systemInfoTableDiv');
   assert.deepEqual(problems, []);
 });
 
@@ -123,7 +117,7 @@ test('hostile names render literally and run nothing', async () => {
   assert.equal(rows.length, 1);
   // Phase names have their backslashes turned into slashes; groupings keep theirs.
   assert.equal(rows[0][1], 'quote " and back/slash(Grouping:<b>"group"</b>\\)');
-  await page.click('.phaseSumHeader >> text=Aggregate');
+  await showTab(page, 'Aggregate', 'aggregateSummaryTable');
   await page.click('#aggregateSummaryTable >> text=injected = 3');
   assert.equal((await tableRows(page, 'phaseSummaryTable')).length, 1);
   assert.equal(await page.evaluate(() => window.injected), undefined);

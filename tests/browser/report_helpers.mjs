@@ -50,3 +50,10 @@ export async function tableRows(page, tableId) {
   return page.$$eval(`#${tableId} tbody tr`, (rows) =>
     rows.map((row) => Array.from(row.cells, (cell) => cell.textContent)));
 }
+
+// Tab links run ShowTable as a javascript: navigation, which happens after the
+// click returns; wait for the tab's block instead of racing it.
+export async function showTab(page, name, blockId) {
+  await page.click(`div#header:visible >> text="${name}"`);
+  await page.waitForSelector(`#${blockId}`, { state: 'visible', timeout: 10000 });
+}
