@@ -1,18 +1,25 @@
 // Saving and loading a trace of 1,000,000 tracer points with three
 // identifiers each through trace data files, end to end: points → records →
-// file, and file → records → points in the tracer.
+// file, and file → records → points in the tracer. A load is measured twice:
+// in this process, where the memory of the points released before is reused,
+// and in a fresh process (this program started again with --load-fresh),
+// where every page the points take is touched for the first time.
 //
 // The points look like a real trace: 2,000 phase paths, a few groupings,
 // models and targets, page-multiple memory figures and times with fractions.
-// Counters: bytes_per_point (file size / points) and peak_rss_mb (the
-// process's high-water mark so far, the trace in memory included).
+// Counters: bytes_per_point (file size / points), peak_rss_mb (the process's
+// resident high-water mark during the operation, the points in memory
+// included) and rss_mb (resident after it).
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <boost/make_shared.hpp>
 
+#include <chrono>
+#include <cstdio>
 #include <filesystem>
+#include <fstream>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -25,11 +32,16 @@ namespace {
 
 constexpr std::size_t kPoints = 1'000'000;
 
-double peakRssMegabytes() {
-  struct rusage usage {};
-  getrusage(RUSAGE_SELF, &usage);
-  return static_cast<double>(usage.ru_maxrss) / 1024.0;  // ru_maxrss is in kB
+// "VmHWM" (the resident high-water mark) or "VmRSS" of this process, in MB.
+double statusMegabytes(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(field + ":", 0) == 0) return std::stod(line.substr(field.size() + 1)) / 1024.0;  // kB
+  return 0.0;
 }
+
+// Starts a new high-water mark from what is resident now.
+void resetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 std::string tracePath() {
   return (std::filesystem::temp_directory_path() /
@@ -75,32 +87,78 @@ void recordTrace() {
 void BM_TraceDataFile_Save(benchmark::State& state) {
   recordTrace();
   const std::string path = tracePath();
+  resetPeakRss();
   for (auto _ : state) pt::host::saveTraceDataFile(path);
   state.counters["bytes_per_point"] = static_cast<double>(std::filesystem::file_size(path)) / kPoints;
-  state.counters["peak_rss_mb"] = peakRssMegabytes();
-  std::filesystem::remove(path);
+  state.counters["peak_rss_mb"] = statusMegabytes("VmHWM");
+  state.counters["rss_mb"] = statusMegabytes("VmRSS");
 }
 BENCHMARK(BM_TraceDataFile_Save)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
+// Loads into an empty tracer: releasing the points held before is not part
+// of loading. The recorded trace is not needed after this (the saves run first).
 void BM_TraceDataFile_Load(benchmark::State& state) {
   recordTrace();
   const std::string path = tracePath();
-  pt::host::saveTraceDataFile(path);
-  const PTRawDataVector recorded = *tracer().rawDataVector();
+  if (!std::filesystem::exists(path)) pt::host::saveTraceDataFile(path);
   for (auto _ : state) {
-    state.PauseTiming();  // releasing the points held before is not part of loading
+    state.PauseTiming();
     tracer().setRawDataVector({});
+    resetPeakRss();
     state.ResumeTiming();
     pt::host::loadTraceDataFile(path);
     if (tracer().rawDataVector()->size() != kPoints) state.SkipWithError("wrong point count");
   }
   state.counters["bytes_per_point"] = static_cast<double>(std::filesystem::file_size(path)) / kPoints;
-  state.counters["peak_rss_mb"] = peakRssMegabytes();
-  tracer().setRawDataVector(recorded);
-  std::filesystem::remove(path);
+  state.counters["peak_rss_mb"] = statusMegabytes("VmHWM");
+  state.counters["rss_mb"] = statusMegabytes("VmRSS");
 }
 BENCHMARK(BM_TraceDataFile_Load)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
+std::string selfPath;  // this program, started again for a fresh load
+
+// The child's part: one load, then "seconds peak_rss_mb rss_mb points" on stdout.
+int loadInFreshProcess(const std::string& path) {
+  const auto start = std::chrono::steady_clock::now();
+  pt::host::loadTraceDataFile(path);
+  const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
+  std::printf("%.6f %.3f %.3f %zu\n", took.count(), statusMegabytes("VmHWM"), statusMegabytes("VmRSS"),
+              tracer().rawDataVector()->size());
+  return 0;
+}
+
+void BM_TraceDataFile_LoadFreshProcess(benchmark::State& state) {
+  recordTrace();
+  const std::string path = tracePath();
+  if (!std::filesystem::exists(path)) pt::host::saveTraceDataFile(path);
+  double peak = 0, resident = 0;
+  for (auto _ : state) {
+    FILE* child = ::popen(("'" + selfPath + "' --load-fresh='" + path + "'").c_str(), "r");
+    char line[256] = {};
+    const bool answered = child != nullptr && std::fgets(line, sizeof line, child) != nullptr;
+    if (child != nullptr) ::pclose(child);
+    double seconds = 0;
+    std::size_t points = 0;
+    std::istringstream(line) >> seconds >> peak >> resident >> points;
+    if (!answered || points != kPoints) state.SkipWithError("the fresh process did not load the trace");
+    state.SetIterationTime(seconds);
+  }
+  state.counters["bytes_per_point"] = static_cast<double>(std::filesystem::file_size(path)) / kPoints;
+  state.counters["peak_rss_mb"] = peak;
+  state.counters["rss_mb"] = resident;
+}
+BENCHMARK(BM_TraceDataFile_LoadFreshProcess)->Unit(benchmark::kMillisecond)->Iterations(1)->UseManualTime();
+
 }  // namespace
 
-BENCHMARK_MAIN();
+int main(int argc, char** argv) {
+  const std::string fresh = "--load-fresh=";
+  if (argc == 2 && std::string(argv[1]).rfind(fresh, 0) == 0) return loadInFreshProcess(argv[1] + fresh.size());
+  selfPath = std::filesystem::canonical("/proc/self/exe").string();
+  benchmark::Initialize(&argc, argv);
+  if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 1;
+  benchmark::RunSpecifiedBenchmarks();
+  benchmark::Shutdown();
+  std::filesystem::remove(tracePath());
+  return 0;
+}

@@ -468,7 +468,8 @@ haArray* haGetCell(const haArray* cell, std::size_t index) {
 void haSetCell(haArray* cell, std::size_t index, haArray* value) {
   platform::HostArrayPtr owned(value);
   if (!haIsCell(cell)) throw std::invalid_argument("haSetCell: not a cell array");
-  assert((value == nullptr || !value->inArena || cell->inArena) && "an array outliving its arena would own arena memory");
+  assert((value == nullptr || !value->inArena || cell->inArena) &&
+         "an array outliving its arena would own arena memory");
   if (index >= numel(cell)) throw std::out_of_range("haSetCell: index beyond the cell array");
   haArray*& slot = cellSlots(cell)[index];
   if (slot != value) haDestroyArray(slot);

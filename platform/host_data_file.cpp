@@ -452,8 +452,9 @@ haArray* kvdGetVariable(kvdFile* file, const char* name) {
   return value.release();
 }
 
-bool kvdVisitCellVariable(kvdFile* file, const char* name,
-                          const std::function<void(std::size_t index, const haArray* element)>& visit) {
+bool kvdVisitCellVariable(
+    kvdFile* file, const char* name,
+    const std::function<void(std::size_t index, std::size_t count, const haArray* element)>& visit) {
   const VariableEntry* entry = findVariable(file, name);
   if (entry == nullptr) return false;
   cbor::Reader in = readerOf(*file, *entry);
@@ -473,7 +474,7 @@ bool kvdVisitCellVariable(kvdFile* file, const char* name,
     platform::HostArrayPtr value = decodeVariable(*file, *entry);
     releasePages(*file, *entry);
     if (!haIsCell(value.get())) return true;
-    for (std::size_t i = 0, n = haGetNumberOfElements(value.get()); i < n; ++i) visit(i, haGetCell(value.get(), i));
+    for (std::size_t i = 0, n = haGetNumberOfElements(value.get()); i < n; ++i) visit(i, n, haGetCell(value.get(), i));
     return true;
   }
   decodingStep(*file, *entry, [&] {
@@ -490,7 +491,7 @@ bool kvdVisitCellVariable(kvdFile* file, const char* name,
       // Elements sit one level inside the cell, as they would in a whole decode.
       element = decodingStep(*file, *entry, [&] { return cbor::decodeHostArray(in, 1); });
     }
-    visit(static_cast<std::size_t>(i), element.get());
+    visit(static_cast<std::size_t>(i), static_cast<std::size_t>(head.value), element.get());
     element.reset();
     arena.reset();
   }

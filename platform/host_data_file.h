@@ -52,12 +52,14 @@ int kvdPutCellVariable(kvdFile* file, const char* name, std::size_t count,
 
 /// Visits the elements of the cell variable `name` in linear order, each
 /// decoded on its own and released once `visit` returns (borrowed; nullptr for
-/// an empty element). A variable that is not a cell has no elements to visit.
-/// False when the file has no such variable. Throws HostError "CorruptKvdFile"
-/// as kvdGetVariable does, possibly after some elements were visited; an
-/// exception from `visit` propagates.
-bool kvdVisitCellVariable(kvdFile* file, const char* name,
-                          const std::function<void(std::size_t index, const haArray* element)>& visit);
+/// an empty element); `count` is the number of elements. A variable that is
+/// not a cell has no elements to visit. False when the file has no such
+/// variable. Throws HostError "CorruptKvdFile" as kvdGetVariable does,
+/// possibly after some elements were visited; an exception from `visit`
+/// propagates.
+bool kvdVisitCellVariable(
+    kvdFile* file, const char* name,
+    const std::function<void(std::size_t index, std::size_t count, const haArray* element)>& visit);
 
 /// Finishes and releases the file; for writing, replaces the target. Returns 0
 /// on success; nullptr and any failure of the save return non-zero.

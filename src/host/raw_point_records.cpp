@@ -12,12 +12,12 @@
 #include <cstdint>
 #include <functional>
 #include <string>
-#include <string_view>
 #include <unordered_map>
 #include <utility>
 
 #include "host/cell_records.h"
 #include "platform/host_array.h"
+#include "platform/huge_page_pool.h"
 #include "tracer/data_points.h"
 #include "tracer/dynamic_enum.h"
 #include "tracer/pt_api.h"
@@ -276,7 +276,8 @@ void PTKAVLORDataPoint::getDetailedMemStatsFromCellArray(const haArray* cell, un
   for (double& value : v) value = ptGetDoubleFromCellArray(cell, cursor);
   // A NaN sum fails the test too: such a record has no usable statistics.
   if (v[0] + v[1] + v[2] + v[3] + v[4] > 0)
-    detailedMemStats = boost::make_shared<pt::DetailedMemStats>(v[0], v[1], v[2], v[3], v[4]);
+    detailedMemStats = boost::allocate_shared<pt::DetailedMemStats>(platform::HugePageAllocator<pt::DetailedMemStats>(),
+                                                                     v[0], v[1], v[2], v[3], v[4]);
   else
     detailedMemStats.reset();
 }
@@ -284,7 +285,9 @@ void PTKAVLORDataPoint::getDetailedMemStatsFromCellArray(const haArray* cell, un
 void PTKAVLORDataPoint::getBasicMemStatsFromCellArray(const haArray* cell, unsigned long* cursor) {
   double v[3];
   for (double& value : v) value = ptGetDoubleFromCellArray(cell, cursor);
-  basicMemStats = boost::make_shared<pt::BasicMemStats>(v[0], v[1], v[2]);
+  // Read points come by the million, with the records of a file.
+  basicMemStats = boost::allocate_shared<pt::BasicMemStats>(platform::HugePageAllocator<pt::BasicMemStats>(), v[0],
+                                                            v[1], v[2]);
 }
 
 // --------------------------------------------------------------- PTCLTGXDataPoint
@@ -353,7 +356,8 @@ haArray* PTTracerDataPoint::writeToCellArray() const {
   unsigned long cursor[2] = {0, 0};
   writeHead(*this, record.get(), cursor);
   ptAddIntToCellArray(record.get(), static_cast<int>(identifiers.size()), cursor);
-  for (const auto& [name, value] : identifiers) ptAddStringToCellArray(record.get(), identifierElement(name, value), cursor);
+  for (const auto& [name, value] : identifiers)
+    ptAddStringToCellArray(record.get(), identifierElement(name, value), cursor);
   writeTail(*this, record.get(), cursor);
   return record.release();
 }

@@ -2,7 +2,8 @@
 
 #include <boost/make_shared.hpp>
 
-#include <cstdint>
+#include <algorithm>
+#include <iterator>
 #include <stdexcept>
 #include <utility>
 
@@ -11,6 +12,7 @@
 #include "platform/host_array.h"
 #include "platform/host_data_file.h"
 #include "platform/host_messages.h"
+#include "platform/huge_page_pool.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_api.h"
 #include "tracer/text_utils.h"
@@ -48,13 +50,18 @@ PerformanceTracer& tracer() { return *PerformanceTracer::getInstance(); }
 
 haArray* textArray(const std::string& text) { return haCreateStringFromNChars(text.data(), text.size()); }
 
+// A name with a NUL byte would open the file its first part names.
+kvdFile* openFile(const std::string& name, const char* mode) {
+  return name.find('\0') == std::string::npos ? kvdOpen(name.c_str(), mode) : nullptr;
+}
+
 // ---------------------------------------------------------------- Writing
 
 // A file being saved: written beside its target, which it replaces only when
 // closed successfully; dropped on every other way out.
 class SaveFile {
  public:
-  explicit SaveFile(const std::string& name) : name_(name), file_(kvdOpen(name.c_str(), "w")) {
+  explicit SaveFile(const std::string& name) : name_(name), file_(openFile(name, "w")) {
     if (file_ == nullptr) haErrorMsgIdAndTxt("OpenFileFailed", name_);
   }
   ~SaveFile() { kvdDiscard(file_); }
@@ -138,7 +145,7 @@ platform::HostArrayPtr currentRootText() {
 
 class ReadFile {
  public:
-  explicit ReadFile(const std::string& name) : name_(name), file_(kvdOpen(name.c_str(), "r")) {
+  explicit ReadFile(const std::string& name) : name_(name), file_(openFile(name, "r")) {
     if (file_ == nullptr) haErrorMsgIdAndTxt("OpenFileFailed", name_);
   }
   ~ReadFile() { kvdDiscard(file_); }
@@ -184,13 +191,21 @@ void readIdentifierEnum(const haArray* cell, DynamicEnum& identifierEnum, const 
     int number = 0;
     try {
       number = std::stoi(entry.substr(0, colon));
-    } catch (const std::logic_error&) {
+    } catch (const std::invalid_argument&) {
       file.corrupt("identifier entry " + std::to_string(i + 1) + " ('" + entry + "') does not begin with a number");
+    } catch (const std::out_of_range&) {
+      file.corrupt("identifier entry " + std::to_string(i + 1) + " ('" + entry + "') has a number out of range");
     }
     const std::string name = entry.substr(colon + 1);
     identifierEnum.add(name, number);
     ptAddIdentifierToMapCollectionsOnly(name);
   }
+}
+
+// A loaded trace's points are made together and mostly dropped together.
+template <class Point, class... Arguments>
+boost::shared_ptr<PTKAVLORDataPoint> makePoint(Arguments&&... arguments) {
+  return boost::allocate_shared<Point>(platform::HugePageAllocator<Point>(), std::forward<Arguments>(arguments)...);
 }
 
 // The point of one record, or null for an element that is empty, is no
@@ -201,12 +216,12 @@ boost::shared_ptr<PTKAVLORDataPoint> pointFromRecord(const haArray* record, Dyna
   if (ptCellArrayHasVersionString(record, cursor) && ptGetStringFromCellArray(record, cursor) != kRecordVersion)
     return nullptr;
   switch (ptGetIntFromCellArray(record, cursor)) {
-    case PT_KAVLOR: return boost::make_shared<PTKAVLORDataPoint>(record);
-    case PT_CLTGX: return boost::make_shared<PTCLTGXDataPoint>(record);
-    case PT_QD: return boost::make_shared<PTQuorindelDataPoint>(record);
+    case PT_KAVLOR: return makePoint<PTKAVLORDataPoint>(record);
+    case PT_CLTGX: return makePoint<PTCLTGXDataPoint>(record);
+    case PT_QD: return makePoint<PTQuorindelDataPoint>(record);
     default:
-      if (fileEnum != nullptr) return boost::make_shared<PTTracerDataPoint>(record, *fileEnum);
-      return boost::make_shared<PTTracerDataPoint>(record);
+      if (fileEnum != nullptr) return makePoint<PTTracerDataPoint>(record, *fileEnum);
+      return makePoint<PTTracerDataPoint>(record);
   }
 }
 
@@ -265,11 +280,20 @@ void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTS
   if (identifiers) readIdentifierEnum(identifiers.get(), identifierEnum, file);
   DynamicEnum* fileEnum = identifiers ? &identifierEnum : nullptr;
   const PTRecordNameCache names;
-  file.visitCells(kRecordsVariable, [&](std::size_t i, const haArray* record) {
+  file.visitCells(kRecordsVariable, [&](std::size_t i, std::size_t count, const haArray* record) {
+    // Room for all the points at once, within reason: a damaged count is
+    // bounded only by the file's size, and empty elements make no point.
+    if (i == 0) points.reserve(points.size() + std::min<std::size_t>(count, 1u << 24));
+    // std::stoi of an identifier element throws the first two.
+    const auto refuse = [&] {
+      file.corrupt("record " + std::to_string(i + 1) + " has an identifier element that does not begin with a number");
+    };
     try {
       if (auto point = pointFromRecord(record, fileEnum)) points.push_back(std::move(point));
-    } catch (const std::logic_error&) {  // std::stoi of an identifier element
-      file.corrupt("record " + std::to_string(i + 1) + " has an identifier element that does not begin with a number");
+    } catch (const std::invalid_argument&) {
+      refuse();
+    } catch (const std::out_of_range&) {
+      refuse();
     }
   });
   systemInfo = PTSystemInfoStruct();

@@ -160,8 +160,9 @@ TEST_F(TraceDataFile, StartupSaveAndEmptyTraces) {
   const HostArrayPtr name(haCreateString(startup.c_str()));
   const haArray* inputs[] = {name.get()};
   pt::host::saveCLStartupData(1, inputs);
-  EXPECT_EQ(variablesOf(startup),
-            (std::vector<std::string>{"PerformanceTracingRawDataVector", "PerformanceTracingSystemInfo", "KAVLORRoot"}));
+  const std::vector<std::string> startupVariables = {"PerformanceTracingRawDataVector",
+                                                      "PerformanceTracingSystemInfo", "KAVLORRoot"};
+  EXPECT_EQ(variablesOf(startup), startupVariables);
   PTRawDataVector points;
   PTSystemInfoStruct info;
   DynamicEnum identifiers;
@@ -225,11 +226,63 @@ TEST_F(TraceDataFile, PartialFilesAndOddRecords) {
   EXPECT_EQ(loaded[1]->type, 7);
   const auto* generic = dynamic_cast<const PTTracerDataPoint*>(loaded[1].get());
   ASSERT_NE(generic, nullptr);
-  EXPECT_EQ(generic->getIdentifierNum("modelStr"), ptGetNumberForString("modelStr", "vdp"));  // the tracer's enumeration
+  // Named through the tracer's enumeration, the file having none.
+  EXPECT_EQ(generic->getIdentifierNum("modelStr"), ptGetNumberForString("modelStr", "vdp"));
   EXPECT_EQ(tracer().getStoredSystemInfo()->processorStr, "");
   EXPECT_EQ(tracer().identifierRawEnum().size(), 0u);
   for (int row = 0; row < 3; ++row)
     EXPECT_EQ(tracer().getMapTestPath()["key" + std::to_string(row)], "path" + std::to_string(row));
+}
+
+TEST_F(TraceDataFile, VariablesOfTheWrongClassReadAsEmpty) {
+  const std::string path = file("odd.kvd");
+  kvdFile* out = kvdOpen(path.c_str(), "w");
+  const HostArrayPtr number(haCreateDoubleScalar(4)), text(haCreateString("no struct"));
+  ASSERT_EQ(kvdPutVariable(out, "PerformanceTracingRawDataVector", number.get()), 0);
+  ASSERT_EQ(kvdPutVariable(out, "PerformanceTracingSystemInfo", text.get()), 0);
+  ASSERT_EQ(kvdPutVariable(out, "IdentifierEnumeratorInfo", text.get()), 0);
+  ASSERT_EQ(kvdPutVariable(out, "KAVLORRoot", number.get()), 0);
+  ASSERT_EQ(kvdClose(out), 0);
+  recordOneOfEachKind();
+  tracer().setSystemInfo(tracer().getSystemInfo());
+  pt::host::loadTraceDataFile(path);
+  EXPECT_TRUE(tracer().rawDataVector()->empty());
+  EXPECT_EQ(tracer().getStoredSystemInfo()->totalPhysMemStr, "");
+  EXPECT_EQ(tracer().identifierRawEnum().size(), 0u);
+}
+
+// Identifier texts whose number is not one cannot be told from damage.
+TEST_F(TraceDataFile, MalformedIdentifierNumbersAreReported) {
+  const auto fileWith = [&](const char* variable, HostArrayPtr value) {
+    const std::string path = file(std::string(variable) + ".kvd");
+    kvdFile* out = kvdOpen(path.c_str(), "w");
+    EXPECT_EQ(kvdPutVariable(out, variable, value.get()), 0);
+    EXPECT_EQ(kvdClose(out), 0);
+    return path;
+  };
+  HostArrayPtr enumeration(haCreateCellMatrix(1, 2));
+  haSetCell(enumeration.get(), 0, haCreateString("no colon, passed over"));
+  haSetCell(enumeration.get(), 1, haCreateString("x:modelStr"));
+  HostArrayPtr record(haCreateCellMatrix(1, 6));
+  unsigned long cursor[2] = {0, 0};
+  ptAddStringToCellArray(record.get(), "1", cursor);
+  ptAddIntToCellArray(record.get(), 3, cursor);
+  ptAddStringToCellArray(record.get(), "P", cursor);
+  ptAddStringToCellArray(record.get(), "G", cursor);
+  ptAddIntToCellArray(record.get(), 1, cursor);
+  ptAddStringToCellArray(record.get(), "99999999999:vdp", cursor);
+  HostArrayPtr records(haCreateCellMatrix(1, 1));
+  haSetCell(records.get(), 0, record.release());
+
+  for (const auto& [path, problem] :
+       {std::pair{fileWith("IdentifierEnumeratorInfo", std::move(enumeration)), "identifier entry 2"},
+        std::pair{fileWith("PerformanceTracingRawDataVector", std::move(records)), "record 1"}}) {
+    std::vector<std::string> arguments;
+    EXPECT_EQ(errorKey([&] { pt::host::loadTraceDataFile(path); }, &arguments), "CorruptKvdFile");
+    ASSERT_EQ(arguments.size(), 2u);
+    EXPECT_EQ(arguments[0], path);
+    EXPECT_NE(arguments[1].find(problem), std::string::npos) << arguments[1];
+  }
 }
 
 TEST_F(TraceDataFile, ArgumentAndFileNameChecks) {
@@ -248,6 +301,10 @@ TEST_F(TraceDataFile, ArgumentAndFileNameChecks) {
   EXPECT_EQ(errorKey([&] { pt::host::loadTraceDataFile(missing); }, &arguments), "OpenFileFailed");
   EXPECT_EQ(arguments, std::vector<std::string>{missing});
   EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(file("no/such/folder.kvd")); }), "OpenFileFailed");
+  const std::string hidden = file("x") + std::string("\0.kvd", 5);  // would open "x"
+  EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(hidden); }), "OpenFileFailed");
+  EXPECT_EQ(errorKey([&] { pt::host::loadTraceDataFile(hidden); }), "OpenFileFailed");
+  EXPECT_FALSE(fs::exists(file("x")));
 }
 
 // Every way a file can be bad gives a host error naming the file; the
