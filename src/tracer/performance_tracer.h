@@ -425,6 +425,12 @@ class PerformanceTracer {
   /// aggData: one record per phase, and the aggregate table's state.
   std::string generateAggregateDataArrayJS(const PTAggregateDataMap& aggregates, const std::string& statisticsType,
                                            bool aggregateOnly) const;
+  /// The MemChart container: a script that checks for canvas support at
+  /// load time and inserts the chart's canvases, or a message saying why there
+  /// is no chart.
+  std::string generateMemoryCanvasTable(bool hasDetailedMemStats) const;
+  /// The script that draws the MemChart tab from procData.
+  std::string generateCanvasJavaScript(bool hasDetailedMemStats) const;
 
   // --------------------------------------------------------- Text utilities
 

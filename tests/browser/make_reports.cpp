@@ -1,6 +1,7 @@
 // Writes the reports the browser tests open, from traces recorded the way a
-// tool records them: nested phases, repeated phases, a 10,000-row trace and a
-// trace whose names are hostile.
+// tool records them: nested phases, repeated phases and subtrees, a
+// 10,000-row trace, a trace whose names are hostile, and traces with and
+// without detailed memory statistics.
 //
 //   browser_report_fixtures <output folder>
 #include "support/trace_builder.h"
@@ -9,6 +10,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -70,6 +72,95 @@ void recordHostile(pt_test::TraceBuilder& trace) {
   }
 }
 
+// Build, with detailed statistics that change from point to point; point j
+// has 6000 - 40j MB free, so the chart's values exceed its zoom threshold.
+// Link belongs to the model "engine"; one phase name is hostile markup.
+// Run { Load, Solve { Step, Step }, Save } three times, then Run { Load,
+// pause, Solve { Step } } (a gap row after Load) and Report.
+void recordCallTree(pt_test::TraceBuilder& trace) {
+  double now = 0.0;
+  auto leaf = [&](const std::string& name, double seconds) {
+    trace.start(name, now).end(name, now + seconds);
+    now += seconds;
+  };
+  for (int run = 0; run < 3; ++run) {
+    trace.start("Run", now);
+    leaf("Load", 0.25);
+    trace.start("Solve", now);
+    leaf("Step", 0.5);
+    leaf("Step", 0.5);
+    trace.end("Solve", now).start("Save", now);
+    now += 0.25;
+    trace.end("Save", now).end("Run", now);
+  }
+  trace.start("Run", now);
+  leaf("Load", 0.25);
+  now += 0.5;
+  trace.start("Solve", now);
+  leaf("Step", 1.0);
+  trace.end("Solve", now).end("Run", now);
+  leaf("Report", 0.25);
+}
+
+void recordMemoryBuild(pt_test::TraceBuilder& trace) {
+  trace.start("Build", 0.0, 100)
+      .start("Compile", 0.0, 100)
+      .start("Parse", 0.0, 100).end("Parse", 0.5, 110)
+      .start("<img src=x onerror=\"window.injected = 1\">", 0.5, 110)
+      .end("<img src=x onerror=\"window.injected = 1\">", 1.25, 130)
+      .end("Compile", 1.5, 135);
+  trace.identifiers({{"modelStr", "engine"}}).start("Link", 1.5, 135).end("Link", 3.5, 180);
+  trace.identifiers({}).end("Build", 3.5, 180);
+  constexpr double kMB = 1048576.0;
+  int j = 0;
+  for (const auto& point : trace.points()) {
+    *point->detailedMemStats = pt::DetailedMemStats((6000 - 40 * j) * kMB, (400 + 10 * j) * kMB,
+                                                    (200 + 30 * j) * kMB, (120 + 5 * j) * kMB,
+                                                    (1500 + 25 * j) * kMB);
+    ++j;
+  }
+}
+
+// 400 rows whose detailed statistics stay below the zoom threshold.
+void recordLongMemory(pt_test::TraceBuilder& trace) {
+  for (int i = 0; i < 400; ++i) {
+    const std::string phase = "M" + std::to_string(i);
+    trace.start(phase, i * 0.01, 100).end(phase, i * 0.01 + 0.005, 100);
+  }
+  constexpr double kMB = 1048576.0;
+  for (const auto& point : trace.points()) {
+    *point->detailedMemStats = pt::DetailedMemStats(900 * kMB, 300 * kMB, 200 * kMB, 100 * kMB, 500 * kMB);
+  }
+}
+
+void recordBuildWithoutDetailedStats(pt_test::TraceBuilder& trace) {
+  recordBuild(trace);
+  for (const auto& point : trace.points()) point->detailedMemStats.reset();
+}
+
+// A trace recorded the way a tool records one, sampling this machine's memory.
+bool writeLiveMemoryReport(const std::filesystem::path& folder, const std::string& name) {
+  PerformanceTracer tracer;
+  tracer.initialize();
+  tracer.setDetailedMemStatsEnabled(true);
+  tracer.enableGrouping("Live", true);
+  std::vector<std::vector<char>> blocks;
+  tracer.logTracerData("Live", "Session", true, {}, {});
+  for (int round = 0; round < 3; ++round) {
+    tracer.logTracerData("Live", "Allocate", true, {}, {});
+    blocks.emplace_back(std::size_t{32} << 20, char(round + 1));
+    tracer.logTracerData("Live", "Allocate", false, {}, {});
+    tracer.logTracerData("Live", "Release", true, {}, {});
+    if (round % 2 == 1) blocks.pop_back();
+    tracer.logTracerData("Live", "Release", false, {}, {});
+  }
+  tracer.logTracerData("Live", "Session", false, {}, {});
+  const std::string file = (folder / name).string();
+  const bool written = tracer.generateHTMLReport(file, "Live", "Live", "detailedmemory", false, nullptr, nullptr);
+  if (!written) std::fprintf(stderr, "cannot write %s\n", file.c_str());
+  return written;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -85,5 +176,11 @@ int main(int argc, char** argv) {
   ok = writeReport(folder, "build_aggregate.html", recordBuild, "time", true) && ok;
   ok = writeReport(folder, "large.html", recordLarge, "time", false) && ok;
   ok = writeReport(folder, "hostile.html", recordHostile, "time", false) && ok;
+  ok = writeReport(folder, "calltree.html", recordCallTree, "time", false) && ok;
+  ok = writeReport(folder, "memchart.html", recordMemoryBuild, "detailedmemory", false) && ok;
+  ok = writeReport(folder, "memchart_aggregate.html", recordMemoryBuild, "detailedmemory", true) && ok;
+  ok = writeReport(folder, "memchart_long.html", recordLongMemory, "detailedmemory", false) && ok;
+  ok = writeReport(folder, "memchart_missing.html", recordBuildWithoutDetailedStats, "detailedmemory", false) && ok;
+  ok = writeLiveMemoryReport(folder, "memchart_live.html") && ok;
   return ok ? 0 : 1;
 }

@@ -49,18 +49,6 @@ std::string quotedName(std::string text) {
   return "\"" + ptEscapeForScriptString(text) + "\"";
 }
 
-const char* arrayName(EPTStringMappings mapping) {
-  switch (mapping) {
-    case EPT_PHASE: return "Phase";
-    case EPT_GROUPING: return "Grouping";
-    case EPT_MODEL: return "Model";
-    case EPT_TARGET: return "Target";
-    case EPT_MACHINE: return "Machine";
-    case EPT_CHART: return "Chart";
-    default: return "";
-  }
-}
-
 std::string declarationBlock() {
   return "       var PhaseLengths     = new Array();\n"
          "       var GroupingLengths  = new Array();\n"
@@ -203,7 +191,7 @@ std::string PerformanceTracer::generateDataArrayJS(const PTProcessedDataStruct* 
 }
 
 std::string PerformanceTracer::generateJSForStringMapping(EPTStringMappings mapping) const {
-  std::string js = std::string("        var ") + arrayName(mapping) + " = [";
+  std::string js = "        var " + getNameForMappingID(mapping) + " = [";
   if (const StringNumberMapping* table = getMappingByType(mapping)) {
     const auto count = static_cast<std::int32_t>(table->size());
     for (std::int32_t number = 0; number < count; ++number) {

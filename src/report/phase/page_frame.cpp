@@ -2,6 +2,7 @@
 
 #include "analysis/aggregation.h"
 #include "analysis/processed_data.h"
+#include "report/phase/call_tree.h"
 #include "report/phase/html_escape.h"
 #include "report/phase/summary_tables.h"
 #include "tracer/performance_tracer.h"
@@ -215,8 +216,8 @@ std::string PerformanceTracer::generateCommonJSVarsAndFunctions(const std::strin
   return scriptBlock(script);
 }
 
-// Both reports share one road; the aggregate-only page leaves out the
-// Details tab, its data and its scripts.
+// Both reports share one road; the aggregate-only page leaves out the Call
+// Tree and Details tabs, their data and their scripts.
 bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, const std::string& fileName,
                              const std::string& grouping, const std::string& reportTitle,
                              const std::string& statisticsType, PTRawDataVector* rawData,
@@ -237,9 +238,7 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
   }
   const PTAggregateDataMap aggregates = tracer.getAggregateData(summary.diagnosticInfos);
   const bool aggregateOnly = kind == PhasePageKind::kAggregateOnly;
-  // The call tree is not part of these pages yet: its tab is left out rather
-  // than shown empty.
-  const bool noCallTree = true;
+  const bool noCallTree = aggregateOnly;
   const bool withChartEvents = statisticsType == "detailedmemory" && summary.hasDetailedMemStats;
 
   write(tracer.generateCommonHTMLFileHeader());
@@ -251,6 +250,7 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
   write("        <div align=\"center\">\n");
   write(tracer.generateHeaderBarTable(noCallTree, statisticsType, aggregateOnly));
   write(writeAggregateSummaryHTML());
+  if (!noCallTree) write(writeCallTreeTableHTML());
   if (!aggregateOnly) write(writePhaseSummaryHTML(statisticsType, false));
   write(tracer.generateSystemInfoTable(shownInfo));
   write("        </div>\n");
@@ -262,11 +262,17 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
   write(tracer.generateCommonJSVarsAndFunctions(statisticsType, false, "none", "none", aggregateOnly));
   write(writeAggregateSummaryJS(statisticsType, false, aggregateOnly));
   if (!aggregateOnly) write(writePhaseSummaryJS(statisticsType, false));
+  if (!noCallTree) write(generateCallTreeReportFunctionsJS(statisticsType));
   write("    <script type=\"text/javascript\">\n");
+  if (!noCallTree) write(generateCallTreeReportDataJS(summary.diagnosticInfos));
   if (!aggregateOnly) write(tracer.generateDataArrayJS(&summary, statisticsType));
   write(tracer.generatePhaseDataArrayJS());
   write(tracer.generateAggregateDataArrayJS(aggregates, statisticsType, aggregateOnly));
   write("    </script>\n");
+  if (statisticsType == "detailedmemory" && !aggregateOnly) {
+    write(tracer.generateMemoryCanvasTable(summary.hasDetailedMemStats));
+    write(tracer.generateCanvasJavaScript(summary.hasDetailedMemStats));
+  }
   return true;
 }
 

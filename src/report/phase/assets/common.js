@@ -178,6 +178,7 @@ function onResizeAction() {
         if (tableType != current) resizeTabContent[tableType] = true;
     }
     if (current) renderTableOfType(current);
+    if (activeTab == 'memCanvas' && typeof canvasResizeAction == 'function') canvasResizeAction();
 }
 
 // Renders a table, then sizes its window of rows to the screen and renders

@@ -51,6 +51,29 @@ function restoreVisibleOutlines() {
     }
 }
 
+// Popups are dragged by their header: its mousedown starts the drag and the
+// body's mousemove handler moves the popup. Every page that may carry the
+// handler defines it, whether or not it has popups.
+var draggedDialog = null;
+
+function startDialogDrag(event, dialog) {
+    draggedDialog = { dialog: dialog, x: event.clientX, y: event.clientY,
+                      left: parseFloat(dialog.style.left) || 0, top: parseFloat(dialog.style.top) || 0 };
+    event.preventDefault();
+}
+
+function dialogMove(event) {
+    if (!draggedDialog) return;
+    if (event.buttons === 0) {
+        draggedDialog = null;
+        return;
+    }
+    draggedDialog.dialog.style.left = (draggedDialog.left + event.clientX - draggedDialog.x) + 'px';
+    draggedDialog.dialog.style.top = (draggedDialog.top + event.clientY - draggedDialog.y) + 'px';
+}
+
+document.addEventListener('mouseup', function () { draggedDialog = null; });
+
 function ShowTable(tableType) {
     var blocks = ['aggregateSummaryDiv', 'aggregateSummaryScrollTableDiv', 'systemInfoTableDiv'];
     if (!pageAggregateOnly) {

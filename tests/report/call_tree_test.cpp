@@ -1,0 +1,283 @@
+#include "report/phase/call_tree.h"
+
+#include "analysis/diagnostic_info.h"
+#include "analysis/processed_data.h"
+#include "analysis/processed_points.h"
+#include "support/trace_builder.h"
+#include "tracer/performance_tracer.h"
+
+#include <gtest/gtest.h>
+
+#include "pt_assets_assets.h"
+
+#include <boost/make_shared.hpp>
+
+#include <algorithm>
+#include <filesystem>
+#include <fstream>
+#include <functional>
+#include <numeric>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+namespace {
+
+// Records phases written as "A{B,C} A{B}": braces hold the children; "~"
+// pauses long enough for the pairing to insert a gap row.
+void record(pt_test::TraceBuilder& trace, const std::string& shape) {
+  double now = 0.0;
+  std::vector<std::string> open;
+  std::string name;
+  auto startPending = [&] {
+    if (name.empty()) return;
+    trace.start(name, now);
+    now += 0.01;
+    open.push_back(name);
+    name.clear();
+  };
+  auto endLast = [&] {
+    trace.end(open.back(), now);
+    now += 0.01;
+    open.pop_back();
+  };
+  for (std::size_t i = 0; i < shape.size(); ++i) {
+    const char c = shape[i];
+    if (c == '{') {
+      startPending();
+    } else if (c == '~') {
+      now += 0.5;
+    } else if (c == ',' || c == ' ' || c == '}') {
+      if (!name.empty()) {
+        startPending();
+        endLast();
+      }
+      if (c == '}') endLast();
+    } else {
+      name += c;
+    }
+  }
+  if (!name.empty()) {
+    startPending();
+    endLast();
+  }
+}
+
+struct FoldedTree {
+  explicit FoldedTree(const std::string& shape) {
+    tracer.initialize();
+    record(trace, shape);
+    summary = tracer.getProcessedData(&trace.points(), {"GLOBAL"}, false);
+    createCallTreeNodes(summary.diagnosticInfos, roots);
+    updateChecksums(roots);
+    combineCallTrees(roots);
+  }
+
+  // "A[0,2]{B[1,3]}": phase of the node's first row, its rows, its children.
+  std::string text(const std::vector<CallTreeNodePtr>& nodes) const {
+    std::string out;
+    for (const CallTreeNodePtr& node : nodes) {
+      if (!out.empty()) out += ' ';
+      const auto& row = *summary.diagnosticInfos.at(static_cast<std::size_t>(node->IDs.front()))->processedPoint;
+      out += tracer.getStringForNumber(EPT_PHASE, row.phase) + "[";
+      for (std::size_t i = 0; i < node->IDs.size(); ++i) out += (i > 0 ? "," : "") + std::to_string(node->IDs[i]);
+      out += "]";
+      if (!node->children.empty()) out += "{" + text(node->children) + "}";
+    }
+    return out;
+  }
+  std::string text() const { return text(roots); }
+
+  // Every row must be in exactly one node.
+  void expectEveryRowOnce() const {
+    std::vector<int> ids;
+    collect(roots, ids);
+    std::sort(ids.begin(), ids.end());
+    std::vector<int> expected(summary.diagnosticInfos.size());
+    std::iota(expected.begin(), expected.end(), 0);
+    EXPECT_EQ(ids, expected) << text();
+  }
+  static void collect(const std::vector<CallTreeNodePtr>& nodes, std::vector<int>& ids) {
+    for (const CallTreeNodePtr& node : nodes) {
+      ids.insert(ids.end(), node->IDs.begin(), node->IDs.end());
+      collect(node->children, ids);
+    }
+  }
+
+  PerformanceTracer tracer;
+  pt_test::TraceBuilder trace{tracer};
+  PTProcessedDataStruct summary;
+  std::vector<CallTreeNodePtr> roots;
+};
+
+TEST(CallTree, ChecksumIsTheWordSumOfTheMd5Digest) {
+  // Reference digests from the command line, e.g.
+  //   printf '\x01\x00\x00\x00' | openssl dgst -md5  →  4352d88a78aa39750bf70cd6f27bcaa5
+  // read as four little-endian words and added modulo 2^32:
+  //   0x8ad85243 + 0x7539aa78 + 0xd60cf70b + 0xa5ca7bf2 = 2078896056
+  EXPECT_EQ(computeChecksum(0), 937169022);     // f1d3ff8443297732862df21dc4e57262
+  EXPECT_EQ(computeChecksum(1), 2078896056);
+  EXPECT_EQ(computeChecksum(-1), -208326066);   // a54f0041a9e15b050f25c463f1db7449, sum 4086641230
+}
+
+TEST(CallTree, ChildNumbersAreOneLevelBelow) {
+  EXPECT_TRUE(isChild("1", "1.2"));
+  EXPECT_TRUE(isChild("3.10", "3.10.1"));
+  EXPECT_FALSE(isChild("1", "1.2.1"));
+  EXPECT_FALSE(isChild("1", "11.2"));
+  EXPECT_FALSE(isChild("1", "12"));
+  EXPECT_FALSE(isChild("1.2", "1.2"));
+  EXPECT_FALSE(isChild("1.1", "1.10"));
+}
+
+TEST(CallTree, RepeatedSubtreesFoldIntoOneNode) {
+  FoldedTree three("A{B} A{B} A{B}");
+  EXPECT_EQ(three.text(), "A[0,2,4]{B[1,3,5]}");
+  FoldedTree different("A{B} A{D}");
+  EXPECT_EQ(different.text(), "A[0]{B[1]} A[2]{D[3]}");
+  // Nested repeats fold at every level, and siblings fold among themselves;
+  // only a run of equal siblings counts once in the parent's identity.
+  FoldedTree nested("R{A{B},A{B},C} R{A{B},C}");
+  EXPECT_EQ(nested.text(), "R[0,6]{A[1,3,7]{B[2,4,8]} C[5,9]}");
+  FoldedTree apart("R{A{B},C,A{B}} R{A{B},C}");
+  EXPECT_EQ(apart.text(), "R[0]{A[1,4]{B[2,5]} C[3]} R[6]{A[7]{B[8]} C[9]}");
+}
+
+TEST(CallTree, FoldingKeepsEveryRowOfRepeatedChildren) {
+  // A run of equal siblings counts once, so A{B,B} and A{B} fold together in
+  // either order, and no B row may be left out.
+  FoldedTree twiceFirst("A{B,B} A{B}");
+  EXPECT_EQ(twiceFirst.text(), "A[0,3]{B[1,2,4]}");
+  FoldedTree onceFirst("A{B} A{B,B}");
+  EXPECT_EQ(onceFirst.text(), "A[0,2]{B[1,3,4]}");
+  // The checksum does not see the order of the children.
+  FoldedTree swapped("A{B,C} A{C,B}");
+  EXPECT_EQ(swapped.text(), "A[0,3]{B[1,5] C[2,4]}");
+  for (const FoldedTree* tree : {&twiceFirst, &onceFirst, &swapped}) tree->expectEveryRowOnce();
+}
+
+TEST(CallTree, GapRowsAddNothingToTheIdentity) {
+  FoldedTree withGap("A{~B} A{~B}");
+  ASSERT_EQ(withGap.summary.diagnosticInfos.size(), 6u);
+  EXPECT_EQ(withGap.text(), "A[0,3]{A_self[1,4] B[2,5]}");
+  EXPECT_TRUE(withGap.roots.at(0)->children.at(0)->isGap);
+  // A gap is carried over into the node it folds into, wherever it is.
+  FoldedTree gapLater("A{B} A{~B}");
+  EXPECT_EQ(gapLater.text(), "A[0,2]{A_self[3] B[1,4]}");
+  FoldedTree gapFirst("A{~B} A{B}");
+  EXPECT_EQ(gapFirst.text(), "A[0,3]{A_self[1] B[2,4]}");
+  for (const FoldedTree* tree : {&withGap, &gapLater, &gapFirst}) tree->expectEveryRowOnce();
+}
+
+TEST(CallTree, ChildrenUnderAnEqualLeafAreCarriedOver) {
+  // B{gap} sums to B's own checksum, so it folds into a childless B.
+  auto node = [](int id, std::int32_t checksum, bool isGap, std::vector<CallTreeNodePtr> children) {
+    auto made = boost::make_shared<callTreeNode>();
+    made->IDs = {id};
+    made->checksum = checksum;
+    made->isGap = isGap;
+    made->children = std::move(children);
+    return made;
+  };
+  const CallTreeNodePtr target = node(0, 10, false, {node(1, 20, false, {})});
+  const CallTreeNodePtr source = node(2, 10, false, {node(3, 20, false, {node(4, 30, true, {})})});
+  combineChildrenNodes(target, source);
+  ASSERT_EQ(target->children.size(), 1u);
+  EXPECT_EQ(target->children[0]->IDs, (std::vector<int>{1, 3}));
+  ASSERT_EQ(target->children[0]->children.size(), 1u);
+  EXPECT_EQ(target->children[0]->children[0]->IDs, std::vector<int>{4});
+}
+
+TEST(CallTree, EveryRowStaysInALargerTree) {
+  // Deterministic mix of repeated, reordered and gapped subtrees.
+  std::string shape;
+  unsigned seed = 7;
+  auto next = [&seed](unsigned range) {
+    seed = seed * 1103515245u + 12345u;
+    return (seed >> 16) % range;
+  };
+  for (int top = 0; top < 60; ++top) {
+    shape += "T{";
+    const unsigned children = 1 + next(4);
+    for (unsigned c = 0; c < children; ++c) {
+      if (next(5) == 0) shape += "~";
+      shape += std::string(1, static_cast<char>('A' + next(3)));
+      if (next(2) == 0) shape += std::string("{") + static_cast<char>('X' + next(2)) + (next(3) == 0 ? ",Y" : "") + "}";
+      shape += c + 1 < children ? "," : "";
+    }
+    shape += "} ";
+  }
+  FoldedTree tree(shape);
+  ASSERT_FALSE(tree.summary.hasErrors);
+  EXPECT_LT(tree.roots.size(), 60u);
+  tree.expectEveryRowOnce();
+}
+
+TEST(CallTree, ScriptNumbersNodesDepthFirst) {
+  FoldedTree tree("A{B} A{B} C");
+  const std::string script = generateCallTreeDataJSFromRootNodes(tree.roots);
+  EXPECT_NE(script.find("        var callTreeArray = new Array();\n"
+                        "        callTreeArray[0] = createNode(0,0, [0, 2], \n[createNode(1,0, [1, 3], \n[])]);\n"
+                        "        callTreeArray[1] = createNode(2,2, [4], \n[]);\n"
+                        "        CTDataView.AllCTChecked = false;\n"),
+            std::string::npos)
+      << script;
+  // The counter carries on across calls until a reset.
+  EXPECT_TRUE(tree.roots[0]->getJSArrayStr(true, true).starts_with("createNode(0,0, ["));
+  EXPECT_EQ(tree.roots[1]->getJSArrayStr(true, false), "createNode(2,2, [4], \n[])");
+  EXPECT_EQ(tree.roots[1]->getJSArrayStr(true, true), "createNode(0,0, [4], \n[])");
+}
+
+TEST(CallTreeThreads, ReportsOnTwoThreadsNumberTheirOwnNodes) {
+  FoldedTree tree("A{B{C}} D{E} A{B{C}}");
+  auto page = [&tree] {
+    std::string text = tree.roots[0]->getJSArrayStr(true, true);
+    text += tree.roots[1]->getJSArrayStr(true, false);
+    return text;
+  };
+  const std::string expected = page();
+  ASSERT_TRUE(expected.ends_with("createNode(3,3, [3], \n[createNode(4,3, [4], \n[])])")) << expected;
+  auto write = [&page](std::string& out) {
+    for (int i = 0; i < 200; ++i) out = page();
+  };
+  std::string first;
+  std::string second;
+  std::thread other(write, std::ref(first));
+  write(second);
+  other.join();
+  EXPECT_EQ(first, expected);
+  EXPECT_EQ(second, expected);
+}
+
+TEST(CallTree, FullReportCarriesTheTabAndItsData) {
+  FoldedTree tree("A{B} A{B}");
+  auto write = [&tree](bool aggregateOnly) {
+    const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) / "call_tree_report.html";
+    PTSystemInfoStruct info;
+    const bool written =
+        aggregateOnly
+            ? tree.tracer.generateAggregateReport(path.string(), "GLOBAL", "", "time", false, &tree.trace.points(), &info)
+            : tree.tracer.generateHTMLReport(path.string(), "GLOBAL", "", "time", false, &tree.trace.points(), &info);
+    EXPECT_TRUE(written);
+    std::ifstream in(path);
+    std::stringstream text;
+    text << in.rdbuf();
+    return text.str();
+  };
+  const std::string page = write(false);
+  // The tab is drawn by the embedded script from the data block.
+  EXPECT_NE(page.find(pt::assets::call_tree_js()), std::string::npos);
+  EXPECT_NE(page.find("<li><span>Call Tree</span></li>"), std::string::npos);
+  EXPECT_NE(page.find("id = \"callTreeSummaryScrollTableDiv\""), std::string::npos);
+  const std::size_t data = page.find("        callTreeArray[0] = createNode(0,0, [0, 2], \n[createNode(1,0, [1, 3], \n[])]);\n");
+  ASSERT_NE(data, std::string::npos);
+  EXPECT_LT(page.find(pt::assets::call_tree_js()), data);
+  EXPECT_LT(page.find("<div id=\"callTreeSummaryDiv\""), page.find("<div id=\"phaseSummaryDiv\""));
+  const std::string aggregateOnly = write(true);
+  for (const char* part : {"Call Tree", "<div id=\"callTreeSummaryDiv\"", "var callTreeArray"}) {
+    EXPECT_EQ(aggregateOnly.find(part), std::string::npos) << part;
+  }
+}
+
+}  // namespace
