@@ -4,6 +4,7 @@
 #include <string>
 
 #include "apps/ptrace/commands.h"
+#include "apps/ptrace/progress.h"
 #include "apps/ptrace/trace_export.h"
 #include "apps/ptrace/trace_input.h"
 
@@ -18,20 +19,20 @@ struct ExportOptions {
   bool folded = false;
 };
 
-void runExport(const ExportOptions& options) {
+// The exported text when it goes to standard output, else the file's name
+// once the file is written.
+std::string runExport(const ExportOptions& options) {
   loadTrace(options.trace);
+  const Progress exporting("exporting");
   const PTProcessedDataStruct summary = analyseGrouping(options.grouping);
   if (summary.hasErrors && summary.diagnosticInfos.empty()) {
     throw CommandError("the phases of '" + options.trace + "' cannot be paired (no data, or a start never ends)");
   }
-  const std::string text = options.chrome ? chromeTrace(summary).dump(1) + "\n" : foldedStacks(summary);
-  if (options.output.empty() || options.output == "-") {
-    std::cout << text;
-    return;
-  }
+  std::string text = options.chrome ? chromeTrace(summary).dump(1) + "\n" : foldedStacks(summary);
+  if (options.output.empty() || options.output == "-") return text;
   std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
   if (!(file << text) || !file.flush()) throw CommandError("cannot write '" + options.output + "'");
-  std::cout << options.output << "\n";
+  return options.output + "\n";
 }
 
 }  // namespace
@@ -48,7 +49,8 @@ void addExportCommand(CLI::App& app, int& exitCode) {
   chrome->excludes(folded);
   command->callback([options, &exitCode] {
     if (!options->chrome && !options->folded) throw CommandError("export: choose a format, --chrome or --folded");
-    runExport(*options);
+    // Printed once the step's progress line is gone.
+    std::cout << runExport(*options);
     exitCode = 0;
   });
 }

@@ -2,10 +2,12 @@
 #include <iostream>
 #include <map>
 #include <memory>
+#include <optional>
 #include <set>
 #include <string>
 
 #include "apps/ptrace/commands.h"
+#include "apps/ptrace/progress.h"
 #include "apps/ptrace/trace_input.h"
 #include "tracer/performance_tracer.h"
 
@@ -22,6 +24,7 @@ void runInfo(const std::string& path) {
   loadTrace(path);
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   const PTRawDataVector& points = *tracer.rawDataVector();
+  std::optional<Progress> analysing(std::in_place, "analysing");
 
   std::map<std::string, std::size_t> pointsPerGrouping;
   std::set<std::string> phases, models, targets;
@@ -44,6 +47,7 @@ void runInfo(const std::string& path) {
   const PTProcessedDataStruct summary = tracer.getProcessedData(nullptr, {kAllGroupings}, false);
   std::size_t paired = 0;
   for (const auto& row : summary.diagnosticInfos) paired += !row->processedPoint->gapRow && !row->processedPoint->errorRow;
+  analysing.reset();  // its line is gone before the summary is printed
 
   std::cout << "Trace " << path << "\n";
   std::cout << "  Points: " << points.size() << "\n";

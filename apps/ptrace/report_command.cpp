@@ -3,6 +3,7 @@
 #include <string>
 
 #include "apps/ptrace/commands.h"
+#include "apps/ptrace/progress.h"
 #include "apps/ptrace/trace_input.h"
 #include "tracer/performance_tracer.h"
 
@@ -17,8 +18,10 @@ struct ReportOptions {
   bool aggregate = false;
 };
 
-void runReport(const ReportOptions& options) {
+// The report's file name.
+std::string writeReport(const ReportOptions& options) {
   loadTrace(options.trace);
+  const Progress writing("writing the report");
   // Checks the grouping; the report analyses the trace again itself.
   analyseGrouping(options.grouping);
   std::string output = options.output;
@@ -36,7 +39,7 @@ void runReport(const ReportOptions& options) {
           : tracer.generateHTMLReport(output, options.grouping, options.trace, options.metric, false, nullptr,
                                       systemInfo);
   if (!written) throw CommandError("cannot write the report file '" + output + "'");
-  std::cout << output << "\n";
+  return output;
 }
 
 }  // namespace
@@ -53,7 +56,8 @@ void addReportCommand(CLI::App& app, int& exitCode) {
       ->capture_default_str();
   command->add_flag("--aggregate", options->aggregate, "Write the aggregate report (one row per phase)");
   command->callback([options, &exitCode] {
-    runReport(*options);
+    // Printed once the step's progress line is gone.
+    std::cout << writeReport(*options) << "\n";
     exitCode = 0;
   });
 }

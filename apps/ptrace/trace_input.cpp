@@ -5,6 +5,7 @@
 #include <set>
 
 #include "apps/ptrace/commands.h"
+#include "apps/ptrace/progress.h"
 #include "host/trace_data_file.h"
 #include "tracer/performance_tracer.h"
 
@@ -16,7 +17,12 @@ void loadTrace(const std::string& path) {
   if (!std::filesystem::exists(status)) throw CommandError("no such file: '" + path + "'");
   if (!std::filesystem::is_regular_file(status)) throw CommandError("not a file: '" + path + "'");
   try {
-    pt::host::loadTraceDataFile(path);
+    pt::host::ReadProgress read;
+    const Progress loading("loading " + std::filesystem::path(path).filename().string(), [&read] {
+      const auto records = read.records.load(std::memory_order_relaxed);
+      return records == 0 ? -1.0 : static_cast<double>(read.recordsRead.load(std::memory_order_relaxed)) / records;
+    });
+    pt::host::loadTraceDataFile(path, &read);
   } catch (const std::exception& failure) {
     // The library's texts do not always name the file (a missing extension).
     throw CommandError("cannot load '" + path + "': " + failure.what());

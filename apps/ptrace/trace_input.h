@@ -16,7 +16,8 @@ namespace ptrace_tool {
 /// The grouping that admits every point.
 inline constexpr const char* kAllGroupings = "GLOBAL";
 
-/// Replaces the tracer's data with the file's; CommandError naming the file otherwise.
+/// Replaces the tracer's data with the file's, with a progress line while it
+/// takes long; CommandError naming the file otherwise.
 void loadTrace(const std::string& path);
 
 /// The names of the groupings the tracer's points belong to, sorted.

@@ -27,6 +27,8 @@ constexpr const char* kSystemInfoVariable = "PerformanceTracingSystemInfo";
 constexpr const char* kRootVariable = "KAVLORRoot";
 constexpr const char* kStartupGrouping = "Calvoran Startup";
 constexpr const char* kRecordVersion = "1";
+// Records between two progress updates: the atomic store stays out of the per-record cost.
+constexpr std::size_t kRecordsPerProgressUpdate = 4096;
 
 struct SystemInfoField {
   const char* name;
@@ -269,7 +271,7 @@ void saveStartupTraceDataFile(const std::string& fileName) {
 // ------------------------------------------------------------------- Loading
 
 void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTSystemInfoStruct& systemInfo,
-                       DynamicEnum& identifierEnum) {
+                       DynamicEnum& identifierEnum, ReadProgress* progress) {
   ReadFile file(fileName);
   const platform::HostArrayPtr info = file.get(kSystemInfoVariable);
   file.get(kRootVariable);  // not used, but a damaged root is a damaged file
@@ -284,6 +286,10 @@ void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTS
     // Room for all the points at once, within reason: a damaged count is
     // bounded only by the file's size, and empty elements make no point.
     if (i == 0) points.reserve(points.size() + std::min<std::size_t>(count, 1u << 24));
+    if (progress != nullptr && i % kRecordsPerProgressUpdate == 0) {
+      progress->records.store(count, std::memory_order_relaxed);
+      progress->recordsRead.store(i, std::memory_order_relaxed);
+    }
     // std::stoi of an identifier element throws the first two.
     const auto refuse = [&] {
       file.corrupt("record " + std::to_string(i + 1) + " has an identifier element that does not begin with a number");
@@ -296,18 +302,19 @@ void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTS
       refuse();
     }
   });
+  if (progress != nullptr) progress->recordsRead.store(progress->records.load(std::memory_order_relaxed), std::memory_order_relaxed);
   systemInfo = PTSystemInfoStruct();
   if (haIsStruct(info.get())) readSystemInfo(info.get(), systemInfo);
   file.close();
 }
 
-void loadTraceDataFile(const std::string& fileName) {
+void loadTraceDataFile(const std::string& fileName, ReadProgress* progress) {
   ptSetCurrentKAVLORRoot(ptGetKAVLORRoot());
   if (fileName.find(".kvd") == std::string::npos) haErrorMsgIdAndTxt("MissingKvdExt");
   PTRawDataVector points;
   PTSystemInfoStruct systemInfo;
   DynamicEnum identifierEnum;
-  readTraceDataFile(fileName, points, systemInfo, identifierEnum);
+  readTraceDataFile(fileName, points, systemInfo, identifierEnum, progress);
   PerformanceTracer& t = tracer();
   t.setRawDataVector(points);
   t.setSystemInfo(&systemInfo);

@@ -14,6 +14,8 @@
 // the problem when its content is damaged or not a trace.
 #pragma once
 
+#include <atomic>
+#include <cstdint>
 #include <string>
 
 #include "sysinfo/system_info.h"
@@ -34,19 +36,27 @@ void saveTraceDataFile(const std::string& fileName);
 /// information and the installation root.
 void saveStartupTraceDataFile(const std::string& fileName = kStartupDataFile);
 
+/// How far a read has come, for a display on another thread: the records
+/// read so far of the file's records (both 0 until the records are reached).
+/// The reader updates it every few thousand records, and once at the end.
+struct ReadProgress {
+  std::atomic<std::uint64_t> recordsRead{0};
+  std::atomic<std::uint64_t> records{0};
+};
+
 /// Reads a trace data file into the caller's containers: appends its points,
 /// fills `systemInfo` (eight empty texts when the file has none) and adds its
 /// identifier enumeration to `identifierEnum`. Adds the file's test paths and
 /// identifier names to the tracer. Tracer points are numbered through the
 /// file's enumeration, or through the tracer's when the file has none.
 void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTSystemInfoStruct& systemInfo,
-                       DynamicEnum& identifierEnum);
+                       DynamicEnum& identifierEnum, ReadProgress* progress = nullptr);
 
 /// Replaces the tracer's raw data, system information and identifier
 /// enumeration with the file's and stops using the instrumentation recorder.
 /// The name must contain ".kvd". On failure the tracer's data stay as they
 /// were (test paths and identifier names read so far stay added).
-void loadTraceDataFile(const std::string& fileName);
+void loadTraceDataFile(const std::string& fileName, ReadProgress* progress = nullptr);
 
 // ---------------------------------------------------------------- Host methods
 // The argument checks of the host methods, over the inputs the host passes.

@@ -160,6 +160,23 @@ TEST_F(Ptrace, ReportWritesTheChosenKind) {
   EXPECT_NE(html.find("</html>"), std::string::npos);
 }
 
+// Progress lines go to standard error only when it is a terminal or they are
+// asked for; here it is a file, so it holds nothing but errors.
+TEST_F(Ptrace, StandardErrorHoldsNoProgressWhenNotATerminal) {
+  ::unsetenv("PTRACE_PROGRESS");
+  const std::vector<std::vector<std::string>> cases = {
+      {"info", trace().string()},
+      {"report", trace().string(), "-o", (*folder_ / "quiet.html").string()},
+      {"export", trace().string(), "--folded"},
+  };
+  for (const auto& arguments : cases) {
+    const ToolRun run = runPtrace(*folder_, arguments);
+    EXPECT_EQ(run.exitCode, 0) << arguments[0];
+    EXPECT_EQ(run.err, "") << arguments[0];
+    EXPECT_NE(run.out, "") << arguments[0];
+  }
+}
+
 TEST_F(Ptrace, BadInputGivesOneLineOnStandardErrorAndFailure) {
   const fs::path notTrace = *folder_ / "notes.kvd";
   std::ofstream(notTrace) << "just some notes\n";
