@@ -1,0 +1,52 @@
+// The reports `ptrace demo` writes (the README's first command), opened the
+// way a reader opens them: every tab shown, nothing reported by the page.
+import { test, before, after } from 'node:test';
+import assert from 'node:assert/strict';
+import { openBrowser, openReport, showTab, tableRows } from './report_helpers.mjs';
+
+let browser;
+before(async () => { browser = await openBrowser(); });
+after(async () => { await browser.close(); });
+
+const tabBlocks = {
+  'Aggregate': 'aggregateSummaryDiv',
+  'Call Tree': 'callTreeSummaryDiv',
+  'Details': 'phaseSummaryDiv',
+  'MemChart': 'scrollcanvas',
+  'System Info': 'systemInfoTableDiv',
+};
+
+async function visitEveryTab(name, expectedTabs) {
+  const { page, problems } = await openReport(browser, `demo/${name}`);
+  const tabs = await page.$$eval('div#header:visible li', (items) => items.map((item) => item.textContent));
+  assert.deepEqual(tabs, expectedTabs);
+  for (const tab of [...expectedTabs.slice(1), expectedTabs[0]]) await showTab(page, tab, tabBlocks[tab]);
+  return { page, problems };
+}
+
+test('the demo phase report shows every tab without page errors', async () => {
+  const { page, problems } = await visitEveryTab('demo-time.html', ['Aggregate', 'Call Tree', 'Details', 'System Info']);
+  const phases = (await tableRows(page, 'aggregateSummaryTable')).map((cells) => cells[0]);
+  for (const phase of ['Parse Model', 'Code Generation', 'Build', 'Run Test']) assert.ok(phases.includes(phase), phase);
+  assert.deepEqual(problems, []);
+});
+
+test('the demo aggregate report shows its two tabs without page errors', async () => {
+  const { problems } = await visitEveryTab('demo-aggregate.html', ['Aggregate', 'System Info']);
+  assert.deepEqual(problems, []);
+});
+
+test('the demo memory report draws its chart from the recorded statistics', async () => {
+  const { page, problems } = await visitEveryTab('demo-detailedmemory.html',
+    ['Aggregate', 'Call Tree', 'Details', 'MemChart', 'System Info']);
+  await showTab(page, 'MemChart', 'scrollcanvas');
+  const painted = await page.evaluate(() => {
+    const canvas = document.getElementById('scrollcanvas');
+    const data = canvas.getContext('2d').getImageData(0, 0, canvas.width, canvas.height).data;
+    let opaque = 0;
+    for (let i = 3; i < data.length; i += 4) if (data[i] == 255) opaque++;
+    return opaque;
+  });
+  assert.ok(painted > 1000, `${painted} painted pixels`);
+  assert.deepEqual(problems, []);
+});
