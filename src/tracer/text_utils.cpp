@@ -7,6 +7,8 @@
 
 #include <algorithm>
 #include <cctype>
+#include <cmath>
+#include <cstring>
 #include <exception>
 #include <stdexcept>
 #include <string_view>
@@ -84,8 +86,15 @@ std::string ptCleanupPhaseName(const std::string& name, bool stripCustomization)
 std::string ptDoubleToUString(double value, int precision) {
   try {
     if (precision < 0 || precision > kMaxPrecision) throw std::out_of_range("precision outside 0..1000");
-    char buffer[64];
+    char buffer[400];
     std::snprintf(buffer, sizeof buffer, "%.*g", 17, value);
+    // Very small and very large values come out with an exponent, which the
+    // cut below would drop (1e-5 would read 1.00): write them with the same
+    // 17 significant digits in positional notation instead.
+    if (std::isfinite(value) && std::strchr(buffer, 'e') != nullptr) {
+      const int exponent = static_cast<int>(std::floor(std::log10(std::fabs(value))));
+      std::snprintf(buffer, sizeof buffer, "%.*f", std::clamp(16 - exponent, 0, 340), value);
+    }
     std::string text = buffer;
     const std::size_t point = text.find('.');
     if (point == std::string::npos) {

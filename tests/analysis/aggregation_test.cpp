@@ -9,6 +9,7 @@
 #include <boost/make_shared.hpp>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -45,12 +46,9 @@ TEST(Aggregation, RepeatedLeafSumsItsTimes) {
   const PTAggregateDataMap aggregates = r.tracer.getAggregateData(r.rows);
   ASSERT_EQ(aggregates.size(), 1u);
   const PTAggregateDataPoint* leaf = r.of(aggregates, "L");
-  EXPECT_EQ(leaf->count, 3);
-  EXPECT_EQ(leaf->wcTotalTime, 7.0);
-  EXPECT_EQ(leaf->wcElapsedTime, 7.0);
-  EXPECT_EQ(leaf->cpuElapsedTime, 3.5);
-  EXPECT_EQ(leaf->grouping, 7);
-  EXPECT_FALSE(leaf->isParent);
+  EXPECT_EQ(std::tie(leaf->count, leaf->wcTotalTime, leaf->wcElapsedTime, leaf->cpuElapsedTime, leaf->grouping,
+                     leaf->isParent),
+            std::make_tuple(3, 7.0, 7.0, 3.5, 7, false));
 }
 
 TEST(Aggregation, ParentSelfTimeComesFromItsSelfGapRows) {
@@ -64,17 +62,14 @@ TEST(Aggregation, ParentSelfTimeComesFromItsSelfGapRows) {
   const PTAggregateDataMap aggregates = r.tracer.getAggregateData(r.rows);
 
   const PTAggregateDataPoint* parent = r.of(aggregates, "P");
-  EXPECT_EQ(parent->count, 1);
-  EXPECT_EQ(parent->wcTotalTime, 10.0);
-  EXPECT_EQ(parent->wcElapsedTime, 1.0);
-  EXPECT_EQ(parent->cpuElapsedTime, 0.5);
-  EXPECT_TRUE(parent->isParent);
+  EXPECT_EQ(std::tie(parent->count, parent->wcTotalTime, parent->wcElapsedTime, parent->cpuElapsedTime,
+                     parent->isParent),
+            std::make_tuple(1, 10.0, 1.0, 0.5, true));
   EXPECT_EQ(r.of(aggregates, "Q")->wcElapsedTime, 4.0);
   EXPECT_EQ(r.of(aggregates, "_selfish")->count, 1);
-  EXPECT_EQ(r.of(aggregates, "P_self"), nullptr);
-  EXPECT_EQ(r.of(aggregates, "Orphan_self"), nullptr);
-  EXPECT_EQ(r.of(aggregates, "Orphan"), nullptr);
-  EXPECT_EQ(r.of(aggregates, "Gap"), nullptr);
+  for (const char* absent : {"P_self", "Orphan_self", "Orphan", "Gap"}) {
+    EXPECT_EQ(r.of(aggregates, absent), nullptr) << absent;
+  }
 }
 
 TEST(Aggregation, PeaksAreMaximaAndDeltasSumOverSelfRows) {
@@ -107,15 +102,13 @@ TEST(Aggregation, SelfTimeOfAPairedTraceIsItsGapRow) {
   const PTProcessedDataStruct summary = tracer.generateProcessedData(&trace.points(), "GLOBAL", false);
   const PTAggregateDataMap aggregates = tracer.getAggregateData(summary.diagnosticInfos);
   const auto& a = aggregates.at(tracer.getNumberForString(EPT_PHASE, "A", false));
-  EXPECT_EQ(a->wcTotalTime, 0.5);
-  EXPECT_EQ(a->wcElapsedTime, 0.25);
+  EXPECT_EQ(std::tie(a->wcTotalTime, a->wcElapsedTime), std::make_tuple(0.5, 0.25));
   EXPECT_EQ(aggregates.size(), 2u);
 
   PTAggregateDataPoint counted;
   counted.addSelfData(summary.diagnosticInfos[2]->processedPoint.get());
   counted.subtractMetricValues(summary.diagnosticInfos[2]->processedPoint.get());
-  EXPECT_EQ(counted.wcElapsedTime, 0.0);
-  EXPECT_EQ(counted.count, 0);
+  EXPECT_EQ(std::tie(counted.wcElapsedTime, counted.count), std::make_tuple(0.0, 0));
 }
 
 }  // namespace

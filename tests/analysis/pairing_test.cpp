@@ -9,6 +9,7 @@
 #include <boost/make_shared.hpp>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -41,29 +42,24 @@ TEST(Pairing, NestsAndNumbersRows) {
   ASSERT_EQ(t.trace.points().size(), 10u);
 
   const auto& a = t.row(0);
-  EXPECT_EQ(a.HTMLRowNumber, 1);
-  EXPECT_EQ(a.HTMLPhaseNumString, "1");
-  EXPECT_EQ(a.numChildren, 2);  // B and E; C is B's
+  // numChildren counts B and E; C is B's.
+  EXPECT_EQ(std::tie(a.HTMLRowNumber, a.HTMLPhaseNumString, a.numChildren, a.parentPhaseID, a.wcElapsedTime,
+                     a.cpuElapsedTime),
+            std::make_tuple(1, std::string("1"), 2, -1, 8 * s, 4 * s));
   EXPECT_EQ(a.childrenIDs, (std::vector<int>{2, 3, 4}));
-  EXPECT_EQ(a.parentPhaseID, -1);
-  EXPECT_EQ(a.wcElapsedTime, 8 * s);
-  EXPECT_EQ(a.cpuElapsedTime, 4 * s);
   EXPECT_EQ(&t.row(7), &a);  // start and end share the row
 
   const auto& c = t.row(2);
-  EXPECT_EQ(c.HTMLPhaseNumString, "1.1.1");
-  EXPECT_EQ(c.stackDepth, 2);
-  EXPECT_EQ(c.parentPhaseID, t.row(1).phase);
+  EXPECT_EQ(std::tie(c.HTMLPhaseNumString, c.stackDepth, c.parentPhaseID),
+            std::make_tuple(std::string("1.1.1"), 2, t.row(1).phase));
   EXPECT_EQ(t.row(1).childrenIDs, std::vector<int>{3});
   EXPECT_EQ(t.row(5).HTMLPhaseNumString, "1.2");  // E after B closed
-  EXPECT_EQ(t.row(8).HTMLPhaseNumString, "2");
-  EXPECT_EQ(t.row(8).HTMLRowNumber, 5);
+  EXPECT_EQ(std::tie(t.row(8).HTMLPhaseNumString, t.row(8).HTMLRowNumber), std::make_tuple(std::string("2"), 5));
   EXPECT_EQ(t.summary.numLevels, 4);  // counters up to the level below C
 
   // Only top-level rows count towards the totals.
-  EXPECT_EQ(t.summary.totalWallClockTime, 12 * s);
-  EXPECT_EQ(t.summary.totalCpuTime, 6 * s);
-  EXPECT_EQ(t.summary.reportWallClockTime, 0.0);
+  EXPECT_EQ(std::tie(t.summary.totalWallClockTime, t.summary.totalCpuTime, t.summary.reportWallClockTime),
+            std::make_tuple(12 * s, 6 * s, 0.0));
 }
 
 TEST(Pairing, MeasuresMemoryInMegabytes) {
@@ -91,11 +87,9 @@ TEST(Pairing, EndWithNothingOpenIsAnErrorRowOfItsOwn) {
   t.trace.end("X", 0).start("A", 0.01).end("A", 0.02);
   EXPECT_FALSE(t.pair());
   EXPECT_TRUE(t.summary.hasErrors);
-  EXPECT_TRUE(t.row(0).errorRow);
-  EXPECT_EQ(t.row(0).HTMLRowNumber, 1);
-  EXPECT_EQ(t.row(1).HTMLRowNumber, 2);
-  EXPECT_EQ(t.row(1).stackDepth, 0);
-  EXPECT_FALSE(t.row(1).errorRow);
+  EXPECT_EQ(std::make_tuple(bool{t.row(0).errorRow}, t.row(0).HTMLRowNumber), std::make_tuple(true, 1));
+  EXPECT_EQ(std::make_tuple(bool{t.row(1).errorRow}, t.row(1).HTMLRowNumber, t.row(1).stackDepth),
+            std::make_tuple(false, 2, 0));
 }
 
 TEST(Pairing, InterleavedEndLeavesThePhaseOpenAsAnError) {

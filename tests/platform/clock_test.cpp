@@ -52,7 +52,7 @@ TEST(Clock, CpuTimeFollowsWorkNotSleep) {
   EXPECT_LT(busy, burnt + 0.1);
 }
 
-TEST(Clock, CpuTimeCountsEveryThread) {
+TEST(ClockThreads, CpuTimeCountsEveryThread) {
   platform::Clock& clock = platform::systemClock();
   double start = clock.cpuSeconds();
   double burnt = 0;

@@ -11,14 +11,6 @@ namespace {
 
 // Each test uses its own flag names: flags are process-wide.
 
-TEST(FeatureFlags, OffUnlessSet) {
-  EXPECT_FALSE(platform::isFeatureEnabled("NeverSetAnywhere"));
-  platform::setFeature("SetByCall", true);
-  EXPECT_TRUE(platform::isFeatureEnabled("SetByCall"));
-  platform::setFeature("SetByCall", false);
-  EXPECT_FALSE(platform::isFeatureEnabled("SetByCall"));
-}
-
 TEST(FeatureFlags, EnvironmentValues) {
   for (const char* on : {"1", "true", "TRUE", "on", "On"}) {
     ::setenv("PT_FEATURE_FromEnv", on, 1);
@@ -36,7 +28,8 @@ TEST(FeatureFlags, EnvironmentValues) {
   ::unsetenv("PT_FEATURE_LongerName");
 }
 
-TEST(FeatureFlags, CallWinsOverEnvironmentUntilReset) {
+TEST(FeatureFlags, OffUnlessSetAndCallWinsOverEnvironmentUntilReset) {
+  EXPECT_FALSE(platform::isFeatureEnabled("NeverSetAnywhere"));
   ::setenv("PT_FEATURE_Contested", "1", 1);
   platform::setFeature("Contested", false);
   EXPECT_FALSE(platform::isFeatureEnabled("Contested"));

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdint>
 #include <limits>
 #include <stdexcept>
@@ -170,13 +171,11 @@ TEST(HostArray, StructFieldsKeepTheirOrder) {
   EXPECT_THROW(haCreateStructArray(2, dims, 1, blank), std::invalid_argument);
 }
 
-TEST(HostArray, NumericDataIsContiguous) {
+TEST(HostArray, NumericDataIsZeroedAndContiguous) {
   HostArrayPtr a(haCreateNumericMatrix(1, 1000, haUINT64_CLASS, haREAL));
-  std::uint64_t* data = haGetElements<std::uint64_t>(a.get());
+  const auto* data = static_cast<const std::uint64_t*>(haGetData(a.get()));
   ASSERT_NE(data, nullptr);
-  for (std::uint64_t k = 0; k < 1000; ++k) EXPECT_EQ(data[k], 0u);  // created zeroed
-  for (std::uint64_t k = 0; k < 1000; ++k) data[k] = k * k;
-  EXPECT_EQ(static_cast<const std::uint64_t*>(haGetData(a.get()))[999], 999u * 999u);
+  EXPECT_EQ(std::count(data, data + 1000, 0u), 1000);
   EXPECT_EQ(haGetElementSize(a.get()), 8u);
   HostArrayPtr cell(haCreateCellMatrix(1, 1));
   EXPECT_EQ(haGetData(cell.get()), nullptr);

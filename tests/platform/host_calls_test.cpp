@@ -5,23 +5,15 @@
 #include <unistd.h>
 
 #include <boost/version.hpp>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 
 #include "platform/system_probe.h"
+#include "support/scratch_files.h"
 
 namespace {
 
 using platform::HostArrayPtr;
-
-std::string fileText(const char* path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 // Calls `function` with text inputs for one output; false when the call fails.
 bool callForOne(const char* function, std::initializer_list<const char*> texts, HostArrayPtr& out) {
@@ -56,11 +48,11 @@ TEST(HostCalls, BuiltinsAnswerForThisMachine) {
 
   const std::string cpu = callForText("system_dependent", {"getcpu"});
   EXPECT_FALSE(cpu.empty());
-  EXPECT_NE(fileText("/proc/cpuinfo").find(cpu), std::string::npos) << cpu;
+  EXPECT_NE(pt_test::fileBytes("/proc/cpuinfo").find(cpu), std::string::npos) << cpu;
   EXPECT_EQ(callForText("system_dependent", {"GetCPU"}), cpu);
 
   const std::string os = callForText("system_dependent", {"getos"});
-  EXPECT_NE(fileText("/etc/os-release").find("PRETTY_NAME=\"" + os + "\""), std::string::npos) << os;
+  EXPECT_NE(pt_test::fileBytes("/etc/os-release").find("PRETTY_NAME=\"" + os + "\""), std::string::npos) << os;
   struct utsname machine {};
   ASSERT_EQ(uname(&machine), 0);
   EXPECT_EQ(callForText("system_dependent", {"getwinsys"}),

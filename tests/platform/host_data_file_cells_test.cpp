@@ -1,11 +1,7 @@
 // Cell variables written and read one element at a time, repeated texts
 // stored once, and dropped saves.
 #include <gtest/gtest.h>
-#include <unistd.h>
 
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <stdexcept>
 #include <string>
 #include <vector>
@@ -15,34 +11,12 @@
 #include "platform/host_data_file.h"
 #include "platform/host_messages.h"
 #include "support/host_array_equal.h"
+#include "support/scratch_files.h"
 
 namespace {
 
-namespace fs = std::filesystem;
 using platform::HostArrayPtr;
-
-class Folder {
- public:
-  Folder() : path_(fs::path(::testing::TempDir()) / ("kvdcells_" + std::to_string(::getpid()))) {
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~Folder() { fs::remove_all(path_); }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  std::size_t entries() const {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
-  }
-
- private:
-  fs::path path_;
-};
-
-std::string bytesOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
+using pt_test::fileBytes;
 
 HostArrayPtr element(std::size_t i) {
   if (i == 2) return nullptr;  // an empty element
@@ -73,7 +47,7 @@ std::vector<HostArrayPtr> visitAll(const std::string& path, const char* name, bo
 }
 
 TEST(HostDataFileCells, StreamedCellIsTheWholeCell) {
-  Folder folder;
+  pt_test::ScratchFolder folder;
   const std::string streamed = folder.file("streamed.kvd"), whole = folder.file("whole.kvd");
   kvdFile* file = kvdOpen(streamed.c_str(), "w");
   ASSERT_EQ(kvdPutCellVariable(file, "Records", 5, element), 0) << kvdLastError(file);
@@ -88,8 +62,8 @@ TEST(HostDataFileCells, StreamedCellIsTheWholeCell) {
   ASSERT_EQ(kvdPutVariable(file, "Number", number.get()), 0);
   ASSERT_EQ(kvdClose(file), 0);
   // The same bytes: the streamed file, less its closing break, begins the other.
-  const std::string streamedBytes = bytesOf(streamed);
-  EXPECT_EQ(bytesOf(whole).compare(0, streamedBytes.size() - 1, streamedBytes, 0, streamedBytes.size() - 1), 0);
+  const std::string streamedBytes = fileBytes(streamed);
+  EXPECT_EQ(fileBytes(whole).compare(0, streamedBytes.size() - 1, streamedBytes, 0, streamedBytes.size() - 1), 0);
 
   const std::vector<HostArrayPtr> seen = visitAll(streamed, "Records");
   ASSERT_EQ(seen.size(), 5u);
@@ -108,12 +82,12 @@ TEST(HostDataFileCells, StreamedCellIsTheWholeCell) {
 }
 
 TEST(HostDataFileCells, FailedOrDroppedSavesKeepTheExistingFile) {
-  Folder folder;
+  pt_test::ScratchFolder folder;
   const std::string path = folder.file("keep.kvd");
   kvdFile* file = kvdOpen(path.c_str(), "w");
   ASSERT_EQ(kvdPutCellVariable(file, "Records", 3, element), 0);
   ASSERT_EQ(kvdClose(file), 0);
-  const std::string good = bytesOf(path);
+  const std::string good = fileBytes(path);
 
   file = kvdOpen(path.c_str(), "w");
   const auto failing = [](std::size_t i) -> HostArrayPtr {
@@ -123,13 +97,13 @@ TEST(HostDataFileCells, FailedOrDroppedSavesKeepTheExistingFile) {
   EXPECT_THROW(kvdPutCellVariable(file, "Records", 3, failing), std::length_error);
   EXPECT_NE(kvdPutVariable(file, "Later", wholeCell(1).get()), 0);
   EXPECT_NE(kvdClose(file), 0);
-  EXPECT_EQ(bytesOf(path), good);
+  EXPECT_EQ(fileBytes(path), good);
 
   file = kvdOpen(path.c_str(), "w");
   ASSERT_EQ(kvdPutVariable(file, "Other", wholeCell(1).get()), 0);
   kvdDiscard(file);
   kvdDiscard(nullptr);
-  EXPECT_EQ(bytesOf(path), good);
+  EXPECT_EQ(fileBytes(path), good);
   EXPECT_EQ(folder.entries(), 1u);  // no temporary file left behind
 }
 
@@ -148,7 +122,7 @@ HostArrayPtr decode(const std::string& bytes) {
 }
 
 TEST(HostDataFileCells, RepeatedTextsAreWrittenOnce) {
-  Folder folder;
+  pt_test::ScratchFolder folder;
   const std::string path = folder.file("texts.kvd");
   const std::string phase = "toolbox/cl/compile/phase_1.m";
   kvdFile* file = kvdOpen(path.c_str(), "w");
@@ -162,7 +136,7 @@ TEST(HostDataFileCells, RepeatedTextsAreWrittenOnce) {
                                }),
             0);
   ASSERT_EQ(kvdClose(file), 0);
-  const std::string bytes = bytesOf(path);
+  const std::string bytes = fileBytes(path);
   EXPECT_EQ(bytes.find(phase), bytes.rfind(phase));
   const std::vector<HostArrayPtr> records = visitAll(path, "Records");
   ASSERT_EQ(records.size(), 1000u);

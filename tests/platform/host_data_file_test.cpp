@@ -9,9 +9,7 @@
 #include <cstring>
 #include <filesystem>
 #include <functional>
-#include <fstream>
 #include <limits>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -19,42 +17,16 @@
 #include "platform/cbor_stream.h"
 #include "platform/host_messages.h"
 #include "support/host_array_equal.h"
+#include "support/scratch_files.h"
 
 namespace {
 
 namespace fs = std::filesystem;
 using platform::HostArrayPtr;
 using platform::HostError;
-
-class ScratchFolder {
- public:
-  ScratchFolder() {
-    const auto* test = ::testing::UnitTest::GetInstance()->current_test_info();
-    path_ = fs::path(::testing::TempDir()) / ("kvd_" + std::string(test->name()) + "_" + std::to_string(::getpid()));
-    fs::remove_all(path_);
-    fs::create_directories(path_);
-  }
-  ~ScratchFolder() { fs::remove_all(path_); }
-  std::string file(const std::string& name) const { return (path_ / name).string(); }
-  std::size_t entries() const {
-    return static_cast<std::size_t>(std::distance(fs::directory_iterator(path_), fs::directory_iterator()));
-  }
-
- private:
-  fs::path path_;
-};
-
-std::string readBytes(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-  fs::remove(path);  // rewriting a truncated file makes ext4 flush it on close, which is slow
-  std::ofstream(path, std::ios::binary | std::ios::trunc).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using pt_test::fileBytes;
+using pt_test::ScratchFolder;
+using pt_test::writeFileBytes;
 
 template <class T>
 HostArrayPtr numeric(haClassID classId, std::vector<std::size_t> dims, std::vector<T> values) {
@@ -213,7 +185,16 @@ std::string fileWithPayload(const std::function<void(platform::cbor::Writer&)>& 
   return file.bytes;
 }
 
-TEST(HostDataFile, RoundTripsNestedValuesOfEveryClass) {
+// A saved file of trace points and values of every kind, to be damaged.
+std::string damageableBytes(const ScratchFolder& folder) {
+  const std::string good = folder.file("good.kvd");
+  HostArrayPtr records = cellOf(tracePoint(1), tracePoint(2));
+  HostArrayPtr all = everyKindOfValue();
+  save(good, {{"Records", records.get()}, {"Everything", all.get()}});
+  return fileBytes(good);
+}
+
+TEST(HostDataFile, RoundTripsNestedValuesOfEveryClassAsOrdinaryCbor) {
   ScratchFolder folder;
   const std::string path = folder.file("all.kvd");
   HostArrayPtr all = everyKindOfValue();
@@ -230,21 +211,16 @@ TEST(HostDataFile, RoundTripsNestedValuesOfEveryClass) {
   EXPECT_TRUE(pt_test::sameHostArray(all.get(), back.get()));
   EXPECT_EQ(kvdGetVariable(file, "MapTestPath"), nullptr);
   EXPECT_EQ(kvdClose(file), 0);
-}
 
-TEST(HostDataFile, FileIsOrdinaryCbor) {
-  ScratchFolder folder;
-  const std::string path = folder.file("plain.kvd");
-  HostArrayPtr all = everyKindOfValue();
-  save(path, {{"Everything", all.get()}});
-  const std::string bytes = readBytes(path);
+  // Any CBOR decoder reads the whole file as one tagged item.
+  const std::string bytes = fileBytes(path);
   cbor_load_result result;
-  cbor_item_t* root = cbor_load(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &result);
-  ASSERT_NE(root, nullptr);
+  cbor_item_t* item = cbor_load(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &result);
+  ASSERT_NE(item, nullptr);
   EXPECT_EQ(result.error.code, CBOR_ERR_NONE);
   EXPECT_EQ(result.read, bytes.size());
-  EXPECT_TRUE(cbor_isa_tag(root) && cbor_tag_value(root) == 55799);
-  cbor_decref(&root);
+  EXPECT_TRUE(cbor_isa_tag(item) && cbor_tag_value(item) == 55799);
+  cbor_decref(&item);
 }
 
 TEST(HostDataFile, TracePointsStayCompact) {
@@ -259,33 +235,25 @@ TEST(HostDataFile, TracePointsStayCompact) {
 
 TEST(HostDataFile, TruncationAtAnyByteIsReported) {
   ScratchFolder folder;
-  const std::string good = folder.file("good.kvd"), cut = folder.file("cut.kvd");
-  HostArrayPtr records = cellOf(tracePoint(1), tracePoint(2));
-  HostArrayPtr all = everyKindOfValue();
-  save(good, {{"Records", records.get()}, {"Everything", all.get()}});
-  const std::string bytes = readBytes(good);
+  const std::string bytes = damageableBytes(folder), cut = folder.file("cut.kvd");
   for (std::size_t size = 0; size < bytes.size(); ++size) {
-    writeBytes(cut, bytes.substr(0, size));
+    writeFileBytes(cut, bytes.substr(0, size));
     const std::string problem = damageReported(cut);
     EXPECT_NE(problem.rfind("wrong error", 0), 0u) << size << ": " << problem;
     EXPECT_NE(problem, "loaded") << "a file cut to " << size << " of " << bytes.size() << " bytes loaded";
   }
-  writeBytes(cut, bytes + '\0');
+  writeFileBytes(cut, bytes + '\0');
   EXPECT_NE(damageReported(cut).find("unexpected bytes after the end"), std::string::npos);
 }
 
 TEST(HostDataFile, FlippedBytesAreReported) {
   ScratchFolder folder;
-  const std::string good = folder.file("good.kvd"), bad = folder.file("bad.kvd");
-  HostArrayPtr records = cellOf(tracePoint(1), tracePoint(2));
-  HostArrayPtr all = everyKindOfValue();
-  save(good, {{"Records", records.get()}, {"Everything", all.get()}});
-  const std::string bytes = readBytes(good);
+  const std::string bytes = damageableBytes(folder), bad = folder.file("bad.kvd");
   for (std::size_t at = 0; at < bytes.size(); ++at) {
     for (unsigned char mask : {0x01, 0x10, 0x80, 0xFF}) {
       std::string flipped = bytes;
       flipped[at] = static_cast<char>(flipped[at] ^ mask);
-      writeBytes(bad, flipped);
+      writeFileBytes(bad, flipped);
       const std::string problem = damageReported(bad);
       EXPECT_NE(problem.rfind("wrong error", 0), 0u) << at << ": " << problem;
       EXPECT_NE(problem, "loaded") << "a file with byte " << at << " flipped loaded";  // checksums
@@ -298,7 +266,7 @@ TEST(HostDataFile, FailedSaveKeepsTheExistingFile) {
   const std::string path = folder.file("keep.kvd");
   HostArrayPtr original = everyKindOfValue();
   save(path, {{"Everything", original.get()}});
-  const std::string before = readBytes(path);
+  const std::string before = fileBytes(path);
 
   HostArrayPtr deep(haCreateCellMatrix(1, 1));  // nesting the format refuses to write
   for (int level = 0; level < 300; ++level) deep = cellOf(std::move(deep));
@@ -309,7 +277,7 @@ TEST(HostDataFile, FailedSaveKeepsTheExistingFile) {
   EXPECT_NE(std::string(kvdLastError(file)).find("nested deeper"), std::string::npos) << kvdLastError(file);
   EXPECT_NE(kvdPutVariable(file, "Later", original.get()), 0);  // the save is void from here on
   EXPECT_NE(kvdClose(file), 0);
-  EXPECT_EQ(readBytes(path), before);
+  EXPECT_EQ(fileBytes(path), before);
 
   // A write error (the file size limit stands in for a full disk).
   HostArrayPtr big(haCreateDoubleMatrix(1, 1 << 20, haREAL));
@@ -326,7 +294,7 @@ TEST(HostDataFile, FailedSaveKeepsTheExistingFile) {
   setrlimit(RLIMIT_FSIZE, &saved);
   EXPECT_NE(put, 0);
   EXPECT_NE(closed, 0);
-  EXPECT_EQ(readBytes(path), before);
+  EXPECT_EQ(fileBytes(path), before);
   EXPECT_EQ(folder.entries(), 1u);
 }
 
@@ -371,7 +339,7 @@ TEST(HostDataFile, UnopenableAndForeignFiles) {
       {fileWithPayload([](auto& out) { out.uint(1); }, 7), "newer version of the format (version 7)"},
   };
   for (const auto& [bytes, expected] : cases) {
-    writeBytes(path, bytes);
+    writeFileBytes(path, bytes);
     const std::string problem = damageReported(path);
     EXPECT_NE(problem.find(expected), std::string::npos) << expected << " / " << problem;
   }
@@ -386,24 +354,15 @@ TEST(HostDataFile, HostileValuesAreRefusedBeforeAllocating) {
       {[](W& out) { out.mapStart(std::size_t{1} << 40); }, "more fields than the data can hold"},
       {[](W& out) { for (int i = 0; i < 1000; ++i) out.arrayStart(1); out.null(); }, "nested deeper"},
       {[](W& out) {
-         out.tag(1040);
-         out.arrayStart(2);
-         out.arrayStart(2);
-         out.uint(std::uint64_t{1} << 20);
-         out.uint(std::uint64_t{1} << 20);
-         out.arrayStart(1);
-         out.null();
+         out.tag(1040);  // a 2^20-by-2^20 array holding one value
+         out.arrayStart(2); out.arrayStart(2); out.uint(std::uint64_t{1} << 20); out.uint(std::uint64_t{1} << 20);
+         out.arrayStart(1); out.null();
        },
        "do not match"},
       {[](W& out) {
-         out.tag(0x70740003);
-         out.arrayStart(3);
-         out.arrayStart(2);
-         out.uint(1);
-         out.uint(std::uint64_t{1} << 62);
-         out.arrayStart(1);
-         out.text("f");
-         out.arrayStart(4);
+         out.tag(0x70740003);  // a struct of 2^62 elements with one field
+         out.arrayStart(3); out.arrayStart(2); out.uint(1); out.uint(std::uint64_t{1} << 62);
+         out.arrayStart(1); out.text("f"); out.arrayStart(4);
        },
        "does not match the dimensions"},
       {[](W& out) { out.uint(std::uint64_t{1} << 31); }, "int32 range"},
@@ -415,7 +374,7 @@ TEST(HostDataFile, HostileValuesAreRefusedBeforeAllocating) {
       {[](W& out) { out.uint(1); out.uint(2); }, "unexpected bytes after its value"},
   };
   for (const auto& [payload, expected] : cases) {
-    writeBytes(path, fileWithPayload(payload));
+    writeFileBytes(path, fileWithPayload(payload));
     const std::string problem = damageReported(path);
     EXPECT_NE(problem.find(expected), std::string::npos) << expected << " / " << problem;
     EXPECT_NE(problem.find("variable 'v'"), std::string::npos) << problem;

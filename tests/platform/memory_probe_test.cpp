@@ -9,10 +9,10 @@
 #include <chrono>
 #include <cstring>
 #include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
 #include <thread>
+
+#include "support/scratch_files.h"
 
 namespace {
 
@@ -36,13 +36,6 @@ class TouchedPages {
   std::size_t bytes_;
   void* data_;
 };
-
-std::string readText(const char* path) {
-  std::ifstream in(path);
-  std::ostringstream text;
-  text << in.rdbuf();
-  return text.str();
-}
 
 platform::BasicMemoryReading basicNow() {
   platform::BasicMemoryReading reading;
@@ -84,7 +77,7 @@ TEST(MemoryProbe, PeakCatchesASpikeNoReadingSaw) {
 TEST(MemoryProbe, DetailedReadingAgreesWithTheSystem) {
   platform::DetailedMemoryReading before;
   ASSERT_TRUE(platform::linuxMemoryProbe().readDetailed(before));
-  std::string meminfo = readText("/proc/meminfo");
+  std::string meminfo = pt_test::fileBytes("/proc/meminfo");
   auto total = platform::detail::findKibField(meminfo, "MemTotal");
   auto available = platform::detail::findKibField(meminfo, "MemAvailable");
   ASSERT_TRUE(total && available);
@@ -115,7 +108,7 @@ TEST(MemoryProbe, ForkedChildReadsItsOwnMemory) {
     // Growth, not size: a child may start with less resident memory than its parent.
     platform::BasicMemoryReading before, after;
     bool ok = platform::linuxMemoryProbe().readBasic(before);
-    auto childMark = platform::detail::findKibField(readText("/proc/self/status"), "VmHWM");
+    auto childMark = platform::detail::findKibField(pt_test::fileBytes("/proc/self/status"), "VmHWM");
     // The parent's spike is not the child's.
     ok = ok && childMark && before.peakInUseBytes <= static_cast<double>(*childMark) + 16.0 * kMiB;
     TouchedPages pages(128 * kMiB);

@@ -6,6 +6,8 @@
 #include <filesystem>
 #include <fstream>
 
+#include "support/scratch_files.h"
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -14,19 +16,6 @@ void writeFile(const fs::path& path, const std::string& text) {
   fs::create_directories(path.parent_path());
   std::ofstream(path) << text;
 }
-
-class ScratchDir {
- public:
-  ScratchDir() {
-    std::string pattern = (fs::temp_directory_path() / "pt_system_probe_XXXXXX").string();
-    path_ = ::mkdtemp(pattern.data());
-  }
-  ~ScratchDir() { fs::remove_all(path_); }
-  const fs::path& path() const { return path_; }
-
- private:
-  fs::path path_;
-};
 
 TEST(SystemProbe, CpuinfoGivesTheFastestProcessorInKHz) {
   const char* cpuinfo =
@@ -40,7 +29,7 @@ TEST(SystemProbe, CpuinfoGivesTheFastestProcessorInKHz) {
 }
 
 TEST(SystemProbe, SysfsWinsAndCpuinfoIsTheFallback) {
-  ScratchDir dir;
+  pt_test::ScratchFolder dir;
   fs::path cpuRoot = dir.path() / "cpu";
   writeFile(cpuRoot / "cpu0" / "cpufreq" / "cpuinfo_max_freq", "2400000\n");
   writeFile(cpuRoot / "cpu11" / "cpufreq" / "cpuinfo_max_freq", "3200000\n");

@@ -86,12 +86,16 @@ TEST_F(ClearingTest, AFullClearRestartsNumberingButKeepsGroupingsAndSwitches) {
   EXPECT_EQ(tracer.getStringForNumber(EPT_STATISTICS_TYPE, tracer.rawDataVector()->back()->statisticsType), "");
 }
 
-TEST_F(ClearingTest, FilteredReadsShareAndFullReadsCopyEachPointOfItsOwnClass) {
+TEST_F(ClearingTest, SetKeepsItsOwnVectorFilteredReadsShareAndFullReadsCopy) {
   tracer.logCalvoranData("A", "m", "t", "P", true);
   tracer.logEvent("B", "Q", true, Pairs{"modelStr", "m"});
   auto readBack = boost::make_shared<PTQuorindelDataPoint>();
   readBack->type = PT_KAVLOR;  // as a record may give it
-  tracer.setRawDataVector({tracer.rawDataVector()->at(0), tracer.rawDataVector()->at(1), readBack});
+  PTRawDataVector given{tracer.rawDataVector()->at(0), tracer.rawDataVector()->at(1), readBack};
+  tracer.setRawDataVector(given);
+  given.clear();  // the tracer keeps a vector of its own
+  ASSERT_EQ(tracer.rawDataVector()->size(), 3u);
+  EXPECT_EQ(tracer.rawDataVector()->back(), readBack);
 
   std::unique_ptr<PTRawDataVector> shared = tracer.getRawDataVector("B");
   ASSERT_EQ(shared->size(), 1u);
@@ -113,14 +117,6 @@ TEST_F(ClearingTest, FilteredReadsShareAndFullReadsCopyEachPointOfItsOwnClass) {
   ptCleanupRawDataVector(copies);
   EXPECT_TRUE(copies == nullptr);
   EXPECT_TRUE(PerformanceTracer().getRawDataVector() == nullptr);
-}
-
-TEST_F(ClearingTest, SetRawDataVectorKeepsItsOwnVectorOfTheSamePoints) {
-  PTRawDataVector points{boost::make_shared<PTKAVLORDataPoint>()};
-  tracer.setRawDataVector(points);
-  EXPECT_EQ(tracer.rawDataVector()->front(), points.front());
-  points.clear();
-  EXPECT_EQ(tracer.rawDataVector()->size(), 1u);
 }
 
 // The exported full clear also empties the test paths and the recorder's events.

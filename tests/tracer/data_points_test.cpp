@@ -5,6 +5,7 @@
 #include <boost/make_shared.hpp>
 
 #include <string>
+#include <tuple>
 
 namespace {
 
@@ -19,11 +20,9 @@ boost::shared_ptr<Point> makePoint(int grouping, int phase, bool isStart) {
 
 TEST(DataPoints, DefaultsCarryTheirKindAndOwnSnapshots) {
   PTQuorindelDataPoint chart;
-  EXPECT_EQ(chart.type, PT_QD);
-  for (int field : {chart.grouping, chart.phase, chart.statisticsType, chart.model, chart.target, chart.machine,
-                    chart.chart}) {
-    EXPECT_EQ(field, -1);
-  }
+  EXPECT_EQ(std::tie(chart.type, chart.grouping, chart.phase, chart.statisticsType, chart.model, chart.target,
+                     chart.machine, chart.chart),
+            std::make_tuple(PT_QD, -1, -1, -1, -1, -1, -1, -1));
   ASSERT_TRUE(chart.basicMemStats && chart.detailedMemStats);
   EXPECT_EQ(PTCLTGXDataPoint().type, PT_CLTGX);
   EXPECT_EQ(PTTracerDataPoint().type, PT_TRACER);
@@ -47,22 +46,18 @@ TEST(DataPoints, CopiesAreDeep) {
   ASSERT_TRUE(copy.detailedMemStats);
   EXPECT_EQ(copy.identifiers, source.identifiers);
   EXPECT_EQ(copy.identifiers.max_load_factor(), 0.5f);
-  EXPECT_TRUE(copy.isGapPoint);
-  EXPECT_FALSE(copy.isStart);
-  EXPECT_EQ(copy.statisticsType, 4);
-  EXPECT_EQ(copy.cpuTime, 0.5);
+  EXPECT_EQ(std::make_tuple(bool{copy.isGapPoint}, bool{copy.isStart}, copy.statisticsType, copy.cpuTime),
+            std::make_tuple(true, false, 4, 0.5));
 
   // Copying through a base class gives a point of that class's kind.
   PTKAVLORDataPoint base(source);
-  EXPECT_EQ(base.type, PT_KAVLOR);
-  EXPECT_EQ(base.phase, 3);
+  EXPECT_EQ(std::tie(base.type, base.phase), std::make_tuple(PT_KAVLOR, 3));
 
   PTQuorindelDataPoint chart;
   chart.model = 1;
   chart.chart = 9;
   PTQuorindelDataPoint chartCopy(chart);
-  EXPECT_EQ(chartCopy.model, 1);
-  EXPECT_EQ(chartCopy.chart, 9);
+  EXPECT_EQ(std::tie(chartCopy.model, chartCopy.chart), std::make_tuple(1, 9));
   EXPECT_NE(chartCopy.detailedMemStats, chart.detailedMemStats);
 }
 

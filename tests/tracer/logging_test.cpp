@@ -11,6 +11,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -54,8 +55,7 @@ TEST_F(LoggingTest, TheDirectRoadAppendsASampledTracerPoint) {
   EXPECT_TRUE(start.isStart && !point(1).isStart);
   EXPECT_EQ(start.grouping, tracer.getNumberForString(EPT_GROUPING, "G", false));
   EXPECT_EQ(start.phase, point(1).phase);
-  EXPECT_EQ(start.wallClockTime, 12.5);
-  EXPECT_EQ(start.cpuTime, clock.cpu);
+  EXPECT_EQ(std::tie(start.wallClockTime, start.cpuTime), std::make_tuple(12.5, clock.cpu));
   EXPECT_EQ(start.identifiers.size(), 3u);
   EXPECT_EQ(identifier(0, "modelStr"), "m1");
   EXPECT_EQ(identifier(0, "TestCase"), "c1");
@@ -66,8 +66,7 @@ TEST_F(LoggingTest, EmptyValuesAndTheLastNameOfAnOddListAreLeftOut) {
   ASSERT_TRUE(tracer.logEvent("G", "P", true, Pairs{"modelStr", "m1", "targetStr", "", "dangling"}));
   EXPECT_EQ(identifier(0, "targetStr"), "<none>");
   EXPECT_EQ(point(0).identifiers.size(), 2u);
-  EXPECT_EQ(tracer.getMapCollections().count("targetStr"), 0u);
-  EXPECT_EQ(tracer.getMapCollections().count("dangling"), 0u);
+  EXPECT_EQ(tracer.getMapCollections().count("targetStr") + tracer.getMapCollections().count("dangling"), 0u);
 
   Pairs names, values;
   extractIdentifiers({"a", "1", "b", "", "c"}, names, values);

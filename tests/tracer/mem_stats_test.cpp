@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <string>
+#include <tuple>
+
 namespace {
 
 constexpr double kMB = 1048576.0;
@@ -12,13 +15,9 @@ constexpr double kMB = 1048576.0;
 TEST(MemStats, BasicProcessedHoldsMegabytesAndDeltas) {
   const pt::BasicProcessedMemStats stats = pt::makeBasicProcessedMemStats(
       pt::BasicMemStats(3 * kMB, 5 * kMB, 7 * kMB), pt::BasicMemStats(1 * kMB, 2 * kMB, 4 * kMB));
-  EXPECT_EQ(stats.procMemUsage, 3);
-  EXPECT_EQ(stats.procMemUsagePeak, 5);
-  EXPECT_EQ(stats.procVMSize, 7);
-  EXPECT_EQ(stats.procMemUsageDelta, 2);
-  EXPECT_EQ(stats.procMemUsagePeakDelta, 3);
-  EXPECT_EQ(stats.peakOverStartUsage, 4);
-  EXPECT_EQ(stats.procVMSizeDelta, 3);
+  EXPECT_EQ(std::tie(stats.procMemUsage, stats.procMemUsagePeak, stats.procVMSize, stats.procMemUsageDelta,
+                     stats.procMemUsagePeakDelta, stats.peakOverStartUsage, stats.procVMSizeDelta),
+            std::make_tuple(3.0, 5.0, 7.0, 2.0, 3.0, 4.0, 3.0));
 
   // Points read without snapshots give zeros, never a crash.
   pt::BasicProcessedMemStats fromNull(static_cast<const pt::BasicMemStats*>(nullptr));
@@ -31,17 +30,12 @@ TEST(MemStats, DetailedProcessedHoldsMegabytesAndDeltas) {
   const pt::DetailedProcessedMemStats both = pt::makeDetailedProcessedMemStats(
       pt::DetailedMemStats(8 * kMB, 6 * kMB, 4 * kMB, 2 * kMB, 10 * kMB),
       pt::DetailedMemStats(9 * kMB, 1 * kMB, 1 * kMB, 2 * kMB, 4 * kMB));
-  EXPECT_EQ(both.freeMem, 8);
-  EXPECT_EQ(both.commitMem, 4);
-  EXPECT_EQ(both.freeMemDelta, -1);
-  EXPECT_EQ(both.resMemDelta, 5);
-  EXPECT_EQ(both.commitMemDelta, 3);
-  EXPECT_EQ(both.dllsMemDelta, 0);
-  EXPECT_EQ(both.nonprocessMemDelta, 6);
+  EXPECT_EQ(std::tie(both.freeMem, both.commitMem, both.freeMemDelta, both.resMemDelta, both.commitMemDelta,
+                     both.dllsMemDelta, both.nonprocessMemDelta),
+            std::make_tuple(8.0, 4.0, -1.0, 5.0, 3.0, 0.0, 6.0));
 
   const auto noStart = pt::makeDetailedProcessedMemStats(pt::DetailedMemStats(kMB, kMB, kMB, kMB, kMB), {});
-  EXPECT_EQ(noStart.commitMem, 1);
-  EXPECT_EQ(noStart.commitMemDelta, 0);
+  EXPECT_EQ(std::tie(noStart.commitMem, noStart.commitMemDelta), std::make_tuple(1.0, 0.0));
   const auto none = pt::makeDetailedProcessedMemStats({}, {});
   EXPECT_EQ(none.freeMem + none.nonprocessMem + none.freeMemDelta + none.nonprocessMemDelta, 0);
 }
@@ -52,10 +46,8 @@ TEST(MemStatsModule, ZeroesAllButTwoCountersThenReadsTheProbe) {
   module.counter1 = module.counter5 = module.nonProcessBytes = 9;
   module.text = "x";
   module.initialize();
-  EXPECT_EQ(module.counter1, 9u);
-  EXPECT_EQ(module.nonProcessBytes, 9u);
-  EXPECT_EQ(module.counter5, 0u);
-  EXPECT_EQ(module.text, "");
+  EXPECT_EQ(std::tie(module.counter1, module.nonProcessBytes, module.counter5, module.text),
+            std::make_tuple(9u, 9u, 0u, std::string()));
 
   module.aggregateMemoryStats();
   EXPECT_EQ(module.reservedBytes, probe.detailed.reservedBytes);

@@ -8,6 +8,7 @@
 #include <boost/make_shared.hpp>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -114,19 +115,16 @@ TEST_F(TracerTest, AssignCommonDataSamplesOnlyWithoutTheRecorder) {
   tracer.setClock(&clock);
   tracer.setMemoryProbe(&probe);
 
-  PTTracerDataPoint viaRecorder;  // the recorder is assumed until the feature is read
-  tracer.assignCommonData(viaRecorder, "G", "Load", true);
-  EXPECT_EQ(viaRecorder.grouping, 0);
-  EXPECT_EQ(viaRecorder.phase, 0);
-  EXPECT_TRUE(viaRecorder.isStart);
-  EXPECT_EQ(viaRecorder.wallClockTime, 0.0);
+  PTTracerDataPoint recorded;  // the recorder is assumed until the feature is read
+  tracer.assignCommonData(recorded, "G", "Load", true);
+  EXPECT_EQ(std::make_tuple(recorded.grouping, recorded.phase, bool{recorded.isStart}, recorded.wallClockTime),
+            std::make_tuple(0, 0, true, 0.0));
 
   tracer.setUsePerformanceTracerRecorder(false);
   PTTracerDataPoint direct;
   tracer.assignCommonData(direct, 7, "Build", false);
-  EXPECT_EQ(direct.grouping, 7);
-  EXPECT_EQ(direct.phase, 1);
-  EXPECT_EQ(direct.wallClockTime, clock.wall);
+  EXPECT_EQ(std::make_tuple(direct.grouping, direct.phase, bool{direct.isStart}, direct.wallClockTime),
+            std::make_tuple(7, 1, false, clock.wall));
   EXPECT_EQ(direct.basicMemStats->procMemUsage, probe.basic.inUseBytes);
 }
 

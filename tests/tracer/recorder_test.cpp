@@ -11,6 +11,7 @@
 #include <memory>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -78,18 +79,16 @@ TEST_F(MemStatsRecorderTest, KeepsStartAndStopSnapshotsPerEvent) {
   const std::optional<pt::EventDatum> datum = recorder.getEventDatum(first);
   ASSERT_TRUE(datum.has_value());
   EXPECT_EQ(datum->name, "G");
-  EXPECT_EQ(datum->start.procMemUsage, 100);
-  EXPECT_EQ(datum->stop.procMemUsage, 300);
-  EXPECT_EQ(datum->stop.procVMSize, 900);
-  EXPECT_FALSE(datum->detailedStart.has_value());
-  EXPECT_FALSE(datum->detailedStop.has_value());
+  EXPECT_EQ(std::tie(datum->start.procMemUsage, datum->stop.procMemUsage, datum->stop.procVMSize),
+            std::make_tuple(100.0, 300.0, 900.0));
+  EXPECT_FALSE(datum->detailedStart || datum->detailedStop);
   EXPECT_FALSE(recorder.getEventDatum(second).has_value());
 
   // A stop whose start was never seen still gets an entry.
   recorder.onEventStop("G", {}, second);
-  ASSERT_TRUE(recorder.getEventDatum(second).has_value());
-  EXPECT_EQ(recorder.getEventDatum(second)->start.procMemUsage, 0);
-  EXPECT_EQ(recorder.getEventDatum(second)->stop.procMemUsage, 300);
+  const std::optional<pt::EventDatum> late = recorder.getEventDatum(second);
+  ASSERT_TRUE(late.has_value());
+  EXPECT_EQ(std::tie(late->start.procMemUsage, late->stop.procMemUsage), std::make_tuple(0.0, 300.0));
 }
 
 TEST_F(MemStatsRecorderTest, DetailedSnapshotsOnlyWhileEnabledAndBothSidesThen) {
@@ -97,22 +96,17 @@ TEST_F(MemStatsRecorderTest, DetailedSnapshotsOnlyWhileEnabledAndBothSidesThen) 
   recorder.onEventStart("G", {}, first);
   tracer.setDetailedMemStatsEnabled(true);
   recorder.onEventStop("G", {}, first);
-
   const std::optional<pt::EventDatum> datum = recorder.getEventDatum(first);
-  ASSERT_TRUE(datum->detailedStart.has_value());
-  ASSERT_TRUE(datum->detailedStop.has_value());
+  ASSERT_TRUE(datum->detailedStart && datum->detailedStop);
   EXPECT_EQ(datum->detailedStart->commitMem, 0);  // never taken: zeros
   EXPECT_EQ(datum->detailedStop->commitMem, 4096);
-}
 
-TEST_F(MemStatsRecorderTest, AnInstantsSnapshotIsBothItsStartAndItsStop) {
-  tracer.setDetailedMemStatsEnabled(true);
+  // An instant's snapshot is both its start and its stop.
   setUsage(700, 8192);
-  recorder.onEventInstant("G", {}, first);
-  const std::optional<pt::EventDatum> datum = recorder.getEventDatum(first);
-  EXPECT_EQ(datum->start.procMemUsage, 700);
-  EXPECT_EQ(datum->stop.procMemUsage, 700);
-  EXPECT_EQ(datum->detailedStop->commitMem, 8192);
+  recorder.onEventInstant("G", {}, second);
+  const std::optional<pt::EventDatum> instant = recorder.getEventDatum(second);
+  EXPECT_EQ(std::tie(instant->start.procMemUsage, instant->stop.procMemUsage), std::make_tuple(700.0, 700.0));
+  EXPECT_EQ(instant->detailedStop->commitMem, 8192);
 }
 
 class TracerRecorderTest : public MemStatsRecorderTest {
@@ -131,14 +125,13 @@ TEST_F(TracerRecorderTest, EventPointsCarryTheSnapshotOfTheirSide) {
 
   const std::vector<pt::PerformanceTracerRecorder::EventPoint> points = listener.getAllEventPoints();
   ASSERT_EQ(points.size(), 3u);
-  EXPECT_EQ(points[0].kind, instrument::kStartEvent);
-  EXPECT_EQ(points[0].basic.procMemUsage, 100);
+  const std::int32_t kinds[] = {instrument::kStartEvent, instrument::kInstantEvent, instrument::kStopEvent};
+  for (std::size_t i = 0; i < 3; ++i) {
+    EXPECT_EQ(points[i].kind, kinds[i]) << i;
+    EXPECT_EQ(points[i].basic.procMemUsage, 100.0 * (i + 1)) << i;
+  }
   EXPECT_EQ(points[0].context, context);
-  EXPECT_EQ(points[1].kind, instrument::kInstantEvent);
-  EXPECT_EQ(points[1].basic.procMemUsage, 200);
-  EXPECT_EQ(points[2].kind, instrument::kStopEvent);
   EXPECT_EQ(points[2].id, first);
-  EXPECT_EQ(points[2].basic.procMemUsage, 300);
   EXPECT_LE(points[0].time, points[2].time);
   EXPECT_FALSE(points[0].detailed.has_value());
 

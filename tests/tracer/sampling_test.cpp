@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <tuple>
 
 namespace {
 
@@ -25,31 +26,25 @@ class SamplingTest : public ::testing::Test {
   PerformanceTracer tracer;
 };
 
-TEST_F(SamplingTest, DetailedOffTakesBasicMemoryThenTimes) {
+// Every figure goes to its own field, in sampling order memory first.
+TEST_F(SamplingTest, EachCounterLandsInItsFieldAfterTheMemoryReads) {
   PTTracerDataPoint point;
   const auto detailedBefore = point.detailedMemStats;
   tracer.getPerformanceStats(point);
   EXPECT_EQ(log, (CallLog{"basic", "wall", "cpu"}));
-  EXPECT_EQ(point.detailedMemStats, detailedBefore);
+  EXPECT_EQ(point.detailedMemStats, detailedBefore);  // detailed off: untouched
   EXPECT_EQ(point.detailedMemStats->commitMem, 0.0);
-  EXPECT_EQ(point.basicMemStats->procMemUsage, 1000.0);
-  EXPECT_EQ(point.basicMemStats->procMemUsagePeak, 2000.0);
-  EXPECT_EQ(point.basicMemStats->procVMSize, 3000.0);
-  EXPECT_EQ(point.wallClockTime, 100.0);
-  EXPECT_EQ(point.cpuTime, 2.0);
-}
+  const pt::BasicMemStats& basic = *point.basicMemStats;
+  EXPECT_EQ(std::tie(basic.procMemUsage, basic.procMemUsagePeak, basic.procVMSize, point.wallClockTime, point.cpuTime),
+            std::make_tuple(1000.0, 2000.0, 3000.0, 100.0, 2.0));
 
-TEST_F(SamplingTest, DetailedOnFillsEveryCounterIntoItsField) {
+  log.clear();
   tracer.setDetailedMemStatsEnabled(true);
-  PTTracerDataPoint point;
   tracer.getPerformanceStats(point);
   EXPECT_EQ(log, (CallLog{"detailed", "basic", "wall", "cpu"}));
   const pt::DetailedMemStats& stats = *point.detailedMemStats;
-  EXPECT_EQ(stats.commitMem, 10.0);
-  EXPECT_EQ(stats.resMem, 20.0);
-  EXPECT_EQ(stats.freeMem, 30.0);
-  EXPECT_EQ(stats.dllsMem, 40.0);
-  EXPECT_EQ(stats.nonprocessMem, 50.0);
+  EXPECT_EQ(std::tie(stats.commitMem, stats.resMem, stats.freeMem, stats.dllsMem, stats.nonprocessMem),
+            std::make_tuple(10.0, 20.0, 30.0, 40.0, 50.0));
 }
 
 TEST_F(SamplingTest, SnapshotsHeldElsewhereAreNeverOverwritten) {

@@ -7,7 +7,9 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -38,14 +40,15 @@ TEST_F(RootTest, CustomizationFoldersAreStrippedInternalOneFirst) {
 }
 
 TEST(DoubleToUString, PrintsSeventeenDigitsAndCutsWithoutRounding) {
-  EXPECT_EQ(ptDoubleToUString(2.5, 2), "2.5");
-  EXPECT_EQ(ptDoubleToUString(3, 2), "3.00");
-  EXPECT_EQ(ptDoubleToUString(12.5, 0), "12");
-  EXPECT_EQ(ptDoubleToUString(0.1, 3), "0.100");
-  EXPECT_EQ(ptDoubleToUString(1e-5, 2), "1.00");
-  EXPECT_EQ(ptDoubleToUString(0.129, 2), "0.12");
-  EXPECT_EQ(ptDoubleToUString(-7, 0), "-7");
-  EXPECT_EQ(ptDoubleToUString(-1.0 / 0.0, 1), "-inf.0");
+  const std::tuple<double, int, const char*> cases[] = {{2.5, 2, "2.5"},   {3, 2, "3.00"},   {12.5, 0, "12"},
+                                                        {0.1, 3, "0.100"}, {0.129, 2, "0.12"},
+                                                        {-7, 0, "-7"},     {-1.0 / 0.0, 1, "-inf.0"},
+                                                        // Exponent forms are written out, not cut to their mantissa.
+                                                        {1e-5, 2, "0.00"}, {-std::ldexp(1.0, -20), 10, "-0.0000009536"},
+                                                        {1e20, 1, "100000000000000000000.0"}};
+  for (const auto& [value, precision, text] : cases) {
+    EXPECT_EQ(ptDoubleToUString(value, precision), text) << value << " to " << precision;
+  }
 
   testing::internal::CaptureStdout();
   EXPECT_EQ(ptDoubleToUString(1.5, -1), "");
