@@ -11,6 +11,7 @@
 #include "host/cell_records.h"
 #include "host/same_point.h"
 #include "support/host_array_equal.h"
+#include "support/host_records.h"
 #include "tracer/data_points.h"
 #include "tracer/dynamic_enum.h"
 #include "tracer/pt_api.h"
@@ -20,17 +21,8 @@ namespace {
 
 using platform::HostArrayPtr;
 
-haArray* int32(std::int32_t value) {
-  haArray* a = haCreateNumericMatrix(1, 1, haINT32_CLASS, haREAL);
-  *haGetElements<std::int32_t>(a) = value;
-  return a;
-}
-
-HostArrayPtr record(std::vector<haArray*> elements) {
-  HostArrayPtr cell(haCreateCellMatrix(1, elements.size()));
-  for (std::size_t i = 0; i < elements.size(); ++i) haSetCell(cell.get(), i, elements[i]);
-  return cell;
-}
+const auto int32 = pt_test::scalar<std::int32_t>;
+const auto record = pt_test::cellRecord;
 
 // The older layout: the same elements without the version text in front.
 HostArrayPtr withoutVersion(const haArray* current) {

@@ -8,8 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <functional>
+#include <initializer_list>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "host/cell_records.h"
@@ -17,6 +19,7 @@
 #include "platform/host_calls.h"
 #include "platform/host_data_file.h"
 #include "platform/host_messages.h"
+#include "support/host_records.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_api.h"
 #include "tracer/pt_clearing.h"
@@ -39,6 +42,14 @@ class TraceDataFile : public ::testing::Test {
   }
   void TearDown() override { fs::remove_all(folder_); }
   std::string file(const std::string& name) const { return (folder_ / name).string(); }
+  // A file another writer made, holding just the given variables.
+  std::string writeFile(const std::string& name, std::initializer_list<std::pair<const char*, const haArray*>> vars) {
+    const std::string path = file(name);
+    kvdFile* out = kvdOpen(path.c_str(), "w");
+    for (const auto& [variable, value] : vars) EXPECT_EQ(kvdPutVariable(out, variable, value), 0) << variable;
+    EXPECT_EQ(kvdClose(out), 0);
+    return path;
+  }
 
   fs::path folder_;
 };
@@ -140,16 +151,12 @@ TEST_F(TraceDataFile, FullSaveAndLoadRoundTrip) {
   expectSamePoints(points, *tracer().rawDataVector());
   EXPECT_EQ(tracer().identifierRawEnum().entries(), savedEnum.entries());
   EXPECT_EQ(tracer().getMapTestPath(), savedPaths);
-  const PTSystemInfoStruct& machine = *tracer().getSystemInfo();
+  const auto fields = [](const PTSystemInfoStruct& i, const std::string& memory) {
+    return std::vector<std::string>{i.processorStr,     i.cpuSpeedStr,      i.numCoresStr,          memory,
+                                    i.operatingSystemStr, i.KAVLORVersionStr, i.javaVMVersionStr, i.installedProductsStr};
+  };
   const PTSystemInfoStruct& loaded = *tracer().getStoredSystemInfo();
-  EXPECT_EQ(loaded.processorStr, machine.processorStr);
-  EXPECT_EQ(loaded.cpuSpeedStr, machine.cpuSpeedStr);
-  EXPECT_EQ(loaded.numCoresStr, machine.numCoresStr);
-  EXPECT_EQ(loaded.totalPhysMemStr, "N/A");
-  EXPECT_EQ(loaded.operatingSystemStr, machine.operatingSystemStr);
-  EXPECT_EQ(loaded.KAVLORVersionStr, machine.KAVLORVersionStr);
-  EXPECT_EQ(loaded.javaVMVersionStr, machine.javaVMVersionStr);
-  EXPECT_EQ(loaded.installedProductsStr, machine.installedProductsStr);
+  EXPECT_EQ(fields(loaded, loaded.totalPhysMemStr), fields(*tracer().getSystemInfo(), "N/A"));
   EXPECT_FALSE(loaded.processorStr.empty());
   EXPECT_FALSE(tracer().isUsePerformanceTracerRecorder());
 }
@@ -197,26 +204,18 @@ TEST_F(TraceDataFile, PartialFilesAndOddRecords) {
             recordOf({haCreateString("1"), haCreateString(""), haCreateString("P"), haCreateString("G")}));
   haSetCell(records.get(), 2, nullptr);
   haSetCell(records.get(), 3, haCreateDoubleScalar(7));
-  HostArrayPtr seven(haCreateNumericMatrix(1, 1, haINT32_CLASS, haREAL));
-  *haGetElements<std::int32_t>(seven.get()) = 7;
-  HostArrayPtr count(haDuplicateArray(seven.get()));
-  *haGetElements<std::int32_t>(count.get()) = 1;
+  const auto int32 = pt_test::scalar<std::int32_t>;
   haSetCell(records.get(), 4,
-            recordOf({haCreateString("1"), haDuplicateArray(seven.get()), haCreateString("P"), haCreateString("G"),
-                      count.release(), haCreateString((std::to_string(modelNumber) + ":vdp").c_str())}));
+            recordOf({haCreateString("1"), int32(7), haCreateString("P"), haCreateString("G"), int32(1),
+                      haCreateString((std::to_string(modelNumber) + ":vdp").c_str())}));
   HostArrayPtr testPaths(haCreateCellMatrix(3, 2));
-  unsigned long cursor[2] = {0, 0};
-  for (int row = 0; row < 3; ++row) {
+  for (unsigned long row = 0; row < 3; ++row) {
+    unsigned long cursor[2] = {row, 0};
     ptAddStringToCellArray(testPaths.get(), "key" + std::to_string(row), cursor);
     ptAddStringToCellArray(testPaths.get(), "path" + std::to_string(row), cursor);
-    ++cursor[0];
-    cursor[1] = 0;
   }
-  const std::string path = file("partial.kvd");
-  kvdFile* out = kvdOpen(path.c_str(), "w");
-  ASSERT_EQ(kvdPutVariable(out, "PerformanceTracingRawDataVector", records.get()), 0);
-  ASSERT_EQ(kvdPutVariable(out, "MapTestPath", testPaths.get()), 0);
-  ASSERT_EQ(kvdClose(out), 0);
+  const std::string path =
+      writeFile("partial.kvd", {{"PerformanceTracingRawDataVector", records.get()}, {"MapTestPath", testPaths.get()}});
 
   tracer().setSystemInfo(tracer().getSystemInfo());
   pt::host::loadTraceDataFile(path);
@@ -235,14 +234,11 @@ TEST_F(TraceDataFile, PartialFilesAndOddRecords) {
 }
 
 TEST_F(TraceDataFile, VariablesOfTheWrongClassReadAsEmpty) {
-  const std::string path = file("odd.kvd");
-  kvdFile* out = kvdOpen(path.c_str(), "w");
   const HostArrayPtr number(haCreateDoubleScalar(4)), text(haCreateString("no struct"));
-  ASSERT_EQ(kvdPutVariable(out, "PerformanceTracingRawDataVector", number.get()), 0);
-  ASSERT_EQ(kvdPutVariable(out, "PerformanceTracingSystemInfo", text.get()), 0);
-  ASSERT_EQ(kvdPutVariable(out, "IdentifierEnumeratorInfo", text.get()), 0);
-  ASSERT_EQ(kvdPutVariable(out, "KAVLORRoot", number.get()), 0);
-  ASSERT_EQ(kvdClose(out), 0);
+  const std::string path = writeFile("odd.kvd", {{"PerformanceTracingRawDataVector", number.get()},
+                                                 {"PerformanceTracingSystemInfo", text.get()},
+                                                 {"IdentifierEnumeratorInfo", text.get()},
+                                                 {"KAVLORRoot", number.get()}});
   recordOneOfEachKind();
   tracer().setSystemInfo(tracer().getSystemInfo());
   pt::host::loadTraceDataFile(path);
@@ -253,13 +249,6 @@ TEST_F(TraceDataFile, VariablesOfTheWrongClassReadAsEmpty) {
 
 // Identifier texts whose number is not one cannot be told from damage.
 TEST_F(TraceDataFile, MalformedIdentifierNumbersAreReported) {
-  const auto fileWith = [&](const char* variable, HostArrayPtr value) {
-    const std::string path = file(std::string(variable) + ".kvd");
-    kvdFile* out = kvdOpen(path.c_str(), "w");
-    EXPECT_EQ(kvdPutVariable(out, variable, value.get()), 0);
-    EXPECT_EQ(kvdClose(out), 0);
-    return path;
-  };
   HostArrayPtr enumeration(haCreateCellMatrix(1, 2));
   haSetCell(enumeration.get(), 0, haCreateString("no colon, passed over"));
   haSetCell(enumeration.get(), 1, haCreateString("x:modelStr"));
@@ -275,8 +264,8 @@ TEST_F(TraceDataFile, MalformedIdentifierNumbersAreReported) {
   haSetCell(records.get(), 0, record.release());
 
   for (const auto& [path, problem] :
-       {std::pair{fileWith("IdentifierEnumeratorInfo", std::move(enumeration)), "identifier entry 2"},
-        std::pair{fileWith("PerformanceTracingRawDataVector", std::move(records)), "record 1"}}) {
+       {std::pair{writeFile("enum.kvd", {{"IdentifierEnumeratorInfo", enumeration.get()}}), "identifier entry 2"},
+        std::pair{writeFile("records.kvd", {{"PerformanceTracingRawDataVector", records.get()}}), "record 1"}}) {
     std::vector<std::string> arguments;
     EXPECT_EQ(errorKey([&] { pt::host::loadTraceDataFile(path); }, &arguments), "CorruptKvdFile");
     ASSERT_EQ(arguments.size(), 2u);
