@@ -31,8 +31,9 @@ class SystemClock final : public Clock {
 }  // namespace
 
 Clock& systemClock() {
-  static SystemClock clock;
-  return clock;
+  // Never destroyed: points logged while the process ends still read it.
+  static SystemClock* const clock = new SystemClock;
+  return *clock;
 }
 
 }  // namespace platform

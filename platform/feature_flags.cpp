@@ -35,9 +35,11 @@ class FeatureRegistry {
     snapshots_.push_back(std::move(next));
   }
 
+  // Never destroyed: flags are read by logging from static destructors and
+  // exit handlers too.
   static FeatureRegistry& instance() {
-    static FeatureRegistry registry;
-    return registry;
+    static FeatureRegistry* const registry = new FeatureRegistry;
+    return *registry;
   }
 
  private:

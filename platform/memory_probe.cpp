@@ -222,9 +222,10 @@ class LinuxMemoryProbe final : public MemoryProbe {
                      });
   }
 
+  // Never destroyed: points logged while the process ends still read it.
   static LinuxMemoryProbe& instance() {
-    static LinuxMemoryProbe probe;
-    return probe;
+    static LinuxMemoryProbe* const probe = new LinuxMemoryProbe;
+    return *probe;
   }
 
   bool readBasic(BasicMemoryReading& out) override {

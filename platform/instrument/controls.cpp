@@ -2,8 +2,20 @@
 
 namespace instrument {
 
-// Constant-initialised, so usable from other objects' static initialisers.
-constinit Controls controls;
+namespace {
+
+// Constant-initialised, so usable from other objects' static initialisers, and
+// never destroyed, so usable from their destructors and from exit handlers.
+union ImmortalControls {
+  constexpr ImmortalControls() : value() {}
+  ~ImmortalControls() {}
+  Controls value;
+};
+constinit ImmortalControls immortalControls;
+
+}  // namespace
+
+constinit Controls& controls = immortalControls.value;
 
 void ControlElement::setContextFilter(ContextFilter filter) {
   std::shared_ptr<const ContextFilter> next;

@@ -72,7 +72,7 @@ class Controls {
   std::unique_ptr<Registry> registry_;  // made on first use so that `controls` needs no dynamic initialisation
 };
 
-/// The process's controls.
-extern Controls controls;
+/// The process's controls; never destroyed.
+extern Controls& controls;
 
 }  // namespace instrument

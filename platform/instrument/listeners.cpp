@@ -5,8 +5,20 @@
 
 namespace instrument {
 
-// Constant-initialised, so usable from other objects' static initialisers.
-constinit Listeners listeners;
+namespace {
+
+// Constant-initialised, so usable from other objects' static initialisers, and
+// never destroyed, so usable from their destructors and from exit handlers.
+union ImmortalListeners {
+  constexpr ImmortalListeners() : value() {}
+  ~ImmortalListeners() {}
+  Listeners value;
+};
+constinit ImmortalListeners immortalListeners;
+
+}  // namespace
+
+constinit Listeners& listeners = immortalListeners.value;
 
 void Listeners::add(InstrumentListener& listener) {
   std::unique_lock<std::shared_mutex> lock(mutex_);

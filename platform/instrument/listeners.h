@@ -54,7 +54,7 @@ class Listeners {
   std::atomic<std::uint64_t> nextSerial_{1};
 };
 
-/// The process's listener registry.
-extern Listeners listeners;
+/// The process's listener registry; never destroyed.
+extern Listeners& listeners;
 
 }  // namespace instrument

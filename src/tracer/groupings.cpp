@@ -13,9 +13,9 @@ namespace {
 
 constexpr std::size_t kInitialGroupingStates = 20;
 
-const std::string kCodeGeneration = "All Calvoran Code Generation";
-const std::string kCompile = "All Calvoran Compile";
-const std::string kTest = "Calvoran Test";
+constexpr char kCodeGeneration[] = "All Calvoran Code Generation";
+constexpr char kCompile[] = "All Calvoran Compile";
+constexpr char kTest[] = "Calvoran Test";
 
 }  // namespace
 
@@ -90,8 +90,9 @@ void PerformanceTracer::enableGroupingIndex(std::int32_t number, EPTGroupingEnab
   }
   std::vector<EPTGroupingEnabled>& states = *groupingEnabledStates_;
   if (states.size() <= static_cast<std::size_t>(number)) states.resize(number + 1, EPT_GROUPING_UNKNOWN);
+  const EPTGroupingEnabled previous = states[number];
   states[number] = state;
-  refreshEnabledNameLengths();
+  noteEnabledStateChange(number, previous, state);
   if (isPerformanceTracerRecorderUsed()) {
     const std::string name = getStringForNumber(EPT_GROUPING, number);
     if (state == EPT_GROUPING_ENABLED) {
@@ -103,25 +104,35 @@ void PerformanceTracer::enableGroupingIndex(std::int32_t number, EPTGroupingEnab
 }
 
 void PerformanceTracer::enableGrouping(const std::string& name, bool enable) {
+  std::unordered_set<std::int32_t> visited;
+  enableGroupingTree(name, enable ? EPT_GROUPING_ENABLED : EPT_GROUPING_DISABLED, visited);
+  refreshRecorderListener();
+}
+
+void PerformanceTracer::enableGroupingTree(const std::string& name, EPTGroupingEnabled state,
+                                           std::unordered_set<std::int32_t>& visited) {
   const std::int32_t number = getNumberForString(EPT_GROUPING, name, true);
-  const EPTGroupingEnabled state = enable ? EPT_GROUPING_ENABLED : EPT_GROUPING_DISABLED;
+  if (number < 0) return;
+  // A sub-group shared by several branches is set once: following every path
+  // to it would cost time exponential in the depth.
+  if (!visited.insert(number).second) return;
   if (const std::vector<std::string>* registered = findSubGroups(number)) {
     enableGroupingIndex(number, state);
     // A copy: enabling a sub-group may register it and so rehash the registry.
     const std::vector<std::string> subGroups = *registered;
-    for (const std::string& sub : subGroups) enableGrouping(sub, enable);
-  } else if (number >= 0) {
+    for (const std::string& sub : subGroups) enableGroupingTree(sub, state, visited);
+  } else {
     getKnownGroupingStatus().emplace(number, std::vector<std::string>());
     enableGroupingIndex(number, state);
   }
-  refreshRecorderListener();
 }
 
 void PerformanceTracer::refreshRecorderListener() {
-  if (!isPerformanceTracerRecorderUsed()) return;
-  // Attached while anything is recorded: detaching it while global logging is
-  // on, or while a grouping is still enabled, would drop their events.
-  if (globalLoggingEnabled_ || isAnyGroupEnabled()) {
+  // Attached while anything is recorded through the recorder: detaching it
+  // while global logging is on, or while a grouping is still enabled, would
+  // drop their events. With the feature off nothing is, and a listener left
+  // attached would go on taking snapshots on every emitting thread.
+  if (isPerformanceTracerRecorderUsed() && (globalLoggingEnabled_ || isAnyGroupEnabled())) {
     instrument::listeners.add(recorder_);
   } else {
     instrument::listeners.remove(recorder_);
@@ -137,9 +148,11 @@ bool PerformanceTracer::removeGrouping(std::int32_t number) {
   const std::vector<std::string>* registered = findSubGroups(number);
   if (registered == nullptr) return false;
   const std::vector<std::string> subGroups = *registered;
+  // Unregistered before its sub-groups: a sub-group met again further down
+  // the tree is then no longer registered and is not visited twice.
+  knownGroupingStatus_->erase(number);
   for (const std::string& sub : subGroups) removeGrouping(sub);
   enableGroupingIndex(number, EPT_GROUPING_UNKNOWN);
-  knownGroupingStatus_->erase(number);
   return true;
 }
 
@@ -167,17 +180,36 @@ std::uint64_t lengthBit(std::size_t length) { return std::uint64_t{1} << std::mi
 
 }  // namespace
 
-void PerformanceTracer::refreshEnabledNameLengths() {
-  enabledNameLengths_ = 0;
-  const std::vector<EPTGroupingEnabled>& states = getGroupingEnabledStates();
-  for (std::size_t number = 0; number < states.size(); ++number) {
-    if (states[number] == EPT_GROUPING_ENABLED) {
-      enabledNameLengths_ |= lengthBit(getStringForNumber(EPT_GROUPING, static_cast<std::int32_t>(number)).size());
-    }
+void PerformanceTracer::noteEnabledStateChange(std::int32_t number, EPTGroupingEnabled previous,
+                                               EPTGroupingEnabled state) {
+  if (previous == state) return;
+  const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
+  if (state == EPT_GROUPING_ENABLED && groupings != nullptr && groupings->version() == enabledNameLengthsVersion_) {
+    enabledNameLengths_ |= lengthBit(groupings->getString(number).size());
+  } else if (previous == EPT_GROUPING_ENABLED) {
+    // Another grouping may share the length: recount on the next question.
+    enabledNameLengthsVersion_ = kStaleNameLengths;
   }
 }
 
+void PerformanceTracer::refreshEnabledNameLengths() const {
+  const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
+  enabledNameLengths_ = 0;
+  const std::vector<EPTGroupingEnabled>& states = getGroupingEnabledStates();
+  for (std::size_t number = 0; number < states.size(); ++number) {
+    if (states[number] == EPT_GROUPING_ENABLED && groupings != nullptr) {
+      enabledNameLengths_ |= lengthBit(groupings->getString(static_cast<std::int32_t>(number)).size());
+    }
+  }
+  enabledNameLengthsVersion_ = groupings == nullptr ? kStaleNameLengths : groupings->version();
+}
+
 bool PerformanceTracer::mayBeEnabledName(const std::string& name) const {
+  // A number may be enabled before any name has it, and the table may be
+  // changed by anyone holding it: the lengths are recounted whenever it did.
+  const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
+  if (groupings == nullptr) return false;
+  if (groupings->version() != enabledNameLengthsVersion_) refreshEnabledNameLengths();
   return (enabledNameLengths_ & lengthBit(name.size())) != 0;
 }
 
@@ -201,9 +233,12 @@ std::vector<std::string> PerformanceTracer::getGroupingList(const std::string& n
   std::vector<std::string> list;
   const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
   if (groupings == nullptr) return list;
+  // A sub-group shared by several branches is listed once, where it is first met.
+  std::unordered_set<std::int32_t> visited;
   auto append = [&](auto& self, const std::string& group) -> void {
-    const std::vector<std::string>* subGroups = findSubGroups(groupings->getNumber(group));
-    if (subGroups == nullptr) return;
+    const std::int32_t number = groupings->getNumber(group);
+    const std::vector<std::string>* subGroups = findSubGroups(number);
+    if (subGroups == nullptr || !visited.insert(number).second) return;
     for (const std::string& sub : *subGroups) self(self, sub);
     list.push_back(group);
   };

@@ -34,9 +34,11 @@ class InternPool {
   boost::unordered_map<std::string_view, std::unique_ptr<InternedText>> index_;
 };
 
+// Never destroyed, like the names it holds: logging from static destructors
+// and exit handlers interns names too.
 InternPool& pool() {
-  static InternPool instance;
-  return instance;
+  static InternPool* const instance = new InternPool;
+  return *instance;
 }
 
 struct TextHash {

@@ -2,6 +2,8 @@
 // recorder roads, and the members that build each kind of point.
 #include "tracer/performance_tracer.h"
 
+#include "tracer/fixed_texts.h"
+
 #include "platform/instrument/controls.h"
 #include "platform/instrument/emit.h"
 #include "platform/instrument/listeners.h"
@@ -15,11 +17,9 @@
 
 namespace {
 
-const std::string kStatisticsTypeIdentifier = "statisticsTypeStr";
-const std::string kStatisticsTypeUpdate = "Update";
 
 const IdentifierName& statisticsTypeName() {
-  static const IdentifierName name(kStatisticsTypeIdentifier);
+  static const IdentifierName name(pt::statisticsTypeIdentifierText());
   return name;
 }
 
@@ -90,7 +90,7 @@ bool PerformanceTracer::logAdmittedEvent(const std::string& grouping, std::int32
       point.identifiers[identifier.name] = loggedIdentifierTable(identifier.name).getNumberOrAdd(identifier.value);
     }
     point.identifiers[statisticsTypeName()] =
-        loggedIdentifierTable(statisticsTypeName()).getNumberOrAdd(kStatisticsTypeUpdate);
+        loggedIdentifierTable(statisticsTypeName()).getNumberOrAdd(pt::statisticsTypeUpdateText());
   });
 }
 

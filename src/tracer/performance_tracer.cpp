@@ -1,5 +1,7 @@
 #include "tracer/performance_tracer.h"
 
+#include "tracer/fixed_texts.h"
+
 #include "platform/clock.h"
 #include "platform/memory_probe.h"
 
@@ -12,8 +14,6 @@
 namespace {
 
 constexpr std::size_t kInitialGroupingStates = 20;
-const std::string kStatisticsTypeIdentifier = "statisticsTypeStr";
-const std::string kStatisticsTypeUpdate = "Update";
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -55,9 +55,13 @@ void PerformanceTracer::initialize() {
   statisticsTypeForModel_ = std::make_unique<StatisticsTypeMap>();
   knownGroupingStatus_ = std::make_unique<KnownGroupingMap>();
   for (auto& mapping : mappings_) mapping = std::make_unique<StringNumberMapping>();
-  memStatsModule_ = std::make_unique<pt::MemStatsModule>(*memoryProbe_);
+  {
+    std::lock_guard<std::mutex> lock(memStatsModuleMutex_);
+    memStatsModule_ = std::make_unique<pt::MemStatsModule>(*memoryProbe_.load(std::memory_order_acquire));
+  }
   groupingEnabledStates_ =
       std::make_unique<std::vector<EPTGroupingEnabled>>(kInitialGroupingStates, EPT_GROUPING_UNKNOWN);
+  enabledNameLengthsVersion_ = kStaleNameLengths;
 }
 
 // ---------------------------------------------------------- Platform seams
@@ -67,8 +71,10 @@ void PerformanceTracer::setClock(platform::Clock* clock) {
 }
 
 void PerformanceTracer::setMemoryProbe(platform::MemoryProbe* probe) {
-  memoryProbe_ = probe != nullptr ? probe : &platform::linuxMemoryProbe();
-  if (memStatsModule_) memStatsModule_->setProbe(*memoryProbe_);
+  platform::MemoryProbe& next = probe != nullptr ? *probe : platform::linuxMemoryProbe();
+  std::lock_guard<std::mutex> lock(memStatsModuleMutex_);
+  memoryProbe_.store(&next, std::memory_order_release);
+  if (memStatsModule_) memStatsModule_->setProbe(next);
 }
 
 // --------------------------------------------------------- String mappings
@@ -115,7 +121,7 @@ StringNumberMapping* PerformanceTracer::identifierTable(const std::string& ident
   return found == mapCollections_.end() ? nullptr : found->second.get();
 }
 
-void PerformanceTracer::initializeMapCollectionsForStat() { insertIdentifierToMapCollections(kStatisticsTypeIdentifier); }
+void PerformanceTracer::initializeMapCollectionsForStat() { insertIdentifierToMapCollections(pt::statisticsTypeIdentifierText()); }
 
 void PerformanceTracer::insertIdentifierToMapCollections(const std::vector<std::string>& names) {
   for (const std::string& name : names) insertIdentifierToMapCollections(name);
@@ -148,7 +154,7 @@ std::string PerformanceTracer::getStringForNumber(const std::string& identifier,
 PTIdentifierMap PerformanceTracer::getMapForStrings(const std::vector<std::string>& names,
                                                     const std::vector<std::string>& values) {
   // Interned once: every logged point carries this key.
-  static const IdentifierName statisticsTypeKey(kStatisticsTypeIdentifier);
+  static const IdentifierName statisticsTypeKey(pt::statisticsTypeIdentifierText());
   PTIdentifierMap identifiers = makeIdentifierMap();
   // An odd pair list leaves its last name without a value; no value is read
   // past the end of the list.
@@ -156,13 +162,13 @@ PTIdentifierMap PerformanceTracer::getMapForStrings(const std::vector<std::strin
   for (std::size_t i = 0; i < pairs; ++i) {
     identifiers[names[i]] = getNumberForString(names[i], values[i], true);
   }
-  identifiers[statisticsTypeKey] = getNumberForString(kStatisticsTypeIdentifier, kStatisticsTypeUpdate, true);
+  identifiers[statisticsTypeKey] = getNumberForString(pt::statisticsTypeIdentifierText(), pt::statisticsTypeUpdateText(), true);
   return identifiers;
 }
 
 void PerformanceTracer::clearMapCollections() {
   for (auto& [name, table] : mapCollections_) {
-    if (name != kStatisticsTypeIdentifier) table->clear();
+    if (name != pt::statisticsTypeIdentifierText()) table->clear();
   }
 }
 

@@ -7,8 +7,10 @@
 //
 // A tracer made with the constructor alone has no tables (the host may create
 // such objects); every member treats a missing table as an empty one.
-// `initialize()` creates them. The tracer takes no locks: its members must not
-// run concurrently.
+// `initialize()` creates them. The tracer's members must not run concurrently,
+// with one exception: its recorder listener may take memory snapshots on any
+// thread that emits an instrumentation event, so the memory switches, the
+// probe and the memory module are safe to use while that happens.
 #pragma once
 
 #include "analysis/analysis_types.h"
@@ -28,15 +30,18 @@
 #include <boost/unordered_set.hpp>
 
 #include <array>
+#include <atomic>
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <deque>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
+#include <unordered_set>
 #include <vector>
 
 namespace platform {
@@ -148,12 +153,12 @@ class PerformanceTracer {
   /// 1 March 2004, 00:00:00 local time (no daylight saving), computed once.
   static PTSystemTimePoint getRecorderEpoch();
 
-  bool isDetailedMemStatsEnabled() const { return detailedMemStatsEnabled_; }
-  void setDetailedMemStatsEnabled(bool enabled) { detailedMemStatsEnabled_ = enabled; }
+  bool isDetailedMemStatsEnabled() const { return detailedMemStatsEnabled_.load(std::memory_order_relaxed); }
+  void setDetailedMemStatsEnabled(bool enabled) { detailedMemStatsEnabled_.store(enabled, std::memory_order_relaxed); }
   /// The basic probe costs a read of /proc per point; off gives all-zero basic
   /// snapshots. Starts from PT_BASIC_MEMORY_PROBE ("0", "off", "false": off).
-  bool isBasicMemStatsEnabled() const { return basicMemStatsEnabled_; }
-  void setBasicMemStatsEnabled(bool enabled) { basicMemStatsEnabled_ = enabled; }
+  bool isBasicMemStatsEnabled() const { return basicMemStatsEnabled_.load(std::memory_order_relaxed); }
+  void setBasicMemStatsEnabled(bool enabled) { basicMemStatsEnabled_.store(enabled, std::memory_order_relaxed); }
 
   // -------------------------------------------------------------- Raw data
 
@@ -241,7 +246,8 @@ class PerformanceTracer {
   bool isGroupingEnabled(std::int32_t number) const;
   bool isAnyGroupEnabled() const;
   /// The grouping's tree in post-order: each sub-group's list, then the
-  /// name itself. Empty when the name is not registered.
+  /// name itself; a sub-group shared by several branches is listed once,
+  /// where it is first met. Empty when the name is not registered.
   std::vector<std::string> getGroupingList(const std::string& name) const;
   /// Builds the built-in composite trees the name belongs to, enables or
   /// disables the name's tree and updates the enabled flag.
@@ -496,7 +502,10 @@ class PerformanceTracer {
   // Groupings and logging.
   const std::vector<std::string>* findSubGroups(std::int32_t number) const;
   bool containsAtAnyDepth(const std::string& group, const std::string& name) const;
-  void refreshEnabledNameLengths();
+  void enableGroupingTree(const std::string& name, EPTGroupingEnabled state,
+                          std::unordered_set<std::int32_t>& visited);
+  void noteEnabledStateChange(std::int32_t number, EPTGroupingEnabled previous, EPTGroupingEnabled state);
+  void refreshEnabledNameLengths() const;
   bool mayBeEnabledName(const std::string& name) const;
   /// The grouping's number when an event of it is to be recorded.
   std::optional<std::int32_t> admittedGroupingNumber(const std::string& grouping) const;
@@ -513,10 +522,12 @@ class PerformanceTracer {
   /// The identifier's value table (created when new), through the logging cache.
   StringNumberMapping& loggedIdentifierTable(const IdentifierName& name);
 
-  bool detailedMemStatsEnabled_ = false;
+  std::atomic<bool> detailedMemStatsEnabled_{false};
   std::unique_ptr<PTRawDataVector> rawDataVector_;
   std::unique_ptr<PTSystemInfoStruct> systemInfo_;
+  /// One set of counters for every thread that takes a detailed snapshot.
   std::unique_ptr<pt::MemStatsModule> memStatsModule_;
+  mutable std::mutex memStatsModuleMutex_;
   std::unique_ptr<StatisticsTypeMap> statisticsTypeForModel_;  ///< model name → statistics-type text
   std::unique_ptr<KnownGroupingMap> knownGroupingStatus_;
   /// Indexed by EPTStringMappings.
@@ -537,16 +548,19 @@ class PerformanceTracer {
 
   /// Bit min(length, 63) is set for the name length of every enabled
   /// grouping: most names logging is asked about are not enabled, and their
-  /// length alone usually says so without a table look-up. Kept by
-  /// enableGroupingIndex; valid because grouping names keep their numbers.
-  std::uint64_t enabledNameLengths_ = 0;
+  /// length alone usually says so without a table look-up. Valid while the
+  /// grouping table is at the version noted; recounted on the first question
+  /// after it changed.
+  static constexpr std::uint64_t kStaleNameLengths = ~std::uint64_t{0};
+  mutable std::uint64_t enabledNameLengths_ = 0;
+  mutable std::uint64_t enabledNameLengthsVersion_ = kStaleNameLengths;
   /// Identifier name → its table in mapCollections_ (null until first
   /// needed). Logging finds a name by its stored hash and pointer instead of
   /// hashing and comparing the text on every point.
   boost::unordered_map<IdentifierName, StringNumberMapping*> loggedIdentifierTables_;
 
   // Seams and switches of this implementation.
-  bool basicMemStatsEnabled_;
+  std::atomic<bool> basicMemStatsEnabled_;
   platform::Clock* clock_;
-  platform::MemoryProbe* memoryProbe_;
+  std::atomic<platform::MemoryProbe*> memoryProbe_;
 };

@@ -82,8 +82,9 @@ bool ptLogQuorindelData(int grouping, const std::string& model, const std::strin
 }
 
 bool ptLogCLStartupData(const std::string& phase, bool isStart) {
-  static const std::string startup = "Calvoran Startup";
-  return ptLogKAVLORData(startup, phase, isStart);
+  // Never destroyed: logging may happen while the process ends.
+  static const std::string* const startup = new std::string("Calvoran Startup");
+  return ptLogKAVLORData(*startup, phase, isStart);
 }
 
 bool ptIsTracerEnabled(int grouping) { return loggingTracer().isLoggingAdmitted(grouping); }

@@ -52,20 +52,21 @@ void PerformanceTracerMemStatsRecorder::onEventStop(std::string_view name, const
 }
 
 void PerformanceTracerMemStatsRecorder::record(std::string_view name, instrument::EventId id, Side side) {
-  // The basic probe may be read from any thread; the memory module behind the
-  // detailed snapshot is one shared set of counters, so it is read under the lock.
+  // Sampled before the lock: the tracer's switches and probe are safe to read
+  // from any thread, and the memory module guards itself.
   const BasicMemStats basic = tracer_.getBasicMemStats();
+  std::optional<DetailedMemStats> detailed;
+  if (tracer_.isDetailedMemStatsEnabled()) detailed = tracer_.getDetailedMemStats();
   std::lock_guard<std::mutex> lock(mutex_);
   BasicMemStatsData& data = basicData_[id];
   data.name = name;
   data.id = id;
   if (side != Side::kStop) data.start = basic;
   if (side != Side::kStart) data.stop = basic;
-  if (!tracer_.isDetailedMemStatsEnabled()) return;
-  const DetailedMemStats detailed = tracer_.getDetailedMemStats();
+  if (!detailed) return;
   DetailedMemStatsData& detailedSides = detailedData_[id];
-  if (side != Side::kStop) detailedSides.start = detailed;
-  if (side != Side::kStart) detailedSides.stop = detailed;
+  if (side != Side::kStop) detailedSides.start = *detailed;
+  if (side != Side::kStart) detailedSides.stop = *detailed;
 }
 
 EventDatum PerformanceTracerMemStatsRecorder::makeDatum(

@@ -3,6 +3,8 @@
 // raw points.
 #include "tracer/performance_tracer.h"
 
+#include "tracer/fixed_texts.h"
+
 #include "platform/feature_flags.h"
 #include "platform/instrument/controls.h"
 #include "platform/instrument/emit.h"
@@ -14,9 +16,7 @@
 
 namespace {
 
-const std::string kPhaseEntry = "phase";
-const std::string kStatisticsTypeIdentifier = "statisticsTypeStr";
-const std::string kStatisticsTypeUpdate = "Update";
+constexpr std::string_view kPhaseEntry = "phase";
 
 bool hasTestPathText(const PTTracerDataPoint& point) {
   for (std::string_view name : {"UserString", "TestPath", "TestResult"}) {
@@ -79,7 +79,7 @@ void PerformanceTracer::perfTracerRecorderStopEvent(const UserInput& input) {
 }
 
 PTIdentifierMap PerformanceTracer::getMapForContext(const instrument::ContextSet& context, std::string& phase) {
-  static const IdentifierName statisticsTypeKey(kStatisticsTypeIdentifier);
+  static const IdentifierName statisticsTypeKey(pt::statisticsTypeIdentifierText());
   PTIdentifierMap identifiers = makeIdentifierMap();
   for (const instrument::ContextEntry& entry : context) {
     if (entry.name == kPhaseEntry) {
@@ -90,7 +90,7 @@ PTIdentifierMap PerformanceTracer::getMapForContext(const instrument::ContextSet
     insertIdentifierToMapCollections(name);
     if (!entry.value.empty()) identifiers[name] = getNumberForString(name, entry.value, true);
   }
-  identifiers[statisticsTypeKey] = getNumberForString(kStatisticsTypeIdentifier, kStatisticsTypeUpdate, true);
+  identifiers[statisticsTypeKey] = getNumberForString(pt::statisticsTypeIdentifierText(), pt::statisticsTypeUpdateText(), true);
   return identifiers;
 }
 
@@ -139,7 +139,7 @@ void PerformanceTracer::processRecorderDataToRawData() {
 
     point->wallClockTime = getPerfTime(event.time);
     // New points and copies own their snapshots, so they are filled in place.
-    if (detailedMemStatsEnabled_ && event.detailed) *point->detailedMemStats = *event.detailed;
+    if (isDetailedMemStatsEnabled() && event.detailed) *point->detailedMemStats = *event.detailed;
     *point->basicMemStats = event.basic;
     splitTestPaths(*this, *point, event.name, lastPointOfEvent);
     rawDataVector_->push_back(point);

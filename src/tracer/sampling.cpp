@@ -42,7 +42,7 @@ PTSystemTimePoint computeRecorderEpoch() {
 }  // namespace
 
 void PerformanceTracer::getPerformanceStats(PTKAVLORDataPoint& point) const {
-  if (detailedMemStatsEnabled_) storeSnapshot(point, point.detailedMemStats, getDetailedMemStats());
+  if (isDetailedMemStatsEnabled()) storeSnapshot(point, point.detailedMemStats, getDetailedMemStats());
   storeSnapshot(point, point.basicMemStats, getBasicMemStats());
   // Times after memory: the phase a start point opens does not pay for the
   // point's own memory reads.
@@ -52,13 +52,14 @@ void PerformanceTracer::getPerformanceStats(PTKAVLORDataPoint& point) const {
 
 pt::BasicMemStats PerformanceTracer::getBasicMemStats() const {
   platform::BasicMemoryReading reading;
-  if (basicMemStatsEnabled_ && memoryProbe_->readBasic(reading)) {
+  if (isBasicMemStatsEnabled() && memoryProbe_.load(std::memory_order_acquire)->readBasic(reading)) {
     return pt::BasicMemStats(reading.inUseBytes, reading.peakInUseBytes, reading.virtualSizeBytes);
   }
   return pt::BasicMemStats();
 }
 
 pt::DetailedMemStats PerformanceTracer::getDetailedMemStats() const {
+  std::lock_guard<std::mutex> lock(memStatsModuleMutex_);
   if (!memStatsModule_) return pt::DetailedMemStats();
   pt::MemStatsModule& module = *memStatsModule_;
   module.aggregateMemoryStats();

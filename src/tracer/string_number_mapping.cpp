@@ -40,7 +40,13 @@ std::string StringNumberMapping::getString(std::int32_t number) const {
 }
 
 bool StringNumberMapping::insert(const std::string& text, std::int32_t number) {
-  return entries_.insert(Entries::value_type(text, number)).second;
+  if (!entries_.insert(Entries::value_type(text, number)).second) return false;
+  ++version_;
+  return true;
 }
 
-bool StringNumberMapping::remove(const std::string& text) { return entries_.left.erase(text) > 0; }
+bool StringNumberMapping::remove(const std::string& text) {
+  if (entries_.left.erase(text) == 0) return false;
+  ++version_;
+  return true;
+}

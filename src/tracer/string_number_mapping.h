@@ -15,6 +15,13 @@
 
 class StringNumberMapping {
  public:
+  StringNumberMapping() = default;
+  StringNumberMapping(const StringNumberMapping&) = default;
+  StringNumberMapping& operator=(const StringNumberMapping& other) {
+    entries_ = other.entries_;
+    ++version_;
+    return *this;
+  }
   /// Left view ordered by text, right view ordered by number; both unique.
   using Entries = boost::bimap<boost::bimaps::set_of<std::string>, boost::bimaps::set_of<std::int32_t>>;
 
@@ -30,12 +37,19 @@ class StringNumberMapping {
   bool insert(const std::string& text, std::int32_t number);
   /// True if the text was present.
   bool remove(const std::string& text);
-  void clear() { entries_.clear(); }
+  void clear() {
+    entries_.clear();
+    ++version_;
+  }
 
   std::size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
   const Entries& entries() const { return entries_; }
+  /// Changes whenever an entry is added or removed, so that a cache built from
+  /// the table can tell that it is stale.
+  std::uint64_t version() const { return version_; }
 
  private:
   Entries entries_;
+  std::uint64_t version_ = 0;
 };

@@ -9,7 +9,7 @@ namespace {
 
 const char kTestFileNotFound[] = "Invalid input string format: TestFile not found.";
 const char kSuiteAndCaseNotFound[] = "Invalid input string format: TestSuite and TestCase not found.";
-const std::string kResultsMarker = "Results:";
+constexpr std::string_view kResultsMarker = "Results:";
 
 // Blanks only: tabs and newlines are part of the name. A text of blanks alone
 // is kept as it is.

@@ -119,6 +119,34 @@ TEST_F(GroupingsTest, UpdateReplacesTheListOfRegisteredGroupingsOnly) {
   EXPECT_EQ(number("Unknown"), -1);
 }
 
+TEST_F(GroupingsTest, AGroupingEnabledBeforeItIsNamedIsFoundByItsName) {
+  tracer.enableGroupingIndex(1, EPT_GROUPING_ENABLED);
+  ASSERT_EQ(tracer.getNumberForString(EPT_GROUPING, "First", true), 0);
+  ASSERT_EQ(tracer.getNumberForString(EPT_GROUPING, "LateName", true), 1);
+  EXPECT_TRUE(tracer.isGroupingEnabled("LateName"));
+  EXPECT_TRUE(tracer.logEvent("LateName", "Load", true, Names{}));
+  EXPECT_EQ(tracer.rawDataVector()->size(), 1u);
+  tracer.enableGroupingIndex(1, EPT_GROUPING_DISABLED);
+  EXPECT_FALSE(tracer.isGroupingEnabled("LateName"));
+}
+
+TEST_F(GroupingsTest, ASubGroupSharedByManyBranchesIsVisitedOnce) {
+  // Each level names the one below twice: every path through the tree is
+  // 2^63 paths at the top.
+  constexpr int kLevels = 64;
+  auto level = [](int i) { return "L" + std::to_string(i); };
+  for (int i = 1; i < kLevels; ++i) tracer.addGrouping(level(i), {level(i - 1), level(i - 1)});
+  tracer.enableGrouping(level(kLevels - 1), true);
+  EXPECT_TRUE(tracer.isGroupingEnabled(level(0)));
+  const Names list = tracer.getGroupingList(level(kLevels - 1));
+  ASSERT_EQ(list.size(), static_cast<std::size_t>(kLevels));
+  EXPECT_EQ(list.front(), level(0));
+  EXPECT_EQ(list[1], level(1));
+  EXPECT_TRUE(tracer.removeGrouping(level(kLevels - 1)));
+  EXPECT_TRUE(tracer.getKnownGroupingStatus().empty());
+  EXPECT_FALSE(tracer.isAnyGroupEnabled());
+}
+
 TEST_F(GroupingsTest, TheStateVectorGrowsPastTwentyWithUnknownStates) {
   for (int i = 0; i < 25; ++i) tracer.getNumberForString(EPT_GROUPING, "g" + std::to_string(i), true);
   EXPECT_EQ(tracer.getGroupingEnabledStates().size(), 20u);
@@ -162,6 +190,14 @@ TEST_F(GroupingsTest, WithTheRecorderStatesAreMirroredAndTheListenerFollowsWhatI
   EXPECT_EQ(eventsReceived(), 1u);
 
   tracer.enableGlobalLogging(false);
+  EXPECT_EQ(eventsReceived(), 0u);
+
+  // With the feature turned off, the next refresh detaches it even while a
+  // grouping is enabled.
+  tracer.enableGrouping(grouping, true);
+  platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
+  tracer.enableGrouping("Unrelated", false);
+  EXPECT_TRUE(control.isEnabled());
   EXPECT_EQ(eventsReceived(), 0u);
   control.setEnabled(false);
 }

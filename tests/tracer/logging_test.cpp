@@ -9,6 +9,7 @@
 #include <gtest/gtest.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <filesystem>
 #include <string>
 #include <tuple>
@@ -17,6 +18,36 @@
 namespace {
 
 using Pairs = std::vector<std::string>;
+
+// Logging while the process ends: the handler is registered before any static
+// object exists, so it runs after every one of them has been destroyed.
+bool logAtExit = false;
+
+void logWhileTheProcessEnds() {
+  if (!logAtExit) return;
+  ptClearRawData();
+  platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
+  ptEnableTracer("Logged At Exit", true);
+  ptLogCalvoranData("Logged At Exit", "a_model_name_beyond_small_strings", "ert", "Shutdown", true);
+  platform::setFeature(kUsePerformanceTracerRecorderFeature, true);
+  ptEnableTracer("Logged At Exit", true);  // takes the feature, attaches the listener
+  ptLogTracerDataVecInput("Logged At Exit", "Shutdown", true, {"anIdentifierBeyondSmallStrings", "v"});
+  ptLogTracerDataVecInput("Logged At Exit", "Shutdown", false, {"anIdentifierBeyondSmallStrings", "v"});
+  const auto points = PerformanceTracer::getInstance()->getRawDataVector();
+  if (points == nullptr || points->size() != 3) {
+    std::fputs("points logged while the process ended were lost\n", stderr);
+    std::_Exit(EXIT_FAILURE);
+  }
+}
+
+__attribute__((constructor(101))) void registerLogWhileTheProcessEnds() { std::atexit(logWhileTheProcessEnds); }
+
+// Passes or fails when the process ends (a lost point, or a sanitizer's report
+// of freed memory, gives a failing exit status).
+TEST(LoggingAtExit, PointsLoggedAfterStaticObjectsAreDestroyedAreKept) {
+  logAtExit = true;
+  ASSERT_TRUE(PerformanceTracer::getInstance()->rawDataVector() != nullptr);
+}
 
 /// The value text of identifier `name` of the tracer's point i, or "<none>".
 std::string identifierText(const PerformanceTracer& tracer, std::size_t i, const std::string& name) {

@@ -57,4 +57,55 @@ TEST(RecorderThreads, EventsFromSeveralThreadsAreAllKeptWhileTheRecorderIsRead) 
   EXPECT_EQ(road.convert(), 0u);
 }
 
+// The host thread changes the memory switches and the probe, and samples its
+// own points, while listener callbacks take snapshots on the emitting threads.
+TEST(RecorderThreads, SwitchesAndProbeChangeWhileListenerThreadsTakeSnapshots) {
+  constexpr int kThreads = 2;
+  constexpr int kRounds = 400;
+  RecorderRoad road("SwitchedThreads");
+  FakeMemoryProbe other;
+  other.basic = {5000, 6000, 7000};
+  other.detailed.committedBytes = 128;
+  road.probe.detailed.committedBytes = 64;
+  instrument::ControlElement& handle = instrument::controls.getHandle(road.grouping);
+
+  std::atomic<int> running{kThreads};
+  std::vector<std::thread> threads;
+  for (int t = 0; t < kThreads; ++t) {
+    threads.emplace_back([&] {
+      for (int round = 0; round < kRounds; ++round) {
+        instrument::stopEvent(handle, instrument::startEvent(handle, makeContextEntriesWithPhase("Work", {})));
+      }
+      running.fetch_sub(1);
+    });
+  }
+  auto isWhole = [](const pt::BasicMemStats& basic) {
+    return basic.procMemUsage == 0 ? basic.procMemUsagePeak == 0 && basic.procVMSize == 0
+                                   : (basic.procMemUsage == 1000 && basic.procVMSize == 3000) ||
+                                         (basic.procMemUsage == 5000 && basic.procVMSize == 7000);
+  };
+  std::size_t toggles = 0, brokenHostSnapshots = 0;
+  while (running.load() > 0 || toggles == 0) {
+    road.tracer.setDetailedMemStatsEnabled(toggles % 2 == 0);
+    road.tracer.setBasicMemStatsEnabled(toggles % 3 != 0);
+    road.tracer.setMemoryProbe(toggles % 4 < 2 ? &other : &road.probe);
+    PTKAVLORDataPoint point;
+    road.tracer.getPerformanceStats(point);
+    if (!isWhole(*point.basicMemStats)) ++brokenHostSnapshots;
+    ++toggles;
+  }
+  for (std::thread& thread : threads) thread.join();
+  EXPECT_EQ(brokenHostSnapshots, 0u);
+
+  const auto points = road.tracer.recorder().getAllEventPoints();
+  EXPECT_EQ(points.size(), kThreads * kRounds * 2u);
+  std::size_t brokenEventSnapshots = 0;
+  for (const pt::PerformanceTracerRecorder::EventPoint& point : points) {
+    const bool detailedWhole = !point.detailed || point.detailed->commitMem == 0 ||
+                               point.detailed->commitMem == 64 || point.detailed->commitMem == 128;
+    if (!isWhole(point.basic) || !detailedWhole) ++brokenEventSnapshots;
+  }
+  EXPECT_EQ(brokenEventSnapshots, 0u);
+}
+
 }  // namespace
