@@ -278,7 +278,12 @@ Item Reader::next() {
   if (isString) {
     if (item.size >= stringRefMinLength(refs_->size())) refs_->push_back(item);
   } else if (item.kind == Item::Kind::Tag && item.value == kTagStringRef) {
-    const Item number = next();
+    // The number is read outside the namespace: a reference inside a
+    // reference names nothing, and must not make the reader recurse.
+    Reader outside(*this);
+    outside.refs_ = nullptr;
+    const Item number = outside.next();
+    cursor_ = outside.cursor_;
     if (number.kind != Item::Kind::UnsignedInt || number.value >= refs_->size())
       throw DecodeError("a string reference names no string of its namespace", item.offset);
     Item named = (*refs_)[static_cast<std::size_t>(number.value)];

@@ -6,6 +6,7 @@
 #include <limits>
 #include <string>
 #include <unordered_set>
+#include <utility>
 #include <vector>
 
 namespace platform::cbor {
@@ -175,49 +176,10 @@ void encodeValue(Writer& out, const haArray* a, int depth) {
   throw DecodeError(problem, item.offset);
 }
 
-Item expect(Reader& in, Item::Kind kind, const char* what) {
-  Item item = in.next();
-  if (item.kind != kind)
-    fail(std::string("expected ") + what + ", found a " + describe(item.kind), item);
-  return item;
-}
-
 std::size_t checkedProduct(std::size_t a, std::uint64_t b, const Item& where) {
   if (b != 0 && a > std::numeric_limits<std::size_t>::max() / b)
     fail("dimensions too large", where);
   return a * static_cast<std::size_t>(b);
-}
-
-std::vector<std::size_t> readDimensions(Reader& in) {
-  const Item list = expect(in, Item::Kind::Array, "the list of dimensions");
-  if (list.value < 2 || list.value > 64) fail("an array needs 2 to 64 dimensions", list);
-  std::vector<std::size_t> dims;
-  for (std::uint64_t k = 0; k < list.value; ++k) {
-    const Item d = expect(in, Item::Kind::UnsignedInt, "a dimension");
-    if (d.value > std::numeric_limits<std::size_t>::max()) fail("dimension too large", d);
-    dims.push_back(static_cast<std::size_t>(d.value));
-  }
-  return dims;
-}
-
-std::vector<std::string> readFieldNames(Reader& in, std::uint64_t count, const Item& where) {
-  if (count > in.remaining()) fail("more field names than the data can hold", where);
-  std::vector<std::string> names;
-  std::unordered_set<std::string> seen;
-  for (std::uint64_t f = 0; f < count; ++f) {
-    const Item name = expect(in, Item::Kind::TextString, "a field name");
-    names.emplace_back(reinterpret_cast<const char*>(name.data), name.size);
-    if (names.back().empty()) fail("empty field name", name);
-    if (!seen.insert(names.back()).second) fail("field '" + names.back() + "' appears twice", name);
-  }
-  return names;
-}
-
-HostArrayPtr createStruct(const std::vector<std::size_t>& dims, const std::vector<std::string>& names) {
-  std::vector<const char*> pointers;
-  for (const std::string& n : names) pointers.push_back(n.c_str());
-  return HostArrayPtr(haCreateStructArray(dims.size(), dims.data(), static_cast<int>(names.size()),
-                                          pointers.data()));
 }
 
 template <class Scalar>
@@ -227,138 +189,202 @@ HostArrayPtr scalar(haClassID classId, Scalar value) {
   return a;
 }
 
-HostArrayPtr decodeValue(Reader& in, int depth);
+// What a value costs beyond its elements, in the budget's bytes.
+constexpr std::uint64_t kValueOverhead = 16;
+// What an element slot of a cell or struct costs.
+constexpr std::uint64_t kSlotSize = sizeof(haArray*);
 
-HostArrayPtr decodeTyped(Reader& in, const TypedArrayTag& type, const Item& tag) {
-  const Item bytes = expect(in, Item::Kind::ByteString, "the bytes of a typed array");
-  HostArrayPtr a(haCreateNumericMatrix(1, 0, type.classId, haREAL));
-  const std::size_t size = haGetElementSize(a.get());
-  if (bytes.size % size != 0) fail("typed array length is not a multiple of its element size", tag);
-  const std::size_t n = bytes.size / size;
-  a.reset(haCreateNumericMatrix(1, n, type.classId, haREAL));
-  auto* out = static_cast<unsigned char*>(haGetData(a.get()));
-  if (n > 0) std::memcpy(out, bytes.data, bytes.size);
-  if (type.littleEndian != kNativeLittleEndian && size > 1)
-    for (std::size_t i = 0; i < n; ++i) std::reverse(out + i * size, out + (i + 1) * size);
-  return a;
-}
+// One value's decoding. Every level of nesting, string-reference namespaces
+// included, counts against one depth limit, and everything made is charged
+// to the budget before it is allocated.
+class Decoder {
+ public:
+  Decoder(Reader& in, DecodeBudget* budget) : in_(in), budget_(budget) {}
 
-HostArrayPtr decodeColumnMajor(Reader& in, int depth, const Item& tag) {
-  const Item pair = expect(in, Item::Kind::Array, "[dimensions, elements]");
-  if (pair.value != 2) fail("a multi-dimensional array must be [dimensions, elements]", pair);
-  const std::vector<std::size_t> dims = readDimensions(in);
-  const std::uint64_t elementsAt = in.offset();
-  HostArrayPtr a = decodeValue(in, depth + 1);
-  if (!a || haIsStruct(a.get()) || !isRow(a.get()))
-    throw DecodeError("the elements of a multi-dimensional array must be a plain row", elementsAt);
-  std::size_t total = 1;
-  for (std::size_t d : dims) total = checkedProduct(total, d, tag);
-  if (total != haGetNumberOfElements(a.get()))
-    fail("the dimensions do not match the number of elements", tag);
-  haSetDimensions(a.get(), dims.size(), dims.data());
-  return a;
-}
-
-HostArrayPtr decodeStructArray(Reader& in, int depth, const Item& tag) {
-  const Item triple = expect(in, Item::Kind::Array, "[dimensions, field names, values]");
-  if (triple.value != 3) fail("a struct array must be [dimensions, field names, values]", triple);
-  const std::vector<std::size_t> dims = readDimensions(in);
-  const Item nameList = expect(in, Item::Kind::Array, "the list of field names");
-  const std::vector<std::string> names = readFieldNames(in, nameList.value, nameList);
-  std::size_t n = 1;
-  for (std::size_t d : dims) n = checkedProduct(n, d, tag);
-  const Item values = expect(in, Item::Kind::Array, "the list of field values");
-  if (values.value != checkedProduct(n, names.size(), tag))
-    fail("the number of field values does not match the dimensions", values);
-  if (values.value > in.remaining()) fail("more field values than the data can hold", values);
-  HostArrayPtr s = createStruct(dims, names);
-  for (std::size_t e = 0; e < n; ++e)
-    for (std::size_t f = 0; f < names.size(); ++f)
-      haSetFieldByNumber(s.get(), e, static_cast<int>(f), decodeValue(in, depth + 1).release());
-  return s;
-}
-
-HostArrayPtr decodeMap(Reader& in, int depth, const Item& map) {
-  if (map.value > in.remaining() / 2) fail("more fields than the data can hold", map);
-  std::vector<std::string> names;
-  std::vector<HostArrayPtr> values;
-  std::unordered_set<std::string> seen;
-  for (std::uint64_t f = 0; f < map.value; ++f) {
-    const Item name = expect(in, Item::Kind::TextString, "a field name");
-    names.emplace_back(reinterpret_cast<const char*>(name.data), name.size);
-    if (names.back().empty()) fail("empty field name", name);
-    if (!seen.insert(names.back()).second) fail("field '" + names.back() + "' appears twice", name);
-    values.push_back(decodeValue(in, depth + 1));
-  }
-  const std::size_t one[2] = {1, 1};
-  HostArrayPtr s = createStruct({one, one + 2}, names);
-  for (std::size_t f = 0; f < values.size(); ++f)
-    haSetFieldByNumber(s.get(), 0, static_cast<int>(f), values[f].release());
-  return s;
-}
-
-// The namespace lasts for the tagged value; the outer one, if any, comes back after it.
-HostArrayPtr decodeInStringRefNamespace(Reader& in, int depth) {
-  StringRefTable table;
-  struct Restore {
-    Reader& in;
-    StringRefTable* outer;
-    ~Restore() { in.useStringRefs(outer); }
-  } restore{in, in.useStringRefs(&table)};
-  return decodeValue(in, depth);
-}
-
-HostArrayPtr decodeTagged(Reader& in, int depth, const Item& tag) {
-  if (tag.value == kTagStringRefNamespace) return decodeInStringRefNamespace(in, depth);
-  TypedArrayTag typed{};
-  if (typedArrayClass(tag.value, typed)) return decodeTyped(in, typed, tag);
-  if (tag.value == kTagColumnMajorArray) return decodeColumnMajor(in, depth, tag);
-  if (tag.value == kTagStructArray) return decodeStructArray(in, depth, tag);
-  if (tag.value == kTagLogicalArray || tag.value == kTagByteChars) {
-    const Item bytes = expect(in, Item::Kind::ByteString, "a byte string");
-    const bool logical = tag.value == kTagLogicalArray;
-    HostArrayPtr a(logical ? haCreateNumericMatrix(1, bytes.size, haLOGICAL_CLASS, haREAL)
-                           : haCreateStringFromNChars(reinterpret_cast<const char*>(bytes.data),
-                                                      bytes.size));
-    if (logical) {
-      bool* out = haGetElements<bool>(a.get());
-      for (std::size_t i = 0; i < bytes.size; ++i) out[i] = bytes.data[i] != 0;
+  HostArrayPtr value(int depth) {
+    const Item item = in_.next();
+    if (depth > kMaxNestingDepth)
+      fail("cells and structs nested deeper than " + std::to_string(kMaxNestingDepth) + " levels", item);
+    switch (item.kind) {
+      case Item::Kind::Null: return nullptr;
+      case Item::Kind::Boolean: spend(0, item); return HostArrayPtr(haCreateLogicalScalar(item.value != 0));
+      case Item::Kind::Float: spend(0, item); return HostArrayPtr(haCreateDoubleScalar(item.number));
+      case Item::Kind::UnsignedInt:
+        if (item.value > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+          fail("integer outside the int32 range", item);
+        spend(0, item);
+        return scalar(haINT32_CLASS, static_cast<std::int32_t>(item.value));
+      case Item::Kind::NegativeInt:
+        if (item.value > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
+          fail("integer outside the int32 range", item);
+        spend(0, item);
+        return scalar(haINT32_CLASS, static_cast<std::int32_t>(-1 - static_cast<std::int64_t>(item.value)));
+      case Item::Kind::TextString:
+        spend(item.size, item);
+        return HostArrayPtr(haCreateStringFromNChars(reinterpret_cast<const char*>(item.data), item.size));
+      case Item::Kind::Array: {
+        if (item.value > in_.remaining()) fail("more elements than the data can hold", item);
+        spend(item.value * kSlotSize, item);
+        HostArrayPtr cell(haCreateCellMatrix(1, static_cast<std::size_t>(item.value)));
+        for (std::size_t i = 0; i < item.value; ++i) haSetCell(cell.get(), i, value(depth + 1).release());
+        return cell;
+      }
+      case Item::Kind::Map: return map(depth, item);
+      case Item::Kind::Tag: return tagged(depth, item);
+      default: fail(std::string("unexpected ") + describe(item.kind) + " in a value", item);
     }
+  }
+
+ private:
+  void spend(std::uint64_t bytes, const Item& at) {
+    if (budget_ != nullptr) budget_->spend(kValueOverhead + bytes, at.offset);
+  }
+
+  Item expect(Item::Kind kind, const char* what) {
+    Item item = in_.next();
+    if (item.kind != kind) fail(std::string("expected ") + what + ", found a " + describe(item.kind), item);
+    return item;
+  }
+
+  std::vector<std::size_t> dimensions() {
+    const Item list = expect(Item::Kind::Array, "the list of dimensions");
+    if (list.value < 2 || list.value > 64) fail("an array needs 2 to 64 dimensions", list);
+    std::vector<std::size_t> dims;
+    for (std::uint64_t k = 0; k < list.value; ++k) {
+      const Item d = expect(Item::Kind::UnsignedInt, "a dimension");
+      if (d.value > std::numeric_limits<std::size_t>::max()) fail("dimension too large", d);
+      dims.push_back(static_cast<std::size_t>(d.value));
+    }
+    return dims;
+  }
+
+  // One field name, checked against those before it.
+  std::string fieldName(std::unordered_set<std::string>& seen) {
+    const Item name = expect(Item::Kind::TextString, "a field name");
+    std::string text(reinterpret_cast<const char*>(name.data), name.size);
+    if (text.empty()) fail("empty field name", name);
+    if (!seen.insert(text).second) fail("field '" + text + "' appears twice", name);
+    spend(name.size, name);
+    return text;
+  }
+
+  static HostArrayPtr createStruct(const std::vector<std::size_t>& dims, const std::vector<std::string>& names) {
+    std::vector<const char*> pointers;
+    for (const std::string& n : names) pointers.push_back(n.c_str());
+    return HostArrayPtr(
+        haCreateStructArray(dims.size(), dims.data(), static_cast<int>(names.size()), pointers.data()));
+  }
+
+  HostArrayPtr typed(const TypedArrayTag& type, const Item& tag) {
+    const Item bytes = expect(Item::Kind::ByteString, "the bytes of a typed array");
+    HostArrayPtr a(haCreateNumericMatrix(1, 0, type.classId, haREAL));
+    const std::size_t size = haGetElementSize(a.get());
+    if (bytes.size % size != 0) fail("typed array length is not a multiple of its element size", tag);
+    const std::size_t n = bytes.size / size;
+    spend(bytes.size, tag);
+    a.reset(haCreateNumericMatrix(1, n, type.classId, haREAL));
+    auto* out = static_cast<unsigned char*>(haGetData(a.get()));
+    if (n > 0) std::memcpy(out, bytes.data, bytes.size);
+    if (type.littleEndian != kNativeLittleEndian && size > 1)
+      for (std::size_t i = 0; i < n; ++i) std::reverse(out + i * size, out + (i + 1) * size);
     return a;
   }
-  fail("unknown tag " + std::to_string(tag.value), tag);
-}
 
-HostArrayPtr decodeValue(Reader& in, int depth) {
-  const Item item = in.next();
-  if (depth > kMaxNestingDepth)
-    fail("cells and structs nested deeper than " + std::to_string(kMaxNestingDepth) + " levels", item);
-  switch (item.kind) {
-    case Item::Kind::Null: return nullptr;
-    case Item::Kind::Boolean: return HostArrayPtr(haCreateLogicalScalar(item.value != 0));
-    case Item::Kind::Float: return HostArrayPtr(haCreateDoubleScalar(item.number));
-    case Item::Kind::UnsignedInt:
-      if (item.value > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
-        fail("integer outside the int32 range", item);
-      return scalar(haINT32_CLASS, static_cast<std::int32_t>(item.value));
-    case Item::Kind::NegativeInt:
-      if (item.value > static_cast<std::uint64_t>(std::numeric_limits<std::int32_t>::max()))
-        fail("integer outside the int32 range", item);
-      return scalar(haINT32_CLASS, static_cast<std::int32_t>(-1 - static_cast<std::int64_t>(item.value)));
-    case Item::Kind::TextString:
-      return HostArrayPtr(haCreateStringFromNChars(reinterpret_cast<const char*>(item.data), item.size));
-    case Item::Kind::Array: {
-      if (item.value > in.remaining()) fail("more elements than the data can hold", item);
-      HostArrayPtr cell(haCreateCellMatrix(1, static_cast<std::size_t>(item.value)));
-      for (std::size_t i = 0; i < item.value; ++i)
-        haSetCell(cell.get(), i, decodeValue(in, depth + 1).release());
-      return cell;
-    }
-    case Item::Kind::Map: return decodeMap(in, depth, item);
-    case Item::Kind::Tag: return decodeTagged(in, depth, item);
-    default: fail(std::string("unexpected ") + describe(item.kind) + " in a value", item);
+  HostArrayPtr columnMajor(int depth, const Item& tag) {
+    const Item pair = expect(Item::Kind::Array, "[dimensions, elements]");
+    if (pair.value != 2) fail("a multi-dimensional array must be [dimensions, elements]", pair);
+    const std::vector<std::size_t> dims = dimensions();
+    const std::uint64_t elementsAt = in_.offset();
+    HostArrayPtr a = value(depth + 1);
+    if (!a || haIsStruct(a.get()) || !isRow(a.get()))
+      throw DecodeError("the elements of a multi-dimensional array must be a plain row", elementsAt);
+    std::size_t total = 1;
+    for (std::size_t d : dims) total = checkedProduct(total, d, tag);
+    if (total != haGetNumberOfElements(a.get())) fail("the dimensions do not match the number of elements", tag);
+    haSetDimensions(a.get(), dims.size(), dims.data());
+    return a;
   }
-}
+
+  HostArrayPtr structArray(int depth, const Item& tag) {
+    const Item triple = expect(Item::Kind::Array, "[dimensions, field names, values]");
+    if (triple.value != 3) fail("a struct array must be [dimensions, field names, values]", triple);
+    const std::vector<std::size_t> dims = dimensions();
+    const Item nameList = expect(Item::Kind::Array, "the list of field names");
+    if (nameList.value > in_.remaining()) fail("more field names than the data can hold", nameList);
+    std::vector<std::string> names;
+    std::unordered_set<std::string> seen;
+    for (std::uint64_t f = 0; f < nameList.value; ++f) names.push_back(fieldName(seen));
+    std::size_t n = 1;
+    for (std::size_t d : dims) n = checkedProduct(n, d, tag);
+    // Elements cost nothing to encode when there are no fields, but a
+    // program that walks them still pays for each one.
+    if (n > in_.remaining()) fail("more struct elements than the data can hold", tag);
+    const Item values = expect(Item::Kind::Array, "the list of field values");
+    if (values.value != checkedProduct(n, names.size(), tag))
+      fail("the number of field values does not match the dimensions", values);
+    if (values.value > in_.remaining()) fail("more field values than the data can hold", values);
+    spend(values.value * kSlotSize, tag);
+    HostArrayPtr s = createStruct(dims, names);
+    for (std::size_t e = 0; e < n; ++e)
+      for (std::size_t f = 0; f < names.size(); ++f)
+        haSetFieldByNumber(s.get(), e, static_cast<int>(f), value(depth + 1).release());
+    return s;
+  }
+
+  HostArrayPtr map(int depth, const Item& map) {
+    if (map.value > in_.remaining() / 2) fail("more fields than the data can hold", map);
+    spend(map.value * kSlotSize, map);
+    std::vector<std::string> names;
+    std::vector<HostArrayPtr> values;
+    std::unordered_set<std::string> seen;
+    for (std::uint64_t f = 0; f < map.value; ++f) {
+      names.push_back(fieldName(seen));
+      values.push_back(value(depth + 1));
+    }
+    const std::size_t one[2] = {1, 1};
+    HostArrayPtr s = createStruct({one, one + 2}, names);
+    for (std::size_t f = 0; f < values.size(); ++f)
+      haSetFieldByNumber(s.get(), 0, static_cast<int>(f), values[f].release());
+    return s;
+  }
+
+  // The namespace lasts for the tagged value; the outer one, if any, comes
+  // back after it. A namespace inside another is a level of nesting like a
+  // cell; the outermost, which every stored value has, is not.
+  HostArrayPtr inStringRefNamespace(int depth) {
+    StringRefTable table;
+    struct Restore {
+      Reader& in;
+      StringRefTable* outer;
+      ~Restore() { in.useStringRefs(outer); }
+    } restore{in_, in_.useStringRefs(&table)};
+    return value(restore.outer != nullptr ? depth + 1 : depth);
+  }
+
+  HostArrayPtr tagged(int depth, const Item& tag) {
+    if (tag.value == kTagStringRefNamespace) return inStringRefNamespace(depth);
+    TypedArrayTag typedTag{};
+    if (typedArrayClass(tag.value, typedTag)) return typed(typedTag, tag);
+    if (tag.value == kTagColumnMajorArray) return columnMajor(depth, tag);
+    if (tag.value == kTagStructArray) return structArray(depth, tag);
+    if (tag.value == kTagLogicalArray || tag.value == kTagByteChars) {
+      const Item bytes = expect(Item::Kind::ByteString, "a byte string");
+      spend(bytes.size, tag);
+      const bool logical = tag.value == kTagLogicalArray;
+      HostArrayPtr a(logical ? haCreateNumericMatrix(1, bytes.size, haLOGICAL_CLASS, haREAL)
+                             : haCreateStringFromNChars(reinterpret_cast<const char*>(bytes.data), bytes.size));
+      if (logical) {
+        bool* out = haGetElements<bool>(a.get());
+        for (std::size_t i = 0; i < bytes.size; ++i) out[i] = bytes.data[i] != 0;
+      }
+      return a;
+    }
+    fail("unknown tag " + std::to_string(tag.value), tag);
+  }
+
+  Reader& in_;
+  DecodeBudget* budget_;
+};
 
 }  // namespace
 
@@ -366,9 +392,18 @@ void encodeHostArray(Writer& out, const haArray* array) { encodeValue(out, array
 
 void encodeHostArray(Writer& out, const haArray* array, int depth) { encodeValue(out, array, depth); }
 
-HostArrayPtr decodeHostArray(Reader& in) { return decodeValue(in, 0); }
+HostArrayPtr decodeHostArray(Reader& in, int depth, DecodeBudget* budget) {
+  return Decoder(in, budget).value(depth);
+}
 
-HostArrayPtr decodeHostArray(Reader& in, int depth) { return decodeValue(in, depth); }
+DecodeBudget::DecodeBudget(std::uint64_t limit, std::string bound) : limit_(limit), bound_(std::move(bound)) {}
+
+void DecodeBudget::spend(std::uint64_t bytes, std::uint64_t offset) {
+  if (bytes > limit_ - used_)
+    throw DecodeError("decoded, the values would take more than " + std::to_string(limit_) + " bytes (" + bound_ + ")",
+                      offset);
+  used_ += bytes;
+}
 
 bool isValidUtf8(std::string_view bytes) {
   const auto* p = reinterpret_cast<const unsigned char*>(bytes.data());

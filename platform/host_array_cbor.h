@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 
 #include "platform/cbor_stream.h"
@@ -41,12 +42,32 @@ void encodeHostArray(Writer& out, const haArray* array);
 /// streamed on its own), so that the nesting limit counts from the outermost value.
 void encodeHostArray(Writer& out, const haArray* array, int depth);
 
-/// Reads one value; nullptr for an empty element (CBOR null). Throws
-/// DecodeError for anything that is not a well-formed host array; never
-/// allocates more than a small multiple of the bytes it reads.
-HostArrayPtr decodeHostArray(Reader& in);
-/// As above for a value found `depth` levels inside another.
-HostArrayPtr decodeHostArray(Reader& in, int depth);
+/// A bound on what decoding may make, counted over every value decoded with
+/// it: the bytes of the elements, strings met through references included,
+/// and a small fixed cost per value. A reference costs a few bytes of a file
+/// but stands for a whole string, so without a bound a small file could
+/// decode into gigabytes.
+class DecodeBudget {
+ public:
+  /// `bound` says where the limit comes from, for the message.
+  DecodeBudget(std::uint64_t limit, std::string bound);
+  /// Throws DecodeError at `offset` when `bytes` more would pass the limit.
+  void spend(std::uint64_t bytes, std::uint64_t offset);
+  std::uint64_t used() const { return used_; }
+
+ private:
+  std::uint64_t limit_;
+  std::uint64_t used_ = 0;
+  std::string bound_;
+};
+
+/// Reads one value found `depth` levels inside another (0: a whole value;
+/// the nesting limit counts from the outermost one); nullptr for an empty
+/// element (CBOR null). Throws DecodeError for anything that is not a
+/// well-formed host array, or that would pass `budget` (none: no bound);
+/// never allocates more than a small multiple of the bytes it reads, but for
+/// strings met through references.
+HostArrayPtr decodeHostArray(Reader& in, int depth = 0, DecodeBudget* budget = nullptr);
 
 /// Whether `bytes` is well-formed UTF-8 (no overlong forms, surrogates or
 /// code points beyond U+10FFFF).

@@ -1,6 +1,8 @@
 #include "platform/host_data_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <openssl/evp.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -10,6 +12,7 @@
 #include <array>
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
@@ -36,6 +39,12 @@ constexpr std::string_view kFormatName = "performance_tracer trace data";
 constexpr std::uint64_t kFormatVersion = 2;
 constexpr std::uint64_t kFirstCheckedVersion = 2;
 constexpr std::size_t kChecksumSize = 32;  // SHA-256
+// What the values of a file may take once decoded, counted over every value
+// read from it: a multiple of its size, and at least a floor so that a small
+// file of long repeated names still loads. A trace of a million points
+// decodes to about 4 times its size.
+constexpr std::uint64_t kDecodedSizePerFileByte = 32;
+constexpr std::uint64_t kDecodedSizeFloor = std::uint64_t{1} << 20;
 
 struct VariableEntry {
   std::string name;
@@ -111,18 +120,23 @@ struct kvdFile {
   std::size_t size = 0;
   std::uint64_t version = 0;
   std::vector<VariableEntry> variables;
+  std::unique_ptr<cbor::DecodeBudget> budget;  // shared by every value read
 
   // writing
+  std::string target;    // the file replaced: the name, or where its symbolic links lead
   std::string tempPath;  // removed on destruction unless the save was committed
   std::unique_ptr<FileSink> sink;
   std::unique_ptr<cbor::Writer> writer;
   std::vector<std::string> written;  // in file order
   bool broken = false;
 
+  // A failed open hands errno to its caller through this destructor.
   ~kvdFile() {
+    const int reason = errno;
     if (map != nullptr) ::munmap(const_cast<unsigned char*>(map), size);
     if (fd >= 0) ::close(fd);
     if (!tempPath.empty()) ::unlink(tempPath.c_str());
+    errno = reason;
   }
 };
 
@@ -224,7 +238,11 @@ kvdFile* openForReading(const char* name) {
   file->name = name;
   file->fd = ::open(name, O_RDONLY | O_CLOEXEC);
   struct stat info {};
-  if (file->fd < 0 || ::fstat(file->fd, &info) != 0 || !S_ISREG(info.st_mode)) return nullptr;
+  if (file->fd < 0 || ::fstat(file->fd, &info) != 0) return nullptr;
+  if (!S_ISREG(info.st_mode)) {
+    errno = S_ISDIR(info.st_mode) ? EISDIR : EINVAL;
+    return nullptr;
+  }
   file->size = static_cast<std::size_t>(info.st_size);
   if (file->size == 0) corrupt(name, "the file is empty");
   void* map = ::mmap(nullptr, file->size, PROT_READ, MAP_PRIVATE, file->fd, 0);
@@ -241,20 +259,77 @@ kvdFile* openForReading(const char* name) {
     corrupt(name, e.what());
   }
   verifyChecksums(*file);
+  const std::uint64_t limit = std::max(kDecodedSizeFloor, kDecodedSizePerFileByte * file->size);
+  file->budget = std::make_unique<cbor::DecodeBudget>(
+      limit, std::to_string(kDecodedSizePerFileByte) + " times the file's size");
   return file.release();
 }
 
 // ---- writing -------------------------------------------------------------------
 
-// A hidden name beside the target, so that the final rename stays in one file system.
+constexpr std::string_view kTemporaryPrefix = ".kvdtmp-";
+// Symbolic links followed before a name counts as a loop, as the system does.
+constexpr int kMaxSymbolicLinks = 40;
+
+std::string folderOf(const std::string& path) {
+  const auto slash = path.rfind('/');
+  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
+}
+
+// The file a save to `name` must replace: a symbolic link is followed to its
+// target, which need not exist yet, so that the link stays a link. Empty
+// with errno set when the links loop or cannot be read.
+std::string saveTarget(const std::string& name) {
+  std::string path = name;
+  for (int links = 0; links <= kMaxSymbolicLinks; ++links) {
+    struct stat info {};
+    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
+    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
+    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
+    if (length < 0) return {};
+    target.resize(static_cast<std::size_t>(length));
+    path = !target.empty() && target.front() == '/' ? target : folderOf(path) + target;
+  }
+  errno = ELOOP;
+  return {};
+}
+
+// A temporary file of ours whose writer is gone: a save that was killed.
+// Files of other users, and of processes still running, are left alone.
+bool isStaleTemporary(const std::string& folder, const std::string& entry) {
+  if (entry.compare(0, kTemporaryPrefix.size(), kTemporaryPrefix) != 0) return false;
+  const std::string rest = entry.substr(kTemporaryPrefix.size());
+  const auto dash = rest.find('-');
+  if (dash == 0 || dash == std::string::npos ||
+      rest.find_first_not_of("0123456789") != dash)
+    return false;
+  const long pid = std::strtol(rest.c_str(), nullptr, 10);
+  struct stat info {};
+  const std::string path = (folder.empty() ? "./" : folder) + entry;
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid()) return false;
+  return pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+void removeStaleTemporaries(const std::string& folder) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return;
+  std::vector<std::string> stale;
+  while (const dirent* entry = ::readdir(dir))
+    if (isStaleTemporary(folder, entry->d_name)) stale.emplace_back(entry->d_name);
+  ::closedir(dir);
+  for (const std::string& entry : stale) ::unlink(((folder.empty() ? "./" : folder) + entry).c_str());
+}
+
+// A hidden name beside the target, so that the final rename stays in one
+// file system. Its name begins with the writer's process number, by which a
+// later save tells a killed save's leftover from a save still running.
 int createTemporary(const std::string& target, std::string& path) {
   static std::atomic<unsigned> counter{0};
-  const auto slash = target.rfind('/');
-  const std::string folder = slash == std::string::npos ? "" : target.substr(0, slash + 1);
+  const std::string folder = folderOf(target);
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    path = folder + ".kvdtmp-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-           std::to_string(random() % 1000000);
+    path = folder + std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
+           "-" + std::to_string(random() % 1000000);
     const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
@@ -262,18 +337,25 @@ int createTemporary(const std::string& target, std::string& path) {
 }
 
 kvdFile* openForWriting(const char* name) {
-  struct stat target {};
-  const bool exists = ::stat(name, &target) == 0;
-  if (exists && !S_ISREG(target.st_mode)) return nullptr;
+  const std::string target = saveTarget(name);
+  if (target.empty()) return nullptr;
+  struct stat existing {};
+  const bool exists = ::stat(target.c_str(), &existing) == 0;
+  if (exists && !S_ISREG(existing.st_mode)) {
+    errno = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
+    return nullptr;
+  }
+  removeStaleTemporaries(folderOf(target));
 
   auto file = std::make_unique<kvdFile>();
   file->name = name;
+  file->target = target;
   file->writing = true;
   std::string temp;
-  file->fd = createTemporary(name, temp);
+  file->fd = createTemporary(target, temp);
   if (file->fd < 0) return nullptr;
   file->tempPath = temp;
-  if (exists) ::fchmod(file->fd, target.st_mode & 07777);  // replacing keeps the permissions
+  if (exists) ::fchmod(file->fd, existing.st_mode & 07777);  // replacing keeps the permissions
 
   file->sink = std::make_unique<FileSink>(file->fd);
   file->writer = std::make_unique<cbor::Writer>(*file->sink);
@@ -288,7 +370,9 @@ kvdFile* openForWriting(const char* name) {
     out.text("variables");
     out.indefiniteMapStart();
     out.flush();
-  } catch (const std::exception&) {
+  } catch (const std::exception& e) {
+    const auto* system = dynamic_cast<const std::system_error*>(&e);
+    errno = system != nullptr ? system->code().value() : EIO;
     return nullptr;
   }
   return file.release();
@@ -379,7 +463,7 @@ int commit(kvdFile& file) {
     file.lastError = errnoText("cannot close the file");
     return 1;
   }
-  if (::rename(file.tempPath.c_str(), file.name.c_str()) != 0) {
+  if (::rename(file.tempPath.c_str(), file.target.c_str()) != 0) {
     file.lastError = errnoText("cannot replace the file");
     return 1;
   }
@@ -390,10 +474,12 @@ int commit(kvdFile& file) {
 }  // namespace
 
 kvdFile* kvdOpen(const char* name, const char* mode) {
+  errno = EINVAL;
   if (name == nullptr || mode == nullptr || *name == '\0') return nullptr;
   const std::string_view m(mode);
   if (m == "r") return openForReading(name);
   if (m == "w") return openForWriting(name);
+  errno = EINVAL;
   return nullptr;
 }
 
@@ -427,7 +513,7 @@ cbor::Reader readerOf(const kvdFile& file, const VariableEntry& entry) {
 platform::HostArrayPtr decodeVariable(const kvdFile& file, const VariableEntry& entry) {
   return decodingStep(file, entry, [&] {
     cbor::Reader in = readerOf(file, entry);
-    platform::HostArrayPtr value = cbor::decodeHostArray(in);
+    platform::HostArrayPtr value = cbor::decodeHostArray(in, 0, file.budget.get());
     if (!value) throw cbor::DecodeError("it holds no value", entry.offset);
     if (!in.atEnd()) throw cbor::DecodeError("unexpected bytes after its value", in.offset());
     return value;
@@ -489,7 +575,7 @@ bool kvdVisitCellVariable(
     {
       const platform::HostArrayArena::Scope scope(arena);
       // Elements sit one level inside the cell, as they would in a whole decode.
-      element = decodingStep(*file, *entry, [&] { return cbor::decodeHostArray(in, 1); });
+      element = decodingStep(*file, *entry, [&] { return cbor::decodeHostArray(in, 1, file->budget.get()); });
     }
     visit(static_cast<std::size_t>(i), static_cast<std::size_t>(head.value), element.get());
     element.reset();

@@ -26,7 +26,9 @@ struct kvdFile;
 
 /// Opens `name` for reading ("r") or for writing a new file ("w"). nullptr
 /// when the file cannot be opened or created (missing, no permission, a
-/// folder, bad mode). Throws HostError "CorruptKvdFile" when a file opened for
+/// folder, bad mode), with errno telling why. A save to a symbolic link
+/// replaces the file it leads to, and removes what killed saves of this user
+/// left in that folder. Throws HostError "CorruptKvdFile" when a file opened for
 /// reading is not a well-formed trace data file or fails a checksum.
 kvdFile* kvdOpen(const char* name, const char* mode);
 

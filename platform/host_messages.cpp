@@ -32,11 +32,12 @@ constexpr CatalogEntry kCatalog[] = {
     {"AddGroupingError", "Unable to add the grouping: %s"},
     {"RemoveGroupingError", "Unable to remove grouping '%s': there is no such grouping."},
     {"MissingKvdExt", "The file name must have the extension '.kvd'."},
-    {"OpenFileFailed", "Unable to open file '%s'."},
+    {"OpenFileFailed", "Unable to open file '%s': %s."},
     {"WriteFileFailed", "Unable to write file '%s'."},
     {"DataWriteFail", "Unable to write the %s to file '%s'."},
     {"CompareFailed", "Unable to compare %s with %s: the two recordings hold different kinds of data."},
     {"CorruptKvdFile", "The file '%s' is damaged or is not a trace data file: %s"},
+    {"SkippedRecords", "Skipped %s of the records in '%s': %s."},
     {"NoCLTestInfo",
      "The data holds no test information, so a model-based report was written instead. "
      "To ask for it directly, call with %s."},

@@ -22,6 +22,8 @@ struct ExportOptions {
 // The exported text when it goes to standard output, else the file's name
 // once the file is written.
 std::string runExport(const ExportOptions& options) {
+  const bool toFile = !options.output.empty() && options.output != "-";
+  if (toFile) refuseToOverwrite(options.output, options.trace);
   loadTrace(options.trace);
   const Progress exporting("exporting");
   const PTProcessedDataStruct summary = analyseGrouping(options.grouping);
@@ -29,7 +31,7 @@ std::string runExport(const ExportOptions& options) {
     throw CommandError("the phases of '" + options.trace + "' cannot be paired (no data, or a start never ends)");
   }
   std::string text = options.chrome ? chromeTrace(summary).dump(1) + "\n" : foldedStacks(summary);
-  if (options.output.empty() || options.output == "-") return text;
+  if (!toFile) return text;
   std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
   if (!(file << text) || !file.flush()) throw CommandError("cannot write '" + options.output + "'");
   return options.output + "\n";

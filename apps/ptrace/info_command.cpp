@@ -8,6 +8,7 @@
 
 #include "apps/ptrace/commands.h"
 #include "apps/ptrace/progress.h"
+#include "apps/ptrace/terminal_text.h"
 #include "apps/ptrace/trace_input.h"
 #include "tracer/performance_tracer.h"
 
@@ -16,7 +17,7 @@ namespace {
 
 std::string joined(const std::set<std::string>& names) {
   std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + (name.empty() ? "(none)" : name);
+  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + (name.empty() ? "(none)" : printable(name));
   return text.empty() ? "(none)" : text;
 }
 
@@ -49,12 +50,13 @@ void runInfo(const std::string& path) {
   for (const auto& row : summary.diagnosticInfos) paired += !row->processedPoint->gapRow && !row->processedPoint->errorRow;
   analysing.reset();  // its line is gone before the summary is printed
 
-  std::cout << "Trace " << path << "\n";
+  // Every name below comes from the file, and may hold control characters.
+  std::cout << "Trace " << printable(path) << "\n";
   std::cout << "  Points: " << points.size() << "\n";
   std::cout << "  Paired phases: " << paired << (summary.hasErrors ? " (the trace does not pair cleanly)" : "") << "\n";
   std::cout << "  Time span: " << (last - first) << " s\n";
   std::cout << "  Groupings:\n";
-  for (const auto& [name, count] : pointsPerGrouping) std::cout << "    " << name << " (" << count << " points)\n";
+  for (const auto& [name, count] : pointsPerGrouping) std::cout << "    " << printable(name) << " (" << count << " points)\n";
   std::cout << "  Phases (" << phases.size() << "): " << joined(phases) << "\n";
   std::cout << "  Models: " << joined(models) << "\n";
   std::cout << "  Targets: " << joined(targets) << "\n";
@@ -71,7 +73,7 @@ void runInfo(const std::string& path) {
   };
   for (const auto& [label, field] : rows) {
     const std::string value = info ? info->*field : std::string();
-    std::cout << "  " << label << ": " << (value.empty() ? "(not recorded)" : value) << "\n";
+    std::cout << "  " << label << ": " << (value.empty() ? "(not recorded)" : printable(value)) << "\n";
   }
 }
 

@@ -1,5 +1,7 @@
 // ptrace: records, inspects and reports performance traces.
-#include <algorithm>
+#include <cerrno>
+#include <cstdio>
+#include <cstring>
 #include <exception>
 #include <iostream>
 #include <string>
@@ -7,11 +9,28 @@
 #include <CLI/CLI.hpp>
 
 #include "apps/ptrace/commands.h"
+#include "apps/ptrace/terminal_text.h"
+#include "platform/host_messages.h"
+
+namespace {
+
+// Output that did not reach standard output (a full disk, a closed pipe) is a
+// failed run, not a success with nothing to show.
+bool flushStandardOutput() {
+  errno = 0;
+  std::cout.flush();
+  return std::fflush(stdout) == 0 && !std::cout.fail();
+}
+
+}  // namespace
 
 int main(int argc, char** argv) {
   CLI::App app{"ptrace " PT_VERSION " - performance traces: record, inspect, report"};
   app.set_version_flag("--version", "ptrace " PT_VERSION);
   int exitCode = 0;
+  platform::setWarningSink([](const platform::HostWarning& warning) {
+    std::cerr << "ptrace: warning: " << ptrace_tool::printable(warning.message) << "\n";
+  });
   ptrace_tool::addDemoCommand(app, exitCode);
   ptrace_tool::addReportCommand(app, exitCode);
   ptrace_tool::addInfoCommand(app, exitCode);
@@ -26,10 +45,15 @@ int main(int argc, char** argv) {
   } catch (const CLI::ParseError& error) {
     return app.exit(error);
   } catch (const std::exception& error) {
-    // One clear line; the subcommands name the file or argument at fault.
-    std::string message = error.what();
-    std::replace_if(message.begin(), message.end(), [](char c) { return c == '\n' || c == '\r'; }, ' ');
-    std::cerr << "ptrace: " << message << "\n";
+    // One clear line; the subcommands name the file or argument at fault,
+    // and names from a trace may hold control characters.
+    std::cerr << "ptrace: " << ptrace_tool::printable(error.what()) << "\n";
+    return 1;
+  }
+  if (!flushStandardOutput()) {
+    const int reason = errno;
+    std::cerr << "ptrace: cannot write to standard output"
+              << (reason != 0 ? std::string(": ") + std::strerror(reason) : std::string()) << "\n";
     return 1;
   }
   return exitCode;

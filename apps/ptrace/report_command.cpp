@@ -20,15 +20,14 @@ struct ReportOptions {
 
 // The report's file name.
 std::string writeReport(const ReportOptions& options) {
+  std::string output = options.output;
+  if (output.empty())
+    output = besideTrace(options.trace, std::string(options.aggregate ? "-aggregate" : "") + "-" + options.metric + ".html");
+  refuseToOverwrite(output, options.trace);
   loadTrace(options.trace);
   const Progress writing("writing the report");
   // Checks the grouping; the report analyses the trace again itself.
   analyseGrouping(options.grouping);
-  std::string output = options.output;
-  if (output.empty()) {
-    output = options.trace.substr(0, options.trace.rfind(".kvd")) + (options.aggregate ? "-aggregate" : "") + "-" +
-             options.metric + ".html";
-  }
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   // The recording machine's description, not this one's.
   const PTSystemInfoStruct* systemInfo = tracer.getStoredSystemInfo();

@@ -14,7 +14,9 @@ namespace ptrace_tool {
 void loadTrace(const std::string& path) {
   std::error_code error;
   const auto status = std::filesystem::status(path, error);
-  if (!std::filesystem::exists(status)) throw CommandError("no such file: '" + path + "'");
+  if (status.type() == std::filesystem::file_type::not_found) throw CommandError("no such file: '" + path + "'");
+  // A symbolic link loop, a folder that may not be searched, ...
+  if (error) throw CommandError("cannot open '" + path + "': " + error.message());
   if (!std::filesystem::is_regular_file(status)) throw CommandError("not a file: '" + path + "'");
   try {
     pt::host::ReadProgress read;
@@ -27,6 +29,18 @@ void loadTrace(const std::string& path) {
     // The library's texts do not always name the file (a missing extension).
     throw CommandError("cannot load '" + path + "': " + failure.what());
   }
+}
+
+void refuseToOverwrite(const std::string& output, const std::string& trace) {
+  std::error_code error;
+  if (std::filesystem::equivalent(output, trace, error))
+    throw CommandError("the output '" + output + "' is the trace '" + trace + "' itself; choose another output file");
+}
+
+std::string besideTrace(const std::string& trace, const std::string& suffix) {
+  std::filesystem::path path(trace);
+  if (path.extension() == ".kvd") path.replace_extension();
+  return path.string() + suffix;
 }
 
 std::vector<std::string> groupingsInTrace() {

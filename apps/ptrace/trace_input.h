@@ -20,6 +20,14 @@ inline constexpr const char* kAllGroupings = "GLOBAL";
 /// takes long; CommandError naming the file otherwise.
 void loadTrace(const std::string& path);
 
+/// CommandError when writing `output` would overwrite the trace file (the
+/// same file, by any name or link).
+void refuseToOverwrite(const std::string& output, const std::string& trace);
+
+/// A default output name in the trace's folder: the trace's name without its
+/// ".kvd" extension (only when that is the file's own extension), then `suffix`.
+std::string besideTrace(const std::string& trace, const std::string& suffix);
+
 /// The names of the groupings the tracer's points belong to, sorted.
 std::vector<std::string> groupingsInTrace();
 

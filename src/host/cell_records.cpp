@@ -63,10 +63,8 @@ haArray* numericScalar(T value) {
   return scalar;
 }
 
-// The text up to its first NUL, as haCreateString would see it.
-haArray* textElement(const std::string& text) {
-  return haCreateStringFromNChars(text.data(), std::strlen(text.c_str()));
-}
+// Every byte of the text: a name with a NUL byte is stored whole.
+haArray* textElement(const std::string& text) { return haCreateStringFromNChars(text.data(), text.size()); }
 
 }  // namespace
 

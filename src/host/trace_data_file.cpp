@@ -3,9 +3,13 @@
 #include <boost/make_shared.hpp>
 
 #include <algorithm>
+#include <cerrno>
+#include <cstring>
 #include <iterator>
+#include <map>
 #include <stdexcept>
 #include <utility>
+#include <vector>
 
 #include "host/cell_records.h"
 #include "host/raw_point_records.h"
@@ -52,9 +56,13 @@ PerformanceTracer& tracer() { return *PerformanceTracer::getInstance(); }
 
 haArray* textArray(const std::string& text) { return haCreateStringFromNChars(text.data(), text.size()); }
 
+// A file that cannot be opened is refused naming it and the system's reason.
 // A name with a NUL byte would open the file its first part names.
 kvdFile* openFile(const std::string& name, const char* mode) {
-  return name.find('\0') == std::string::npos ? kvdOpen(name.c_str(), mode) : nullptr;
+  if (name.find('\0') != std::string::npos) haErrorMsgIdAndTxt("OpenFileFailed", name, "the name holds a NUL byte");
+  kvdFile* file = kvdOpen(name.c_str(), mode);
+  if (file == nullptr) haErrorMsgIdAndTxt("OpenFileFailed", name, std::strerror(errno));
+  return file;
 }
 
 // ---------------------------------------------------------------- Writing
@@ -63,9 +71,7 @@ kvdFile* openFile(const std::string& name, const char* mode) {
 // closed successfully; dropped on every other way out.
 class SaveFile {
  public:
-  explicit SaveFile(const std::string& name) : name_(name), file_(openFile(name, "w")) {
-    if (file_ == nullptr) haErrorMsgIdAndTxt("OpenFileFailed", name_);
-  }
+  explicit SaveFile(const std::string& name) : name_(name), file_(openFile(name, "w")) {}
   ~SaveFile() { kvdDiscard(file_); }
   SaveFile(const SaveFile&) = delete;
   SaveFile& operator=(const SaveFile&) = delete;
@@ -147,9 +153,7 @@ platform::HostArrayPtr currentRootText() {
 
 class ReadFile {
  public:
-  explicit ReadFile(const std::string& name) : name_(name), file_(openFile(name, "r")) {
-    if (file_ == nullptr) haErrorMsgIdAndTxt("OpenFileFailed", name_);
-  }
+  explicit ReadFile(const std::string& name) : name_(name), file_(openFile(name, "r")) {}
   ~ReadFile() { kvdDiscard(file_); }
   ReadFile(const ReadFile&) = delete;
   ReadFile& operator=(const ReadFile&) = delete;
@@ -160,6 +164,13 @@ class ReadFile {
   void visitCells(const char* variable, Visit visit) {
     kvdVisitCellVariable(file_, variable, visit);
   }
+
+  bool has(const char* variable) const {
+    const std::vector<std::string> names = kvdGetVariableNames(file_);
+    return std::find(names.begin(), names.end(), variable) != names.end();
+  }
+
+  const std::string& name() const { return name_; }
 
   void close() {
     if (kvdClose(std::exchange(file_, nullptr)) != 0) haErrorMsgIdAndTxt("WriteFileFailed", name_);
@@ -210,13 +221,54 @@ boost::shared_ptr<PTKAVLORDataPoint> makePoint(Arguments&&... arguments) {
   return boost::allocate_shared<Point>(platform::HugePageAllocator<Point>(), std::forward<Arguments>(arguments)...);
 }
 
-// The point of one record, or null for an element that is empty, is no
-// record at all or has a version this library does not know.
-boost::shared_ptr<PTKAVLORDataPoint> pointFromRecord(const haArray* record, DynamicEnum* fileEnum) {
-  if (!haIsCell(record)) return nullptr;
-  unsigned long cursor[2] = {0, 0};
-  if (ptCellArrayHasVersionString(record, cursor) && ptGetStringFromCellArray(record, cursor) != kRecordVersion)
+// Records a reader passes over, by reason, so that a load can say what it skipped.
+struct SkippedRecords {
+  std::size_t empty = 0;
+  std::size_t notCells = 0;
+  std::map<std::string, std::size_t> byVersion;
+
+  std::size_t total() const {
+    std::size_t n = empty + notCells;
+    for (const auto& [version, count] : byVersion) n += count;
+    return n;
+  }
+
+  // "2 have the record version '7', which this version does not read; 1 is not a cell array".
+  std::string reasons() const {
+    std::string text;
+    const auto add = [&text](std::size_t count, const std::string& one, const std::string& many) {
+      if (count == 0) return;
+      text += (text.empty() ? "" : "; ") + std::to_string(count) + " " + (count == 1 ? one : many);
+    };
+    for (const auto& [version, count] : byVersion)
+      add(count, "has the record version '" + version + "', which this version does not read",
+          "have the record version '" + version + "', which this version does not read");
+    add(notCells, "is not a cell array", "are not cell arrays");
+    add(empty, "is empty", "are empty");
+    return text;
+  }
+};
+
+// The point of one record; null, counted in `skipped`, for an element that
+// is empty, is no record at all or has a version this library does not know.
+boost::shared_ptr<PTKAVLORDataPoint> pointFromRecord(const haArray* record, DynamicEnum* fileEnum,
+                                                     SkippedRecords& skipped) {
+  if (record == nullptr) {
+    ++skipped.empty;
     return nullptr;
+  }
+  if (!haIsCell(record)) {
+    ++skipped.notCells;
+    return nullptr;
+  }
+  unsigned long cursor[2] = {0, 0};
+  if (ptCellArrayHasVersionString(record, cursor)) {
+    if (const std::string version = ptGetStringFromCellArray(record, cursor); version != kRecordVersion) {
+      // A damaged or hostile version text is shown, not echoed whole.
+      ++skipped.byVersion[version.size() <= 16 ? version : version.substr(0, 16) + "..."];
+      return nullptr;
+    }
+  }
   switch (ptGetIntFromCellArray(record, cursor)) {
     case PT_KAVLOR: return makePoint<PTKAVLORDataPoint>(record);
     case PT_CLTGX: return makePoint<PTCLTGXDataPoint>(record);
@@ -273,6 +325,11 @@ void saveStartupTraceDataFile(const std::string& fileName) {
 void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTSystemInfoStruct& systemInfo,
                        DynamicEnum& identifierEnum, ReadProgress* progress) {
   ReadFile file(fileName);
+  constexpr const char* kTraceVariables[] = {kRecordsVariable, kIdentifiersVariable, kTestPathsVariable,
+                                             kSystemInfoVariable, kRootVariable};
+  if (std::none_of(std::begin(kTraceVariables), std::end(kTraceVariables),
+                   [&](const char* variable) { return file.has(variable); }))
+    file.corrupt("it holds none of the variables of a trace");
   const platform::HostArrayPtr info = file.get(kSystemInfoVariable);
   file.get(kRootVariable);  // not used, but a damaged root is a damaged file
   const platform::HostArrayPtr identifiers = file.get(kIdentifiersVariable);
@@ -282,6 +339,7 @@ void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTS
   if (identifiers) readIdentifierEnum(identifiers.get(), identifierEnum, file);
   DynamicEnum* fileEnum = identifiers ? &identifierEnum : nullptr;
   const PTRecordNameCache names;
+  SkippedRecords skipped;
   file.visitCells(kRecordsVariable, [&](std::size_t i, std::size_t count, const haArray* record) {
     // Room for all the points at once, within reason: a damaged count is
     // bounded only by the file's size, and empty elements make no point.
@@ -295,7 +353,7 @@ void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTS
       file.corrupt("record " + std::to_string(i + 1) + " has an identifier element that does not begin with a number");
     };
     try {
-      if (auto point = pointFromRecord(record, fileEnum)) points.push_back(std::move(point));
+      if (auto point = pointFromRecord(record, fileEnum, skipped)) points.push_back(std::move(point));
     } catch (const std::invalid_argument&) {
       refuse();
     } catch (const std::out_of_range&) {
@@ -306,11 +364,16 @@ void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTS
   systemInfo = PTSystemInfoStruct();
   if (haIsStruct(info.get())) readSystemInfo(info.get(), systemInfo);
   file.close();
+  if (skipped.total() > 0)
+    haWarningMsgId("SkippedRecords", std::to_string(skipped.total()), fileName, skipped.reasons());
 }
 
 void loadTraceDataFile(const std::string& fileName, ReadProgress* progress) {
   ptSetCurrentKAVLORRoot(ptGetKAVLORRoot());
-  if (fileName.find(".kvd") == std::string::npos) haErrorMsgIdAndTxt("MissingKvdExt");
+  // Only the file's own name counts: a folder "x.kvd.d" makes no trace of what it holds.
+  const std::size_t slash = fileName.find_last_of('/');
+  if (fileName.find(".kvd", slash == std::string::npos ? 0 : slash + 1) == std::string::npos)
+    haErrorMsgIdAndTxt("MissingKvdExt");
   PTRawDataVector points;
   PTSystemInfoStruct systemInfo;
   DynamicEnum identifierEnum;

@@ -49,12 +49,15 @@ struct ReadProgress {
 /// identifier enumeration to `identifierEnum`. Adds the file's test paths and
 /// identifier names to the tracer. Tracer points are numbered through the
 /// file's enumeration, or through the tracer's when the file has none.
+/// Records that are empty, not cell arrays or of an unknown record version
+/// are skipped with one warning ("SkippedRecords") saying how many and why; a
+/// file with none of a trace's variables is "CorruptKvdFile".
 void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTSystemInfoStruct& systemInfo,
                        DynamicEnum& identifierEnum, ReadProgress* progress = nullptr);
 
 /// Replaces the tracer's raw data, system information and identifier
 /// enumeration with the file's and stops using the instrumentation recorder.
-/// The name must contain ".kvd". On failure the tracer's data stay as they
+/// The file's name (not its folder) must contain ".kvd". On failure the tracer's data stay as they
 /// were (test paths and identifier names read so far stay added).
 void loadTraceDataFile(const std::string& fileName, ReadProgress* progress = nullptr);
 

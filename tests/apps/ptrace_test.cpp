@@ -2,6 +2,8 @@
 // then the commands that read its trace, and the bad inputs.
 #include <gtest/gtest.h>
 
+#include <boost/make_shared.hpp>
+
 #include <algorithm>
 #include <cstdlib>
 #include <filesystem>
@@ -18,6 +20,8 @@
 #include "analysis/processed_data.h"
 #include "host/trace_data_file.h"
 #include "tracer/performance_tracer.h"
+#include "tracer/pt_api.h"
+#include "tracer/pt_clearing.h"
 
 namespace {
 
@@ -183,20 +187,75 @@ TEST_F(Ptrace, BadInputGivesOneLineOnStandardErrorAndFailure) {
   const fs::path truncated = *folder_ / "truncated.kvd";
   const std::string whole = readFile(trace());
   std::ofstream(truncated, std::ios::binary) << whole.substr(0, whole.size() / 2);
+  const fs::path link = *folder_ / "link.kvd", loop = *folder_ / "loop.kvd";
+  fs::create_symlink(trace(), link);
+  fs::create_symlink(loop.filename(), loop);
+  const fs::path folderLike = *folder_ / "proj.kvd.d";
+  fs::create_directories(folderLike);
+  fs::copy_file(trace(), folderLike / "trace.bin");
 
-  const std::vector<std::vector<std::string>> cases = {
-      {"info", (*folder_ / "missing.kvd").string()},
-      {"info", notTrace.string()},
-      {"report", truncated.string()},
-      {"export", truncated.string(), "--chrome"},
-      {"report", trace().string(), "--grouping", "No Such Grouping"},
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"info", (*folder_ / "missing.kvd").string()}, "no such file"},
+      {{"info", (*folder_ / "missing\x1b]0;owned\x07.kvd").string()}, "missing\\x1b]0;owned\\x07.kvd"},
+      {{"info", notTrace.string()}, "damaged or is not a trace data file"},
+      {{"info", loop.string()}, "Too many levels of symbolic links"},
+      {{"report", truncated.string()}, "damaged"},
+      {{"export", truncated.string(), "--chrome"}, "damaged"},
+      {{"report", trace().string(), "--grouping", "No Such Grouping"}, "unknown grouping"},
+      {{"report", trace().string(), "-o", trace().string()}, "is the trace"},
+      {{"report", link.string(), "-o", trace().string()}, "is the trace"},
+      {{"export", trace().string(), "--chrome", "-o", link.string()}, "is the trace"},
+      {{"report", (folderLike / "trace.bin").string()}, "extension '.kvd'"},
   };
-  for (const auto& arguments : cases) {
+  for (const auto& [arguments, expected] : cases) {
     const ToolRun run = runPtrace(*folder_, arguments);
     EXPECT_NE(run.exitCode, 0) << arguments[1];
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(run.err.rfind("ptrace: ", 0), 0u) << run.err;
+    EXPECT_NE(run.err.find(expected), std::string::npos) << run.err;
+    EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << arguments[1];
   }
+  EXPECT_EQ(readFile(trace()), whole);  // neither overwritten nor replaced
+  EXPECT_TRUE(fs::is_symlink(link));
+  EXPECT_FALSE(fs::exists(*folder_ / "proj-time.html"));
+
+  // Output that cannot be written is a failure too.
+  const std::string command = quoted(PTRACE_EXE) + " export " + quoted(trace().string()) + " --folded >/dev/full 2>" +
+                              quoted((*folder_ / "full.txt").string());
+  const int status = std::system(command.c_str());
+  EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) != 0);
+  EXPECT_NE(readFile(*folder_ / "full.txt").find("No space left on device"), std::string::npos);
+}
+
+// The default report name drops the trace's own ".kvd" extension, and the
+// report lands beside the trace.
+TEST_F(Ptrace, DefaultReportNameIsBesideTheTrace) {
+  const fs::path folderLike = *folder_ / "runs.kvd.d";
+  fs::create_directories(folderLike);
+  fs::copy_file(trace(), folderLike / "run.kvd");
+  const ToolRun run = runPtrace(*folder_, {"report", (folderLike / "run.kvd").string()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, (folderLike / "run-time.html").string() + "\n");
+  EXPECT_TRUE(fs::exists(folderLike / "run-time.html"));
+}
+
+// Names are the recording's: a terminal escape in one is shown, not obeyed.
+TEST_F(Ptrace, InfoShowsControlCharactersInNamesAsText) {
+  ptClearRawData();
+  for (const bool isStart : {true, false}) {
+    auto point = boost::make_shared<PTKAVLORDataPoint>();
+    point->phase = ptGetNumberForString(EPT_PHASE, "Load\x1b]0;owned\x07");
+    point->grouping = ptGetNumberForString(EPT_GROUPING, "G\x9b" "2J");
+    point->isStart = isStart;
+    PerformanceTracer::getInstance()->appendRawDataPoint(point);
+  }
+  const fs::path path = *folder_ / "escapes.kvd";
+  pt::host::saveTraceDataFile(path.string());
+  const ToolRun run = runPtrace(*folder_, {"info", path.string()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_NE(run.out.find("Load\\x1b]0;owned\\x07"), std::string::npos) << run.out;
+  EXPECT_NE(run.out.find("G\\x9b2J"), std::string::npos) << run.out;
+  EXPECT_EQ(run.out.find_first_of("\x1b\x07\x9b"), std::string::npos) << run.out;
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ TEST(CellRecords, WritersFillElementsLeftToRightAndAdvanceTheCursor) {
   HostArrayPtr cell(haCreateCellMatrix(1, 8));
   unsigned long cursor[2] = {0, 0};
   ptAddIntToCellArray(cell.get(), -7, cursor);
-  ptAddStringToCellArray(cell.get(), std::string("Load\0hidden", 11), cursor);  // up to the NUL
+  ptAddStringToCellArray(cell.get(), std::string("Load\0hidden", 11), cursor);  // every byte
   ptAddLogicalToCellArray(cell.get(), true, cursor);
   ptAddDoubleToCellArray(cell.get(), 1.5, cursor);
   ptAddUInt32ToCellArray(cell.get(), 4000000000u, cursor);
@@ -30,7 +30,7 @@ TEST(CellRecords, WritersFillElementsLeftToRightAndAdvanceTheCursor) {
   HostArrayPtr callers(haCreateString("mine"));
   AddDataToCellArray(cell.get(), callers.get(), cursor);
 
-  const HostArrayPtr expected = record({scalar<std::int32_t>(-7), haCreateString("Load"), haCreateLogicalScalar(true),
+  const HostArrayPtr expected = record({scalar<std::int32_t>(-7), haCreateStringFromNChars("Load\0hidden", 11), haCreateLogicalScalar(true),
                                         haCreateDoubleScalar(1.5), scalar<std::uint32_t>(4000000000u),
                                         record({scalar<std::int32_t>(1), scalar<std::int32_t>(2)}).release(),
                                         haCreateCellMatrix(1, 0), haCreateString("mine")});

@@ -1,6 +1,7 @@
 #include "host/trace_data_file.h"
 
 #include <gtest/gtest.h>
+#include <sys/wait.h>
 #include <unistd.h>
 
 #include <boost/make_shared.hpp>
@@ -84,7 +85,7 @@ PTRawDataVector recordOneOfEachKind() {
   chart->machine = ptGetNumberForString(EPT_MACHINE, "m");
   chart->chart = ptGetNumberForString(EPT_CHART, "c");
   points.push_back(chart);
-  auto generic = point<PTTracerDataPoint>("Build", false, 1700000000.123456);
+  auto generic = point<PTTracerDataPoint>(std::string("Build\0step", 10), false, 1700000000.123456);  // kept whole
   generic->statisticsType = -1;  // tracer records carry none
   for (const char* name : {"modelStr", "targetStr", "TestFile"}) {
     ptInsertIdentifierToMapCollections(name);
@@ -218,9 +219,16 @@ TEST_F(TraceDataFile, PartialFilesAndOddRecords) {
       writeFile("partial.kvd", {{"PerformanceTracingRawDataVector", records.get()}, {"MapTestPath", testPaths.get()}});
 
   tracer().setSystemInfo(tracer().getSystemInfo());
+  std::vector<std::string> warnings;
+  const platform::WarningSink previous =
+      platform::setWarningSink([&](const platform::HostWarning& w) { warnings.push_back(w.message); });
   pt::host::loadTraceDataFile(path);
+  platform::setWarningSink(previous);
+  EXPECT_EQ(warnings, std::vector<std::string>{"Skipped 3 of the records in '" + path +
+                                               "': 1 has the record version '2', which this version does not read; "
+                                               "1 is not a cell array; 1 is empty."});
   const PTRawDataVector& loaded = *tracer().rawDataVector();
-  ASSERT_EQ(loaded.size(), 2u);  // the version-2 record, the empty and the non-record are passed over
+  ASSERT_EQ(loaded.size(), 2u);
   EXPECT_EQ(loaded[0]->type, PT_KAVLOR);  // an empty kind reads as 0
   EXPECT_EQ(loaded[1]->type, 7);
   const auto* generic = dynamic_cast<const PTTracerDataPoint*>(loaded[1].get());
@@ -288,8 +296,17 @@ TEST_F(TraceDataFile, ArgumentAndFileNameChecks) {
   EXPECT_EQ(errorKey([] { pt::host::loadTraceDataFile("trace.dat"); }), "MissingKvdExt");
   const std::string missing = file("trace.kvd.bak");  // passes the extension test
   EXPECT_EQ(errorKey([&] { pt::host::loadTraceDataFile(missing); }, &arguments), "OpenFileFailed");
-  EXPECT_EQ(arguments, std::vector<std::string>{missing});
+  EXPECT_EQ(arguments, (std::vector<std::string>{missing, "No such file or directory"}));
   EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(file("no/such/folder.kvd")); }), "OpenFileFailed");
+  fs::create_symlink("loop-b.kvd", file("loop-a.kvd"));
+  fs::create_symlink("loop-a.kvd", file("loop-b.kvd"));
+  for (const auto& call : std::vector<std::function<void()>>{[&] { pt::host::loadTraceDataFile(file("loop-a.kvd")); },
+                                                            [&] { pt::host::saveTraceDataFile(file("loop-a.kvd")); }}) {
+    EXPECT_EQ(errorKey(call, &arguments), "OpenFileFailed");
+    EXPECT_EQ(arguments, (std::vector<std::string>{file("loop-a.kvd"), "Too many levels of symbolic links"}));
+  }
+  fs::create_directories(file("proj.kvd.d"));
+  EXPECT_EQ(errorKey([&] { pt::host::loadTraceDataFile(file("proj.kvd.d/trace.bin")); }), "MissingKvdExt");
   const std::string hidden = file("x") + std::string("\0.kvd", 5);  // would open "x"
   EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(hidden); }), "OpenFileFailed");
   EXPECT_EQ(errorKey([&] { pt::host::loadTraceDataFile(hidden); }), "OpenFileFailed");
@@ -315,6 +332,9 @@ TEST_F(TraceDataFile, DamagedFilesAreReportedAndLeaveTheTracerAlone) {
   expectRefused("empty");
   writeBytes(bad, "PerformanceTracingRawDataVector, but as plain text\n");
   expectRefused("foreign");
+  const HostArrayPtr number(haCreateDoubleScalar(1));
+  writeFile("bad.kvd", {{"Something else", number.get()}});
+  expectRefused("none of a trace's variables");
   for (std::size_t size = 0; size < bytes.size(); ++size) {
     writeBytes(bad, bytes.substr(0, size));
     expectRefused("cut to " + std::to_string(size));
@@ -343,6 +363,30 @@ TEST_F(TraceDataFile, FailedSaveKeepsTheExistingFile) {
   }
   EXPECT_EQ(bytesOf(path), good);
   EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+}
+
+// A save through a symbolic link replaces the file it leads to, and clears
+// what a killed save of this user left there; other files stay.
+TEST_F(TraceDataFile, SavesFollowLinksAndClearKilledSaves) {
+  recordOneOfEachKind();
+  fs::create_directories(file("store"));
+  fs::create_symlink("store/run.kvd", file("link.kvd"));
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);  // its number now names no process
+  const std::string killed = file("store/.kvdtmp-" + std::to_string(child) + "-0-1");
+  const std::string running = file("store/.kvdtmp-" + std::to_string(::getppid()) + "-0-1");
+  const std::string other = file("store/.kvdtmp-notes");
+  for (const std::string& leftover : {killed, running, other}) writeBytes(leftover, "partial");
+
+  pt::host::saveTraceDataFile(file("link.kvd"));
+  EXPECT_TRUE(fs::is_symlink(file("link.kvd")));
+  EXPECT_FALSE(fs::exists(killed));
+  EXPECT_TRUE(fs::exists(running));
+  EXPECT_TRUE(fs::exists(other));
+  pt::host::loadTraceDataFile(file("store/run.kvd"));
+  EXPECT_EQ(tracer().rawDataVector()->size(), 4u);
 }
 
 }  // namespace

@@ -364,7 +364,7 @@ TEST(HostDataFile, HostileValuesAreRefusedBeforeAllocating) {
          out.arrayStart(3); out.arrayStart(2); out.uint(1); out.uint(std::uint64_t{1} << 62);
          out.arrayStart(1); out.text("f"); out.arrayStart(4);
        },
-       "does not match the dimensions"},
+       "more struct elements than the data can hold"},
       {[](W& out) { out.uint(std::uint64_t{1} << 31); }, "int32 range"},
       {[](W& out) { out.tag(86); out.bytes("abc", 3); }, "multiple of its element size"},
       {[](W& out) { out.tag(9999); out.null(); }, "unknown tag 9999"},
@@ -382,3 +382,20 @@ TEST(HostDataFile, HostileValuesAreRefusedBeforeAllocating) {
 }
 
 }  // namespace
+
+// Files crafted with valid checksums (tests/data/make_hostile_traces.py):
+// each once overflowed the stack, looped without end or decoded into gigabytes.
+TEST(HostDataFile, CraftedFilesAreRefusedWithoutCrashOrSwelling) {
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {"nested_string_ref_namespaces.kvd", "nested deeper than 200 levels"},
+      {"chained_string_refs.kvd", "a string reference names no string"},
+      {"fieldless_struct_array.kvd", "more struct elements than the data can hold"},
+      {"repeated_text.kvd", "32 times the file's size"},
+  };
+  for (const auto& [name, expected] : cases) {
+    const std::string path = std::string(PT_TEST_DATA_DIR) + "/" + name;
+    ASSERT_TRUE(fs::exists(path)) << path;
+    const std::string problem = damageReported(path);
+    EXPECT_NE(problem.find(expected), std::string::npos) << name << ": " << problem;
+  }
+}

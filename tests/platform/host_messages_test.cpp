@@ -30,10 +30,11 @@ TEST(HostMessages, ErrorCarriesIdentifierKeyArgumentsAndText) {
 
   // The full identifier names the same key.
   const HostError full = raised([] {
-    haErrorMsgIdAndTxt("performance_tracer:PerformanceTracer:OpenFileFailed", std::string_view("x.kvd"));
+    haErrorMsgIdAndTxt("performance_tracer:PerformanceTracer:OpenFileFailed", std::string_view("x.kvd"),
+                       "Permission denied");
   });
   EXPECT_EQ(full.key(), "OpenFileFailed");
-  EXPECT_STREQ(full.what(), "Unable to open file 'x.kvd'.");
+  EXPECT_STREQ(full.what(), "Unable to open file 'x.kvd': Permission denied.");
   EXPECT_EQ(raised([] { haErrorMsgIdAndTxt("MissingKvdExt"); }).arguments().size(), 0u);
 }
 
@@ -56,11 +57,12 @@ TEST(HostMessages, CatalogHasEveryKeyWithItsArguments) {
       {"AddGroupingError", {"grouping exists"}},
       {"RemoveGroupingError", {"G1"}},
       {"MissingKvdExt", {}},
-      {"OpenFileFailed", {"a.kvd"}},
+      {"OpenFileFailed", {"a.kvd", "No such file or directory"}},
       {"WriteFileFailed", {"r.html"}},
       {"DataWriteFail", {"TestPath Map", "a.kvd"}},
       {"CompareFailed", {"Calvoran Test data", "Calvoran data"}},
       {"CorruptKvdFile", {"a.kvd", "the file is empty"}},
+      {"SkippedRecords", {"2", "a.kvd", "2 have the record version '2', which this version does not read"}},
       {"NoCLTestInfo", {"'htmlfile', 'r.html'"}},
   };
   for (const auto& [key, arguments] : keys) {
