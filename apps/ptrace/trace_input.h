@@ -23,8 +23,10 @@ void loadTrace(const std::string& path);
 /// The names of the groupings the tracer's points belong to, sorted.
 std::vector<std::string> groupingsInTrace();
 
-/// The paired rows of the grouping; CommandError when the trace has no point
-/// of that grouping (GLOBAL admits all).
+/// CommandError when the trace has no point of the grouping (GLOBAL admits all).
+void checkGrouping(const std::string& grouping);
+
+/// The paired rows of the grouping, after checkGrouping.
 PTProcessedDataStruct analyseGrouping(const std::string& grouping);
 
 }  // namespace ptrace_tool
