@@ -24,6 +24,8 @@ void addDemoCommand(CLI::App& app, int& exitCode);
 void addReportCommand(CLI::App& app, int& exitCode);
 /// `ptrace info`: a readable summary of a saved trace.
 void addInfoCommand(CLI::App& app, int& exitCode);
+/// `ptrace diag`: the diagnostic report of a saved trace.
+void addDiagCommand(CLI::App& app, int& exitCode);
 /// `ptrace export`: a saved trace in Chrome Trace Event or folded-stack form.
 void addExportCommand(CLI::App& app, int& exitCode);
 

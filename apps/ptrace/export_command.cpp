@@ -7,6 +7,7 @@
 #include "apps/ptrace/progress.h"
 #include "apps/ptrace/trace_export.h"
 #include "apps/ptrace/trace_input.h"
+#include "apps/ptrace/trace_pairing.h"
 
 namespace ptrace_tool {
 namespace {
@@ -26,11 +27,14 @@ std::string runExport(const ExportOptions& options) {
   if (toFile) refuseToOverwrite(options.output, options.trace);
   loadTrace(options.trace);
   const Progress exporting("exporting");
-  const PTProcessedDataStruct summary = analyseGrouping(options.grouping);
-  if (summary.hasErrors && summary.diagnosticInfos.empty()) {
-    throw CommandError("the phases of '" + options.trace + "' cannot be paired (no data, or a start never ends)");
+  checkGrouping(options.grouping);
+  // Phases that pair are exported even when others do not; those become instant events.
+  const PairedTrace paired = pairTrace(options.grouping);
+  if (paired.summary.diagnosticInfos.empty() && paired.problems.empty()) {
+    throw CommandError("'" + options.trace + "' holds no points to export");
   }
-  std::string text = options.chrome ? chromeTrace(summary).dump(1) + "\n" : foldedStacks(summary);
+  std::string text = options.chrome ? chromeTrace(paired).dump(1) + "
+" : foldedStacks(paired.summary);
   if (!toFile) return text;
   std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
   if (!(file << text) || !file.flush()) throw CommandError("cannot write '" + options.output + "'");

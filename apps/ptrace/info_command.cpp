@@ -10,6 +10,7 @@
 #include "apps/ptrace/progress.h"
 #include "apps/ptrace/terminal_text.h"
 #include "apps/ptrace/trace_input.h"
+#include "apps/ptrace/trace_pairing.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {
@@ -45,15 +46,23 @@ void runInfo(const std::string& path) {
     first = &point == &points.front() ? point->wallClockTime : std::min(first, point->wallClockTime);
     last = &point == &points.front() ? point->wallClockTime : std::max(last, point->wallClockTime);
   }
-  const PTProcessedDataStruct summary = tracer.getProcessedData(nullptr, {kAllGroupings}, false);
-  std::size_t paired = 0;
-  for (const auto& row : summary.diagnosticInfos) paired += !row->processedPoint->gapRow && !row->processedPoint->errorRow;
+  const PairedTrace paired = pairTrace(kAllGroupings);
   analysing.reset();  // its line is gone before the summary is printed
 
   // Every name below comes from the file, and may hold control characters.
   std::cout << "Trace " << printable(path) << "\n";
   std::cout << "  Points: " << points.size() << "\n";
-  std::cout << "  Paired phases: " << paired << (summary.hasErrors ? " (the trace does not pair cleanly)" : "") << "\n";
+  std::cout << "  Paired phases: " << paired.pairedPhases << "\n";
+  std::cout << "  Error rows: " << paired.errorRows
+            << (paired.problems.empty() ? "" : " (the trace does not pair cleanly; ptrace diag shows where)") << "\n";
+  constexpr std::size_t kProblemsShown = 10;
+  for (std::size_t i = 0; i < std::min(kProblemsShown, paired.problems.size()); ++i) {
+    const PairingProblem& problem = paired.problems[i];
+    std::cout << "    at " << (problem.wallClockTime - first) << " s: " << problem.reason << "\n";
+  }
+  if (paired.problems.size() > kProblemsShown) {
+    std::cout << "    ... and " << (paired.problems.size() - kProblemsShown) << " more\n";
+  }
   std::cout << "  Time span: " << (last - first) << " s\n";
   std::cout << "  Groupings:\n";
   for (const auto& [name, count] : pointsPerGrouping) std::cout << "    " << printable(name) << " (" << count << " points)\n";

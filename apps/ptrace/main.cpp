@@ -35,6 +35,7 @@ int main(int argc, char** argv) {
   ptrace_tool::addReportCommand(app, exitCode);
   ptrace_tool::addInfoCommand(app, exitCode);
   ptrace_tool::addExportCommand(app, exitCode);
+  ptrace_tool::addDiagCommand(app, exitCode);
   ptrace_tool::addSystemCommand(app, exitCode);
   try {
     app.parse(argc, argv);

@@ -1,3 +1,4 @@
+#include <filesystem>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -5,6 +6,7 @@
 #include "apps/ptrace/commands.h"
 #include "apps/ptrace/progress.h"
 #include "apps/ptrace/trace_input.h"
+#include "report/phase/diagnostic_report.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {
@@ -18,7 +20,24 @@ struct ReportOptions {
   bool aggregate = false;
 };
 
-// The report's file name.
+// Phases that do not pair give the error page instead of the report. Beside
+// it goes the diagnostic report, which the page links to; its file name.
+std::string writeErrorPageAndDiagnosticReport(const std::string& output, const ReportOptions& options) {
+  std::filesystem::path diagnostic = output;
+  if (diagnostic.extension() == ".html") diagnostic.replace_extension();
+  diagnostic += "-diagnostic.html";
+  refuseToOverwrite(diagnostic.string(), options.trace);
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  if (!tracer.diagnosticReport(diagnostic.string(), options.grouping, nullptr)) {
+    throw CommandError("cannot write the report file '" + diagnostic.string() + "'");
+  }
+  if (!pt::writeInstrumentationErrorPage(output, diagnostic.filename().string())) {
+    throw CommandError("cannot write the report file '" + output + "'");
+  }
+  return diagnostic.string();
+}
+
+// The report's file name, then a line naming the diagnostic report when one was written.
 std::string writeReport(const ReportOptions& options) {
   std::string output = options.output;
   if (output.empty())
@@ -27,8 +46,14 @@ std::string writeReport(const ReportOptions& options) {
   loadTrace(options.trace);
   const Progress writing("writing the report");
   // Checks the grouping; the report analyses the trace again itself.
-  analyseGrouping(options.grouping);
+  const bool pairsCleanly = !analyseGrouping(options.grouping).hasErrors;
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  // Without points there is nothing to diagnose; the page says there is no data.
+  if (const PTRawDataVector* points = tracer.rawDataVector(); !pairsCleanly && points && !points->empty()) {
+    const std::string diagnostic = writeErrorPageAndDiagnosticReport(output, options);
+    return output + "\n" + diagnostic + ": diagnostic report (the phases do not pair cleanly, so the page is an " +
+           "error page that links to this report of where)";
+  }
   // The recording machine's description, not this one's.
   const PTSystemInfoStruct* systemInfo = tracer.getStoredSystemInfo();
   const bool written =

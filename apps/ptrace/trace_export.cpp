@@ -12,9 +12,10 @@
 namespace ptrace_tool {
 namespace {
 
-// Gap rows are time the pairing inferred, error rows have no trustworthy
-// extent: neither is a phase someone logged.
-bool isPairedPhase(const PTKAVLORProcessedDataPoint& row) { return !row.gapRow && !row.errorRow; }
+// Gap rows are time the pairing inferred, not a phase someone logged. The
+// rows given are closed by their own end, so even an error row among them
+// (a phase another phase's end interleaved with) has a true extent.
+bool isPairedPhase(const PTKAVLORProcessedDataPoint& row) { return !row.gapRow; }
 
 std::int64_t microseconds(double seconds) { return static_cast<std::int64_t>(std::llround(seconds * 1e6)); }
 
@@ -46,7 +47,8 @@ std::string frameName(std::string name) {
 
 }  // namespace
 
-nlohmann::json chromeTrace(const PTProcessedDataStruct& summary) {
+nlohmann::json chromeTrace(const PairedTrace& trace) {
+  const PTProcessedDataStruct& summary = trace.summary;
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   nlohmann::json events = nlohmann::json::array();
   for (const auto& info : summary.diagnosticInfos) {
@@ -60,6 +62,16 @@ nlohmann::json chromeTrace(const PTProcessedDataStruct& summary) {
                       {"pid", 1},
                       {"tid", 1},
                       {"args", identifiersOf(row, tracer)}});
+  }
+  for (const PairingProblem& problem : trace.problems) {
+    events.push_back({{"name", problem.phase},
+                      {"cat", problem.grouping},
+                      {"ph", "i"},
+                      {"s", "t"},
+                      {"ts", microseconds(problem.wallClockTime - summary.baseWallClockTime)},
+                      {"pid", 1},
+                      {"tid", 1},
+                      {"args", {{"reason", problem.reason}}}});
   }
   return {{"traceEvents", std::move(events)}, {"displayTimeUnit", "ms"}};
 }

@@ -52,7 +52,7 @@ std::vector<std::string> groupingsInTrace() {
   return {names.begin(), names.end()};
 }
 
-PTProcessedDataStruct analyseGrouping(const std::string& grouping) {
+void checkGrouping(const std::string& grouping) {
   if (grouping != kAllGroupings) {
     const std::vector<std::string> known = groupingsInTrace();
     if (!std::binary_search(known.begin(), known.end(), grouping)) {
@@ -61,6 +61,10 @@ PTProcessedDataStruct analyseGrouping(const std::string& grouping) {
       throw CommandError("unknown grouping '" + grouping + "'; the trace has " + (list.empty() ? "none" : list));
     }
   }
+}
+
+PTProcessedDataStruct analyseGrouping(const std::string& grouping) {
+  checkGrouping(grouping);
   return PerformanceTracer::getInstance()->getProcessedData(nullptr, {grouping}, false);
 }
 

@@ -31,8 +31,10 @@ std::string besideTrace(const std::string& trace, const std::string& suffix);
 /// The names of the groupings the tracer's points belong to, sorted.
 std::vector<std::string> groupingsInTrace();
 
-/// The paired rows of the grouping; CommandError when the trace has no point
-/// of that grouping (GLOBAL admits all).
+/// CommandError when the trace has no point of the grouping (GLOBAL admits all).
+void checkGrouping(const std::string& grouping);
+
+/// The paired rows of the grouping, after checkGrouping.
 PTProcessedDataStruct analyseGrouping(const std::string& grouping);
 
 }  // namespace ptrace_tool

@@ -15,6 +15,7 @@
 #include <boost/shared_ptr.hpp>
 
 #include <cstdint>
+#include <string>
 #include <string_view>
 #include <vector>
 
@@ -26,6 +27,7 @@ enum PTDataPointType : std::int32_t {
 };
 
 class PTKAVLORDataPoint;
+class PTDiagnosticInfo;
 struct haArray;
 class DynamicEnum;
 using PTRawDataVector = std::vector<boost::shared_ptr<PTKAVLORDataPoint>>;
@@ -66,6 +68,30 @@ class PTKAVLORDataPoint {
   /// Reads three values into new basic statistics.
   virtual void getBasicMemStatsFromCellArray(const haArray* cell, unsigned long* cursor);
 
+  // -------------------------------------------------- Diagnostic report cells
+  // The point as one row of the diagnostic report, cell by cell. Names are
+  // those of the process-wide tracer, HTML-escaped. Defined in
+  // report/phase/diagnostic_cells.cpp.
+
+  /// The whole row in a report of `reportType` (a PTDataPointType), on red
+  /// when `info` is an error row. Empty when a point of this class has no row
+  /// in such a report (a state-chart point outside kind 2, a tracer point
+  /// outside kind 3).
+  std::string getDiagnosticHTMLString(PTDataPointType reportType,
+                                      const boost::shared_ptr<PTDiagnosticInfo>& info) const;
+  std::string getRowStartHTMLCellString(bool isError) const;
+  std::string getRowEndHTMLCellString() const;
+  /// "KAVLOR", "Calvoran", "Quorindel" or "Tracer", by class.
+  virtual std::string getTypeHTMLCellString() const;
+  std::string getGroupingHTMLCellString() const;
+  /// The phase name shortened as reports show it.
+  std::string getPhaseHTMLCellString() const;
+  std::string getIsStartHTMLCellString() const;
+  std::string getEmptyHTMLCellString() const;
+  /// Times with two significant digits; the five detailed memory values with
+  /// five, or "0.0" each without detailed statistics.
+  std::string getDataHTMLCellString() const;
+
   std::int32_t type;                ///< a PTDataPointType
   std::int32_t grouping = -1;        ///< number in the grouping mapping
   std::int32_t phase = -1;           ///< number in the phase mapping
@@ -104,6 +130,9 @@ class PTCLTGXDataPoint : public PTKAVLORDataPoint {
   /// Reads a record (see PTKAVLORDataPoint).
   explicit PTCLTGXDataPoint(const haArray* record);
   haArray* writeToCellArray() const override;
+  std::string getTypeHTMLCellString() const override;
+  std::string getModelHTMLCellString() const;
+  std::string getTargetHTMLCellString() const;
 
   std::int32_t model = -1;   ///< number in the model mapping
   std::int32_t target = -1;  ///< number in the target mapping
@@ -129,6 +158,9 @@ class PTQuorindelDataPoint : public PTCLTGXDataPoint {
   /// Reads a record (see PTKAVLORDataPoint).
   explicit PTQuorindelDataPoint(const haArray* record);
   haArray* writeToCellArray() const override;
+  std::string getTypeHTMLCellString() const override;
+  std::string getMachineHTMLCellString() const;
+  std::string getChartHTMLCellString() const;
 
   std::int32_t machine = -1;  ///< number in the machine mapping
   std::int32_t chart = -1;    ///< number in the chart mapping
@@ -153,6 +185,9 @@ class PTTracerDataPoint : public PTKAVLORDataPoint {
   /// Identifier elements carry the identifier's number in the tracer's
   /// enumeration; a name not numbered yet is numbered first.
   haArray* writeToCellArray() const override;
+  std::string getTypeHTMLCellString() const override;
+  /// The value text of `identifier`'s value `number`.
+  std::string getIdentifiersHTMLCellString(const std::string& identifier, int number) const;
 
   /// The number stored under `name`, or -1.
   std::int32_t getIdentifierNum(std::string_view name) const { return findIdentifierNumber(identifiers, name); }

@@ -19,6 +19,7 @@
 
 #include "analysis/processed_data.h"
 #include "host/trace_data_file.h"
+#include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_api.h"
 #include "tracer/pt_clearing.h"
@@ -256,6 +257,59 @@ TEST_F(Ptrace, InfoShowsControlCharactersInNamesAsText) {
   EXPECT_NE(run.out.find("Load\\x1b]0;owned\\x07"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("G\\x9b2J"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find_first_of("\x1b\x07\x9b"), std::string::npos) << run.out;
+}
+
+// Session { Load, Solve <end of Step inside Solve>, Save <never closed> <end of Session while Save is open> }
+fs::path unbalancedTrace(const fs::path& folder) {
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  tracer.clearRawDataVector();
+  pt_test::TraceBuilder trace(tracer);
+  trace.start("Session", 0.0).start("Load", 0.0).end("Load", 0.05).start("Solve", 0.05).end("Step", 0.06);
+  trace.end("Solve", 0.08).start("Save", 0.08).end("Session", 0.1);
+  tracer.setRawDataVector(trace.points());
+  const fs::path file = folder / "unbalanced.kvd";
+  pt::host::saveTraceDataFile(file.string());
+  return file;
+}
+
+TEST_F(Ptrace, UnbalancedTraceStillShowsWhatItHolds) {
+  const fs::path trace = unbalancedTrace(*folder_);
+  const ToolRun info = runPtrace(*folder_, {"info", trace.string()});
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  for (const char* text : {"Paired phases: 2\n", "Error rows: 3 ", "start of 'Session' is never closed",
+                           "end of 'Step' while 'Solve' is open", "end of 'Session' while 'Save' is open"}) {
+    EXPECT_NE(info.out.find(text), std::string::npos) << text << " in\n" << info.out;
+  }
+
+  const ToolRun exported = runPtrace(*folder_, {"export", trace.string(), "--chrome"});
+  ASSERT_EQ(exported.exitCode, 0) << exported.err;
+  const nlohmann::json document = nlohmann::json::parse(exported.out);
+  std::vector<std::string> events;
+  for (const auto& event : document.at("traceEvents")) {
+    events.push_back(event.at("ph").get<std::string>() + " " + event.at("name").get<std::string>() +
+                     (event.at("ph") == "i" ? " " + event.at("args").at("reason").get<std::string>() : ""));
+  }
+  EXPECT_EQ(events, (std::vector<std::string>{"X Load", "X Solve", "i Session start of 'Session' is never closed",
+                                              "i Step end of 'Step' while 'Solve' is open",
+                                              "i Save start of 'Save' is never closed",
+                                              "i Session end of 'Session' while 'Save' is open"}));
+
+  const fs::path page = *folder_ / "unbalanced-time.html";
+  const ToolRun report = runPtrace(*folder_, {"report", trace.string(), "-o", page.string()});
+  ASSERT_EQ(report.exitCode, 0) << report.err;
+  const fs::path diagnostic = *folder_ / "unbalanced-time-diagnostic.html";
+  EXPECT_NE(report.out.find(diagnostic.string() + ": diagnostic report"), std::string::npos) << report.out;
+  EXPECT_NE(readFile(page).find("href=\"unbalanced-time-diagnostic.html\""), std::string::npos);
+  const std::string rows = readFile(diagnostic);
+  std::size_t red = 0;
+  for (std::size_t at = rows.find("#FF1A00"); at != std::string::npos; at = rows.find("#FF1A00", at + 1)) ++red;
+  // Session's start and (mapped to Save) end, Solve's start and end with Step's end, Save's start.
+  EXPECT_EQ(red, 6u);
+
+  const ToolRun diag = runPtrace(*folder_, {"diag", trace.string()});
+  ASSERT_EQ(diag.exitCode, 0) << diag.err;
+  EXPECT_EQ(diag.out, (*folder_ / "unbalanced-diagnostic.html").string() + "\n");
+  EXPECT_EQ(readFile(*folder_ / "unbalanced-diagnostic.html"), rows);
 }
 
 }  // namespace

@@ -1,9 +1,11 @@
 // Writes the reports the browser tests open, from traces recorded the way a
 // tool records them: nested phases, repeated phases and subtrees, a
 // 10,000-row trace, a trace whose names are hostile, and traces with and
-// without detailed memory statistics.
+// without detailed memory statistics; and the error page of a trace that does
+// not pair, beside the diagnostic report it links to.
 //
 //   browser_report_fixtures <output folder>
+#include "report/phase/diagnostic_report.h"
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
 
@@ -161,6 +163,24 @@ bool writeLiveMemoryReport(const std::filesystem::path& folder, const std::strin
   return written;
 }
 
+// Build { <hostile> <end of Compile inside it>, Link }, Test <never closed>,
+// all in a hostile grouping and model.
+bool writeUnbalancedReports(const std::filesystem::path& folder) {
+  PerformanceTracer tracer;
+  tracer.initialize();
+  pt_test::TraceBuilder trace(tracer);
+  const std::string hostile = "<img src=x onerror=\"window.injected = 1\">";
+  trace.grouping("<b>" + hostile).identifiers({{"modelStr", "</td><script>window.injected = 2;</script>"}});
+  trace.start("Build", 0.0).start(hostile, 0.0).end("Compile", 0.25).end(hostile, 0.5);
+  trace.start("Link", 0.5).end("Link", 0.75).end("Build", 0.75).start("Test", 0.75);
+  const std::string page = (folder / "unbalanced.html").string();
+  const std::string diagnostic = (folder / "unbalanced-diagnostic.html").string();
+  const bool written = tracer.diagnosticReport(diagnostic, "GLOBAL", &trace.points()) &&
+                       pt::writeInstrumentationErrorPage(page, "unbalanced-diagnostic.html");
+  if (!written) std::fprintf(stderr, "cannot write %s\n", page.c_str());
+  return written;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -182,5 +202,6 @@ int main(int argc, char** argv) {
   ok = writeReport(folder, "memchart_long.html", recordLongMemory, "detailedmemory", false) && ok;
   ok = writeReport(folder, "memchart_missing.html", recordBuildWithoutDetailedStats, "detailedmemory", false) && ok;
   ok = writeLiveMemoryReport(folder, "memchart_live.html") && ok;
+  ok = writeUnbalancedReports(folder) && ok;
   return ok ? 0 : 1;
 }
