@@ -438,9 +438,9 @@ class PerformanceTracer {
   /// The script that draws the MemChart tab from procData.
   std::string generateCanvasJavaScript(bool hasDetailedMemStats) const;
   /// The diagnostic report of one grouping ("GLOBAL": all): one row per raw
-  /// point in logging order, error rows on red, gap points left out. A
-  /// caller's vector receives the gap points; a null one means the recorded
-  /// points, which stay as they are. False only when the file cannot be created.
+  /// point in logging order, error rows on red, gap points left out. The
+  /// points (the caller's, or the recorded ones for null) are left as they
+  /// are. False only when the file cannot be created.
   bool diagnosticReport(const std::string& fileName, const std::string& grouping, PTRawDataVector* rawData);
   /// The header row for the report kind (a PTDataPointType): the subject
   /// columns of that kind, the identifier enumeration's names for kinds 0 and 3.

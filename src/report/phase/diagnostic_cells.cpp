@@ -20,9 +20,10 @@ enum class PointClass { kBase, kBlockDiagram, kStateChart, kTracer };
 
 // By class, not by the stored kind, which a record may give as anything.
 PointClass classOf(const PTKAVLORDataPoint& point) {
+  // Tracer points first: every logging function records them.
+  if (dynamic_cast<const PTTracerDataPoint*>(&point) != nullptr) return PointClass::kTracer;
   if (dynamic_cast<const PTQuorindelDataPoint*>(&point) != nullptr) return PointClass::kStateChart;
   if (dynamic_cast<const PTCLTGXDataPoint*>(&point) != nullptr) return PointClass::kBlockDiagram;
-  if (dynamic_cast<const PTTracerDataPoint*>(&point) != nullptr) return PointClass::kTracer;
   return PointClass::kBase;
 }
 
@@ -155,12 +156,12 @@ void DiagnosticCells::mapped(std::string& out, EPTStringMappings mapping, std::i
 
 void DiagnosticCells::identifierColumn(std::string& out, std::size_t column, std::int32_t number) {
   cell(out, identifierTexts_[column], number,
-       [this, column](std::int32_t n) { return tracer_.getStringForNumber(columns_[column], n); });
+       [this, column](std::int32_t n) { return tracer_.getStringForNumber(columns_[column].str(), n); });
 }
 
 void DiagnosticCells::identifier(std::string& out, const std::string& name, std::int32_t number) {
   for (std::size_t column = 0; column < columns_.size(); ++column) {
-    if (columns_[column] == name) return identifierColumn(out, column, number);
+    if (columns_[column].str() == name) return identifierColumn(out, column, number);
   }
   textCell(out, diagnosticCellText(tracer_.getStringForNumber(name, number)));
 }
@@ -202,11 +203,11 @@ void DiagnosticCells::row(std::string& out, const PTKAVLORDataPoint& point, PTDa
     case PointClass::kTracer: {
       const auto& subject = static_cast<const PTTracerDataPoint&>(point);
       for (std::size_t column = 0; column < columns_.size(); ++column) {
-        const std::int32_t value = subject.getIdentifierNum(columns_[column]);
-        if (value == -1) {
+        const auto value = subject.identifiers.find(columns_[column]);
+        if (value == subject.identifiers.end() || value->second == -1) {
           empty(out);
         } else {
-          identifierColumn(out, column, value);
+          identifierColumn(out, column, value->second);
         }
       }
       break;

@@ -1,7 +1,5 @@
 #include "report/phase/diagnostic_report.h"
 
-#include "analysis/diagnostic_info.h"
-#include "analysis/processed_data.h"
 #include "report/phase/page_frame.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_logging.h"
@@ -9,8 +7,10 @@
 
 #include "pt_assets_assets.h"
 
+#include <cstdint>
 #include <cstdio>
 #include <memory>
+#include <vector>
 
 namespace {
 
@@ -48,6 +48,53 @@ std::string hrefOf(std::string_view path) {
     }
   }
   return href;
+}
+
+enum class RowMark : std::uint8_t { kNone, kPaired, kError };
+
+// How each point shows: not at all (another grouping's, or a gap point), or
+// on the row of its phase, red when that row is an error row. These are the
+// pairing's rules, followed without building its rows: a start and the end
+// that closes it share a row; an end with nothing open has an error row of its
+// own; an end that does not match the innermost open start marks that start's
+// row as an error, shares it, and leaves the start open; a start still open at
+// the end is an error row. Gap pairs the pairing would insert open and close
+// inside one gap, so they change no mark and are not inserted at all.
+std::vector<RowMark> markRows(PerformanceTracer& tracer, const PTRawDataVector& points, const std::string& grouping) {
+  const auto lookUp = [&tracer](EPTStringMappings mapping, const std::string& name) {
+    const StringNumberMapping* table = tracer.getMappingByType(mapping);
+    return table == nullptr ? -1 : table->getNumber(name);
+  };
+  const bool isGlobal = grouping == "GLOBAL";
+  const std::int32_t groupingNumber = lookUp(EPT_GROUPING, grouping);
+  const std::int32_t unaccounted = lookUp(EPT_PHASE, "Unaccounted Phase");
+  std::vector<RowMark> marks(points.size(), RowMark::kNone);
+  std::vector<std::size_t> open;  // innermost last
+  for (std::size_t index = 0; index < points.size(); ++index) {
+    const boost::shared_ptr<PTKAVLORDataPoint>& point = points[index];
+    if (!point || !(isGlobal || (groupingNumber != -1 && point->grouping == groupingNumber) ||
+                    (unaccounted != -1 && point->phase == unaccounted))) {
+      continue;
+    }
+    if (point->isStart) {
+      open.push_back(index);
+      marks[index] = RowMark::kPaired;
+    } else if (open.empty()) {
+      marks[index] = RowMark::kError;
+    } else if (points[open.back()]->matchPoint(point)) {
+      marks[index] = marks[open.back()];  // final: nothing marks a closed row
+      open.pop_back();
+    } else {
+      marks[open.back()] = RowMark::kError;
+      marks[index] = RowMark::kError;
+    }
+  }
+  for (const std::size_t index : open) marks[index] = RowMark::kError;
+  // Gap points of an earlier analysis took part like any point, but are not shown.
+  for (std::size_t index = 0; index < points.size(); ++index) {
+    if (points[index] && points[index]->isGapPoint) marks[index] = RowMark::kNone;
+  }
+  return marks;
 }
 
 void headerCell(std::string& out, std::string_view text) {
@@ -103,18 +150,15 @@ bool PerformanceTracer::diagnosticReport(const std::string& fileName, const std:
                                          PTRawDataVector* rawData) {
   ReportFile file(ptCreateReportFile(fileName));
   if (!file) return false;
-  // Without a caller's vector, the recorded points themselves are shown; the
-  // gap points the pairing makes go into a vector of our own.
-  PTRawDataVector recorded;
-  if (rawData == nullptr) {
+  const PTRawDataVector* points = rawData;
+  if (points == nullptr) {
     processRecorderDataToRawData();
-    if (rawDataVector_) recorded = *rawDataVector_;
-    rawData = &recorded;
+    points = rawDataVector_.get();
   }
-  const PTDataPointType reportType = getDiagnosticReportType(rawData, grouping);
-  PTDiagnosticMap rowsByPoint;
-  PTProcessedDataStruct summary;
-  generateDiagnosticInfo(rawData, grouping, rowsByPoint, summary);
+  const PTRawDataVector none;
+  if (points == nullptr) points = &none;
+  const PTDataPointType reportType = getDiagnosticReportType(points, grouping);
+  const std::vector<RowMark> marks = markRows(*this, *points, grouping);
   getIdentifierRawEnum();  // numbers every identifier a point may carry: each gets a column
   pt::detail::DiagnosticCells cells(*this);
 
@@ -122,11 +166,9 @@ bool PerformanceTracer::diagnosticReport(const std::string& fileName, const std:
                               pt::detail::diagnosticCellText(grouping));
   page += generateDiagnosticHeaderForReportType(reportType);
   page.reserve(kWriteChunk + 4096);
-  for (const boost::shared_ptr<PTKAVLORDataPoint>& point : *rawData) {
-    const auto row = point ? rowsByPoint.find(point) : rowsByPoint.end();
-    // Points of other groupings have no row; gap points are the pairing's own.
-    if (row == rowsByPoint.end() || row->second->processedPoint->gapRow) continue;
-    cells.row(page, *point, reportType, row->second->processedPoint->errorRow);
+  for (std::size_t index = 0; index < points->size(); ++index) {
+    if (marks[index] == RowMark::kNone) continue;
+    cells.row(page, *(*points)[index], reportType, marks[index] == RowMark::kError);
     if (page.size() >= kWriteChunk) {
       ptWriteUStringToFile(file.get(), page);
       page.clear();

@@ -7,6 +7,7 @@
 #pragma once
 
 #include "tracer/data_points.h"
+#include "tracer/identifier_map.h"
 #include "tracer/string_mappings.h"
 
 #include <cstddef>
@@ -56,8 +57,6 @@ class DiagnosticCells {
   /// The text of `number` in the identifier's value table.
   void identifier(std::string& out, const std::string& name, std::int32_t number);
 
-  /// Identifier names in enumeration order: the columns of kinds 0 and 3.
-  const std::vector<std::string>& identifierColumns() const { return columns_; }
 
  private:
   using TextCache = std::vector<std::optional<std::string>>;
@@ -66,7 +65,7 @@ class DiagnosticCells {
   void identifierColumn(std::string& out, std::size_t column, std::int32_t number);
 
   const PerformanceTracer& tracer_;
-  std::vector<std::string> columns_;
+  std::vector<IdentifierName> columns_;  ///< identifier columns, in enumeration order
   std::vector<TextCache> mappingTexts_;
   TextCache phaseTexts_;
   std::vector<TextCache> identifierTexts_;  ///< by column
