@@ -6,17 +6,27 @@
 // basic and five detailed memory values, and a nested cell of three identifier
 // numbers. Counters: bytes_per_point (file size or heap growth per point) and
 // peak_rss_mb (the process's high-water mark so far).
+//
+// BM_HostDataFile_RefuseCraftedFile opens hostile files with valid checksums,
+// as a load does, and measures how fast they are refused: 20,000 nested
+// string-reference namespaces, 40,000 chained references, a struct array of
+// 2^62 elements without fields, and a 1 MiB text referenced 6,000 times.
+// Counter: peak_rss_mb, the high-water mark during the refusals alone.
 #include <benchmark/benchmark.h>
 #include <malloc.h>
 #include <sys/resource.h>
 #include <unistd.h>
 
+#include <openssl/sha.h>
+
 #include <cstdint>
 #include <cstdio>
 #include <filesystem>
+#include <fstream>
 #include <string>
 #include <vector>
 
+#include "platform/cbor_stream.h"
 #include "platform/host_array.h"
 #include "platform/host_data_file.h"
 
@@ -134,6 +144,93 @@ void BM_HostDataFile_Read(benchmark::State& state) {
   std::filesystem::remove(path);
 }
 BENCHMARK(BM_HostDataFile_Read)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+class StringSink : public platform::cbor::ByteSink {
+ public:
+  void write(const unsigned char* data, std::size_t size) override {
+    bytes.append(reinterpret_cast<const char*>(data), size);
+  }
+  std::string bytes;
+};
+
+// The encoded value of one hostile records variable.
+std::string craftedValue(int kind) {
+  StringSink value;
+  {
+    platform::cbor::Writer out(value);
+    switch (kind) {
+      case 0:
+        for (int i = 0; i < 20000; ++i) out.tag(256);
+        out.arrayStart(0);
+        break;
+      case 1:
+        out.tag(256); out.arrayStart(1); out.arrayStart(2); out.text("phase");
+        for (int i = 0; i < 40000; ++i) out.tag(25);
+        out.uint(0);
+        break;
+      case 2:
+        out.tag(256); out.tag(0x70740003); out.arrayStart(3);
+        out.arrayStart(2); out.uint(1); out.uint(std::uint64_t{1} << 62); out.arrayStart(0); out.arrayStart(0);
+        break;
+      default:
+        out.tag(256); out.arrayStart(1); out.arrayStart(6001); out.text(std::string(1 << 20, 'x'));
+        for (int i = 0; i < 6000; ++i) { out.tag(25); out.uint(0); }
+        break;
+    }
+    out.flush();
+  }
+  return value.bytes;
+}
+
+// A version 2 trace data file holding only the crafted records, checksum included.
+std::string craftedFile(int kind) {
+  const std::string value = craftedValue(kind);
+  std::string named = std::string(kVariable) + value;
+  unsigned char digest[SHA256_DIGEST_LENGTH];
+  SHA256(reinterpret_cast<const unsigned char*>(named.data()), named.size(), digest);
+  StringSink file;
+  platform::cbor::Writer out(file);
+  out.tag(55799); out.mapStart(3);
+  out.text("format"); out.text("performance_tracer trace data");
+  out.text("version"); out.uint(2);
+  out.text("variables"); out.mapStart(1);
+  out.text(kVariable); out.arrayStart(2); out.tag(24); out.bytes(value.data(), value.size());
+  out.bytes(digest, sizeof digest);
+  out.flush();
+  return file.bytes;
+}
+
+double statusMegabytes(const std::string& field) {
+  std::ifstream status("/proc/self/status");
+  for (std::string line; std::getline(status, line);)
+    if (line.rfind(field + ":", 0) == 0) return std::stod(line.substr(field.size() + 1)) / 1024.0;  // kB
+  return 0.0;
+}
+
+void BM_HostDataFile_RefuseCraftedFile(benchmark::State& state) {
+  const std::string path = tracePath();
+  { std::ofstream(path, std::ios::binary) << craftedFile(static_cast<int>(state.range(0))); }
+  std::ofstream("/proc/self/clear_refs") << "5";  // a new high-water mark from here
+  for (auto _ : state) {
+    bool refused = false;
+    kvdFile* file = nullptr;
+    try {
+      file = kvdOpen(path.c_str(), "r");
+      kvdVisitCellVariable(file, kVariable, [](std::size_t, std::size_t, const haArray* record) {
+        benchmark::DoNotOptimize(record);
+      });
+    } catch (const std::exception&) {
+      refused = true;
+    }
+    kvdDiscard(file);
+    if (!refused) state.SkipWithError("the crafted file was read");
+  }
+  state.counters["file_kb"] = static_cast<double>(std::filesystem::file_size(path)) / 1024.0;
+  state.counters["peak_rss_mb"] = statusMegabytes("VmHWM");
+  std::filesystem::remove(path);
+}
+BENCHMARK(BM_HostDataFile_RefuseCraftedFile)
+    ->ArgName("kind")->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
 
 }  // namespace
 

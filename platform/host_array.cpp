@@ -1,6 +1,7 @@
 #include "platform/host_array.h"
 
 #include <algorithm>
+#include <atomic>
 #include <cassert>
 #include <cstdlib>
 #include <cstring>
@@ -32,6 +33,7 @@ struct haArray {
   bool dimsOnHeap = false;  // dimensions beyond the header always live on the heap proper
   bool dataOnHeap = false;  // decided once at creation: the hot accessors only test this
   bool inArena = false;     // the handle and its out-of-line data belong to a HostArrayArena
+  bool dataShared = false;  // data.heap is inside a SharedBlock, whatever the handle's home
   union {
     std::uint32_t small[2];
     std::size_t* heap;
@@ -46,6 +48,31 @@ struct haArray {
 static_assert(sizeof(haArray) == 24, "keep the handle small: a trace holds millions of them");
 
 namespace {
+
+// Characters held by several arrays (platform::SharedChars): a count of
+// holders, then the bytes. An array writes to them only while it is the only holder.
+struct SharedBlock {
+  std::atomic<std::size_t> holders;
+  std::size_t size;
+  unsigned char* bytes() { return reinterpret_cast<unsigned char*>(this + 1); }
+};
+
+SharedBlock* newSharedBlock(const void* bytes, std::size_t size) {
+  void* memory = std::malloc(sizeof(SharedBlock) + size);
+  if (memory == nullptr) throw std::bad_alloc();
+  auto* block = new (memory) SharedBlock{{1}, size};
+  if (size > 0) std::memcpy(block->bytes(), bytes, size);
+  return block;
+}
+
+SharedBlock* blockOf(void* bytes) { return static_cast<SharedBlock*>(bytes) - 1; }
+
+void releaseSharedBlock(SharedBlock* block) {
+  if (block->holders.fetch_sub(1, std::memory_order_acq_rel) == 1) {
+    block->~SharedBlock();
+    std::free(block);
+  }
+}
 
 // The arena new arrays of this thread come from, while a scope is open.
 thread_local platform::HostArrayArena* currentArena = nullptr;
@@ -293,7 +320,10 @@ void haDestroyArray(haArray* array) {
       haArray** slots = cellSlots(array);
       for (std::size_t i = 0, n = numel(array); i < n; ++i) haDestroyArray(slots[i]);
     }
-    if (array->dataOnHeap && !array->inArena) std::free(array->data.heap);
+    if (array->dataShared)
+      releaseSharedBlock(blockOf(array->data.heap));
+    else if (array->dataOnHeap && !array->inArena)
+      std::free(array->data.heap);
   }
   if (array->dimsOnHeap) delete[] array->dims.heap;
   if (!array->inArena) delete array;
@@ -450,10 +480,22 @@ double haGetScalar(const haArray* array) {
 void* haGetData(haArray* array) {
   const haClassID c = haGetClassID(array);
   if (c == haCELL_CLASS || c == haSTRUCT_CLASS || c == haUNKNOWN_CLASS) return nullptr;
+  if (array->dataShared) {
+    // Whoever may write gets characters of its own first.
+    SharedBlock* block = blockOf(array->data.heap);
+    if (block->holders.load(std::memory_order_acquire) > 1) {
+      array->data.heap = newSharedBlock(block->bytes(), block->size)->bytes();
+      releaseSharedBlock(block);
+    }
+  }
   return storage(array);
 }
 
-const void* haGetData(const haArray* array) { return haGetData(const_cast<haArray*>(array)); }
+const void* haGetData(const haArray* array) {
+  const haClassID c = haGetClassID(array);
+  if (c == haCELL_CLASS || c == haSTRUCT_CLASS || c == haUNKNOWN_CLASS) return nullptr;
+  return storage(array);
+}
 
 std::string haArrayToStdString(const haArray* array) {
   if (!haIsChar(array)) return {};
@@ -517,6 +559,23 @@ void haSetFieldByNumber(haArray* structArray, std::size_t element, int field, ha
                                                   static_cast<std::size_t>(field)];
   if (slot != value) haDestroyArray(slot);
   slot = owned.release();
+}
+
+// ---- shared characters -----------------------------------------------------------
+
+platform::SharedChars::SharedChars(const char* bytes, std::size_t length) : block_(newSharedBlock(bytes, length)) {}
+
+platform::SharedChars::~SharedChars() { releaseSharedBlock(static_cast<SharedBlock*>(block_)); }
+
+haArray* platform::SharedChars::makeString() const {
+  auto* block = static_cast<SharedBlock*>(block_);
+  const std::size_t dims[2] = {1, block->size};
+  haArray* a = allocateShape(haCHAR_CLASS, 2, dims);
+  block->holders.fetch_add(1, std::memory_order_relaxed);
+  a->data.heap = block->bytes();
+  a->dataOnHeap = true;
+  a->dataShared = true;
+  return a;
 }
 
 // ---- arenas -------------------------------------------------------------------

@@ -195,6 +195,25 @@ struct HostArrayDeleter {
 /// Owning handle for arrays our own code creates; `release()` hands them on.
 using HostArrayPtr = std::unique_ptr<haArray, HostArrayDeleter>;
 
+/// Characters that many char arrays hold at once instead of a copy each: a
+/// text met many times (a string referenced throughout a trace data file) is
+/// stored once. The arrays behave as any other: one written through
+/// haGetData gets characters of its own first. The bytes live as long as
+/// this or any array made from it.
+class SharedChars {
+ public:
+  SharedChars(const char* bytes, std::size_t length);
+  ~SharedChars();
+  SharedChars(const SharedChars&) = delete;
+  SharedChars& operator=(const SharedChars&) = delete;
+
+  /// A new 1-by-n char array holding the bytes; the caller owns it.
+  haArray* makeString() const;
+
+ private:
+  void* block_;
+};
+
 /// Memory for short-lived arrays made and dropped one batch at a time (the
 /// records of a trace data file). While a Scope is open on a thread, every
 /// array created on that thread takes its handle and data from the arena with

@@ -5,6 +5,8 @@
 #include <cstring>
 #include <limits>
 #include <string>
+#include <memory>
+#include <unordered_map>
 #include <unordered_set>
 #include <utility>
 #include <vector>
@@ -191,6 +193,8 @@ HostArrayPtr scalar(haClassID classId, Scalar value) {
 
 // What a value costs beyond its elements, in the budget's bytes.
 constexpr std::uint64_t kValueOverhead = 16;
+// Shorter strings are cheaper to copy than to share.
+constexpr std::size_t kSharedTextFrom = 64;
 // What an element slot of a cell or struct costs.
 constexpr std::uint64_t kSlotSize = sizeof(haArray*);
 
@@ -204,7 +208,7 @@ class Decoder {
   HostArrayPtr value(int depth) {
     const Item item = in_.next();
     if (depth > kMaxNestingDepth)
-      fail("cells and structs nested deeper than " + std::to_string(kMaxNestingDepth) + " levels", item);
+      fail("values nested deeper than " + std::to_string(kMaxNestingDepth) + " levels", item);
     switch (item.kind) {
       case Item::Kind::Null: return nullptr;
       case Item::Kind::Boolean: spend(0, item); return HostArrayPtr(haCreateLogicalScalar(item.value != 0));
@@ -219,9 +223,7 @@ class Decoder {
           fail("integer outside the int32 range", item);
         spend(0, item);
         return scalar(haINT32_CLASS, static_cast<std::int32_t>(-1 - static_cast<std::int64_t>(item.value)));
-      case Item::Kind::TextString:
-        spend(item.size, item);
-        return HostArrayPtr(haCreateStringFromNChars(reinterpret_cast<const char*>(item.data), item.size));
+      case Item::Kind::TextString: return text(item);
       case Item::Kind::Array: {
         if (item.value > in_.remaining()) fail("more elements than the data can hold", item);
         spend(item.value * kSlotSize, item);
@@ -238,6 +240,18 @@ class Decoder {
  private:
   void spend(std::uint64_t bytes, const Item& at) {
     if (budget_ != nullptr) budget_->spend(kValueOverhead + bytes, at.offset);
+  }
+
+  // A long string met again (through a reference: the same bytes of the
+  // input) shares the characters of the first; the budget still counts each
+  // in full, as any reader of the value would copy it.
+  HostArrayPtr text(const Item& item) {
+    spend(item.size, item);
+    const char* bytes = reinterpret_cast<const char*>(item.data);
+    if (item.size < kSharedTextFrom) return HostArrayPtr(haCreateStringFromNChars(bytes, item.size));
+    std::unique_ptr<SharedChars>& chars = shared_[item.data];
+    if (!chars) chars = std::make_unique<SharedChars>(bytes, item.size);
+    return HostArrayPtr(chars->makeString());
   }
 
   Item expect(Item::Kind kind, const char* what) {
@@ -384,6 +398,7 @@ class Decoder {
 
   Reader& in_;
   DecodeBudget* budget_;
+  std::unordered_map<const unsigned char*, std::unique_ptr<SharedChars>> shared_;
 };
 
 }  // namespace

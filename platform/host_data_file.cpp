@@ -42,7 +42,7 @@ constexpr std::size_t kChecksumSize = 32;  // SHA-256
 // What the values of a file may take once decoded, counted over every value
 // read from it: a multiple of its size, and at least a floor so that a small
 // file of long repeated names still loads. A trace of a million points
-// decodes to about 4 times its size.
+// decodes to about 7 times its size.
 constexpr std::uint64_t kDecodedSizePerFileByte = 32;
 constexpr std::uint64_t kDecodedSizeFloor = std::uint64_t{1} << 20;
 
@@ -261,7 +261,8 @@ kvdFile* openForReading(const char* name) {
   verifyChecksums(*file);
   const std::uint64_t limit = std::max(kDecodedSizeFloor, kDecodedSizePerFileByte * file->size);
   file->budget = std::make_unique<cbor::DecodeBudget>(
-      limit, std::to_string(kDecodedSizePerFileByte) + " times the file's size");
+      limit, std::to_string(kDecodedSizePerFileByte) + " times the file's size, and at least " +
+                 std::to_string(kDecodedSizeFloor >> 20) + " MiB");
   return file.release();
 }
 

@@ -59,6 +59,7 @@ haArray* textArray(const std::string& text) { return haCreateStringFromNChars(te
 // A file that cannot be opened is refused naming it and the system's reason.
 // A name with a NUL byte would open the file its first part names.
 kvdFile* openFile(const std::string& name, const char* mode) {
+  if (name.empty()) haErrorMsgIdAndTxt("OpenFileFailed", name, "the file name is empty");
   if (name.find('\0') != std::string::npos) haErrorMsgIdAndTxt("OpenFileFailed", name, "the name holds a NUL byte");
   kvdFile* file = kvdOpen(name.c_str(), mode);
   if (file == nullptr) haErrorMsgIdAndTxt("OpenFileFailed", name, std::strerror(errno));

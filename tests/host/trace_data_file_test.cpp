@@ -297,7 +297,10 @@ TEST_F(TraceDataFile, ArgumentAndFileNameChecks) {
   const std::string missing = file("trace.kvd.bak");  // passes the extension test
   EXPECT_EQ(errorKey([&] { pt::host::loadTraceDataFile(missing); }, &arguments), "OpenFileFailed");
   EXPECT_EQ(arguments, (std::vector<std::string>{missing, "No such file or directory"}));
-  EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(file("no/such/folder.kvd")); }), "OpenFileFailed");
+  EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(file("no/such/folder.kvd")); }, &arguments), "OpenFileFailed");
+  EXPECT_EQ(arguments, (std::vector<std::string>{file("no/such/folder.kvd"), "No such file or directory"}));
+  EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(""); }, &arguments), "OpenFileFailed");
+  EXPECT_EQ(arguments, (std::vector<std::string>{"", "the file name is empty"}));
   fs::create_symlink("loop-b.kvd", file("loop-a.kvd"));
   fs::create_symlink("loop-a.kvd", file("loop-b.kvd"));
   for (const auto& call : std::vector<std::function<void()>>{[&] { pt::host::loadTraceDataFile(file("loop-a.kvd")); },

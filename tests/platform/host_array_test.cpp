@@ -152,6 +152,27 @@ TEST(HostArray, DuplicateIsDeep) {
   EXPECT_EQ(haDuplicateArray(nullptr), nullptr);
 }
 
+// Arrays sharing characters behave as copies: a write reaches one array
+// only, and the characters outlive whichever holder goes first.
+TEST(HostArray, SharedCharactersAreCopiedOnWrite) {
+  HostArrayPtr first, second, third;
+  {
+    const platform::SharedChars chars("phase name", 10);
+    first.reset(chars.makeString());
+    second.reset(chars.makeString());
+    HostArrayPtr dropped(chars.makeString());  // released while the others still hold the characters
+  }
+  third.reset(haDuplicateArray(second.get()));
+  haGetElements<char>(first.get())[0] = 'P';
+  EXPECT_EQ(haArrayToStdString(first.get()), "Phase name");
+  EXPECT_EQ(haArrayToStdString(second.get()), "phase name");
+  second.reset();
+  EXPECT_EQ(haArrayToStdString(third.get()), "phase name");
+  haGetElements<char>(first.get())[1] = 'H';  // the only holder now writes in place
+  EXPECT_EQ(haArrayToStdString(first.get()), "PHase name");
+  EXPECT_EQ(haGetN(first.get()), 10u);
+}
+
 TEST(HostArray, StructFieldsKeepTheirOrder) {
   const char* names[] = {"processorStr", "cpuSpeedStr", "numCoresStr"};
   const std::size_t dims[2] = {1, 2};

@@ -94,6 +94,8 @@ HostArrayPtr everyKindOfValue() {
   elements.emplace_back(haCreateStringFromNChars(bytes.data(), bytes.size()));
   elements.emplace_back(haCreateString("Ünïcode ✓ text"));
   elements.emplace_back(haCreateString(""));
+  const std::string longText(100, 'L');  // stored once, then referenced
+  for (int copy = 0; copy < 2; ++copy) elements.emplace_back(haCreateString(longText.c_str()));
   elements.emplace_back(numeric<char>(haCHAR_CLASS, {2, 2}, {'a', 'b', 'c', 'd'}));
   elements.emplace_back(std::move(info));
   elements.emplace_back(std::move(pair));
