@@ -249,6 +249,11 @@ void BM_Analysis_DeepNesting(benchmark::State& state) {
   }
   state.counters["depth"] = static_cast<double>(depth);
   state.counters["record_bytes_per_row"] = static_cast<double>(recordBytes) / static_cast<double>(depth);
+  PTRawDataVector rawData = trace;
+  PTProcessedDataStruct kept;
+  state.counters["bytes_per_row"] =
+      peakBytesAdded([&] { kept = tracer.getProcessedData(&rawData, {"GLOBAL"}, false); }) /
+      static_cast<double>(depth);
 }
 BENCHMARK(BM_Analysis_DeepNesting)->Arg(20'000)->Arg(200'000)->Unit(benchmark::kMillisecond);
 
