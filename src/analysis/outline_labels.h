@@ -7,12 +7,12 @@
 //   PTOutlineLabels labels;
 //   for (const auto& info : summary.diagnosticInfos) write(labels.next(*info->processedPoint));
 //
-// Labels of more than kMaxOutlineLabelParts parts are abbreviated: the first
-// kOutlineLabelHeadParts numbers, the count of numbers left out in the form
-// "(+N)", then the last numbers, kMaxOutlineLabelParts parts in all
-// ("1.1.1.(+99937).2.1" in spirit). Page size and writing time then grow with
-// the rows, not with the rows times the depth; a page reads only the depth
-// from a label, and no page indents that far.
+// Labels of more than kMaxOutlineLabelParts (64) parts are abbreviated: the
+// first kOutlineLabelHeadParts (32) numbers, "(+N)" for the N numbers left
+// out, then the last 31, all joined by "." (a row 1,000 levels deep:
+// "1.1.….1.(+937).1.….2"). Page size and writing time then grow with the
+// rows, not with the rows times the depth; a page reads only the depth from a
+// label (for indenting), and no page indents that far.
 #pragma once
 
 #include <cstddef>

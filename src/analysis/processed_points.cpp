@@ -43,10 +43,11 @@ bool isZero(const pt::DetailedMemStats& stats) {
 // Every row of a test meets its path, in every analysis: one line per path
 // is enough.
 void reportUnsplitTestPath(const std::string& userText, const std::string& path, const char* reason) {
-  static std::mutex mutex;
-  static std::set<std::string> reported;
-  const std::lock_guard<std::mutex> lock(mutex);
-  if (!reported.insert(path).second) return;
+  // Never destroyed: an analysis run from an exit handler may still report.
+  static std::mutex* const mutex = new std::mutex;
+  static std::set<std::string>* const reported = new std::set<std::string>;
+  const std::lock_guard<std::mutex> lock(*mutex);
+  if (!reported->insert(path).second) return;
   std::fprintf(stderr, "performance_tracer: test path \"%s\" of \"%s\" left unsplit: %s\n", path.c_str(),
                userText.c_str(), reason);
 }

@@ -167,8 +167,8 @@ class PTTracerProcessedDataPoint : public PTKAVLORProcessedDataPoint {
  public:
   PTTracerProcessedDataPoint() : PTKAVLORProcessedDataPoint(nullptr, PT_TRACER) {}
   /// Copies the identifiers; a "UserString" whose text the test-path map knows
-  /// is split into test file, suite, case and iteration (std::runtime_error
-  /// for a malformed path).
+  /// is split into test file, suite, case and iteration. A malformed path
+  /// leaves the identifiers unsplit and is reported once on standard error.
   explicit PTTracerProcessedDataPoint(const PTTracerDataPoint* raw);
   /// As above, sharing the identifiers with the pool's rows that have the same.
   PTTracerProcessedDataPoint(const PTTracerDataPoint* raw, PTIdentifierMapPool& pool);
