@@ -2,6 +2,11 @@
 // nested up to 6 levels, 50 phase names, three identifiers per point, a gap
 // over 0.1 s now and then) turned into report rows plus per-phase aggregates.
 //
+// BM_Analysis_UnclosedOuterPhase puts one start that is never closed in front
+// of that trace, and BM_Analysis_DeepNesting nests every phase in the one
+// before (as deep as the trace has starts) and writes the rows' page records
+// too: both must grow with the points like a balanced, shallow trace.
+//
 // BM_Analysis_Rows works on a vector handed in (which receives the gap
 // points), as a report on loaded trace data does. BM_Analysis_RecordedTrace
 // starts from the tracer's own points and includes the deep copy the analysis
@@ -155,6 +160,102 @@ void BM_Analysis_RecordedTrace(benchmark::State& state) {
   }) / static_cast<double>(kept.summary.diagnosticInfos.size());
 }
 BENCHMARK(BM_Analysis_RecordedTrace)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
+
+void BM_Analysis_UnclosedOuterPhase(benchmark::State& state) {
+  PerformanceTracer tracer;
+  tracer.initialize();
+  PTRawDataVector trace = makeTrace(tracer, static_cast<std::size_t>(state.range(0)) - 1);
+  auto outer = boost::make_shared<PTTracerDataPoint>(dynamic_cast<const PTTracerDataPoint&>(*trace.front()));
+  outer->phase = tracer.getNumberForString(EPT_PHASE, "Never closed", true);
+  trace.insert(trace.begin(), std::move(outer));
+  std::size_t errorRows = 0;
+  for (auto _ : state) {
+    PTRawDataVector rawData = trace;
+    PTDiagnosticMap rows;
+    PTProcessedDataStruct summary;
+    benchmark::DoNotOptimize(tracer.generateDiagnosticInfo(&rawData, "GLOBAL", rows, summary));
+    // The summary of an unbalanced trace is its error flag alone.
+    benchmark::DoNotOptimize(tracer.getProcessedData(&rawData, {"GLOBAL"}, false).hasErrors);
+    state.PauseTiming();
+    errorRows = 0;
+    for (const auto& [point, info] : rows) errorRows += info->processedPoint->errorRow && point->isStart ? 1 : 0;
+    rows.clear();
+    state.ResumeTiming();
+  }
+  state.counters["error_rows"] = static_cast<double>(errorRows);
+}
+BENCHMARK(BM_Analysis_UnclosedOuterPhase)->Arg(100'000)->Arg(300'000)->Unit(benchmark::kMillisecond);
+
+// A tool that opens "Load" every round and never closes it: each round nests
+// inside the one before, so the depth grows with the points.
+void BM_Analysis_UnclosedStartEveryRound(benchmark::State& state) {
+  PerformanceTracer tracer;
+  tracer.initialize();
+  const std::int32_t grouping = tracer.getNumberForString(EPT_GROUPING, "Rounds", true);
+  const std::int32_t load = tracer.getNumberForString(EPT_PHASE, "Load", true);
+  const std::int32_t step = tracer.getNumberForString(EPT_PHASE, "Step", true);
+  PTRawDataVector trace;
+  for (std::size_t i = 0; i + 3 <= static_cast<std::size_t>(state.range(0)); i += 3) {
+    for (const auto& [phase, isStart] : {std::pair{load, true}, std::pair{step, true}, std::pair{step, false}}) {
+      auto point = boost::make_shared<PTTracerDataPoint>();
+      point->grouping = grouping;
+      point->phase = phase;
+      point->isStart = isStart;
+      point->wallClockTime = 0.001 * static_cast<double>(trace.size());
+      trace.push_back(std::move(point));
+    }
+  }
+  std::size_t errorRows = 0;
+  for (auto _ : state) {
+    PTRawDataVector rawData = trace;
+    PTDiagnosticMap rows;
+    PTProcessedDataStruct summary;
+    benchmark::DoNotOptimize(tracer.generateDiagnosticInfo(&rawData, "GLOBAL", rows, summary));
+    benchmark::DoNotOptimize(tracer.getProcessedData(&rawData, {"GLOBAL"}, false).hasErrors);
+    state.PauseTiming();
+    errorRows = 0;
+    for (const auto& [point, info] : rows) errorRows += info->processedPoint->errorRow && point->isStart ? 1 : 0;
+    rows.clear();
+    state.ResumeTiming();
+  }
+  state.counters["error_rows"] = static_cast<double>(errorRows);
+}
+BENCHMARK(BM_Analysis_UnclosedStartEveryRound)->Arg(3'000)->Arg(30'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
+
+void BM_Analysis_DeepNesting(benchmark::State& state) {
+  PerformanceTracer tracer;
+  tracer.initialize();
+  const std::int32_t grouping = tracer.getNumberForString(EPT_GROUPING, "Recursion", true);
+  const std::size_t depth = static_cast<std::size_t>(state.range(0)) / 2;
+  PTRawDataVector trace;
+  trace.reserve(2 * depth);
+  for (std::size_t i = 0; i < 2 * depth; ++i) {
+    const std::size_t level = i < depth ? i : 2 * depth - 1 - i;
+    auto point = boost::make_shared<PTTracerDataPoint>();
+    point->grouping = grouping;
+    point->phase = tracer.getNumberForString(EPT_PHASE, "level_" + std::to_string(level % kPhaseNames), true);
+    point->isStart = i < depth;
+    point->wallClockTime = 0.001 * static_cast<double>(i);
+    point->cpuTime = point->wallClockTime / 2;
+    trace.push_back(std::move(point));
+  }
+  std::size_t recordBytes = 0;
+  for (auto _ : state) {
+    PTRawDataVector rawData = trace;
+    const PTProcessedDataStruct summary = tracer.getProcessedData(&rawData, {"GLOBAL"}, false);
+    const std::string records = tracer.generateDataArrayJS(&summary, "time");
+    benchmark::DoNotOptimize(records.data());
+    recordBytes = records.size();
+  }
+  state.counters["depth"] = static_cast<double>(depth);
+  state.counters["record_bytes_per_row"] = static_cast<double>(recordBytes) / static_cast<double>(depth);
+  PTRawDataVector rawData = trace;
+  PTProcessedDataStruct kept;
+  state.counters["bytes_per_row"] =
+      peakBytesAdded([&] { kept = tracer.getProcessedData(&rawData, {"GLOBAL"}, false); }) /
+      static_cast<double>(depth);
+}
+BENCHMARK(BM_Analysis_DeepNesting)->Arg(20'000)->Arg(200'000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -34,14 +34,17 @@ boost::shared_ptr<PTKAVLORDataPoint> copyOfOwnClass(const PTKAVLORDataPoint& poi
   return boost::make_shared<PTKAVLORDataPoint>(point);
 }
 
-// The gap point stands for the moment of `source`: its times and its own
-// snapshots (absent ones stay absent rather than showing the parent's).
+// The gap point stands for the moment of `source`: its times and the
+// snapshots it has. A snapshot it lacks (a point read from an old record)
+// stays the parent's copy, so that the gap row's changes are measured from
+// the nearest moment known rather than from nothing.
 void takeMoment(PTKAVLORDataPoint& gap, const PTKAVLORDataPoint& source) {
   gap.wallClockTime = source.wallClockTime;
   gap.cpuTime = source.cpuTime;
-  gap.basicMemStats = source.basicMemStats ? boost::make_shared<pt::BasicMemStats>(*source.basicMemStats) : nullptr;
-  gap.detailedMemStats =
-      source.detailedMemStats ? boost::make_shared<pt::DetailedMemStats>(*source.detailedMemStats) : nullptr;
+  if (source.basicMemStats) gap.basicMemStats = boost::make_shared<pt::BasicMemStats>(*source.basicMemStats);
+  if (source.detailedMemStats) {
+    gap.detailedMemStats = boost::make_shared<pt::DetailedMemStats>(*source.detailedMemStats);
+  }
 }
 
 bool hasDetailedFreeMemory(const PTKAVLORDataPoint& point) {
@@ -61,21 +64,14 @@ struct Pairing::GapPair {
   boost::shared_ptr<PTKAVLORDataPoint> end;
 };
 
-std::string generatePhaseNumberHTMLString(const std::vector<int>& levelCounters, int depth) {
-  if (levelCounters.empty()) return std::string();
-  std::string text = std::to_string(levelCounters[0]);
-  const std::size_t levels = std::min(levelCounters.size(), static_cast<std::size_t>(depth < 0 ? 0 : depth));
-  for (std::size_t k = 1; k < levels; ++k) {
-    text += '.';
-    text += std::to_string(levelCounters[k]);
-  }
-  return text;
-}
-
 Pairing::Pairing(PerformanceTracer& tracer, PTProcessedDataStruct& summary, PairingSinks sinks)
     : tracer_(tracer), summary_(summary), sinks_(sinks) {}
 
 Pairing::~Pairing() = default;
+
+std::int32_t Pairing::descendantsOf(const PTKAVLORProcessedDataPoint& row) const {
+  return rowNumber_ - 1 - row.HTMLRowNumber;
+}
 
 void Pairing::reserve(PTRawDataVector& rawData, std::size_t starts, std::size_t gaps) {
   if (sinks_.startRows != nullptr) sinks_.startRows->reserve(sinks_.startRows->size() + starts + gaps);
@@ -131,13 +127,10 @@ void Pairing::processDiagFirstPoint(const boost::shared_ptr<PTKAVLORDataPoint>& 
 }
 
 void Pairing::processDiagStartPoint(const boost::shared_ptr<PTKAVLORDataPoint>& point) {
-  if (!open_.empty()) {
-    open_.back().info->processedPoint->numChildren += 1;
-    // Every open phase, innermost first, lists the new row as a descendant.
-    for (auto phase = open_.rbegin(); phase != open_.rend(); ++phase) {
-      phase->info->processedPoint->childrenIDs.push_back(rowNumber_);
-    }
-  }
+  // Every open phase gains the new row as a descendant; rows opened while a
+  // phase is open are numbered consecutively after it, so each counts its
+  // descendants when it is closed rather than each start visiting them all.
+  if (!open_.empty()) open_.back().info->processedPoint->numChildren += 1;
   while (levelCounters_.size() <= static_cast<std::size_t>(depth_)) {
     levelCounters_.push_back(0);
     summary_.numLevels += 1;
@@ -149,7 +142,9 @@ void Pairing::processDiagStartPoint(const boost::shared_ptr<PTKAVLORDataPoint>& 
   depth_ += 1;
   PTKAVLORProcessedDataPoint& row = *info->processedPoint;
   if (!open_.empty()) row.parentPhaseID = open_.back().point->phase;
-  row.HTMLPhaseNumString = generatePhaseNumberHTMLString(levelCounters_, depth_);
+  // The outline label is the open phases' numbers and this one; only this
+  // one is kept (the open phases hold theirs).
+  row.outlineNumber = levelCounters_[depth_ - 1];
   open_.push_back({point, info});
   record(point, info);
   if (sinks_.startRows != nullptr) sinks_.startRows->push_back(std::move(info));
@@ -200,6 +195,7 @@ void Pairing::processDiagEndPoint(const boost::shared_ptr<PTKAVLORDataPoint>& po
       }
     }
   }
+  row.numDescendants = descendantsOf(row);
   record(point, info);
   open_.pop_back();
 
@@ -269,7 +265,9 @@ void Pairing::insertGapPoints(PTRawDataVector& rawData) {
 std::size_t Pairing::closeOpenStarts() {
   const std::size_t stillOpen = open_.size();
   while (!open_.empty()) {
-    open_.back().info->processedPoint->errorRow = true;
+    PTKAVLORProcessedDataPoint& row = *open_.back().info->processedPoint;
+    row.errorRow = true;
+    row.numDescendants = descendantsOf(row);
     open_.pop_back();
   }
   return stillOpen;

@@ -26,10 +26,6 @@ class PerformanceTracer;
 
 namespace pt::detail {
 
-/// The outline number of a row opened when `depth` levels are open: the
-/// counters of levels 0 to depth − 1 joined by ".", as in "1.2.3".
-std::string generatePhaseNumberHTMLString(const std::vector<int>& levelCounters, int depth);
-
 /// A gap longer than this (the single-precision 0.1, as double) inside an open
 /// phase gets a gap row.
 inline constexpr double kGapThresholdSeconds = static_cast<double>(0.1f);
@@ -105,6 +101,8 @@ class Pairing {
                                    const boost::shared_ptr<PTKAVLORDataPoint>& parent, std::size_t index);
   void insertGapPoints(PTRawDataVector& rawData);
   void record(const boost::shared_ptr<PTKAVLORDataPoint>& point, const boost::shared_ptr<PTDiagnosticInfo>& info);
+  /// The rows made since `row`, all opened while it was open.
+  std::int32_t descendantsOf(const PTKAVLORProcessedDataPoint& row) const;
 
   PerformanceTracer& tracer_;
   PTProcessedDataStruct& summary_;

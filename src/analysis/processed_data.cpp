@@ -101,8 +101,12 @@ void modelLoop(PerformanceTracer& tracer, PTRawDataVector& rawData, const std::v
   pairAdmittedPoints(
       tracer, rawData,
       [&](const PTKAVLORDataPoint& point) {
-        // Points without a model field or identifier never take part.
-        if (point.type != PT_CLTGX && point.type != PT_QD && point.type != PT_TRACER) return false;
+        // Points without a model field or identifier never take part, except
+        // the gap points an earlier analysis of this vector put in: without
+        // memory statistics they are plain points, and skipping them would
+        // fill their gap once more on every analysis.
+        const bool hasSubject = point.type == PT_CLTGX || point.type == PT_QD || point.type == PT_TRACER;
+        if (!hasSubject && !point.isGapPoint) return false;
         if (isGlobal || unaccounted(point)) return true;
         if (point.type == PT_TRACER) {
           const auto* tracerPoint = dynamic_cast<const PTTracerDataPoint*>(&point);

@@ -5,6 +5,11 @@
 #include "tracer/text_utils.h"
 
 #include <array>
+#include <cstdio>
+#include <mutex>
+#include <numeric>
+#include <set>
+#include <stdexcept>
 #include <utility>
 
 namespace {
@@ -33,6 +38,18 @@ std::unique_ptr<Stats> copyOf(const std::unique_ptr<Stats>& stats) {
 bool isZero(const pt::DetailedMemStats& stats) {
   return stats.commitMem == 0.0 && stats.resMem == 0.0 && stats.freeMem == 0.0 && stats.dllsMem == 0.0 &&
          stats.nonprocessMem == 0.0;
+}
+
+// Every row of a test meets its path, in every analysis: one line per path
+// is enough.
+void reportUnsplitTestPath(const std::string& userText, const std::string& path, const char* reason) {
+  // Never destroyed: an analysis run from an exit handler may still report.
+  static std::mutex* const mutex = new std::mutex;
+  static std::set<std::string>* const reported = new std::set<std::string>;
+  const std::lock_guard<std::mutex> lock(*mutex);
+  if (!reported->insert(path).second) return;
+  std::fprintf(stderr, "performance_tracer: test path \"%s\" of \"%s\" left unsplit: %s\n", path.c_str(),
+               userText.c_str(), reason);
 }
 
 // Mapping numbers start at 0, so 0 names a real subject; only negative numbers
@@ -77,10 +94,16 @@ PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORProcessedDa
       basicProcessedMemStats(other.basicProcessedMemStats),
       detailedProcessedMemStats(copyOf(other.detailedProcessedMemStats)),
       startDetailedMemStats(copyOf(other.startDetailedMemStats)),
-      HTMLPhaseNumString(other.HTMLPhaseNumString),
-      childrenIDs(other.childrenIDs) {}
+      outlineNumber(other.outlineNumber),
+      numDescendants(other.numDescendants) {}
 
 PTKAVLORProcessedDataPoint::~PTKAVLORProcessedDataPoint() = default;
+
+std::vector<int> PTKAVLORProcessedDataPoint::childrenIDs() const {
+  std::vector<int> ids(static_cast<std::size_t>(numDescendants > 0 ? numDescendants : 0));
+  std::iota(ids.begin(), ids.end(), HTMLRowNumber + 1);
+  return ids;
+}
 
 void PTKAVLORProcessedDataPoint::setDetailedProcessedMemStats(const pt::DetailedProcessedMemStats& stats) {
   const bool allZero = isZero(stats) && stats.commitMemDelta == 0.0 && stats.resMemDelta == 0.0 &&
@@ -215,7 +238,15 @@ void PTTracerProcessedDataPoint::applyTestPath() {
   if (user == identifiers.end()) return;
   const PerformanceTracer::TestPathMap& testPaths = ptGetMapTestPath();
   const auto path = testPaths.find(ptGetStringForNumber("UserString", user->second));
-  if (path != testPaths.end()) addTestPathToIdentifierMap(path->second);
+  if (path == testPaths.end()) return;
+  // A malformed path must not cost the row, nor stop the analysis: the row
+  // keeps its identifiers unsplit (addTestPathToIdentifierMap changes nothing
+  // when it fails), as the recorder conversion keeps its points.
+  try {
+    addTestPathToIdentifierMap(path->second);
+  } catch (const std::runtime_error& error) {
+    reportUnsplitTestPath(path->first, path->second, error.what());
+  }
 }
 
 PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTTracerProcessedDataPoint& other)

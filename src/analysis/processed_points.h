@@ -92,9 +92,16 @@ class PTKAVLORProcessedDataPoint {
   void setDetailedProcessedMemStats(const pt::DetailedProcessedMemStats& stats);
   /// Stores a copy, or nothing (null) when every value is 0.
   void setStartDetailedMemStats(const pt::DetailedMemStats& stats);
-  std::string HTMLPhaseNumString;  ///< outline number such as "1.2.3"
+  /// The row's number among the rows opened under the same parent, from 1:
+  /// the last part of its outline label ("3" of "1.2.3"); 0 for an end that
+  /// closed nothing. The label itself is made when it is written
+  /// (PTOutlineLabels), from the numbers of the rows before it.
+  std::int32_t outlineNumber = 0;
+  /// Rows opened while this one was open; they are numbered consecutively
+  /// after it.
+  std::int32_t numDescendants = 0;
   /// Row number of every descendant, in opening order.
-  std::vector<int> childrenIDs;
+  std::vector<int> childrenIDs() const;
 
  protected:
   PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw, PTDataPointType kind);
@@ -160,8 +167,8 @@ class PTTracerProcessedDataPoint : public PTKAVLORProcessedDataPoint {
  public:
   PTTracerProcessedDataPoint() : PTKAVLORProcessedDataPoint(nullptr, PT_TRACER) {}
   /// Copies the identifiers; a "UserString" whose text the test-path map knows
-  /// is split into test file, suite, case and iteration (std::runtime_error
-  /// for a malformed path).
+  /// is split into test file, suite, case and iteration. A malformed path
+  /// leaves the identifiers unsplit and is reported once on standard error.
   explicit PTTracerProcessedDataPoint(const PTTracerDataPoint* raw);
   /// As above, sharing the identifiers with the pool's rows that have the same.
   PTTracerProcessedDataPoint(const PTTracerDataPoint* raw, PTIdentifierMapPool& pool);

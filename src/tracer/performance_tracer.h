@@ -422,7 +422,10 @@ class PerformanceTracer {
   std::string getMemStatsHTMLReportCSS() const;
   /// procData: one record per row of the summary.
   std::string generateDataArrayJS(const PTProcessedDataStruct* summary, const std::string& statisticsType) const;
-  /// The name arrays the records index, and the page's text globals.
+  /// The name arrays the records of `summary` index, and the page's text
+  /// globals. The subject arrays also hold the names that only the summary's
+  /// tracer rows use; without a summary they are the tables alone.
+  std::string generatePhaseDataArrayJS(const PTProcessedDataStruct* summary) const;
   std::string generatePhaseDataArrayJS() const;
   std::string generateJSForStringMapping(EPTStringMappings mapping) const;
   /// The value table of an identifier ("modelStr" gives the array "Model").

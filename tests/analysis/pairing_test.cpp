@@ -1,5 +1,6 @@
 #include "analysis/pairing.h"
 
+#include "analysis/outline_labels.h"
 #include "analysis/processed_data.h"
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
@@ -29,6 +30,15 @@ struct Traced {
   std::string phaseName(const PTKAVLORProcessedDataPoint& point) {
     return tracer.getStringForNumber(EPT_PHASE, point.phase);
   }
+  /// The outline labels of the rows opened by start points, in their order.
+  std::vector<std::string> labels() {
+    PTOutlineLabels outline;
+    std::vector<std::string> texts;
+    for (const auto& point : trace.points()) {
+      if (point->isStart) texts.push_back(outline.next(*rows.at(point)->processedPoint));
+    }
+    return texts;
+  }
 };
 
 TEST(Pairing, NestsAndNumbersRows) {
@@ -43,18 +53,17 @@ TEST(Pairing, NestsAndNumbersRows) {
 
   const auto& a = t.row(0);
   // numChildren counts B and E; C is B's.
-  EXPECT_EQ(std::tie(a.HTMLRowNumber, a.HTMLPhaseNumString, a.numChildren, a.parentPhaseID, a.wcElapsedTime,
-                     a.cpuElapsedTime),
-            std::make_tuple(1, std::string("1"), 2, -1, 8 * s, 4 * s));
-  EXPECT_EQ(a.childrenIDs, (std::vector<int>{2, 3, 4}));
+  EXPECT_EQ(std::tie(a.HTMLRowNumber, a.numChildren, a.parentPhaseID, a.wcElapsedTime, a.cpuElapsedTime),
+            std::make_tuple(1, 2, -1, 8 * s, 4 * s));
+  EXPECT_EQ(a.childrenIDs(), (std::vector<int>{2, 3, 4}));
   EXPECT_EQ(&t.row(7), &a);  // start and end share the row
 
   const auto& c = t.row(2);
-  EXPECT_EQ(std::tie(c.HTMLPhaseNumString, c.stackDepth, c.parentPhaseID),
-            std::make_tuple(std::string("1.1.1"), 2, t.row(1).phase));
-  EXPECT_EQ(t.row(1).childrenIDs, std::vector<int>{3});
-  EXPECT_EQ(t.row(5).HTMLPhaseNumString, "1.2");  // E after B closed
-  EXPECT_EQ(std::tie(t.row(8).HTMLPhaseNumString, t.row(8).HTMLRowNumber), std::make_tuple(std::string("2"), 5));
+  EXPECT_EQ(std::tie(c.stackDepth, c.parentPhaseID), std::make_tuple(2, t.row(1).phase));
+  EXPECT_EQ(t.row(1).childrenIDs(), std::vector<int>{3});
+  EXPECT_EQ(t.row(8).HTMLRowNumber, 5);
+  // E after B closed is 1.2, D is 2.
+  EXPECT_EQ(t.labels(), (std::vector<std::string>{"1", "1.1", "1.1.1", "1.2", "2"}));
   EXPECT_EQ(t.summary.numLevels, 4);  // counters up to the level below C
 
   // Only top-level rows count towards the totals.
@@ -127,16 +136,57 @@ TEST(Pairing, FillsGapsInsideOpenPhases) {
   EXPECT_DOUBLE_EQ(self.wcElapsedTime, 0.2);
   EXPECT_DOUBLE_EQ(self.basicProcessedMemStats->procMemUsageDelta, 1);
   EXPECT_EQ(self.grouping, t.row(0).grouping);
-  EXPECT_EQ(self.HTMLPhaseNumString, "1.1");
-  EXPECT_EQ(t.row(3).HTMLPhaseNumString, "1.2");
+  EXPECT_EQ(t.labels(), (std::vector<std::string>{"1", "1.1", "1.2", "1.3", "2"}));
 
   const auto& post = t.row(6);
   EXPECT_EQ(t.phaseName(post), "B_post");
   EXPECT_DOUBLE_EQ(post.wcStartTime, 0.25);
   EXPECT_DOUBLE_EQ(post.wcElapsedTime, 0.5);
   EXPECT_EQ(t.row(0).numChildren, 3);
-  EXPECT_EQ(t.row(0).childrenIDs, (std::vector<int>{2, 3, 4}));
+  EXPECT_EQ(t.row(0).childrenIDs(), (std::vector<int>{2, 3, 4}));
   EXPECT_FALSE(t.row(8).gapRow);
+}
+
+TEST(Pairing, GapEndsKeepTheParentsSnapshotsWhereTheirPointHasNone) {
+  // The end of B carries no detailed statistics (as read from a record): the
+  // B_post gap starts from A's, so its detailed change is A's end minus A's start.
+  Traced t;
+  t.trace.start("A", 0, 10).start("B", 0.01, 11).end("B", 0.02, 15).end("A", 0.5, 16);
+  t.trace.points()[2]->detailedMemStats.reset();
+  t.pair();
+  const auto& post = t.row(3);
+  ASSERT_EQ(t.phaseName(post), "B_post");
+  ASSERT_TRUE(post.detailedProcessedMemStats);
+  EXPECT_DOUBLE_EQ(post.detailedProcessedMemStats->freeMemDelta, 6);
+  EXPECT_DOUBLE_EQ(post.basicProcessedMemStats->procMemUsageDelta, 1);  // B's end had basic statistics
+}
+
+TEST(Pairing, DeepNestingKeepsRowsSmallAndLabelsBounded) {
+  // 200 phases, each inside the one before, and a start never closed around them.
+  Traced t;
+  const int depth = 200;
+  t.trace.start("Outer", 0);
+  for (int level = 0; level < depth; ++level) t.trace.start("P", 0.001 * level);
+  for (int level = depth - 1; level >= 0; --level) t.trace.end("P", 0.001 * (2 * depth - level));
+  EXPECT_TRUE(t.pair());
+  const auto& outer = t.row(0);
+  EXPECT_TRUE(outer.errorRow);
+  EXPECT_EQ(outer.childrenIDs().size(), static_cast<std::size_t>(depth));
+  EXPECT_EQ(t.row(depth).childrenIDs(), std::vector<int>{});
+  EXPECT_EQ(t.row(depth - 1).childrenIDs(), std::vector<int>{depth + 1});
+
+  const std::vector<std::string> labels = t.labels();
+  ASSERT_EQ(labels.size(), static_cast<std::size_t>(depth + 1));
+  const auto ones = [](std::size_t parts) {
+    std::string text = "1";
+    for (std::size_t k = 1; k < parts; ++k) text += ".1";
+    return text;
+  };
+  EXPECT_EQ(labels[kMaxOutlineLabelParts - 1], ones(kMaxOutlineLabelParts));
+  // 201 parts: the first 32, the 138 left out, the last 31.
+  const std::string abbreviated =
+      ones(kOutlineLabelHeadParts) + ".(+138)." + ones(kMaxOutlineLabelParts - kOutlineLabelHeadParts - 1);
+  EXPECT_EQ(labels.back(), abbreviated);
 }
 
 TEST(Pairing, GapThresholdIsSinglePrecisionTenth) {

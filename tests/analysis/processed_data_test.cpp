@@ -109,6 +109,9 @@ TEST(ProcessedData, ModelsAdmitByModelIdentifierOrModelField) {
   Traced gaps;
   gaps.trace.withoutMemory().identifiers({{"modelStr", "m1"}}).start("A", 0).start("B", 0.5).end("B", 0.5).end("A", 0.5);
   EXPECT_EQ(gaps.phases(gaps.rows({"m1"}, true)), (std::vector<std::string>{"A", "Unaccounted Phase", "B"}));
+  // The vector now holds that pair: a second analysis pairs it again, it adds no other.
+  EXPECT_EQ(gaps.phases(gaps.rows({"m1"}, true)), (std::vector<std::string>{"A", "Unaccounted Phase", "B"}));
+  EXPECT_EQ(gaps.trace.points().size(), 6u);
 
   Traced plain;
   plain.trace.point(boost::make_shared<PTKAVLORDataPoint>());
@@ -140,6 +143,33 @@ TEST(ProcessedData, FirstRowsDecideTheReportKind) {
   const PTProcessedDataStruct summary = plain.rows({"GLOBAL"});
   EXPECT_EQ(summary.reportKind, PT_REPORT_PLAIN);
   EXPECT_EQ(summary.diagnosticInfos[0]->processedPoint->pointType, PT_TRACER);
+}
+
+TEST(ProcessedData, MalformedTestPathIsLeftUnsplitAndReportedOnce) {
+  // Rows read the process-wide test-path map and tables.
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  tracer.addTestPathToMap("malformed run", "no separators here");
+  pt_test::TraceBuilder trace(tracer);
+  trace.identifiers({{"UserString", "malformed run"}}).start("Case", 0).end("Case", 0.01);
+  trace.start("Case", 0.01).end("Case", 0.02);
+
+  testing::internal::CaptureStderr();
+  PTProcessedDataStruct summary;
+  PTDiagnosticMap rowsByPoint;
+  PTProcessedDataStruct diagnosed;
+  EXPECT_NO_THROW(summary = tracer.getProcessedData(&trace.points(), {"GLOBAL"}, false));
+  EXPECT_NO_THROW(tracer.generateDiagnosticInfo(&trace.points(), "GLOBAL", rowsByPoint, diagnosed));
+  const std::string reported = testing::internal::GetCapturedStderr();
+  tracer.clearMapTestPath();
+
+  ASSERT_EQ(summary.diagnosticInfos.size(), 2u);
+  const auto& row = dynamic_cast<const PTTracerProcessedDataPoint&>(*summary.diagnosticInfos[1]->processedPoint);
+  EXPECT_EQ(tracer.getStringForNumber("UserString", row.getIdentifierNum("UserString")), "malformed run");
+  EXPECT_EQ(row.getIdentifierNum("TestFile"), -1);
+  EXPECT_EQ(rowsByPoint.size(), 4u);
+  // One line for the path, however many rows and analyses meet it.
+  EXPECT_NE(reported.find("\"no separators here\""), std::string::npos) << reported;
+  EXPECT_EQ(reported.find('\n'), reported.size() - 1) << reported;
 }
 
 TEST(ProcessedData, RecordedPointsNeverChange) {

@@ -9,6 +9,7 @@
 #include <stdexcept>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -122,14 +123,17 @@ TEST(ProcessedPoints, UserStringWithAKnownTestPathIsSplit) {
 TEST(ProcessedPoints, CopiesAreDeepAndKeepTheirKind) {
   auto raw = chartPoint("c1");
   PTQDProcessedDataPoint row(&raw);
-  row.childrenIDs = {2, 3};
+  row.HTMLRowNumber = 1;
+  row.numDescendants = 2;
+  row.outlineNumber = 4;
   row.setStartDetailedMemStats(pt::DetailedMemStats(1, 2, 3, 4, 5));
   PTQDProcessedDataPoint copy(row);
   copy.basicProcessedMemStats->procMemUsage = 9;
   copy.startDetailedMemStats->freeMem = 9;
   EXPECT_EQ(std::tie(row.basicProcessedMemStats->procMemUsage, row.startDetailedMemStats->freeMem),
             std::make_tuple(0.0, 1.0));
-  EXPECT_EQ(std::tie(copy.pointType, copy.chart, copy.childrenIDs), std::make_tuple(PT_QD, row.chart, row.childrenIDs));
+  EXPECT_EQ(std::make_tuple(copy.pointType, copy.chart, copy.outlineNumber, copy.childrenIDs()),
+            std::make_tuple(PT_QD, row.chart, 4, std::vector<int>{2, 3}));
   EXPECT_EQ(PTKAVLORProcessedDataPoint(row).pointType, PT_KAVLOR);
 }
 

@@ -51,6 +51,15 @@ void recordBuild(pt_test::TraceBuilder& trace) {
   trace.grouping("T").start("Test", 3.5, 180).end("Test", 4.0, 185).start("Test", 4.0, 185).end("Test", 4.25, 190);
 }
 
+// Block-diagram phases of the models m1 and m2 for the target "ert", after a
+// tracer phase of m2: the rows become tracer rows, numbered in identifier
+// tables whose order differs from the model mapping's.
+void recordSubjects(pt_test::TraceBuilder& trace) {
+  trace.identifiers({{"modelStr", "m2"}}).start("Test", 0.0).end("Test", 0.25);
+  trace.model("m1", "ert").start("Simulate", 0.25).end("Simulate", 0.5);
+  trace.model("m2", "ert").start("Generate", 0.5).end("Generate", 0.75);
+}
+
 // 10,000 top-level rows; row i is phase "P<i % 50>" and takes (i % 97 + 1) ms.
 void recordLarge(pt_test::TraceBuilder& trace) {
   double now = 0.0;
@@ -194,6 +203,7 @@ int main(int argc, char** argv) {
   bool ok = writeReport(folder, "build.html", recordBuild, "time", false);
   ok = writeReport(folder, "build_memory.html", recordBuild, "basicmemory", false) && ok;
   ok = writeReport(folder, "build_aggregate.html", recordBuild, "time", true) && ok;
+  ok = writeReport(folder, "subjects.html", recordSubjects, "time", false) && ok;
   ok = writeReport(folder, "large.html", recordLarge, "time", false) && ok;
   ok = writeReport(folder, "hostile.html", recordHostile, "time", false) && ok;
   ok = writeReport(folder, "calltree.html", recordCallTree, "time", false) && ok;

@@ -80,6 +80,20 @@ test('a regular-expression filter and a two-column sort order the rows', async (
   assert.deepEqual(problems, []);
 });
 
+test('model and target cells and filters name what each row was logged with', async () => {
+  const { page, problems } = await openReport(browser, 'subjects.html');
+  await showTab(page, 'Details', 'phaseSummaryDiv');
+  const subjects = (rows) =>
+    rows.map((cells) => [cells[1].replace(/\(Grouping:.*\)$/, ''), cells[2].trim(), cells[3].trim()]);
+  assert.deepEqual(subjects(await tableRows(page, 'phaseSummaryTable')),
+    [['Test', 'm2', ''], ['Simulate', 'm1', 'ert'], ['Generate', 'm2', 'ert']]);
+  await page.click('#FilterExpandCollapse');
+  await page.fill('#modelname', 'm2');
+  await page.click('#userInputsSubmit');
+  assert.deepEqual(subjects(await tableRows(page, 'phaseSummaryTable')), [['Test', 'm2', ''], ['Generate', 'm2', 'ert']]);
+  assert.deepEqual(problems, []);
+});
+
 test('an invalid regular expression is reported, not thrown', async () => {
   const { page, problems } = await openReport(browser, 'build.html');
   await showTab(page, 'Details', 'phaseSummaryDiv');

@@ -123,6 +123,21 @@ TEST(CallTree, ChildNumbersAreOneLevelBelow) {
   }
 }
 
+TEST(CallTree, RowsNestAsDeepAsTheTrace) {
+  // 100 levels: deeper than the outline labels are written in full.
+  std::string shape;
+  for (int level = 0; level < 100; ++level) shape += "P{";
+  shape += "Q" + std::string(100, '}');
+  FoldedTree tree(shape);
+  int levels = 0;
+  for (const std::vector<CallTreeNodePtr>* nodes = &tree.roots; !nodes->empty(); nodes = &nodes->front()->children) {
+    ASSERT_EQ(nodes->size(), 1u) << "level " << levels;
+    ++levels;
+  }
+  EXPECT_EQ(levels, 101);
+  tree.expectEveryRowOnce();
+}
+
 TEST(CallTree, RepeatedSubtreesFoldKeepingEveryRow) {
   struct Case {
     const char* shape;

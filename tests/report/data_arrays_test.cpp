@@ -5,7 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -71,6 +73,83 @@ TEST(DataArrays, TracerRowsIndexTheirIdentifierTables) {
             std::string::npos);
   EXPECT_NE(t.tracer.generateDataArrayJS(&summary, "time").find("," + t.number(EPT_GROUPING, "G") + ",0, -1,"),
             std::string::npos);
+}
+
+// The texts of one name array ("Model", "Target"...) of the page script.
+std::vector<std::string> nameArray(const std::string& script, const std::string& name) {
+  std::smatch array;
+  if (!std::regex_search(script, array, std::regex("var " + name + " = \\[([^\\]]*)\\];"))) return {};
+  std::vector<std::string> names;
+  const std::string items = array[1];
+  const std::regex quoted("\"([^\"]*)\"");
+  for (auto item = std::sregex_iterator(items.begin(), items.end(), quoted); item != std::sregex_iterator(); ++item) {
+    names.push_back((*item)[1]);
+  }
+  return names;
+}
+
+// Each procData record's phase, model and target as the page shows them: the
+// names its numbers pick from the arrays ("" for -1, "undefined" past the end).
+std::vector<std::vector<std::string>> shownSubjects(const std::string& records, const std::string& arrays) {
+  const std::vector<std::string> phases = nameArray(arrays, "Phase");
+  const std::vector<std::string> models = nameArray(arrays, "Model");
+  const std::vector<std::string> targets = nameArray(arrays, "Target");
+  const auto nameOf = [](const std::vector<std::string>& names, int number) -> std::string {
+    if (number < 0) return "";
+    return number < static_cast<int>(names.size()) ? names[number] : "undefined";
+  };
+  std::vector<std::vector<std::string>> shown;
+  const std::regex record("new dataStruct\\(\\d,\"[^\"]*\",\\d,(-?\\d+),-?\\d+, ?(-?\\d+), ?(-?\\d+),");
+  for (auto row = std::sregex_iterator(records.begin(), records.end(), record); row != std::sregex_iterator(); ++row) {
+    shown.push_back({nameOf(phases, std::stoi((*row)[1])), nameOf(models, std::stoi((*row)[2])),
+                     nameOf(targets, std::stoi((*row)[3]))});
+  }
+  return shown;
+}
+
+TEST(DataArrays, SubjectCellsNameWhatEachRowWasLoggedWith) {
+  // Block-diagram rows of m1 and m2 and a tracer row of m2 logged first: the
+  // identifier table numbers m2 before m1, the model mapping m1 before m2.
+  Trace t;
+  t.trace.identifiers({{"modelStr", "m2"}}).start("Test", 0.0).end("Test", 0.01);
+  t.trace.model("m1", "ert").start("Simulate", 0.01).end("Simulate", 0.02);
+  t.trace.model("m2", "ert").start("Generate", 0.02).end("Generate", 0.03);
+  PTProcessedDataStruct summary = t.summary();
+  ASSERT_EQ(summary.diagnosticInfos.size(), 3u);
+  const std::vector<std::vector<std::string>> expected{
+      {"Test", "m2", ""}, {"Simulate", "m1", "ert"}, {"Generate", "m2", "ert"}};
+  EXPECT_EQ(shownSubjects(t.tracer.generateDataArrayJS(&summary, "time"), t.tracer.generatePhaseDataArrayJS(&summary)),
+            expected);
+
+  // A tracer row naming a model no block-diagram row has adds it to the array.
+  Trace extra;
+  extra.trace.model("m1", "ert").start("Simulate", 0.0).end("Simulate", 0.01);
+  extra.trace.model("", "").identifiers({{"modelStr", "solo"}, {"targetStr", "ert"}}).start("Test", 0.01);
+  extra.trace.end("Test", 0.02);
+  PTProcessedDataStruct mixed = extra.summary();
+  const std::string arrays = extra.tracer.generatePhaseDataArrayJS(&mixed);
+  EXPECT_EQ(nameArray(arrays, "Model"), (std::vector<std::string>{"m1", "solo"}));
+  EXPECT_EQ(shownSubjects(extra.tracer.generateDataArrayJS(&mixed, "time"), arrays),
+            (std::vector<std::vector<std::string>>{{"Simulate", "m1", "ert"}, {"Test", "solo", "ert"}}));
+}
+
+TEST(DataArrays, DeepTracesKeepRecordsSmall) {
+  // 1,000 phases, each inside the one before: labels past 64 levels are
+  // abbreviated, so a record stays small however deep its row.
+  Trace t;
+  const int depth = 1000;
+  for (int level = 0; level < depth; ++level) t.trace.start("P", 0.0);
+  for (int level = 0; level < depth; ++level) t.trace.end("P", 0.0);
+  PTProcessedDataStruct summary = t.summary();
+  ASSERT_EQ(summary.diagnosticInfos.size(), static_cast<std::size_t>(depth));
+  const std::string records = t.tracer.generateDataArrayJS(&summary, "time");
+  EXPECT_LT(records.size(), 300u * depth);
+  // The deepest row: 1,000 parts, of which the first 32 and the last 31 are written.
+  std::string deepest = "\"1";
+  for (int part = 1; part < 32; ++part) deepest += ".1";
+  deepest += ".(+937)";
+  for (int part = 0; part < 31; ++part) deepest += ".1";
+  EXPECT_NE(records.find(deepest + "\","), std::string::npos);
 }
 
 TEST(DataArrays, AggregateRecordsAndState) {

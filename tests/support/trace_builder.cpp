@@ -5,15 +5,24 @@
 namespace pt_test {
 
 TraceBuilder& TraceBuilder::add(const std::string& phase, bool isStart, double wall, double usageMB) {
-  auto point = boost::make_shared<PTTracerDataPoint>();
+  boost::shared_ptr<PTKAVLORDataPoint> point;
+  if (model_.empty() && target_.empty()) {
+    auto generic = boost::make_shared<PTTracerDataPoint>();
+    for (const auto& [name, value] : identifiers_) {
+      generic->identifiers[name] = tracer_.getNumberForString(name, value, true);
+    }
+    point = generic;
+  } else {
+    auto subject = boost::make_shared<PTCLTGXDataPoint>();
+    subject->model = tracer_.getNumberForString(EPT_MODEL, model_, true);
+    subject->target = tracer_.getNumberForString(EPT_TARGET, target_, true);
+    point = subject;
+  }
   point->grouping = tracer_.getNumberForString(EPT_GROUPING, grouping_, true);
   point->phase = tracer_.getNumberForString(EPT_PHASE, phase, true);
   point->isStart = isStart;
   point->wallClockTime = wall;
   point->cpuTime = wall / 2;
-  for (const auto& [name, value] : identifiers_) {
-    point->identifiers[name] = tracer_.getNumberForString(name, value, true);
-  }
   const double bytes = usageMB * 1048576.0;
   if (withoutMemory_) {
     point->basicMemStats.reset();

@@ -31,13 +31,20 @@ class TraceBuilder {
     identifiers_ = std::move(pairs);
     return *this;
   }
+  /// Following points are block-diagram points of this model and target;
+  /// empty names go back to tracer points.
+  TraceBuilder& model(const std::string& model, const std::string& target) {
+    model_ = model;
+    target_ = target;
+    return *this;
+  }
   /// Following points carry no basic snapshot (as read from an old record).
   TraceBuilder& withoutMemory() {
     withoutMemory_ = true;
     return *this;
   }
 
-  /// A tracer point at `wall` seconds (CPU time half of it); `usageMB`
+  /// A point (see `model`) at `wall` seconds (CPU time half of it); `usageMB`
   /// becomes the basic usage, peak and virtual size (peak and size scaled by
   /// 2 and 3) and the detailed free memory.
   TraceBuilder& start(const std::string& phase, double wall, double usageMB = 0.0) {
@@ -60,6 +67,8 @@ class TraceBuilder {
   PerformanceTracer& tracer_;
   std::string grouping_ = "G";
   std::vector<std::pair<std::string, std::string>> identifiers_;
+  std::string model_;
+  std::string target_;
   bool withoutMemory_ = false;
   PTRawDataVector points_;
 };

@@ -129,17 +129,19 @@ bool isChild(const std::string& parentNumber, const std::string& childNumber) {
 
 void createCallTreeNodes(const PTDiagnosticInfoVector& rows, std::vector<CallTreeNodePtr>& roots) {
   ChecksumCache checksum;
-  std::vector<callTreeNode*> open;  // innermost last
+  // Innermost last, with its row's depth. Rows come in the order of their
+  // starts, so a row's parent is the last open row one level up: the same
+  // parent its outline label names, found without making labels.
+  std::vector<std::pair<callTreeNode*, int>> open;
   for (const boost::shared_ptr<PTDiagnosticInfo>& info : rows) {
     const PTKAVLORProcessedDataPoint& row = *info->processedPoint;
     auto node = boost::make_shared<callTreeNode>();
     node->IDs.push_back(row.HTMLRowNumber - 1);
-    node->phaseNumber = row.HTMLPhaseNumString;
     node->checksum = rowChecksum(row, checksum);
     node->isGap = row.gapRow;
-    while (!open.empty() && !isChild(open.back()->phaseNumber, node->phaseNumber)) open.pop_back();
-    (open.empty() ? roots : open.back()->children).push_back(node);
-    if (row.numChildren > 0) open.push_back(node.get());
+    while (!open.empty() && open.back().second >= row.stackDepth) open.pop_back();
+    (open.empty() ? roots : open.back().first->children).push_back(node);
+    if (row.numChildren > 0) open.emplace_back(node.get(), row.stackDepth);
   }
 }
 

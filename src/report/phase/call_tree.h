@@ -23,8 +23,6 @@ struct callTreeNode {
   /// procData positions of the rows folded into this node, in folding order.
   std::vector<int> IDs;
   std::vector<CallTreeNodePtr> children;
-  /// Outline number of the node's first row, such as "1.2".
-  std::string phaseNumber;
   /// Identity of the node's subtree; nodes with equal checksums fold together.
   std::int32_t checksum = 0;
   bool isGap = false;
@@ -44,8 +42,8 @@ std::int32_t computeChecksum(int n);
 /// `parentNumber` ("1.2" is a child of "1", "1.2.1" is not).
 bool isChild(const std::string& parentNumber, const std::string& childNumber);
 
-/// One node per row, nested by outline numbers; top-level nodes are appended
-/// to `roots`.
+/// One node per row, nested as the rows are (rows in the order of their
+/// starts); top-level nodes are appended to `roots`.
 void createCallTreeNodes(const PTDiagnosticInfoVector& rows, std::vector<CallTreeNodePtr>& roots);
 
 /// Replaces the node's checksum by its own plus its children's (a run of

@@ -3,6 +3,7 @@
 // records index by number. The page script addresses every field by name and
 // every name by position, so the texts here are fixed to the character.
 #include "analysis/aggregation.h"
+#include "analysis/outline_labels.h"
 #include "analysis/processed_data.h"
 #include "report/phase/html_escape.h"
 #include "tracer/performance_tracer.h"
@@ -13,6 +14,8 @@
 #include <cctype>
 #include <charconv>
 #include <cstdio>
+#include <unordered_map>
+#include <vector>
 
 namespace {
 
@@ -70,22 +73,22 @@ std::string declarationBlock() {
          "       var groupingStr;\n";
 }
 
+constexpr std::size_t kSubjects = 4;  // model, target, machine, chart
+constexpr std::array<EPTStringMappings, kSubjects> kSubjectMappings{EPT_MODEL, EPT_TARGET, EPT_MACHINE, EPT_CHART};
+constexpr std::array<const char*, kSubjects> kSubjectIdentifiers{"modelStr", "targetStr", "machineStr", "chartStr"};
+
 // Tracer rows carry their subjects as identifiers; the first candidate name
 // the trace uses stands for each subject column.
-struct SubjectIdentifiers {
-  std::array<std::string, 4> names;  // model, target, machine, chart; empty: none
-};
-
-SubjectIdentifiers chooseSubjectIdentifiers(const PerformanceTracer::MapCollections& collections) {
-  static const std::array<std::array<const char*, 3>, 4> candidates{{{"modelStr", "model", "Model"},
-                                                                     {"targetStr", "target", "Target"},
-                                                                     {"machineStr", "machine", "Machine"},
-                                                                     {"chartStr", "chart", "Chart"}}};
-  SubjectIdentifiers chosen;
-  for (std::size_t subject = 0; subject < candidates.size(); ++subject) {
+std::array<std::string, kSubjects> chooseSubjectIdentifiers(const PerformanceTracer::MapCollections& collections) {
+  static const std::array<std::array<const char*, 3>, kSubjects> candidates{{{"modelStr", "model", "Model"},
+                                                                             {"targetStr", "target", "Target"},
+                                                                             {"machineStr", "machine", "Machine"},
+                                                                             {"chartStr", "chart", "Chart"}}};
+  std::array<std::string, kSubjects> chosen;
+  for (std::size_t subject = 0; subject < kSubjects; ++subject) {
     for (const char* name : candidates[subject]) {
       if (collections.count(name) > 0) {
-        chosen.names[subject] = name;
+        chosen[subject] = name;
         break;
       }
     }
@@ -93,17 +96,91 @@ SubjectIdentifiers chooseSubjectIdentifiers(const PerformanceTracer::MapCollecti
   return chosen;
 }
 
-std::array<int, 4> subjectNumbers(const PTKAVLORProcessedDataPoint& row, const SubjectIdentifiers& identifiers) {
-  if (row.pointType == PT_TRACER) {
+// The Model, Target, Machine and Chart columns of procData and the name
+// arrays they index. Block-diagram and state-chart rows hold numbers of the
+// subject mappings, tracer rows (among them every row the analysis converted
+// to that class) numbers of identifier tables, yet the page has one array per
+// subject. A trace with names in the mappings gets the mappings' arrays, and
+// a tracer row's number is translated by name into them; a name no mapping
+// holds is added after the mapping's own names. A trace without such names
+// gets the identifier tables themselves.
+class SubjectColumns {
+ public:
+  /// `tables` are the chosen identifiers' tables (null where none), `rows`
+  /// the rows to be written (may be null).
+  SubjectColumns(const std::array<const StringNumberMapping*, kSubjects>& mappings,
+                 const std::array<const StringNumberMapping*, kSubjects>& tables, const PTProcessedDataStruct* rows,
+                 const std::array<std::string, kSubjects>& identifiers)
+      : mappings_(mappings), tables_(tables), identifiers_(identifiers) {
+    useMappings_ = std::any_of(mappings.begin(), mappings.end(),
+                               [](const StringNumberMapping* table) { return table != nullptr && !table->empty(); });
+    if (!useMappings_ || rows == nullptr) return;
+    for (const auto& info : rows->diagnosticInfos) numbers(*info->processedPoint);
+  }
+
+  /// The row's numbers into the arrays written, -1 where it has no subject.
+  std::array<int, kSubjects> numbers(const PTKAVLORProcessedDataPoint& row) {
+    if (row.pointType != PT_TRACER) {
+      return {row.getModelID(), row.getTargetID(), row.getMachineID(), row.getChartID()};
+    }
     const auto& tracerRow = static_cast<const PTTracerProcessedDataPoint&>(row);
-    std::array<int, 4> numbers{-1, -1, -1, -1};
-    for (std::size_t i = 0; i < numbers.size(); ++i) {
-      if (!identifiers.names[i].empty()) numbers[i] = tracerRow.getIdentifierNum(identifiers.names[i]);
+    std::array<int, kSubjects> numbers{-1, -1, -1, -1};
+    for (std::size_t subject = 0; subject < kSubjects; ++subject) {
+      if (identifiers_[subject].empty()) continue;
+      const int number = tracerRow.getIdentifierNum(identifiers_[subject]);
+      numbers[subject] = useMappings_ ? translated(subject, number) : number;
     }
     return numbers;
   }
-  return {row.getModelID(), row.getTargetID(), row.getMachineID(), row.getChartID()};
-}
+
+  /// The four arrays, "var Model = [...]" and the like, from the writers of
+  /// an identifier table and of a mapping.
+  template <class WriteTable, class WriteMapping>
+  std::string arrays(WriteTable writeTable, WriteMapping writeMapping) const {
+    std::string js;
+    for (std::size_t subject = 0; subject < kSubjects; ++subject) {
+      if (!useMappings_) {
+        js += writeTable(identifiers_[subject].empty() ? kSubjectIdentifiers[subject] : identifiers_[subject]);
+        continue;
+      }
+      std::string array = writeMapping(kSubjectMappings[subject]);
+      if (!added_[subject].empty()) {
+        array.resize(array.size() - 3);  // "];\n"
+        for (const std::string& name : added_[subject]) {
+          if (array.back() != '[') array += ", \n";
+          array += quotedName(name);
+        }
+        array += "];\n";
+      }
+      js += array;
+    }
+    return js;
+  }
+
+ private:
+  int translated(std::size_t subject, int number) {
+    if (number < 0 || tables_[subject] == nullptr || number >= static_cast<int>(tables_[subject]->size())) return -1;
+    auto [entry, isNew] = translations_[subject].try_emplace(number, -1);
+    if (!isNew) return entry->second;
+    const std::string name = tables_[subject]->getString(number);
+    const StringNumberMapping* mapping = mappings_[subject];
+    const std::int32_t known = mapping == nullptr ? -1 : mapping->getNumber(name);
+    if (known >= 0) {
+      entry->second = known;
+    } else {
+      entry->second = static_cast<int>((mapping == nullptr ? 0 : mapping->size()) + added_[subject].size());
+      added_[subject].push_back(name);
+    }
+    return entry->second;
+  }
+
+  std::array<const StringNumberMapping*, kSubjects> mappings_;
+  std::array<const StringNumberMapping*, kSubjects> tables_;
+  std::array<std::string, kSubjects> identifiers_;
+  bool useMappings_ = false;
+  std::array<std::unordered_map<int, int>, kSubjects> translations_;
+  std::array<std::vector<std::string>, kSubjects> added_;
+};
 
 void appendTimeFields(std::string& out, const PTKAVLORProcessedDataPoint& row) {
   const bool leaf = row.numChildren == 0;
@@ -147,6 +224,20 @@ void appendDetailedMemoryFields(std::string& out, const PTKAVLORProcessedDataPoi
   }
 }
 
+// The columns for `summary` (may be null) in `tracer`'s tables.
+SubjectColumns makeSubjectColumns(const PerformanceTracer& tracer, const PerformanceTracer::MapCollections& collections,
+                                  const PTProcessedDataStruct* summary) {
+  const std::array<std::string, kSubjects> identifiers = chooseSubjectIdentifiers(collections);
+  std::array<const StringNumberMapping*, kSubjects> mappings{};
+  std::array<const StringNumberMapping*, kSubjects> tables{};
+  for (std::size_t subject = 0; subject < kSubjects; ++subject) {
+    mappings[subject] = tracer.getMappingByType(kSubjectMappings[subject]);
+    const auto table = identifiers[subject].empty() ? collections.end() : collections.find(identifiers[subject]);
+    tables[subject] = table == collections.end() ? nullptr : table->second.get();
+  }
+  return SubjectColumns(mappings, tables, summary, identifiers);
+}
+
 }  // namespace
 
 std::string PerformanceTracer::generateDataArrayJS(const PTProcessedDataStruct* summary,
@@ -166,7 +257,8 @@ std::string PerformanceTracer::generateDataArrayJS(const PTProcessedDataStruct* 
   }
   js += "\");\n        var numBlankData = 0;\n        var procData = [";
   if (summary != nullptr) {
-    const SubjectIdentifiers identifiers = chooseSubjectIdentifiers(mapCollections_);
+    SubjectColumns subjects = makeSubjectColumns(*this, mapCollections_, summary);
+    PTOutlineLabels labels;
     js.reserve(js.size() + summary->diagnosticInfos.size() * 160);
     bool first = true;
     for (const auto& info : summary->diagnosticInfos) {
@@ -175,13 +267,15 @@ std::string PerformanceTracer::generateDataArrayJS(const PTProcessedDataStruct* 
       first = false;
       js += "new dataStruct(";
       js += row.numChildren > 0 ? '1' : '0';
-      js += ",\"" + ptEscapeForScriptString(row.HTMLPhaseNumString) + "\",";
+      js += ",\"";
+      js += labels.next(row);  // digits and dots only
+      js += "\",";
       js += row.gapRow ? '1' : '0';
       js += ',';
       appendInt(js, row.phase);
       js += ',';
       appendInt(js, row.grouping);
-      for (const int number : subjectNumbers(row, identifiers)) appendSubject(js, number);
+      for (const int number : subjects.numbers(row)) appendSubject(js, number);
       if (appendMetrics != nullptr) appendMetrics(js, row);
       js += ')';
     }
@@ -229,22 +323,14 @@ std::string PerformanceTracer::generateJSForStringMapping(const std::string& ide
   return js;
 }
 
-std::string PerformanceTracer::generatePhaseDataArrayJS() const {
-  std::string js = generateJSForStringMapping(EPT_PHASE) + generateJSForStringMapping(EPT_GROUPING);
-  const auto isEmpty = [this](EPTStringMappings mapping) {
-    const StringNumberMapping* table = getMappingByType(mapping);
-    return table == nullptr || table->empty();
-  };
-  if (isEmpty(EPT_MODEL) && isEmpty(EPT_TARGET) && isEmpty(EPT_MACHINE) && isEmpty(EPT_CHART)) {
-    for (const char* identifier : {"modelStr", "targetStr", "machineStr", "chartStr"}) {
-      js += generateJSForStringMapping(std::string(identifier));
-    }
-  } else {
-    for (const EPTStringMappings mapping : {EPT_MODEL, EPT_TARGET, EPT_MACHINE, EPT_CHART}) {
-      js += generateJSForStringMapping(mapping);
-    }
-  }
-  return js + declarationBlock();
+std::string PerformanceTracer::generatePhaseDataArrayJS() const { return generatePhaseDataArrayJS(nullptr); }
+
+std::string PerformanceTracer::generatePhaseDataArrayJS(const PTProcessedDataStruct* summary) const {
+  const SubjectColumns subjects = makeSubjectColumns(*this, mapCollections_, summary);
+  return generateJSForStringMapping(EPT_PHASE) + generateJSForStringMapping(EPT_GROUPING) +
+         subjects.arrays([this](const std::string& identifier) { return generateJSForStringMapping(identifier); },
+                         [this](EPTStringMappings mapping) { return generateJSForStringMapping(mapping); }) +
+         declarationBlock();
 }
 
 std::string PerformanceTracer::generateAggregateDataArrayJS(const PTAggregateDataMap& aggregates,

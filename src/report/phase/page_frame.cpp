@@ -266,7 +266,7 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
   write("    <script type=\"text/javascript\">\n");
   if (!noCallTree) write(generateCallTreeReportDataJS(summary.diagnosticInfos));
   if (!aggregateOnly) write(tracer.generateDataArrayJS(&summary, statisticsType));
-  write(tracer.generatePhaseDataArrayJS());
+  write(tracer.generatePhaseDataArrayJS(&summary));
   write(tracer.generateAggregateDataArrayJS(aggregates, statisticsType, aggregateOnly));
   write("    </script>\n");
   if (statisticsType == "detailedmemory" && !aggregateOnly) {
