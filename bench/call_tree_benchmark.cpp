@@ -1,4 +1,5 @@
 // Building, folding and writing the call tree of a large trace.
+#include "analysis/diagnostic_info.h"
 #include "analysis/processed_data.h"
 #include "report/phase/call_tree.h"
 #include "tracer/data_points.h"
@@ -7,6 +8,7 @@
 #include <benchmark/benchmark.h>
 #include <boost/make_shared.hpp>
 
+#include <memory>
 #include <string>
 
 namespace {
@@ -19,7 +21,10 @@ class TraceWriter {
   // A binary subtree six levels deep (63 rows); the variant changes the names
   // of some levels, so eight variants repeat across the trace and fold.
   void subtree(int depth, int variant, int sibling) {
-    const std::string phase = "L" + std::to_string(depth) + "_" + std::to_string((variant >> (depth % 3)) % 2 + sibling);
+    std::string phase = "L";
+    phase += std::to_string(depth);
+    phase += '_';
+    phase += std::to_string((variant >> (depth % 3)) % 2 + sibling);
     add(phase, true);
     if (depth < 5) {
       for (int child = 0; child < 2; ++child) {
@@ -66,6 +71,33 @@ void BM_CallTree_GenerateDataJS(benchmark::State& state) {
   state.counters["script_bytes"] = static_cast<double>(bytes);
 }
 BENCHMARK(BM_CallTree_GenerateDataJS)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
+
+// Two identical chains of nested rows, as deep as the argument: building,
+// folding and writing stay linear in the rows at any depth.
+void BM_CallTree_DeepChains(benchmark::State& state) {
+  const auto depth = static_cast<int>(state.range(0));
+  PTDiagnosticInfoVector rows;
+  for (int chain = 0; chain < 2; ++chain) {
+    for (int level = 0; level < depth; ++level) {
+      auto row = std::make_unique<PTKAVLORProcessedDataPoint>();
+      row->grouping = 0;
+      row->phase = level % 7;
+      row->HTMLRowNumber = static_cast<int>(rows.size()) + 1;
+      row->stackDepth = level;
+      row->numChildren = level + 1 < depth ? 1 : 0;
+      rows.push_back(boost::make_shared<PTDiagnosticInfo>(std::move(row)));
+    }
+  }
+  std::size_t bytes = 0;
+  for (auto _ : state) {
+    const std::string script = generateCallTreeReportDataJS(rows);
+    bytes = script.size();
+    benchmark::DoNotOptimize(script.data());
+  }
+  state.counters["rows"] = static_cast<double>(rows.size());
+  state.counters["script_bytes"] = static_cast<double>(bytes);
+}
+BENCHMARK(BM_CallTree_DeepChains)->Arg(10000)->Arg(100000)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 jobs=$(nproc)
-echo "== release build and tests"
+echo "== release build (Release) and tests"
 bash scripts/build.sh release
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600
 

@@ -166,8 +166,18 @@ void PTCLTGXProcessedDataPoint::getAggregationIDs(int& first, int& second, int& 
 
 std::string PTCLTGXProcessedDataPoint::getMetaStringsTDString() const {
   std::string subject = ptGetStringForNumber(EPT_GROUPING, grouping);
-  subject += subjectGiven(model) ? "/" + ptGetModelStr(model) : std::string(" ");
-  if (subjectGiven(target)) subject += "/" + ptGetTargetStr(target);
+  // Appended piece by piece: "/" + a temporary string trips a false
+  // -Wrestrict warning of GCC 12 at -O3.
+  if (subjectGiven(model)) {
+    subject += '/';
+    subject += ptGetModelStr(model);
+  } else {
+    subject += ' ';
+  }
+  if (subjectGiven(target)) {
+    subject += '/';
+    subject += ptGetTargetStr(target);
+  }
   return detailRow(kNarrowFirstCell, subject);
 }
 
@@ -308,7 +318,10 @@ void PTTracerProcessedDataPoint::addTestPathToIdentifierMap(const std::string& p
 
 std::string PTTracerProcessedDataPoint::getMetaStringsTDString() const {
   std::string subject = ptGetStringForNumber(EPT_GROUPING, grouping);
-  for (const auto& [name, number] : identifiers) subject += "/" + ptGetStringForNumber(name.str(), number);
+  for (const auto& [name, number] : identifiers) {
+    subject += '/';
+    subject += ptGetStringForNumber(name.str(), number);
+  }
   return detailRow(kNarrowFirstCell, subject);
 }
 

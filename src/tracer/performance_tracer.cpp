@@ -4,6 +4,7 @@
 
 #include "platform/clock.h"
 #include "platform/memory_probe.h"
+#include "platform/replacing_file.h"
 
 #include <algorithm>
 #include <cctype>
@@ -45,13 +46,15 @@ PerformanceTracer* PerformanceTracer::getInstance() {
 PerformanceTracer::PerformanceTracer()
     : basicMemStatsEnabled_(basicProbeWantedByEnvironment()),
       clock_(&platform::systemClock()),
-      memoryProbe_(&platform::linuxMemoryProbe()) {}
+      memoryProbe_(&platform::linuxMemoryProbe()),
+      fileCalls_(&platform::systemFileCalls()) {}
 
 PerformanceTracer::~PerformanceTracer() = default;
 
 void PerformanceTracer::initialize() {
   rawDataVector_ = std::make_unique<PTRawDataVector>();
   systemInfo_ = std::make_unique<PTSystemInfoStruct>();
+  recordingSystemInfoSet_ = false;
   statisticsTypeForModel_ = std::make_unique<StatisticsTypeMap>();
   knownGroupingStatus_ = std::make_unique<KnownGroupingMap>();
   for (auto& mapping : mappings_) mapping = std::make_unique<StringNumberMapping>();
@@ -68,6 +71,10 @@ void PerformanceTracer::initialize() {
 
 void PerformanceTracer::setClock(platform::Clock* clock) {
   clock_ = clock != nullptr ? clock : &platform::systemClock();
+}
+
+void PerformanceTracer::setFileCalls(platform::FileCalls* calls) {
+  fileCalls_ = calls != nullptr ? calls : &platform::systemFileCalls();
 }
 
 void PerformanceTracer::setMemoryProbe(platform::MemoryProbe* probe) {
@@ -218,6 +225,7 @@ void PerformanceTracer::setSystemInfo(const PTSystemInfoStruct* info) {
   if (info == nullptr) return;
   if (!systemInfo_) systemInfo_ = std::make_unique<PTSystemInfoStruct>();
   *systemInfo_ = *info;
+  recordingSystemInfoSet_ = true;
 }
 
 void PerformanceTracer::setStatisticsTypeForModel(const std::string& model, const std::string& type) {

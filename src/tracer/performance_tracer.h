@@ -46,6 +46,7 @@
 
 namespace platform {
 class Clock;
+class FileCalls;
 class MemoryProbe;
 }  // namespace platform
 
@@ -83,6 +84,10 @@ class PerformanceTracer {
   void setClock(platform::Clock* clock);
   /// Where memory figures come from; null restores the machine's probe. Not owned.
   void setMemoryProbe(platform::MemoryProbe* probe);
+  /// The system calls report files are written with; null restores the
+  /// machine's. Not owned.
+  void setFileCalls(platform::FileCalls* calls);
+  platform::FileCalls& fileCalls() const { return *fileCalls_; }
 
   // --------------------------------------------------------- String mappings
 
@@ -176,9 +181,13 @@ class PerformanceTracer {
   // ------------------------------------------------------------ Other state
 
   /// Copies the record, creating the tracer's own on first use; null is ignored.
+  /// From then on the record describes the recording (a loaded trace's).
   void setSystemInfo(const PTSystemInfoStruct* info);
   /// The stored record, or null when none was set or created.
   const PTSystemInfoStruct* getStoredSystemInfo() const { return systemInfo_.get(); }
+  /// True once a record was stored with setSystemInfo: the raw data was then
+  /// recorded elsewhere, and this machine's description does not apply.
+  bool hasRecordingSystemInfo() const { return recordingSystemInfoSet_; }
   void setStatisticsTypeForModel(const std::string& model, const std::string& type);
   bool getPerfTracerEnabledFlag() const { return perfTracerEnabledFlag_; }
   void setPerfTracerEnabledFlag(bool enabled) { perfTracerEnabledFlag_ = enabled; }
@@ -389,8 +398,11 @@ class PerformanceTracer {
   // instead. Texts from the trace are escaped wherever they are written.
 
   /// The phase report of one grouping ("GLOBAL": all). Analysing may add
-  /// names to the tables, and a null `systemInfo` asks the host once. False
-  /// only when the file cannot be opened. The bool is not consulted.
+  /// names to the tables. A null `systemInfo` shows the recording's record: a
+  /// loaded trace's (none when it stored none), else this machine's, asked of
+  /// the host once. The file is replaced only once the whole page is written;
+  /// false, with the file as it was, when it cannot be opened or written. The
+  /// bool is not consulted.
   bool generateHTMLReport(const std::string& fileName, const std::string& grouping, const std::string& reportTitle,
                           const std::string& statisticsType, bool, PTRawDataVector* rawData,
                           const PTSystemInfoStruct* systemInfo);
@@ -574,4 +586,6 @@ class PerformanceTracer {
   std::atomic<bool> basicMemStatsEnabled_;
   platform::Clock* clock_;
   std::atomic<platform::MemoryProbe*> memoryProbe_;
+  platform::FileCalls* fileCalls_;
+  bool recordingSystemInfoSet_ = false;
 };

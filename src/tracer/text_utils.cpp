@@ -112,8 +112,10 @@ std::string ptDoubleToUString(double value, int precision) {
 }
 
 bool ptWriteUStringToFile(std::FILE* file, const std::string& text) {
-  std::fputs(text.c_str(), file);
-  return true;
+  // Every byte, NULs included: fputs would stop at the first NUL. Flushed, so
+  // that a full disk shows here rather than only at fclose.
+  if (file == nullptr) return false;
+  return std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
 }
 
 std::string findIdentifierValue(const std::string& name, const std::vector<std::string>& names,

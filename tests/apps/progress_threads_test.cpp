@@ -94,10 +94,11 @@ TEST(ProgressThreads, ALongStepRedrawsOneLineInPlaceAndClearsIt) {
   const std::string text = screen.text();
   const std::string first = progressLine("loading", 0.25, 0);
   EXPECT_EQ(text.rfind("\r" + first, 0), 0u) << text;
-  EXPECT_NE(text.find("\r" + progressLine("loading", 0.75, 0)), std::string::npos) << text;
+  EXPECT_NE(text.find(std::string("\r").append(progressLine("loading", 0.75, 0))), std::string::npos) << text;
   EXPECT_EQ(text.find('\n'), std::string::npos) << text;
   // The last write blanks the whole line and leaves the cursor at its start.
-  const std::string clear = "\r" + std::string(first.size(), ' ') + "\r";
+  std::string clear(first.size() + 2, ' ');
+  clear.front() = clear.back() = '\r';
   ASSERT_GE(text.size(), clear.size());
   EXPECT_EQ(text.substr(text.size() - clear.size()), clear);
 }

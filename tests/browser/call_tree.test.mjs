@@ -126,3 +126,33 @@ test('a long list of nodes is windowed, and totals cover the nodes outside the w
   assert.equal(await page.textContent('#CT_totalSelfTime'), total.toFixed(2));
   assert.deepEqual(problems, []);
 });
+
+test('a trace thousands of levels deep loads, and its tree opens down to the innermost phase', async (t) => {
+  const { page, problems } = await openCallTree('deep.html');
+  assert.deepEqual(await treeRows(page), [['[+] Level 0', '1']]);
+  assert.equal(await page.evaluate(() => nodeArray.length), 4000);
+  await applyFilter(page, '^Bottom$');
+  assert.equal(await page.textContent('#CT_aggregateTD'), 'Aggregate (N = 4000)');
+  assert.deepEqual((await treeRows(page)).slice(0, 2), [['[-] Level 0', '1'], ['[-] Level 1', '1']]);
+  // Deep rows are cut to "..." in their cells; their titles hold the names.
+  // Rendering sizes the scroll division again, so scroll until the window rests.
+  const lastTitle = await page.evaluate(() => {
+    const div = document.getElementById('callTreeSummaryScrollTableDiv');
+    let start = -1;
+    for (let i = 0; i < 5 && start != lastStartIndex['CallTree']; i++) {
+      start = lastStartIndex['CallTree'];
+      div.scrollTop = div.scrollHeight;
+      div.dispatchEvent(new Event('scroll'));
+    }
+    return Array.from(document.querySelectorAll('#callTreeSummaryTable tbody td:nth-child(2)'), (cell) => cell.title).at(-1);
+  });
+  assert.equal(lastTitle, 'Bottom');
+  if (process.env.PT_SCREENSHOT_DIR) {
+    await page.screenshot({ path: path.join(process.env.PT_SCREENSHOT_DIR, 'deep_calltree.png'), fullPage: true });
+    t.diagnostic(`screenshot in ${process.env.PT_SCREENSHOT_DIR}`);
+  }
+  // The other tabs' data loaded too: all the time is the innermost phase's own.
+  await showTab(page, 'Aggregate', 'aggregateSummaryTable');
+  assert.deepEqual((await tableRows(page, 'aggregateSummaryTable')).map((cells) => cells.slice(0, 2)), [['Bottom', '1']]);
+  assert.deepEqual(problems, []);
+});

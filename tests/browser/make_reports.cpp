@@ -1,8 +1,9 @@
 // Writes the reports the browser tests open, from traces recorded the way a
 // tool records them: nested phases, repeated phases and subtrees, a
-// 10,000-row trace, a trace whose names are hostile, and traces with and
-// without detailed memory statistics; and the error page of a trace that does
-// not pair, beside the diagnostic report it links to.
+// 10,000-row trace, a trace thousands of levels deep, a trace whose names are
+// hostile, and traces with and without detailed memory statistics; and the
+// error page of a trace that does not pair, beside the diagnostic report it
+// links to.
 //
 //   browser_report_fixtures <output folder>
 #include "report/phase/diagnostic_report.h"
@@ -64,7 +65,7 @@ void recordSubjects(pt_test::TraceBuilder& trace) {
 void recordLarge(pt_test::TraceBuilder& trace) {
   double now = 0.0;
   for (int i = 0; i < 10000; ++i) {
-    const std::string phase = "P" + std::to_string(i % 50);
+    const std::string phase = std::string("P").append(std::to_string(i % 50));
     const double seconds = (i % 97 + 1) / 1000.0;
     trace.start(phase, now).end(phase, now + seconds);
     now += seconds;
@@ -113,6 +114,17 @@ void recordCallTree(pt_test::TraceBuilder& trace) {
   leaf("Report", 0.25);
 }
 
+// Phases nested 4,000 levels deep ("Level <k % 7>"), the innermost "Bottom":
+// deeper than a page script can nest expressions.
+constexpr int kDeepLevels = 4000;
+void recordDeep(pt_test::TraceBuilder& trace) {
+  auto name = [](int level) {
+    return level + 1 == kDeepLevels ? std::string("Bottom") : std::string("Level ").append(std::to_string(level % 7));
+  };
+  for (int level = 0; level < kDeepLevels; ++level) trace.start(name(level), level * 0.001);
+  for (int level = kDeepLevels - 1; level >= 0; --level) trace.end(name(level), 10.0 - level * 0.001);
+}
+
 void recordMemoryBuild(pt_test::TraceBuilder& trace) {
   trace.start("Build", 0.0, 100)
       .start("Compile", 0.0, 100)
@@ -135,7 +147,7 @@ void recordMemoryBuild(pt_test::TraceBuilder& trace) {
 // 400 rows whose detailed statistics stay below the zoom threshold.
 void recordLongMemory(pt_test::TraceBuilder& trace) {
   for (int i = 0; i < 400; ++i) {
-    const std::string phase = "M" + std::to_string(i);
+    const std::string phase = std::string("M").append(std::to_string(i));
     trace.start(phase, i * 0.01, 100).end(phase, i * 0.01 + 0.005, 100);
   }
   constexpr double kMB = 1048576.0;
@@ -207,6 +219,7 @@ int main(int argc, char** argv) {
   ok = writeReport(folder, "large.html", recordLarge, "time", false) && ok;
   ok = writeReport(folder, "hostile.html", recordHostile, "time", false) && ok;
   ok = writeReport(folder, "calltree.html", recordCallTree, "time", false) && ok;
+  ok = writeReport(folder, "deep.html", recordDeep, "time", false) && ok;
   ok = writeReport(folder, "memchart.html", recordMemoryBuild, "detailedmemory", false) && ok;
   ok = writeReport(folder, "memchart_aggregate.html", recordMemoryBuild, "detailedmemory", true) && ok;
   ok = writeReport(folder, "memchart_long.html", recordLongMemory, "detailedmemory", false) && ok;

@@ -37,19 +37,21 @@ async function pixelAt(page, x, y) {
 
 // Scrolls the column into view through the chart's scrollbar and gives the
 // point of the scroll canvas at its centre, `above` pixels over the x axis.
+// The chart redraws on the scroll event, a frame after the position changed:
+// the point is read once the drawn window stands for the bar's position.
 async function columnPoint(page, index, above = 3) {
-  const scrolled = await page.evaluate((i) => {
+  await page.evaluate((i) => {
     const bar = document.getElementById('fakecanvasdiv');
-    const left = Math.max(0, Math.min(i * memChart.columnWidth, bar.scrollWidth - bar.clientWidth));
-    if (bar.scrollLeft == left) return false;
-    bar.scrollLeft = left;
-    return true;
+    bar.scrollLeft = Math.max(0, Math.min(i * memChart.columnWidth, bar.scrollWidth - bar.clientWidth));
   }, index);
-  if (scrolled) await page.waitForFunction((i) => memChart.begin <= i && i < memChart.begin + memChart.phasesToRender, index);
-  return page.evaluate(([i, up]) => ({
-    x: Math.round((i - memChart.begin) * memChart.columnWidth - memChart.offset + memChart.columnWidth / 2),
-    y: memChartPlotBottom() - up,
-  }), [index, above]);
+  await page.waitForFunction(() => memChart.drawnScrollLeft === document.getElementById('fakecanvasdiv').scrollLeft);
+  return page.evaluate(([i, up]) => {
+    if (i < memChart.begin || i >= memChart.begin + memChart.phasesToRender) throw new Error(`column ${i} is not drawn`);
+    return {
+      x: Math.round((i - memChart.begin) * memChart.columnWidth - memChart.offset + memChart.columnWidth / 2),
+      y: memChartPlotBottom() - up,
+    };
+  }, [index, above]);
 }
 
 async function rowOfPhase(page, phase) {

@@ -21,7 +21,7 @@ using pt_test::fileBytes;
 HostArrayPtr element(std::size_t i) {
   if (i == 2) return nullptr;  // an empty element
   HostArrayPtr record(haCreateCellMatrix(1, 2));
-  haSetCell(record.get(), 0, haCreateString(("r" + std::to_string(i)).c_str()));
+  haSetCell(record.get(), 0, haCreateString(std::string("r").append(std::to_string(i)).c_str()));
   haSetCell(record.get(), 1, haCreateDoubleScalar(static_cast<double>(i) + 0.5));
   return record;
 }

@@ -84,7 +84,7 @@ TEST(InstrumentThreads, HandlesAreSharedAcrossThreads) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&, t] {
-      for (int i = 0; i < 100; ++i) controls.getHandle("n" + std::to_string(i));
+      for (int i = 0; i < 100; ++i) controls.getHandle(std::string("n").append(std::to_string(i)));
       seen[t] = &controls.getHandle("shared");
       seen[t]->setEnabled(true);
     });

@@ -14,6 +14,7 @@
 
 #include <algorithm>
 #include <filesystem>
+#include <memory>
 #include <fstream>
 #include <numeric>
 #include <sstream>
@@ -75,9 +76,16 @@ struct FoldedTree {
       if (!out.empty()) out += ' ';
       const auto& row = *summary.diagnosticInfos.at(static_cast<std::size_t>(node->IDs.front()))->processedPoint;
       out += tracer.getStringForNumber(EPT_PHASE, row.phase) + "[";
-      for (std::size_t i = 0; i < node->IDs.size(); ++i) out += (i > 0 ? "," : "") + std::to_string(node->IDs[i]);
+      for (std::size_t i = 0; i < node->IDs.size(); ++i) {
+        if (i > 0) out += ',';
+        out += std::to_string(node->IDs[i]);
+      }
       out += "]";
-      if (!node->children.empty()) out += "{" + text(node->children) + "}";
+      if (!node->children.empty()) {
+        out += '{';
+        out += text(node->children);
+        out += '}';
+      }
     }
     return out;
   }
@@ -153,8 +161,10 @@ TEST(CallTree, RepeatedSubtreesFoldKeepingEveryRow) {
            // So A{B,B} and A{B} fold together in either order, losing no B row.
            {"A{B,B} A{B}", "A[0,3]{B[1,2,4]}"},
            {"A{B} A{B,B}", "A[0,2]{B[1,3,4]}"},
-           // The checksum does not see the order of the children.
-           {"A{B,C} A{C,B}", "A[0,3]{B[1,5] C[2,4]}"},
+           // The identity sees the order and the nesting of the children.
+           {"A{B,C} A{C,B}", "A[0]{B[1] C[2]} A[3]{C[4] B[5]}"},
+           {"A{B{C}} A{B,C}", "A[0]{B[1]{C[2]}} A[3]{B[4] C[5]}"},
+           {"A{B,C} A{B{C}}", "A[0]{B[1] C[2]} A[3]{B[4]{C[5]}}"},
            // Gap rows add nothing to the identity and are carried over into
            // the node they fold into, wherever they are.
            {"A{~B} A{~B}", "A[0,3]{A_self[1,4] B[2,5]}"},
@@ -213,14 +223,65 @@ TEST(CallTree, EveryRowStaysInALargerTree) {
   tree.expectEveryRowOnce();
 }
 
+// Rows of `chains` nested chains, each `depth` levels deep; level d is phase
+// d % 7 (plus `shift`).
+PTDiagnosticInfoVector chainRows(int chains, int depth, int shift = 0) {
+  PTDiagnosticInfoVector rows;
+  for (int chain = 0; chain < chains; ++chain) {
+    for (int level = 0; level < depth; ++level) {
+      auto row = std::make_unique<PTKAVLORProcessedDataPoint>();
+      row->grouping = 0;
+      row->phase = level % 7 + shift;
+      row->HTMLRowNumber = static_cast<int>(rows.size()) + 1;
+      row->stackDepth = level;
+      row->numChildren = level + 1 < depth ? 1 : 0;
+      rows.push_back(boost::make_shared<PTDiagnosticInfo>(std::move(row)));
+    }
+  }
+  return rows;
+}
+
+TEST(CallTree, DeepTracesFoldAndWriteWithoutRecursion) {
+  // Deep enough that one call per level, folding, writing or releasing the
+  // tree, would exhaust the stack.
+  constexpr int kDepth = 100000;
+  PTDiagnosticInfoVector rows = chainRows(2, kDepth);
+  std::vector<CallTreeNodePtr> roots;
+  createCallTreeNodes(rows, roots);
+  updateChecksums(roots);
+  combineCallTrees(roots);
+  ASSERT_EQ(roots.size(), 1u);
+  int levels = 0;
+  for (const callTreeNode* node = roots[0].get(); node != nullptr;
+       node = node->children.empty() ? nullptr : node->children[0].get()) {
+    ASSERT_EQ(node->IDs, (std::vector<int>{levels, kDepth + levels}));
+    ASSERT_LE(node->children.size(), 1u);
+    ++levels;
+  }
+  EXPECT_EQ(levels, kDepth);
+  roots.clear();
+
+  // A chain that differs only at its deepest level stays apart; the page
+  // text grows with the rows, not with their depth.
+  PTDiagnosticInfoVector differing = chainRows(1, kDepth);
+  differing.back()->processedPoint->phase = 99;
+  rows.erase(rows.begin() + kDepth, rows.end());
+  for (auto& row : differing) {
+    row->processedPoint->HTMLRowNumber += kDepth;
+    rows.push_back(row);
+  }
+  const std::string script = generateCallTreeReportDataJS(rows);
+  EXPECT_NE(script.find("linkCallTreeNodes([[0,0],\n[0,1],\n[1,2],"), std::string::npos);
+  EXPECT_NE(script.find("\n[100000,100000],\n[100000,100001],"), std::string::npos);
+  EXPECT_LT(script.size(), 2u * kDepth * 16 + 2000);
+}
+
 TEST(CallTree, ScriptNumbersNodesDepthFirst) {
   FoldedTree tree("A{B} A{B} C");
   const std::string script = generateCallTreeDataJSFromRootNodes(tree.roots);
-  EXPECT_NE(script.find("        var callTreeArray = new Array();\n"
-                        "        callTreeArray[0] = createNode(0,0, [0, 2], \n[createNode(1,0, [1, 3], \n[])]);\n"
-                        "        callTreeArray[1] = createNode(2,2, [4], \n[]);\n"
-                        "        CTDataView.AllCTChecked = false;\n"),
-            std::string::npos)
+  // Flat records [parent, rows...]; a root is its own parent.
+  EXPECT_TRUE(script.ends_with("        linkCallTreeNodes([[0,0,2],\n[0,1,3],\n[2,4]]);\n"
+                               "        CTDataView.AllCTChecked = false;\n"))
       << script;
   // The counter carries on across calls until a reset.
   EXPECT_TRUE(tree.roots[0]->getJSArrayStr(true, true).starts_with("createNode(0,0, ["));
@@ -265,10 +326,14 @@ TEST(CallTree, FullReportCarriesTheTabAndItsData) {
   const std::string page = write(false);
   // The tab is drawn by the embedded script from the data block.
   const std::size_t script = page.find(pt::assets::call_tree_js());
-  const std::size_t data = page.find("        callTreeArray[0] = createNode(0,0, [0, 2], \n[createNode(1,0, [1, 3], \n[])]);\n");
+  const std::size_t data = page.find("        linkCallTreeNodes([[0,0,2],\n[0,1,3]]);\n");
   ASSERT_NE(script, std::string::npos);
   ASSERT_NE(data, std::string::npos);
   EXPECT_LT(script, data);
+  // In a block of its own, before the other data.
+  EXPECT_NE(page.find("        CTDataView.AllCTChecked = false;\n    </script>\n    <script type=\"text/javascript\">\n"
+                      "        var dataStruct"),
+            std::string::npos);
   EXPECT_NE(page.find("<li><span>Call Tree</span></li>"), std::string::npos);
   EXPECT_LT(page.find("<div id=\"callTreeSummaryDiv\""), page.find("<div id=\"phaseSummaryDiv\""));
   const std::string aggregateOnly = write(true);

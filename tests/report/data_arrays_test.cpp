@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
+#include <limits>
 #include <regex>
 #include <string>
 #include <vector>
@@ -28,7 +30,6 @@ TEST(DataArrays, TimeRecordsOfAParentAndItsChild) {
   t.trace.start("A", 0.0).start("B", 0.0).end("B", 0.05).end("A", 0.06);
   PTProcessedDataStruct summary = t.summary();
   ASSERT_FALSE(summary.hasErrors);
-  const std::string prefix = "," + t.number(EPT_PHASE, "A");
   EXPECT_EQ(t.tracer.generateDataArrayJS(&summary, "time"),
             "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine "
             "Chart WCStart WCElapsed WCSelf CPUStart CPUElapsed CPUSelf \");\n"
@@ -51,6 +52,26 @@ TEST(DataArrays, MemoryRecordsCarrySelfValuesOnLeaves) {
   EXPECT_NE(detailed.find(", -1, -1, -1, -1,12,12,0,0,0,0,0,0,0,0,12,0,0,0,0)"), std::string::npos) << detailed;
 }
 
+TEST(DataArrays, NonFiniteValuesAreWrittenAsScriptNumbers) {
+  // Trace data files keep NaN and infinite times; printf's "nan" and "inf"
+  // would be undefined names in the page script.
+  Trace t;
+  const double infinity = std::numeric_limits<double>::infinity();
+  t.trace.start("A", 0.0).end("A", std::nan("")).start("B", 1.0).end("B", infinity).start("C", infinity).end("C", 1.0);
+  PTProcessedDataStruct summary = t.summary();
+  ASSERT_FALSE(summary.hasErrors);
+  const std::string rows = t.tracer.generateDataArrayJS(&summary, "time");
+  const std::string aggregates =
+      t.tracer.generateAggregateDataArrayJS(t.tracer.getAggregateData(summary.diagnosticInfos), "time", false);
+  for (const std::string& js : {rows, aggregates}) {
+    EXPECT_EQ(js.find("nan"), std::string::npos) << js;
+    EXPECT_EQ(js.find("inf"), std::string::npos) << js;
+  }
+  EXPECT_NE(rows.find(",0,NaN,NaN,0,NaN,NaN)"), std::string::npos) << rows;
+  EXPECT_NE(rows.find(",1,Infinity,Infinity,"), std::string::npos) << rows;
+  EXPECT_NE(rows.find(",Infinity,-Infinity,-Infinity,"), std::string::npos) << rows;
+}
+
 TEST(DataArrays, NameArraysAreValidScriptStrings) {
   Trace t;
   t.tracer.getNumberForString(EPT_PHASE, "two\nlines", true);
@@ -71,7 +92,7 @@ TEST(DataArrays, TracerRowsIndexTheirIdentifierTables) {
   EXPECT_NE(phaseArrays.find("       var PhaseLengths     = new Array();\n"), std::string::npos);
   EXPECT_NE(phaseArrays.find("       var ExpandStr        = [\"&nbsp;&nbsp;&nbsp;\",\"[+]\",\"[-]\"];\n"),
             std::string::npos);
-  EXPECT_NE(t.tracer.generateDataArrayJS(&summary, "time").find("," + t.number(EPT_GROUPING, "G") + ",0, -1,"),
+  EXPECT_NE(t.tracer.generateDataArrayJS(&summary, "time").find(std::string(",").append(t.number(EPT_GROUPING, "G")) + ",0, -1,"),
             std::string::npos);
 }
 

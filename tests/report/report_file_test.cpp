@@ -1,3 +1,5 @@
+#include "support/failing_file_calls.h"
+#include "support/scratch_files.h"
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
 
@@ -94,6 +96,73 @@ TEST(PhaseReport, HostileNamesCannotCloseTheScriptBlock) {
   EXPECT_EQ(page.find("</script><img"), std::string::npos);
   EXPECT_EQ(page.find("<script>alert"), std::string::npos);
   EXPECT_NE(page.find("\\x3C/script\\x3E\\x3Cimg src=x onerror=alert(1)\\x3E"), std::string::npos);
+}
+
+TEST(PhaseReport, AFailedWriteIsReportedAndKeepsThePreviousReport) {
+  Report r;
+  r.trace.start("Load", 0.0).end("Load", 0.05);
+  pt_test::ScratchFolder folder;
+  const std::string path = folder.file("report.html");
+  pt_test::writeFileBytes(path, "previous report");
+  using Fail = pt_test::FailingCalls::Fail;
+  for (const Fail fail : {Fail::kOpen, Fail::kSecondWrite, Fail::kClose}) {
+    for (const bool aggregateOnly : {false, true}) {
+      pt_test::FailingCalls calls(fail);
+      r.tracer.setFileCalls(&calls);
+      EXPECT_FALSE(aggregateOnly
+                       ? r.tracer.generateAggregateReport(path, "GLOBAL", "", "time", false, &r.trace.points(), &r.info)
+                       : r.tracer.generateHTMLReport(path, "GLOBAL", "", "time", false, &r.trace.points(), &r.info));
+      EXPECT_EQ(pt_test::fileBytes(path), "previous report");
+      EXPECT_EQ(folder.entries(), 1u);
+    }
+  }
+  r.tracer.setFileCalls(nullptr);
+  EXPECT_TRUE(r.tracer.generateHTMLReport(path, "GLOBAL", "", "time", false, &r.trace.points(), &r.info));
+  EXPECT_TRUE(pt_test::fileBytes(path).ends_with("    </script>\n"));
+}
+
+TEST(PhaseReport, NulBytesInTracedTextsKeepThePageWhole) {
+  Report r;
+  const std::string nul("\0", 1);
+  r.trace.start("Load" + nul + "ed", 0.0).end("Load" + nul + "ed", 0.05);
+  r.info.installedProductsStr = "Tool 1.0" + nul + "Tool 2.0";
+  const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) / "nul_title.html";
+  ASSERT_TRUE(r.tracer.generateHTMLReport(path.string(), "GLOBAL", "Title" + nul + "Rest", "time", false,
+                                          &r.trace.points(), &r.info));
+  const std::string page = readFile(path);
+  // The pieces after each NUL: the style sheet after the title, the rest of
+  // the system information, and the page's end.
+  EXPECT_NE(page.find("<title>Title" + nul + "Rest</title>"), std::string::npos);
+  EXPECT_NE(page.find(pt::assets::report_page_css()), std::string::npos);
+  EXPECT_NE(page.find("Tool 1.0" + nul + "Tool 2.0</pre>"), std::string::npos);
+  EXPECT_NE(page.find("\"Load\\x00ed\""), std::string::npos);
+  EXPECT_TRUE(page.ends_with("    </script>\n"));
+}
+
+TEST(PhaseReport, WithoutAGivenRecordThePageShowsTheRecordingsOwn) {
+  Report r;
+  r.trace.start("Load", 0.0).end("Load", 0.05);
+  const std::filesystem::path path = std::filesystem::path(::testing::TempDir()) / "recorded_info.html";
+  auto shown = [&] {
+    EXPECT_TRUE(r.tracer.generateHTMLReport(path.string(), "GLOBAL", "", "time", false, &r.trace.points(), nullptr));
+    const std::string page = readFile(path);
+    const std::size_t table = page.find("<div id=\"systemInfoTableDiv\"");
+    return page.substr(table, page.find("</div>", table) - table);
+  };
+  // A trace loaded with the record of the machine that made it.
+  PTSystemInfoStruct recorded;
+  recorded.processorStr = "Recording CPU";
+  recorded.installedProductsStr = "Recording host 2.1";
+  r.tracer.setSystemInfo(&recorded);
+  const std::string withRecord = shown();
+  EXPECT_NE(withRecord.find("<td>Recording CPU</td>"), std::string::npos) << withRecord;
+  EXPECT_NE(withRecord.find("Recording host 2.1</pre>"), std::string::npos) << withRecord;
+  // A trace loaded without one: nothing is shown, least of all this machine.
+  const PTSystemInfoStruct none;
+  r.tracer.setSystemInfo(&none);
+  const std::string withoutRecord = shown();
+  EXPECT_EQ(withoutRecord.find("Processor: "), std::string::npos) << withoutRecord;
+  EXPECT_NE(withoutRecord.find("<pre class=\"SystemInfoText\">\n</pre>"), std::string::npos) << withoutRecord;
 }
 
 TEST(PhaseReport, UnopenableFileIsReported) {

@@ -148,7 +148,7 @@ TEST_F(GroupingsTest, ASubGroupSharedByManyBranchesIsVisitedOnce) {
 }
 
 TEST_F(GroupingsTest, TheStateVectorGrowsPastTwentyWithUnknownStates) {
-  for (int i = 0; i < 25; ++i) tracer.getNumberForString(EPT_GROUPING, "g" + std::to_string(i), true);
+  for (int i = 0; i < 25; ++i) tracer.getNumberForString(EPT_GROUPING, std::string("g").append(std::to_string(i)), true);
   EXPECT_EQ(tracer.getGroupingEnabledStates().size(), 20u);
   tracer.enableGrouping("g25", true);
   const std::vector<EPTGroupingEnabled>& states = tracer.getGroupingEnabledStates();

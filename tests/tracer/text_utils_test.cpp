@@ -8,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -71,6 +72,24 @@ TEST(StringHelpers, SplitFindCapitalizeAndSuffix) {
   EXPECT_EQ(PerformanceTracer::removeStrSuffix("modelStr"), "model");
   EXPECT_EQ(PerformanceTracer::removeStrSuffix("Str"), "");
   EXPECT_EQ(PerformanceTracer::removeStrSuffix("St"), "St");
+}
+
+TEST(WriteUStringToFile, WritesEveryByteAndReportsAFullDisk) {
+  const std::string text("before\0after", 12);
+  std::FILE* memory = std::tmpfile();
+  ASSERT_NE(memory, nullptr);
+  EXPECT_TRUE(ptWriteUStringToFile(memory, text));
+  std::rewind(memory);
+  std::string back(32, ' ');
+  back.resize(std::fread(back.data(), 1, back.size(), memory));
+  EXPECT_EQ(back, text);
+  std::fclose(memory);
+
+  std::FILE* full = std::fopen("/dev/full", "w");
+  ASSERT_NE(full, nullptr);
+  EXPECT_FALSE(ptWriteUStringToFile(full, "a report"));
+  std::fclose(full);
+  EXPECT_FALSE(ptWriteUStringToFile(nullptr, "a report"));
 }
 
 TEST(KAVLORRoot, ComesFromTheHostAndIsKeptWhenTheHostFails) {

@@ -10,13 +10,16 @@
 #include <algorithm>
 #include <array>
 #include <charconv>
+#include <deque>
+#include <utility>
+#include <vector>
 #include <string_view>
 #include <unordered_map>
 
 namespace {
 
-// Checksums are sums modulo 2^32; they are added as unsigned numbers so that
-// overflow wraps instead of being undefined.
+// Checksums are 32-bit words; they are handled as unsigned numbers so that
+// arithmetic wraps instead of being undefined.
 std::uint32_t asWord(std::int32_t checksum) { return static_cast<std::uint32_t>(checksum); }
 std::int32_t asChecksum(std::uint32_t word) { return static_cast<std::int32_t>(word); }
 
@@ -42,6 +45,19 @@ std::int32_t rowChecksum(const PTKAVLORProcessedDataPoint& row, ChecksumCache& c
                     checksum(row.getTargetID()));
 }
 
+// Takes a child's identity into its parent's. A sum would let A{B{C}} and
+// A{B,C}, or A{B,C} and A{C,B}, fold into one node; this mix depends on the
+// order of its arguments and is not additive, so the shape counts.
+std::uint32_t withChild(std::uint32_t parent, std::uint32_t child) {
+  std::uint64_t mixed = (std::uint64_t{parent} << 32) | child;
+  mixed ^= mixed >> 30;
+  mixed *= 0xBF58476D1CE4E5B9ULL;
+  mixed ^= mixed >> 27;
+  mixed *= 0x94D049BB133111EBULL;
+  mixed ^= mixed >> 31;
+  return static_cast<std::uint32_t>(mixed ^ (mixed >> 32));
+}
+
 void appendInt(std::string& out, int value) {
   char buffer[16];
   const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
@@ -59,47 +75,140 @@ struct NodeNumbering {
 // number each other's nodes; a report restarts it with resetCounter.
 thread_local NodeNumbering tNumbering;
 
-// Appends into one buffer: returning the text of each subtree would copy every
-// node once per ancestor.
-void appendNode(std::string& out, const callTreeNode& node, bool isRoot, NodeNumbering& numbering) {
-  const int index = numbering.nextIndex++;
-  if (isRoot) numbering.currentParent = index;
-  out += "createNode(";
-  appendInt(out, index);
-  out += ',';
-  appendInt(out, numbering.currentParent);
-  out += ", [";
-  for (std::size_t i = 0; i < node.IDs.size(); ++i) {
-    if (i > 0) out += ", ";
-    appendInt(out, node.IDs[i]);
+// The nested createNode text of a subtree, written without recursion so that
+// no depth of nesting exhausts the stack.
+void appendNestedNode(std::string& out, const callTreeNode& root, bool isRoot, NodeNumbering& numbering) {
+  struct Open {
+    const callTreeNode* node;
+    std::size_t nextChild;
+    int outerParent;
+  };
+  std::vector<Open> open;
+  auto enter = [&](const callTreeNode& node, bool root) {
+    const int index = numbering.nextIndex++;
+    if (root) numbering.currentParent = index;
+    out += "createNode(";
+    appendInt(out, index);
+    out += ',';
+    appendInt(out, numbering.currentParent);
+    out += ", [";
+    for (std::size_t i = 0; i < node.IDs.size(); ++i) {
+      if (i > 0) out += ", ";
+      appendInt(out, node.IDs[i]);
+    }
+    out += "], \n[";
+    open.push_back({&node, 0, numbering.currentParent});
+    numbering.currentParent = index;
+  };
+  enter(root, isRoot);
+  while (!open.empty()) {
+    Open& top = open.back();
+    if (top.nextChild < top.node->children.size()) {
+      if (top.nextChild > 0) out += ',';
+      const callTreeNode& child = *top.node->children[top.nextChild++];
+      enter(child, false);
+      continue;
+    }
+    numbering.currentParent = top.outerParent;
+    open.pop_back();
+    out += "])";
   }
-  out += "], \n[";
-  const int outerParent = numbering.currentParent;
-  numbering.currentParent = index;
-  for (std::size_t i = 0; i < node.children.size(); ++i) {
-    if (i > 0) out += ',';
-    appendNode(out, *node.children[i], false, numbering);
-  }
-  numbering.currentParent = outerParent;
-  out += "])";
 }
 
-std::size_t estimatedTextSize(const std::vector<CallTreeNodePtr>& nodes) {
-  std::size_t size = 0;
-  for (const CallTreeNodePtr& node : nodes) {
-    size += 32 + 8 * node->IDs.size() + estimatedTextSize(node->children);
+// Folding below a pair of nodes is done breadth first from a queue rather
+// than by recursion, so that no depth exhausts the stack; the folds of each
+// node happen in the same order as the recursive walk would make them.
+using FoldQueue = std::deque<std::pair<CallTreeNodePtr, CallTreeNodePtr>>;
+
+void foldInto(FoldQueue& queue, const CallTreeNodePtr& target, const CallTreeNodePtr& source) {
+  target->IDs.insert(target->IDs.end(), source->IDs.begin(), source->IDs.end());
+  // Equal checksums do not mean equal children (a gap child adds nothing to
+  // the identity), so the source's children are folded even under a leaf.
+  if (!target->children.empty() || !source->children.empty()) queue.emplace_back(target, source);
+}
+
+void pairChildren(FoldQueue& queue, const CallTreeNodePtr& target, const CallTreeNodePtr& source) {
+  std::vector<CallTreeNodePtr>& into = target->children;
+  const std::vector<CallTreeNodePtr>& from = source->children;
+  std::size_t t = 0;
+  std::size_t u = 0;
+  // Checksum → first target child with it; built on first need, as most
+  // folds pair every child in order.
+  std::unordered_map<std::int32_t, CallTreeNodePtr> byChecksum;
+  bool indexed = false;
+  auto insertAtT = [&](const CallTreeNodePtr& child) {
+    into.insert(into.begin() + static_cast<std::ptrdiff_t>(t), child);
+    ++t;
+    if (indexed) byChecksum.try_emplace(child->checksum, child);
+  };
+  // A source child that pairs with nothing in order still stands for rows:
+  // it joins a target child of its kind, the one just passed first, or is
+  // carried over as a child of its own.
+  auto placeUnpaired = [&](const CallTreeNodePtr& child) {
+    if (t > 0 && into[t - 1]->checksum == child->checksum) {
+      foldInto(queue, into[t - 1], child);
+      return;
+    }
+    if (!indexed) {
+      for (const CallTreeNodePtr& existing : into) byChecksum.try_emplace(existing->checksum, existing);
+      indexed = true;
+    }
+    const auto match = byChecksum.find(child->checksum);
+    if (match != byChecksum.end()) {
+      foldInto(queue, match->second, child);
+    } else {
+      insertAtT(child);
+    }
+  };
+  while (t < into.size() && u < from.size()) {
+    const CallTreeNodePtr& sourceChild = from[u];
+    if (into[t]->checksum == sourceChild->checksum) {
+      foldInto(queue, into[t], sourceChild);
+      ++t;
+      ++u;
+    } else if (!into[t]->isGap) {
+      if (sourceChild->isGap) {
+        insertAtT(sourceChild);
+      } else {
+        placeUnpaired(sourceChild);
+      }
+      ++u;
+    } else {
+      ++t;
+    }
   }
-  return size;
+  for (; u < from.size(); ++u) placeUnpaired(from[u]);
+}
+
+void drain(FoldQueue& queue) {
+  while (!queue.empty()) {
+    const auto [target, source] = std::move(queue.front());
+    queue.pop_front();
+    pairChildren(queue, target, source);
+  }
 }
 
 void foldNode(const CallTreeNodePtr& target, const CallTreeNodePtr& source) {
-  target->IDs.insert(target->IDs.end(), source->IDs.begin(), source->IDs.end());
-  // Equal checksums do not mean equal children (a gap child adds nothing to
-  // the sum), so the source's children are folded even under a leaf.
-  if (!target->children.empty() || !source->children.empty()) combineChildrenNodes(target, source);
+  FoldQueue queue;
+  foldInto(queue, target, source);
+  drain(queue);
 }
 
 }  // namespace
+
+callTreeNode::~callTreeNode() {
+  // Released level by level here: the default would nest one destructor call
+  // per level of a deep tree.
+  std::vector<CallTreeNodePtr> pending = std::move(children);
+  while (!pending.empty()) {
+    CallTreeNodePtr node = std::move(pending.back());
+    pending.pop_back();
+    if (node && node.use_count() == 1) {
+      for (CallTreeNodePtr& child : node->children) pending.push_back(std::move(child));
+      node->children.clear();
+    }
+  }
+}
 
 std::int32_t computeChecksum(int n) {
   const auto value = static_cast<std::uint32_t>(n);
@@ -147,19 +256,41 @@ void createCallTreeNodes(const PTDiagnosticInfoVector& rows, std::vector<CallTre
 
 int calculateChecksum(const CallTreeNodePtr& node) {
   if (node->isGap) return 0;
-  std::uint32_t sum = asWord(node->checksum);
-  std::uint32_t previous = 0;
-  bool first = true;
-  for (const CallTreeNodePtr& child : node->children) {
-    const std::uint32_t value = asWord(calculateChecksum(child));
+  // Children before their parent, without recursion.
+  struct Open {
+    callTreeNode* node;
+    std::size_t nextChild;
+    std::uint32_t identity;
+    std::uint32_t previous;  // the last child's value; a gap child's is 0
+    bool first;
+  };
+  std::vector<Open> open{{node.get(), 0, asWord(node->checksum), 0, true}};
+  std::uint32_t finished = 0;
+  while (true) {
+    Open& top = open.back();
+    if (top.nextChild < top.node->children.size()) {
+      callTreeNode& child = *top.node->children[top.nextChild++];
+      if (!child.isGap) {
+        open.push_back({&child, 0, asWord(child.checksum), 0, true});
+        continue;
+      }
+      // A gap keeps its checksum and adds nothing.
+      top.previous = 0;
+      top.first = false;
+      continue;
+    }
+    top.node->checksum = asChecksum(top.identity);
+    finished = top.identity;
+    open.pop_back();
+    if (open.empty()) break;
+    Open& parent = open.back();
     // A run of identical siblings is one loop in the traced program, however
     // often it went round.
-    if (first || value != previous) sum += value;
-    previous = value;
-    first = false;
+    if (parent.first || finished != parent.previous) parent.identity = withChild(parent.identity, finished);
+    parent.previous = finished;
+    parent.first = false;
   }
-  node->checksum = asChecksum(sum);
-  return node->checksum;
+  return asChecksum(finished);
 }
 
 void updateChecksums(const std::vector<CallTreeNodePtr>& nodes) {
@@ -167,79 +298,45 @@ void updateChecksums(const std::vector<CallTreeNodePtr>& nodes) {
 }
 
 void combineCallTrees(std::vector<CallTreeNodePtr>& nodes) {
-  std::unordered_map<std::int32_t, CallTreeNodePtr> firstSeen;
-  std::vector<CallTreeNodePtr> kept;
-  kept.reserve(nodes.size());
-  for (CallTreeNodePtr& node : nodes) {
-    auto [entry, inserted] = firstSeen.try_emplace(node->checksum, node);
+  // One frame per list being combined, innermost last: a list's kept nodes
+  // have their own children combined before the list goes on, as a recursive
+  // walk would, without its depth.
+  struct Frame {
+    std::vector<CallTreeNodePtr>* list;
+    std::size_t next = 0;
+    std::unordered_map<std::int32_t, CallTreeNodePtr> firstSeen{};
+    std::vector<CallTreeNodePtr> kept{};
+  };
+  std::vector<Frame> frames;
+  frames.push_back({&nodes});
+  while (!frames.empty()) {
+    Frame& frame = frames.back();
+    if (frame.next == frame.list->size()) {
+      *frame.list = std::move(frame.kept);
+      frames.pop_back();
+      continue;
+    }
+    const CallTreeNodePtr node = (*frame.list)[frame.next++];
+    auto [entry, inserted] = frame.firstSeen.try_emplace(node->checksum, node);
     if (inserted) {
-      combineCallTrees(node->children);
-      kept.push_back(std::move(node));
+      frame.kept.push_back(node);
+      if (!node->children.empty()) frames.push_back({&node->children});
     } else {
       foldNode(entry->second, node);
     }
   }
-  nodes = std::move(kept);
 }
 
 void combineChildrenNodes(const CallTreeNodePtr& target, const CallTreeNodePtr& source) {
-  std::vector<CallTreeNodePtr>& into = target->children;
-  const std::vector<CallTreeNodePtr>& from = source->children;
-  std::size_t t = 0;
-  std::size_t u = 0;
-  // Checksum → first target child with it; built on first need, as most
-  // folds pair every child in order.
-  std::unordered_map<std::int32_t, CallTreeNodePtr> byChecksum;
-  bool indexed = false;
-  auto insertAtT = [&](const CallTreeNodePtr& child) {
-    into.insert(into.begin() + static_cast<std::ptrdiff_t>(t), child);
-    ++t;
-    if (indexed) byChecksum.try_emplace(child->checksum, child);
-  };
-  // A source child that pairs with nothing in order still stands for rows:
-  // it joins a target child of its kind, the one just passed first, or is
-  // carried over as a child of its own.
-  auto placeUnpaired = [&](const CallTreeNodePtr& child) {
-    if (t > 0 && into[t - 1]->checksum == child->checksum) {
-      foldNode(into[t - 1], child);
-      return;
-    }
-    if (!indexed) {
-      for (const CallTreeNodePtr& existing : into) byChecksum.try_emplace(existing->checksum, existing);
-      indexed = true;
-    }
-    const auto match = byChecksum.find(child->checksum);
-    if (match != byChecksum.end()) {
-      foldNode(match->second, child);
-    } else {
-      insertAtT(child);
-    }
-  };
-  while (t < into.size() && u < from.size()) {
-    const CallTreeNodePtr& sourceChild = from[u];
-    if (into[t]->checksum == sourceChild->checksum) {
-      foldNode(into[t], sourceChild);
-      ++t;
-      ++u;
-    } else if (!into[t]->isGap) {
-      if (sourceChild->isGap) {
-        insertAtT(sourceChild);
-      } else {
-        placeUnpaired(sourceChild);
-      }
-      ++u;
-    } else {
-      ++t;
-    }
-  }
-  for (; u < from.size(); ++u) placeUnpaired(from[u]);
+  FoldQueue queue;
+  pairChildren(queue, target, source);
+  drain(queue);
 }
 
 std::string callTreeNode::getJSArrayStr(bool isRoot, bool resetCounter) {
   if (resetCounter) tNumbering.nextIndex = 0;
   std::string text;
-  text.reserve(estimatedTextSize(children) + 32 + 8 * IDs.size());
-  appendNode(text, *this, isRoot, tNumbering);
+  appendNestedNode(text, *this, isRoot, tNumbering);
   return text;
 }
 
@@ -255,19 +352,53 @@ std::string generateCallTreeDataJSFromRootNodes(const std::vector<CallTreeNodePt
       "            nodeArray[idx] = node;\n"
       "            return node;\n"
       "        }\n"
-      "        var callTreeArray = new Array();\n";
-  script.reserve(script.size() + estimatedTextSize(roots) + 48 * roots.size() + 64);
-  // A numbering of its own: the page's indices never depend on what another
-  // report on this thread wrote before.
-  NodeNumbering numbering;
-  for (std::size_t k = 0; k < roots.size(); ++k) {
-    script += "        callTreeArray[";
-    appendInt(script, static_cast<int>(k));
-    script += "] = ";
-    appendNode(script, *roots[k], true, numbering);
-    script += ";\n";
+      "        var callTreeArray = new Array();\n"
+      // Nested calls, one level per tree level, would exhaust the script
+      // parser's stack on a deep trace: the nodes come as flat records in
+      // depth-first order, [parent, row, row...], a root being its own
+      // parent, and are linked here.
+      "        function linkCallTreeNodes(records) {\n"
+      "            for (var i = 0; i < records.length; i++) {\n"
+      "                var record = records[i];\n"
+      "                var node = createNode(i, record[0], record.slice(1), []);\n"
+      "                if (record[0] == i) callTreeArray.push(node);\n"
+      "                else nodeArray[record[0]].children.push(node);\n"
+      "            }\n"
+      "        }\n"
+      "        linkCallTreeNodes([";
+  // Depth first, each node with the index of its parent.
+  struct Open {
+    const callTreeNode* node;
+    int index;
+    std::size_t nextChild;
+  };
+  std::vector<Open> open;
+  int nextIndex = 0;
+  auto emit = [&](const callTreeNode& node, int parent) {
+    const int index = nextIndex++;
+    if (index > 0) script += ",\n";
+    script += '[';
+    appendInt(script, parent < 0 ? index : parent);
+    for (const int id : node.IDs) {
+      script += ',';
+      appendInt(script, id);
+    }
+    script += ']';
+    open.push_back({&node, index, 0});
+  };
+  for (const CallTreeNodePtr& root : roots) {
+    emit(*root, -1);
+    while (!open.empty()) {
+      Open& top = open.back();
+      if (top.nextChild == top.node->children.size()) {
+        open.pop_back();
+        continue;
+      }
+      const int parent = top.index;
+      emit(*top.node->children[top.nextChild++], parent);
+    }
   }
-  script += "        CTDataView.AllCTChecked = false;\n";
+  script += "]);\n        CTDataView.AllCTChecked = false;\n";
   return script;
 }
 

@@ -1,8 +1,9 @@
 // Call tree of the phase-based report: the report rows as a tree of phases in
 // which repeated identical subtrees are folded into one node that lists every
 // row it stands for. The library builds and folds the tree and writes it into
-// the page as nested createNode(...) calls; the page script expands, filters
-// and totals it.
+// the page as flat node records that the page links into the tree; the page
+// script expands, filters and totals it. Nothing here recurses, so a trace of
+// any depth is handled in time and memory linear in its rows.
 //
 //   page += generateCallTreeReportDataJS(summary.diagnosticInfos);  // inside <script>
 //   page += generateCallTreeReportFunctionsJS("time");
@@ -20,6 +21,12 @@ struct callTreeNode;
 using CallTreeNodePtr = boost::shared_ptr<callTreeNode>;
 
 struct callTreeNode {
+  callTreeNode() = default;
+  callTreeNode(const callTreeNode&) = delete;
+  callTreeNode& operator=(const callTreeNode&) = delete;
+  /// Releases a deep subtree without one nested call per level.
+  ~callTreeNode();
+
   /// procData positions of the rows folded into this node, in folding order.
   std::vector<int> IDs;
   std::vector<CallTreeNodePtr> children;
@@ -46,9 +53,10 @@ bool isChild(const std::string& parentNumber, const std::string& childNumber);
 /// starts); top-level nodes are appended to `roots`.
 void createCallTreeNodes(const PTDiagnosticInfoVector& rows, std::vector<CallTreeNodePtr>& roots);
 
-/// Replaces the node's checksum by its own plus its children's (a run of
-/// equal siblings counted once) and returns it; a gap node returns 0 and
-/// keeps its checksum.
+/// Replaces the node's checksum by its own mixed, in order, with its
+/// children's (a run of equal siblings counted once, gap children not at all)
+/// and returns it; a gap node returns 0 and keeps its checksum. The mix sees
+/// order and nesting: A{B,C}, A{C,B} and A{B{C}} differ.
 int calculateChecksum(const CallTreeNodePtr& node);
 void updateChecksums(const std::vector<CallTreeNodePtr>& nodes);
 
@@ -60,8 +68,9 @@ void combineCallTrees(std::vector<CallTreeNodePtr>& nodes);
 /// `target`'s subtree.
 void combineChildrenNodes(const CallTreeNodePtr& target, const CallTreeNodePtr& source);
 
-/// The page's call-tree data: createNode and the view globals, then one
-/// callTreeArray entry per root.
+/// The page's call-tree data: createNode and the view globals, then every
+/// node as a flat record [parent, rows...] in depth-first order (a root is its
+/// own parent), linked into nodeArray and callTreeArray as the page loads.
 std::string generateCallTreeDataJSFromRootNodes(const std::vector<CallTreeNodePtr>& roots);
 /// Builds, checksums and folds the tree of the rows and writes its data.
 std::string generateCallTreeReportDataJS(const PTDiagnosticInfoVector& rows);

@@ -13,6 +13,7 @@
 #include <array>
 #include <cctype>
 #include <charconv>
+#include <cmath>
 #include <cstdio>
 #include <unordered_map>
 #include <vector>
@@ -25,7 +26,17 @@ void appendInt(std::string& out, long long value) {
   out.append(buffer, result.ptr);
 }
 
+// printf writes "nan" and "inf", which the page script would read as
+// undefined names; its own spellings keep the page loading.
 void appendDouble(std::string& out, double value) {
+  if (std::isnan(value)) {
+    out += "NaN";
+    return;
+  }
+  if (std::isinf(value)) {
+    out += value > 0 ? "Infinity" : "-Infinity";
+    return;
+  }
   char buffer[32];
   const int length = std::snprintf(buffer, sizeof buffer, "%.5g", value);
   out.append(buffer, static_cast<std::size_t>(std::max(length, 0)));
@@ -49,7 +60,11 @@ void appendSubject(std::string& out, int number) {
 // Line feeds would end the script string; the page shows them as blanks.
 std::string quotedName(std::string text) {
   std::replace(text.begin(), text.end(), '\n', ' ');
-  return "\"" + ptEscapeForScriptString(text) + "\"";
+  // Appended, not "\"" + temporary: that trips a false -Wrestrict of GCC 12 at -O3.
+  std::string quoted = "\"";
+  quoted += ptEscapeForScriptString(text);
+  quoted += '"';
+  return quoted;
 }
 
 std::string declarationBlock() {

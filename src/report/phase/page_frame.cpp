@@ -2,18 +2,15 @@
 
 #include "analysis/aggregation.h"
 #include "analysis/processed_data.h"
+#include "platform/replacing_file.h"
 #include "report/phase/call_tree.h"
 #include "report/phase/html_escape.h"
 #include "report/phase/summary_tables.h"
 #include "tracer/performance_tracer.h"
-#include "tracer/pt_logging.h"
-#include "tracer/text_utils.h"
 
 #include "pt_assets_assets.h"
 
 #include <array>
-#include <cstdio>
-#include <memory>
 #include <string_view>
 
 namespace {
@@ -24,11 +21,6 @@ std::string errorPage(std::string_view bodyText) {
   page += "    </body>\n</html>\n";
   return page;
 }
-
-struct FileCloser {
-  void operator()(std::FILE* file) const { std::fclose(file); }
-};
-using ReportFile = std::unique_ptr<std::FILE, FileCloser>;
 
 struct Tab {
   const char* name;
@@ -216,25 +208,46 @@ std::string PerformanceTracer::generateCommonJSVarsAndFunctions(const std::strin
   return scriptBlock(script);
 }
 
+namespace {
+
+// The record the page shows when the caller gives none: a loaded trace's
+// own (none when it stored nothing), and for live data this machine's.
+const PTSystemInfoStruct* recordingSystemInfo(PerformanceTracer& tracer) {
+  if (!tracer.hasRecordingSystemInfo()) return tracer.getSystemInfo();
+  const PTSystemInfoStruct* stored = tracer.getStoredSystemInfo();
+  if (stored == nullptr) return nullptr;
+  for (const std::string* field : {&stored->processorStr, &stored->cpuSpeedStr, &stored->numCoresStr,
+                                   &stored->totalPhysMemStr, &stored->operatingSystemStr, &stored->KAVLORVersionStr,
+                                   &stored->javaVMVersionStr, &stored->installedProductsStr}) {
+    if (!field->empty()) return stored;
+  }
+  return nullptr;
+}
+
+}  // namespace
+
 // Both reports share one road; the aggregate-only page leaves out the Call
-// Tree and Details tabs, their data and their scripts.
+// Tree and Details tabs, their data and their scripts. The page goes into a
+// file that replaces the target only once every piece is written, so a
+// failure (or an exception from the analysis) leaves the previous report.
 bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, const std::string& fileName,
-                             const std::string& grouping, const std::string& reportTitle,
-                             const std::string& statisticsType, PTRawDataVector* rawData,
-                             const PTSystemInfoStruct* systemInfo) {
-  ReportFile file(ptCreateReportFile(fileName));
-  if (!file) return false;
-  const PTSystemInfoStruct* shownInfo = systemInfo != nullptr ? systemInfo : tracer.getSystemInfo();
-  auto write = [&file](const std::string& piece) { ptWriteUStringToFile(file.get(), piece); };
+                                const std::string& grouping, const std::string& reportTitle,
+                                const std::string& statisticsType, PTRawDataVector* rawData,
+                                const PTSystemInfoStruct* systemInfo) {
+  platform::ReplacingFile file(fileName, tracer.fileCalls());
+  if (!file.isOpen()) return false;
+  const PTSystemInfoStruct* shownInfo = systemInfo != nullptr ? systemInfo : recordingSystemInfo(tracer);
+  bool written = true;
+  auto write = [&file, &written](const std::string& piece) { written = file.write(piece) && written; };
 
   PTProcessedDataStruct summary = tracer.getProcessedData(rawData, {grouping}, false);
   if (summary.hasErrors) {
     write(generateInstrumentationErrorPage());
-    return true;
+    return written && file.commit();
   }
   if (statisticsType == "detailedmemory" && !summary.hasDetailedMemStats) {
     write(generateMissingDetailedMemStatsPage());
-    return true;
+    return written && file.commit();
   }
   const PTAggregateDataMap aggregates = tracer.getAggregateData(summary.diagnosticInfos);
   const bool aggregateOnly = kind == PhasePageKind::kAggregateOnly;
@@ -263,8 +276,10 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
   write(writeAggregateSummaryJS(statisticsType, false, aggregateOnly));
   if (!aggregateOnly) write(writePhaseSummaryJS(statisticsType, false));
   if (!noCallTree) write(generateCallTreeReportFunctionsJS(statisticsType));
+  // A block of its own: however large the tree, a fault in it cannot keep
+  // the other tabs' data from loading.
+  if (!noCallTree) write(scriptBlock(generateCallTreeReportDataJS(summary.diagnosticInfos)));
   write("    <script type=\"text/javascript\">\n");
-  if (!noCallTree) write(generateCallTreeReportDataJS(summary.diagnosticInfos));
   if (!aggregateOnly) write(tracer.generateDataArrayJS(&summary, statisticsType));
   write(tracer.generatePhaseDataArrayJS(&summary));
   write(tracer.generateAggregateDataArrayJS(aggregates, statisticsType, aggregateOnly));
@@ -273,7 +288,7 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
     write(tracer.generateMemoryCanvasTable(summary.hasDetailedMemStats));
     write(tracer.generateCanvasJavaScript(summary.hasDetailedMemStats));
   }
-  return true;
+  return written && file.commit();
 }
 
 bool PerformanceTracer::generateHTMLReport(const std::string& fileName, const std::string& grouping,

@@ -3,7 +3,7 @@
 // sheet, tab bars, system information, tab script) are members of
 // PerformanceTracer.
 //
-//   if (summary.hasErrors) ptWriteUStringToFile(file, generateInstrumentationErrorPage());
+//   if (summary.hasErrors) file.write(generateInstrumentationErrorPage());
 //   std::string page = tracer.generateCommonHTMLFileHeader();
 #pragma once
 
@@ -26,8 +26,9 @@ namespace pt::detail {
 
 enum class PhasePageKind { kFull, kAggregateOnly };
 
-/// Writes the phase page of the kind into the file; false only when the file
-/// cannot be opened.
+/// Writes the phase page of the kind into the file, replacing it only once the
+/// whole page is written; false, with the file as it was, when it cannot be
+/// opened or written.
 bool writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, const std::string& fileName,
                     const std::string& grouping, const std::string& reportTitle, const std::string& statisticsType,
                     PTRawDataVector* rawData, const PTSystemInfoStruct* systemInfo);

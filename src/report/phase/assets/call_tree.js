@@ -133,16 +133,27 @@ function activeCTFilters(useRegExp) {
 }
 
 // Marks the nodes the filter keeps: a match, or an ancestor of one, which is
-// expanded so that the matches below it are shown.
-function markCTMatches(node, filters) {
-    var below = false;
-    for (var c = 0; c < node.children.length; c++) {
-        if (markCTMatches(node.children[c], filters)) below = true;
+// expanded so that the matches below it are shown. Children are visited
+// before their parent from a stack of its own: a deep tree would exhaust the
+// script's call stack.
+function markCTMatches(root, filters) {
+    var keptBelow = [];  // node index -> a kept node is beneath it
+    var stack = [[root, 0]];
+    while (stack.length > 0) {
+        var top = stack[stack.length - 1];
+        var node = top[0];
+        if (top[1] < node.children.length) {
+            stack.push([node.children[top[1]++], 0]);
+            continue;
+        }
+        stack.pop();
+        var below = keptBelow[node.index] === true;
+        ctExpanded[node.index] = below;
+        if (below || ctNodeMatches(node, filters)) {
+            ctInView[node.index] = true;
+            if (stack.length > 0) keptBelow[stack[stack.length - 1][0].index] = true;
+        }
     }
-    ctExpanded[node.index] = below;
-    var kept = below || ctNodeMatches(node, filters);
-    if (kept) ctInView[node.index] = true;
-    return kept;
 }
 
 function modifyCTDataView(useRegExp) {
@@ -218,21 +229,23 @@ function createCallTreeTableDataRows(begin, end) {
     var html = createCallTreeTable();
     var holder = document.getElementById('callTreeSummaryTableDiv');
     var phaseWidth = (holder ? holder.clientWidth : 800) * 0.4;
+    // Deeper rows keep the deepest indentation that leaves room for a name.
+    var maxIndent = Math.max(Math.floor((phaseWidth - 145) / 25), 0);
     for (var r = begin; r < end; r++) {
         var idx = CTDataView['Index'][r];
         var node = nodeArray[idx];
         var row = procData[node.IDs[0]];
-        var depth = ctDepth[idx];
+        var indent = Math.min(ctDepth[idx], maxIndent);
         var cellClass = (r - begin) % 2 == 0 ? 'dataCellOdd' : 'dataCellEven';
         var phaseText = Phase[row.Phase] === undefined ? '' : Phase[row.Phase];
-        var shown = modifyStrToShow(PhaseLengths, phaseText, phaseWidth - 45 - 25 * depth);
+        var shown = modifyStrToShow(PhaseLengths, phaseText, phaseWidth - 45 - 25 * indent);
         var expander = ctVisibleChildren(node).length == 0 ? '<span class="PlusMinusSpacer">' + ExpandStr[0] + '</span>' :
             '<a class="PlusMinusSpacer" id="ctExpand' + idx + '" href="javascript:void(0)" onclick="toggleCallTreeChildren(' +
             idx + ')">' + ExpandStr[ctExpanded[idx] ? 2 : 1] + '</a>';
         html += '<tr><td class="checkboxCell ' + cellClass + '" id="ct_checkBoxTD' + (r - begin + 1) + '">' +
             '<input type="checkbox" id="ctCheckBox' + idx + '" onclick="updateCTDataViewChecked(this, ' + idx + ')"' +
             (CTDataView['Checked'][idx] ? ' checked' : '') + '></td>';
-        html += '<td class="phaseNameCell' + depth + (row.GapRow == 1 ? ' gapCell' : '') + '" title="' + escapeHtml(phaseText) + '">' +
+        html += '<td class="phaseNameCell' + indent + (row.GapRow == 1 ? ' gapCell' : '') + '" title="' + escapeHtml(phaseText) + '">' +
             expander + ' <span class="TableTextData">' + escapeHtml(shown) + '</span><br><span class="GroupingText">(Grouping:' +
             escapeHtml(Grouping[row.Grouping] === undefined ? '' : Grouping[row.Grouping]) + ')</span></td>';
         html += '<td class="dataCell ' + cellClass + '">' + node.IDs.length + '</td>';

@@ -45,6 +45,10 @@ var memChart = {
     columnWidth: columnWidth,
     begin: 0,
     offset: 0,
+    // The scrollbar position the drawn window stands for. The browser sends
+    // the scroll event a frame after the position changes; until then the
+    // canvas, begin and offset still show the previous window.
+    drawnScrollLeft: 0,
     phasesToRender: 0,
     axisMax: 1,
     popups: [],
@@ -337,6 +341,7 @@ function swapCanvas(div) {
     var first = Math.floor(scrolled / memChart.columnWidth);
     memChart.begin = first;
     memChart.offset = scrolled - first * memChart.columnWidth;
+    memChart.drawnScrollLeft = scrolled;
     render(first, Math.min(first + memChart.phasesToRender, memChart.model.columns.length));
 }
 
