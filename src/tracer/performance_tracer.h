@@ -50,6 +50,11 @@ class FileCalls;
 class MemoryProbe;
 }  // namespace platform
 
+struct PTLCSDiffStruct;
+struct PTLCSAggDiffStruct;
+struct PTComparisonPoint;
+struct PTAggComparisonPoint;
+
 /// A system-clock time point in nanoseconds, as instrumentation events carry.
 using PTSystemTimePoint = std::chrono::time_point<std::chrono::system_clock, std::chrono::nanoseconds>;
 
@@ -390,6 +395,39 @@ class PerformanceTracer {
   /// One aggregate per phase number; "_self" gap rows count as their phase's
   /// self time. Adds the names of such phases to the phase table when missing.
   PTAggregateDataMap getAggregateData(const PTDiagnosticInfoVector& rows) const;
+
+  // ------------------------------------------------------------- Comparison
+  // Two recordings of the same work, a LHS and a RHS one, aligned phase by
+  // phase and measured against each other (defined in src/compare/). Nothing
+  // is kept between calls.
+
+  /// The rows of both recordings aligned on their getLCSString() keys, in
+  /// forward order; the entries point into the two inputs.
+  std::vector<PTLCSDiffStruct> generateLCSDiffInfo(const PTDiagnosticInfoVector& lhs,
+                                                   const PTDiagnosticInfoVector& rhs) const;
+  /// The aggregates aligned in ascending phase number on their cleaned phase
+  /// names (this tracer's phase table).
+  std::vector<PTLCSAggDiffStruct> generateAggLCSDiffInfo(const PTAggregateDataMap& lhs,
+                                                         const PTAggregateDataMap& rhs) const;
+  /// Fills the metric family of `format` ("time", "basicmemory",
+  /// "detailedmemory"; anything else fills nothing). A null side measures 0.
+  void calculateDeviations(const PTKAVLORProcessedDataPoint* lhs, const PTKAVLORProcessedDataPoint* rhs,
+                           PTComparisonPoint& out, const std::string& format) const;
+  void calculateDeviations(const PTAggregateDataPoint* lhs, const PTAggregateDataPoint* rhs,
+                           PTAggComparisonPoint& out, const std::string& format) const;
+  /// One metric. Values below 0.01 are rounded to two decimals first;
+  /// "basicmemory" compares signed values, the other formats magnitudes.
+  void calculateDeviations(double lhsValue, double rhsValue, double& absDev, double& relDev,
+                           std::string& colourClass, const std::string& format) const;
+  /// One count; the percentage is computed in single precision, and is 100
+  /// when the LHS count is 0. The format is not consulted.
+  void calculateDeviations(std::uint64_t lhsValue, std::uint64_t rhsValue, std::int64_t& absDev, double& relDev,
+                           std::string& colourClass, const std::string& format) const;
+  /// Two decimals, halves away from zero.
+  static double roundVal(double value);
+  /// The colour class of a relative deviation in percent (" GT50", ...,
+  /// " LTM50"; NaN gives " LTM50").
+  static std::string generateDeviationColor(double relDev);
 
   // ------------------------------------------------------ Phase-based reports
   // Self-contained HTML pages whose data travel as script arrays, rendered in

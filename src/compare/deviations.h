@@ -1,0 +1,57 @@
+// Deviations: how far the RHS recording's measurements of a matched phase (or
+// aggregate) are from the LHS recording's, absolute and in percent, with the
+// colour class of the report cell that shows them.
+//
+//   PTComparisonPoint deviation;
+//   tracer.calculateDeviations(entry.lhsPoint, entry.rhsPoint, deviation, pt::kTimeFormat);
+//   cell(deviation.WCSC.relDev, deviation.WCSC.colourClass);  // " GT50" when more than 50 % slower
+//
+// Only the metric family of the report format is filled; the other entries
+// stay at 0 with an empty class. Positive deviations (the RHS used more) get
+// red classes, negative ones green; the classes step by 5 % between -50 % and
+// 50 %, except that 25 % to 35 % is one class.
+#pragma once
+
+#include <string>
+#include <string_view>
+
+namespace pt {
+
+/// The report formats: which measurements the pages and deviations show.
+inline constexpr std::string_view kTimeFormat = "time";
+inline constexpr std::string_view kBasicMemoryFormat = "basicmemory";
+inline constexpr std::string_view kDetailedMemoryFormat = "detailedmemory";
+
+}  // namespace pt
+
+/// The deviation of one metric.
+struct PTMetricDeviation {
+  double relDev = 0.0;      ///< percent of the LHS value
+  double absDev = 0.0;      ///< RHS − LHS, in the metric's unit
+  std::string colourClass;  ///< a class name preceded by a blank, or empty when not computed
+};
+
+/// The deviations of a matched pair of rows; entries are named as the report
+/// columns they fill.
+struct PTComparisonPoint {
+  // "time": self time (rows without children only) and self plus children.
+  PTMetricDeviation WCSelf, WCSC, CPUSelf, CPUSC;
+  // "detailedmemory": values at the end, then at the start (rows with
+  // children; the end values again for the others).
+  PTMetricDeviation Free, Reserved, Committed, Dlls, NonProcess;
+  PTMetricDeviation FreeStart, ReservedStart, CommittedStart, DllsStart, NonProcessStart;
+  // "basicmemory"
+  PTMetricDeviation UsageDelta, Usage, UsagePeakDelta, UsagePeak;
+};
+
+/// The deviations of a matched pair of aggregates.
+struct PTAggComparisonPoint {
+  PTMetricDeviation WCSelf, WCSC;                                   // "time"
+  PTMetricDeviation Free, Reserved, Committed, Dlls, NonProcess;    // "detailedmemory"
+  PTMetricDeviation UsageDelta, Usage, UsagePeakDelta, UsagePeak;  // "basicmemory"
+};
+
+/// `value` as a standard stream writes it with precision min(digits, 6) (a
+/// negative `digits` counts as 0): (2.0f / 3, 2) gives "0.67", (1234.5f, 3)
+/// "1.23e+03".
+std::string formatToString(float value, int digits);
