@@ -33,8 +33,7 @@ std::string runExport(const ExportOptions& options) {
   if (paired.summary.diagnosticInfos.empty() && paired.problems.empty()) {
     throw CommandError("'" + options.trace + "' holds no points to export");
   }
-  std::string text = options.chrome ? chromeTrace(paired).dump(1) + "
-" : foldedStacks(paired.summary);
+  std::string text = options.chrome ? chromeTrace(paired).dump(1) + "\n" : foldedStacks(paired.summary);
   if (!toFile) return text;
   std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
   if (!(file << text) || !file.flush()) throw CommandError("cannot write '" + options.output + "'");
