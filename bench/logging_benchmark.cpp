@@ -6,11 +6,14 @@
 // those reads right before its own loop and reports its time as a ratio to
 // them (counter vs_clock_reads; vs_clock_and_probe adds the basic memory
 // probe's reading). Both are measured in thread CPU time, so that the ratios
-// stay meaningful on a loaded machine.
+// stay meaningful on a loaded machine. Cases that store points also report
+// the heap a stored point takes (bytes_per_point, its slot in the raw vector
+// not counted).
 #include <benchmark/benchmark.h>
 
 #include "platform/clock.h"
 #include "platform/feature_flags.h"
+#include "platform/huge_page_pool.h"
 #include "platform/instrument/listeners.h"
 #include "platform/memory_probe.h"
 #include "tracer/performance_tracer.h"
@@ -18,6 +21,8 @@
 #include "tracer/pt_clearing.h"
 #include "tracer/pt_groupings.h"
 #include "tracer/pt_logging.h"
+
+#include <malloc.h>
 
 #include <ctime>
 #include <string>
@@ -64,6 +69,27 @@ double probeReadNs() {
   });
 }
 
+// Memory taken so far: the heap in use, as the allocator counts it (chunk
+// headers included), plus what this thread carved from the point pool.
+double heapBytesInUse() {
+  return static_cast<double>(mallinfo2().uordblks) +
+         static_cast<double>(platform::hugePageBytesCarvedByThisThread());
+}
+
+// Heap taken per point stored by `logPoint`, measured once the raw vector has
+// the capacity for them, so that only the points themselves are counted.
+template <class LogPoint>
+double bytesPerStoredPoint(LogPoint& logPoint) {
+  constexpr int kPoints = 1 << 14;
+  for (int i = 0; i < kPoints; ++i) logPoint();
+  ptClearRawData();
+  const double before = heapBytesInUse();
+  for (int i = 0; i < kPoints; ++i) logPoint();
+  const double bytes = (heapBytesInUse() - before) / kPoints;
+  ptClearRawData();
+  return bytes;
+}
+
 // A traced session: the built-in test tree enabled, global logging off.
 void setUpTracer(bool recorder, bool basicProbe) {
   platform::setFeature("UsePerformanceTracerRecorder", recorder);
@@ -82,7 +108,8 @@ void tearDownTracer() {
 
 // Runs `logPoint` in the benchmark loop and reports its time against the clock reads.
 template <class LogPoint>
-void runLogging(benchmark::State& state, bool withProbe, LogPoint logPoint) {
+void runLogging(benchmark::State& state, bool withProbe, LogPoint logPoint, bool storesPoints = true) {
+  if (storesPoints) state.counters["bytes_per_point"] = bytesPerStoredPoint(logPoint);
   const double clocks = clockReadsNs();
   const double probe = withProbe ? probeReadNs() : 0.0;
   std::int64_t sinceClear = 0;
@@ -146,26 +173,31 @@ BENCHMARK(BM_Logging_VecInputFourPairs);
 
 // Turned away by the funnel: global logging off, grouping not enabled (other
 // groupings are). No clock is read, so the ratio is how small a share of a
-// recorded point it costs. Argument 0: a name whose length no enabled
+// recorded point it costs. First argument 0: a name whose length no enabled
 // grouping has; 1: one as long as an enabled grouping, which needs a look-up.
+// Second argument: the recorder feature off (0) or on (1).
 void BM_Logging_DisabledGrouping(benchmark::State& state) {
-  setUpTracer(false, false);
+  setUpTracer(state.range(1) != 0, false);
   const std::string disabled = state.range(0) == 0 ? "Simulation Run" : "Simulation Build";
-  runLogging(state, false, [&] { return ptLogCalvoranData(disabled, kModel, kTarget, kPhase, true); });
+  runLogging(
+      state, false, [&] { return ptLogCalvoranData(disabled, kModel, kTarget, kPhase, true); }, false);
   if (PerformanceTracer::getInstance()->rawDataVector()->size() != 0) state.SkipWithError("a point was recorded");
   tearDownTracer();
 }
-BENCHMARK(BM_Logging_DisabledGrouping)->Arg(0)->Arg(1);
+BENCHMARK(BM_Logging_DisabledGrouping)->Args({0, 0})->Args({1, 0})->Args({0, 1})->Args({1, 1});
 
 // The recorder road: a start and its stop per iteration, the tracer's
 // listener attached (it keeps each event and takes a memory snapshot).
 void BM_Logging_RecorderStartStop(benchmark::State& state) {
   setUpTracer(true, false);
   if (!instrument::listeners.isActive()) state.SkipWithError("listener not attached");
-  runLogging(state, false, [&] {
-    ptLogCalvoranData(kGrouping, kModel, kTarget, kPhase, true);
-    return ptLogCalvoranData(kGrouping, kModel, kTarget, kPhase, false);
-  });
+  runLogging(
+      state, false,
+      [&] {
+        ptLogCalvoranData(kGrouping, kModel, kTarget, kPhase, true);
+        return ptLogCalvoranData(kGrouping, kModel, kTarget, kPhase, false);
+      },
+      false);
   tearDownTracer();
 }
 BENCHMARK(BM_Logging_RecorderStartStop);

@@ -3,11 +3,14 @@
 #include <benchmark/benchmark.h>
 
 #include "platform/feature_flags.h"
+#include "platform/instrument/emit.h"
+#include "platform/instrument/listeners.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_groupings.h"
 #include "tracer/pt_logging.h"
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -75,6 +78,44 @@ void BM_Recorder_ConvertAgain(benchmark::State& state) {
   state.SetItemsProcessed(state.iterations() * state.range(0) * 2);
 }
 BENCHMARK(BM_Recorder_ConvertAgain)->Arg(1000)->Unit(benchmark::kMicrosecond);
+
+// Two threads emit start/stop pairs with the tracer's listener attached until
+// 1M points are recorded, which are then converted; every point must arrive.
+// Items per second is the throughput of emitting and converting them.
+void BM_Recorder_TwoThreadsMillionPoints(benchmark::State& state) {
+  constexpr int kThreads = 2;
+  constexpr std::int64_t kPoints = 1'000'000;
+  constexpr std::int64_t kPairsPerThread = kPoints / (2 * kThreads);
+  PerformanceTracer tracer;
+  tracer.initialize();
+  tracer.setUsePerformanceTracerRecorder(true);
+  instrument::controls.enable("BenchThreads");
+  instrument::listeners.add(tracer.recorder());
+  instrument::ControlElement& handle = instrument::controls.getHandle("BenchThreads");
+  for (auto _ : state) {
+    state.PauseTiming();
+    tracer.clearPerfTracerRecorderEventData();
+    tracer.clearRawDataVector();
+    state.ResumeTiming();
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t) {
+      threads.emplace_back([&, t] {
+        const std::vector<std::string> pairs{"threadStr", std::to_string(t)};
+        const instrument::ContextSet context = makeContextEntriesWithPhase("Work", pairs);
+        for (std::int64_t i = 0; i < kPairsPerThread; ++i) {
+          instrument::stopEvent(handle, instrument::startEvent(handle, context));
+        }
+      });
+    }
+    for (std::thread& thread : threads) thread.join();
+    tracer.processRecorderDataToRawData();
+    if (static_cast<std::int64_t>(tracer.rawDataVector()->size()) != kPoints) state.SkipWithError("points were lost");
+  }
+  state.SetItemsProcessed(state.iterations() * kPoints);
+  instrument::listeners.remove(tracer.recorder());
+  instrument::controls.disable("BenchThreads");
+}
+BENCHMARK(BM_Recorder_TwoThreadsMillionPoints)->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -50,6 +50,7 @@ struct CurrentChunk {
   ChunkHeader* chunk = nullptr;
   unsigned char* free = nullptr;
   unsigned char* end = nullptr;
+  std::size_t carved = 0;
   ~CurrentChunk() {
     if (chunk != nullptr) release(chunk);
   }
@@ -78,8 +79,11 @@ void* hugePageAllocate(std::size_t bytes) {
   c.chunk->references.fetch_add(1, std::memory_order_relaxed);
   void* at = c.free;
   c.free += bytes;
+  c.carved += bytes;
   return at;
 }
+
+std::size_t hugePageBytesCarvedByThisThread() noexcept { return current.carved; }
 
 void hugePageFree(void* memory) noexcept {
   if (memory == nullptr) return;

@@ -1,12 +1,14 @@
 #include "tracer/data_points.h"
 
+#include "platform/huge_page_pool.h"
+
 #include <boost/make_shared.hpp>
 
 namespace {
 
-// The two snapshots of a point live in one allocation, each slot an alias that
-// shares its count: a trace holds millions of points, and a separate block per
-// snapshot costs a control block and an allocator header more. A copy gets a
+// The two snapshots of a point live in one allocation from the point pool, each
+// slot an alias that shares its count: a trace holds millions of points, and a
+// separate block per snapshot costs a control block and an allocator header more. A copy gets a
 // pair of its own, so changing one point's memory figures never changes another's.
 struct SnapshotPair {
   pt::BasicMemStats basic;
@@ -15,11 +17,13 @@ struct SnapshotPair {
 
 void allocateSnapshots(PTKAVLORDataPoint& point, const pt::BasicMemStats* basic,
                        const pt::DetailedMemStats* detailed) {
-  auto pair = boost::make_shared<SnapshotPair>();
+  auto pair = boost::allocate_shared<SnapshotPair>(platform::HugePageAllocator<SnapshotPair>());
   if (basic != nullptr) pair->basic = *basic;
   if (detailed != nullptr) pair->detailed = *detailed;
+  // Moved into the second alias: one count increment instead of two and a decrement.
+  pt::DetailedMemStats* const detailedSlot = &pair->detailed;
   point.basicMemStats = boost::shared_ptr<pt::BasicMemStats>(pair, &pair->basic);
-  point.detailedMemStats = boost::shared_ptr<pt::DetailedMemStats>(pair, &pair->detailed);
+  point.detailedMemStats = boost::shared_ptr<pt::DetailedMemStats>(std::move(pair), detailedSlot);
 }
 
 // The stored kind says which class to compare against, but a point read from a

@@ -8,10 +8,13 @@
 //   ids["modelStr"] = 3;  int32_t n = findIdentifierNumber(ids, "modelStr");
 #pragma once
 
+#include "platform/huge_page_pool.h"
+
 #include <boost/unordered_map.hpp>
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <iosfwd>
 #include <string>
 #include <string_view>
@@ -59,8 +62,12 @@ class IdentifierName {
 
 std::ostream& operator<<(std::ostream& out, const IdentifierName& name);
 
-/// Identifier name → number of its value in that identifier's own table.
-using PTIdentifierMap = boost::unordered_map<IdentifierName, std::int32_t>;
+/// Identifier name → number of its value in that identifier's own table. Its
+/// nodes and buckets come from the pool that holds the points themselves: a
+/// trace has millions of these maps, each a handful of small allocations.
+using PTIdentifierMap =
+    boost::unordered_map<IdentifierName, std::int32_t, boost::hash<IdentifierName>, std::equal_to<IdentifierName>,
+                         platform::HugePageAllocator<std::pair<const IdentifierName, std::int32_t>>>;
 
 /// An empty map with the smallest bucket array and a maximum load factor of
 /// 1.0; the default constructor would reserve 16 buckets for a handful of keys.

@@ -4,6 +4,7 @@
 
 #include "tracer/fixed_texts.h"
 
+#include "platform/huge_page_pool.h"
 #include "platform/instrument/controls.h"
 #include "platform/instrument/emit.h"
 #include "platform/instrument/listeners.h"
@@ -69,7 +70,8 @@ bool PerformanceTracer::logEvent(const std::string& grouping, const std::string&
 bool PerformanceTracer::logAdmittedEvent(const std::string& grouping, std::int32_t groupingNumber,
                                          const std::string& phase, bool isStart,
                                          std::span<const LoggedIdentifier> identifiers) {
-  if (isPerformanceTracerRecorderUsed()) {
+  // The cached switch: reading the feature costs more than the rest of a point.
+  if (usePerformanceTracerRecorder_) {
     try {
       std::vector<std::string> pairs;
       pairs.reserve(2 * identifiers.size());
@@ -137,7 +139,8 @@ template <class Point, class FillFields>
 bool PerformanceTracer::appendPoint(std::int32_t grouping, const std::string& phase, bool isStart,
                                     FillFields fill) {
   try {
-    auto point = boost::make_shared<Point>();
+    // From the pool: no allocator header, and no search of the heap's bins.
+    auto point = boost::allocate_shared<Point>(platform::HugePageAllocator<Point>());
     fill(*point);
     // Sampled last, after every table look-up.
     assignCommonData(*point, grouping, phase, isStart);

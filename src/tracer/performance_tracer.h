@@ -278,6 +278,13 @@ class PerformanceTracer {
   // "UsePerformanceTracerRecorder" is on, emits an instrumentation event that
   // becomes a point when raw data are read (the recorder road). Logging never
   // throws: a point that cannot be built is dropped and false returned.
+  //
+  // Logging does not read the feature itself: it takes the road the tracer
+  // cached when it was last told to refresh, that is at the last call of
+  // isPerformanceTracerRecorderUsed(), enableGlobalLogging, enableGrouping,
+  // enableGroupingIndex or enableTracer (the calls that let anything be
+  // recorded). Whoever turns the feature on or off calls one of them for
+  // logging to follow.
 
   /// An identifier whose name is known in advance, interned once.
   struct LoggedIdentifier {
@@ -528,6 +535,7 @@ class PerformanceTracer {
   // With the feature on, logging emits instrumentation events; the recorder
   // keeps them and reading raw data converts them into points.
 
+  /// The cached switch logging follows; no refresh.
   bool isUsePerformanceTracerRecorder() const { return usePerformanceTracerRecorder_; }
   /// Stored until the next refresh from the feature overwrites it.
   void setUsePerformanceTracerRecorder(const bool& use) { usePerformanceTracerRecorder_ = use; }

@@ -3,26 +3,31 @@
 #include <cassert>
 #include <limits>
 
-namespace {
-
-// The view's find() copies its key into a new std::string (the bimap converts
-// it to the index's const key type by value), which allocates for every text
-// longer than the small-string buffer; a range search compares in place. It
-// runs on every logged point.
-const std::int32_t* findNumber(const StringNumberMapping::Entries& entries, const std::string& text) {
-  auto from = entries.left.range([&](const std::string& key) { return !(key < text); }, boost::bimaps::unbounded);
-  return from.first == from.second || from.first->first != text ? nullptr : &from.first->second;
+StringNumberMapping::StringNumberMapping(const StringNumberMapping& other) : entries_(other.entries_) {
+  rebuildIndex();
 }
 
-}  // namespace
+StringNumberMapping& StringNumberMapping::operator=(const StringNumberMapping& other) {
+  if (this == &other) return *this;
+  entries_ = other.entries_;
+  rebuildIndex();
+  ++version_;
+  return *this;
+}
 
-std::int32_t StringNumberMapping::getNumber(const std::string& text) const {
-  const std::int32_t* number = findNumber(entries_, text);
-  return number == nullptr ? -1 : *number;
+void StringNumberMapping::rebuildIndex() {
+  index_.clear();
+  index_.reserve(entries_.size());
+  for (const auto& entry : entries_.left) index_.emplace(std::string_view(entry.first), entry.second);
+}
+
+std::int32_t StringNumberMapping::getNumber(std::string_view text) const {
+  auto found = index_.find(text);
+  return found == index_.end() ? -1 : found->second;
 }
 
 std::int32_t StringNumberMapping::getNumberOrAdd(const std::string& text) {
-  if (const std::int32_t* number = findNumber(entries_, text)) return *number;
+  if (auto found = index_.find(text); found != index_.end()) return found->second;
   if (entries_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return -1;
   const auto number = static_cast<std::int32_t>(entries_.size());
   // Only a table that also had pairs inserted or removed by hand can already hold
@@ -40,13 +45,24 @@ std::string StringNumberMapping::getString(std::int32_t number) const {
 }
 
 bool StringNumberMapping::insert(const std::string& text, std::int32_t number) {
-  if (!entries_.insert(Entries::value_type(text, number)).second) return false;
+  auto [stored, inserted] = entries_.insert(Entries::value_type(text, number));
+  if (!inserted) return false;
+  index_.emplace(std::string_view(stored->left), number);
   ++version_;
   return true;
 }
 
 bool StringNumberMapping::remove(const std::string& text) {
-  if (entries_.left.erase(text) == 0) return false;
+  auto found = entries_.left.find(text);
+  if (found == entries_.left.end()) return false;
+  index_.erase(std::string_view(found->first));
+  entries_.left.erase(found);
   ++version_;
   return true;
+}
+
+void StringNumberMapping::clear() {
+  index_.clear();
+  entries_.clear();
+  ++version_;
 }

@@ -12,21 +12,20 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <string_view>
+#include <unordered_map>
 
 class StringNumberMapping {
  public:
-  StringNumberMapping() = default;
-  StringNumberMapping(const StringNumberMapping&) = default;
-  StringNumberMapping& operator=(const StringNumberMapping& other) {
-    entries_ = other.entries_;
-    ++version_;
-    return *this;
-  }
   /// Left view ordered by text, right view ordered by number; both unique.
   using Entries = boost::bimap<boost::bimaps::set_of<std::string>, boost::bimaps::set_of<std::int32_t>>;
 
+  StringNumberMapping() = default;
+  StringNumberMapping(const StringNumberMapping& other);
+  StringNumberMapping& operator=(const StringNumberMapping& other);
+
   /// The text's number, or -1.
-  std::int32_t getNumber(const std::string& text) const;
+  std::int32_t getNumber(std::string_view text) const;
   /// The text's number; a new text gets the entry count, so numbers run
   /// densely from 0 in insertion order as long as only this adds entries.
   std::int32_t getNumberOrAdd(const std::string& text);
@@ -37,10 +36,7 @@ class StringNumberMapping {
   bool insert(const std::string& text, std::int32_t number);
   /// True if the text was present.
   bool remove(const std::string& text);
-  void clear() {
-    entries_.clear();
-    ++version_;
-  }
+  void clear();
 
   std::size_t size() const { return entries_.size(); }
   bool empty() const { return entries_.empty(); }
@@ -50,6 +46,12 @@ class StringNumberMapping {
   std::uint64_t version() const { return version_; }
 
  private:
+  void rebuildIndex();
+
   Entries entries_;
+  /// Text → number, hashed: every logged point looks up several texts, and the
+  /// ordered view would compare each with several stored texts. Keys are views
+  /// of the texts stored in entries_, whose nodes never move.
+  std::unordered_map<std::string_view, std::int32_t> index_;
   std::uint64_t version_ = 0;
 };

@@ -93,6 +93,17 @@ TEST_F(LoggingTest, TheDirectRoadAppendsASampledTracerPoint) {
   EXPECT_EQ(identifier(0, "statisticsTypeStr"), "Update");
 }
 
+TEST_F(LoggingTest, TheRoadFollowsTheFeatureOnlyFromARefreshOn) {
+  platform::setFeature(kUsePerformanceTracerRecorderFeature, true);
+  EXPECT_TRUE(tracer.logEvent("G", "Load", true, Pairs{}));  // the road cached at SetUp
+  EXPECT_TRUE(tracer.isPerformanceTracerRecorderUsed());
+  EXPECT_FALSE(tracer.logEvent("G", "Load", false, Pairs{}));
+  platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
+  tracer.enableGlobalLogging(false);
+  EXPECT_TRUE(tracer.logEvent("G", "Load", false, Pairs{}));
+  EXPECT_EQ(points().size(), 2u);
+}
+
 TEST_F(LoggingTest, EmptyValuesAndTheLastNameOfAnOddListAreLeftOut) {
   ASSERT_TRUE(tracer.logEvent("G", "P", true, Pairs{"modelStr", "m1", "targetStr", "", "dangling"}));
   EXPECT_EQ(identifier(0, "targetStr"), "<none>");

@@ -7,6 +7,7 @@
 
 #include <boost/make_shared.hpp>
 
+#include <memory>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -35,6 +36,25 @@ TEST_F(TracerTest, MappingsNumberFromZeroAndOnlyGroupingsSurviveAClear) {
   EXPECT_EQ(tracer.getStringForNumber(EPT_CHART, 0), "");
   EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "Build", true), 0);
   EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "G2", true), 2);
+}
+
+// Copies look texts up among their own entries, never the source's.
+TEST(StringNumberMappingTable, CopiesAnswerAfterTheSourceIsGone) {
+  auto source = std::make_unique<StringNumberMapping>();
+  source->getNumberOrAdd("Load");
+  source->getNumberOrAdd("Build");
+  StringNumberMapping copied(*source);
+  StringNumberMapping assigned;
+  assigned.getNumberOrAdd("Other");
+  assigned = *source;
+  source.reset();
+  for (StringNumberMapping* table : {&copied, &assigned}) {
+    EXPECT_EQ(table->getNumber("Build"), 1);
+    EXPECT_EQ(table->getNumber("Other"), -1);
+    EXPECT_TRUE(table->remove("Build"));
+    EXPECT_EQ(table->getNumber("Build"), -1);
+    EXPECT_EQ(table->getNumberOrAdd("Load"), 0);
+  }
 }
 
 TEST_F(TracerTest, UnknownMappingsAddressNoTable) {
