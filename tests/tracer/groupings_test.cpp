@@ -134,7 +134,7 @@ TEST_F(GroupingsTest, ASubGroupSharedByManyBranchesIsVisitedOnce) {
   // Each level names the one below twice: every path through the tree is
   // 2^63 paths at the top.
   constexpr int kLevels = 64;
-  auto level = [](int i) { return "L" + std::to_string(i); };
+  auto level = [](int i) { return std::string("L").append(std::to_string(i)); };
   for (int i = 1; i < kLevels; ++i) tracer.addGrouping(level(i), {level(i - 1), level(i - 1)});
   tracer.enableGrouping(level(kLevels - 1), true);
   EXPECT_TRUE(tracer.isGroupingEnabled(level(0)));
