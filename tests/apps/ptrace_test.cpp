@@ -289,8 +289,9 @@ TEST_F(Ptrace, UnbalancedTraceStillShowsWhatItHolds) {
   const nlohmann::json document = nlohmann::json::parse(exported.out);
   std::vector<std::string> events;
   for (const auto& event : document.at("traceEvents")) {
-    events.push_back(event.at("ph").get<std::string>() + " " + event.at("name").get<std::string>() +
-                     (event.at("ph") == "i" ? " " + event.at("args").at("reason").get<std::string>() : ""));
+    std::string line = event.at("ph").get<std::string>() + " " + event.at("name").get<std::string>();
+    if (event.at("ph") == "i") line.append(" ").append(event.at("args").at("reason").get<std::string>());
+    events.push_back(line);
   }
   EXPECT_EQ(events, (std::vector<std::string>{"X Load", "X Solve", "i Session start of 'Session' is never closed",
                                               "i Step end of 'Step' while 'Solve' is open",
