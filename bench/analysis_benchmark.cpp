@@ -14,13 +14,11 @@
 // quiet heap, bytes_per_row: the rise of the process's peak resident memory
 // over the resident memory before the analysis, divided by the rows.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <boost/make_shared.hpp>
 
 #include <cstddef>
 #include <cstdio>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -28,6 +26,8 @@
 #include "analysis/aggregation.h"
 #include "analysis/processed_data.h"
 #include "tracer/performance_tracer.h"
+
+#include "bench/resident_memory.h"
 
 namespace {
 
@@ -80,28 +80,6 @@ PTRawDataVector makeTrace(PerformanceTracer& tracer, std::size_t points) {
   return trace;
 }
 
-std::size_t residentKilobytes(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind(field, 0) == 0) return std::stoul(line.substr(std::string(field).size()));
-  }
-  return 0;
-}
-
-/// Peak resident bytes that `work` adds over what is resident before it.
-template <class Work>
-double peakBytesAdded(Work work) {
-  malloc_trim(0);
-  if (std::FILE* reset = std::fopen("/proc/self/clear_refs", "w")) {
-    std::fputs("5", reset);  // restarts the peak (VmHWM) from the current size
-    std::fclose(reset);
-  }
-  const std::size_t before = residentKilobytes("VmRSS:");
-  work();
-  return 1024.0 * static_cast<double>(residentKilobytes("VmHWM:") - before);
-}
-
 struct Result {
   PTProcessedDataStruct summary;
   PTAggregateDataMap aggregates;
@@ -129,7 +107,7 @@ void BM_Analysis_Rows(benchmark::State& state) {
   Result kept;
   PTRawDataVector rawData = trace;
   rawData.shrink_to_fit();
-  state.counters["bytes_per_row"] = peakBytesAdded([&] {
+  state.counters["bytes_per_row"] = 1048576.0 * pt_bench::peakMegabytesAdded([&] {
     kept.summary = tracer.generateProcessedData(&rawData, "GLOBAL", false);
     kept.aggregates = tracer.getAggregateData(kept.summary.diagnosticInfos);
   }) / static_cast<double>(kept.summary.diagnosticInfos.size());
@@ -154,20 +132,16 @@ void BM_Analysis_RecordedTrace(benchmark::State& state) {
   }
   state.counters["rows"] = static_cast<double>(rows);
   Result kept;
-  state.counters["bytes_per_row"] = peakBytesAdded([&] {
+  state.counters["bytes_per_row"] = 1048576.0 * pt_bench::peakMegabytesAdded([&] {
     kept.summary = tracer.getProcessedData(nullptr, {"GLOBAL"}, false);
     kept.aggregates = tracer.getAggregateData(kept.summary.diagnosticInfos);
   }) / static_cast<double>(kept.summary.diagnosticInfos.size());
 }
 BENCHMARK(BM_Analysis_RecordedTrace)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
-void BM_Analysis_UnclosedOuterPhase(benchmark::State& state) {
-  PerformanceTracer tracer;
-  tracer.initialize();
-  PTRawDataVector trace = makeTrace(tracer, static_cast<std::size_t>(state.range(0)) - 1);
-  auto outer = boost::make_shared<PTTracerDataPoint>(dynamic_cast<const PTTracerDataPoint&>(*trace.front()));
-  outer->phase = tracer.getNumberForString(EPT_PHASE, "Never closed", true);
-  trace.insert(trace.begin(), std::move(outer));
+// Pairs `trace` and analyses it the way a report does; the counter is the
+// starts left unpaired.
+void analyseUnbalanced(benchmark::State& state, PerformanceTracer& tracer, const PTRawDataVector& trace) {
   std::size_t errorRows = 0;
   for (auto _ : state) {
     PTRawDataVector rawData = trace;
@@ -183,6 +157,16 @@ void BM_Analysis_UnclosedOuterPhase(benchmark::State& state) {
     state.ResumeTiming();
   }
   state.counters["error_rows"] = static_cast<double>(errorRows);
+}
+
+void BM_Analysis_UnclosedOuterPhase(benchmark::State& state) {
+  PerformanceTracer tracer;
+  tracer.initialize();
+  PTRawDataVector trace = makeTrace(tracer, static_cast<std::size_t>(state.range(0)) - 1);
+  auto outer = boost::make_shared<PTTracerDataPoint>(dynamic_cast<const PTTracerDataPoint&>(*trace.front()));
+  outer->phase = tracer.getNumberForString(EPT_PHASE, "Never closed", true);
+  trace.insert(trace.begin(), std::move(outer));
+  analyseUnbalanced(state, tracer, trace);
 }
 BENCHMARK(BM_Analysis_UnclosedOuterPhase)->Arg(100'000)->Arg(300'000)->Unit(benchmark::kMillisecond);
 
@@ -205,20 +189,7 @@ void BM_Analysis_UnclosedStartEveryRound(benchmark::State& state) {
       trace.push_back(std::move(point));
     }
   }
-  std::size_t errorRows = 0;
-  for (auto _ : state) {
-    PTRawDataVector rawData = trace;
-    PTDiagnosticMap rows;
-    PTProcessedDataStruct summary;
-    benchmark::DoNotOptimize(tracer.generateDiagnosticInfo(&rawData, "GLOBAL", rows, summary));
-    benchmark::DoNotOptimize(tracer.getProcessedData(&rawData, {"GLOBAL"}, false).hasErrors);
-    state.PauseTiming();
-    errorRows = 0;
-    for (const auto& [point, info] : rows) errorRows += info->processedPoint->errorRow && point->isStart ? 1 : 0;
-    rows.clear();
-    state.ResumeTiming();
-  }
-  state.counters["error_rows"] = static_cast<double>(errorRows);
+  analyseUnbalanced(state, tracer, trace);
 }
 BENCHMARK(BM_Analysis_UnclosedStartEveryRound)->Arg(3'000)->Arg(30'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
@@ -252,7 +223,7 @@ void BM_Analysis_DeepNesting(benchmark::State& state) {
   PTRawDataVector rawData = trace;
   PTProcessedDataStruct kept;
   state.counters["bytes_per_row"] =
-      peakBytesAdded([&] { kept = tracer.getProcessedData(&rawData, {"GLOBAL"}, false); }) /
+      1048576.0 * pt_bench::peakMegabytesAdded([&] { kept = tracer.getProcessedData(&rawData, {"GLOBAL"}, false); }) /
       static_cast<double>(depth);
 }
 BENCHMARK(BM_Analysis_DeepNesting)->Arg(20'000)->Arg(200'000)->Unit(benchmark::kMillisecond);

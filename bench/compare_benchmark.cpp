@@ -5,13 +5,11 @@
 // process's peak resident memory during one extra alignment over what was
 // resident before it.
 #include <benchmark/benchmark.h>
-#include <malloc.h>
 
 #include <boost/make_shared.hpp>
 
 #include <cstddef>
 #include <cstdio>
-#include <fstream>
 #include <random>
 #include <string>
 #include <vector>
@@ -22,28 +20,9 @@
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_api.h"
 
+#include "bench/resident_memory.h"
+
 namespace {
-
-std::size_t residentKilobytes(const char* field) {
-  std::ifstream status("/proc/self/status");
-  std::string line;
-  while (std::getline(status, line)) {
-    if (line.rfind(field, 0) == 0) return std::stoul(line.substr(std::string(field).size()));
-  }
-  return 0;
-}
-
-template <class Work>
-double peakMegabytesAdded(Work work) {
-  malloc_trim(0);
-  if (std::FILE* reset = std::fopen("/proc/self/clear_refs", "w")) {
-    std::fputs("5", reset);  // restarts the peak (VmHWM) from the current size
-    std::fclose(reset);
-  }
-  const std::size_t before = residentKilobytes("VmRSS:");
-  work();
-  return static_cast<double>(residentKilobytes("VmHWM:") - before) / 1024.0;
-}
 
 /// Phase numbers of a recording and of its slightly different second run.
 std::pair<std::vector<int>, std::vector<int>> twoRuns(std::size_t size, int names, std::mt19937& random) {
@@ -92,7 +71,8 @@ void BM_Alignment_Phases(benchmark::State& state) {
     benchmark::DoNotOptimize(aligned.data());
   }
   state.counters["entries"] = static_cast<double>(entries);
-  state.counters["peak_MB"] = peakMegabytesAdded([&] { benchmark::DoNotOptimize(tracer.generateLCSDiffInfo(lhs, rhs)); });
+  state.counters["peak_MB"] =
+      pt_bench::peakMegabytesAdded([&] { benchmark::DoNotOptimize(tracer.generateLCSDiffInfo(lhs, rhs)); });
 }
 BENCHMARK(BM_Alignment_Phases)->Arg(20'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 

@@ -30,6 +30,8 @@
 #include "platform/host_array.h"
 #include "platform/host_data_file.h"
 
+#include "bench/resident_memory.h"
+
 namespace {
 
 constexpr std::size_t kPoints = 1'000'000;
@@ -200,17 +202,10 @@ std::string craftedFile(int kind) {
   return file.bytes;
 }
 
-double statusMegabytes(const std::string& field) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind(field + ":", 0) == 0) return std::stod(line.substr(field.size() + 1)) / 1024.0;  // kB
-  return 0.0;
-}
-
 void BM_HostDataFile_RefuseCraftedFile(benchmark::State& state) {
   const std::string path = tracePath();
   { std::ofstream(path, std::ios::binary) << craftedFile(static_cast<int>(state.range(0))); }
-  std::ofstream("/proc/self/clear_refs") << "5";  // a new high-water mark from here
+  pt_bench::resetPeakResident();
   for (auto _ : state) {
     bool refused = false;
     kvdFile* file = nullptr;
@@ -226,7 +221,7 @@ void BM_HostDataFile_RefuseCraftedFile(benchmark::State& state) {
     if (!refused) state.SkipWithError("the crafted file was read");
   }
   state.counters["file_kb"] = static_cast<double>(std::filesystem::file_size(path)) / 1024.0;
-  state.counters["peak_rss_mb"] = statusMegabytes("VmHWM");
+  state.counters["peak_rss_mb"] = pt_bench::statusMegabytes("VmHWM");
   std::filesystem::remove(path);
 }
 BENCHMARK(BM_HostDataFile_RefuseCraftedFile)

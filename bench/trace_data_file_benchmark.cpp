@@ -18,7 +18,6 @@
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -28,20 +27,11 @@
 #include "tracer/pt_api.h"
 #include "tracer/pt_clearing.h"
 
+#include "bench/resident_memory.h"
+
 namespace {
 
 constexpr std::size_t kPoints = 1'000'000;
-
-// "VmHWM" (the resident high-water mark) or "VmRSS" of this process, in MB.
-double statusMegabytes(const std::string& field) {
-  std::ifstream status("/proc/self/status");
-  for (std::string line; std::getline(status, line);)
-    if (line.rfind(field + ":", 0) == 0) return std::stod(line.substr(field.size() + 1)) / 1024.0;  // kB
-  return 0.0;
-}
-
-// Starts a new high-water mark from what is resident now.
-void resetPeakRss() { std::ofstream("/proc/self/clear_refs") << "5"; }
 
 std::string tracePath() {
   return (std::filesystem::temp_directory_path() /
@@ -87,11 +77,11 @@ void recordTrace() {
 void BM_TraceDataFile_Save(benchmark::State& state) {
   recordTrace();
   const std::string path = tracePath();
-  resetPeakRss();
+  pt_bench::resetPeakResident();
   for (auto _ : state) pt::host::saveTraceDataFile(path);
   state.counters["bytes_per_point"] = static_cast<double>(std::filesystem::file_size(path)) / kPoints;
-  state.counters["peak_rss_mb"] = statusMegabytes("VmHWM");
-  state.counters["rss_mb"] = statusMegabytes("VmRSS");
+  state.counters["peak_rss_mb"] = pt_bench::statusMegabytes("VmHWM");
+  state.counters["rss_mb"] = pt_bench::statusMegabytes("VmRSS");
 }
 BENCHMARK(BM_TraceDataFile_Save)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
@@ -104,14 +94,14 @@ void BM_TraceDataFile_Load(benchmark::State& state) {
   for (auto _ : state) {
     state.PauseTiming();
     tracer().setRawDataVector({});
-    resetPeakRss();
+    pt_bench::resetPeakResident();
     state.ResumeTiming();
     pt::host::loadTraceDataFile(path);
     if (tracer().rawDataVector()->size() != kPoints) state.SkipWithError("wrong point count");
   }
   state.counters["bytes_per_point"] = static_cast<double>(std::filesystem::file_size(path)) / kPoints;
-  state.counters["peak_rss_mb"] = statusMegabytes("VmHWM");
-  state.counters["rss_mb"] = statusMegabytes("VmRSS");
+  state.counters["peak_rss_mb"] = pt_bench::statusMegabytes("VmHWM");
+  state.counters["rss_mb"] = pt_bench::statusMegabytes("VmRSS");
 }
 BENCHMARK(BM_TraceDataFile_Load)->Unit(benchmark::kMillisecond)->Iterations(1)->UseRealTime();
 
@@ -122,7 +112,7 @@ int loadInFreshProcess(const std::string& path) {
   const auto start = std::chrono::steady_clock::now();
   pt::host::loadTraceDataFile(path);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  std::printf("%.6f %.3f %.3f %zu\n", took.count(), statusMegabytes("VmHWM"), statusMegabytes("VmRSS"),
+  std::printf("%.6f %.3f %.3f %zu\n", took.count(), pt_bench::statusMegabytes("VmHWM"), pt_bench::statusMegabytes("VmRSS"),
               tracer().rawDataVector()->size());
   return 0;
 }

@@ -1,17 +1,12 @@
 #include "platform/instrument/controls.h"
 
+#include "platform/immortal.h"
+
 namespace instrument {
 
 namespace {
 
-// Constant-initialised, so usable from other objects' static initialisers, and
-// never destroyed, so usable from their destructors and from exit handlers.
-union ImmortalControls {
-  constexpr ImmortalControls() : value() {}
-  ~ImmortalControls() {}
-  Controls value;
-};
-constinit ImmortalControls immortalControls;
+constinit platform::Immortal<Controls> immortalControls;
 
 }  // namespace
 

@@ -1,5 +1,7 @@
 #include "platform/instrument/listeners.h"
 
+#include "platform/immortal.h"
+
 #include <algorithm>
 #include <mutex>
 
@@ -7,14 +9,7 @@ namespace instrument {
 
 namespace {
 
-// Constant-initialised, so usable from other objects' static initialisers, and
-// never destroyed, so usable from their destructors and from exit handlers.
-union ImmortalListeners {
-  constexpr ImmortalListeners() : value() {}
-  ~ImmortalListeners() {}
-  Listeners value;
-};
-constinit ImmortalListeners immortalListeners;
+constinit platform::Immortal<Listeners> immortalListeners;
 
 }  // namespace
 
