@@ -7,10 +7,8 @@
 #include <boost/make_shared.hpp>
 
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <initializer_list>
-#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -21,6 +19,7 @@
 #include "platform/host_data_file.h"
 #include "platform/host_messages.h"
 #include "support/host_records.h"
+#include "support/scratch_files.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_api.h"
 #include "tracer/pt_clearing.h"
@@ -35,14 +34,8 @@ PerformanceTracer& tracer() { return *PerformanceTracer::getInstance(); }
 
 class TraceDataFile : public ::testing::Test {
  protected:
-  void SetUp() override {
-    ptClearRawData();
-    folder_ = fs::path(::testing::TempDir()) / ("trace_data_file_" + std::to_string(::getpid()));
-    fs::remove_all(folder_);
-    fs::create_directories(folder_);
-  }
-  void TearDown() override { fs::remove_all(folder_); }
-  std::string file(const std::string& name) const { return (folder_ / name).string(); }
+  void SetUp() override { ptClearRawData(); }
+  std::string file(const std::string& name) const { return folder_.file(name); }
   // A file another writer made, holding just the given variables.
   std::string writeFile(const std::string& name, std::initializer_list<std::pair<const char*, const haArray*>> vars) {
     const std::string path = file(name);
@@ -52,7 +45,7 @@ class TraceDataFile : public ::testing::Test {
     return path;
   }
 
-  fs::path folder_;
+  pt_test::ScratchFolder folder_;
 };
 
 template <class Point>
@@ -119,17 +112,8 @@ std::string errorKey(const std::function<void()>& call, std::vector<std::string>
   return "";
 }
 
-std::string bytesOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
-}
-
-void writeBytes(const std::string& path, const std::string& bytes) {
-  fs::remove(path);
-  std::ofstream(path, std::ios::binary).write(bytes.data(), static_cast<std::streamsize>(bytes.size()));
-}
+using pt_test::fileBytes;
+using pt_test::writeFileBytes;
 
 TEST_F(TraceDataFile, FullSaveAndLoadRoundTrip) {
   const PTRawDataVector points = recordOneOfEachKind();
@@ -260,14 +244,9 @@ TEST_F(TraceDataFile, MalformedIdentifierNumbersAreReported) {
   HostArrayPtr enumeration(haCreateCellMatrix(1, 2));
   haSetCell(enumeration.get(), 0, haCreateString("no colon, passed over"));
   haSetCell(enumeration.get(), 1, haCreateString("x:modelStr"));
-  HostArrayPtr record(haCreateCellMatrix(1, 6));
-  unsigned long cursor[2] = {0, 0};
-  ptAddStringToCellArray(record.get(), "1", cursor);
-  ptAddIntToCellArray(record.get(), 3, cursor);
-  ptAddStringToCellArray(record.get(), "P", cursor);
-  ptAddStringToCellArray(record.get(), "G", cursor);
-  ptAddIntToCellArray(record.get(), 1, cursor);
-  ptAddStringToCellArray(record.get(), "99999999999:vdp", cursor);
+  const auto int32 = pt_test::scalar<std::int32_t>;
+  HostArrayPtr record = pt_test::cellRecord({haCreateString("1"), int32(3), haCreateString("P"), haCreateString("G"),
+                                             int32(1), haCreateString("99999999999:vdp")});
   HostArrayPtr records(haCreateCellMatrix(1, 1));
   haSetCell(records.get(), 0, record.release());
 
@@ -322,7 +301,7 @@ TEST_F(TraceDataFile, DamagedFilesAreReportedAndLeaveTheTracerAlone) {
   recordOneOfEachKind();
   const std::string good = file("good.kvd"), bad = file("bad.kvd");
   pt::host::saveTraceDataFile(good);
-  const std::string bytes = bytesOf(good);
+  const std::string bytes = fileBytes(good);
   const std::size_t pointsBefore = tracer().rawDataVector()->size();
   const auto expectRefused = [&](const std::string& what) {
     std::vector<std::string> arguments;
@@ -331,21 +310,21 @@ TEST_F(TraceDataFile, DamagedFilesAreReportedAndLeaveTheTracerAlone) {
     EXPECT_TRUE(!arguments.empty() && arguments[0] == bad) << what;
     EXPECT_EQ(tracer().rawDataVector()->size(), pointsBefore) << what;
   };
-  writeBytes(bad, "");
+  writeFileBytes(bad, "");
   expectRefused("empty");
-  writeBytes(bad, "PerformanceTracingRawDataVector, but as plain text\n");
+  writeFileBytes(bad, "PerformanceTracingRawDataVector, but as plain text\n");
   expectRefused("foreign");
   const HostArrayPtr number(haCreateDoubleScalar(1));
   writeFile("bad.kvd", {{"Something else", number.get()}});
   expectRefused("none of a trace's variables");
   for (std::size_t size = 0; size < bytes.size(); ++size) {
-    writeBytes(bad, bytes.substr(0, size));
+    writeFileBytes(bad, bytes.substr(0, size));
     expectRefused("cut to " + std::to_string(size));
   }
   for (std::size_t at = 0; at < bytes.size(); at += 3) {
     std::string flipped = bytes;
     flipped[at] = static_cast<char>(flipped[at] ^ (at % 2 ? 0x01 : 0x80));
-    writeBytes(bad, flipped);
+    writeFileBytes(bad, flipped);
     expectRefused("flipped at " + std::to_string(at));
   }
 }
@@ -354,7 +333,7 @@ TEST_F(TraceDataFile, FailedSaveKeepsTheExistingFile) {
   recordOneOfEachKind();
   const std::string path = file("keep.kvd");
   pt::host::saveTraceDataFile(path);
-  const std::string good = bytesOf(path);
+  const std::string good = fileBytes(path);
   tracer().appendRawDataPoint(boost::make_shared<PTKAVLORDataPoint>());
   {
     // The root is asked for after the file was opened.
@@ -364,8 +343,8 @@ TEST_F(TraceDataFile, FailedSaveKeepsTheExistingFile) {
     });
     EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(path); }), "UnexpectedValue");
   }
-  EXPECT_EQ(bytesOf(path), good);
-  EXPECT_EQ(std::distance(fs::directory_iterator(folder_), fs::directory_iterator()), 1);
+  EXPECT_EQ(fileBytes(path), good);
+  EXPECT_EQ(folder_.entries(), 1u);
 }
 
 // A save through a symbolic link replaces the file it leads to, and clears
@@ -381,7 +360,7 @@ TEST_F(TraceDataFile, SavesFollowLinksAndClearKilledSaves) {
   const std::string killed = file("store/.kvdtmp-" + std::to_string(child) + "-0-1");
   const std::string running = file("store/.kvdtmp-" + std::to_string(::getppid()) + "-0-1");
   const std::string other = file("store/.kvdtmp-notes");
-  for (const std::string& leftover : {killed, running, other}) writeBytes(leftover, "partial");
+  for (const std::string& leftover : {killed, running, other}) writeFileBytes(leftover, "partial");
 
   pt::host::saveTraceDataFile(file("link.kvd"));
   EXPECT_TRUE(fs::is_symlink(file("link.kvd")));

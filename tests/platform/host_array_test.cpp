@@ -9,17 +9,13 @@
 #include <string>
 
 #include "support/host_array_equal.h"
+#include "support/host_records.h"
 
 namespace {
 
 using platform::HostArrayPtr;
 
-HostArrayPtr int32Scalar(std::int32_t value) {
-  const std::size_t dims[2] = {1, 1};
-  HostArrayPtr a(haCreateNumericArray(2, dims, haINT32_CLASS, haREAL));
-  haGetElements<std::int32_t>(a.get())[0] = value;
-  return a;
-}
+HostArrayPtr int32Scalar(std::int32_t value) { return HostArrayPtr(pt_test::scalar<std::int32_t>(value)); }
 
 // {int32 7, "phase name longer than eight bytes", {double 2.5, struct{x: true}}}
 HostArrayPtr nestedRecord() {
@@ -40,8 +36,7 @@ HostArrayPtr nestedRecord() {
 TEST(HostArray, ScalarsHaveTheirClassAndValue) {
   HostArrayPtr d(haCreateDoubleScalar(-2.25));
   HostArrayPtr i(int32Scalar(-5));
-  HostArrayPtr u(haCreateNumericMatrix(1, 1, haUINT32_CLASS, haREAL));
-  haGetElements<std::uint32_t>(u.get())[0] = 4000000000u;
+  HostArrayPtr u(pt_test::scalar<std::uint32_t>(4000000000u));
   HostArrayPtr t(haCreateLogicalScalar(true));
   HostArrayPtr f(haCreateLogicalScalar(false));
 

@@ -89,9 +89,6 @@ TEST(DataArrays, TracerRowsIndexTheirIdentifierTables) {
   PTProcessedDataStruct summary = t.summary();
   const std::string phaseArrays = t.tracer.generatePhaseDataArrayJS();
   EXPECT_NE(phaseArrays.find("        var Model = [\"engine\"];\n"), std::string::npos) << phaseArrays;
-  EXPECT_NE(phaseArrays.find("       var PhaseLengths     = new Array();\n"), std::string::npos);
-  EXPECT_NE(phaseArrays.find("       var ExpandStr        = [\"&nbsp;&nbsp;&nbsp;\",\"[+]\",\"[-]\"];\n"),
-            std::string::npos);
   EXPECT_NE(t.tracer.generateDataArrayJS(&summary, "time").find(std::string(",").append(t.number(EPT_GROUPING, "G")) + ",0, -1,"),
             std::string::npos);
 }

