@@ -1,8 +1,8 @@
 #include "platform/host_data_file.h"
 
-#include <dirent.h>
+#include "platform/replacing_file.h"
+
 #include <fcntl.h>
-#include <signal.h>
 #include <openssl/evp.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
@@ -10,13 +10,10 @@
 
 #include <algorithm>
 #include <array>
-#include <atomic>
 #include <cerrno>
-#include <cstdlib>
 #include <cstring>
 #include <exception>
 #include <memory>
-#include <random>
 #include <stdexcept>
 #include <system_error>
 #include <unordered_set>
@@ -269,91 +266,26 @@ kvdFile* openForReading(const char* name) {
 // ---- writing -------------------------------------------------------------------
 
 constexpr std::string_view kTemporaryPrefix = ".kvdtmp-";
-// Symbolic links followed before a name counts as a loop, as the system does.
-constexpr int kMaxSymbolicLinks = 40;
-
-std::string folderOf(const std::string& path) {
-  const auto slash = path.rfind('/');
-  return slash == std::string::npos ? "" : path.substr(0, slash + 1);
-}
-
-// The file a save to `name` must replace: a symbolic link is followed to its
-// target, which need not exist yet, so that the link stays a link. Empty
-// with errno set when the links loop or cannot be read.
-std::string saveTarget(const std::string& name) {
-  std::string path = name;
-  for (int links = 0; links <= kMaxSymbolicLinks; ++links) {
-    struct stat info {};
-    if (::lstat(path.c_str(), &info) != 0 || !S_ISLNK(info.st_mode)) return path;
-    std::string target(static_cast<std::size_t>(info.st_size > 0 ? info.st_size : 4096) + 1, '\0');
-    const ssize_t length = ::readlink(path.c_str(), target.data(), target.size());
-    if (length < 0) return {};
-    target.resize(static_cast<std::size_t>(length));
-    path = !target.empty() && target.front() == '/' ? target : folderOf(path) + target;
-  }
-  errno = ELOOP;
-  return {};
-}
-
-// A temporary file of ours whose writer is gone: a save that was killed.
-// Files of other users, and of processes still running, are left alone.
-bool isStaleTemporary(const std::string& folder, const std::string& entry) {
-  if (entry.compare(0, kTemporaryPrefix.size(), kTemporaryPrefix) != 0) return false;
-  const std::string rest = entry.substr(kTemporaryPrefix.size());
-  const auto dash = rest.find('-');
-  if (dash == 0 || dash == std::string::npos ||
-      rest.find_first_not_of("0123456789") != dash)
-    return false;
-  const long pid = std::strtol(rest.c_str(), nullptr, 10);
-  struct stat info {};
-  const std::string path = (folder.empty() ? "./" : folder) + entry;
-  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid()) return false;
-  return pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
-}
-
-void removeStaleTemporaries(const std::string& folder) {
-  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
-  if (dir == nullptr) return;
-  std::vector<std::string> stale;
-  while (const dirent* entry = ::readdir(dir))
-    if (isStaleTemporary(folder, entry->d_name)) stale.emplace_back(entry->d_name);
-  ::closedir(dir);
-  for (const std::string& entry : stale) ::unlink(((folder.empty() ? "./" : folder) + entry).c_str());
-}
-
-// A hidden name beside the target, so that the final rename stays in one
-// file system. Its name begins with the writer's process number, by which a
-// later save tells a killed save's leftover from a save still running.
-int createTemporary(const std::string& target, std::string& path) {
-  static std::atomic<unsigned> counter{0};
-  const std::string folder = folderOf(target);
-  std::random_device random;
-  for (int attempt = 0; attempt < 100; ++attempt) {
-    path = folder + std::string(kTemporaryPrefix) + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
-           "-" + std::to_string(random() % 1000000);
-    const int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
-    if (fd >= 0 || errno != EEXIST) return fd;
-  }
-  return -1;
-}
 
 kvdFile* openForWriting(const char* name) {
-  const std::string target = saveTarget(name);
-  if (target.empty()) return nullptr;
+  std::string target = name;
+  if (!platform::followLinks(platform::systemFileCalls(), target)) return nullptr;
   struct stat existing {};
   const bool exists = ::stat(target.c_str(), &existing) == 0;
   if (exists && !S_ISREG(existing.st_mode)) {
     errno = S_ISDIR(existing.st_mode) ? EISDIR : EINVAL;
     return nullptr;
   }
-  removeStaleTemporaries(folderOf(target));
+  platform::removeStaleTemporaries(platform::folderOf(target), kTemporaryPrefix);
 
   auto file = std::make_unique<kvdFile>();
   file->name = name;
   file->target = target;
   file->writing = true;
+  // The name begins with the writer's process number, by which a later save
+  // tells a killed save's leftover from a save still running.
   std::string temp;
-  file->fd = createTemporary(target, temp);
+  file->fd = platform::createTemporaryBeside(platform::systemFileCalls(), target, kTemporaryPrefix, temp);
   if (file->fd < 0) return nullptr;
   file->tempPath = temp;
   if (exists) ::fchmod(file->fd, existing.st_mode & 07777);  // replacing keeps the permissions

@@ -1,14 +1,18 @@
 #include "platform/replacing_file.h"
 
+#include <dirent.h>
 #include <fcntl.h>
+#include <signal.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 #include <atomic>
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <random>
 #include <utility>
+#include <vector>
 
 namespace platform {
 namespace {
@@ -27,14 +31,18 @@ class SystemFileCalls final : public FileCalls {
   ssize_t readlink(const char* path, char* out, std::size_t size) override { return ::readlink(path, out, size); }
 };
 
+}  // namespace
+
+FileCalls& systemFileCalls() {
+  static SystemFileCalls calls;
+  return calls;
+}
+
 std::string folderOf(const std::string& path) {
   const auto slash = path.rfind('/');
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-// The file a chain of symbolic links ends at (which need not exist yet), so
-// that the rename replaces that file and leaves the links in place. errno is
-// ELOOP after too many links.
 bool followLinks(FileCalls& calls, std::string& path) {
   constexpr int kMaxLinks = 40;  // as the kernel's own limit
   for (int hop = 0; hop <= kMaxLinks; ++hop) {
@@ -55,25 +63,46 @@ bool followLinks(FileCalls& calls, std::string& path) {
   return false;
 }
 
-// A hidden name beside the file, so that the rename stays in one file
-// system; process, counter and a random part keep concurrent writers apart.
-int createTemporary(FileCalls& calls, const std::string& path, std::string& tempPath) {
+int createTemporaryBeside(FileCalls& calls, const std::string& path, std::string_view prefix, std::string& tempPath) {
   static std::atomic<unsigned> counter{0};
   std::random_device random;
   for (int attempt = 0; attempt < 100; ++attempt) {
-    tempPath = folderOf(path) + ".ptreport-" + std::to_string(::getpid()) + "-" + std::to_string(counter++) + "-" +
-               std::to_string(random() % 1000000) + ".tmp";
+    tempPath = folderOf(path) + std::string(prefix) + std::to_string(::getpid()) + "-" + std::to_string(counter++) +
+               "-" + std::to_string(random() % 1000000);
     const int fd = calls.open(tempPath.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_CLOEXEC, 0666);
     if (fd >= 0 || errno != EEXIST) return fd;
   }
   return -1;
 }
 
+namespace {
+
+// A temporary file of ours whose writer is gone: a write that was killed.
+// Files of other users, and of processes still running, are left alone.
+bool isStaleTemporary(const std::string& folder, const std::string& entry, std::string_view prefix) {
+  if (!std::string_view(entry).starts_with(prefix)) return false;
+  const std::string rest = entry.substr(prefix.size());
+  const auto dash = rest.find('-');
+  if (dash == 0 || dash == std::string::npos || rest.find_first_not_of("0123456789") != dash) return false;
+  const long pid = std::strtol(rest.c_str(), nullptr, 10);
+  struct stat info {};
+  const std::string path = (folder.empty() ? "./" : folder) + entry;
+  if (::lstat(path.c_str(), &info) != 0 || !S_ISREG(info.st_mode) || info.st_uid != ::getuid()) return false;
+  return pid > 0 && pid != ::getpid() && ::kill(static_cast<pid_t>(pid), 0) != 0 && errno == ESRCH;
+}
+
+constexpr std::string_view kReportPrefix = ".ptreport-";
+
 }  // namespace
 
-FileCalls& systemFileCalls() {
-  static SystemFileCalls calls;
-  return calls;
+void removeStaleTemporaries(const std::string& folder, std::string_view prefix) {
+  DIR* dir = ::opendir(folder.empty() ? "." : folder.c_str());
+  if (dir == nullptr) return;
+  std::vector<std::string> stale;
+  while (const dirent* entry = ::readdir(dir))
+    if (isStaleTemporary(folder, entry->d_name, prefix)) stale.emplace_back(entry->d_name);
+  ::closedir(dir);
+  for (const std::string& entry : stale) ::unlink(((folder.empty() ? "./" : folder) + entry).c_str());
 }
 
 ReplacingFile::ReplacingFile(std::string target, FileCalls& calls) : calls_(calls), path_(std::move(target)) {
@@ -92,7 +121,8 @@ ReplacingFile::ReplacingFile(std::string target, FileCalls& calls) : calls_(call
     error_ = "'" + path_ + "' is not a regular file";
     return;
   }
-  fd_ = createTemporary(calls_, path_, tempPath_);
+  removeStaleTemporaries(folderOf(path_), kReportPrefix);
+  fd_ = createTemporaryBeside(calls_, path_, kReportPrefix, tempPath_);
   if (fd_ < 0) {
     fail("cannot create a file in the folder");
     tempPath_.clear();

@@ -7,7 +7,8 @@
 // The text goes into a temporary file with a name of its own beside the
 // target, and only a commit whose every write, flush and close succeeded
 // renames it over the target. A failure, an exception or a file never
-// committed leaves the target as it was and removes the temporary file, and
+// committed leaves the target as it was and removes the temporary file (one
+// left by a killed writer goes on the next write in that folder), and
 // writers of the same target at the same time never mix their bytes: the last
 // commit wins whole. A target that is a symbolic link is written through to
 // the file the link names, and the link stays.
@@ -42,6 +43,23 @@ class FileCalls {
 
 /// This machine's calls; lives for the whole process.
 FileCalls& systemFileCalls();
+
+// The steps of replacing a file, shared by every writer that replaces one.
+
+/// The folder part of `path` with its trailing slash; "" for a bare name.
+std::string folderOf(const std::string& path);
+/// Follows a chain of symbolic links to the file it ends at (which need not
+/// exist yet), so that a rename replaces that file and leaves the links in
+/// place. False with errno set when the links loop or cannot be read.
+bool followLinks(FileCalls& calls, std::string& path);
+/// Creates a hidden temporary file beside `path`, named `prefix`, the
+/// process number, a counter and a random part, so that the rename stays in
+/// one file system and concurrent writers never share a file. Its descriptor,
+/// or -1 with errno set.
+int createTemporaryBeside(FileCalls& calls, const std::string& path, std::string_view prefix, std::string& tempPath);
+/// Removes the temporary files named `prefix`<process>-... in `folder` that
+/// a killed writer left: only regular files of this user whose process is gone.
+void removeStaleTemporaries(const std::string& folder, std::string_view prefix);
 
 class ReplacingFile {
  public:

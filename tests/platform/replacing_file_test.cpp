@@ -5,6 +5,9 @@
 
 #include <gtest/gtest.h>
 
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <filesystem>
 #include <string>
@@ -46,6 +49,8 @@ TEST(ReplacingFile, ReplacesTheTargetOnlyWhenEveryCallSucceeded) {
   }
 }
 
+// Nothing of a write that never committed stays: neither this one's file,
+// nor, by the next write in the folder, one a killed writer left.
 TEST(ReplacingFile, AFileNeverCommittedLeavesNoTrace) {
   pt_test::ScratchFolder folder;
   {
@@ -54,6 +59,18 @@ TEST(ReplacingFile, AFileNeverCommittedLeavesNoTrace) {
     EXPECT_TRUE(file.write("half a page"));
   }
   EXPECT_EQ(folder.entries(), 0u);
+
+  const pid_t child = ::fork();
+  if (child == 0) ::_exit(0);
+  ASSERT_GT(child, 0);
+  ::waitpid(child, nullptr, 0);  // its number now names no process
+  const std::string killed = folder.file(".ptreport-" + std::to_string(child) + "-0-1");
+  const std::string running = folder.file(".ptreport-" + std::to_string(::getppid()) + "-0-1");
+  for (const std::string& leftover : {killed, running}) pt_test::writeFileBytes(leftover, "partial");
+  platform::ReplacingFile file(folder.file("new.html"));
+  EXPECT_TRUE(file.write("page") && file.commit());
+  EXPECT_FALSE(std::filesystem::exists(killed));
+  EXPECT_TRUE(std::filesystem::exists(running));
 }
 
 TEST(ReplacingFile, WritesThroughLinksAndRefusesWhatItCannotReplace) {
