@@ -47,8 +47,7 @@ int runDemo(const std::string& folder) {
   }
 
   const PTProcessedDataStruct summary = tracer.getProcessedData(nullptr, {kAllGroupings}, false);
-  std::cout << "\nTop phases by self time (" << summary.totalWallClockTime * 1e3 << " ms in all):\n"
-            << topPhasesTable(tracer.getAggregateData(summary.diagnosticInfos), 8);
+  std::cout << "\n" << topPhasesTable(summary.diagnosticInfos, 8);
   std::cout << "\nTests: " << (failures == 0 ? "all passed" : std::to_string(failures) + " failed") << "\n";
   std::cout << "\nWritten to " << std::filesystem::absolute(out).lexically_normal().string() << ":\n";
   std::cout << "  demo.kvd                  the trace (ptrace info / report / export read it)\n";
@@ -65,6 +64,7 @@ void addDemoCommand(CLI::App& app, int& exitCode) {
   auto folder = std::make_shared<std::string>("ptrace-demo");
   CLI::App* command = app.add_subcommand("demo", "Trace a built-in workload and write its trace and reports");
   command->add_option("--out", *folder, "Output folder")->capture_default_str();
+  command->footer(kSelfTimeHelp);
   command->callback([folder, &exitCode] {
     exitCode = runDemo(*folder) == 0 ? 0 : 1;
   });

@@ -5,6 +5,7 @@
 
 #include "apps/ptrace/commands.h"
 #include "apps/ptrace/progress.h"
+#include "apps/ptrace/terminal_text.h"
 #include "apps/ptrace/trace_export.h"
 #include "apps/ptrace/trace_input.h"
 #include "apps/ptrace/trace_pairing.h"
@@ -20,24 +21,51 @@ struct ExportOptions {
   bool folded = false;
 };
 
-// The exported text when it goes to standard output, else the file's name
-// once the file is written.
-std::string runExport(const ExportOptions& options) {
+struct Exported {
+  std::string text;  ///< for standard output; the file's name once the file is written
+  std::string warnings;
+};
+
+Exported runExport(const ExportOptions& options) {
   const bool toFile = !options.output.empty() && options.output != "-";
   if (toFile) refuseToOverwrite(options.output, options.trace);
   loadTrace(options.trace);
   const Progress exporting("exporting");
   checkGrouping(options.grouping);
-  // Phases that pair are exported even when others do not; those become instant events.
+  // Phases that pair are exported even when others do not.
   const PairedTrace paired = pairTrace(options.grouping);
   if (paired.summary.diagnosticInfos.empty() && paired.problems.empty()) {
     throw CommandError("'" + options.trace + "' holds no points to export");
   }
-  std::string text = options.chrome ? chromeTrace(paired).dump(1) + "\n" : foldedStacks(paired.summary);
-  if (!toFile) return text;
+  std::size_t repairedNames = 0;
+  // Every name is valid UTF-8 by now; replacing is a guard, never a failure.
+  std::string text = options.chrome ? chromeTrace(paired, options.grouping, repairedNames)
+                                              .dump(1, ' ', false, nlohmann::json::error_handler_t::replace) +
+                                          "\n"
+                                    : foldedStacks(paired, repairedNames);
+  if (text.empty()) {
+    throw CommandError("nothing to export from '" + options.trace + "': no phase of it pairs (" +
+                       paired.problems.front().reason + ")");
+  }
+  Exported exported;
+  if (repairedNames > 0) {
+    exported.warnings += "ptrace: warning: " + std::to_string(repairedNames) +
+                         " name(s) were not valid UTF-8; each bad byte is written as U+FFFD\n";
+  }
+  if (!paired.problems.empty()) {
+    exported.warnings += "ptrace: warning: " + std::to_string(paired.problems.size()) +
+                         " point(s) do not pair and " +
+                         (options.chrome ? "are written as instant events" : "are left out") + ", the first because " +
+                         printable(paired.problems.front().reason) + " (ptrace info lists them)\n";
+  }
+  if (!toFile) {
+    exported.text = std::move(text);
+    return exported;
+  }
   std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
   if (!(file << text) || !file.flush()) throw CommandError("cannot write '" + options.output + "'");
-  return options.output + "\n";
+  exported.text = options.output + "\n";
+  return exported;
 }
 
 }  // namespace
@@ -50,12 +78,20 @@ void addExportCommand(CLI::App& app, int& exitCode) {
   command->add_option("--grouping", options->grouping, "Grouping to export; GLOBAL admits every point")
       ->capture_default_str();
   auto* chrome = command->add_flag("--chrome", options->chrome, "Chrome Trace Event JSON (opens in Perfetto)");
-  auto* folded = command->add_flag("--folded", options->folded, "Folded stacks with self microseconds, for flame graphs");
+  auto* folded =
+      command->add_flag("--folded", options->folded, "Folded stacks with self nanoseconds, for flame graphs");
   chrome->excludes(folded);
+  command->footer(
+      "Times are whole nanoseconds in both forms (JSON: microseconds with three decimals from midnight UTC "
+      "before the trace starts). Points naming their thread (identifier threadStr) are paired per thread. "
+      "Points that do not pair become instant events with the reason in JSON and are left out of folded "
+      "stacks; names that are not valid UTF-8 are repaired. Either is said on standard error.");
   command->callback([options, &exitCode] {
     if (!options->chrome && !options->folded) throw CommandError("export: choose a format, --chrome or --folded");
+    const Exported exported = runExport(*options);
     // Printed once the step's progress line is gone.
-    std::cout << runExport(*options);
+    std::cerr << exported.warnings;
+    std::cout << exported.text;
     exitCode = 0;
   });
 }

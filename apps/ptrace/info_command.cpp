@@ -4,9 +4,11 @@
 #include <memory>
 #include <optional>
 #include <set>
+#include <sstream>
 #include <string>
 
 #include "apps/ptrace/commands.h"
+#include "apps/ptrace/phase_table.h"
 #include "apps/ptrace/progress.h"
 #include "apps/ptrace/terminal_text.h"
 #include "apps/ptrace/trace_input.h"
@@ -64,6 +66,8 @@ void runInfo(const std::string& path) {
     std::cout << "    ... and " << (paired.problems.size() - kProblemsShown) << " more\n";
   }
   std::cout << "  Time span: " << (last - first) << " s\n";
+  std::istringstream table(topPhasesTable(paired.summary.diagnosticInfos, 8));
+  for (std::string line; std::getline(table, line);) std::cout << "  " << line << "\n";
   std::cout << "  Groupings:\n";
   for (const auto& [name, count] : pointsPerGrouping) std::cout << "    " << printable(name) << " (" << count << " points)\n";
   std::cout << "  Phases (" << phases.size() << "): " << joined(phases) << "\n";
@@ -92,6 +96,7 @@ void addInfoCommand(CLI::App& app, int& exitCode) {
   auto path = std::make_shared<std::string>();
   CLI::App* command = app.add_subcommand("info", "Summarise a saved trace: points, groupings, phases, models, machine");
   command->add_option("trace", *path, "Trace data file (.kvd)")->required();
+  command->footer(kSelfTimeHelp);
   command->callback([path, &exitCode] {
     runInfo(*path);
     exitCode = 0;

@@ -1,6 +1,6 @@
 #include "apps/ptrace/terminal_text.h"
 
-#include <cstdint>
+#include "apps/ptrace/utf8_text.h"
 
 namespace ptrace_tool {
 namespace {
@@ -12,21 +12,13 @@ void appendEscaped(std::string& out, unsigned char byte) {
   out += kHex[byte & 0xF];
 }
 
-// Length of the valid UTF-8 sequence at `at`, or 0.
-std::size_t sequenceLength(std::string_view text, std::size_t at) {
-  const auto c = static_cast<unsigned char>(text[at]);
-  const std::size_t length = (c & 0xE0) == 0xC0 ? 2 : (c & 0xF0) == 0xE0 ? 3 : (c & 0xF8) == 0xF0 ? 4 : 0;
-  if (length == 0 || text.size() - at < length) return 0;
-  std::uint32_t code = c & (0x7Fu >> length);
-  for (std::size_t i = 1; i < length; ++i) {
-    const auto next = static_cast<unsigned char>(text[at + i]);
-    if ((next & 0xC0) != 0x80) return 0;
-    code = (code << 6) | (next & 0x3Fu);
-  }
-  static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-  if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return 0;
-  if (code >= 0x80 && code <= 0x9F) return 0;  // C1 controls: CSI, OSC, ...
-  return length;
+// Length of the valid UTF-8 sequence at `at` when it is not a C1 control
+// (CSI, OSC, ...), or 0.
+std::size_t printableSequenceLength(std::string_view text, std::size_t at) {
+  const std::size_t length = utf8SequenceLength(text, at);
+  if (length == 0) return 0;
+  const char32_t code = utf8CodePoint(text, at, length);
+  return code >= 0x80 && code <= 0x9F ? 0 : length;
 }
 
 }  // namespace
@@ -39,7 +31,7 @@ std::string printable(std::string_view text) {
     if (c >= 0x20 && c < 0x7F) {
       out += static_cast<char>(c);
       ++i;
-    } else if (const std::size_t length = c >= 0x80 ? sequenceLength(text, i) : 0; length > 0) {
+    } else if (const std::size_t length = c >= 0x80 ? printableSequenceLength(text, i) : 0; length > 0) {
       out.append(text.substr(i, length));
       i += length;
     } else {

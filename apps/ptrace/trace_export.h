@@ -1,28 +1,36 @@
 // Exchange forms of a trace's paired phases, built from the analysis rows:
 // Chrome Trace Event JSON (which trace viewers such as Perfetto open) and
-// folded stacks for flame-graph tools.
+// folded stacks for flame-graph tools. Both take every time from the same
+// whole nanoseconds, so a phase's self time is the same in both.
 //
-//   nlohmann::json events = ptrace_tool::chromeTrace(pairTrace("GLOBAL"));
-//   std::string stacks = ptrace_tool::foldedStacks(pairTrace("GLOBAL").summary);
+//   std::size_t repairedNames = 0;
+//   nlohmann::json events = ptrace_tool::chromeTrace(pairTrace("GLOBAL"), "GLOBAL", repairedNames);
 #pragma once
 
+#include <cstddef>
 #include <string>
 
 #include <nlohmann/json.hpp>
 
-#include "analysis/processed_data.h"
 #include "apps/ptrace/trace_pairing.h"
 
 namespace ptrace_tool {
 
-/// {"traceEvents": [...], "displayTimeUnit": "ms"}: one complete event ("ph":
-/// "X") per paired phase, ts and dur in microseconds from the trace start,
-/// name the phase, cat the grouping, args the identifiers; then one instant
-/// event ("ph": "i") per point that could not be paired, args its reason.
-nlohmann::json chromeTrace(const PairedTrace& trace);
+/// {"traceEvents": [...], "displayTimeUnit": "ms"}: process and thread name
+/// metadata; per paired phase a begin and an end event (a complete event of
+/// duration 0 for a phase without time), ts in microseconds with three
+/// decimals counted from midnight UTC before the trace's first point, name the
+/// phase, cat the grouping, args the identifiers; then one instant event per
+/// point that could not be paired, args its reason. Points naming their thread
+/// (the identifier "threadStr") get a tid of their own. Names are valid UTF-8
+/// (a bad byte becomes U+FFFD); `repairedNames` counts the names repaired.
+nlohmann::json chromeTrace(const PairedTrace& trace, const std::string& grouping, std::size_t& repairedNames);
 
-/// One line per distinct stack of the rows, "outer;inner <self microseconds>",
-/// sorted by stack; stacks with no self time and gap rows are left out.
-std::string foldedStacks(const PTProcessedDataStruct& summary);
+/// One line per distinct stack of the paired phases, "outer;inner <self
+/// nanoseconds>", sorted by stack; stacks without self time are left out.
+/// In frame names "%", ";" and control characters are written as %XX, an empty
+/// name as "(unnamed)" and a name that reads "(unnamed)" as "%28unnamed)";
+/// names are repaired as in chromeTrace. Points that do not pair are left out.
+std::string foldedStacks(const PairedTrace& trace, std::size_t& repairedNames);
 
 }  // namespace ptrace_tool

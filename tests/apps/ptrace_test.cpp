@@ -5,12 +5,16 @@
 #include <boost/make_shared.hpp>
 
 #include <algorithm>
+#include <cmath>
+#include <map>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <regex>
+#include <set>
 #include <sstream>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include <nlohmann/json.hpp>
@@ -19,6 +23,7 @@
 
 #include "analysis/processed_data.h"
 #include "host/trace_data_file.h"
+#include "support/export_trace.h"
 #include "support/scratch_files.h"
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
@@ -100,7 +105,7 @@ TEST_F(Ptrace, InfoNamesGroupingsModelsAndMachine) {
   }
 }
 
-TEST_F(Ptrace, ChromeExportHasOneCompleteEventPerPairedPhase) {
+TEST_F(Ptrace, ChromeExportHasOnePhaseEventPerPairedPhase) {
   const fs::path json = *folder_ / "trace.json";
   const ToolRun run = runPtrace(*folder_, {"export", trace().string(), "--chrome", "-o", json.string()});
   ASSERT_EQ(run.exitCode, 0) << run.err;
@@ -112,13 +117,11 @@ TEST_F(Ptrace, ChromeExportHasOneCompleteEventPerPairedPhase) {
   const auto paired = std::count_if(summary.diagnosticInfos.begin(), summary.diagnosticInfos.end(), [](const auto& row) {
     return !row->processedPoint->gapRow && !row->processedPoint->errorRow;
   });
-  const auto& events = document.at("traceEvents");
-  ASSERT_EQ(static_cast<long>(events.size()), paired);
+  long phases = 0;
   int tests = 0;
-  for (const auto& event : events) {
-    EXPECT_EQ(event.at("ph"), "X");
-    EXPECT_GE(event.at("ts").get<long>(), 0);
-    EXPECT_GE(event.at("dur").get<long>(), 0);
+  for (const auto& event : document.at("traceEvents")) {
+    if (event.at("ph") == "E" || event.at("ph") == "M") continue;
+    ++phases;
     if (event.at("name") == "Run Test") {
       ++tests;
       EXPECT_EQ(event.at("cat"), "CLTestManager");
@@ -128,30 +131,8 @@ TEST_F(Ptrace, ChromeExportHasOneCompleteEventPerPairedPhase) {
       EXPECT_NE(args.value("TestCase", ""), "") << event.dump();
     }
   }
+  EXPECT_EQ(phases, paired);
   EXPECT_EQ(tests, 8);
-  // The session holds everything: its event spans every other one.
-  EXPECT_EQ(events.front().at("name"), "Demo Session");
-}
-
-TEST_F(Ptrace, FoldedStacksSumToTheSessionTime) {
-  const ToolRun run = runPtrace(*folder_, {"export", trace().string(), "--folded"});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
-  const std::regex line("(Demo Session(;[^; ][^;]*)*) ([0-9]+)");
-  std::istringstream lines(run.out);
-  std::string text;
-  long total = 0;
-  int count = 0;
-  while (std::getline(lines, text)) {
-    std::smatch match;
-    ASSERT_TRUE(std::regex_match(text, match, line)) << text;
-    total += std::stol(match[3]);
-    ++count;
-  }
-  EXPECT_GE(count, 9);
-  pt::host::loadTraceDataFile(trace().string());
-  const PTProcessedDataStruct summary = PerformanceTracer::getInstance()->getProcessedData(nullptr, {"GLOBAL"}, false);
-  // Self times partition the session; each stack rounds to a microsecond.
-  EXPECT_NEAR(static_cast<double>(total), summary.totalWallClockTime * 1e6, count);
 }
 
 // Progress lines go to standard error only when it is a terminal or they are
@@ -277,11 +258,12 @@ TEST_F(Ptrace, UnbalancedTraceStillShowsWhatItHolds) {
   const nlohmann::json document = nlohmann::json::parse(exported.out);
   std::vector<std::string> events;
   for (const auto& event : document.at("traceEvents")) {
+    if (event.at("ph") == "M" || event.at("ph") == "E") continue;
     std::string line = event.at("ph").get<std::string>() + " " + event.at("name").get<std::string>();
     if (event.at("ph") == "i") line.append(" ").append(event.at("args").at("reason").get<std::string>());
     events.push_back(line);
   }
-  EXPECT_EQ(events, (std::vector<std::string>{"X Load", "X Solve", "i Session start of 'Session' is never closed",
+  EXPECT_EQ(events, (std::vector<std::string>{"B Load", "B Solve", "i Session start of 'Session' is never closed",
                                               "i Step end of 'Step' while 'Solve' is open",
                                               "i Save start of 'Save' is never closed",
                                               "i Session end of 'Session' while 'Save' is open"}));
@@ -302,6 +284,136 @@ TEST_F(Ptrace, UnbalancedTraceStillShowsWhatItHolds) {
   ASSERT_EQ(diag.exitCode, 0) << diag.err;
   EXPECT_EQ(diag.out, (*folder_ / "unbalanced-diagnostic.html").string() + "\n");
   EXPECT_EQ(readFile(*folder_ / "unbalanced-diagnostic.html"), rows);
+}
+
+// Self nanoseconds per "tid|stack of names" as a viewer reads begin and end events:
+// per thread in time order, ends first at one time, a stack of open phases.
+std::map<std::string, long long> selfByStack(const nlohmann::json& events) {
+  struct Edge {
+    long long at;
+    bool isEnd;
+    std::size_t order;
+    int tid;
+    std::string name;
+  };
+  std::vector<Edge> edges;
+  for (const auto& event : events) {
+    const std::string ph = event.at("ph");
+    if (ph != "B" && ph != "E") continue;
+    edges.push_back({std::llround(event.at("ts").get<double>() * 1e3), ph == "E", edges.size(), event.at("tid"),
+                     event.at("name")});
+  }
+  std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) {
+    return std::tie(a.tid, a.at, b.isEnd, a.order) < std::tie(b.tid, b.at, a.isEnd, b.order);
+  });
+  struct Open {
+    std::string stack;
+    long long start, children;
+  };
+  std::vector<Open> open;
+  std::map<std::string, long long> self;
+  for (const Edge& edge : edges) {
+    if (!edge.isEnd) {
+      open.push_back({open.empty() ? edge.name : open.back().stack + ";" + edge.name, edge.at, 0});
+      continue;
+    }
+    const Open phase = open.back();
+    open.pop_back();
+    self[std::to_string(edge.tid) + "|" + phase.stack] += edge.at - phase.start - phase.children;
+    if (!open.empty()) open.back().children += edge.at - phase.start;
+  }
+  return self;
+}
+
+// The exports of a trace with nested, crossing, hostile and 4 µs phases on two
+// threads: the same self time to the nanosecond in both, names repaired and
+// escaped, and whatever does not pair said.
+TEST_F(Ptrace, ExportsOfAFixedTraceAgreeAndKeepNamesApart) {
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  tracer.clearRawDataVector();
+  const pt_test::ExportTrace fixture = pt_test::recordExportTrace(tracer);
+  tracer.setRawDataVector(fixture.points);
+  const fs::path path = *folder_ / "fixed.kvd";
+  pt::host::saveTraceDataFile(path.string());
+  const ToolRun chrome = runPtrace(*folder_, {"export", path.string(), "--chrome"});
+  const ToolRun folded = runPtrace(*folder_, {"export", path.string(), "--folded"});
+  for (const ToolRun* run : {&chrome, &folded}) {
+    ASSERT_EQ(run->exitCode, 0) << run->err;
+    EXPECT_EQ(std::count(run->err.begin(), run->err.end(), '\n'), 2) << run->err;
+    EXPECT_NE(run->err.find("warning: 1 name(s) were not valid UTF-8"), std::string::npos) << run->err;
+    EXPECT_NE(run->err.find("warning: 2 point(s) do not pair"), std::string::npos) << run->err;
+    EXPECT_NE(run->err.find("'Cross A'"), std::string::npos) << run->err;
+  }
+
+  // Both exports against the trace's own figures, and against each other.
+  std::map<std::string, double> expectedJson, expectedFolded;
+  std::map<std::string, int> rowsJson;
+  std::map<std::string, std::set<std::string>> foldedOf;  // "(unnamed)" is two names in folded stacks
+  for (std::size_t i = 0; i < fixture.phases.size(); ++i) {
+    const std::string tid = fixture.phases[i].thread.empty() ? "1|" : "2|";
+    const std::string text = tid + fixture.stack(i, &pt_test::ExportPhase::text);
+    expectedJson[text] += fixture.selfSeconds(i) * 1e9;
+    expectedFolded[fixture.stack(i)] += fixture.selfSeconds(i) * 1e9;
+    rowsJson[text] += 1 + static_cast<int>(std::count_if(fixture.phases.begin(), fixture.phases.end(),
+                                                          [i](const auto& p) { return p.parent == static_cast<int>(i); }));
+    foldedOf[text].insert(fixture.stack(i));
+  }
+  const nlohmann::json document = nlohmann::json::parse(chrome.out);  // throws on invalid UTF-8
+  const nlohmann::json& events = document.at("traceEvents");
+  std::map<int, std::string> threads;
+  std::map<std::string, std::vector<std::string>> instants;
+  std::string processName, groupedCategory;
+  for (const auto& event : events) {
+    const double ts = event.value("ts", 1.0);
+    EXPECT_GT(ts, 0.0) << event.dump();
+    EXPECT_NEAR(ts * 1e3, std::round(ts * 1e3), 1e-3) << event.dump();  // whole nanoseconds
+    if (event.at("name") == "thread_name") threads[event.at("tid")] = event.at("args").at("name");
+    if (event.at("name") == "process_name") processName = event.at("args").at("name");
+    if (event.at("name") == "Grouped") groupedCategory = event.at("cat");
+    if (event.at("ph") == "i") instants[event.at("name")].push_back(event.at("args").at("reason"));
+  }
+  EXPECT_EQ(threads, (std::map<int, std::string>{{1, "host thread"}, {2, "thread worker 1"}}));
+  EXPECT_EQ(processName.rfind("GLOBAL", 0), 0u) << processName;
+  EXPECT_EQ(groupedCategory, "Load%2C Compile");
+  EXPECT_EQ(instants, (std::map<std::string, std::vector<std::string>>{
+                          {"Cross A", {"start of 'Cross A' is never closed", "end of 'Cross A' while 'Cross B' is open"}}}));
+
+  std::map<std::string, long long> jsonSelf = selfByStack(events);
+  std::map<std::string, long long> foldedSelf;
+  std::istringstream lines(folded.out);
+  for (std::string line; std::getline(lines, line);) {
+    EXPECT_TRUE(std::none_of(line.begin(), line.end(), [](char c) { return static_cast<unsigned char>(c) < 0x20; }));
+    const std::size_t space = line.rfind(' ');
+    foldedSelf[line.substr(0, space)] += std::stoll(line.substr(space + 1));
+  }
+  for (const auto& [stack, nanoseconds] : expectedJson) {
+    // Each phase's time is rounded once at each end.
+    EXPECT_NEAR(static_cast<double>(jsonSelf[stack]), nanoseconds, rowsJson[stack]) << stack;
+    long long inFolded = 0;
+    for (const std::string& frames : foldedOf[stack]) inFolded += foldedSelf[frames];
+    EXPECT_EQ(inFolded, jsonSelf[stack]) << stack;
+  }
+  EXPECT_EQ(jsonSelf.size(), expectedJson.size());
+  for (const auto& [stack, nanoseconds] : expectedFolded) {
+    EXPECT_NEAR(static_cast<double>(foldedSelf[stack]), nanoseconds, 210.0) << stack;
+  }
+  EXPECT_EQ(foldedSelf.size(), expectedFolded.size());
+
+  // The table of info adds up to its total.
+  const ToolRun info = runPtrace(*folder_, {"info", path.string()});
+  ASSERT_EQ(info.exitCode, 0) << info.err;
+  std::smatch total;
+  ASSERT_TRUE(std::regex_search(info.out, total, std::regex("\\(([0-9.]+) ms in all\\)"))) << info.out;
+  const std::regex selfColumn("\n  +(.*?) +(?:[0-9]+ +)?([0-9.-]+)(?: +[0-9.]+)?(?=\n)");
+  double sum = 0.0;
+  int count = 0;
+  const auto tableEnd = info.out.cbegin() + static_cast<long>(info.out.find("\n  Groupings:"));
+  for (std::sregex_iterator row(total.suffix().first, tableEnd + 1, selfColumn), end; row != end; ++row) {
+    sum += std::stod((*row)[2]);
+    ++count;
+  }
+  EXPECT_NE(info.out.find("(unaccounted)"), std::string::npos) << info.out;
+  EXPECT_NEAR(sum, std::stod(total[1]), 0.005 * count) << info.out;
 }
 
 }  // namespace
