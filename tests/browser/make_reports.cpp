@@ -3,14 +3,21 @@
 // 10,000-row trace, a trace thousands of levels deep, a trace whose names are
 // hostile, and traces with and without detailed memory statistics; and the
 // error page of a trace that does not pair, beside the diagnostic report it
-// links to.
+// links to; and the trace the export tests load into a viewer, with the self
+// times each frame should show.
 //
 //   browser_report_fixtures <output folder>
+#include "host/trace_data_file.h"
 #include "report/phase/diagnostic_report.h"
+#include "support/export_trace.h"
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
 
+#include <algorithm>
 #include <cstdio>
+#include <fstream>
+
+#include <nlohmann/json.hpp>
 #include <filesystem>
 #include <string>
 #include <vector>
@@ -202,6 +209,26 @@ bool writeUnbalancedReports(const std::filesystem::path& folder) {
   return written;
 }
 
+// export.kvd, and export-expected.json: per phase its thread, its name as
+// the JSON and as the folded stacks write it, its self nanoseconds and how
+// many phases' ends (its own and its children's) that self time depends on.
+bool writeExportTrace(const std::filesystem::path& folder) {
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  const pt_test::ExportTrace trace = pt_test::recordExportTrace(tracer);
+  tracer.setRawDataVector(trace.points);
+  pt::host::saveTraceDataFile((folder / "export.kvd").string());
+  nlohmann::json phases = nlohmann::json::array();
+  for (std::size_t i = 0; i < trace.phases.size(); ++i) {
+    const pt_test::ExportPhase& phase = trace.phases[i];
+    const auto children = std::count_if(trace.phases.begin(), trace.phases.end(),
+                                        [i](const pt_test::ExportPhase& each) { return each.parent == static_cast<int>(i); });
+    phases.push_back({{"thread", phase.thread}, {"text", phase.text}, {"frame", phase.frame},
+                      {"selfNs", trace.selfSeconds(i) * 1e9}, {"ends", 1 + children}});
+  }
+  std::ofstream file(folder / "export-expected.json");
+  return static_cast<bool>(file << phases.dump(1, ' ', false, nlohmann::json::error_handler_t::replace));
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -226,5 +253,6 @@ int main(int argc, char** argv) {
   ok = writeReport(folder, "memchart_missing.html", recordBuildWithoutDetailedStats, "detailedmemory", false) && ok;
   ok = writeLiveMemoryReport(folder, "memchart_live.html") && ok;
   ok = writeUnbalancedReports(folder) && ok;
+  ok = writeExportTrace(folder) && ok;
   return ok ? 0 : 1;
 }
