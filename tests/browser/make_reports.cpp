@@ -13,7 +13,6 @@
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
 
-#include <algorithm>
 #include <cstdio>
 #include <fstream>
 
@@ -220,10 +219,8 @@ bool writeExportTrace(const std::filesystem::path& folder) {
   nlohmann::json phases = nlohmann::json::array();
   for (std::size_t i = 0; i < trace.phases.size(); ++i) {
     const pt_test::ExportPhase& phase = trace.phases[i];
-    const auto children = std::count_if(trace.phases.begin(), trace.phases.end(),
-                                        [i](const pt_test::ExportPhase& each) { return each.parent == static_cast<int>(i); });
     phases.push_back({{"thread", phase.thread}, {"text", phase.text}, {"frame", phase.frame},
-                      {"selfNs", trace.selfSeconds(i) * 1e9}, {"ends", 1 + children}});
+                      {"selfNs", trace.selfSeconds(i) * 1e9}, {"ends", trace.ends(i)}});
   }
   std::ofstream file(folder / "export-expected.json");
   return static_cast<bool>(file << phases.dump(1, ' ', false, nlohmann::json::error_handler_t::replace));

@@ -15,6 +15,12 @@ double ExportTrace::selfSeconds(std::size_t phase) const {
   return self;
 }
 
+int ExportTrace::ends(std::size_t phase) const {
+  return 1 + static_cast<int>(std::count_if(phases.begin(), phases.end(), [phase](const ExportPhase& each) {
+           return each.parent == static_cast<int>(phase);
+         }));
+}
+
 std::string ExportTrace::stack(std::size_t phase, std::string ExportPhase::*name) const {
   const ExportPhase& it = phases[phase];
   return it.parent < 0 ? it.*name : stack(static_cast<std::size_t>(it.parent), name) + ";" + it.*name;

@@ -32,6 +32,8 @@ struct ExportTrace {
 
   /// Seconds of the phase not spent in its child phases.
   double selfSeconds(std::size_t phase) const;
+  /// How many phases' ends that self time is taken from: its own and its children's.
+  int ends(std::size_t phase) const;
   /// The phase's frames (or texts) from the outermost, joined by ";".
   std::string stack(std::size_t phase, std::string ExportPhase::*name = &ExportPhase::frame) const;
 };
