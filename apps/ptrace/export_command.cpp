@@ -44,8 +44,10 @@ Exported runExport(const ExportOptions& options) {
                                           "\n"
                                     : foldedStacks(paired, repairedNames);
   if (text.empty()) {
-    throw CommandError("nothing to export from '" + options.trace + "': no phase of it pairs (" +
-                       paired.problems.front().reason + ")");
+    // Only folded stacks can come out empty: no phase pairs, or none takes time.
+    throw CommandError("nothing to export from '" + options.trace + "': " +
+                       (paired.problems.empty() ? "its phases take no time"
+                                                : "no phase of it pairs (" + paired.problems.front().reason + ")"));
   }
   Exported exported;
   if (repairedNames > 0) {
