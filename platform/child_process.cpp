@@ -58,7 +58,7 @@ ProcessResult runProcess(const std::vector<std::string>& argv, const std::string
     result.error = "spawn attributes could not be made";
     return result;
   }
-  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC;
+  constexpr int kFlags = O_WRONLY | O_CREAT | O_TRUNC;
   int failed = ::posix_spawn_file_actions_addopen(&spawn.actions, 0, "/dev/null", O_RDONLY, 0);
   if (failed == 0 && !stdoutPath.empty()) {
     failed = ::posix_spawn_file_actions_addopen(&spawn.actions, 1, stdoutPath.c_str(), kFlags, 0644);
