@@ -52,10 +52,40 @@ die "flamegraph.pl: --minwidth must be a number of pixels or a percentage\n"
 my ($minwidth, $minpercent) = ($1, $2 eq '%');
 
 # ---------------------------------------------------------------- reading
-# Frames are kept joined by "\0" so that sorting the stacks as strings orders
-# them frame by frame: a frame "b c" must not come between "b" and "b;c".
-my (%after, %before);
+# Every stack is a node of one tree of frames, found by its text: a stack
+# "a;b;c" is the child "c" of the node "a;b". Children keep the order in
+# which they first appear, and equal stacks add up in one node.
+my %node = ('' => 0);
+my @name = ('all');
+my @parent = (-1);
+my @after = (0);
+my @before = (0);
+sub node_of {
+  my ($stack) = @_;
+  my $node = $node{$stack};
+  return $node if defined $node;
+  my @missing = ($stack);
+  my $parent = 0;
+  my $path = $stack;
+  for (my $cut = rindex($path, ';'); $cut >= 0; $cut = rindex($path, ';')) {
+    $path = substr($path, 0, $cut);
+    my $known = $node{$path};
+    if (defined $known) {
+      $parent = $known;
+      last;
+    }
+    push @missing, $path;
+  }
+  for my $path (reverse @missing) {
+    push @name, substr($path, rindex($path, ';') + 1);
+    push @parent, $parent;
+    $parent = $node{$path} = $#name;
+  }
+  return $parent;
+}
+
 my ($lines, $twocount) = (0, 0);
+my @twocounts;  # node, first count, stack: undone when the input is not differential
 for my $file (@ARGV ? @ARGV : ('-')) {
   my $in;
   if ($file eq '-') {
@@ -80,40 +110,68 @@ for my $file (@ARGV ? @ARGV : ('-')) {
     $cut = rindex($stack, ' ');
     $tab = rindex($stack, "\t");
     $cut = $tab if $tab > $cut;
-    $stack =~ tr/;/\0/;
     if ($cut > 0 && substr($stack, $cut + 1) =~ /^-?\d+(?:\.\d+)?\z/) {
       my $first = substr($stack, $cut + 1);
       $stack = substr($stack, 0, $cut);
       chop $stack while $stack ne '' && index(" \t", substr($stack, -1)) >= 0;
       ++$twocount;
-      $before{$stack} += $first;
+      my $node = node_of($stack);
+      $before[$node] += $first;
+      $after[$node] += $second;
+      push @twocounts, $node, $first, $stack;
+    } else {
+      # Most stacks extend one seen before by one frame: found inline.
+      my $node = $node{$stack};
+      unless (defined $node) {
+        $cut = rindex($stack, ';');
+        my $parent = $cut < 0 ? 0 : $node{substr($stack, 0, $cut)};
+        if (defined $parent) {
+          push @name, substr($stack, $cut + 1);
+          push @parent, $parent;
+          $node = $node{$stack} = $#name;
+        } else {
+          $node = node_of($stack);
+        }
+      }
+      $after[$node] += $second;
     }
-    $after{$stack} += $second;
   }
   close($in) if $file ne '-';
 }
 my $differential = $lines > 0 && $twocount == $lines;
 unless ($differential) {
   # One count per line: a stack whose last frame ended in a number was read
-  # as a second count; give the number back to the frame.
-  if ($twocount) {
-    my %joined;
-    for my $stack (keys %after) {
-      my $b = $before{$stack};
-      if (defined $b) {
-        $joined{"$stack $b"} += $after{$stack};
-      } else {
-        $joined{$stack} += $after{$stack};
-      }
-    }
-    %after = %joined;
+  # as two counts; give the number back to the frame.
+  for (my $i = 0; $i < @twocounts; $i += 3) {
+    my ($node, $first, $stack) = @twocounts[$i .. $i + 2];
+    my $count = $after[$node];
+    $after[$node] = 0;
+    $after[node_of("$stack $first")] += $count;
   }
-  %before = ();
+  @before = ();
 }
+@twocounts = ();
 
 # ---------------------------------------------------------------- layout
-my $total = 0;
-for (values %after) { $total += $_ if $_ > 0 }
+# Children come after their parents, so one pass from the end sums subtrees
+# and one from the start places each child after its earlier siblings.
+$#after = $#name;
+my @total = map { defined && $_ > 0 ? $_ : 0 } @after;
+my @change = $differential ? map { ($after[$_] // 0) - ($before[$_] // 0) } 0 .. $#name : ();
+for (my $i = $#name; $i > 0; --$i) {
+  $total[$parent[$i]] += $total[$i];
+  $change[$parent[$i]] += $change[$i] if $differential;
+}
+my @start = (0);
+my @cursor = (0);
+my @depth = (0);
+for my $i (1 .. $#name) {
+  my $p = $parent[$i];
+  $start[$i] = $cursor[$i] = $cursor[$p];
+  $cursor[$p] += $total[$i];
+  $depth[$i] = $depth[$p] + 1;
+}
+my $total = $total[0];
 my $fontsize = $opt{fontsize};
 my $fontwidth = 0.59;  # average glyph width, in font sizes
 my $frameheight = $opt{height};
@@ -123,72 +181,11 @@ $ypad1 += $fontsize * 1.5 if $opt{subtitle} ne '';
 my $ypad2 = $fontsize * 2 + 10;  # details line and controls
 my $width = $opt{width};
 my $scale = $total > 0 ? ($width - 2 * $xpad) / $total : 0;
-# Frames narrower than this many counts are not drawn; at least one count.
+# Frames narrower than this many counts are not drawn.
 my $minunits = $minpercent ? $total * $minwidth / 100 : ($scale > 0 ? $minwidth / $scale : 0);
-$minunits = 1e-9 if $minunits <= 0;
-
-# ---------------------------------------------------------------- merging
-# Sorted stacks share their common prefix with the one before: frames past it
-# close, new frames open, and each stack's count widens everything open. Only
-# frames wide enough to draw are kept.
-my (@fname, @fdepth, @fstart, @fend, @fdelta);  # drawn frames
-my @open = ('all');                             # open frames by depth (0 = all)
-my @ostart = (0);
-my @odelta = (0);
-my ($x, $d) = (0, 0);
-my $prev;
-# Open frames start no earlier the deeper they are, so the frames wide enough
-# to draw are the shallow end of those closing: the rest cost nothing.
-my $close = sub {
-  my ($from) = @_;
-  for (my $depth = $from; $depth <= $#open && $x - $ostart[$depth] >= $minunits; ++$depth) {
-    push @fname, $open[$depth];
-    push @fdepth, $depth;
-    push @fstart, $ostart[$depth];
-    push @fend, $x;
-    push @fdelta, $d - $odelta[$depth];
-  }
-};
-for my $stack (sort keys %after) {
-  my $count = $after{$stack};
-  my $change = $differential ? $count - ($before{$stack} // 0) : 0;
-  next if $count <= 0 && $change == 0;
-  # Frames shared with the stack before: the bytes the two have in common,
-  # cut back to the last frame that ends in both.
-  my ($common, $offset) = (0, 0);
-  if (defined $prev) {
-    ($prev ^ $stack) =~ /^\0*/;
-    my $same = $+[0];
-    my ($lp, $ls) = (length $prev, length $stack);
-    $same = $lp if $same > $lp;
-    $same = $ls if $same > $ls;
-    $common = substr($stack, 0, $same) =~ tr/\0//;
-    if (($same == $lp || substr($prev, $same, 1) eq "\0") && ($same == $ls || substr($stack, $same, 1) eq "\0")) {
-      ++$common;
-      $offset = $same + 1;
-    } else {
-      $offset = rindex($stack, "\0", $same - 1) + 1;
-    }
-  }
-  $close->($common + 1);
-  $#open = $common;
-  $#ostart = $common;
-  $#odelta = $common;
-  if ($offset <= length $stack) {
-    my @frames = split /\0/, substr($stack, $offset), -1;
-    push @open, @frames;
-    push @ostart, ($x) x @frames;
-    push @odelta, ($d) x @frames;
-  }
-  $prev = $stack;
-  $x += $count if $count > 0;
-  $d += $change;
-}
-$close->(0);
-
-my @drawn = grep { $fend[$_] > $fstart[$_] } 0 .. $#fname;
+my @drawn = grep { $total[$_] > 0 && $total[$_] >= $minunits } 0 .. $#name;
 my $drawndepth = 0;
-for (@drawn) { $drawndepth = $fdepth[$_] if $fdepth[$_] > $drawndepth }
+for (@drawn) { $drawndepth = $depth[$_] if $depth[$_] > $drawndepth }
 my $height = ($drawndepth + 1) * $frameheight + $ypad1 + $ypad2;
 
 # ---------------------------------------------------------------- colours
@@ -240,7 +237,7 @@ sub colour_of {
 }
 my $maxchange = 0;
 if ($differential) {
-  for (@drawn) { my $a = abs $fdelta[$_]; $maxchange = $a if $a > $maxchange }
+  for (@drawn) { my $a = abs $change[$_]; $maxchange = $a if $a > $maxchange }
 }
 sub change_colour {
   my ($change) = @_;
@@ -255,6 +252,7 @@ sub change_colour {
 # characters XML cannot hold become "?".
 sub xml_text {
   my ($text) = @_;
+  return $text if $text =~ /^[\w.:\/@#+=,()\[\] -]*\z/a;  # nothing to escape or decode
   my $chars = $text;
   $chars = $text unless utf8::decode($chars);
   $chars =~ s/[\x00-\x08\x0B\x0C\x0E-\x1F\x7F\x{FFFE}\x{FFFF}]/?/g;
@@ -442,20 +440,20 @@ print $out;
 my $bottom = $height - $ypad2;
 my $totaltext = $total > 0 ? $total : 1;
 for my $i (@drawn) {
-  my $name = $fname[$i];
-  my $span = $fend[$i] - $fstart[$i];
-  my $x1 = $xpad + $fstart[$i] * $scale;
+  my $name = $name[$i];
+  my $span = $total[$i];
+  my $x1 = $xpad + $start[$i] * $scale;
   my $w = $span * $scale;
-  my $y = $bottom - ($fdepth[$i] + 1) * $frameheight;
+  my $y = $bottom - ($depth[$i] + 1) * $frameheight;
   my $label = xml_text($name);
   my $info = commas($span) . " $countname, " . sprintf('%.2f', 100 * $span / $totaltext) . '%';
   my $fill;
   if ($differential) {
-    my $change = $fdelta[$i];
+    my $change = $change[$i];
     $info .= '; ' . ($change > 0 ? '+' : '') . commas($change);
     $fill = change_colour($change);
   } else {
-    $fill = $fdepth[$i] == 0 ? 'rgb(230,140,60)' : colour_of($name);
+    $fill = $i == 0 ? 'rgb(230,140,60)' : colour_of($name);
   }
   my $room = int(($w - 6) / $charwidth);
   my $text = '';
