@@ -153,6 +153,7 @@ PTprocessedDataNode::Ptr buildAggregateTree(const PTNodeMap& nodeMap) {
   const Node& root = *found->second;
   auto aggregateRoot = std::make_shared<Node>(root.nodeName, root.phaseID);
   std::unordered_map<AggregateKey, Node*, AggregateKeyHash> aggregates;
+  aggregates.reserve(nodeMap.size());
 
   // Depth first, in child order, as the aggregate children are appended in
   // the order their first source node is met.
@@ -186,13 +187,13 @@ PTprocessedDataNode::Ptr buildAggregateTree(const PTNodeMap& nodeMap) {
     }
   }
   // Parent links, set now that every aggregate node is owned by its parent.
-  std::vector<Node::Ptr> pending{aggregateRoot};
+  std::vector<const Node::Ptr*> pending{&aggregateRoot};
   while (!pending.empty()) {
-    const Node::Ptr node = std::move(pending.back());
+    const Node::Ptr& node = *pending.back();
     pending.pop_back();
     for (const auto& child : node->children) {
       child->parent = node;
-      pending.push_back(child);
+      pending.push_back(&child);
     }
   }
   return aggregateRoot;
@@ -277,7 +278,12 @@ bool writeStackTracesToFile(const std::string& fileName, const std::vector<std::
   std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
   if (!out) return false;
   for (const std::string& line : lines) {
-    out << convertToUnixFormat(line) << '\n';
+    if (line.find('\r') == std::string::npos) {
+      out.write(line.data(), static_cast<std::streamsize>(line.size()));
+    } else {
+      out << convertToUnixFormat(line);
+    }
+    out.put('\n');
   }
   out.close();
   return static_cast<bool>(out);
