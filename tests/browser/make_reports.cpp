@@ -3,11 +3,14 @@
 // 10,000-row trace, a trace thousands of levels deep, a trace whose names are
 // hostile, and traces with and without detailed memory statistics; and the
 // error page of a trace that does not pair, beside the diagnostic report it
-// links to; and the trace the export tests load into a viewer, with the self
-// times each frame should show.
+// links to; the trace the export tests load into a viewer, with the self
+// times each frame should show; and a flame graph drawn by the installed
+// flame-graph script.
 //
 //   browser_report_fixtures <output folder>
 #include "host/trace_data_file.h"
+#include "platform/child_process.h"
+#include "report/model/flame_graph.h"
 #include "report/phase/diagnostic_report.h"
 #include "support/export_trace.h"
 #include "support/trace_builder.h"
@@ -226,6 +229,21 @@ bool writeExportTrace(const std::filesystem::path& folder) {
   return static_cast<bool>(file << phases.dump(1, ' ', false, nlohmann::json::error_handler_t::replace));
 }
 
+/// The script's own drawing, as a user running it alone would open it.
+bool writeFlameGraph(const std::filesystem::path& folder) {
+  const std::vector<std::string> lines{
+      "model 2", "model;compile 300", "model;compile;parse 450", "model;compile;<b>&\"emit\" 120",
+      "model;simulate 800", "model;simulate;step 400", "model;simulate;step;solve 150", "tests 90"};
+  const std::string stacks = (folder / "stacks.txt").string();
+  if (!writeStackTracesToFile(stacks, lines)) return false;
+  const platform::ProcessResult run = platform::runProcess(
+      {"perl", flameGraphScriptPath(), stacks, "--width", "1200", "--title", "Flame <graph>"},
+      (folder / "flamegraph.svg").string(), "");
+  std::filesystem::remove(stacks);
+  if (!run.ok()) std::fprintf(stderr, "flame graph: %s\n", run.describe().c_str());
+  return run.ok();
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -251,5 +269,6 @@ int main(int argc, char** argv) {
   ok = writeLiveMemoryReport(folder, "memchart_live.html") && ok;
   ok = writeUnbalancedReports(folder) && ok;
   ok = writeExportTrace(folder) && ok;
+  ok = writeFlameGraph(folder) && ok;
   return ok ? 0 : 1;
 }

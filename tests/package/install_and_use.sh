@@ -15,6 +15,12 @@ prefix=$work/prefix
 cmake --install "$build" --prefix "$prefix" >"$work/install.log" 2>&1 ||
   fail "cmake --install failed; is the build complete? $(tail -5 "$work/install.log")"
 
+# The flame-graph script sits where the installed library looks for it, and draws.
+script=$prefix/test/tools/shared/flamegraph/flamegraph.pl
+[[ -x $script ]] || fail "the flame-graph script is not installed at $script"
+printf 'main;load 3\nmain;run 5\n' | perl "$script" --width 600 | grep -q '<title>main (8 samples' ||
+  fail "the installed flame-graph script does not draw"
+
 build_project() {  # build_project SOURCE BINARY
   cmake -S "$1" -B "$2" -G "$generator" -DCMAKE_CXX_COMPILER="$cxx" -DCMAKE_BUILD_TYPE=Release \
     -DCMAKE_PREFIX_PATH="$prefix" >"$2.log" 2>&1 || fail "configuring $1 failed: $(tail -20 "$2.log")"
