@@ -1,9 +1,7 @@
-#include <boost/unordered_set.hpp>
 #include <gtest/gtest.h>
 
 #include <memory>
 #include <string>
-#include <unordered_set>
 #include <vector>
 
 #include "platform/instrument/controls.h"
@@ -127,16 +125,6 @@ TEST(InstrumentListeners, AddOnceRemoveStopsDelivery) {
   EXPECT_EQ(second.getAllEventPoints().size(), 2u);
 }
 
-TEST(InstrumentListeners, ProcessWideObjectsWork) {
-  instrument::InstrumentRecorder recorder;
-  instrument::controls.enable("process-wide");
-  instrument::listeners.add(recorder);
-  EventId id = instrument::startEvent(instrument::controls.getHandle("process-wide"), {});
-  instrument::stopEvent(instrument::controls.getHandle("process-wide"), id);
-  instrument::listeners.remove(recorder);
-  EXPECT_EQ(recorder.getAllEventPoints().size(), 2u);
-}
-
 TEST(InstrumentRecorder, KeepsPointsInArrivalOrderWithKindAndTime) {
   instrument::Controls controls;
   instrument::Listeners listeners;
@@ -207,16 +195,6 @@ TEST(InstrumentRecorder, JoinsEventsAndClearsByName) {
   recorder.clearAllEventData();
   EXPECT_TRUE(recorder.getAllEventPoints().empty());
   EXPECT_TRUE(recorder.getAllEvents().empty());
-}
-
-TEST(InstrumentEventId, HashesAndComparesBothWords) {
-  std::unordered_set<EventId> standard{EventId{1, 0}, EventId{1, 2}, EventId{0, 1}};
-  boost::unordered_set<EventId> boosted(standard.begin(), standard.end());
-  EXPECT_EQ(standard.size(), 3u);
-  EXPECT_EQ(boosted.size(), 3u);
-  EXPECT_TRUE(boosted.count(EventId{1, 2}));
-  EXPECT_FALSE(boosted.count(EventId{2, 1}));
-  EXPECT_FALSE(EventId{}.isEvent());
 }
 
 }  // namespace
