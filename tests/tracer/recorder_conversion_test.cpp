@@ -11,16 +11,6 @@ namespace {
 
 using instrument::EventId;
 
-TEST(RecorderSwitch, FollowsTheFeatureOnEachRefresh) {
-  PerformanceTracer tracer;
-  platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
-  EXPECT_FALSE(tracer.isPerformanceTracerRecorderUsed());
-  EXPECT_FALSE(tracer.isUsePerformanceTracerRecorder());
-  platform::setFeature(kUsePerformanceTracerRecorderFeature, true);
-  EXPECT_TRUE(tracer.isPerformanceTracerRecorderUsed());
-  platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt);
-}
-
 TEST(RecorderEventIds, TheLatestStartOfAnInputIsTakenFirst) {
   PerformanceTracer tracer;
   const UserInput input{"G", "Load", {"modelStr", "m1"}};
