@@ -276,12 +276,10 @@ TEST(CallTree, FullReportCarriesTheTabAndItsData) {
   const pt_test::ScratchFolder folder;
   const std::string path = folder.file("call_tree_report.html");
   auto write = [&](bool aggregateOnly) {
-    PTSystemInfoStruct info;
-    auto& t = tree.tracer;
-    EXPECT_TRUE(aggregateOnly ? t.generateAggregateReport(path, "GLOBAL", "", "time", false, &tree.trace.points(), &info)
-                              : t.generateHTMLReport(path, "GLOBAL", "", "time", false, &tree.trace.points(), &info));
+    EXPECT_TRUE(tree.trace.writeReport(path, "time", aggregateOnly));
     return pt_test::fileBytes(path);
   };
+
   const std::string page = write(false);
   // Flat records [parent, rows...] numbered depth-first; a root is its own parent.
   EXPECT_NE(page.find("        linkCallTreeNodes([[0,0,2],\n[0,1,3],\n[2,4]]);\n"), std::string::npos);

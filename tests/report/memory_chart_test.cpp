@@ -52,12 +52,10 @@ TEST(MemoryChart, OnlyDetailedMemoryReportsCarryTheChart) {
   const pt_test::ScratchFolder folder;
   const std::string path = folder.file("memory_chart_report.html");
   auto write = [&](const char* type, bool aggregateOnly) {
-    PTSystemInfoStruct info;
-    EXPECT_TRUE(aggregateOnly
-                    ? tracer.generateAggregateReport(path, "GLOBAL", "GLOBAL", type, false, &trace.points(), &info)
-                    : tracer.generateHTMLReport(path, "GLOBAL", "GLOBAL", type, false, &trace.points(), &info));
+    EXPECT_TRUE(trace.writeReport(path, type, aggregateOnly));
     return pt_test::fileBytes(path);
   };
+
 
   const std::string page = write("detailedmemory", false);
   // The container script anchors the chart to the page's blocks and the
