@@ -31,10 +31,7 @@ bool writeReport(const std::filesystem::path& folder, const std::string& name,
   info.operatingSystemStr = "Linux";
   info.installedProductsStr = "KAVLOR 1.0";
   const std::string file = (folder / name).string();
-  const bool written =
-      aggregateOnly
-          ? tracer.generateAggregateReport(file, "GLOBAL", "GLOBAL", statisticsType, false, &trace.points(), &info)
-          : tracer.generateHTMLReport(file, "GLOBAL", "GLOBAL", statisticsType, false, &trace.points(), &info);
+  const bool written = trace.writeReport(file, statisticsType, aggregateOnly, &info);
   if (!written) std::fprintf(stderr, "cannot write %s\n", file.c_str());
   return written;
 }
