@@ -271,6 +271,13 @@ TEST(CallTree, DeepTracesFoldAndWriteWithoutRecursion) {
   EXPECT_LT(script.size(), 2u * kDepth * 16 + 2000);
 }
 
+TEST(CallTree, NestedNodeTextsAreNumberedDepthFirstUntilAReset) {
+  FoldedTree tree("A{B} A{B} C");
+  EXPECT_TRUE(tree.roots[0]->getJSArrayStr(true, true).starts_with("createNode(0,0, ["));
+  EXPECT_EQ(tree.roots[1]->getJSArrayStr(true, false), "createNode(2,2, [4], \n[])");
+  EXPECT_EQ(tree.roots[1]->getJSArrayStr(true, true), "createNode(0,0, [4], \n[])");
+}
+
 TEST(CallTree, FullReportCarriesTheTabAndItsData) {
   FoldedTree tree("A{B} A{B} C");
   const pt_test::ScratchFolder folder;
