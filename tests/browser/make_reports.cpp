@@ -81,9 +81,6 @@ void recordHostile(pt_test::TraceBuilder& trace) {
   }
 }
 
-// Build, with detailed statistics that change from point to point; point j
-// has 6000 - 40j MB free, so the chart's values exceed its zoom threshold.
-// Link belongs to the model "engine"; one phase name is hostile markup.
 // Run { Load, Solve { Step, Step }, Save } three times, then Run { Load,
 // pause, Solve { Step } } (a gap row after Load) and Report.
 void recordCallTree(pt_test::TraceBuilder& trace) {
@@ -122,6 +119,9 @@ void recordDeep(pt_test::TraceBuilder& trace) {
   for (int level = kDeepLevels - 1; level >= 0; --level) trace.end(name(level), 10.0 - level * 0.001);
 }
 
+// Build, with detailed statistics that change from point to point; point j
+// has 6000 - 40j MB free, so the chart's values exceed its zoom threshold.
+// Link belongs to the model "engine"; one phase name is hostile markup.
 void recordMemoryBuild(pt_test::TraceBuilder& trace) {
   trace.start("Build", 0.0, 100)
       .start("Compile", 0.0, 100)
