@@ -13,7 +13,6 @@
 #include <cstdio>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -158,29 +157,6 @@ void recordBuildWithoutDetailedStats(pt_test::TraceBuilder& trace) {
   for (const auto& point : trace.points()) point->detailedMemStats.reset();
 }
 
-// A trace recorded the way a tool records one, sampling this machine's memory.
-bool writeLiveMemoryReport(const std::filesystem::path& folder, const std::string& name) {
-  PerformanceTracer tracer;
-  tracer.initialize();
-  tracer.setDetailedMemStatsEnabled(true);
-  tracer.enableGrouping("Live", true);
-  std::vector<std::vector<char>> blocks;
-  tracer.logTracerData("Live", "Session", true, {}, {});
-  for (int round = 0; round < 3; ++round) {
-    tracer.logTracerData("Live", "Allocate", true, {}, {});
-    blocks.emplace_back(std::size_t{32} << 20, char(round + 1));
-    tracer.logTracerData("Live", "Allocate", false, {}, {});
-    tracer.logTracerData("Live", "Release", true, {}, {});
-    if (round % 2 == 1) blocks.pop_back();
-    tracer.logTracerData("Live", "Release", false, {}, {});
-  }
-  tracer.logTracerData("Live", "Session", false, {}, {});
-  const std::string file = (folder / name).string();
-  const bool written = tracer.generateHTMLReport(file, "Live", "Live", "detailedmemory", false, nullptr, nullptr);
-  if (!written) std::fprintf(stderr, "cannot write %s\n", file.c_str());
-  return written;
-}
-
 // Build { <hostile> <end of Compile inside it>, Link }, Test <never closed>,
 // all in a hostile grouping and model.
 bool writeUnbalancedReports(const std::filesystem::path& folder) {
@@ -221,7 +197,6 @@ int main(int argc, char** argv) {
   ok = writeReport(folder, "memchart_aggregate.html", recordMemoryBuild, "detailedmemory", true) && ok;
   ok = writeReport(folder, "memchart_long.html", recordLongMemory, "detailedmemory", false) && ok;
   ok = writeReport(folder, "memchart_missing.html", recordBuildWithoutDetailedStats, "detailedmemory", false) && ok;
-  ok = writeLiveMemoryReport(folder, "memchart_live.html") && ok;
   ok = writeUnbalancedReports(folder) && ok;
   return ok ? 0 : 1;
 }
