@@ -26,19 +26,6 @@ int verdictFromLevel(const ContextSet& context) {
   return it->value == "on" ? 1 : it->value == "off" ? -1 : 0;
 }
 
-TEST(InstrumentControls, OneDisabledHandlePerName) {
-  instrument::Controls controls;
-  instrument::ControlElement& a = controls.getHandle("alpha");
-  EXPECT_EQ(&controls.getHandle(std::string("alpha")), &a);
-  EXPECT_NE(&controls.getHandle("beta"), &a);
-  EXPECT_FALSE(a.isEnabled());
-  controls.enable("alpha");
-  EXPECT_TRUE(a.isEnabled());
-  controls.disable("alpha");
-  EXPECT_FALSE(a.isEnabled());
-  EXPECT_EQ(a.getContextEnabledImpl(ContextSet{{"level", "on"}}), 0) << "no filter, no opinion";
-}
-
 TEST(InstrumentEmit, StartStatusesFollowTheAdmissionRules) {
   instrument::Controls controls;
   instrument::Listeners listeners;
@@ -56,6 +43,8 @@ TEST(InstrumentEmit, StartStatusesFollowTheAdmissionRules) {
   EXPECT_NE(first, second);
   EXPECT_EQ(second.tag, 7u) << "the source travels in the second word";
   EXPECT_EQ(recorder.getAllEventPoints().size(), 2u);
+  controls.disable("load");
+  EXPECT_EQ(instrument::startEvent(handle, context, 0, listeners), EventId::none(instrument::kNotAdmitted));
 }
 
 TEST(InstrumentEmit, ContextFilterOverridesTheFlag) {
