@@ -44,19 +44,11 @@ TEST(PageFrame, ComparisonRulesOnlyForComparisons) {
 }
 
 TEST(PageFrame, TabBarsListThePresentTabs) {
+  // The browser tests follow the tabs of each page; here, one tab bar per block, and a page without call tree.
   PerformanceTracer tracer;
-  const std::string full = tracer.generateHeaderDivs(false, "detailedmemory", false);
-  EXPECT_EQ(occurrences(full, "<div id=\"header\""), 5);
-  EXPECT_EQ(occurrences(full, "ShowTable('memCanvas')"), 4);  // linked from every other block
-  EXPECT_EQ(occurrences(full, "style=\"display:none\""), 4);
-
-  const std::string time = tracer.generateHeaderDivs(false, "time", false);
-  EXPECT_EQ(occurrences(time, "<div id=\"header\""), 4);
-  EXPECT_EQ(time.find("MemChart"), std::string::npos);
+  EXPECT_EQ(occurrences(tracer.generateHeaderDivs(false, "detailedmemory", false), "<div id=\"header\""), 5);
+  EXPECT_EQ(occurrences(tracer.generateHeaderDivs(false, "time", false), "<div id=\"header\""), 4);
   EXPECT_EQ(tracer.generateHeaderDivs(true, "time", false).find("Call Tree"), std::string::npos);
-
-  // An aggregate-only page has the Aggregate and System Info tabs.
-  EXPECT_EQ(occurrences(tracer.generateHeaderDivs(false, "detailedmemory", true), "<div id=\"header\""), 2);
 }
 
 TEST(PageFrame, ErrorPagesTellTheUserWhatToCall) {
