@@ -139,6 +139,11 @@ TEST(DataArrays, SubjectCellsNameWhatEachRowWasLoggedWith) {
   EXPECT_EQ(nameArray(arrays, "Model"), (std::vector<std::string>{"m1", "solo"}));
   EXPECT_EQ(shownSubjects(extra.tracer.generateDataArrayJS(&mixed, "time"), arrays),
             (std::vector<std::vector<std::string>>{{"Simulate", "m1", "ert"}, {"Test", "solo", "ert"}}));
+
+  // Without a summary the arrays come from the tracer's own tables.
+  Trace plain;
+  plain.trace.identifiers({{"modelStr", "engine"}}).start("A", 0.0).end("A", 0.02);
+  EXPECT_EQ(nameArray(plain.tracer.generatePhaseDataArrayJS(), "Model"), std::vector<std::string>{"engine"});
 }
 
 TEST(DataArrays, DeepTracesKeepRecordsSmall) {
