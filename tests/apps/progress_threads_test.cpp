@@ -103,4 +103,15 @@ TEST(ProgressThreads, ALongStepRedrawsOneLineInPlaceAndClearsIt) {
   EXPECT_EQ(text.substr(text.size() - clear.size()), clear);
 }
 
+TEST(ProgressThreads, UnknownShareIsDrawnWithoutPercent) {
+  Screen screen;
+  {
+    const Progress step("analysing", {}, drawingTo(screen, 1ms));
+    screen.waitForWrites(1);
+  }
+  const std::string text = screen.text();
+  EXPECT_EQ(text.rfind("\ranalysing [<=>", 0), 0u) << text;
+  EXPECT_EQ(text.find('%'), std::string::npos) << text;
+}
+
 }  // namespace
