@@ -36,10 +36,12 @@ TEST(MemoryChart, ContainerHoldsTheCanvasesOnlyWithDetailedStatistics) {
   const std::string withStats = tracer.generateMemoryCanvasTable(true);
   // The drawing script (exercised in the browser tests) finds the canvases in this markup.
   EXPECT_TRUE(contains(scriptStringValue(withStats, "memoryCanvasTableMarkup"), R"(id="lockedcanvas")"));
-  const std::string notCollected = scriptStringValue(tracer.generateMemoryCanvasTable(false), "memoryCanvasTableMarkup");
+  const std::string notCollected =
+      scriptStringValue(tracer.generateMemoryCanvasTable(false), "memoryCanvasTableMarkup");
   EXPECT_TRUE(contains(notCollected, "was not enabled")) << notCollected;
   EXPECT_FALSE(contains(notCollected, "canvas id="));
-  EXPECT_TRUE(contains(scriptStringValue(withStats, "memoryCanvasNoCanvasMarkup"), "does not support the HTML5 Canvas"));
+  EXPECT_TRUE(
+      contains(scriptStringValue(withStats, "memoryCanvasNoCanvasMarkup"), "does not support the HTML5 Canvas"));
   // The markup travels inside a script: nothing in it may close the block.
   EXPECT_FALSE(contains(withStats.substr(0, withStats.rfind("</script>")), "</"));
 }

@@ -52,7 +52,8 @@ TEST(PageFrame, TabBarsListThePresentTabs) {
 }
 
 TEST(PageFrame, ErrorPagesTellTheUserWhatToCall) {
-  EXPECT_TRUE(contains(generateInstrumentationErrorPage(), "ZezaDazod.Tracer.diagnosticReport('htmlfile', 'mydiag.html')"));
+  EXPECT_TRUE(
+      contains(generateInstrumentationErrorPage(), "ZezaDazod.Tracer.diagnosticReport('htmlfile', 'mydiag.html')"));
   EXPECT_TRUE(contains(generateMissingDetailedMemStatsPage(), "ZezaDazod.Tracer.enableDetailedMemStats(true)"));
 }
 
