@@ -22,7 +22,6 @@
 #include <nlohmann/json.hpp>
 #include <filesystem>
 #include <string>
-#include <vector>
 
 namespace {
 
@@ -40,10 +39,7 @@ bool writeReport(const std::filesystem::path& folder, const std::string& name,
   info.operatingSystemStr = "Linux";
   info.installedProductsStr = "KAVLOR 1.0";
   const std::string file = (folder / name).string();
-  const bool written =
-      aggregateOnly
-          ? tracer.generateAggregateReport(file, "GLOBAL", "GLOBAL", statisticsType, false, &trace.points(), &info)
-          : tracer.generateHTMLReport(file, "GLOBAL", "GLOBAL", statisticsType, false, &trace.points(), &info);
+  const bool written = trace.writeReport(file, statisticsType, aggregateOnly, &info);
   if (!written) std::fprintf(stderr, "cannot write %s\n", file.c_str());
   return written;
 }
@@ -93,9 +89,6 @@ void recordHostile(pt_test::TraceBuilder& trace) {
   }
 }
 
-// Build, with detailed statistics that change from point to point; point j
-// has 6000 - 40j MB free, so the chart's values exceed its zoom threshold.
-// Link belongs to the model "engine"; one phase name is hostile markup.
 // Run { Load, Solve { Step, Step }, Save } three times, then Run { Load,
 // pause, Solve { Step } } (a gap row after Load) and Report.
 void recordCallTree(pt_test::TraceBuilder& trace) {
@@ -134,6 +127,9 @@ void recordDeep(pt_test::TraceBuilder& trace) {
   for (int level = kDeepLevels - 1; level >= 0; --level) trace.end(name(level), 10.0 - level * 0.001);
 }
 
+// Build, with detailed statistics that change from point to point; point j
+// has 6000 - 40j MB free, so the chart's values exceed its zoom threshold.
+// Link belongs to the model "engine"; one phase name is hostile markup.
 void recordMemoryBuild(pt_test::TraceBuilder& trace) {
   trace.start("Build", 0.0, 100)
       .start("Compile", 0.0, 100)
@@ -168,29 +164,6 @@ void recordLongMemory(pt_test::TraceBuilder& trace) {
 void recordBuildWithoutDetailedStats(pt_test::TraceBuilder& trace) {
   recordBuild(trace);
   for (const auto& point : trace.points()) point->detailedMemStats.reset();
-}
-
-// A trace recorded the way a tool records one, sampling this machine's memory.
-bool writeLiveMemoryReport(const std::filesystem::path& folder, const std::string& name) {
-  PerformanceTracer tracer;
-  tracer.initialize();
-  tracer.setDetailedMemStatsEnabled(true);
-  tracer.enableGrouping("Live", true);
-  std::vector<std::vector<char>> blocks;
-  tracer.logTracerData("Live", "Session", true, {}, {});
-  for (int round = 0; round < 3; ++round) {
-    tracer.logTracerData("Live", "Allocate", true, {}, {});
-    blocks.emplace_back(std::size_t{32} << 20, char(round + 1));
-    tracer.logTracerData("Live", "Allocate", false, {}, {});
-    tracer.logTracerData("Live", "Release", true, {}, {});
-    if (round % 2 == 1) blocks.pop_back();
-    tracer.logTracerData("Live", "Release", false, {}, {});
-  }
-  tracer.logTracerData("Live", "Session", false, {}, {});
-  const std::string file = (folder / name).string();
-  const bool written = tracer.generateHTMLReport(file, "Live", "Live", "detailedmemory", false, nullptr, nullptr);
-  if (!written) std::fprintf(stderr, "cannot write %s\n", file.c_str());
-  return written;
 }
 
 // Build { <hostile> <end of Compile inside it>, Link }, Test <never closed>,
@@ -266,7 +239,6 @@ int main(int argc, char** argv) {
   ok = writeReport(folder, "memchart_aggregate.html", recordMemoryBuild, "detailedmemory", true) && ok;
   ok = writeReport(folder, "memchart_long.html", recordLongMemory, "detailedmemory", false) && ok;
   ok = writeReport(folder, "memchart_missing.html", recordBuildWithoutDetailedStats, "detailedmemory", false) && ok;
-  ok = writeLiveMemoryReport(folder, "memchart_live.html") && ok;
   ok = writeUnbalancedReports(folder) && ok;
   ok = writeExportTrace(folder) && ok;
   ok = writeFlameGraph(folder) && ok;

@@ -195,18 +195,6 @@ test('column widths, zoom and axis follow the rows', async () => {
   assert.deepEqual(result.axis, [2000, 2500, 10]);
 });
 
-test('a trace recorded with this machine\'s memory statistics is charted', async () => {
-  const { page, problems } = await openChart('memchart_live.html');
-  const plot = await page.evaluate(() => ({ x: 0, y: memChartPlotTop(), width: 400, height: memChartPlotBottom() - memChartPlotTop() }));
-  const counts = await paintedColours(page, 'scrollcanvas', plot);
-  const charted = Object.values(colours).reduce((sum, colour) => sum + (counts[colour] || 0), 0);
-  assert.ok(charted > 500, JSON.stringify(counts));
-  const point = await columnPoint(page, await rowOfPhase(page, 'Allocate'), 40);
-  await page.hover('#scrollcanvas', { position: point });
-  assert.equal(await page.textContent('#memChartToolTip'), 'Allocate');
-  assert.deepEqual(problems, []);
-});
-
 test('pages without the chart: no detailed statistics, and the aggregate-only page', async () => {
   const { page: missing, problems: missingProblems } = await openReport(browser, 'memchart_missing.html');
   assert.match(await missing.textContent('body'), /^\s*Detailed memstats was not collected\./);

@@ -99,22 +99,12 @@ TEST(CellRecords, StringVectorsOfNestedAndWholeCells) {
   }
 }
 
-TEST(CellRecords, SingleValueConversions) {
-  const HostArrayPtr int32(scalar<std::int32_t>(-9)), uint32(scalar<std::uint32_t>(4000000000u));
-  const HostArrayPtr real(haCreateDoubleScalar(2.5)), row(haCreateDoubleMatrix(1, 2, haREAL));
-  const HostArrayPtr yes(haCreateLogicalScalar(true)), text(haCreateString("abc"));
-  EXPECT_EQ(ptGetIntegerFrom_haArray(int32.get()), -9);
+// The readers above use these; what they alone meet is here.
+TEST(CellRecords, SingleValueConversionsTakeOneElementOfTheirKind) {
+  const HostArrayPtr uint32(scalar<std::uint32_t>(4000000000u)), row(haCreateDoubleMatrix(1, 2, haREAL));
   EXPECT_EQ(ptGetUInt32From_haArray(uint32.get()), 4000000000u);
-  EXPECT_EQ(ptGetIntegerFrom_haArray(real.get()), 0);
-  EXPECT_EQ(ptGetIntegerFrom_haArray(nullptr), 0);
-  EXPECT_EQ(ptGetDoubleFrom_haArray(real.get()), 2.5);
   EXPECT_EQ(ptGetDoubleFrom_haArray(row.get()), 0.0);
-  EXPECT_EQ(ptGetDoubleFrom_haArray(nullptr), 0.0);
-  EXPECT_TRUE(ptGetLogicalFrom_haArray(yes.get()));
-  EXPECT_FALSE(ptGetLogicalFrom_haArray(real.get()));
-  EXPECT_FALSE(ptGetLogicalFrom_haArray(nullptr));
-  EXPECT_EQ(ptCreateStringFrom_haArray(text.get()), "abc");
-  EXPECT_EQ(ptCreateStringFrom_haArray(real.get()), "");
+  EXPECT_EQ(ptCreateStringFrom_haArray(row.get()), "");
 }
 
 }  // namespace

@@ -94,12 +94,4 @@ TEST(HostMessages, WarningsReachTheInstalledSink) {
   EXPECT_EQ(seen.size(), 1u);  // the replaced sink no longer hears anything
 }
 
-TEST(HostMessages, PrintfGoesToStandardOutput) {
-  const std::string expected = "Params: val=1.500000\tprecision=3\n";
-  ::testing::internal::CaptureStdout();
-  const int n = hxPrintf("Params: val=%f\tprecision=%d\n", 1.5, 3);
-  EXPECT_EQ(::testing::internal::GetCapturedStdout(), expected);
-  EXPECT_EQ(n, static_cast<int>(expected.size()));
-}
-
 }  // namespace

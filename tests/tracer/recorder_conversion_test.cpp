@@ -11,28 +11,6 @@ namespace {
 
 using instrument::EventId;
 
-TEST(RecorderSwitch, FollowsTheFeatureOnEachRefresh) {
-  PerformanceTracer tracer;
-  platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
-  EXPECT_FALSE(tracer.isPerformanceTracerRecorderUsed());
-  EXPECT_FALSE(tracer.isUsePerformanceTracerRecorder());
-  platform::setFeature(kUsePerformanceTracerRecorderFeature, true);
-  EXPECT_TRUE(tracer.isPerformanceTracerRecorderUsed());
-  platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt);
-}
-
-TEST(RecorderEventIds, TheLatestStartOfAnInputIsTakenFirst) {
-  PerformanceTracer tracer;
-  const UserInput input{"G", "Load", {"modelStr", "m1"}};
-  tracer.addEventId(input, EventId{7, 0});
-  tracer.addEventId(input, EventId{9, 0});
-  tracer.addEventId(UserInput{"G", "Load", {"modelStr", "m2"}}, EventId{11, 0});
-  EXPECT_EQ(tracer.getEventId(input), (EventId{9, 0}));
-  EXPECT_EQ(tracer.getEventId(input), (EventId{7, 0}));
-  EXPECT_EQ(tracer.getEventId(input), EventId::none(instrument::kNoOpenEvent));
-  EXPECT_EQ(tracer.getEventId(UserInput{"G", "Load", {}}), EventId::none(instrument::kNoOpenEvent));
-}
-
 TEST(RecorderConversion, AStartAndItsStopBecomeTwoPointsOnce) {
   RecorderRoad road("ConversionPair");
   road.probe.basic = {1000, 2000, 3000};
