@@ -17,9 +17,18 @@ var tableIds = {
     'CallTree': { table: 'callTreeSummaryTable', scroll: 'callTreeSummaryScrollTableDiv', holder: 'callTreeSummaryTableDiv', inputs: 'CT_userInputs' }
 };
 
+// The record constructor assigns each field by name: pages create hundreds of
+// thousands of records while loading, and a constructor with a fixed shape
+// is several times faster than one that loops over its arguments.
 function makeStruct(names) {
     var fields = names.split(' ').filter(function (name) { return name.length > 0; });
     var count = fields.length;
+    var plain = fields.every(function (name) { return /^[A-Za-z_][A-Za-z0-9_]*$/.test(name); });
+    if (plain) {
+        var params = fields.map(function (name, i) { return 'a' + i; });
+        var body = fields.map(function (name, i) { return 'this.' + name + ' = a' + i + ';'; }).join('\n');
+        return new Function(params.join(','), body);
+    }
     function constructor() {
         for (var i = 0; i < count; i++) this[fields[i]] = arguments[i];
     }
