@@ -64,10 +64,9 @@ std::string writeComparisonReport(const DiffOptions& options) {
   Side rhs{"RHS", options.rhs, {}, {}};
   readTrace(lhs.path, lhs.points, lhs.systemInfo);
   readTrace(rhs.path, rhs.points, rhs.systemInfo);
+  const Progress comparing("comparing the traces");
   checkSide(lhs, options.grouping);
   checkSide(rhs, options.grouping);
-
-  const Progress writing("writing the comparison report");
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   const bool written =
       options.aggregate

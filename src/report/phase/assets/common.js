@@ -157,12 +157,15 @@ function tableResizeAction(tableType) {
     if (!table || !div) return;
     var body = table.tBodies.length > 0 ? table.tBodies[0] : table;
     var rect = body.getBoundingClientRect();
-    var tableRect = table.getBoundingClientRect();
+    var holder = document.getElementById(tableIds[tableType].holder);
+    // A table wider than its holder scrolls inside it; the division stands
+    // beside what is visible.
+    var right = table.getBoundingClientRect().right;
+    if (holder) right = Math.min(right, holder.getBoundingClientRect().right);
     div.style.position = 'absolute';
-    div.style.left = (tableRect.right + window.scrollX + 2) + 'px';
+    div.style.left = (right + window.scrollX + 2) + 'px';
     div.style.top = (rect.top + window.scrollY) + 'px';
     div.style.height = Math.max(rect.height, 40) + 'px';
-    var holder = document.getElementById(tableIds[tableType].holder);
     if (holder && !holder.wheelAttached) {
         holder.wheelAttached = true;
         holder.addEventListener('wheel', function (event) {

@@ -93,6 +93,25 @@ function comparisonSubHeaders(prefix, sortInfo, metrics, countColumns) {
     return html;
 }
 
+// Opening of a comparison table: fixed columns for the match mark, the
+// order (when `orderColumn`) and the phase, then `valueColumns` columns of
+// numbers. Where they do not fit at a readable width the table grows wider
+// than its holder, which then scrolls sideways.
+var MINVALUECOLUMNWIDTH = 64;
+function comparisonTableStart(id, holderId, orderColumn, valueColumns) {
+    var holder = document.getElementById(holderId);
+    var available = holder ? holder.clientWidth : 1000;
+    var fixed = 70 + (orderColumn ? 50 : 0);
+    var needed = fixed + 260 + valueColumns * MINVALUECOLUMNWIDTH;
+    var wide = needed > available;
+    var html = '<table id="' + id + '" class="dataTable comparisonTable" cellpadding="0" cellspacing="0"' +
+        (wide ? ' style="width:' + needed + 'px"' : '') + '><colgroup><col style="width:70px">';
+    if (orderColumn) html += '<col style="width:50px">';
+    html += '<col style="width:' + (wide ? '260px' : '24%') + '">';
+    for (var c = 0; c < valueColumns; c++) html += '<col>';
+    return html + '</colgroup>';
+}
+
 function missingCell() {
     return '<td class="dataCell emptyComparisonCell" title="not in this recording">&mdash;</td>';
 }
@@ -171,10 +190,8 @@ function createAggDataView() {
 
 function createAggregateSummaryTable() {
     var metrics = aggComparisonMetrics[statisticsType] || [];
-    var html = '<table id="aggregateSummaryTable" class="dataTable comparisonTable" cellpadding="0" cellspacing="0">';
-    html += '<colgroup><col style="width:70px"><col style="width:24%">';
-    for (var c = 0; c < 3 + 4 * metrics.length; c++) html += '<col>';
-    html += '</colgroup><thead><tr id="aggregateSummaryTableHeaderRow1">';
+    var html = comparisonTableStart('aggregateSummaryTable', 'aggregateSummaryDiv', false, 3 + 4 * metrics.length);
+    html += '<thead><tr id="aggregateSummaryTableHeaderRow1">';
     html += '<th rowspan="2">' + sortLink('aggCmpHeader_', aggComparisonSort, 'Match', 'Match') + '</th>';
     html += '<th rowspan="2">' + sortLink('aggCmpHeader_', aggComparisonSort, 'Phase', 'Phase') + '</th>';
     html += comparisonHeaderGroups(metrics, true) + '</tr><tr id="aggregateSummaryTableHeaderRow2">';

@@ -101,10 +101,8 @@ function subjectText(record) {
 function createPhaseSummaryTable() {
     var metrics = phaseComparisonMetrics[statisticsType] || [];
     var prefix = 'cmpHeader_';
-    var html = '<table id="phaseSummaryTable" class="dataTable comparisonTable" cellpadding="0" cellspacing="0">';
-    html += '<colgroup><col style="width:70px"><col style="width:50px"><col style="width:24%">';
-    for (var c = 0; c < 4 * metrics.length; c++) html += '<col>';
-    html += '</colgroup><thead><tr id="phaseSummaryTableHeaderRow1">';
+    var html = comparisonTableStart('phaseSummaryTable', 'phaseSummaryTableDiv', true, 4 * metrics.length);
+    html += '<thead><tr id="phaseSummaryTableHeaderRow1">';
     html += '<th rowspan="2">' + sortLink(prefix, detailComparisonSort, 'Match', 'Match') + '</th>';
     html += '<th rowspan="2">' + sortLink(prefix, detailComparisonSort, 'Order', '#') + '</th>';
     html += '<th rowspan="2">' + sortLink(prefix, detailComparisonSort, 'Phase', 'Phase') + '</th>';
@@ -121,7 +119,7 @@ function generatePhaseSummaryTable(begin, end) {
     var metrics = phaseComparisonMetrics[statisticsType] || [];
     var html = createPhaseSummaryTable();
     var holder = document.getElementById('phaseSummaryTableDiv');
-    var phaseWidth = (holder ? holder.clientWidth : 800) * 0.24;
+    var phaseWidth = Math.max((holder ? holder.clientWidth : 800) * 0.24, 260);
     for (var r = begin; r < end; r++) {
         var position = dataView['Index'][r];
         var record = procData[position];
