@@ -68,9 +68,12 @@ function comparisonHeaderGroups(metrics, countColumns) {
     return html;
 }
 
+var columnTips = { 'Abs Dev': 'RHS minus LHS', 'Rel Dev': 'RHS minus LHS, in % of the LHS value' };
+
 function sortLink(prefix, sortInfo, col, text) {
     var mark = sortInfo.col == col ? (sortInfo.asc ? ' \u25B2' : ' \u25BC') : '';
-    return '<a id="' + prefix + col + '" href="javascript:void(0)" onclick="' +
+    var tip = columnTips[text] ? ' title="' + columnTips[text] + '"' : '';
+    return '<a id="' + prefix + col + '"' + tip + ' href="javascript:void(0)" onclick="' +
         (prefix == 'aggCmpHeader_' ? 'sortAggData' : 'sortComparisonRows') + '(\'' + col + '\')">' + text + mark + '</a>';
 }
 
@@ -88,7 +91,7 @@ function comparisonSubHeaders(prefix, sortInfo, metrics, countColumns) {
         html += '<th>' + sortLink(prefix, sortInfo, metrics[m].lhs, lhs) + '</th><th>' +
             sortLink(prefix, sortInfo, metrics[m].rhs, rhs) + '</th><th>' +
             sortLink(prefix, sortInfo, metrics[m].dev + 'AbsDev', 'Abs Dev') + '</th><th>' +
-            sortLink(prefix, sortInfo, metrics[m].dev + 'RelDev', 'Rel Dev %') + '</th>';
+            sortLink(prefix, sortInfo, metrics[m].dev + 'RelDev', 'Rel Dev') + '</th>';
     }
     return html;
 }
