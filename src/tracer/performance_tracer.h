@@ -477,6 +477,11 @@ class PerformanceTracer {
   std::string generateComparisonHeaderDivs() const;
   /// Style rules of comparison bar graphs.
   std::string getComparisonHTMLReportBarCSS() const;
+  /// The canvases of the detailed-memory difference charts, or a message
+  /// when the recordings lack detailed statistics.
+  std::string generateDiffMemChartDivs(bool hasDetailedMemStats) const;
+  /// The script drawing the difference charts from procData.
+  std::string generateDiffMemChartsJS(bool hasDetailedMemStats) const;
 
   // ------------------------------------------------------ Phase-based reports
   // Self-contained HTML pages whose data travel as script arrays, rendered in

@@ -126,3 +126,25 @@ test('a 100,000-row comparison opens, renders a window of rows and scrolls to th
   assert.deepEqual(changed.slice(6, 7), ['80.00']);
   assert.deepEqual(problems, []);
 });
+
+test('detailed-memory difference charts draw every row in view, with deviations and statistics', async () => {
+  const { page, problems } = await openReport(browser, 'comparison_memory.html');
+  await page.click('#viewLink_memCanvas');
+  await page.waitForFunction(() => diffChartData !== null && document.getElementById('diffMemChartDiv').offsetHeight > 0);
+  // Committed grew by half on every row: each row's deviation ribbon is red.
+  const colours = await page.evaluate(() => {
+    const canvas = document.getElementById('absDevCanvasDiff');
+    const context = canvas.getContext('2d');
+    return diffChartData.map((row, r) => Array.from(context.getImageData(canvas.width / 2 + 2, r * DIFFROWHEIGHT + 9, 1, 1).data).join(','));
+  });
+  assert.equal(colours.length, await page.evaluate(() => procData.length));
+  for (const colour of colours) assert.equal(colour, '255,60,60,255');
+  const hostileRow = await page.evaluate(() => diffChartData.findIndex((row) => row.name.includes('<img')));
+  assert.ok(hostileRow >= 0);
+  const box = await page.locator('#dataSet1CanvasDiff').boundingBox();
+  await page.mouse.click(box.x + 10, box.y + hostileRow * 18 + 9);
+  const text = await page.textContent('#diffStatsPopupText');
+  assert.match(text, new RegExp(`^${hostileRow + 1} <img src=x onerror="window.injected = 1">\nCom: LHS `));
+  assert.equal(await page.evaluate(() => window.injected), undefined);
+  assert.deepEqual(problems, []);
+});

@@ -252,6 +252,17 @@ bool writeComparisonReports(const std::filesystem::path& folder) {
   written = tracer.generateHTMLComparisonReport(largeFile, "GLOBAL", "large.kvd", "changed.kvd", &large.points(),
                                                 &changed.points(), &lhsInfo, &rhsInfo, "time") &&
             written;
+  // The memory build against itself with half as much again committed.
+  pt_test::TraceBuilder memoryBefore(tracer);
+  pt_test::TraceBuilder memoryAfter(tracer);
+  recordMemoryBuild(memoryBefore);
+  recordMemoryBuild(memoryAfter);
+  for (const auto& point : memoryAfter.points()) point->detailedMemStats->commitMem *= 1.5;
+  const std::string memoryFile = (folder / "comparison_memory.html").string();
+  written = tracer.generateHTMLComparisonReport(memoryFile, "GLOBAL", "before.kvd", "after.kvd",
+                                                &memoryBefore.points(), &memoryAfter.points(), &lhsInfo, &rhsInfo,
+                                                "detailedmemory") &&
+            written;
   if (!written) std::fprintf(stderr, "cannot write the comparison reports\n");
   return written;
 }

@@ -164,6 +164,13 @@ TEST_F(ComparisonReport, TracesThatCannotBeComparedGiveNoTable) {
             std::string::npos);
 }
 
+TEST_F(ComparisonReport, DifferenceChartsOnlyOnDetailedMemoryPhasePages) {
+  const std::string chart = "<canvas id=\"absDevCanvasDiff\"";
+  EXPECT_NE(page(before, after, "detailedmemory").find(chart), std::string::npos);
+  EXPECT_EQ(page(before, after, "time").find(chart), std::string::npos);
+  EXPECT_EQ(page(before, after, "detailedmemory", true).find(chart), std::string::npos);
+}
+
 TEST_F(ComparisonReport, HostileNamesStayInsideTheirTexts) {
   const std::string hostile = "</script><img src=x onerror=alert(1)>\"'";
   const auto named = [&](pt_test::TraceBuilder& trace) {

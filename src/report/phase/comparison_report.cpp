@@ -17,6 +17,8 @@
 #include "tracer/performance_tracer.h"
 #include "tracer/text_utils.h"
 
+#include "pt_assets_assets.h"
+
 #include <algorithm>
 #include <array>
 #include <cmath>
@@ -243,13 +245,15 @@ void addOutlineLabels(const PTProcessedDataStruct& summary, PerformanceTracer::P
 
 // The bar above the tables: the views of the compared metric and which file
 // is which side.
-std::string comparisonViewsHTML(bool aggregateOnly, const std::string& lhsLabel, const std::string& rhsLabel) {
+std::string comparisonViewsHTML(bool aggregateOnly, bool charts, const std::string& lhsLabel,
+                                const std::string& rhsLabel) {
   std::string html =
       "            <div id=\"comparisonViews\" style=\"display:none\">"
       "<a id=\"viewLink_aggregateSummary\" href=\"javascript:ShowTable('aggregateSummary')\">Aggregate</a>";
   if (!aggregateOnly) {
     html += " <a id=\"viewLink_phaseSummary\" href=\"javascript:ShowTable('phaseSummary')\">Phases</a>";
   }
+  if (charts) html += " <a id=\"viewLink_memCanvas\" href=\"javascript:ShowTable('memCanvas')\">Charts</a>";
   html += " <span class=\"fileLegend\">&nbsp;&nbsp;LHS: " + ptEscapeForHtml(lhsLabel) +
           " &nbsp;&nbsp;RHS: " + ptEscapeForHtml(rhsLabel) + "</span></div>\n";
   html += "            <div id=\"otherMetricDiv\" style=\"display:none\"></div>\n";
@@ -305,7 +309,8 @@ bool writeComparisonPage(PerformanceTracer& tracer, bool aggregateOnly, const st
         "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n");
   write("        <div align=\"center\">\n");
   write(comparisonHeaderBarTable(tracer));
-  write(comparisonViewsHTML(aggregateOnly, lhsLabel, rhsLabel));
+  const bool charts = format == pt::kDetailedMemoryFormat && !aggregateOnly;
+  write(comparisonViewsHTML(aggregateOnly, charts, lhsLabel, rhsLabel));
   if (!aggregateOnly) write(writePhaseSummaryHTML(format, true));
   write(writeAggregateSummaryHTML());
   write(tracer.generateComparisonSystemInfoTable(lhsSystemInfo, rhsSystemInfo));
@@ -323,6 +328,10 @@ bool writeComparisonPage(PerformanceTracer& tracer, bool aggregateOnly, const st
   write(tracer.generatePhaseDataArrayJS());
   write(tracer.generateAggComparisonDataJS(aggregateAlignment, lhsLabel, rhsLabel, format));
   write("    </script>\n");
+  if (charts) {
+    write(tracer.generateDiffMemChartDivs(hasDetailedMemStats));
+    write(tracer.generateDiffMemChartsJS(hasDetailedMemStats));
+  }
   return written && file.commit();
 }
 
@@ -498,6 +507,54 @@ std::string PerformanceTracer::getComparisonHTMLReportBarCSS() const {
   return "            table.comparisonBarGraph { height: 20px; width: 100%; text-align: center; "
          "border: 1px solid black; border-collapse: collapse; }\n"
          "            table.comparisonBarGraph td { height: 20px; padding: 0; }\n";
+}
+
+std::string PerformanceTracer::generateDiffMemChartDivs(bool hasDetailedMemStats) const {
+  if (!hasDetailedMemStats) {
+    return "        <div id=\"diffMemChartDiv\" style=\"display:none\"><p class=\"style2\">Detailed memory statistics "
+           "were not collected in both recordings: there is nothing to chart.</p></div>\n";
+  }
+  const auto ribbon = [](const char* name, const char* title) {
+    return std::string("<td style=\"vertical-align:top\"><div class=\"fileLegend\">") + title + "</div><div id=\"" +
+           name + "Div\"><canvas id=\"" + name +
+           "\" width=\"220\" height=\"400\" onmousemove=\"showToolTip(event)\" onmouseout=\"hideToolTip()\" "
+           "onclick=\"statsPopup(event)\"></canvas></div></td>";
+  };
+  std::string html =
+      "        <div id=\"diffMemChartDiv\" style=\"display:none\">\n"
+      "            <canvas id=\"canvasSupportTest\" width=\"1\" height=\"1\" style=\"display:none\"></canvas>\n"
+      "            <div id=\"noSupport\" style=\"display:none\"><p class=\"style1\">This browser cannot draw the "
+      "charts (no canvas support).</p></div>\n"
+      "            <div id=\"diffChartControls\">Memory: <select id=\"diffChartKind\" "
+      "onchange=\"chooseDiffChartKind(this)\"><option value=\"Committed\">Com</option>"
+      "<option value=\"Reserved\">Res</option><option value=\"Dlls\">Dll</option>"
+      "<option value=\"NonProcess\">OS</option><option value=\"Free\">Free</option></select>\n"
+      "            <a id=\"upDownArrowsPhaseNamesCanvasDiffDiv\" href=\"javascript:expandOrCollapse()\">"
+      "wider or narrower names</a></div>\n"
+      "            <div id=\"graphLabelCanvasDiffDiv\"><canvas id=\"graphLabelCanvasDiff\" width=\"1000\" "
+      "height=\"20\"></canvas></div>\n"
+      "            <div id=\"legendCanvasDiffDiv\"><canvas id=\"legendCanvasDiff\" width=\"900\" "
+      "height=\"20\"></canvas></div>\n"
+      "            <table id=\"diffChartTable\"><tr><td style=\"vertical-align:top\"><div class=\"fileLegend\">"
+      "Phase</div><div id=\"phaseNamesCanvasDiffDiv\"><canvas id=\"phaseNamesCanvasDiff\" width=\"240\" "
+      "height=\"400\"></canvas></div></td>";
+  html += ribbon("dataSet1CanvasDiff", "LHS");
+  html += ribbon("dataSet2CanvasDiff", "RHS");
+  html += ribbon("absDevCanvasDiff", "Abs Dev");
+  html +=
+      "<td style=\"vertical-align:top\"><div class=\"fileLegend\">&nbsp;</div><div id=\"fakeCanvasDiffDiv\" "
+      "onscroll=\"diffChartScrolled(this)\"><div id=\"fakeCanvasDiff\"></div></div></td></tr></table>\n"
+      "            <div id=\"diffToolTip\"></div>\n"
+      "            <div id=\"diffStatsPopup\"><div class=\"diffPopupHeader\">Statistics "
+      "<a href=\"javascript:void(0)\" onclick=\"document.getElementById('diffStatsPopup').style.display='none'\">"
+      "close</a></div><pre id=\"diffStatsPopupText\"></pre></div>\n"
+      "        </div>\n";
+  return html;
+}
+
+std::string PerformanceTracer::generateDiffMemChartsJS(bool hasDetailedMemStats) const {
+  if (!hasDetailedMemStats) return scriptBlock("        function renderMemChart() {}\n");
+  return scriptBlock(pt::assets::comparison_memory_chart_js());
 }
 
 bool PerformanceTracer::generateHTMLComparisonReport(const std::string& htmlFile, const std::string& grouping,

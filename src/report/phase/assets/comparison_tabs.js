@@ -35,12 +35,13 @@ function pageMetricTab() {
 }
 
 function ShowTable(tableType) {
-    if (tableType == 'aggregateSummary' || tableType == 'phaseSummary') {
-        activeView = (tableType == 'phaseSummary' && !pageAggregateOnly) ? 'phaseSummary' : 'aggregateSummary';
+    if (tableType == 'aggregateSummary' || tableType == 'phaseSummary' || tableType == 'memCanvas') {
+        activeView = pageAggregateOnly ? 'aggregateSummary' : tableType;
         tableType = pageMetricTab();
     }
     var blocks = ['comparisonViews', 'otherMetricDiv', 'aggregateSummaryDiv', 'aggregateSummaryScrollTableDiv',
-                  'phaseSummaryDiv', 'userInputs', 'phaseSummaryScrollTableDiv', 'systemInfoTableDiv'];
+                  'phaseSummaryDiv', 'userInputs', 'phaseSummaryScrollTableDiv', 'systemInfoTableDiv',
+                  'diffMemChartDiv', 'diffToolTip', 'diffStatsPopup'];
     for (var i = 0; i < blocks.length; i++) setElementDisplay(blocks[i], 'none');
     for (var key in tabHeaderClassOf) SetHeaderVisibility(tabHeaderClassOf[key], 'none');
     SetHeaderVisibility(tabHeaderClassOf[tableType] || 'timeHeader', 'block');
@@ -71,7 +72,15 @@ function ShowTable(tableType) {
     for (var l = 0; l < links.length; l++) {
         links[l].className = links[l].id == 'viewLink_' + activeView ? 'currentView' : '';
     }
-    if (activeView == 'aggregateSummary') {
+    if (activeView == 'memCanvas') {
+        setElementDisplay('diffMemChartDiv', 'block');
+        var test = document.getElementById('canvasSupportTest');
+        if (test && test.getContext) {
+            if (typeof renderMemChart == 'function') renderMemChart();
+        } else {
+            setElementDisplay('noSupport', 'block');
+        }
+    } else if (activeView == 'aggregateSummary') {
         setElementDisplay('aggregateSummaryDiv', 'block');
         setElementDisplay('aggregateSummaryScrollTableDiv', 'block');
         if (!aggDataViewCreated || resizeTabContent['Aggregate']) resizeTabContent['Aggregate'] = false;
