@@ -26,6 +26,8 @@ void addReportCommand(CLI::App& app, int& exitCode);
 void addInfoCommand(CLI::App& app, int& exitCode);
 /// `ptrace diag`: the diagnostic report of a saved trace.
 void addDiagCommand(CLI::App& app, int& exitCode);
+/// `ptrace diff`: the comparison report of two saved traces.
+void addDiffCommand(CLI::App& app, int& exitCode);
 /// `ptrace export`: a saved trace in Chrome Trace Event or folded-stack form.
 void addExportCommand(CLI::App& app, int& exitCode);
 

@@ -36,6 +36,7 @@ int main(int argc, char** argv) {
   ptrace_tool::addInfoCommand(app, exitCode);
   ptrace_tool::addExportCommand(app, exitCode);
   ptrace_tool::addDiagCommand(app, exitCode);
+  ptrace_tool::addDiffCommand(app, exitCode);
   ptrace_tool::addSystemCommand(app, exitCode);
   try {
     app.parse(argc, argv);

@@ -11,24 +11,48 @@
 
 namespace ptrace_tool {
 
-void loadTrace(const std::string& path) {
+namespace {
+
+// A missing file, a folder or an unreadable path, named before the reader sees it.
+void checkTraceFile(const std::string& path) {
   std::error_code error;
   const auto status = std::filesystem::status(path, error);
   if (status.type() == std::filesystem::file_type::not_found) throw CommandError("no such file: '" + path + "'");
   // A symbolic link loop, a folder that may not be searched, ...
   if (error) throw CommandError("cannot open '" + path + "': " + error.message());
   if (!std::filesystem::is_regular_file(status)) throw CommandError("not a file: '" + path + "'");
+}
+
+// Runs `read` with a progress line fed by its ReadProgress; a library error
+// becomes one naming the file, as the library's texts do not always.
+template <class Read>
+void readWithProgress(const std::string& path, Read read) {
   try {
-    pt::host::ReadProgress read;
-    const Progress loading("loading " + std::filesystem::path(path).filename().string(), [&read] {
-      const auto records = read.records.load(std::memory_order_relaxed);
-      return records == 0 ? -1.0 : static_cast<double>(read.recordsRead.load(std::memory_order_relaxed)) / records;
+    pt::host::ReadProgress progress;
+    const Progress loading("loading " + std::filesystem::path(path).filename().string(), [&progress] {
+      const auto records = progress.records.load(std::memory_order_relaxed);
+      return records == 0 ? -1.0
+                          : static_cast<double>(progress.recordsRead.load(std::memory_order_relaxed)) / records;
     });
-    pt::host::loadTraceDataFile(path, &read);
+    read(progress);
   } catch (const std::exception& failure) {
-    // The library's texts do not always name the file (a missing extension).
     throw CommandError("cannot load '" + path + "': " + failure.what());
   }
+}
+
+}  // namespace
+
+void loadTrace(const std::string& path) {
+  checkTraceFile(path);
+  readWithProgress(path, [&](pt::host::ReadProgress& progress) { pt::host::loadTraceDataFile(path, &progress); });
+}
+
+void readTrace(const std::string& path, PTRawDataVector& points, PTSystemInfoStruct& systemInfo) {
+  checkTraceFile(path);
+  readWithProgress(path, [&](pt::host::ReadProgress& progress) {
+    DynamicEnum identifierEnum;
+    pt::host::readTraceDataFile(path, points, systemInfo, identifierEnum, &progress);
+  });
 }
 
 void refuseToOverwrite(const std::string& output, const std::string& trace) {

@@ -10,6 +10,8 @@
 #include <vector>
 
 #include "analysis/processed_data.h"
+#include "sysinfo/system_info.h"
+#include "tracer/data_points.h"
 
 namespace ptrace_tool {
 
@@ -19,6 +21,12 @@ inline constexpr const char* kAllGroupings = "GLOBAL";
 /// Replaces the tracer's data with the file's, with a progress line while it
 /// takes long; CommandError naming the file otherwise.
 void loadTrace(const std::string& path);
+
+/// Appends the file's points to `points` and reads its system information,
+/// numbering names in the process-wide tracer's tables as they are met, so
+/// that the points of several files read one after another name the same
+/// phase by the same number. The tracer's own points stay as they are.
+void readTrace(const std::string& path, PTRawDataVector& points, PTSystemInfoStruct& systemInfo);
 
 /// CommandError when writing `output` would overwrite the trace file (the
 /// same file, by any name or link).

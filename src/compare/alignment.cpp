@@ -25,6 +25,26 @@ class KeyNumbers {
   std::unordered_map<std::string, std::uint32_t> numbers_;
 };
 
+// The key getLCSString() prints (cleaned phase name, grouping, then the
+// subject names), named through `tracer`'s tables as the aggregate keys are:
+// a recording analysed by another tracer than the process-wide one has its
+// numbers in that tracer's tables only.
+std::string lcsKey(const PerformanceTracer& tracer, const PTKAVLORProcessedDataPoint& row) {
+  std::string key = ptCleanupPhaseName(tracer.getStringForNumber(EPT_PHASE, row.phase), true);
+  key += tracer.getStringForNumber(EPT_GROUPING, row.grouping);
+  if (const auto* tracerRow = dynamic_cast<const PTTracerProcessedDataPoint*>(&row)) {
+    for (const auto& [name, number] : tracerRow->identifiers) key += tracer.getStringForNumber(name.str(), number);
+  } else if (const auto* modelRow = dynamic_cast<const PTCLTGXProcessedDataPoint*>(&row)) {
+    key += tracer.getStringForNumber(EPT_MODEL, modelRow->model);
+    key += tracer.getStringForNumber(EPT_TARGET, modelRow->target);
+    if (const auto* chartRow = dynamic_cast<const PTQDProcessedDataPoint*>(&row)) {
+      key += tracer.getStringForNumber(EPT_MACHINE, chartRow->machine);
+      key += tracer.getStringForNumber(EPT_CHART, chartRow->chart);
+    }
+  }
+  return key;
+}
+
 const PTKAVLORProcessedDataPoint* pointOf(const boost::shared_ptr<PTDiagnosticInfo>& row) {
   return row ? row->processedPoint.get() : nullptr;
 }
@@ -44,7 +64,7 @@ std::vector<PTLCSDiffStruct> PerformanceTracer::generateLCSDiffInfo(const PTDiag
     keys.reserve(rows.size());
     for (const auto& row : rows) {
       const PTKAVLORProcessedDataPoint* point = pointOf(row);
-      keys.push_back(number(point != nullptr ? point->getLCSString() : std::string()));
+      keys.push_back(number(point != nullptr ? lcsKey(*this, *point) : std::string()));
     }
     return keys;
   };

@@ -31,18 +31,23 @@ constexpr std::array<ColourStep, 20> kColourLadder = {{
 // At or below -50, and NaN, which is above nothing.
 constexpr const char* kBottomClass = " LTM50";
 
-template <std::size_t N>
-using Values = std::array<double, N>;
-
 template <class Out, std::size_t N>
 using Entries = std::array<PTMetricDeviation Out::*, N>;
 
-template <class Out, std::size_t N>
-void fill(const PerformanceTracer& tracer, const Values<N>& lhs, const Values<N>& rhs, const Entries<Out, N>& entries,
-          Out& out, const std::string& format) {
-  for (std::size_t k = 0; k < N; ++k) {
+template <std::size_t N>
+pt::MeasuredValues measured(const std::array<double, N>& values) {
+  pt::MeasuredValues result;
+  std::copy(values.begin(), values.end(), result.values.begin());
+  result.count = N;
+  return result;
+}
+
+template <class Out>
+void fill(const PerformanceTracer& tracer, const pt::MeasuredValues& lhs, const pt::MeasuredValues& rhs,
+          std::span<PTMetricDeviation Out::* const> entries, Out& out, const std::string& format) {
+  for (std::size_t k = 0; k < entries.size(); ++k) {
     PTMetricDeviation& entry = out.*entries[k];
-    tracer.calculateDeviations(lhs[k], rhs[k], entry.absDev, entry.relDev, entry.colourClass, format);
+    tracer.calculateDeviations(lhs.values[k], rhs.values[k], entry.absDev, entry.relDev, entry.colourClass, format);
   }
 }
 
@@ -51,21 +56,22 @@ void fill(const PerformanceTracer& tracer, const Values<N>& lhs, const Values<N>
 
 constexpr Entries<PTComparisonPoint, 4> kRowTimeEntries = {&PTComparisonPoint::WCSelf, &PTComparisonPoint::WCSC,
                                                            &PTComparisonPoint::CPUSelf, &PTComparisonPoint::CPUSC};
-Values<4> timeOf(const PTKAVLORProcessedDataPoint* row) {
-  if (row == nullptr) return {};
+pt::MeasuredValues timeOf(const PTKAVLORProcessedDataPoint* row) {
+  if (row == nullptr) return measured(std::array<double, 4>{});
   // A parent's own time is not measured as such: its self columns show 0.
   const bool leaf = row->numChildren < 1;
-  return {leaf ? row->wcElapsedTime : 0.0, row->wcElapsedTime, leaf ? row->cpuElapsedTime : 0.0,
-          row->cpuElapsedTime};
+  return measured(std::array<double, 4>{leaf ? row->wcElapsedTime : 0.0, row->wcElapsedTime,
+                                        leaf ? row->cpuElapsedTime : 0.0, row->cpuElapsedTime});
 }
 
 constexpr Entries<PTComparisonPoint, 4> kRowBasicEntries = {
     &PTComparisonPoint::UsageDelta, &PTComparisonPoint::Usage, &PTComparisonPoint::UsagePeakDelta,
     &PTComparisonPoint::UsagePeak};
-Values<4> basicMemoryOf(const PTKAVLORProcessedDataPoint* row) {
-  if (row == nullptr || !row->basicProcessedMemStats) return {};
+pt::MeasuredValues basicMemoryOf(const PTKAVLORProcessedDataPoint* row) {
+  if (row == nullptr || !row->basicProcessedMemStats) return measured(std::array<double, 4>{});
   const pt::BasicProcessedMemStats& stats = *row->basicProcessedMemStats;
-  return {stats.procMemUsageDelta, stats.procMemUsage, stats.procMemUsagePeakDelta, stats.procMemUsagePeak};
+  return measured(std::array<double, 4>{stats.procMemUsageDelta, stats.procMemUsage, stats.procMemUsagePeakDelta,
+                                        stats.procMemUsagePeak});
 }
 
 constexpr Entries<PTComparisonPoint, 10> kRowDetailedEntries = {
@@ -73,70 +79,89 @@ constexpr Entries<PTComparisonPoint, 10> kRowDetailedEntries = {
     &PTComparisonPoint::Dlls,          &PTComparisonPoint::NonProcess,    &PTComparisonPoint::FreeStart,
     &PTComparisonPoint::ReservedStart, &PTComparisonPoint::CommittedStart, &PTComparisonPoint::DllsStart,
     &PTComparisonPoint::NonProcessStart};
-Values<5> detailedValues(const pt::DetailedMemStats* stats) {
+std::array<double, 5> detailedValues(const pt::DetailedMemStats* stats) {
   if (stats == nullptr) return {};
   return {stats->freeMem, stats->resMem, stats->commitMem, stats->dllsMem, stats->nonprocessMem};
 }
-Values<10> detailedMemoryOf(const PTKAVLORProcessedDataPoint* row) {
-  if (row == nullptr) return {};
-  const Values<5> end = detailedValues(row->detailedProcessedMemStats.get());
+pt::MeasuredValues detailedMemoryOf(const PTKAVLORProcessedDataPoint* row) {
+  if (row == nullptr) return measured(std::array<double, 10>{});
+  const std::array<double, 5> end = detailedValues(row->detailedProcessedMemStats.get());
   // Only rows with children keep their start values.
-  const Values<5> start = row->numChildren > 0 ? detailedValues(row->startDetailedMemStats.get()) : end;
-  Values<10> values{};
+  const std::array<double, 5> start = row->numChildren > 0 ? detailedValues(row->startDetailedMemStats.get()) : end;
+  std::array<double, 10> values{};
   std::copy(end.begin(), end.end(), values.begin());
   std::copy(start.begin(), start.end(), values.begin() + 5);
-  return values;
+  return measured(values);
 }
 
 // -------------------------------------------------- Aggregates' measurements
 
 constexpr Entries<PTAggComparisonPoint, 2> kAggregateTimeEntries = {&PTAggComparisonPoint::WCSelf,
                                                                     &PTAggComparisonPoint::WCSC};
-Values<2> timeOf(const PTAggregateDataPoint* aggregate) {
-  if (aggregate == nullptr) return {};
-  return {aggregate->wcElapsedTime, aggregate->wcTotalTime};
+pt::MeasuredValues timeOf(const PTAggregateDataPoint* aggregate) {
+  if (aggregate == nullptr) return measured(std::array<double, 2>{});
+  return measured(std::array<double, 2>{aggregate->wcElapsedTime, aggregate->wcTotalTime});
 }
 
 constexpr Entries<PTAggComparisonPoint, 4> kAggregateBasicEntries = {
     &PTAggComparisonPoint::UsageDelta, &PTAggComparisonPoint::Usage, &PTAggComparisonPoint::UsagePeakDelta,
     &PTAggComparisonPoint::UsagePeak};
-Values<4> basicMemoryOf(const PTAggregateDataPoint* aggregate) {
-  if (aggregate == nullptr) return {};
-  return {aggregate->procMemUsageDelta, aggregate->procMemUsage, aggregate->procMemUsagePeakDelta,
-          aggregate->procMemUsagePeak};
+pt::MeasuredValues basicMemoryOf(const PTAggregateDataPoint* aggregate) {
+  if (aggregate == nullptr) return measured(std::array<double, 4>{});
+  return measured(std::array<double, 4>{aggregate->procMemUsageDelta, aggregate->procMemUsage,
+                                        aggregate->procMemUsagePeakDelta, aggregate->procMemUsagePeak});
 }
 
 constexpr Entries<PTAggComparisonPoint, 5> kAggregateDetailedEntries = {
     &PTAggComparisonPoint::Free, &PTAggComparisonPoint::Reserved, &PTAggComparisonPoint::Committed,
     &PTAggComparisonPoint::Dlls, &PTAggComparisonPoint::NonProcess};
-Values<5> detailedMemoryOf(const PTAggregateDataPoint* aggregate) {
-  if (aggregate == nullptr) return {};
-  return {aggregate->freeMem, aggregate->resMem, aggregate->commitMem, aggregate->dllsMem, aggregate->nonprocessMem};
+pt::MeasuredValues detailedMemoryOf(const PTAggregateDataPoint* aggregate) {
+  if (aggregate == nullptr) return measured(std::array<double, 5>{});
+  return measured(std::array<double, 5>{aggregate->freeMem, aggregate->resMem, aggregate->commitMem,
+                                        aggregate->dllsMem, aggregate->nonprocessMem});
 }
 
 }  // namespace
 
+pt::MeasuredValues pt::measuredValues(const PTKAVLORProcessedDataPoint* row, std::string_view format) {
+  if (format == kTimeFormat) return timeOf(row);
+  if (format == kBasicMemoryFormat) return basicMemoryOf(row);
+  if (format == kDetailedMemoryFormat) return detailedMemoryOf(row);
+  return {};
+}
+
+pt::MeasuredValues pt::measuredValues(const PTAggregateDataPoint* aggregate, std::string_view format) {
+  if (format == kTimeFormat) return timeOf(aggregate);
+  if (format == kBasicMemoryFormat) return basicMemoryOf(aggregate);
+  if (format == kDetailedMemoryFormat) return detailedMemoryOf(aggregate);
+  return {};
+}
+
+std::span<PTMetricDeviation PTComparisonPoint::* const> pt::rowMetricEntries(std::string_view format) {
+  if (format == kTimeFormat) return kRowTimeEntries;
+  if (format == kBasicMemoryFormat) return kRowBasicEntries;
+  if (format == kDetailedMemoryFormat) return kRowDetailedEntries;
+  return {};
+}
+
+std::span<PTMetricDeviation PTAggComparisonPoint::* const> pt::aggregateMetricEntries(std::string_view format) {
+  if (format == kTimeFormat) return kAggregateTimeEntries;
+  if (format == kBasicMemoryFormat) return kAggregateBasicEntries;
+  if (format == kDetailedMemoryFormat) return kAggregateDetailedEntries;
+  return {};
+}
+
 void PerformanceTracer::calculateDeviations(const PTKAVLORProcessedDataPoint* lhs,
                                             const PTKAVLORProcessedDataPoint* rhs, PTComparisonPoint& out,
                                             const std::string& format) const {
-  if (format == pt::kTimeFormat) {
-    fill(*this, timeOf(lhs), timeOf(rhs), kRowTimeEntries, out, format);
-  } else if (format == pt::kBasicMemoryFormat) {
-    fill(*this, basicMemoryOf(lhs), basicMemoryOf(rhs), kRowBasicEntries, out, format);
-  } else if (format == pt::kDetailedMemoryFormat) {
-    fill(*this, detailedMemoryOf(lhs), detailedMemoryOf(rhs), kRowDetailedEntries, out, format);
-  }
+  fill(*this, pt::measuredValues(lhs, format), pt::measuredValues(rhs, format), pt::rowMetricEntries(format), out,
+       format);
 }
 
 void PerformanceTracer::calculateDeviations(const PTAggregateDataPoint* lhs, const PTAggregateDataPoint* rhs,
                                             PTAggComparisonPoint& out, const std::string& format) const {
-  if (format == pt::kTimeFormat) {
-    fill(*this, timeOf(lhs), timeOf(rhs), kAggregateTimeEntries, out, format);
-  } else if (format == pt::kBasicMemoryFormat) {
-    fill(*this, basicMemoryOf(lhs), basicMemoryOf(rhs), kAggregateBasicEntries, out, format);
-  } else if (format == pt::kDetailedMemoryFormat) {
-    fill(*this, detailedMemoryOf(lhs), detailedMemoryOf(rhs), kAggregateDetailedEntries, out, format);
-  }
+  fill(*this, pt::measuredValues(lhs, format), pt::measuredValues(rhs, format), pt::aggregateMetricEntries(format),
+       out, format);
 }
 
 void PerformanceTracer::calculateDeviations(double lhsValue, double rhsValue, double& absDev, double& relDev,

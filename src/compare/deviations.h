@@ -12,8 +12,14 @@
 // 50 %, except that 25 % to 35 % is one class.
 #pragma once
 
+#include <array>
+#include <cstddef>
+#include <span>
 #include <string>
 #include <string_view>
+
+class PTKAVLORProcessedDataPoint;
+class PTAggregateDataPoint;
 
 namespace pt {
 
@@ -50,6 +56,24 @@ struct PTAggComparisonPoint {
   PTMetricDeviation Free, Reserved, Committed, Dlls, NonProcess;    // "detailedmemory"
   PTMetricDeviation UsageDelta, Usage, UsagePeakDelta, UsagePeak;  // "basicmemory"
 };
+
+namespace pt {
+
+/// What a comparison of one format measures of a row or an aggregate, in the
+/// order of the metric entries it fills; `count` values are used.
+struct MeasuredValues {
+  std::array<double, 10> values{};
+  std::size_t count = 0;
+};
+
+/// The format's values of the row; a null row measures 0, an unknown format nothing.
+MeasuredValues measuredValues(const PTKAVLORProcessedDataPoint* row, std::string_view format);
+MeasuredValues measuredValues(const PTAggregateDataPoint* aggregate, std::string_view format);
+/// The entries the format fills, in the order of measuredValues.
+std::span<PTMetricDeviation PTComparisonPoint::* const> rowMetricEntries(std::string_view format);
+std::span<PTMetricDeviation PTAggComparisonPoint::* const> aggregateMetricEntries(std::string_view format);
+
+}  // namespace pt
 
 /// `value` as a standard stream writes it with precision min(digits, 6) (a
 /// negative `digits` counts as 0): (2.0f / 3, 2) gives "0.67", (1234.5f, 3)

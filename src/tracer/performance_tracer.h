@@ -408,8 +408,9 @@ class PerformanceTracer {
   // phase and measured against each other (defined in src/compare/). Nothing
   // is kept between calls.
 
-  /// The rows of both recordings aligned on their getLCSString() keys, in
-  /// forward order; the entries point into the two inputs.
+  /// The rows of both recordings aligned on their getLCSString() keys (names
+  /// from this tracer's tables), in forward order; the entries point into the
+  /// two inputs.
   std::vector<PTLCSDiffStruct> generateLCSDiffInfo(const PTDiagnosticInfoVector& lhs,
                                                    const PTDiagnosticInfoVector& rhs) const;
   /// The aggregates aligned in ascending phase number on their cleaned phase
@@ -435,6 +436,52 @@ class PerformanceTracer {
   /// The colour class of a relative deviation in percent (" GT50", ...,
   /// " LTM50"; NaN gives " LTM50").
   static std::string generateDeviationColor(double relDev);
+
+  // --------------------------------------------------- Comparison reports
+  // Pages that set two recordings side by side (defined in src/report/phase/).
+  // Both recordings are analysed with this tracer's tables, so their numbers
+  // must come from them. Trace texts are escaped wherever they are written.
+
+  /// Outline label ("1.2.3") of every row of the compared recordings.
+  using PTOutlineLabelMap = boost::unordered_map<const PTKAVLORProcessedDataPoint*, std::string>;
+
+  /// The phase comparison report of the grouping ("GLOBAL": all) in the
+  /// format ("time", "basicmemory", "detailedmemory"). The file is replaced
+  /// only once the page is written; false, with the file as it was, when it
+  /// cannot be opened or written. A recording that does not pair leaves an
+  /// empty file.
+  bool generateHTMLComparisonReport(const std::string& htmlFile, const std::string& grouping,
+                                    const std::string& lhsLabel, const std::string& rhsLabel, PTRawDataVector* lhsRaw,
+                                    PTRawDataVector* rhsRaw, const PTSystemInfoStruct* lhsSystemInfo,
+                                    const PTSystemInfoStruct* rhsSystemInfo, const std::string& format);
+  /// As above, at the level of the per-phase aggregates only.
+  bool generateHTMLAggregateComparisonReport(const std::string& htmlFile, const std::string& grouping,
+                                             const std::string& lhsLabel, const std::string& rhsLabel,
+                                             PTRawDataVector* lhsRaw, PTRawDataVector* rhsRaw,
+                                             const PTSystemInfoStruct* lhsSystemInfo,
+                                             const PTSystemInfoStruct* rhsSystemInfo, const std::string& format);
+  /// procData of the comparison: one record per entry, names as texts, the
+  /// missing side of a one-sided entry -99.99; with it procDataMatch, one
+  /// digit per entry (its matchKind). Rows without a label have an empty
+  /// HTMLPhaseNum.
+  std::string generateComparisonDataJS(const std::vector<PTLCSDiffStruct>& alignment, const std::string& lhsLabel,
+                                       const std::string& rhsLabel, const std::string& format,
+                                       const PTOutlineLabelMap* outlineLabels = nullptr) const;
+  /// aggData of the comparison and the aggregate table's state, with aggDataMatch.
+  std::string generateAggComparisonDataJS(const std::vector<PTLCSAggDiffStruct>& alignment,
+                                          const std::string& lhsLabel, const std::string& rhsLabel,
+                                          const std::string& format) const;
+  /// Both recordings' hardware and product descriptions side by side.
+  std::string generateComparisonSystemInfoTable(const PTSystemInfoStruct* lhs, const PTSystemInfoStruct* rhs) const;
+  /// The tab bars Time, Basic Mem, Detailed Mem and System Info.
+  std::string generateComparisonHeaderDivs() const;
+  /// Style rules of comparison bar graphs.
+  std::string getComparisonHTMLReportBarCSS() const;
+  /// The canvases of the detailed-memory difference charts, or a message
+  /// when the recordings lack detailed statistics.
+  std::string generateDiffMemChartDivs(bool hasDetailedMemStats) const;
+  /// The script drawing the difference charts from procData.
+  std::string generateDiffMemChartsJS(bool hasDetailedMemStats) const;
 
   // ------------------------------------------------------ Phase-based reports
   // Self-contained HTML pages whose data travel as script arrays, rendered in

@@ -403,3 +403,65 @@ TEST_F(Ptrace, ExportsOfAFixedTraceAgreeAndKeepNamesApart) {
 }
 
 }  // namespace
+
+namespace {
+
+// A trace of Session { Load, <Check,> Solve } saved to `name`; an empty one without phases.
+fs::path sessionTrace(const fs::path& folder, const std::string& name, const std::vector<std::string>& phases) {
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  tracer.clearRawDataVector();
+  pt_test::TraceBuilder trace(tracer);
+  if (!phases.empty()) {
+    trace.start("Session", 0.0);
+    double at = 0.0;
+    for (const std::string& phase : phases) {
+      trace.start(phase, at).end(phase, at + 0.5);
+      at += 0.5;
+    }
+    trace.end("Session", at);
+  }
+  tracer.setRawDataVector(trace.points());
+  const fs::path file = folder / name;
+  pt::host::saveTraceDataFile(file.string());
+  return file;
+}
+
+}  // namespace
+
+TEST_F(Ptrace, DiffComparesTwoTracesAndNamesTheSideAtFault) {
+  const fs::path before = sessionTrace(*folder_, "before.kvd", {"Load", "Solve"});
+  const fs::path after = sessionTrace(*folder_, "after.kvd", {"Check", "Load", "Solve"});
+  const ToolRun diff = runPtrace(*folder_, {"diff", before.string(), after.string()});
+  ASSERT_EQ(diff.exitCode, 0) << diff.err;
+  EXPECT_EQ(diff.err, "");
+  EXPECT_EQ(diff.out, (*folder_ / "after-diff-time.html").string() + "\n");
+  EXPECT_NE(readFile(*folder_ / "after-diff-time.html").find("var procDataMatch = \"0200\";"), std::string::npos);
+
+  const fs::path aggregate = *folder_ / "aggregate.html";
+  const ToolRun aggregated = runPtrace(*folder_, {"diff", before.string(), after.string(), "--aggregate", "--metric",
+                                                  "basicmemory", "--out", aggregate.string()});
+  ASSERT_EQ(aggregated.exitCode, 0) << aggregated.err;
+  const std::string page = readFile(aggregate);
+  EXPECT_NE(page.find("makeStruct(\"IsParent Phase LHS_Count RHS_Count CountAbsDev LHS_UsageDelta"), std::string::npos);
+  EXPECT_EQ(page.find("var procData"), std::string::npos);
+
+  const fs::path empty = sessionTrace(*folder_, "empty.kvd", {});
+  const fs::path unbalanced = unbalancedTrace(*folder_);
+  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
+      {{"diff", empty.string(), after.string()},
+       "the LHS trace: There is no raw tracer data to compare from '" + empty.string() + "'"},
+      {{"diff", before.string(), empty.string()},
+       "the RHS trace: There is no raw tracer data to compare from '" + empty.string() + "'"},
+      {{"diff", before.string(), unbalanced.string()}, "the phases of the RHS trace '" + unbalanced.string()},
+      {{"diff", before.string(), trace().string(), "--grouping", "G"}, "the RHS trace '" + trace().string() +
+                                                                           "': unknown grouping 'G'"},
+      {{"diff", before.string(), after.string(), "-o", before.string()}, "is the trace"},
+      {{"diff", before.string(), (*folder_ / "missing.kvd").string()}, "no such file"},
+  };
+  for (const auto& [arguments, expected] : cases) {
+    const ToolRun run = runPtrace(*folder_, arguments);
+    EXPECT_NE(run.exitCode, 0) << expected;
+    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
+    EXPECT_NE(run.err.find(expected), std::string::npos) << run.err;
+  }
+}

@@ -5,7 +5,7 @@
 // error page of a trace that does not pair, beside the diagnostic report it
 // links to; the trace the export tests load into a viewer, with the self
 // times each frame should show; and a flame graph drawn by the installed
-// flame-graph script.
+// flame-graph script; and comparison reports of two recordings.
 //
 //   browser_report_fixtures <output folder>
 #include "host/trace_data_file.h"
@@ -217,6 +217,71 @@ bool writeFlameGraph(const std::filesystem::path& folder) {
   return run.ok();
 }
 
+// Two recordings of one tracer: phases slower and faster by chosen amounts
+// (one of them in the 30 to 35 % band the classes do not split), a hostile
+// name in both, and a phase in each recording only.
+bool writeComparisonReports(const std::filesystem::path& folder) {
+  PerformanceTracer tracer;
+  tracer.initialize();
+  const std::string hostile = "</script><img src=x onerror=\"window.injected = 1\">'\"";
+  pt_test::TraceBuilder lhs(tracer);
+  pt_test::TraceBuilder rhs(tracer);
+  struct Phase {
+    std::string name;
+    double before, after;  // seconds; negative: not recorded
+  };
+  const std::vector<Phase> phases{{"Same", 1.0, 1.0},      {"Slower", 1.0, 1.6},      {"Band", 1.0, 1.32},
+                                  {"Only Before", 0.5, -1}, {"Faster", 2.0, 0.9},     {hostile, 1.0, 1.1},
+                                  {"Only After", -1, 0.25}, {"Little", 1.0, 0.97}};
+  double lhsAt = 0.0, rhsAt = 0.0;
+  for (const Phase& phase : phases) {
+    if (phase.before >= 0) {
+      lhs.start(phase.name, lhsAt).end(phase.name, lhsAt + phase.before);
+      lhsAt += phase.before;
+    }
+    if (phase.after >= 0) {
+      rhs.start(phase.name, rhsAt).end(phase.name, rhsAt + phase.after);
+      rhsAt += phase.after;
+    }
+  }
+  PTSystemInfoStruct lhsInfo, rhsInfo;
+  lhsInfo.processorStr = "Before processor";
+  rhsInfo.processorStr = "After <b>processor</b>";
+  const std::string file = (folder / "comparison.html").string();
+  const std::string aggregateFile = (folder / "comparison_aggregate.html").string();
+  bool written = tracer.generateHTMLComparisonReport(file, "GLOBAL", "before.kvd", "after <i>.kvd", &lhs.points(),
+                                                     &rhs.points(), &lhsInfo, &rhsInfo, "time");
+  written = tracer.generateHTMLAggregateComparisonReport(aggregateFile, "GLOBAL", "before.kvd", "after.kvd",
+                                                         &lhs.points(), &rhs.points(), &lhsInfo, &rhsInfo, "time") &&
+            written;
+
+  // 100,000 rows a side, one in twenty changed.
+  pt_test::TraceBuilder large(tracer);
+  pt_test::TraceBuilder changed(tracer);
+  for (int i = 0; i < 100000; ++i) {
+    const std::string phase = std::string("P").append(std::to_string(i % 500));
+    large.start(phase, i * 0.05).end(phase, i * 0.05 + 0.02);
+    changed.start(phase, i * 0.05).end(phase, i * 0.05 + (i % 20 == 0 ? 0.036 : 0.02));
+  }
+  const std::string largeFile = (folder / "comparison_large.html").string();
+  written = tracer.generateHTMLComparisonReport(largeFile, "GLOBAL", "large.kvd", "changed.kvd", &large.points(),
+                                                &changed.points(), &lhsInfo, &rhsInfo, "time") &&
+            written;
+  // The memory build against itself with half as much again committed.
+  pt_test::TraceBuilder memoryBefore(tracer);
+  pt_test::TraceBuilder memoryAfter(tracer);
+  recordMemoryBuild(memoryBefore);
+  recordMemoryBuild(memoryAfter);
+  for (const auto& point : memoryAfter.points()) point->detailedMemStats->commitMem *= 1.5;
+  const std::string memoryFile = (folder / "comparison_memory.html").string();
+  written = tracer.generateHTMLComparisonReport(memoryFile, "GLOBAL", "before.kvd", "after.kvd",
+                                                &memoryBefore.points(), &memoryAfter.points(), &lhsInfo, &rhsInfo,
+                                                "detailedmemory") &&
+            written;
+  if (!written) std::fprintf(stderr, "cannot write the comparison reports\n");
+  return written;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -242,5 +307,6 @@ int main(int argc, char** argv) {
   ok = writeUnbalancedReports(folder) && ok;
   ok = writeExportTrace(folder) && ok;
   ok = writeFlameGraph(folder) && ok;
+  ok = writeComparisonReports(folder) && ok;
   return ok ? 0 : 1;
 }

@@ -188,7 +188,7 @@ std::string PerformanceTracer::generateJavaScript(const std::string& statisticsT
   script += ";\n        var pageComparison = ";
   script += jsBool(comparison);
   script += ";\n";
-  script += pt::assets::tabs_js();
+  script += comparison ? pt::assets::comparison_tabs_js() : pt::assets::tabs_js();
   return scriptBlock(script);
 }
 

@@ -68,8 +68,8 @@ std::string writeAggregateSummaryHTML() {
          "style=\"overflow:none;display:none;height:100%;border:2px solid #324678;\"></div>\n";
 }
 
-std::string writeAggregateSummaryJS(const std::string&, bool, bool) {
-  return scriptBlock(pt::assets::aggregate_table_js());
+std::string writeAggregateSummaryJS(const std::string&, bool comparison, bool) {
+  return scriptBlock(comparison ? pt::assets::comparison_aggregate_table_js() : pt::assets::aggregate_table_js());
 }
 
 std::string writePhaseSummaryHTML(const std::string& statisticsType, bool comparison) {
@@ -81,9 +81,40 @@ std::string writePhaseSummaryHTML(const std::string& statisticsType, bool compar
          "                </div>\n";
 }
 
-std::string writePhaseSummaryJS(const std::string&, bool) { return scriptBlock(pt::assets::details_table_js()); }
+std::string writePhaseSummaryJS(const std::string&, bool comparison) {
+  return scriptBlock(comparison ? pt::assets::comparison_details_table_js() : pt::assets::details_table_js());
+}
 
-std::string generateUserInputsHTML(const std::string& statisticsType, bool) {
+namespace {
+
+// The comparison rows are filtered by name, by the recordings they are in and
+// by the size of their deviations; they sort by header clicks.
+std::string comparisonUserInputsHTML() {
+  return "                <form id=\"userInputs\" action=\"\" onsubmit=\"return userInputsAction();\">\n"
+         "                <table id=\"UserInputsTableId\" class=\"userInputs\" cellpadding=\"2\" cellspacing=\"0\">\n"
+         "                    <tr><td class=\"FiltersNameCell\">Phase</td><td class=\"FiltersInputCell\">"
+         "<input type=\"text\" id=\"phasename\" name=\"phasename\" size=\"20\" /></td>\n"
+         "                        <td class=\"FiltersNameCell\">Grouping</td><td class=\"FiltersInputCell\">"
+         "<input type=\"text\" id=\"groupingname\" name=\"groupingname\" size=\"16\" /></td>\n"
+         "                        <td class=\"FiltersNameCell\">Show</td><td><select id=\"matchkind\" name=\"matchkind\">"
+         "<option value=\"all\">all rows</option><option value=\"both\">in both</option>"
+         "<option value=\"lhs\">LHS only</option><option value=\"rhs\">RHS only</option>"
+         "<option value=\"unmatched\">in one only</option></select></td>\n"
+         "                        <td class=\"FiltersNameCell\">|Rel Dev| at least (%)</td><td>"
+         "<input type=\"text\" id=\"minreldev\" name=\"minreldev\" size=\"6\" /></td>\n"
+         "                        <td><input type=\"submit\" id=\"userInputsSubmit\" value=\"Apply\" />\n"
+         "                        <span id=\"filterCount\"></span>\n"
+         "                        <span id=\"filterMessage\" class=\"filterMessage\"></span></td></tr>\n"
+         "                    <tr><td colspan=\"9\" class=\"PhaseDetailText\">Phase and Grouping are regular "
+         "expressions; click a column header to sort by it, again to reverse.</td></tr>\n"
+         "                </table>\n"
+         "                </form>\n";
+}
+
+}  // namespace
+
+std::string generateUserInputsHTML(const std::string& statisticsType, bool comparison) {
+  if (comparison) return comparisonUserInputsHTML();
   std::string form =
       "                <form id=\"userInputs\" action=\"\" onsubmit=\"return userInputsAction();\">\n"
       "                <table id=\"UserInputsTableId\" class=\"userInputs\" cellpadding=\"2\" cellspacing=\"0\">\n"

@@ -17,9 +17,18 @@ var tableIds = {
     'CallTree': { table: 'callTreeSummaryTable', scroll: 'callTreeSummaryScrollTableDiv', holder: 'callTreeSummaryTableDiv', inputs: 'CT_userInputs' }
 };
 
+// The record constructor assigns each field by name: pages create hundreds of
+// thousands of records while loading, and a constructor with a fixed shape
+// is several times faster than one that loops over its arguments.
 function makeStruct(names) {
     var fields = names.split(' ').filter(function (name) { return name.length > 0; });
     var count = fields.length;
+    var plain = fields.every(function (name) { return /^[A-Za-z_][A-Za-z0-9_]*$/.test(name); });
+    if (plain) {
+        var params = fields.map(function (name, i) { return 'a' + i; });
+        var body = fields.map(function (name, i) { return 'this.' + name + ' = a' + i + ';'; }).join('\n');
+        return new Function(params.join(','), body);
+    }
     function constructor() {
         for (var i = 0; i < count; i++) this[fields[i]] = arguments[i];
     }
@@ -148,12 +157,15 @@ function tableResizeAction(tableType) {
     if (!table || !div) return;
     var body = table.tBodies.length > 0 ? table.tBodies[0] : table;
     var rect = body.getBoundingClientRect();
-    var tableRect = table.getBoundingClientRect();
+    var holder = document.getElementById(tableIds[tableType].holder);
+    // A table wider than its holder scrolls inside it; the division stands
+    // beside what is visible.
+    var right = table.getBoundingClientRect().right;
+    if (holder) right = Math.min(right, holder.getBoundingClientRect().right);
     div.style.position = 'absolute';
-    div.style.left = (tableRect.right + window.scrollX + 2) + 'px';
+    div.style.left = (right + window.scrollX + 2) + 'px';
     div.style.top = (rect.top + window.scrollY) + 'px';
     div.style.height = Math.max(rect.height, 40) + 'px';
-    var holder = document.getElementById(tableIds[tableType].holder);
     if (holder && !holder.wheelAttached) {
         holder.wheelAttached = true;
         holder.addEventListener('wheel', function (event) {

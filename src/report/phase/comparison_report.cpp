@@ -1,0 +1,576 @@
+// The comparison reports: two recordings of the same work analysed alike,
+// aligned phase by phase (and aggregate by aggregate), and written as one page
+// whose tables set the LHS and RHS values side by side with their deviations.
+// The page frame and table machinery are those of the phase report; the data
+// arrays here carry names as texts, since the two recordings' entries are
+// interleaved, and the missing side of a one-sided entry as -99.99.
+#include "analysis/aggregation.h"
+#include "analysis/diagnostic_info.h"
+#include "analysis/outline_labels.h"
+#include "analysis/processed_data.h"
+#include "analysis/processed_points.h"
+#include "compare/alignment.h"
+#include "compare/deviations.h"
+#include "platform/replacing_file.h"
+#include "report/phase/html_escape.h"
+#include "report/phase/summary_tables.h"
+#include "tracer/performance_tracer.h"
+#include "tracer/text_utils.h"
+
+#include "pt_assets_assets.h"
+
+#include <algorithm>
+#include <array>
+#include <cmath>
+#include <cstdint>
+#include <cstdio>
+#include <span>
+#include <string_view>
+#include <unordered_map>
+#include <vector>
+
+namespace {
+
+constexpr std::string_view kMissingValue = "-99.99";
+constexpr std::string_view kRecordSeparator = ",\n                    ";
+
+// formatToString(value, 5) without a stream per number (a 100k-row page has
+// millions): a stream's default notation at precision 5 is printf's %.5g of
+// the value. NaN and infinities get the page script's spellings; "nan" would
+// be an undefined name that stops the page's data from loading.
+void appendNumber(std::string& out, float value) {
+  if (std::isnan(value)) {
+    out += "NaN";
+    return;
+  }
+  if (std::isinf(value)) {
+    out += value > 0 ? "Infinity" : "-Infinity";
+    return;
+  }
+  char buffer[32];
+  const int length = std::snprintf(buffer, sizeof buffer, "%.5g", static_cast<double>(value));
+  out.append(buffer, static_cast<std::size_t>(std::max(length, 0)));
+}
+
+void appendField(std::string& out, float value) {
+  out += ',';
+  appendNumber(out, value);
+}
+
+void appendMissing(std::string& out, std::size_t count) {
+  for (std::size_t k = 0; k < count; ++k) {
+    out += ',';
+    out += kMissingValue;
+  }
+}
+
+// A trace text as a script string literal; line feeds show as blanks.
+std::string quoted(std::string text) {
+  std::replace(text.begin(), text.end(), '\n', ' ');
+  std::string literal = "\"";
+  literal += ptEscapeForScriptString(text);
+  literal += '"';
+  return literal;
+}
+
+// Names of the tracer's tables as script literals, each made once: 100k rows
+// name a few hundred phases.
+class QuotedNames {
+ public:
+  explicit QuotedNames(const PerformanceTracer& tracer) : tracer_(tracer) {}
+
+  const std::string& mapping(EPTStringMappings mapping, std::int32_t number) {
+    const std::uint64_t key = static_cast<std::uint64_t>(mapping) << 32 | static_cast<std::uint32_t>(number);
+    auto [entry, isNew] = mappings_.try_emplace(key);
+    if (isNew) {
+      const std::string text = number < 0 ? std::string() : tracer_.getStringForNumber(mapping, number);
+      entry->second = quoted(mapping == EPT_PHASE ? ptCleanupPhaseName(text, false) : text);
+    }
+    return entry->second;
+  }
+
+  const std::string& identifier(const char* name, std::int32_t number) {
+    std::string key = name;
+    key += ':';
+    key += std::to_string(number);
+    auto [entry, isNew] = identifiers_.try_emplace(std::move(key));
+    if (isNew) entry->second = quoted(number < 0 ? std::string() : tracer_.getStringForNumber(name, number));
+    return entry->second;
+  }
+
+ private:
+  const PerformanceTracer& tracer_;
+  std::unordered_map<std::uint64_t, std::string> mappings_;
+  std::unordered_map<std::string, std::string> identifiers_;
+};
+
+// Model, Target, Machine and Chart of a row: mapping names for block-diagram
+// and state-chart rows, the subject identifiers for tracer rows, empty texts
+// for what a row does not carry.
+void appendSubjects(std::string& out, const PTKAVLORProcessedDataPoint& row, QuotedNames& names) {
+  static constexpr std::array<const char*, 4> kIdentifiers{"modelStr", "targetStr", "machineStr", "chartStr"};
+  static constexpr std::array<EPTStringMappings, 4> kMappings{EPT_MODEL, EPT_TARGET, EPT_MACHINE, EPT_CHART};
+  std::array<std::int32_t, 4> numbers{-1, -1, -1, -1};
+  const auto* tracerRow = dynamic_cast<const PTTracerProcessedDataPoint*>(&row);
+  if (tracerRow != nullptr) {
+    for (std::size_t k = 0; k < 4; ++k) numbers[k] = tracerRow->getIdentifierNum(kIdentifiers[k]);
+  } else {
+    numbers = {row.getModelID(), row.getTargetID(), row.getMachineID(), row.getChartID()};
+  }
+  for (std::size_t k = 0; k < 4; ++k) {
+    out += ',';
+    out += tracerRow != nullptr ? names.identifier(kIdentifiers[k], numbers[k]) : names.mapping(kMappings[k], numbers[k]);
+  }
+}
+
+struct Columns {
+  std::vector<std::string_view> lhs, rhs, deviations;
+};
+
+// The data arrays' column names of a format; the time columns keep their
+// historical spellings.
+Columns rowColumns(std::string_view format) {
+  if (format == pt::kTimeFormat) {
+    return {{"LHS_WCSelf", "LHS_WCSelfPlusChild", "LHS_CPUSself", "LHS_CPUSelfPlusChild"},
+            {"RHS_WCSelf", "RHS_WCSelfPlusChild", "RHS_CPUSelf", "RHS_CPUSelfPlusChild"},
+            {"WCSelf", "WCSC", "CPUSelf", "CPUSC"}};
+  }
+  std::vector<std::string_view> metrics;
+  if (format == pt::kBasicMemoryFormat) metrics = {"UsageDelta", "Usage", "UsagePeakDelta", "UsagePeak"};
+  if (format == pt::kDetailedMemoryFormat) {
+    metrics = {"Free",      "Reserved",      "Committed",      "Dlls",      "NonProcess",
+               "FreeStart", "ReservedStart", "CommittedStart", "DllsStart", "NonProcessStart"};
+  }
+  return {metrics, metrics, metrics};
+}
+
+Columns aggregateColumns(std::string_view format) {
+  if (format == pt::kTimeFormat) {
+    return {{"LHS_WCSelf", "LHS_WCSelfPlusChild"}, {"RHS_WCSelf", "RHS_WCSelfPlusChild"}, {"WCSelf", "WCSC"}};
+  }
+  Columns columns = rowColumns(format);
+  if (format == pt::kDetailedMemoryFormat) {
+    for (auto* names : {&columns.lhs, &columns.rhs, &columns.deviations}) names->resize(5);
+  }
+  return columns;
+}
+
+std::string columnNames(const Columns& columns, bool prefixed) {
+  std::string names;
+  const auto add = [&](std::string_view prefix, std::string_view name, std::string_view suffix) {
+    if (!names.empty()) names += ' ';
+    if (prefixed) names += prefix;
+    names += name;
+    names += suffix;
+  };
+  for (std::string_view name : columns.lhs) add("LHS_", name, "");
+  for (std::string_view name : columns.rhs) add("RHS_", name, "");
+  for (std::string_view name : columns.deviations) {
+    for (std::string_view suffix : {"AbsDev", "RelDev", "BkgColor"}) {
+      if (!names.empty()) names += ' ';
+      names += name;
+      names += suffix;
+    }
+  }
+  return names;
+}
+
+// The time names are spelled out whole, the memory names get their prefixes.
+std::string structNames(const Columns& columns, std::string_view format) {
+  return columnNames(columns, format != pt::kTimeFormat);
+}
+
+void appendValues(std::string& out, const pt::MeasuredValues& values, bool present, std::size_t count) {
+  if (!present) {
+    appendMissing(out, count);
+    return;
+  }
+  for (std::size_t k = 0; k < count; ++k) appendField(out, static_cast<float>(values.values[k]));
+}
+
+template <class Comparison>
+void appendDeviations(std::string& out, const Comparison& deviations,
+                      std::span<PTMetricDeviation Comparison::* const> entries) {
+  for (PTMetricDeviation Comparison::* entry : entries) {
+    const PTMetricDeviation& deviation = deviations.*entry;
+    appendField(out, static_cast<float>(deviation.absDev));
+    appendField(out, static_cast<float>(deviation.relDev));
+    out += ",\"";
+    out += ptEscapeForScriptString(deviation.colourClass);
+    out += '"';
+  }
+}
+
+// One digit per entry: its matchKind.
+template <class Entry>
+std::string matchDigits(const char* name, const std::vector<Entry>& alignment) {
+  std::string digits = "        var ";
+  digits += name;
+  digits += " = \"";
+  for (const Entry& entry : alignment) digits += static_cast<char>('0' + std::clamp(entry.matchKind, 0, 2));
+  digits += "\";\n";
+  return digits;
+}
+
+std::string scriptBlock(std::string_view body) {
+  std::string block = "    <script type=\"text/javascript\">\n";
+  block += body;
+  block += "    </script>\n";
+  return block;
+}
+
+std::string comparisonTitle(const std::string& grouping) {
+  return grouping == "GLOBAL" ? "Performance Comparison" : grouping + " Performance Comparison";
+}
+
+std::string missingDetailedMemStatsPage() {
+  return "<html>\n"
+         "    <body>\n"
+         "Detailed memstats was not collected.<br>\n"
+         "If generating report from a KVD file, please check if DetailedMemstats was enabled and is collected on a "
+         "Windows platform.<br>\n"
+         "If generating report with the data collected in the current session, please call:<br>"
+         "ZezaDazod.Tracer.clearRawData;<br>\n"
+         "ZezaDazod.Tracer.enableDetailedMemStats(true);<br>\n"
+         "    </body>\n"
+         "</html>\n";
+}
+
+void addOutlineLabels(const PTProcessedDataStruct& summary, PerformanceTracer::PTOutlineLabelMap& labels) {
+  PTOutlineLabels outline;
+  for (const auto& info : summary.diagnosticInfos) {
+    if (info && info->processedPoint) labels[info->processedPoint.get()] = outline.next(*info->processedPoint);
+  }
+}
+
+// The bar above the tables: the views of the compared metric and which file
+// is which side.
+std::string comparisonViewsHTML(bool aggregateOnly, bool charts, const std::string& lhsLabel,
+                                const std::string& rhsLabel) {
+  std::string html =
+      "            <div id=\"comparisonViews\" style=\"display:none\">"
+      "<a id=\"viewLink_aggregateSummary\" href=\"javascript:ShowTable('aggregateSummary')\">Aggregate</a>";
+  if (!aggregateOnly) {
+    html += " <a id=\"viewLink_phaseSummary\" href=\"javascript:ShowTable('phaseSummary')\">Phases</a>";
+  }
+  if (charts) html += " <a id=\"viewLink_memCanvas\" href=\"javascript:ShowTable('memCanvas')\">Charts</a>";
+  html += " <span class=\"fileLegend\">&nbsp;&nbsp;LHS: " + ptEscapeForHtml(lhsLabel) +
+          " &nbsp;&nbsp;RHS: " + ptEscapeForHtml(rhsLabel) + "</span></div>\n";
+  html += "            <div id=\"otherMetricDiv\" style=\"display:none\"></div>\n";
+  return html;
+}
+
+std::string comparisonHeaderBarTable(const PerformanceTracer& tracer) {
+  return "            <table id = \"headerTable\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" "
+         "style=\"width:100%;\"> \n"
+         "                <tr>\n"
+         "                    <td class=\"headerTable\">\n" +
+         tracer.generateComparisonHeaderDivs() +
+         "                    </td>\n"
+         "                </tr>\n"
+         "            </table>\n";
+}
+
+// Both pages share one road; the aggregate page leaves out the Phases view,
+// its data and its script. As with the phase report, the file is replaced only
+// once every piece is written.
+bool writeComparisonPage(PerformanceTracer& tracer, bool aggregateOnly, const std::string& htmlFile,
+                         const std::string& grouping, const std::string& lhsLabel, const std::string& rhsLabel,
+                         PTRawDataVector* lhsRaw, PTRawDataVector* rhsRaw, const PTSystemInfoStruct* lhsSystemInfo,
+                         const PTSystemInfoStruct* rhsSystemInfo, const std::string& format) {
+  platform::ReplacingFile file(htmlFile, tracer.fileCalls());
+  if (!file.isOpen()) return false;
+  bool written = true;
+  auto write = [&file, &written](const std::string& piece) { written = file.write(piece) && written; };
+
+  const PTProcessedDataStruct lhs = tracer.getProcessedData(lhsRaw, {grouping}, false);
+  if (lhs.hasErrors) return file.commit();
+  const PTProcessedDataStruct rhs = tracer.getProcessedData(rhsRaw, {grouping}, false);
+  if (rhs.hasErrors) return file.commit();
+  const bool hasDetailedMemStats = lhs.hasDetailedMemStats && rhs.hasDetailedMemStats;
+  if (format == pt::kDetailedMemoryFormat && !hasDetailedMemStats) {
+    write(missingDetailedMemStatsPage());
+    return written && file.commit();
+  }
+  const PTAggregateDataMap lhsAggregates = tracer.getAggregateData(lhs.diagnosticInfos);
+  const PTAggregateDataMap rhsAggregates = tracer.getAggregateData(rhs.diagnosticInfos);
+  const std::vector<PTLCSAggDiffStruct> aggregateAlignment = tracer.generateAggLCSDiffInfo(lhsAggregates, rhsAggregates);
+  std::vector<PTLCSDiffStruct> alignment;
+  PerformanceTracer::PTOutlineLabelMap labels;
+  if (!aggregateOnly) {
+    alignment = tracer.generateLCSDiffInfo(lhs.diagnosticInfos, rhs.diagnosticInfos);
+    addOutlineLabels(lhs, labels);
+    addOutlineLabels(rhs, labels);
+  }
+
+  write(tracer.generateCommonHTMLFileHeader());
+  write(tracer.generateHeadAndCSSString(std::max(lhs.numLevels, rhs.numLevels), comparisonTitle(grouping), true));
+  write("    <body onresize=\"onResizeAction()\" onmousemove=\"dialogMove(event)\" "
+        "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n");
+  write("        <div align=\"center\">\n");
+  write(comparisonHeaderBarTable(tracer));
+  const bool charts = format == pt::kDetailedMemoryFormat && !aggregateOnly;
+  write(comparisonViewsHTML(aggregateOnly, charts, lhsLabel, rhsLabel));
+  if (!aggregateOnly) write(writePhaseSummaryHTML(format, true));
+  write(writeAggregateSummaryHTML());
+  write(tracer.generateComparisonSystemInfoTable(lhsSystemInfo, rhsSystemInfo));
+  write("        </div>\n");
+  write(tracer.generateJavaScript(format, hasDetailedMemStats, true, true, aggregateOnly));
+  write(generateFakeDataTableDiv(true, aggregateOnly));
+  write("    </body>\n</html>\n");
+
+  write(generateQSortJS());
+  write(tracer.generateCommonJSVarsAndFunctions(format, true, lhsLabel, rhsLabel, aggregateOnly));
+  if (!aggregateOnly) write(scriptBlock(tracer.generateComparisonDataJS(alignment, lhsLabel, rhsLabel, format, &labels)));
+  write(writeAggregateSummaryJS(format, true, aggregateOnly));
+  if (!aggregateOnly) write(writePhaseSummaryJS(format, true));
+  write("    <script type=\"text/javascript\">\n");
+  write(tracer.generatePhaseDataArrayJS());
+  write(tracer.generateAggComparisonDataJS(aggregateAlignment, lhsLabel, rhsLabel, format));
+  write("    </script>\n");
+  if (charts) {
+    write(tracer.generateDiffMemChartDivs(hasDetailedMemStats));
+    write(tracer.generateDiffMemChartsJS(hasDetailedMemStats));
+  }
+  return written && file.commit();
+}
+
+}  // namespace
+
+std::string PerformanceTracer::generateComparisonDataJS(const std::vector<PTLCSDiffStruct>& alignment,
+                                                        const std::string&, const std::string&,
+                                                        const std::string& format,
+                                                        const PTOutlineLabelMap* outlineLabels) const {
+  const Columns columns = rowColumns(format);
+  const auto entries = pt::rowMetricEntries(format);
+  std::string js = "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target "
+                   "Machine Chart ";
+  js += structNames(columns, format);
+  js += "\");\n        var numBlankData = 0;\n        var procData = [";
+  js.reserve(js.size() + alignment.size() * (120 + 40 * columns.lhs.size()));
+  QuotedNames names(*this);
+  const PTKAVLORProcessedDataPoint emptyRow;
+  bool first = true;
+  for (const PTLCSDiffStruct& entry : alignment) {
+    if (!first) js += kRecordSeparator;
+    first = false;
+    const PTKAVLORProcessedDataPoint* shown = entry.matchKind == EPT_MATCH_RHS_ONLY ? entry.rhsPoint : entry.lhsPoint;
+    const PTKAVLORProcessedDataPoint& row = shown != nullptr ? *shown : emptyRow;
+    js += "new dataStruct(";
+    js += row.numChildren > 0 ? '1' : '0';
+    js += ",\"";
+    if (outlineLabels != nullptr && shown != nullptr) {
+      if (const auto label = outlineLabels->find(shown); label != outlineLabels->end()) {
+        js += ptEscapeForScriptString(label->second);
+      }
+    }
+    js += "\",";
+    js += row.gapRow ? '1' : '0';
+    js += ',';
+    js += names.mapping(EPT_PHASE, row.phase);
+    js += ',';
+    js += names.mapping(EPT_GROUPING, row.grouping);
+    appendSubjects(js, row, names);
+    const bool both = entry.matchKind == EPT_MATCH_BOTH;
+    const bool hasLhs = entry.matchKind != EPT_MATCH_RHS_ONLY;
+    const bool hasRhs = entry.matchKind != EPT_MATCH_LHS_ONLY;
+    appendValues(js, pt::measuredValues(entry.lhsPoint, format), hasLhs, columns.lhs.size());
+    appendValues(js, pt::measuredValues(entry.rhsPoint, format), hasRhs, columns.rhs.size());
+    if (both) {
+      PTComparisonPoint deviations;
+      calculateDeviations(entry.lhsPoint, entry.rhsPoint, deviations, format);
+      appendDeviations(js, deviations, entries);
+    } else {
+      appendMissing(js, 3 * entries.size());
+    }
+    js += ')';
+  }
+  js += "];\n";
+  js += matchDigits("procDataMatch", alignment);
+  return js;
+}
+
+std::string PerformanceTracer::generateAggComparisonDataJS(const std::vector<PTLCSAggDiffStruct>& alignment,
+                                                           const std::string&, const std::string&,
+                                                           const std::string& format) const {
+  const Columns columns = aggregateColumns(format);
+  const auto entries = pt::aggregateMetricEntries(format);
+  std::string js =
+      "        var aggDataView = new Array();\n"
+      "        aggDataView['Index'] = new Array();\n"
+      "        var aggSortInfo = new Array();\n"
+      "        var aggDataViewCreated = false;\n"
+      "        var ctDataViewCreated  = false;\n"
+      "        var numRows = new Array();\n"
+      "        numRows['Aggregate'] = 0;\n"
+      "        numRows['CallTree']  = 0;\n"
+      "        numRows['Detail']    = 0;\n"
+      "        aggSortInfo['Col'] = '';\n"
+      "        aggSortInfo['Asc'] = false;\n"
+      "        var aggDataStruct = makeStruct(\"IsParent Phase LHS_Count RHS_Count CountAbsDev ";
+  js += structNames(columns, format);
+  js += "\");\n        var aggData = [";
+  QuotedNames names(*this);
+  bool first = true;
+  for (const PTLCSAggDiffStruct& entry : alignment) {
+    if (!first) js += kRecordSeparator;
+    first = false;
+    const PTAggregateDataPoint* shown =
+        entry.matchKind == EPT_MATCH_RHS_ONLY ? entry.rhsAggregate : entry.lhsAggregate;
+    const bool hasLhs = entry.matchKind != EPT_MATCH_RHS_ONLY && entry.lhsAggregate != nullptr;
+    const bool hasRhs = entry.matchKind != EPT_MATCH_LHS_ONLY && entry.rhsAggregate != nullptr;
+    // A recording without the phase ran it no times.
+    const std::int64_t lhsCount = hasLhs ? entry.lhsAggregate->count : 0;
+    const std::int64_t rhsCount = hasRhs ? entry.rhsAggregate->count : 0;
+    js += "new aggDataStruct(";
+    js += shown != nullptr && shown->isParent ? '1' : '0';
+    js += ',';
+    js += names.mapping(EPT_PHASE, shown != nullptr ? shown->phaseID : -1);
+    js += ',' + std::to_string(lhsCount) + ',' + std::to_string(rhsCount) + ',' + std::to_string(rhsCount - lhsCount);
+    appendValues(js, pt::measuredValues(entry.lhsAggregate, format), hasLhs, columns.lhs.size());
+    appendValues(js, pt::measuredValues(entry.rhsAggregate, format), hasRhs, columns.rhs.size());
+    if (entry.matchKind == EPT_MATCH_BOTH) {
+      PTAggComparisonPoint deviations;
+      calculateDeviations(entry.lhsAggregate, entry.rhsAggregate, deviations, format);
+      appendDeviations(js, deviations, entries);
+    } else {
+      appendMissing(js, 3 * entries.size());
+    }
+    js += ')';
+  }
+  js += "];\n\n";
+  js += matchDigits("aggDataMatch", alignment);
+  return js;
+}
+
+std::string PerformanceTracer::generateComparisonHeaderDivs() const {
+  struct Tab {
+    const char* name;
+    const char* key;
+    const char* blockClass;
+  };
+  static constexpr std::array<Tab, 4> kTabs{{{"Time", "time", "timeHeader"},
+                                             {"Basic Mem", "basicMemory", "basicMemoryHeader"},
+                                             {"Detailed Mem", "detailedMemory", "detailedMemoryHeader"},
+                                             {"System Info", "systemInfo", "sysInfoHeader"}}};
+  const std::string blockIndent(25, ' ');
+  const std::string itemIndent(33, ' ');
+  std::string divs;
+  for (const Tab& block : kTabs) {
+    divs += blockIndent + "<div id=\"header\" class=\"" + block.blockClass + "\"" +
+            (&block == &kTabs[0] ? "" : " style=\"display:none\"") + ">\n";
+    divs += blockIndent + "    <ul id=\"primary\">\n";
+    for (const Tab& tab : kTabs) {
+      if (&tab == &block) {
+        divs += itemIndent + "<li><span>" + tab.name + "</span></li>\n";
+      } else {
+        divs += itemIndent + "<li><a href=\"javascript:ShowTable('" + tab.key + "')\">" + tab.name + "</a></li>\n";
+      }
+    }
+    divs += blockIndent + "    </ul>\n";
+    divs += blockIndent + "</div>\n";
+  }
+  return divs;
+}
+
+std::string PerformanceTracer::generateComparisonSystemInfoTable(const PTSystemInfoStruct* lhs,
+                                                                 const PTSystemInfoStruct* rhs) const {
+  const auto details = [](const PTSystemInfoStruct* info) {
+    if (info == nullptr) return std::string();
+    return ptEscapeForHtml(info->operatingSystemStr + "\n" + info->installedProductsStr);
+  };
+  std::string html =
+      "            <div id=\"systemInfoTableDiv\" "
+      "style=\"border:2px solid rgb(50, 70, 120);width:100%;overflow:auto;display:none;\">\n"
+      "                <table id=\"systemInfoTable\" class=\"dataTable systemInfo\" cellpadding=\"0\" "
+      "cellspacing=\"0\">\n"
+      "                    <tr><th colspan=\"2\">Hardware/Software</th></tr>\n"
+      "                    <tr><td class=\"fileLegend\" id=\"lhsLegend\">LHS</td>"
+      "<td class=\"fileLegend\" id=\"rhsLegend\">RHS</td></tr>\n"
+      "                    <tr><td style=\"vertical-align:top\">";
+  html += getHardwareInfoHTML(lhs);
+  html += "</td><td style=\"vertical-align:top\">";
+  html += getHardwareInfoHTML(rhs);
+  html +=
+      "</td></tr>\n"
+      "                    <tr><th colspan=\"2\">OS/Product Details</th></tr>\n"
+      "                    <tr><td colspan=\"2\"><div class=\"SystemInfoComparisonDiv\"><table style=\"width:100%\">"
+      "<tr class=\"SystemInfoTextComparison\"><td style=\"vertical-align:top;width:50%\"><pre>";
+  html += details(lhs);
+  html += "</pre></td><td style=\"vertical-align:top;width:50%\"><pre>";
+  html += details(rhs);
+  html += "</pre></td></tr></table></div></td></tr>\n                </table>\n            </div>\n";
+  return html;
+}
+
+std::string PerformanceTracer::getComparisonHTMLReportBarCSS() const {
+  return "            table.comparisonBarGraph { height: 20px; width: 100%; text-align: center; "
+         "border: 1px solid black; border-collapse: collapse; }\n"
+         "            table.comparisonBarGraph td { height: 20px; padding: 0; }\n";
+}
+
+std::string PerformanceTracer::generateDiffMemChartDivs(bool hasDetailedMemStats) const {
+  if (!hasDetailedMemStats) {
+    return "        <div id=\"diffMemChartDiv\" style=\"display:none\"><p class=\"style2\">Detailed memory statistics "
+           "were not collected in both recordings: there is nothing to chart.</p></div>\n";
+  }
+  const auto ribbon = [](const char* name, const char* title) {
+    return std::string("<td style=\"vertical-align:top\"><div class=\"fileLegend\">") + title + "</div><div id=\"" +
+           name + "Div\"><canvas id=\"" + name +
+           "\" width=\"220\" height=\"400\" onmousemove=\"showToolTip(event)\" onmouseout=\"hideToolTip()\" "
+           "onclick=\"statsPopup(event)\"></canvas></div></td>";
+  };
+  std::string html =
+      "        <div id=\"diffMemChartDiv\" style=\"display:none\">\n"
+      "            <canvas id=\"canvasSupportTest\" width=\"1\" height=\"1\" style=\"display:none\"></canvas>\n"
+      "            <div id=\"noSupport\" style=\"display:none\"><p class=\"style1\">This browser cannot draw the "
+      "charts (no canvas support).</p></div>\n"
+      "            <div id=\"diffChartControls\">Memory: <select id=\"diffChartKind\" "
+      "onchange=\"chooseDiffChartKind(this)\"><option value=\"Committed\">Com</option>"
+      "<option value=\"Reserved\">Res</option><option value=\"Dlls\">Dll</option>"
+      "<option value=\"NonProcess\">OS</option><option value=\"Free\">Free</option></select>\n"
+      "            <a id=\"upDownArrowsPhaseNamesCanvasDiffDiv\" href=\"javascript:expandOrCollapse()\">"
+      "wider or narrower names</a></div>\n"
+      "            <div id=\"graphLabelCanvasDiffDiv\"><canvas id=\"graphLabelCanvasDiff\" width=\"1000\" "
+      "height=\"20\"></canvas></div>\n"
+      "            <div id=\"legendCanvasDiffDiv\"><canvas id=\"legendCanvasDiff\" width=\"900\" "
+      "height=\"20\"></canvas></div>\n"
+      "            <table id=\"diffChartTable\"><tr><td style=\"vertical-align:top\"><div class=\"fileLegend\">"
+      "Phase</div><div id=\"phaseNamesCanvasDiffDiv\"><canvas id=\"phaseNamesCanvasDiff\" width=\"240\" "
+      "height=\"400\"></canvas></div></td>";
+  html += ribbon("dataSet1CanvasDiff", "LHS");
+  html += ribbon("dataSet2CanvasDiff", "RHS");
+  html += ribbon("absDevCanvasDiff", "Abs Dev");
+  html +=
+      "<td style=\"vertical-align:top\"><div class=\"fileLegend\">&nbsp;</div><div id=\"fakeCanvasDiffDiv\" "
+      "onscroll=\"diffChartScrolled(this)\"><div id=\"fakeCanvasDiff\"></div></div></td></tr></table>\n"
+      "            <div id=\"diffToolTip\"></div>\n"
+      "            <div id=\"diffStatsPopup\"><div class=\"diffPopupHeader\">Statistics "
+      "<a href=\"javascript:void(0)\" onclick=\"document.getElementById('diffStatsPopup').style.display='none'\">"
+      "close</a></div><pre id=\"diffStatsPopupText\"></pre></div>\n"
+      "        </div>\n";
+  return html;
+}
+
+std::string PerformanceTracer::generateDiffMemChartsJS(bool hasDetailedMemStats) const {
+  if (!hasDetailedMemStats) return scriptBlock("        function renderMemChart() {}\n");
+  return scriptBlock(pt::assets::comparison_memory_chart_js());
+}
+
+bool PerformanceTracer::generateHTMLComparisonReport(const std::string& htmlFile, const std::string& grouping,
+                                                     const std::string& lhsLabel, const std::string& rhsLabel,
+                                                     PTRawDataVector* lhsRaw, PTRawDataVector* rhsRaw,
+                                                     const PTSystemInfoStruct* lhsSystemInfo,
+                                                     const PTSystemInfoStruct* rhsSystemInfo,
+                                                     const std::string& format) {
+  return writeComparisonPage(*this, false, htmlFile, grouping, lhsLabel, rhsLabel, lhsRaw, rhsRaw, lhsSystemInfo,
+                             rhsSystemInfo, format);
+}
+
+bool PerformanceTracer::generateHTMLAggregateComparisonReport(
+    const std::string& htmlFile, const std::string& grouping, const std::string& lhsLabel,
+    const std::string& rhsLabel, PTRawDataVector* lhsRaw, PTRawDataVector* rhsRaw,
+    const PTSystemInfoStruct* lhsSystemInfo, const PTSystemInfoStruct* rhsSystemInfo, const std::string& format) {
+  return writeComparisonPage(*this, true, htmlFile, grouping, lhsLabel, rhsLabel, lhsRaw, rhsRaw, lhsSystemInfo,
+                             rhsSystemInfo, format);
+}
