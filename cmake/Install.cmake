@@ -18,8 +18,9 @@ install(TARGETS ptrace RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
 file(RELATIVE_PATH pt_lib_from_bin ${CMAKE_INSTALL_FULL_BINDIR} ${CMAKE_INSTALL_FULL_LIBDIR})
 set_target_properties(ptrace PROPERTIES INSTALL_RPATH "$ORIGIN/${pt_lib_from_bin}")
 
-# What a tool needs to instrument itself, save traces and load and report them.
-foreach(subsystem IN ITEMS tracer analysis host sysinfo)
+# What a tool needs to instrument itself, save traces and load and report them,
+# and what a host loads the module through.
+foreach(subsystem IN ITEMS tracer analysis host sysinfo bindings)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/${subsystem}/ DESTINATION ${pt_include_dir}/${subsystem}
     FILES_MATCHING PATTERN "*.h")
 endforeach()

@@ -54,21 +54,17 @@ std::future<EvalResult> CommandDispatcher::submit(const std::string& name, std::
   return result;
 }
 
+HVM::HVM(std::uint64_t id, bool isMain) : id_(id), isMain_(isMain), out_(&std::cout), err_(&std::cerr) {}
+
 HVM& Factory::getMainHVM() {
-  static HVM* const main = [] {
-    auto* vm = new HVM(1, true);
-    vm->setSinks(std::cout, std::cerr);
-    return vm;
-  }();
+  static HVM* const main = new HVM(1, true);
   return *main;
 }
 
 HVM* Factory::getCurrentLocalHVM() { return currentMachine ? currentMachine : &getMainHVM(); }
 
 std::unique_ptr<HVM> Factory::createHVM() {
-  auto vm = std::make_unique<HVM>(nextMachineId.fetch_add(1, std::memory_order_relaxed), false);
-  vm->setSinks(std::cout, std::cerr);
-  return vm;
+  return std::make_unique<HVM>(nextMachineId.fetch_add(1, std::memory_order_relaxed), false);
 }
 
 ScopedCurrentHVM::ScopedCurrentHVM(HVM& vm) : previous_(std::exchange(currentMachine, &vm)) {}

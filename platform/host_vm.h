@@ -54,7 +54,8 @@ class CommandDispatcher {
 
 class HVM {
  public:
-  HVM(std::uint64_t id, bool isMain) : id_(id), isMain_(isMain) {}
+  /// Its sinks are standard output and standard error.
+  HVM(std::uint64_t id, bool isMain);
   HVM(const HVM&) = delete;
   HVM& operator=(const HVM&) = delete;
 

@@ -9,41 +9,41 @@
 
 namespace {
 
-using namespace pt::bindings::methods;
+namespace methods = pt::bindings::methods;
 
 constexpr bool kOpen = true;
 constexpr bool kFixed = false;
 
-// Report handlers come later; until then a call raises NotAvailable.
+// A method without a handler is declared but not available yet: a call raises NotAvailable.
 constexpr TracerMethodRow kTracerMethods[] = {
-    {"clearRawData", 1, kOpen, 0, clearRawData},
+    {"clearRawData", 1, kOpen, 0, methods::clearRawData},
     {"diagnosticReport", 1, kOpen, 0, nullptr},
-    {"enable", 1, kOpen, 1, enable},
-    {"enableGlobalLogging", 1, kFixed, 1, enableGlobalLogging},
-    {"enableCLStartupLogging", 1, kFixed, 1, enableCLStartupLogging},
-    {"enableDetailedMemStats", 1, kFixed, 1, enableDetailedMemStats},
+    {"enable", 1, kOpen, 1, methods::enable},
+    {"enableGlobalLogging", 1, kFixed, 1, methods::enableGlobalLogging},
+    {"enableCLStartupLogging", 1, kFixed, 1, methods::enableCLStartupLogging},
+    {"enableDetailedMemStats", 1, kFixed, 1, methods::enableDetailedMemStats},
     {"generateAggregateDifferenceReport", 1, kOpen, 0, nullptr},
     {"generateDifferenceReport", 1, kOpen, 0, nullptr},
     {"generateAggregateReport", 1, kOpen, 0, nullptr},
     {"generateHTMLReport", 1, kOpen, 0, nullptr},
     {"generateCLStartupDifferenceReport", 1, kOpen, 0, nullptr},
     {"generateCLStartupReport", 1, kOpen, 0, nullptr},
-    {"getProcessedData", 1, kOpen, 1, getProcessedData},
-    {"getAggregateProcessedData", 1, kOpen, 1, getAggregateProcessedData},
-    {"getRawData", 0, kFixed, 1, getRawData},
-    {"loadTracerData", 1, kFixed, 0, loadTracerData},
-    {"logKAVLORData", 3, kFixed, 0, logKAVLORData},
-    {"logCalvoranData", 5, kFixed, 0, logCalvoranData},
-    {"logCLStartupData", 2, kFixed, 0, logCLStartupData},
-    {"logQuorindelData", 7, kFixed, 0, logQuorindelData},
-    {"logTracerData", 4, kOpen, 0, logTracerData},
-    {"addGrouping", 2, kFixed, 0, addGrouping},
-    {"removeGrouping", 1, kFixed, 0, removeGrouping},
-    {"saveCLStartupData", 1, kOpen, 0, saveCLStartupData},
-    {"saveToFile", 1, kFixed, 0, saveToFile},
-    {"setStatisticsTypeForModel", 2, kFixed, 0, setStatisticsTypeForModel},
-    {"addTestPathToMap", 2, kFixed, 0, addTestPathToMap},
-    {"isPerfTracerEnabled", 0, kFixed, 1, isPerfTracerEnabled},
+    {"getProcessedData", 1, kOpen, 1, methods::getProcessedData},
+    {"getAggregateProcessedData", 1, kOpen, 1, methods::getAggregateProcessedData},
+    {"getRawData", 0, kFixed, 1, methods::getRawData},
+    {"loadTracerData", 1, kFixed, 0, methods::loadTracerData},
+    {"logKAVLORData", 3, kFixed, 0, methods::logKAVLORData},
+    {"logCalvoranData", 5, kFixed, 0, methods::logCalvoranData},
+    {"logCLStartupData", 2, kFixed, 0, methods::logCLStartupData},
+    {"logQuorindelData", 7, kFixed, 0, methods::logQuorindelData},
+    {"logTracerData", 4, kOpen, 0, methods::logTracerData},
+    {"addGrouping", 2, kFixed, 0, methods::addGrouping},
+    {"removeGrouping", 1, kFixed, 0, methods::removeGrouping},
+    {"saveCLStartupData", 1, kOpen, 0, methods::saveCLStartupData},
+    {"saveToFile", 1, kFixed, 0, methods::saveToFile},
+    {"setStatisticsTypeForModel", 2, kFixed, 0, methods::setStatisticsTypeForModel},
+    {"addTestPathToMap", 2, kFixed, 0, methods::addTestPathToMap},
+    {"isPerfTracerEnabled", 0, kFixed, 1, methods::isPerfTracerEnabled},
     {"generateCLTestReport", 1, kOpen, 1, nullptr},
 };
 
