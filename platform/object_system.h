@@ -207,6 +207,8 @@ class COSNamespaceInfo {
   virtual COSNamespace* attemptToLoadInnerNamespace(COSNamespace* ns, std::string_view name);
   virtual COSClass* attemptToLoadClass(COSNamespace* ns, std::string_view name);
   virtual const COSMethodInfo* attemptToLoadFunction(COSNamespace* ns, std::string_view name);
+  /// Part of the interface for namespaces that define types of their own;
+  /// this object system has none, so it never asks.
   virtual bool attemptToLoadType(COSNamespace* ns, std::string_view name);
   /// Raises "vesk:NameAlreadyDefined" with the full name.
   [[noreturn]] virtual void throwErrorForDefinitionOfExistingName(std::string_view fullName) const;
