@@ -21,8 +21,9 @@ set_target_properties(ptrace PROPERTIES INSTALL_RPATH "$ORIGIN/${pt_lib_from_bin
 get_filename_component(pt_flamegraph_dir ${PT_FLAMEGRAPH_SCRIPT} DIRECTORY)
 install(PROGRAMS ${PROJECT_SOURCE_DIR}/tools/flamegraph/flamegraph.pl DESTINATION ${pt_flamegraph_dir})
 
-# What a tool needs to instrument itself, save traces and load and report them.
-foreach(subsystem IN ITEMS tracer analysis host sysinfo)
+# What a tool needs to instrument itself, save traces and load and report them,
+# and what a host loads the module through.
+foreach(subsystem IN ITEMS tracer analysis host sysinfo bindings)
   install(DIRECTORY ${PROJECT_SOURCE_DIR}/src/${subsystem}/ DESTINATION ${pt_include_dir}/${subsystem}
     FILES_MATCHING PATTERN "*.h")
 endforeach()

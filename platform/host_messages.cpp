@@ -41,8 +41,25 @@ constexpr CatalogEntry kCatalog[] = {
     {"NoCLTestInfo",
      "The data holds no test information, so a model-based report was written instead. "
      "To ask for it directly, call with %s."},
+    {"NotAvailable", "'%s' is not available in this version of the library."},
+    // The host's own components raise errors under identifiers of their own.
+    {"vesk:UndefinedClass", "Unable to find class '%s'."},
+    {"vesk:UndefinedMethod", "No method '%s' in class '%s'."},
+    {"vesk:UndefinedFunction", "Undefined function '%s'."},
+    {"vesk:NameAlreadyDefined", "The name '%s' is already defined."},
+    {"vesk:NamespaceLocked", "Namespace '%s' is locked: nothing can be added to it."},
+    {"vesk:NotStatic", "'%s' is not a static method or function."},
+    {"vesk:NotInstanceMethod", "'%s' is not a method of the object."},
+    {"vesk:NoConstructor", "Class '%s' has no constructor."},
+    {"vesk:TooManyInputs", "Too many input arguments for '%s': at most %s."},
+    {"vesk:TooManyOutputs", "Too many output arguments for '%s': at most %s."},
+    {"vesk:UnknownType", "Unknown type '%s' in the signature of '%s'."},
+    {"vesk:InputTypeMismatch", "Input %s of '%s' must be of type '%s'."},
+    {"vesk:OutputNotSet", "'%s' did not set output %s."},
+    {"hvm:UndefinedFunction", "Undefined function '%s' in the host virtual machine."},
 };
 
+// An identifier of another component ("vesk:UndefinedClass") is its own key.
 std::string_view keyOf(std::string_view identifier) {
   if (identifier.size() > kMessageCatalog.size() && identifier.starts_with(kMessageCatalog) &&
       identifier[kMessageCatalog.size()] == ':')
@@ -51,6 +68,7 @@ std::string_view keyOf(std::string_view identifier) {
 }
 
 std::string fullIdentifier(std::string_view key) {
+  if (key.find(':') != std::string_view::npos) return std::string(key);
   return std::string(kMessageCatalog) + ":" + std::string(key);
 }
 

@@ -6,7 +6,9 @@
 // Every error towards the host language is one exception type, HostError, whose
 // identifier is "performance_tracer:PerformanceTracer:" plus a message key and
 // whose what() is the English text of that key in the message catalog, with
-// the text arguments filled in. Warnings go to a replaceable sink (standard
+// the text arguments filled in. The host's own components (the object system
+// "vesk", the virtual machine "hvm") raise the same exception under their own
+// identifiers, passed whole as the key ("vesk:UndefinedClass"). Warnings go to a replaceable sink (standard
 // error by default) so that tests can capture them.
 #pragma once
 

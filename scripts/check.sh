@@ -17,6 +17,6 @@ ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1 \
   ctest --test-dir build-asan --output-on-failure -j "$jobs" --timeout 900 -LE browser
 
 echo "== ThreadSanitizer (tests that involve threads)"
-bash scripts/build.sh tsan platform_tests tracer_tests apps_tests
+bash scripts/build.sh tsan platform_tests tracer_tests apps_tests bindings_tests
 TSAN_OPTIONS=halt_on_error=1 \
   ctest --test-dir build-tsan --output-on-failure -j "$jobs" --timeout 900 -R 'Threads'

@@ -53,6 +53,10 @@ class PTAggregateDataPoint {
   std::int32_t count = 0;  ///< rows counted with addData
   bool isParent = false;   ///< the first row counted had children
 
+  /// A new 1-by-1 struct owned by the caller: pointType, grouping, phaseID,
+  /// the self times and deltas, Count. Defined in host/processed_point_structs.cpp.
+  virtual haArray* writeToStructArray() const;
+
  private:
   void addSelf(const PTKAVLORProcessedDataPoint& row, double sign);
 };

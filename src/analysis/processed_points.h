@@ -103,6 +103,27 @@ class PTKAVLORProcessedDataPoint {
   /// Row number of every descendant, in opening order.
   std::vector<int> childrenIDs() const;
 
+  // ------------------------------------------------------------- Host export
+  // The row handed to host code as a 1-by-1 struct, or as a cell of the same
+  // values in the same order. `phaseNumText` is the row's outline label, which
+  // only the sequence of rows knows (PTOutlineLabels). Defined in
+  // host/processed_point_structs.cpp.
+
+  /// A new struct owned by the caller: names, times, memory, then metadata.
+  virtual haArray* writeToStructArray(const std::string& phaseNumText);
+  /// A new 1-by-n cell owned by the caller.
+  virtual haArray* writeToCellArray(const std::string& phaseNumText);
+  /// The sixteen memory fields of element `index` of `s`, found by their
+  /// names; `scratch` is a 1-by-1 double reused for every value (each field
+  /// receives a duplicate). Zeros where the row has no statistics.
+  void writeMemoryStatsToStructArray(haArray* s, unsigned long index, haArray* scratch) const;
+  /// The five detailed values, then their five changes.
+  void writeDetailedMemStatsToCellArray(haArray* cell, unsigned long* cursor) const;
+  /// The three basic values, then their three changes.
+  void writeBasicMemStatsToCellArray(haArray* cell, unsigned long* cursor) const;
+  /// errorRow, gapRow, the label, HTMLRowNumber, numChildren, stackDepth, childrenIDs.
+  void writeMetaDataToCellArray(haArray* cell, unsigned long* cursor, const std::string& phaseNumText) const;
+
  protected:
   PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw, PTDataPointType kind);
   /// A copy whose kind is `kind`.
@@ -125,6 +146,9 @@ class PTCLTGXProcessedDataPoint : public PTKAVLORProcessedDataPoint {
   void getAggregationIDs(int& first, int& second, int& third) const override;
   int getModelID() const override { return model; }
   int getTargetID() const override { return target; }
+  /// Adds "modelStr" and "targetStr" after "phaseIDStr".
+  haArray* writeToStructArray(const std::string& phaseNumText) override;
+  haArray* writeToCellArray(const std::string& phaseNumText) override;
   /// A table row naming grouping, model and target for the phase detail rows.
   virtual std::string getMetaStringsTDString() const;
 
@@ -153,6 +177,9 @@ class PTQDProcessedDataPoint : public PTCLTGXProcessedDataPoint {
   void getAggregationIDs(int& first, int& second, int& third) const override;
   int getMachineID() const override { return machine; }
   int getChartID() const override { return chart; }
+  /// Adds "modelStr", "targetStr", "machineStr" and "chartStr" after "phaseIDStr".
+  haArray* writeToStructArray(const std::string& phaseNumText) override;
+  haArray* writeToCellArray(const std::string& phaseNumText) override;
   /// Missing subjects print as "NO MODEL SPECIFIED" and the like.
   std::string getMetaStringsTDString() const override;
 
@@ -198,6 +225,13 @@ class PTTracerProcessedDataPoint : public PTKAVLORProcessedDataPoint {
   void addTestPathToIdentifierMap(const std::string& path);
   /// A table row naming the grouping and every identifier's value.
   std::string getMetaStringsTDString() const;
+  /// No "statisticsTypeStr" field; one text field per identifier, named after
+  /// it, follows the fixed fields. An identifier named like a fixed field is
+  /// left out (the fixed field keeps its value).
+  haArray* writeToStructArray(const std::string& phaseNumText) override;
+  /// The identifiers come after the phase name: their count, then name and
+  /// value text of each.
+  haArray* writeToCellArray(const std::string& phaseNumText) override;
 
   /// Identifier names merged for the host export; made on first use, as most
   /// rows are never exported.

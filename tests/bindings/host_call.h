@@ -1,0 +1,66 @@
+// Calls into the library as host code makes them: through the host object
+// system, with host arrays in and out.
+//
+//   auto out = pt_test::callTracer("enable", {pt_test::text("G")}, 1);
+//   platform::HostError e = pt_test::raised([] { pt_test::callTracer("enable", {}, 1); });
+#pragma once
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <initializer_list>
+#include <string>
+#include <vector>
+
+#include "bindings/module_entry.h"
+#include "platform/host_array.h"
+#include "platform/host_messages.h"
+#include "platform/object_system.h"
+
+namespace pt_test {
+
+inline haArray* text(const char* value) { return haCreateString(value); }
+inline haArray* flag(bool value) { return haCreateLogicalScalar(value); }
+inline haArray* number(double value) { return haCreateDoubleScalar(value); }
+/// A 1-by-n cell taking over `elements`.
+inline haArray* cell(std::initializer_list<haArray*> elements) {
+  haArray* c = haCreateCellMatrix(1, elements.size());
+  std::size_t i = 0;
+  for (haArray* element : elements) haSetCell(c, i++, element);
+  return c;
+}
+
+/// Inputs owned for the length of one call.
+class Inputs {
+ public:
+  Inputs(std::initializer_list<haArray*> values) {
+    for (haArray* value : values) owned_.emplace_back(value);
+    for (const auto& value : owned_) views_.push_back(value.get());
+  }
+  std::span<const haArray* const> span() const { return views_; }
+
+ private:
+  std::vector<platform::HostArrayPtr> owned_;
+  std::vector<const haArray*> views_;
+};
+
+/// Calls a static method of ZezaDazod.Tracer, taking over the inputs.
+inline std::vector<platform::HostArrayPtr> callTracer(const char* method, std::initializer_list<haArray*> inputs,
+                                                      int nOutputs = 0) {
+  KVInitialize_performance_tracer();
+  const Inputs owned(inputs);
+  return vesk::callStaticMethod("ZezaDazod.Tracer", method, owned.span(), nOutputs);
+}
+
+/// The host error `call` raised; a test failure when it raised none.
+inline platform::HostError raised(const std::function<void()>& call) {
+  try {
+    call();
+  } catch (const platform::HostError& e) {
+    return e;
+  }
+  ADD_FAILURE() << "no host error was raised";
+  return platform::HostError("none", {});
+}
+
+}  // namespace pt_test

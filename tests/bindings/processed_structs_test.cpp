@@ -1,0 +1,159 @@
+#include "host/processed_point_structs.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "analysis/aggregation.h"
+#include "analysis/processed_points.h"
+#include "bindings/host_call.h"
+#include "tracer/pt_api.h"
+#include "tracer/pt_clearing.h"
+#include "tracer/pt_groupings.h"
+
+namespace {
+
+using platform::HostArrayPtr;
+using pt_test::callTracer;
+using pt_test::flag;
+using pt_test::text;
+
+// Field names with the class of their values, in order: "uint32", "char",
+// "double", "logical", "cell".
+using Layout = std::vector<std::pair<std::string, std::string>>;
+
+Layout layoutOf(const haArray* s) {
+  Layout layout;
+  for (int f = 0; f < haGetNumberOfFields(s); ++f)
+    layout.emplace_back(haGetFieldNameByNumber(s, f), haGetClassName(haGetFieldByNumber(s, 0, f)));
+  return layout;
+}
+
+// The fixed row fields with the subject fields after "phaseIDStr".
+Layout rowLayout(const std::vector<std::string>& subjects, bool withStatisticsType) {
+  Layout layout = {{"pointType", "uint32"}, {"groupingStr", "char"}, {"phaseIDStr", "char"}};
+  for (const std::string& subject : subjects) layout.emplace_back(subject, "char");
+  if (withStatisticsType) layout.emplace_back("statisticsTypeStr", "char");
+  for (const char* name : {"wcStartTime", "wcElapsedTime", "cpuStartTime", "cpuElapsedTime", "freeMem", "resMem",
+                           "commitMem", "dllsMem", "nonprocessMem", "freeMemDelta", "resMemDelta", "commitMemDelta",
+                           "dllsMemDelta", "nonprocessMemDelta", "procMemUsage", "procMemUsagePeak", "procVMSize",
+                           "procMemUsageDelta", "procMemUsagePeakDelta", "procVMSizeDelta"})
+    layout.emplace_back(name, "double");
+  layout.insert(layout.end(), {{"errorRow", "logical"},
+                               {"gapRow", "logical"},
+                               {"HTMLPhaseNumString", "char"},
+                               {"HTMLRowNumber", "uint32"},
+                               {"numChildren", "uint32"},
+                               {"stackDepth", "uint32"},
+                               {"childrenIDs", "cell"}});
+  return layout;
+}
+
+std::string textField(const haArray* s, const char* name) { return haArrayToStdString(haGetField(s, 0, name)); }
+double numberField(const haArray* s, const char* name) { return haGetScalar(haGetField(s, 0, name)); }
+
+TEST(ProcessedStructs, EachRowClassHasItsFieldsInOrderWithTheirTypes) {
+  PTKAVLORProcessedDataPoint plain;
+  PTCLTGXProcessedDataPoint blockDiagram;
+  blockDiagram.model = ptGetNumberForString(EPT_MODEL, "vdp");
+  blockDiagram.target = ptGetNumberForString(EPT_TARGET, "grt");
+  PTQDProcessedDataPoint stateChart;
+  stateChart.chart = ptGetNumberForString(EPT_CHART, "Chart1");
+  plain.basicProcessedMemStats.reset();  // no statistics at all: zeros
+
+  const HostArrayPtr plainStruct(plain.writeToStructArray("3.1"));
+  const HostArrayPtr blockStruct(blockDiagram.writeToStructArray(""));
+  const HostArrayPtr chartStruct(stateChart.writeToStructArray(""));
+  EXPECT_EQ(layoutOf(plainStruct.get()), rowLayout({}, true));
+  EXPECT_EQ(layoutOf(blockStruct.get()), rowLayout({"modelStr", "targetStr"}, true));
+  EXPECT_EQ(layoutOf(chartStruct.get()), rowLayout({"modelStr", "targetStr", "machineStr", "chartStr"}, true));
+  EXPECT_EQ(textField(blockStruct.get(), "modelStr"), "vdp");
+  EXPECT_EQ(textField(blockStruct.get(), "targetStr"), "grt");
+  EXPECT_EQ(textField(chartStruct.get(), "chartStr"), "Chart1");
+  EXPECT_EQ(numberField(chartStruct.get(), "pointType"), PT_QD);
+  EXPECT_EQ(textField(plainStruct.get(), "HTMLPhaseNumString"), "3.1");
+  for (int f = 8; f < 24; ++f) EXPECT_EQ(haGetScalar(haGetFieldByNumber(plainStruct.get(), 0, f)), 0.0) << f;
+  const haArray* children = haGetField(plainStruct.get(), 0, "childrenIDs");
+  EXPECT_EQ(haGetDimensions(children), (std::vector<std::size_t>{1, 0}));
+
+  // The cell form: the same values, integers as int32; a tracer row's
+  // identifiers follow the phase as a count and name/value pairs.
+  PTTracerProcessedDataPoint tracer;
+  const HostArrayPtr plainCell(plain.writeToCellArray("")), chartCell(stateChart.writeToCellArray(""));
+  const HostArrayPtr tracerCell(tracer.writeToCellArray(""));
+  EXPECT_EQ(haGetNumberOfElements(plainCell.get()), 31u);
+  EXPECT_EQ(haGetNumberOfElements(HostArrayPtr(blockDiagram.writeToCellArray("")).get()), 33u);
+  EXPECT_EQ(haGetNumberOfElements(chartCell.get()), 35u);
+  EXPECT_EQ(haGetNumberOfElements(tracerCell.get()), 31u);
+  EXPECT_STREQ(haGetClassName(haGetCell(plainCell.get(), 0)), "int32");
+  EXPECT_STREQ(haGetClassName(haGetCell(plainCell.get(), 27)), "int32");
+  EXPECT_EQ(haArrayToStdString(haGetCell(chartCell.get(), 6)), "Chart1");
+  EXPECT_EQ(haGetScalar(haGetCell(tracerCell.get(), 3)), 0.0);  // no identifiers
+}
+
+// Outer (Model=m1, Block=b) holding Inner, logged through the host methods.
+class ProcessedStructsFromHost : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    ptClearRawData();
+    ptEnableTracer("StructG", true);
+    callTracer("logTracerData", {text("StructG"), text("Outer"), flag(true), text("Model"), text("m1"), text("Block"),
+                                 text("b")});
+    callTracer("logKAVLORData", {text("StructG"), text("Inner"), flag(true)});
+    callTracer("logKAVLORData", {text("StructG"), text("Inner"), flag(false)});
+    callTracer("logTracerData", {text("StructG"), text("Outer"), flag(false), text("Model"), text("m1"),
+                                 text("Block"), text("b")});
+  }
+  void TearDown() override { ptEnableTracer("StructG", false); }
+};
+
+const haArray* rowNamed(const haArray* rows, const std::string& phase) {
+  for (std::size_t i = 0; i < haGetNumberOfElements(rows); ++i)
+    if (textField(haGetCell(rows, i), "phaseIDStr") == phase) return haGetCell(rows, i);
+  ADD_FAILURE() << "no row of phase " << phase;
+  return nullptr;
+}
+
+TEST_F(ProcessedStructsFromHost, RowsCarryTheirIdentifiersAsFieldsAndTheirPlaceInTheTree) {
+  const HostArrayPtr rows = std::move(callTracer("getProcessedData", {text("Grouping"), text("StructG")}, 1).at(0));
+  const haArray* outer = rowNamed(rows.get(), "Outer");
+  const haArray* inner = rowNamed(rows.get(), "Inner");
+  ASSERT_TRUE(outer && inner);
+
+  Layout expected = rowLayout({}, false);  // a tracer row: no statistics type field
+  expected.insert(expected.end(), {{"Block", "char"}, {"Model", "char"}, {"statisticsTypeStr", "char"}});
+  Layout actual = layoutOf(outer);
+  std::sort(actual.begin() + 30, actual.end());
+  EXPECT_EQ(actual, expected);
+  EXPECT_EQ(textField(outer, "Model"), "m1");
+  EXPECT_EQ(textField(outer, "Block"), "b");
+  EXPECT_EQ(textField(outer, "groupingStr"), "StructG");
+  EXPECT_EQ(numberField(outer, "pointType"), PT_TRACER);
+  EXPECT_EQ(textField(outer, "HTMLPhaseNumString"), "1");
+  EXPECT_EQ(textField(inner, "HTMLPhaseNumString"), "1.1");
+  EXPECT_EQ(numberField(inner, "stackDepth"), 1.0);
+  EXPECT_FALSE(haIsLogicalScalarTrue(haGetField(outer, 0, "errorRow")));
+  const haArray* children = haGetField(outer, 0, "childrenIDs");
+  ASSERT_EQ(haGetNumberOfElements(children), 1u);
+  EXPECT_STREQ(haGetClassName(haGetCell(children, 0)), "int32");
+  EXPECT_EQ(haGetScalar(haGetCell(children, 0)), numberField(inner, "HTMLRowNumber"));
+  EXPECT_GE(numberField(outer, "wcElapsedTime"), numberField(inner, "wcElapsedTime"));
+}
+
+TEST_F(ProcessedStructsFromHost, AggregatesHaveNineFieldsInOrder) {
+  const HostArrayPtr aggregates =
+      std::move(callTracer("getAggregateProcessedData", {text("grouping"), pt_test::cell({text("StructG")})}, 1).at(0));
+  const haArray* inner = nullptr;
+  for (std::size_t i = 0; i < haGetNumberOfElements(aggregates.get()); ++i)
+    if (textField(haGetCell(aggregates.get(), i), "phaseID") == "Inner") inner = haGetCell(aggregates.get(), i);
+  ASSERT_NE(inner, nullptr);
+  const Layout expected = {{"pointType", "uint32"},         {"grouping", "char"},          {"phaseID", "char"},
+                           {"wcElapsedTime", "double"},     {"cpuElapsedTime", "double"},  {"procMemUsageDelta", "double"},
+                           {"procMemUsagePeakDelta", "double"}, {"procVMSizeDelta", "double"}, {"Count", "uint32"}};
+  EXPECT_EQ(layoutOf(inner), expected);
+  EXPECT_EQ(textField(inner, "grouping"), "StructG");
+  EXPECT_EQ(numberField(inner, "Count"), 1.0);
+}
+
+}  // namespace

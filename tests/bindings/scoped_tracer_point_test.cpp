@@ -1,0 +1,152 @@
+#include "bindings/scoped_tracer_point.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+#include "bindings/host_call.h"
+#include "platform/feature_flags.h"
+#include "platform/host_vm.h"
+#include "platform/instrument/instrument_recorder.h"
+#include "platform/instrument/listeners.h"
+#include "tracer/performance_tracer.h"
+#include "tracer/pt_api.h"
+#include "tracer/pt_clearing.h"
+#include "tracer/pt_groupings.h"
+#include "tracer/recorder.h"
+
+namespace {
+
+using pt_test::flag;
+using pt_test::number;
+using pt_test::raised;
+using pt_test::text;
+
+constexpr char kClass[] = "ZezaDazod.Tracer.ScopedTracerData";
+
+std::unique_ptr<vesk::COSInterface> scopedPoint(std::initializer_list<haArray*> inputs) {
+  KVInitialize_performance_tracer();
+  const pt_test::Inputs owned(inputs);
+  return vesk::createObject(kClass, owned.span());
+}
+
+/// Each raw point as "start|end phase grouping name=value ..." (identifiers
+/// other than the statistics type, in name order).
+std::vector<std::string> loggedPoints() {
+  std::vector<std::string> lines;
+  const std::unique_ptr<PTRawDataVector> points = PerformanceTracer::getInstance()->getRawDataVector();
+  for (const auto& point : *points) {
+    std::string line = std::string(point->isStart ? "start " : "end ") + ptGetPhaseStr(point->phase) + " " +
+                       ptGetStringForNumber(EPT_GROUPING, point->grouping);
+    if (const auto* tracer = dynamic_cast<const PTTracerDataPoint*>(point.get())) {
+      std::vector<std::string> ids;
+      for (const auto& [name, value] : tracer->identifiers)
+        if (name.str() != "statisticsTypeStr") ids.push_back(" " + name.str() + "=" + ptGetStringForNumber(name.str(), value));
+      std::sort(ids.begin(), ids.end());
+      for (const std::string& id : ids) line += id;
+    }
+    lines.push_back(line);
+  }
+  return lines;
+}
+
+class ScopedTracerDataLogging : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
+    ScopedPerfTracerPoint_VESK::forgetFeature();
+    ptClearRawData();
+    ptEnableTracer("G", true);
+  }
+  void TearDown() override {
+    ptEnableTracer("G", false);
+    platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt);
+    ScopedPerfTracerPoint_VESK::forgetFeature();
+  }
+};
+
+TEST_F(ScopedTracerDataLogging, LogsTheStartAtCreationAndTheEndOnceAtStop) {
+  auto point = scopedPoint({text("G"), text("P")});
+  EXPECT_EQ(loggedPoints(), std::vector<std::string>{"start P G"});
+  point->call("stop", {}, 0);
+  point->call("stop", {}, 0);
+  point.reset();  // destruction after stop logs nothing more
+  EXPECT_EQ(loggedPoints(), (std::vector<std::string>{"start P G", "end P G"}));
+}
+
+TEST_F(ScopedTracerDataLogging, EndsThePhaseWithTheSameIdentifiersWhenDestroyed) {
+  scopedPoint({text("G"), text("P"), text("Model"), text("m1")}).reset();
+  EXPECT_EQ(loggedPoints(), (std::vector<std::string>{"start P G Model=m1", "end P G Model=m1"}));
+}
+
+TEST_F(ScopedTracerDataLogging, RefusesBadInputsBeforeLoggingAnything) {
+  struct Case {
+    std::function<std::unique_ptr<vesk::COSInterface>()> make;
+    const char* key;
+    std::vector<std::string> arguments;
+  };
+  const Case cases[] = {
+      {[] { return scopedPoint({text("G")}); }, "MinParamsNotReached", {"2"}},
+      {[] { return scopedPoint({text("G"), text("P"), text("Model")}); }, "ExpectedEvenNumberOfParameters", {}},
+      {[] { return scopedPoint({number(1), text("P")}); }, "ParameterMismatchString", {"Grouping"}},
+      {[] { return scopedPoint({text("G"), flag(true)}); }, "ParameterMismatchString", {"Phase"}},
+  };
+  for (const Case& c : cases) {
+    const platform::HostError e = raised([&] { c.make(); });
+    EXPECT_EQ(e.key(), c.key);
+    EXPECT_EQ(e.arguments(), c.arguments);
+  }
+  EXPECT_TRUE(loggedPoints().empty());
+}
+
+class ScopedTracerDataRecorder : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    platform::setFeature(kUsePerformanceTracerRecorderFeature, true);
+    ScopedPerfTracerPoint_VESK::forgetFeature();
+    ptClearRawData();
+    instrument::listeners.add(recorder);
+  }
+  void TearDown() override {
+    instrument::listeners.remove(recorder);
+    instrument::controls.disable("RecordedG");
+    platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt);
+    ScopedPerfTracerPoint_VESK::forgetFeature();
+  }
+  instrument::InstrumentRecorder recorder;
+};
+
+TEST_F(ScopedTracerDataRecorder, StartsNoEventOnADisabledControlAndEndsNothing) {
+  auto point = scopedPoint({text("RecordedG"), text("P")});
+  point->call("stop", {}, 0);
+  point.reset();
+  EXPECT_TRUE(recorder.getAllEventPoints().empty());
+  EXPECT_TRUE(PerformanceTracer::getInstance()->getRawDataVector()->empty());
+}
+
+TEST_F(ScopedTracerDataRecorder, RecordsOneEventWithTheMachineThatRanItAndKeepsTheMode) {
+  instrument::controls.enable("RecordedG");
+  auto secondary = hvm::Factory::createHVM();
+  {
+    hvm::ScopedCurrentHVM bound(*secondary);
+    auto point = scopedPoint({text("RecordedG"), text("P"), text("Model"), text("m1")});
+    // The feature is read once: switching it off now changes no point's mode.
+    platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
+    point->call("stop", {}, 0);
+  }
+  scopedPoint({text("RecordedG"), text("Q")}).reset();
+
+  const std::vector<instrument::Event> events = recorder.getAllEvents();
+  ASSERT_EQ(events.size(), 2u);
+  EXPECT_EQ(events[0].name, "RecordedG");
+  EXPECT_EQ(events[0].id.tag, secondary->getId());
+  EXPECT_EQ(events[1].id.tag, 0u);  // the main machine's points carry no identifier
+  EXPECT_TRUE(events[0].stopTime.has_value());
+  EXPECT_TRUE(events[1].stopTime.has_value());
+  const instrument::ContextSet expected{{"phase", "P"}, {"Model", "m1"}};
+  EXPECT_EQ(events[0].context, expected);
+  EXPECT_TRUE(PerformanceTracer::getInstance()->getRawDataVector()->empty());
+}
+
+}  // namespace
