@@ -30,6 +30,7 @@ class PTKAVLORDataPoint;
 class PTDiagnosticInfo;
 struct haArray;
 class DynamicEnum;
+class PerformanceTracer;
 using PTRawDataVector = std::vector<boost::shared_ptr<PTKAVLORDataPoint>>;
 
 /// The base kind: a grouping and a phase. Copies are deep: each copy owns
@@ -53,11 +54,13 @@ class PTKAVLORDataPoint {
   // version text (the older layout) are read as well. Defined in
   // host/raw_point_records.cpp.
 
-  /// Reads a record, numbering its names in the tracer's mappings (new names
-  /// are added). A record of an unknown version leaves the fields at their
-  /// defaults. The kind is kept as the record gives it.
+  /// Reads a record, numbering its names in the mappings of `tables` (new
+  /// names are added). A record of an unknown version leaves the fields at
+  /// their defaults. The kind is kept as the record gives it.
+  PTKAVLORDataPoint(const haArray* record, PerformanceTracer& tables);
+  /// As above, into the process-wide tracer's mappings.
   explicit PTKAVLORDataPoint(const haArray* record);
-  /// A new record owned by the caller.
+  /// A new record owned by the caller, naming through the process-wide tracer.
   virtual haArray* writeToCellArray() const;
   /// Appends the five detailed values; zeros when the point has none.
   virtual void writeDetailedMemStatsToCellArray(haArray* cell, unsigned long* cursor) const;
@@ -128,6 +131,7 @@ class PTCLTGXDataPoint : public PTKAVLORDataPoint {
   bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const override;
 
   /// Reads a record (see PTKAVLORDataPoint).
+  PTCLTGXDataPoint(const haArray* record, PerformanceTracer& tables);
   explicit PTCLTGXDataPoint(const haArray* record);
   haArray* writeToCellArray() const override;
   std::string getTypeHTMLCellString() const override;
@@ -156,6 +160,7 @@ class PTQuorindelDataPoint : public PTCLTGXDataPoint {
   bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const override;
 
   /// Reads a record (see PTKAVLORDataPoint).
+  PTQuorindelDataPoint(const haArray* record, PerformanceTracer& tables);
   explicit PTQuorindelDataPoint(const haArray* record);
   haArray* writeToCellArray() const override;
   std::string getTypeHTMLCellString() const override;
@@ -178,9 +183,13 @@ class PTTracerDataPoint : public PTKAVLORDataPoint {
   bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const override;
 
   /// Reads a record whose identifier elements ("number:value") name their
-  /// identifier by its number in the tracer's identifier enumeration.
-  explicit PTTracerDataPoint(const haArray* record);
+  /// identifier by its number in the identifier enumeration of `tables`,
+  /// numbering names and values in its tables.
+  PTTracerDataPoint(const haArray* record, PerformanceTracer& tables);
   /// As above, through `identifierEnum` (the one a trace data file carries).
+  PTTracerDataPoint(const haArray* record, DynamicEnum& identifierEnum, PerformanceTracer& tables);
+  /// The two above with the process-wide tracer.
+  explicit PTTracerDataPoint(const haArray* record);
   PTTracerDataPoint(const haArray* record, DynamicEnum& identifierEnum);
   /// Identifier elements carry the identifier's number in the tracer's
   /// enumeration; a name not numbered yet is numbered first.

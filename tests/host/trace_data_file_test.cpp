@@ -146,6 +146,33 @@ TEST_F(TraceDataFile, FullSaveAndLoadRoundTrip) {
   EXPECT_FALSE(tracer().isUsePerformanceTracerRecorder());
 }
 
+// A trace read beside the live one (into a tracer of its own) is numbered in
+// that tracer's tables, and its test paths and identifier names land there.
+TEST_F(TraceDataFile, ReadIntoASecondTracerUsesItsTables) {
+  const PTRawDataVector points = recordOneOfEachKind();
+  ptAddTestPathToMap("second-tracer user", "g > s > c");
+  const std::string path = file("second.kvd");
+  pt::host::saveTraceDataFile(path);
+  tracer().getMapTestPath().erase("second-tracer user");
+
+  PerformanceTracer second;
+  second.initialize();
+  for (const char* earlier : {"p", "q", "r", "s", "t", "u", "v", "w"}) second.getNumberForString(EPT_PHASE, earlier, true);
+  PTRawDataVector read;
+  PTSystemInfoStruct info;
+  DynamicEnum identifiers;
+  pt::host::readTraceDataFile(second, path, read, info, identifiers);
+  ASSERT_EQ(read.size(), points.size());
+  for (std::size_t i = 0; i < read.size(); ++i) {
+    EXPECT_EQ(second.getStringForNumber(EPT_PHASE, read[i]->phase), ptGetPhaseStr(points[i]->phase)) << i;
+    EXPECT_NE(read[i]->phase, points[i]->phase) << i;
+  }
+  const auto& generic = static_cast<const PTTracerDataPoint&>(*read.back());
+  EXPECT_EQ(second.getStringForNumber("TestFile", generic.getIdentifierNum("TestFile")), "TestFile value");
+  EXPECT_EQ(second.getMapTestPath().count("second-tracer user"), 1u);
+  EXPECT_EQ(tracer().getMapTestPath().count("second-tracer user"), 0u);
+}
+
 TEST_F(TraceDataFile, StartupSaveAndEmptyTraces) {
   recordOneOfEachKind();  // all but the state-chart point are startup points
   const std::string startup = file("startup.kvd"), empty = file("empty.kvd");
