@@ -1,4 +1,3 @@
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -8,6 +7,7 @@
 #include "apps/ptrace/trace_export.h"
 #include "apps/ptrace/trace_input.h"
 #include "apps/ptrace/trace_pairing.h"
+#include "platform/replacing_file.h"
 
 namespace ptrace_tool {
 namespace {
@@ -35,8 +35,10 @@ std::string runExport(const ExportOptions& options) {
   }
   std::string text = options.chrome ? chromeTrace(paired).dump(1) + "\n" : foldedStacks(paired.summary);
   if (!toFile) return text;
-  std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
-  if (!(file << text) || !file.flush()) throw CommandError("cannot write '" + options.output + "'");
+  // Written whole or not at all: a failed export leaves an earlier one as it was.
+  platform::ReplacingFile file(options.output);
+  if (!file.isOpen() || !file.write(text) || !file.commit())
+    throw CommandError("cannot write '" + options.output + "': " + file.error());
   return options.output + "\n";
 }
 
