@@ -21,7 +21,6 @@
 #include "tracer/data_points.h"
 #include "tracer/dynamic_enum.h"
 #include "tracer/performance_tracer.h"
-#include "tracer/pt_api.h"
 #include "tracer/text_utils.h"
 
 // --------------------------------------------------------------- Name cache
@@ -43,7 +42,9 @@ struct PTRecordNameCache::Names {
   // the enumeration `identifierSource` named the numbers through.
   const void* identifierSource = nullptr;
   TextMap<std::pair<IdentifierName, std::int32_t>> identifiers;
-  // Writing: (mapping, number) → text as written; (identifier, value) → element.
+  // Writing: (mapping, number) → text as written; (identifier, value) → element;
+  // both for the tables of `textSource`.
+  const PerformanceTracer* textSource = nullptr;
   std::unordered_map<std::uint64_t, std::string> texts;
   boost::unordered_map<std::pair<IdentifierName, std::int32_t>, std::string> elements;
 };
@@ -100,20 +101,32 @@ std::int32_t readName(PerformanceTracer& tables, EPTStringMappings mapping, cons
   return remembered(names->numbers[mapping], text, number);
 }
 
+// The names being written, for the tables of `tables`; null without a cache.
+PTRecordNameCache::Names* writingNames(const PerformanceTracer& tables) {
+  PTRecordNameCache::Names* names = activeNames();
+  if (names != nullptr && names->textSource != &tables) {
+    names->texts.clear();
+    names->elements.clear();
+    names->textSource = &tables;
+  }
+  return names;
+}
+
 // The text a name is written as; the phase is cleaned of the current root.
-std::string nameText(EPTStringMappings mapping, std::int32_t number) {
+std::string nameText(const PerformanceTracer& tables, EPTStringMappings mapping, std::int32_t number) {
   const auto text = [&] {
-    std::string name = ptGetStringForNumber(mapping, number);
+    std::string name = tables.getStringForNumber(mapping, number);
     return mapping == EPT_PHASE ? ptCleanupPhaseName(name, false) : name;
   };
-  PTRecordNameCache::Names* names = activeNames();
+  PTRecordNameCache::Names* names = writingNames(tables);
   if (names == nullptr) return text();
   const std::uint64_t key = static_cast<std::uint64_t>(mapping) << 32 | static_cast<std::uint32_t>(number);
   return remembered(names->texts, key, text);
 }
 
-void writeName(EPTStringMappings mapping, std::int32_t number, haArray* record, unsigned long* cursor) {
-  ptAddStringToCellArray(record, nameText(mapping, number), cursor);
+void writeName(const PerformanceTracer& tables, EPTStringMappings mapping, std::int32_t number, haArray* record,
+               unsigned long* cursor) {
+  ptAddStringToCellArray(record, nameText(tables, mapping, number), cursor);
 }
 
 // Kind, phase and grouping: the elements every layout begins with.
@@ -123,11 +136,12 @@ void readHead(PerformanceTracer& tables, PTKAVLORDataPoint& point, const haArray
   point.grouping = readName(tables, EPT_GROUPING, record, cursor);
 }
 
-void writeHead(const PTKAVLORDataPoint& point, haArray* record, unsigned long* cursor) {
+void writeHead(const PerformanceTracer& tables, const PTKAVLORDataPoint& point, haArray* record,
+               unsigned long* cursor) {
   ptAddStringToCellArray(record, kRecordVersion, cursor);
   ptAddIntToCellArray(record, point.type, cursor);
-  writeName(EPT_PHASE, point.phase, record, cursor);
-  writeName(EPT_GROUPING, point.grouping, record, cursor);
+  writeName(tables, EPT_PHASE, point.phase, record, cursor);
+  writeName(tables, EPT_GROUPING, point.grouping, record, cursor);
 }
 
 // Start flag, times and memory: the elements every layout ends with.
@@ -235,14 +249,16 @@ void readTracerRecord(PerformanceTracer& tables, PTTracerDataPoint& point, const
 
 // A name the enumeration does not hold yet would be written as -1 and come
 // back under the empty name: number it first.
-std::int32_t enumeratedNumber(const std::string& name) {
-  const std::int32_t number = ptGetNuberFromDynamicEnum(name);
-  return number >= 0 ? number : PerformanceTracer::getInstance()->addToIdentifierRawEnum(name);
+std::int32_t enumeratedNumber(PerformanceTracer& tables, const std::string& name) {
+  const std::int32_t number = tables.identifierRawEnum().getInt(name);
+  return number >= 0 ? number : tables.addToIdentifierRawEnum(name);
 }
 
-std::string identifierElement(const IdentifierName& name, std::int32_t value) {
-  const auto element = [&] { return std::to_string(enumeratedNumber(name)) + ":" + ptGetStringForNumber(name, value); };
-  PTRecordNameCache::Names* names = activeNames();
+std::string identifierElement(PerformanceTracer& tables, const IdentifierName& name, std::int32_t value) {
+  const auto element = [&] {
+    return std::to_string(enumeratedNumber(tables, name)) + ":" + tables.getStringForNumber(name.str(), value);
+  };
+  PTRecordNameCache::Names* names = writingNames(tables);
   if (names == nullptr) return element();
   return remembered(names->elements, std::make_pair(name, value), element);
 }
@@ -264,11 +280,13 @@ PTKAVLORDataPoint::PTKAVLORDataPoint(const haArray* record, PerformanceTracer& t
   });
 }
 
-haArray* PTKAVLORDataPoint::writeToCellArray() const {
+haArray* PTKAVLORDataPoint::writeToCellArray() const { return writeToCellArray(*PerformanceTracer::getInstance()); }
+
+haArray* PTKAVLORDataPoint::writeToCellArray(PerformanceTracer& tables) const {
   platform::HostArrayPtr record(haCreateCellMatrix(1, kFixedElements + 3));
   unsigned long cursor[2] = {0, 0};
-  writeHead(*this, record.get(), cursor);
-  writeName(EPT_STATISTICS_TYPE, statisticsType, record.get(), cursor);
+  writeHead(tables, *this, record.get(), cursor);
+  writeName(tables, EPT_STATISTICS_TYPE, statisticsType, record.get(), cursor);
   writeTail(*this, record.get(), cursor);
   return record.release();
 }
@@ -319,13 +337,13 @@ PTCLTGXDataPoint::PTCLTGXDataPoint(const haArray* record, PerformanceTracer& tab
   });
 }
 
-haArray* PTCLTGXDataPoint::writeToCellArray() const {
+haArray* PTCLTGXDataPoint::writeToCellArray(PerformanceTracer& tables) const {
   platform::HostArrayPtr record(haCreateCellMatrix(1, kFixedElements + 5));
   unsigned long cursor[2] = {0, 0};
-  writeHead(*this, record.get(), cursor);
-  writeName(EPT_MODEL, model, record.get(), cursor);
-  writeName(EPT_TARGET, target, record.get(), cursor);
-  writeName(EPT_STATISTICS_TYPE, statisticsType, record.get(), cursor);
+  writeHead(tables, *this, record.get(), cursor);
+  writeName(tables, EPT_MODEL, model, record.get(), cursor);
+  writeName(tables, EPT_TARGET, target, record.get(), cursor);
+  writeName(tables, EPT_STATISTICS_TYPE, statisticsType, record.get(), cursor);
   writeTail(*this, record.get(), cursor);
   return record.release();
 }
@@ -346,15 +364,15 @@ PTQuorindelDataPoint::PTQuorindelDataPoint(const haArray* record, PerformanceTra
   });
 }
 
-haArray* PTQuorindelDataPoint::writeToCellArray() const {
+haArray* PTQuorindelDataPoint::writeToCellArray(PerformanceTracer& tables) const {
   platform::HostArrayPtr record(haCreateCellMatrix(1, kFixedElements + 7));
   unsigned long cursor[2] = {0, 0};
-  writeHead(*this, record.get(), cursor);
-  writeName(EPT_MODEL, model, record.get(), cursor);
-  writeName(EPT_TARGET, target, record.get(), cursor);
-  writeName(EPT_MACHINE, machine, record.get(), cursor);
-  writeName(EPT_CHART, chart, record.get(), cursor);
-  writeName(EPT_STATISTICS_TYPE, statisticsType, record.get(), cursor);
+  writeHead(tables, *this, record.get(), cursor);
+  writeName(tables, EPT_MODEL, model, record.get(), cursor);
+  writeName(tables, EPT_TARGET, target, record.get(), cursor);
+  writeName(tables, EPT_MACHINE, machine, record.get(), cursor);
+  writeName(tables, EPT_CHART, chart, record.get(), cursor);
+  writeName(tables, EPT_STATISTICS_TYPE, statisticsType, record.get(), cursor);
   writeTail(*this, record.get(), cursor);
   return record.release();
 }
@@ -381,13 +399,13 @@ PTTracerDataPoint::PTTracerDataPoint(const haArray* record, DynamicEnum& identif
 }
 
 // The last element stays empty: a record of N identifiers is N + 17 long.
-haArray* PTTracerDataPoint::writeToCellArray() const {
+haArray* PTTracerDataPoint::writeToCellArray(PerformanceTracer& tables) const {
   platform::HostArrayPtr record(haCreateCellMatrix(1, identifiers.size() + kFixedElements + 4));
   unsigned long cursor[2] = {0, 0};
-  writeHead(*this, record.get(), cursor);
+  writeHead(tables, *this, record.get(), cursor);
   ptAddIntToCellArray(record.get(), static_cast<int>(identifiers.size()), cursor);
   for (const auto& [name, value] : identifiers)
-    ptAddStringToCellArray(record.get(), identifierElement(name, value), cursor);
+    ptAddStringToCellArray(record.get(), identifierElement(tables, name, value), cursor);
   writeTail(*this, record.get(), cursor);
   return record.release();
 }

@@ -18,7 +18,6 @@
 #include "platform/host_messages.h"
 #include "platform/huge_page_pool.h"
 #include "tracer/performance_tracer.h"
-#include "tracer/pt_api.h"
 #include "tracer/text_utils.h"
 
 namespace pt::host {
@@ -81,13 +80,13 @@ class SaveFile {
   // holds the records of the whole trace; each is made in an arena that the
   // next one reuses (the file has encoded and released a record before it
   // asks for the next).
-  void putRecords(const PTRawDataVector& points) {
+  void putRecords(const PTRawDataVector& points, PerformanceTracer& tables) {
     const PTRecordNameCache names;
     platform::HostArrayArena arena;
     const int result = kvdPutCellVariable(file_, kRecordsVariable, points.size(), [&](std::size_t i) {
       arena.reset();
       const platform::HostArrayArena::Scope scope(arena);
-      return platform::HostArrayPtr(points[i] ? points[i]->writeToCellArray() : nullptr);
+      return platform::HostArrayPtr(points[i] ? points[i]->writeToCellArray(tables) : nullptr);
     });
     if (result != 0) fail("Raw Data");
   }
@@ -292,10 +291,11 @@ void readSystemInfo(const haArray* record, PTSystemInfoStruct& info) {
 
 // -------------------------------------------------------------------- Saving
 
-void saveTraceDataFile(const std::string& fileName) {
+void saveTraceDataFile(const std::string& fileName) { saveTraceDataFile(tracer(), fileName); }
+
+void saveTraceDataFile(PerformanceTracer& t, const std::string& fileName) {
   SaveFile file(fileName);
   platform::HostArrayPtr root = currentRootText();
-  PerformanceTracer& t = tracer();
   // Numbering every identifier name first gives the records the same numbers
   // in every run; a name a point holds beyond those is numbered as it is written.
   t.getIdentifierRawEnum();
@@ -303,7 +303,7 @@ void saveTraceDataFile(const std::string& fileName) {
   // than a deep copy of a million of them; pending recorder events are
   // converted first, as a copy would.
   t.processRecorderDataToRawData();
-  file.putRecords(t.rawDataVector() ? *t.rawDataVector() : PTRawDataVector());
+  file.putRecords(t.rawDataVector() ? *t.rawDataVector() : PTRawDataVector(), t);
   file.put(kIdentifiersVariable, identifierEnumCell(t.identifierRawEnum()), "Identifier Enumerator");
   file.put(kTestPathsVariable, testPathCell(t.getMapTestPath()), "TestPath Map");
   file.put(kSystemInfoVariable, systemInfoStruct(*t.getSystemInfo()), "System Information");
@@ -316,7 +316,7 @@ void saveStartupTraceDataFile(const std::string& fileName) {
   platform::HostArrayPtr root = currentRootText();
   PerformanceTracer& t = tracer();
   const std::unique_ptr<PTRawDataVector> points = t.getRawDataVector(kStartupGrouping);
-  file.putRecords(points ? *points : PTRawDataVector());
+  file.putRecords(points ? *points : PTRawDataVector(), t);
   file.put(kSystemInfoVariable, systemInfoStruct(*t.getSystemInfo()), "System Information");
   file.put(kRootVariable, root, "KAVLOR Root");
   file.close();

@@ -29,9 +29,12 @@ namespace pt::host {
 /// Default file of the startup save.
 inline constexpr const char* kStartupDataFile = "CLStartupData.kvd";
 
-/// Full save: every raw point (recorded events converted first), the
-/// identifier enumeration, the test-path map, the running machine's system
-/// information and the installation root, which also becomes the current root.
+/// Full save of `tracer`: every raw point (recorded events converted first),
+/// named through its tables, the identifier enumeration, the test-path map,
+/// the running machine's system information and the installation root, which
+/// also becomes the current root.
+void saveTraceDataFile(PerformanceTracer& tracer, const std::string& fileName);
+/// As above, of the process-wide tracer.
 void saveTraceDataFile(const std::string& fileName);
 
 /// Startup save: the raw points of the grouping "Calvoran Startup", the system

@@ -60,8 +60,10 @@ class PTKAVLORDataPoint {
   PTKAVLORDataPoint(const haArray* record, PerformanceTracer& tables);
   /// As above, into the process-wide tracer's mappings.
   explicit PTKAVLORDataPoint(const haArray* record);
-  /// A new record owned by the caller, naming through the process-wide tracer.
-  virtual haArray* writeToCellArray() const;
+  /// A new record owned by the caller, naming through the tables of `tables`.
+  virtual haArray* writeToCellArray(PerformanceTracer& tables) const;
+  /// As above, through the process-wide tracer.
+  haArray* writeToCellArray() const;
   /// Appends the five detailed values; zeros when the point has none.
   virtual void writeDetailedMemStatsToCellArray(haArray* cell, unsigned long* cursor) const;
   /// Appends the three basic values; zeros when the point has none.
@@ -133,7 +135,8 @@ class PTCLTGXDataPoint : public PTKAVLORDataPoint {
   /// Reads a record (see PTKAVLORDataPoint).
   PTCLTGXDataPoint(const haArray* record, PerformanceTracer& tables);
   explicit PTCLTGXDataPoint(const haArray* record);
-  haArray* writeToCellArray() const override;
+  using PTKAVLORDataPoint::writeToCellArray;
+  haArray* writeToCellArray(PerformanceTracer& tables) const override;
   std::string getTypeHTMLCellString() const override;
   std::string getModelHTMLCellString() const;
   std::string getTargetHTMLCellString() const;
@@ -162,7 +165,8 @@ class PTQuorindelDataPoint : public PTCLTGXDataPoint {
   /// Reads a record (see PTKAVLORDataPoint).
   PTQuorindelDataPoint(const haArray* record, PerformanceTracer& tables);
   explicit PTQuorindelDataPoint(const haArray* record);
-  haArray* writeToCellArray() const override;
+  using PTKAVLORDataPoint::writeToCellArray;
+  haArray* writeToCellArray(PerformanceTracer& tables) const override;
   std::string getTypeHTMLCellString() const override;
   std::string getMachineHTMLCellString() const;
   std::string getChartHTMLCellString() const;
@@ -191,9 +195,10 @@ class PTTracerDataPoint : public PTKAVLORDataPoint {
   /// The two above with the process-wide tracer.
   explicit PTTracerDataPoint(const haArray* record);
   PTTracerDataPoint(const haArray* record, DynamicEnum& identifierEnum);
-  /// Identifier elements carry the identifier's number in the tracer's
-  /// enumeration; a name not numbered yet is numbered first.
-  haArray* writeToCellArray() const override;
+  /// Identifier elements carry the identifier's number in the enumeration of
+  /// `tables`; a name not numbered yet is numbered first.
+  using PTKAVLORDataPoint::writeToCellArray;
+  haArray* writeToCellArray(PerformanceTracer& tables) const override;
   std::string getTypeHTMLCellString() const override;
   /// The value text of `identifier`'s value `number`.
   std::string getIdentifiersHTMLCellString(const std::string& identifier, int number) const;
