@@ -30,6 +30,8 @@ class SystemClock final : public Clock {
 
 }  // namespace
 
+std::int64_t Clock::localCalendarSeconds(std::tm calendar) { return static_cast<std::int64_t>(std::mktime(&calendar)); }
+
 Clock& systemClock() {
   // Never destroyed: points logged while the process ends still read it.
   static SystemClock* const clock = new SystemClock;

@@ -1,5 +1,7 @@
 #include "platform/system_probe.h"
 
+#include "platform/environment.h"
+
 #include <dlfcn.h>
 #include <link.h>
 
@@ -103,8 +105,8 @@ std::optional<double> maxProcessorFrequencyKHz() {
 }
 
 std::string installationRoot() {
-  if (const char* root = std::getenv("PT_INSTALL_ROOT"); root != nullptr && *root != '\0') {
-    return root;
+  if (const std::optional<std::string> root = environmentVariable("PT_INSTALL_ROOT"); root && !root->empty()) {
+    return *root;
   }
   // The binary holding this code (the shared library, or a program linking the
   // platform statically) sits in <root>/lib or <root>/bin once installed. In a

@@ -1,4 +1,3 @@
-#include <fstream>
 #include <iostream>
 #include <memory>
 #include <string>
@@ -9,6 +8,7 @@
 #include "apps/ptrace/trace_export.h"
 #include "apps/ptrace/trace_input.h"
 #include "apps/ptrace/trace_pairing.h"
+#include "platform/replacing_file.h"
 
 namespace ptrace_tool {
 namespace {
@@ -64,8 +64,10 @@ Exported runExport(const ExportOptions& options) {
     exported.text = std::move(text);
     return exported;
   }
-  std::ofstream file(options.output, std::ios::binary | std::ios::trunc);
-  if (!(file << text) || !file.flush()) throw CommandError("cannot write '" + options.output + "'");
+  // Written whole or not at all: a failed export leaves an earlier one as it was.
+  platform::ReplacingFile file(options.output);
+  if (!file.isOpen() || !file.write(text) || !file.commit())
+    throw CommandError("cannot write '" + options.output + "': " + file.error());
   exported.text = options.output + "\n";
   return exported;
 }

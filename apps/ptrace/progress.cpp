@@ -1,9 +1,10 @@
 #include "apps/ptrace/progress.h"
 
+#include "platform/environment.h"
+
 #include <unistd.h>
 
 #include <algorithm>
-#include <cstdlib>
 #include <iostream>
 #include <string_view>
 #include <system_error>
@@ -38,8 +39,7 @@ std::string progressLine(const std::string& step, double fraction, unsigned tick
 }
 
 bool progressWanted() {
-  const char* forced = std::getenv("PTRACE_PROGRESS");
-  return (forced != nullptr && std::string_view(forced) == "1") || ::isatty(STDERR_FILENO) == 1;
+  return platform::environmentVariable("PTRACE_PROGRESS") == "1" || ::isatty(STDERR_FILENO) == 1;
 }
 
 Progress::Progress(std::string step, std::function<double()> fraction)

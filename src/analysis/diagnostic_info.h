@@ -31,7 +31,9 @@ class PTDiagnosticInfo {
   std::unique_ptr<PTKAVLORProcessedDataPoint> processedPoint;
 };
 
-/// The processed point of the raw point's kind, made from that point; a tracer
-/// row shares its identifiers through `pool` when one is given.
+/// The processed point of the raw point's kind, made from that point and named
+/// through `tables` (null: the process-wide tracer); a tracer row shares its
+/// identifiers through `pool` when one is given.
 std::unique_ptr<PTKAVLORProcessedDataPoint> makeProcessedDataPoint(const PTKAVLORDataPoint* point,
+                                                                   PerformanceTracer* tables = nullptr,
                                                                    PTIdentifierMapPool* pool = nullptr);

@@ -86,7 +86,7 @@ boost::shared_ptr<PTDiagnosticInfo> Pairing::makeInfo(const boost::shared_ptr<PT
   // One allocation for all infos rather than a control block per row: a
   // trace has hundreds of thousands of rows.
   if (!infos_) infos_ = boost::make_shared<std::deque<PTDiagnosticInfo>>();
-  PTDiagnosticInfo& info = infos_->emplace_back(makeProcessedDataPoint(point.get(), &identifiers_));
+  PTDiagnosticInfo& info = infos_->emplace_back(makeProcessedDataPoint(point.get(), &tracer_, &identifiers_));
   info.processedPoint->HTMLRowNumber = rowNumber;
   info.processedPoint->stackDepth = depth;
   return boost::shared_ptr<PTDiagnosticInfo>(infos_, &info);

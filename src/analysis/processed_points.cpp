@@ -1,7 +1,6 @@
 #include "analysis/processed_points.h"
 
 #include "tracer/performance_tracer.h"
-#include "tracer/pt_api.h"
 #include "tracer/text_utils.h"
 
 #include <array>
@@ -60,11 +59,12 @@ bool subjectGiven(std::int32_t number) { return number >= 0; }
 
 // ------------------------------------------------------------------ Base row
 
-PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw)
-    : PTKAVLORProcessedDataPoint(raw, PT_KAVLOR) {}
+PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw, PerformanceTracer* tables)
+    : PTKAVLORProcessedDataPoint(raw, PT_KAVLOR, tables) {}
 
-PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw, PTDataPointType kind)
-    : pointType(kind) {
+PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw, PTDataPointType kind,
+                                                       PerformanceTracer* tables)
+    : namingTracer(tables), pointType(kind) {
   if (raw == nullptr) return;
   grouping = raw->grouping;
   phase = raw->phase;
@@ -77,7 +77,8 @@ PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* 
 
 PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORProcessedDataPoint& other,
                                                        PTDataPointType kind)
-    : pointType(kind),
+    : namingTracer(other.namingTracer),
+      pointType(kind),
       grouping(other.grouping),
       phase(other.phase),
       statisticsType(other.statisticsType),
@@ -98,6 +99,10 @@ PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORProcessedDa
       numDescendants(other.numDescendants) {}
 
 PTKAVLORProcessedDataPoint::~PTKAVLORProcessedDataPoint() = default;
+
+PerformanceTracer& PTKAVLORProcessedDataPoint::tables() const {
+  return namingTracer != nullptr ? *namingTracer : *PerformanceTracer::getInstance();
+}
 
 std::vector<int> PTKAVLORProcessedDataPoint::childrenIDs() const {
   std::vector<int> ids(static_cast<std::size_t>(numDescendants > 0 ? numDescendants : 0));
@@ -120,7 +125,9 @@ bool PTKAVLORProcessedDataPoint::stringsEqual(const PTKAVLORProcessedDataPoint* 
 }
 
 std::string PTKAVLORProcessedDataPoint::getLCSString() const {
-  return ptCleanupPhaseName(ptGetPhaseStr(phase), true) + ptGetStringForNumber(EPT_GROUPING, grouping);
+  const PerformanceTracer& names = tables();
+  return ptCleanupPhaseName(names.getStringForNumber(EPT_PHASE, phase), true) +
+         names.getStringForNumber(EPT_GROUPING, grouping);
 }
 
 void PTKAVLORProcessedDataPoint::getAggregationIDs(int& first, int& second, int& third) const {
@@ -131,11 +138,12 @@ void PTKAVLORProcessedDataPoint::getAggregationIDs(int& first, int& second, int&
 
 // ------------------------------------------------------- Block-diagram row
 
-PTCLTGXProcessedDataPoint::PTCLTGXProcessedDataPoint(const PTCLTGXDataPoint* raw)
-    : PTCLTGXProcessedDataPoint(raw, PT_CLTGX) {}
+PTCLTGXProcessedDataPoint::PTCLTGXProcessedDataPoint(const PTCLTGXDataPoint* raw, PerformanceTracer* tables)
+    : PTCLTGXProcessedDataPoint(raw, PT_CLTGX, tables) {}
 
-PTCLTGXProcessedDataPoint::PTCLTGXProcessedDataPoint(const PTCLTGXDataPoint* raw, PTDataPointType kind)
-    : PTKAVLORProcessedDataPoint(raw, kind) {
+PTCLTGXProcessedDataPoint::PTCLTGXProcessedDataPoint(const PTCLTGXDataPoint* raw, PTDataPointType kind,
+                                                     PerformanceTracer* tables)
+    : PTKAVLORProcessedDataPoint(raw, kind, tables) {
   if (raw == nullptr) return;
   model = raw->model;
   target = raw->target;
@@ -155,7 +163,9 @@ bool PTCLTGXProcessedDataPoint::stringsEqual(const PTKAVLORProcessedDataPoint* o
 }
 
 std::string PTCLTGXProcessedDataPoint::getLCSString() const {
-  return PTKAVLORProcessedDataPoint::getLCSString() + ptGetModelStr(model) + ptGetTargetStr(target);
+  const PerformanceTracer& names = tables();
+  return PTKAVLORProcessedDataPoint::getLCSString() + names.getStringForNumber(EPT_MODEL, model) +
+         names.getStringForNumber(EPT_TARGET, target);
 }
 
 void PTCLTGXProcessedDataPoint::getAggregationIDs(int& first, int& second, int& third) const {
@@ -165,26 +175,27 @@ void PTCLTGXProcessedDataPoint::getAggregationIDs(int& first, int& second, int& 
 }
 
 std::string PTCLTGXProcessedDataPoint::getMetaStringsTDString() const {
-  std::string subject = ptGetStringForNumber(EPT_GROUPING, grouping);
+  const PerformanceTracer& names = tables();
+  std::string subject = names.getStringForNumber(EPT_GROUPING, grouping);
   // Appended piece by piece: "/" + a temporary string trips a false
   // -Wrestrict warning of GCC 12 at -O3.
   if (subjectGiven(model)) {
     subject += '/';
-    subject += ptGetModelStr(model);
+    subject += names.getStringForNumber(EPT_MODEL, model);
   } else {
     subject += ' ';
   }
   if (subjectGiven(target)) {
     subject += '/';
-    subject += ptGetTargetStr(target);
+    subject += names.getStringForNumber(EPT_TARGET, target);
   }
   return detailRow(kNarrowFirstCell, subject);
 }
 
 // --------------------------------------------------------- State-chart row
 
-PTQDProcessedDataPoint::PTQDProcessedDataPoint(const PTQuorindelDataPoint* raw)
-    : PTCLTGXProcessedDataPoint(raw, PT_QD) {
+PTQDProcessedDataPoint::PTQDProcessedDataPoint(const PTQuorindelDataPoint* raw, PerformanceTracer* tables)
+    : PTCLTGXProcessedDataPoint(raw, PT_QD, tables) {
   if (raw == nullptr) return;
   machine = raw->machine;
   chart = raw->chart;
@@ -199,7 +210,9 @@ bool PTQDProcessedDataPoint::stringsEqual(const PTKAVLORProcessedDataPoint* othe
 }
 
 std::string PTQDProcessedDataPoint::getLCSString() const {
-  return PTCLTGXProcessedDataPoint::getLCSString() + ptGetMachineStr(machine) + ptGetChartStr(chart);
+  const PerformanceTracer& names = tables();
+  return PTCLTGXProcessedDataPoint::getLCSString() + names.getStringForNumber(EPT_MACHINE, machine) +
+         names.getStringForNumber(EPT_CHART, chart);
 }
 
 void PTQDProcessedDataPoint::getAggregationIDs(int& first, int& second, int& third) const {
@@ -218,25 +231,27 @@ std::string PTQDProcessedDataPoint::getMetaStringsTDString() const {
                                             {target, EPT_TARGET, "NO TARGET SPECIFIED"},
                                             {machine, EPT_MACHINE, "NO MACHINE SPECIFIED"},
                                             {chart, EPT_CHART, "NO CHART SPECIFIED"}}};
-  std::string text = ptGetStringForNumber(EPT_GROUPING, grouping);
+  const PerformanceTracer& names = tables();
+  std::string text = names.getStringForNumber(EPT_GROUPING, grouping);
   for (const Subject& subject : subjects) {
     text += '/';
-    text += subjectGiven(subject.number) ? ptGetStringForNumber(subject.mapping, subject.number) : subject.missing;
+    text += subjectGiven(subject.number) ? names.getStringForNumber(subject.mapping, subject.number) : subject.missing;
   }
   return detailRow(kWideFirstCell, text);
 }
 
 // ------------------------------------------------------------- Tracer row
 
-PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTTracerDataPoint* raw)
-    : PTKAVLORProcessedDataPoint(raw, PT_TRACER) {
+PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTTracerDataPoint* raw, PerformanceTracer* tables)
+    : PTKAVLORProcessedDataPoint(raw, PT_TRACER, tables) {
   if (raw == nullptr) return;
   identifiers = PTProcessedIdentifierMap(raw->identifiers);
   applyTestPath();
 }
 
-PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTTracerDataPoint* raw, PTIdentifierMapPool& pool)
-    : PTKAVLORProcessedDataPoint(raw, PT_TRACER) {
+PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTTracerDataPoint* raw, PTIdentifierMapPool& pool,
+                                                       PerformanceTracer* tables)
+    : PTKAVLORProcessedDataPoint(raw, PT_TRACER, tables) {
   if (raw == nullptr) return;
   identifiers = pool.share(raw->identifiers);
   applyTestPath();
@@ -246,8 +261,9 @@ void PTTracerProcessedDataPoint::applyTestPath() {
   static const IdentifierName userString("UserString");
   const auto user = identifiers.find(userString);
   if (user == identifiers.end()) return;
-  const PerformanceTracer::TestPathMap& testPaths = ptGetMapTestPath();
-  const auto path = testPaths.find(ptGetStringForNumber("UserString", user->second));
+  PerformanceTracer& names = tables();
+  const PerformanceTracer::TestPathMap& testPaths = names.getMapTestPath();
+  const auto path = testPaths.find(names.getStringForNumber(userString.str(), user->second));
   if (path == testPaths.end()) return;
   // A malformed path must not cost the row, nor stop the analysis: the row
   // keeps its identifiers unsplit (addTestPathToIdentifierMap changes nothing
@@ -266,14 +282,15 @@ PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTKAVLORProcessedDa
     : PTKAVLORProcessedDataPoint(other, PT_TRACER) {}
 
 PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTCLTGXProcessedDataPoint& other)
-    : PTTracerProcessedDataPoint(other, *PerformanceTracer::getInstance()) {}
+    : PTTracerProcessedDataPoint(other, other.tables()) {}
 
 PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTQDProcessedDataPoint& other)
-    : PTTracerProcessedDataPoint(other, *PerformanceTracer::getInstance()) {}
+    : PTTracerProcessedDataPoint(other, other.tables()) {}
 
 PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTCLTGXProcessedDataPoint& other,
                                                        PerformanceTracer& tables)
     : PTKAVLORProcessedDataPoint(other, PT_TRACER) {
+  namingTracer = &tables;
   addSubjectIdentifier(tables, "modelStr", EPT_MODEL, other.model);
   addSubjectIdentifier(tables, "targetStr", EPT_TARGET, other.target);
 }
@@ -294,8 +311,9 @@ void PTTracerProcessedDataPoint::addSubjectIdentifier(PerformanceTracer& tables,
 }
 
 std::string PTTracerProcessedDataPoint::getLCSString() const {
+  const PerformanceTracer& names = tables();
   std::string key = PTKAVLORProcessedDataPoint::getLCSString();
-  for (const auto& [name, number] : identifiers) key += ptGetStringForNumber(name.str(), number);
+  for (const auto& [name, number] : identifiers) key += names.getStringForNumber(name.str(), number);
   return key;
 }
 
@@ -309,18 +327,21 @@ int PTTracerProcessedDataPoint::getIdentifierNum(std::string_view name) const { 
 
 void PTTracerProcessedDataPoint::addTestPathToIdentifierMap(const std::string& path) {
   PTIdentifierMap split = makeIdentifierMap();
-  PerformanceTracer::getInstance()->addTestPathToIdentifierMap(split, path);
+  PerformanceTracer& names = tables();
+  names.addTestPathToIdentifierMap(split, path);
   for (const auto& [name, number] : split) {
-    ptInsertIdentifierToMapCollections(name);
+    names.insertIdentifierToMapCollections(name.str());
+    names.addToIdentifierRawEnum(name.str());
     identifiers[name] = number;
   }
 }
 
 std::string PTTracerProcessedDataPoint::getMetaStringsTDString() const {
-  std::string subject = ptGetStringForNumber(EPT_GROUPING, grouping);
+  const PerformanceTracer& names = tables();
+  std::string subject = names.getStringForNumber(EPT_GROUPING, grouping);
   for (const auto& [name, number] : identifiers) {
     subject += '/';
-    subject += ptGetStringForNumber(name.str(), number);
+    subject += names.getStringForNumber(name.str(), number);
   }
   return detailRow(kNarrowFirstCell, subject);
 }

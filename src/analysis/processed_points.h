@@ -10,7 +10,8 @@
 // point kinds and differ in the subject fields they carry (model, target,
 // machine, chart, or open-ended identifiers), hence in how they compare, print
 // their keys and name their aggregation keys. Names are printed through the
-// process-wide tracer's mappings.
+// mappings of the tracer that numbered them: each row remembers it, so rows of
+// a loaded trace and of the live one can be compared side by side.
 //
 // A trace has hundreds of thousands of rows, so a row keeps its basic memory
 // statistics inline (engaged from construction) rather than in a separately
@@ -41,8 +42,9 @@ class PTKAVLORProcessedDataPoint {
   PTKAVLORProcessedDataPoint() = default;
   /// Identity (grouping, phase, statistics type), the gap mark and the point's
   /// memory in MB with zero deltas; times stay 0 until the row is closed.
-  /// A null point gives a default row.
-  explicit PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw);
+  /// A null point gives a default row. `tables` is the tracer whose mappings
+  /// numbered the point (null: the process-wide tracer).
+  explicit PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw, PerformanceTracer* tables = nullptr);
   /// A copy of the base part: its kind is the base kind.
   PTKAVLORProcessedDataPoint(const PTKAVLORProcessedDataPoint& other)
       : PTKAVLORProcessedDataPoint(other, PT_KAVLOR) {}
@@ -62,7 +64,11 @@ class PTKAVLORProcessedDataPoint {
   virtual int getTargetID() const { return -1; }
   virtual int getMachineID() const { return -1; }
   virtual int getChartID() const { return -1; }
+  /// The tracer whose mappings number this row's names.
+  PerformanceTracer& tables() const;
 
+  /// Null stands for the process-wide tracer. Copies and conversions keep it.
+  PerformanceTracer* namingTracer = nullptr;
   std::int32_t pointType = PT_KAVLOR;  ///< a PTDataPointType
   std::int32_t grouping = -1;          ///< number in the grouping mapping
   std::int32_t phase = -1;             ///< number in the phase mapping
@@ -125,7 +131,7 @@ class PTKAVLORProcessedDataPoint {
   void writeMetaDataToCellArray(haArray* cell, unsigned long* cursor, const std::string& phaseNumText) const;
 
  protected:
-  PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw, PTDataPointType kind);
+  PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw, PTDataPointType kind, PerformanceTracer* tables);
   /// A copy whose kind is `kind`.
   PTKAVLORProcessedDataPoint(const PTKAVLORProcessedDataPoint& other, PTDataPointType kind);
 };
@@ -133,8 +139,8 @@ class PTKAVLORProcessedDataPoint {
 /// A block-diagram row: adds model and target.
 class PTCLTGXProcessedDataPoint : public PTKAVLORProcessedDataPoint {
  public:
-  PTCLTGXProcessedDataPoint() : PTKAVLORProcessedDataPoint(nullptr, PT_CLTGX) {}
-  explicit PTCLTGXProcessedDataPoint(const PTCLTGXDataPoint* raw);
+  PTCLTGXProcessedDataPoint() : PTKAVLORProcessedDataPoint(nullptr, PT_CLTGX, nullptr) {}
+  explicit PTCLTGXProcessedDataPoint(const PTCLTGXDataPoint* raw, PerformanceTracer* tables = nullptr);
   PTCLTGXProcessedDataPoint(const PTCLTGXProcessedDataPoint& other)
       : PTCLTGXProcessedDataPoint(other, PT_CLTGX) {}
   ~PTCLTGXProcessedDataPoint() override;
@@ -156,7 +162,7 @@ class PTCLTGXProcessedDataPoint : public PTKAVLORProcessedDataPoint {
   std::int32_t target = -1;  ///< number in the target mapping
 
  protected:
-  PTCLTGXProcessedDataPoint(const PTCLTGXDataPoint* raw, PTDataPointType kind);
+  PTCLTGXProcessedDataPoint(const PTCLTGXDataPoint* raw, PTDataPointType kind, PerformanceTracer* tables);
   PTCLTGXProcessedDataPoint(const PTCLTGXProcessedDataPoint& other, PTDataPointType kind)
       : PTKAVLORProcessedDataPoint(other, kind), model(other.model), target(other.target) {}
   bool sameModelTarget(const PTCLTGXProcessedDataPoint& other) const;
@@ -165,8 +171,8 @@ class PTCLTGXProcessedDataPoint : public PTKAVLORProcessedDataPoint {
 /// A state-chart row: adds machine and chart.
 class PTQDProcessedDataPoint : public PTCLTGXProcessedDataPoint {
  public:
-  PTQDProcessedDataPoint() : PTCLTGXProcessedDataPoint(nullptr, PT_QD) {}
-  explicit PTQDProcessedDataPoint(const PTQuorindelDataPoint* raw);
+  PTQDProcessedDataPoint() : PTCLTGXProcessedDataPoint(nullptr, PT_QD, nullptr) {}
+  explicit PTQDProcessedDataPoint(const PTQuorindelDataPoint* raw, PerformanceTracer* tables = nullptr);
   PTQDProcessedDataPoint(const PTQDProcessedDataPoint& other)
       : PTCLTGXProcessedDataPoint(other, PT_QD), machine(other.machine), chart(other.chart) {}
   ~PTQDProcessedDataPoint() override;
@@ -192,19 +198,21 @@ class PTQDProcessedDataPoint : public PTCLTGXProcessedDataPoint {
 /// classification work on identifiers only).
 class PTTracerProcessedDataPoint : public PTKAVLORProcessedDataPoint {
  public:
-  PTTracerProcessedDataPoint() : PTKAVLORProcessedDataPoint(nullptr, PT_TRACER) {}
-  /// Copies the identifiers; a "UserString" whose text the test-path map knows
-  /// is split into test file, suite, case and iteration. A malformed path
-  /// leaves the identifiers unsplit and is reported once on standard error.
-  explicit PTTracerProcessedDataPoint(const PTTracerDataPoint* raw);
+  PTTracerProcessedDataPoint() : PTKAVLORProcessedDataPoint(nullptr, PT_TRACER, nullptr) {}
+  /// Copies the identifiers; a "UserString" whose text the test-path map of
+  /// `tables` knows is split into test file, suite, case and iteration. A
+  /// malformed path leaves the identifiers unsplit and is reported once on
+  /// standard error.
+  explicit PTTracerProcessedDataPoint(const PTTracerDataPoint* raw, PerformanceTracer* tables = nullptr);
   /// As above, sharing the identifiers with the pool's rows that have the same.
-  PTTracerProcessedDataPoint(const PTTracerDataPoint* raw, PTIdentifierMapPool& pool);
+  PTTracerProcessedDataPoint(const PTTracerDataPoint* raw, PTIdentifierMapPool& pool,
+                             PerformanceTracer* tables = nullptr);
   /// A copy; the identifier enumeration starts empty.
   PTTracerProcessedDataPoint(const PTTracerProcessedDataPoint& other);
   /// The base part of `other`, without identifiers.
   explicit PTTracerProcessedDataPoint(const PTKAVLORProcessedDataPoint& other);
   /// Adds "modelStr" and "targetStr" naming the same values, numbered in the
-  /// process-wide tracer's identifier tables (added when new).
+  /// identifier tables of the row's tracer (added when new).
   explicit PTTracerProcessedDataPoint(const PTCLTGXProcessedDataPoint& other);
   /// Adds "modelStr", "targetStr", "machineStr" and "chartStr".
   explicit PTTracerProcessedDataPoint(const PTQDProcessedDataPoint& other);

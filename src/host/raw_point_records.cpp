@@ -20,7 +20,7 @@
 #include "platform/huge_page_pool.h"
 #include "tracer/data_points.h"
 #include "tracer/dynamic_enum.h"
-#include "tracer/pt_api.h"
+#include "tracer/performance_tracer.h"
 #include "tracer/text_utils.h"
 
 // --------------------------------------------------------------- Name cache
@@ -35,13 +35,16 @@ using TextMap = boost::unordered_map<std::string, Value, std::hash<std::string>>
 }  // namespace
 
 struct PTRecordNameCache::Names {
-  // Reading: text → number, per mapping.
+  // Reading: text → number, per mapping, in the tables of `numberSource`.
+  const PerformanceTracer* numberSource = nullptr;
   std::array<TextMap<std::int32_t>, kStringMappingCount> numbers;
   // Reading: identifier element "n:value" → identifier and value number, for
   // the enumeration `identifierSource` named the numbers through.
   const void* identifierSource = nullptr;
   TextMap<std::pair<IdentifierName, std::int32_t>> identifiers;
-  // Writing: (mapping, number) → text as written; (identifier, value) → element.
+  // Writing: (mapping, number) → text as written; (identifier, value) → element;
+  // both for the tables of `textSource`.
+  const PerformanceTracer* textSource = nullptr;
   std::unordered_map<std::uint64_t, std::string> texts;
   boost::unordered_map<std::pair<IdentifierName, std::int32_t>, std::string> elements;
 };
@@ -84,41 +87,61 @@ Layout readLayout(const haArray* record, unsigned long* cursor) {
   return ptGetStringFromCellArray(record, cursor) == kRecordVersion ? Layout::Current : Layout::Unknown;
 }
 
-std::int32_t readName(EPTStringMappings mapping, const haArray* record, unsigned long* cursor) {
+std::int32_t readName(PerformanceTracer& tables, EPTStringMappings mapping, const haArray* record,
+                      unsigned long* cursor) {
   const std::string text = ptGetStringFromCellArray(record, cursor);
+  const auto number = [&] { return tables.getNumberForString(mapping, text, true); };
   PTRecordNameCache::Names* names = activeNames();
-  if (names == nullptr || !isStringMapping(mapping)) return ptGetNumberForString(mapping, text);
-  return remembered(names->numbers[mapping], text, [&] { return ptGetNumberForString(mapping, text); });
+  if (names == nullptr || !isStringMapping(mapping)) return number();
+  // Numbers remembered for another tracer's tables mean nothing in these.
+  if (names->numberSource != &tables) {
+    for (auto& numbers : names->numbers) numbers.clear();
+    names->numberSource = &tables;
+  }
+  return remembered(names->numbers[mapping], text, number);
+}
+
+// The names being written, for the tables of `tables`; null without a cache.
+PTRecordNameCache::Names* writingNames(const PerformanceTracer& tables) {
+  PTRecordNameCache::Names* names = activeNames();
+  if (names != nullptr && names->textSource != &tables) {
+    names->texts.clear();
+    names->elements.clear();
+    names->textSource = &tables;
+  }
+  return names;
 }
 
 // The text a name is written as; the phase is cleaned of the current root.
-std::string nameText(EPTStringMappings mapping, std::int32_t number) {
+std::string nameText(const PerformanceTracer& tables, EPTStringMappings mapping, std::int32_t number) {
   const auto text = [&] {
-    std::string name = ptGetStringForNumber(mapping, number);
+    std::string name = tables.getStringForNumber(mapping, number);
     return mapping == EPT_PHASE ? ptCleanupPhaseName(name, false) : name;
   };
-  PTRecordNameCache::Names* names = activeNames();
+  PTRecordNameCache::Names* names = writingNames(tables);
   if (names == nullptr) return text();
   const std::uint64_t key = static_cast<std::uint64_t>(mapping) << 32 | static_cast<std::uint32_t>(number);
   return remembered(names->texts, key, text);
 }
 
-void writeName(EPTStringMappings mapping, std::int32_t number, haArray* record, unsigned long* cursor) {
-  ptAddStringToCellArray(record, nameText(mapping, number), cursor);
+void writeName(const PerformanceTracer& tables, EPTStringMappings mapping, std::int32_t number, haArray* record,
+               unsigned long* cursor) {
+  ptAddStringToCellArray(record, nameText(tables, mapping, number), cursor);
 }
 
 // Kind, phase and grouping: the elements every layout begins with.
-void readHead(PTKAVLORDataPoint& point, const haArray* record, unsigned long* cursor) {
+void readHead(PerformanceTracer& tables, PTKAVLORDataPoint& point, const haArray* record, unsigned long* cursor) {
   point.type = ptGetIntFromCellArray(record, cursor);
-  point.phase = readName(EPT_PHASE, record, cursor);
-  point.grouping = readName(EPT_GROUPING, record, cursor);
+  point.phase = readName(tables, EPT_PHASE, record, cursor);
+  point.grouping = readName(tables, EPT_GROUPING, record, cursor);
 }
 
-void writeHead(const PTKAVLORDataPoint& point, haArray* record, unsigned long* cursor) {
+void writeHead(const PerformanceTracer& tables, const PTKAVLORDataPoint& point, haArray* record,
+               unsigned long* cursor) {
   ptAddStringToCellArray(record, kRecordVersion, cursor);
   ptAddIntToCellArray(record, point.type, cursor);
-  writeName(EPT_PHASE, point.phase, record, cursor);
-  writeName(EPT_GROUPING, point.grouping, record, cursor);
+  writeName(tables, EPT_PHASE, point.phase, record, cursor);
+  writeName(tables, EPT_GROUPING, point.grouping, record, cursor);
 }
 
 // Start flag, times and memory: the elements every layout ends with.
@@ -147,11 +170,11 @@ void readUnknownVersion(PTKAVLORDataPoint& point) {
 // Reads the layout's elements in order; `readSubject` reads what lies between
 // the grouping and the start flag.
 template <class ReadSubject>
-void readRecord(PTKAVLORDataPoint& point, const haArray* record, ReadSubject readSubject) {
+void readRecord(PerformanceTracer& tables, PTKAVLORDataPoint& point, const haArray* record, ReadSubject readSubject) {
   unsigned long cursor[2] = {0, 0};
   const Layout layout = readLayout(record, cursor);
   if (layout == Layout::Unknown) return readUnknownVersion(point);
-  readHead(point, record, cursor);
+  readHead(tables, point, record, cursor);
   readSubject(layout, cursor);
   readTail(point, record, cursor);
 }
@@ -169,16 +192,17 @@ std::size_t identifierCount(const haArray* record, unsigned long* cursor, std::s
   return std::min<std::size_t>(static_cast<std::size_t>(count), elementsLeft(record, cursor) / elementsEach);
 }
 
-void addIdentifier(PTTracerDataPoint& point, const std::string& name, const std::string& valueText) {
-  point.identifiers[IdentifierName(name)] = ptGetNumberForString(name, valueText);
+void addIdentifier(PerformanceTracer& tables, PTTracerDataPoint& point, const std::string& name,
+                   const std::string& valueText) {
+  point.identifiers[IdentifierName(name)] = tables.getNumberForString(name, valueText, true);
 }
 
 // Current layout: "number:value", the number naming the identifier in the
 // enumeration `source`, through `nameOf`. An element without a colon is
 // ignored; a number that is not one (std::stoi) throws out of the constructor.
 template <class NameOf>
-void readNumberedIdentifiers(PTTracerDataPoint& point, const haArray* record, unsigned long* cursor,
-                             const void* source, NameOf nameOf) {
+void readNumberedIdentifiers(PerformanceTracer& tables, PTTracerDataPoint& point, const haArray* record,
+                             unsigned long* cursor, const void* source, NameOf nameOf) {
   PTRecordNameCache::Names* names = activeNames();
   if (names != nullptr && names->identifierSource != source) {
     names->identifiers.clear();
@@ -193,7 +217,7 @@ void readNumberedIdentifiers(PTTracerDataPoint& point, const haArray* record, un
     // std::stoi stops at the colon, which is no part of a number.
     const auto identifier = [&] {
       const std::string name = nameOf(std::stoi(element));
-      const std::int32_t value = ptGetNumberForString(name, element.substr(colon + 1));
+      const std::int32_t value = tables.getNumberForString(name, element.substr(colon + 1), true);
       return std::make_pair(IdentifierName(name), value);
     };
     const auto& [name, value] = names != nullptr ? remembered(names->identifiers, element, identifier) : identifier();
@@ -202,34 +226,39 @@ void readNumberedIdentifiers(PTTracerDataPoint& point, const haArray* record, un
 }
 
 // Older layout: the name and then the value, two elements per identifier.
-void readNamedIdentifiers(PTTracerDataPoint& point, const haArray* record, unsigned long* cursor) {
+void readNamedIdentifiers(PerformanceTracer& tables, PTTracerDataPoint& point, const haArray* record,
+                          unsigned long* cursor) {
   for (std::size_t i = identifierCount(record, cursor, 2); i > 0; --i) {
     const std::string name = ptGetStringFromCellArray(record, cursor);
-    addIdentifier(point, name, ptGetStringFromCellArray(record, cursor));
+    addIdentifier(tables, point, name, ptGetStringFromCellArray(record, cursor));
   }
 }
 
+// `source` is the enumeration `nameOf` reads; the name cache keys on it.
 template <class NameOf>
-void readTracerRecord(PTTracerDataPoint& point, const haArray* record, const void* source, NameOf nameOf) {
-  ptInitializeMapCollectionForStat();
-  readRecord(point, record, [&](Layout layout, unsigned long* cursor) {
+void readTracerRecord(PerformanceTracer& tables, PTTracerDataPoint& point, const haArray* record,
+                      const DynamicEnum* source, NameOf nameOf) {
+  tables.initializeMapCollectionsForStat();
+  readRecord(tables, point, record, [&](Layout layout, unsigned long* cursor) {
     if (layout == Layout::Current)
-      readNumberedIdentifiers(point, record, cursor, source, nameOf);
+      readNumberedIdentifiers(tables, point, record, cursor, source, nameOf);
     else
-      readNamedIdentifiers(point, record, cursor);
+      readNamedIdentifiers(tables, point, record, cursor);
   });
 }
 
 // A name the enumeration does not hold yet would be written as -1 and come
 // back under the empty name: number it first.
-std::int32_t enumeratedNumber(const std::string& name) {
-  const std::int32_t number = ptGetNuberFromDynamicEnum(name);
-  return number >= 0 ? number : PerformanceTracer::getInstance()->addToIdentifierRawEnum(name);
+std::int32_t enumeratedNumber(PerformanceTracer& tables, const std::string& name) {
+  const std::int32_t number = tables.identifierRawEnum().getInt(name);
+  return number >= 0 ? number : tables.addToIdentifierRawEnum(name);
 }
 
-std::string identifierElement(const IdentifierName& name, std::int32_t value) {
-  const auto element = [&] { return std::to_string(enumeratedNumber(name)) + ":" + ptGetStringForNumber(name, value); };
-  PTRecordNameCache::Names* names = activeNames();
+std::string identifierElement(PerformanceTracer& tables, const IdentifierName& name, std::int32_t value) {
+  const auto element = [&] {
+    return std::to_string(enumeratedNumber(tables, name)) + ":" + tables.getStringForNumber(name.str(), value);
+  };
+  PTRecordNameCache::Names* names = writingNames(tables);
   if (names == nullptr) return element();
   return remembered(names->elements, std::make_pair(name, value), element);
 }
@@ -242,17 +271,22 @@ PTRecordNameCache::Names* PTRecordNameCache::active() {
 
 // -------------------------------------------------------------- PTKAVLORDataPoint
 
-PTKAVLORDataPoint::PTKAVLORDataPoint(const haArray* record) : PTKAVLORDataPoint(PT_KAVLOR, FromRecord{}) {
-  readRecord(*this, record, [&](Layout, unsigned long* cursor) {
-    statisticsType = readName(EPT_STATISTICS_TYPE, record, cursor);
+PTKAVLORDataPoint::PTKAVLORDataPoint(const haArray* record) : PTKAVLORDataPoint(record, *PerformanceTracer::getInstance()) {}
+
+PTKAVLORDataPoint::PTKAVLORDataPoint(const haArray* record, PerformanceTracer& tables)
+    : PTKAVLORDataPoint(PT_KAVLOR, FromRecord{}) {
+  readRecord(tables, *this, record, [&](Layout, unsigned long* cursor) {
+    statisticsType = readName(tables, EPT_STATISTICS_TYPE, record, cursor);
   });
 }
 
-haArray* PTKAVLORDataPoint::writeToCellArray() const {
+haArray* PTKAVLORDataPoint::writeToCellArray() const { return writeToCellArray(*PerformanceTracer::getInstance()); }
+
+haArray* PTKAVLORDataPoint::writeToCellArray(PerformanceTracer& tables) const {
   platform::HostArrayPtr record(haCreateCellMatrix(1, kFixedElements + 3));
   unsigned long cursor[2] = {0, 0};
-  writeHead(*this, record.get(), cursor);
-  writeName(EPT_STATISTICS_TYPE, statisticsType, record.get(), cursor);
+  writeHead(tables, *this, record.get(), cursor);
+  writeName(tables, EPT_STATISTICS_TYPE, statisticsType, record.get(), cursor);
   writeTail(*this, record.get(), cursor);
   return record.release();
 }
@@ -292,46 +326,53 @@ void PTKAVLORDataPoint::getBasicMemStatsFromCellArray(const haArray* cell, unsig
 
 // --------------------------------------------------------------- PTCLTGXDataPoint
 
-PTCLTGXDataPoint::PTCLTGXDataPoint(const haArray* record) : PTCLTGXDataPoint(PT_CLTGX, FromRecord{}) {
-  readRecord(*this, record, [&](Layout, unsigned long* cursor) {
-    model = readName(EPT_MODEL, record, cursor);
-    target = readName(EPT_TARGET, record, cursor);
-    statisticsType = readName(EPT_STATISTICS_TYPE, record, cursor);
+PTCLTGXDataPoint::PTCLTGXDataPoint(const haArray* record) : PTCLTGXDataPoint(record, *PerformanceTracer::getInstance()) {}
+
+PTCLTGXDataPoint::PTCLTGXDataPoint(const haArray* record, PerformanceTracer& tables)
+    : PTCLTGXDataPoint(PT_CLTGX, FromRecord{}) {
+  readRecord(tables, *this, record, [&](Layout, unsigned long* cursor) {
+    model = readName(tables, EPT_MODEL, record, cursor);
+    target = readName(tables, EPT_TARGET, record, cursor);
+    statisticsType = readName(tables, EPT_STATISTICS_TYPE, record, cursor);
   });
 }
 
-haArray* PTCLTGXDataPoint::writeToCellArray() const {
+haArray* PTCLTGXDataPoint::writeToCellArray(PerformanceTracer& tables) const {
   platform::HostArrayPtr record(haCreateCellMatrix(1, kFixedElements + 5));
   unsigned long cursor[2] = {0, 0};
-  writeHead(*this, record.get(), cursor);
-  writeName(EPT_MODEL, model, record.get(), cursor);
-  writeName(EPT_TARGET, target, record.get(), cursor);
-  writeName(EPT_STATISTICS_TYPE, statisticsType, record.get(), cursor);
+  writeHead(tables, *this, record.get(), cursor);
+  writeName(tables, EPT_MODEL, model, record.get(), cursor);
+  writeName(tables, EPT_TARGET, target, record.get(), cursor);
+  writeName(tables, EPT_STATISTICS_TYPE, statisticsType, record.get(), cursor);
   writeTail(*this, record.get(), cursor);
   return record.release();
 }
 
 // ----------------------------------------------------------- PTQuorindelDataPoint
 
-PTQuorindelDataPoint::PTQuorindelDataPoint(const haArray* record) : PTCLTGXDataPoint(PT_QD, FromRecord{}) {
-  readRecord(*this, record, [&](Layout, unsigned long* cursor) {
-    model = readName(EPT_MODEL, record, cursor);
-    target = readName(EPT_TARGET, record, cursor);
-    machine = readName(EPT_MACHINE, record, cursor);
-    chart = readName(EPT_CHART, record, cursor);
-    statisticsType = readName(EPT_STATISTICS_TYPE, record, cursor);
+PTQuorindelDataPoint::PTQuorindelDataPoint(const haArray* record)
+    : PTQuorindelDataPoint(record, *PerformanceTracer::getInstance()) {}
+
+PTQuorindelDataPoint::PTQuorindelDataPoint(const haArray* record, PerformanceTracer& tables)
+    : PTCLTGXDataPoint(PT_QD, FromRecord{}) {
+  readRecord(tables, *this, record, [&](Layout, unsigned long* cursor) {
+    model = readName(tables, EPT_MODEL, record, cursor);
+    target = readName(tables, EPT_TARGET, record, cursor);
+    machine = readName(tables, EPT_MACHINE, record, cursor);
+    chart = readName(tables, EPT_CHART, record, cursor);
+    statisticsType = readName(tables, EPT_STATISTICS_TYPE, record, cursor);
   });
 }
 
-haArray* PTQuorindelDataPoint::writeToCellArray() const {
+haArray* PTQuorindelDataPoint::writeToCellArray(PerformanceTracer& tables) const {
   platform::HostArrayPtr record(haCreateCellMatrix(1, kFixedElements + 7));
   unsigned long cursor[2] = {0, 0};
-  writeHead(*this, record.get(), cursor);
-  writeName(EPT_MODEL, model, record.get(), cursor);
-  writeName(EPT_TARGET, target, record.get(), cursor);
-  writeName(EPT_MACHINE, machine, record.get(), cursor);
-  writeName(EPT_CHART, chart, record.get(), cursor);
-  writeName(EPT_STATISTICS_TYPE, statisticsType, record.get(), cursor);
+  writeHead(tables, *this, record.get(), cursor);
+  writeName(tables, EPT_MODEL, model, record.get(), cursor);
+  writeName(tables, EPT_TARGET, target, record.get(), cursor);
+  writeName(tables, EPT_MACHINE, machine, record.get(), cursor);
+  writeName(tables, EPT_CHART, chart, record.get(), cursor);
+  writeName(tables, EPT_STATISTICS_TYPE, statisticsType, record.get(), cursor);
   writeTail(*this, record.get(), cursor);
   return record.release();
 }
@@ -339,25 +380,32 @@ haArray* PTQuorindelDataPoint::writeToCellArray() const {
 // -------------------------------------------------------------- PTTracerDataPoint
 
 PTTracerDataPoint::PTTracerDataPoint(const haArray* record)
-    : PTKAVLORDataPoint(PT_TRACER, FromRecord{}), identifiers(makeIdentifierMap()) {
-  // The tracer's enumeration stands for itself as the cache's source.
-  readTracerRecord(*this, record, &PerformanceTracer::getInstance()->identifierRawEnum(),
-                   [](int number) { return ptGetStringFromDynamicEnum(number); });
-}
+    : PTTracerDataPoint(record, *PerformanceTracer::getInstance()) {}
 
 PTTracerDataPoint::PTTracerDataPoint(const haArray* record, DynamicEnum& identifierEnum)
+    : PTTracerDataPoint(record, identifierEnum, *PerformanceTracer::getInstance()) {}
+
+PTTracerDataPoint::PTTracerDataPoint(const haArray* record, PerformanceTracer& tables)
     : PTKAVLORDataPoint(PT_TRACER, FromRecord{}), identifiers(makeIdentifierMap()) {
-  readTracerRecord(*this, record, &identifierEnum, [&](int number) { return identifierEnum.getString(number); });
+  const DynamicEnum& identifierEnum = tables.identifierRawEnum();
+  readTracerRecord(tables, *this, record, &identifierEnum,
+                   [&](int number) { return identifierEnum.getString(number); });
+}
+
+PTTracerDataPoint::PTTracerDataPoint(const haArray* record, DynamicEnum& identifierEnum, PerformanceTracer& tables)
+    : PTKAVLORDataPoint(PT_TRACER, FromRecord{}), identifiers(makeIdentifierMap()) {
+  readTracerRecord(tables, *this, record, &identifierEnum,
+                   [&](int number) { return identifierEnum.getString(number); });
 }
 
 // The last element stays empty: a record of N identifiers is N + 17 long.
-haArray* PTTracerDataPoint::writeToCellArray() const {
+haArray* PTTracerDataPoint::writeToCellArray(PerformanceTracer& tables) const {
   platform::HostArrayPtr record(haCreateCellMatrix(1, identifiers.size() + kFixedElements + 4));
   unsigned long cursor[2] = {0, 0};
-  writeHead(*this, record.get(), cursor);
+  writeHead(tables, *this, record.get(), cursor);
   ptAddIntToCellArray(record.get(), static_cast<int>(identifiers.size()), cursor);
   for (const auto& [name, value] : identifiers)
-    ptAddStringToCellArray(record.get(), identifierElement(name, value), cursor);
+    ptAddStringToCellArray(record.get(), identifierElement(tables, name, value), cursor);
   writeTail(*this, record.get(), cursor);
   return record.release();
 }

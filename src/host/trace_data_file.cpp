@@ -18,7 +18,6 @@
 #include "platform/host_messages.h"
 #include "platform/huge_page_pool.h"
 #include "tracer/performance_tracer.h"
-#include "tracer/pt_api.h"
 #include "tracer/text_utils.h"
 
 namespace pt::host {
@@ -81,13 +80,13 @@ class SaveFile {
   // holds the records of the whole trace; each is made in an arena that the
   // next one reuses (the file has encoded and released a record before it
   // asks for the next).
-  void putRecords(const PTRawDataVector& points) {
+  void putRecords(const PTRawDataVector& points, PerformanceTracer& tables) {
     const PTRecordNameCache names;
     platform::HostArrayArena arena;
     const int result = kvdPutCellVariable(file_, kRecordsVariable, points.size(), [&](std::size_t i) {
       arena.reset();
       const platform::HostArrayArena::Scope scope(arena);
-      return platform::HostArrayPtr(points[i] ? points[i]->writeToCellArray() : nullptr);
+      return platform::HostArrayPtr(points[i] ? points[i]->writeToCellArray(tables) : nullptr);
     });
     if (result != 0) fail("Raw Data");
   }
@@ -186,18 +185,19 @@ class ReadFile {
   kvdFile* file_;
 };
 
-void addTestPaths(const haArray* cell) {
+void addTestPaths(PerformanceTracer& tracer, const haArray* cell) {
   const std::size_t rows = haGetNumberOfElements(cell) / 2;
   for (std::size_t row = 0; row < rows; ++row) {
     unsigned long cursor[2] = {row, 0};
     const std::string key = ptGetStringFromCellArray(cell, cursor);
-    ptAddTestPathToMap(key, ptGetStringFromCellArray(cell, cursor));
+    tracer.addTestPathToMap(key, ptGetStringFromCellArray(cell, cursor));
   }
 }
 
 // Entries without a colon are passed over; one whose number is not a number
 // cannot be told apart from damage.
-void readIdentifierEnum(const haArray* cell, DynamicEnum& identifierEnum, const ReadFile& file) {
+void readIdentifierEnum(PerformanceTracer& tracer, const haArray* cell, DynamicEnum& identifierEnum,
+                        const ReadFile& file) {
   for (std::size_t i = 0, n = haGetNumberOfElements(cell); i < n; ++i) {
     const std::string entry = haArrayToStdString(haGetCell(cell, i));
     const std::size_t colon = entry.find(':');
@@ -212,7 +212,7 @@ void readIdentifierEnum(const haArray* cell, DynamicEnum& identifierEnum, const 
     }
     const std::string name = entry.substr(colon + 1);
     identifierEnum.add(name, number);
-    ptAddIdentifierToMapCollectionsOnly(name);
+    tracer.insertIdentifierToMapCollections(name);
   }
 }
 
@@ -252,8 +252,8 @@ struct SkippedRecords {
 
 // The point of one record; null, counted in `skipped`, for an element that
 // is empty, is no record at all or has a version this library does not know.
-boost::shared_ptr<PTKAVLORDataPoint> pointFromRecord(const haArray* record, DynamicEnum* fileEnum,
-                                                     SkippedRecords& skipped) {
+boost::shared_ptr<PTKAVLORDataPoint> pointFromRecord(PerformanceTracer& tracer, const haArray* record,
+                                                     DynamicEnum* fileEnum, SkippedRecords& skipped) {
   if (record == nullptr) {
     ++skipped.empty;
     return nullptr;
@@ -271,12 +271,12 @@ boost::shared_ptr<PTKAVLORDataPoint> pointFromRecord(const haArray* record, Dyna
     }
   }
   switch (ptGetIntFromCellArray(record, cursor)) {
-    case PT_KAVLOR: return makePoint<PTKAVLORDataPoint>(record);
-    case PT_CLTGX: return makePoint<PTCLTGXDataPoint>(record);
-    case PT_QD: return makePoint<PTQuorindelDataPoint>(record);
+    case PT_KAVLOR: return makePoint<PTKAVLORDataPoint>(record, tracer);
+    case PT_CLTGX: return makePoint<PTCLTGXDataPoint>(record, tracer);
+    case PT_QD: return makePoint<PTQuorindelDataPoint>(record, tracer);
     default:
-      if (fileEnum != nullptr) return makePoint<PTTracerDataPoint>(record, *fileEnum);
-      return makePoint<PTTracerDataPoint>(record);
+      if (fileEnum != nullptr) return makePoint<PTTracerDataPoint>(record, *fileEnum, tracer);
+      return makePoint<PTTracerDataPoint>(record, tracer);
   }
 }
 
@@ -291,10 +291,11 @@ void readSystemInfo(const haArray* record, PTSystemInfoStruct& info) {
 
 // -------------------------------------------------------------------- Saving
 
-void saveTraceDataFile(const std::string& fileName) {
+void saveTraceDataFile(const std::string& fileName) { saveTraceDataFile(tracer(), fileName); }
+
+void saveTraceDataFile(PerformanceTracer& t, const std::string& fileName) {
   SaveFile file(fileName);
   platform::HostArrayPtr root = currentRootText();
-  PerformanceTracer& t = tracer();
   // Numbering every identifier name first gives the records the same numbers
   // in every run; a name a point holds beyond those is numbered as it is written.
   t.getIdentifierRawEnum();
@@ -302,7 +303,7 @@ void saveTraceDataFile(const std::string& fileName) {
   // than a deep copy of a million of them; pending recorder events are
   // converted first, as a copy would.
   t.processRecorderDataToRawData();
-  file.putRecords(t.rawDataVector() ? *t.rawDataVector() : PTRawDataVector());
+  file.putRecords(t.rawDataVector() ? *t.rawDataVector() : PTRawDataVector(), t);
   file.put(kIdentifiersVariable, identifierEnumCell(t.identifierRawEnum()), "Identifier Enumerator");
   file.put(kTestPathsVariable, testPathCell(t.getMapTestPath()), "TestPath Map");
   file.put(kSystemInfoVariable, systemInfoStruct(*t.getSystemInfo()), "System Information");
@@ -315,7 +316,7 @@ void saveStartupTraceDataFile(const std::string& fileName) {
   platform::HostArrayPtr root = currentRootText();
   PerformanceTracer& t = tracer();
   const std::unique_ptr<PTRawDataVector> points = t.getRawDataVector(kStartupGrouping);
-  file.putRecords(points ? *points : PTRawDataVector());
+  file.putRecords(points ? *points : PTRawDataVector(), t);
   file.put(kSystemInfoVariable, systemInfoStruct(*t.getSystemInfo()), "System Information");
   file.put(kRootVariable, root, "KAVLOR Root");
   file.close();
@@ -325,6 +326,11 @@ void saveStartupTraceDataFile(const std::string& fileName) {
 
 void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTSystemInfoStruct& systemInfo,
                        DynamicEnum& identifierEnum, ReadProgress* progress) {
+  readTraceDataFile(tracer(), fileName, points, systemInfo, identifierEnum, progress);
+}
+
+void readTraceDataFile(PerformanceTracer& tracer, const std::string& fileName, PTRawDataVector& points,
+                       PTSystemInfoStruct& systemInfo, DynamicEnum& identifierEnum, ReadProgress* progress) {
   ReadFile file(fileName);
   constexpr const char* kTraceVariables[] = {kRecordsVariable, kIdentifiersVariable, kTestPathsVariable,
                                              kSystemInfoVariable, kRootVariable};
@@ -336,8 +342,8 @@ void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTS
   const platform::HostArrayPtr identifiers = file.get(kIdentifiersVariable);
   const platform::HostArrayPtr testPaths = file.get(kTestPathsVariable);
 
-  if (testPaths) addTestPaths(testPaths.get());
-  if (identifiers) readIdentifierEnum(identifiers.get(), identifierEnum, file);
+  if (testPaths) addTestPaths(tracer, testPaths.get());
+  if (identifiers) readIdentifierEnum(tracer, identifiers.get(), identifierEnum, file);
   DynamicEnum* fileEnum = identifiers ? &identifierEnum : nullptr;
   const PTRecordNameCache names;
   SkippedRecords skipped;
@@ -354,7 +360,7 @@ void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTS
       file.corrupt("record " + std::to_string(i + 1) + " has an identifier element that does not begin with a number");
     };
     try {
-      if (auto point = pointFromRecord(record, fileEnum, skipped)) points.push_back(std::move(point));
+      if (auto point = pointFromRecord(tracer, record, fileEnum, skipped)) points.push_back(std::move(point));
     } catch (const std::invalid_argument&) {
       refuse();
     } catch (const std::out_of_range&) {
@@ -370,6 +376,10 @@ void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTS
 }
 
 void loadTraceDataFile(const std::string& fileName, ReadProgress* progress) {
+  loadTraceDataFile(tracer(), fileName, progress);
+}
+
+void loadTraceDataFile(PerformanceTracer& tracer, const std::string& fileName, ReadProgress* progress) {
   ptSetCurrentKAVLORRoot(ptGetKAVLORRoot());
   // Only the file's own name counts: a folder "x.kvd.d" makes no trace of what it holds.
   const std::size_t slash = fileName.find_last_of('/');
@@ -378,12 +388,11 @@ void loadTraceDataFile(const std::string& fileName, ReadProgress* progress) {
   PTRawDataVector points;
   PTSystemInfoStruct systemInfo;
   DynamicEnum identifierEnum;
-  readTraceDataFile(fileName, points, systemInfo, identifierEnum, progress);
-  PerformanceTracer& t = tracer();
-  t.setRawDataVector(points);
-  t.setSystemInfo(&systemInfo);
-  t.setIdentifierRawEnum(identifierEnum);
-  t.setUsePerformanceTracerRecorder(false);
+  readTraceDataFile(tracer, fileName, points, systemInfo, identifierEnum, progress);
+  tracer.setRawDataVector(points);
+  tracer.setSystemInfo(&systemInfo);
+  tracer.setIdentifierRawEnum(identifierEnum);
+  tracer.setUsePerformanceTracerRecorder(false);
 }
 
 // -------------------------------------------------------------- Host methods

@@ -22,14 +22,19 @@
 #include "tracer/data_points.h"
 #include "tracer/dynamic_enum.h"
 
+class PerformanceTracer;
+
 namespace pt::host {
 
 /// Default file of the startup save.
 inline constexpr const char* kStartupDataFile = "CLStartupData.kvd";
 
-/// Full save: every raw point (recorded events converted first), the
-/// identifier enumeration, the test-path map, the running machine's system
-/// information and the installation root, which also becomes the current root.
+/// Full save of `tracer`: every raw point (recorded events converted first),
+/// named through its tables, the identifier enumeration, the test-path map,
+/// the running machine's system information and the installation root, which
+/// also becomes the current root.
+void saveTraceDataFile(PerformanceTracer& tracer, const std::string& fileName);
+/// As above, of the process-wide tracer.
 void saveTraceDataFile(const std::string& fileName);
 
 /// Startup save: the raw points of the grouping "Calvoran Startup", the system
@@ -45,13 +50,17 @@ struct ReadProgress {
 };
 
 /// Reads a trace data file into the caller's containers: appends its points,
-/// fills `systemInfo` (eight empty texts when the file has none) and adds its
-/// identifier enumeration to `identifierEnum`. Adds the file's test paths and
-/// identifier names to the tracer. Tracer points are numbered through the
-/// file's enumeration, or through the tracer's when the file has none.
-/// Records that are empty, not cell arrays or of an unknown record version
-/// are skipped with one warning ("SkippedRecords") saying how many and why; a
-/// file with none of a trace's variables is "CorruptKvdFile".
+/// numbered in the tables of `tracer`, fills `systemInfo` (eight empty texts
+/// when the file has none) and adds its identifier enumeration to
+/// `identifierEnum`. Adds the file's test paths and identifier names to
+/// `tracer`. Tracer points are numbered through the file's enumeration, or
+/// through the tracer's when the file has none. Records that are empty, not
+/// cell arrays or of an unknown record version are skipped with one warning
+/// ("SkippedRecords") saying how many and why; a file with none of a trace's
+/// variables is "CorruptKvdFile".
+void readTraceDataFile(PerformanceTracer& tracer, const std::string& fileName, PTRawDataVector& points,
+                       PTSystemInfoStruct& systemInfo, DynamicEnum& identifierEnum, ReadProgress* progress = nullptr);
+/// As above, into the process-wide tracer.
 void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTSystemInfoStruct& systemInfo,
                        DynamicEnum& identifierEnum, ReadProgress* progress = nullptr);
 
@@ -59,6 +68,8 @@ void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTS
 /// enumeration with the file's and stops using the instrumentation recorder.
 /// The file's name (not its folder) must contain ".kvd". On failure the tracer's data stay as they
 /// were (test paths and identifier names read so far stay added).
+void loadTraceDataFile(PerformanceTracer& tracer, const std::string& fileName, ReadProgress* progress = nullptr);
+/// As above, for the process-wide tracer.
 void loadTraceDataFile(const std::string& fileName, ReadProgress* progress = nullptr);
 
 // ---------------------------------------------------------------- Host methods

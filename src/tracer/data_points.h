@@ -30,6 +30,7 @@ class PTKAVLORDataPoint;
 class PTDiagnosticInfo;
 struct haArray;
 class DynamicEnum;
+class PerformanceTracer;
 using PTRawDataVector = std::vector<boost::shared_ptr<PTKAVLORDataPoint>>;
 
 /// The base kind: a grouping and a phase. Copies are deep: each copy owns
@@ -53,12 +54,16 @@ class PTKAVLORDataPoint {
   // version text (the older layout) are read as well. Defined in
   // host/raw_point_records.cpp.
 
-  /// Reads a record, numbering its names in the tracer's mappings (new names
-  /// are added). A record of an unknown version leaves the fields at their
-  /// defaults. The kind is kept as the record gives it.
+  /// Reads a record, numbering its names in the mappings of `tables` (new
+  /// names are added). A record of an unknown version leaves the fields at
+  /// their defaults. The kind is kept as the record gives it.
+  PTKAVLORDataPoint(const haArray* record, PerformanceTracer& tables);
+  /// As above, into the process-wide tracer's mappings.
   explicit PTKAVLORDataPoint(const haArray* record);
-  /// A new record owned by the caller.
-  virtual haArray* writeToCellArray() const;
+  /// A new record owned by the caller, naming through the tables of `tables`.
+  virtual haArray* writeToCellArray(PerformanceTracer& tables) const;
+  /// As above, through the process-wide tracer.
+  haArray* writeToCellArray() const;
   /// Appends the five detailed values; zeros when the point has none.
   virtual void writeDetailedMemStatsToCellArray(haArray* cell, unsigned long* cursor) const;
   /// Appends the three basic values; zeros when the point has none.
@@ -128,8 +133,10 @@ class PTCLTGXDataPoint : public PTKAVLORDataPoint {
   bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const override;
 
   /// Reads a record (see PTKAVLORDataPoint).
+  PTCLTGXDataPoint(const haArray* record, PerformanceTracer& tables);
   explicit PTCLTGXDataPoint(const haArray* record);
-  haArray* writeToCellArray() const override;
+  using PTKAVLORDataPoint::writeToCellArray;
+  haArray* writeToCellArray(PerformanceTracer& tables) const override;
   std::string getTypeHTMLCellString() const override;
   std::string getModelHTMLCellString() const;
   std::string getTargetHTMLCellString() const;
@@ -156,8 +163,10 @@ class PTQuorindelDataPoint : public PTCLTGXDataPoint {
   bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const override;
 
   /// Reads a record (see PTKAVLORDataPoint).
+  PTQuorindelDataPoint(const haArray* record, PerformanceTracer& tables);
   explicit PTQuorindelDataPoint(const haArray* record);
-  haArray* writeToCellArray() const override;
+  using PTKAVLORDataPoint::writeToCellArray;
+  haArray* writeToCellArray(PerformanceTracer& tables) const override;
   std::string getTypeHTMLCellString() const override;
   std::string getMachineHTMLCellString() const;
   std::string getChartHTMLCellString() const;
@@ -178,13 +187,18 @@ class PTTracerDataPoint : public PTKAVLORDataPoint {
   bool matchPoint(const boost::shared_ptr<PTKAVLORDataPoint>& other) const override;
 
   /// Reads a record whose identifier elements ("number:value") name their
-  /// identifier by its number in the tracer's identifier enumeration.
-  explicit PTTracerDataPoint(const haArray* record);
+  /// identifier by its number in the identifier enumeration of `tables`,
+  /// numbering names and values in its tables.
+  PTTracerDataPoint(const haArray* record, PerformanceTracer& tables);
   /// As above, through `identifierEnum` (the one a trace data file carries).
+  PTTracerDataPoint(const haArray* record, DynamicEnum& identifierEnum, PerformanceTracer& tables);
+  /// The two above with the process-wide tracer.
+  explicit PTTracerDataPoint(const haArray* record);
   PTTracerDataPoint(const haArray* record, DynamicEnum& identifierEnum);
-  /// Identifier elements carry the identifier's number in the tracer's
-  /// enumeration; a name not numbered yet is numbered first.
-  haArray* writeToCellArray() const override;
+  /// Identifier elements carry the identifier's number in the enumeration of
+  /// `tables`; a name not numbered yet is numbered first.
+  using PTKAVLORDataPoint::writeToCellArray;
+  haArray* writeToCellArray(PerformanceTracer& tables) const override;
   std::string getTypeHTMLCellString() const override;
   /// The value text of `identifier`'s value `number`.
   std::string getIdentifiersHTMLCellString(const std::string& identifier, int number) const;

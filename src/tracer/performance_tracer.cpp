@@ -3,12 +3,14 @@
 #include "tracer/fixed_texts.h"
 
 #include "platform/clock.h"
+#include "platform/environment.h"
 #include "platform/memory_probe.h"
 #include "platform/replacing_file.h"
 
 #include <algorithm>
 #include <cctype>
-#include <cstdlib>
+#include <optional>
+#include <string>
 #include <string_view>
 #include <utility>
 
@@ -23,9 +25,9 @@ bool equalsIgnoringCase(std::string_view a, std::string_view b) {
 }
 
 bool basicProbeWantedByEnvironment() {
-  const char* value = std::getenv("PT_BASIC_MEMORY_PROBE");
-  if (value == nullptr) return true;
-  return !(equalsIgnoringCase(value, "0") || equalsIgnoringCase(value, "off") || equalsIgnoringCase(value, "false"));
+  const std::optional<std::string> value = platform::environmentVariable("PT_BASIC_MEMORY_PROBE");
+  if (!value) return true;
+  return !(equalsIgnoringCase(*value, "0") || equalsIgnoringCase(*value, "off") || equalsIgnoringCase(*value, "false"));
 }
 
 }  // namespace

@@ -2,6 +2,8 @@
 
 #include "tracer/performance_tracer.h"
 
+#include "platform/output_file.h"
+
 #include <array>
 
 namespace {
@@ -96,7 +98,7 @@ void ptEnableGlobalLogging(bool enable) { loggingTracer().enableGlobalLogging(en
 std::FILE* ptCreateReportFile(const std::string& path) {
   // A NUL would silently cut the name short and open another file.
   if (path.empty() || path.find('\0') != std::string::npos) return nullptr;
-  return std::fopen(path.c_str(), "w+");
+  return platform::openOutputFile(path, loggingTracer().fileCalls());
 }
 
 void extractIdentifiers(const std::vector<std::string>& pairs, std::vector<std::string>& names,

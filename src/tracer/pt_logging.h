@@ -49,8 +49,9 @@ bool ptIsTracerEnabled(const std::string& grouping);
 /// Records every grouping, registered or not, while on.
 void ptEnableGlobalLogging(bool enable);
 
-/// Opens (creating or emptying) a report file for reading and writing; null
-/// when it cannot be opened or the path is empty or holds a NUL character.
+/// Opens (creating or emptying) a report file for reading and writing, through
+/// the tracer's file calls; null when it cannot be opened or the path is empty
+/// or holds a NUL character.
 std::FILE* ptCreateReportFile(const std::string& path);
 
 /// Splits a pair list into names and values of equal length, leaving out the

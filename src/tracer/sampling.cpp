@@ -35,8 +35,7 @@ PTSystemTimePoint computeRecorderEpoch() {
   calendar.tm_mon = 2;
   calendar.tm_year = 104;
   calendar.tm_isdst = 0;
-  return std::chrono::time_point_cast<std::chrono::nanoseconds>(
-      std::chrono::system_clock::from_time_t(std::mktime(&calendar)));
+  return PTSystemTimePoint(std::chrono::seconds(platform::systemClock().localCalendarSeconds(calendar)));
 }
 
 }  // namespace

@@ -3,6 +3,7 @@
 #include "platform/host_array.h"
 #include "platform/host_calls.h"
 #include "platform/host_messages.h"
+#include "platform/output_file.h"
 #include "tracer/performance_tracer.h"
 
 #include <algorithm>
@@ -112,10 +113,9 @@ std::string ptDoubleToUString(double value, int precision) {
 }
 
 bool ptWriteUStringToFile(std::FILE* file, const std::string& text) {
-  // Every byte, NULs included: fputs would stop at the first NUL. Flushed, so
-  // that a full disk shows here rather than only at fclose.
-  if (file == nullptr) return false;
-  return std::fwrite(text.data(), 1, text.size(), file) == text.size() && std::fflush(file) == 0;
+  // Every byte, NULs included (fputs would stop at the first NUL), written
+  // through at once, so that a full disk shows here rather than only at fclose.
+  return platform::writeWhole(file, text, PerformanceTracer::getInstance()->fileCalls());
 }
 
 std::string findIdentifierValue(const std::string& name, const std::vector<std::string>& names,

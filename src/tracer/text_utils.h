@@ -36,8 +36,8 @@ std::string ptCleanupPhaseName(const std::string& name, bool stripCustomization)
 /// A precision outside 0..1000 prints a message to the host console and
 /// gives "" (a hostile one would otherwise ask for gigabytes of zeros).
 std::string ptDoubleToUString(double value, int precision);
-/// Writes and flushes every byte of `text`; false when the file is null or
-/// the write failed.
+/// Writes every byte of `text` through at once, with the process-wide
+/// tracer's file calls; false when the file is null or the write failed.
 bool ptWriteUStringToFile(std::FILE* file, const std::string& text);
 
 /// values[i] for the first names[i] equal to `name`; empty when there is none

@@ -1,5 +1,8 @@
 #include "analysis/processed_points.h"
 
+#include "analysis/diagnostic_info.h"
+#include "analysis/processed_data.h"
+#include "tracer/performance_tracer.h"
 #include "tracer/pt_api.h"
 
 #include <gtest/gtest.h>
@@ -13,8 +16,8 @@
 
 namespace {
 
-// Processed points name themselves through the process-wide tracer, so the
-// points here are numbered through it too.
+// Rows made without a tracer name themselves through the process-wide one, so
+// the points here are numbered through it too.
 template <class Point>
 Point rawPoint(const std::string& phase, const std::string& grouping) {
   Point point;
@@ -113,6 +116,40 @@ TEST(ProcessedPoints, UserStringWithAKnownTestPathIsSplit) {
   PTTracerProcessedDataPoint plain;
   EXPECT_THROW(plain.addTestPathToIdentifierMap("Suite>Case"), std::runtime_error);
   EXPECT_TRUE(plain.identifiers.empty());
+}
+
+// A trace analysed by a tracer of its own (a loaded trace beside the live one)
+// names its rows and splits its test paths through that tracer's tables, which
+// number the same texts differently.
+TEST(ProcessedPoints, RowsOfASecondTracerNameThemselvesThroughItsTables) {
+  PerformanceTracer loaded;
+  loaded.initialize();
+  for (const char* earlier : {"a", "b", "c", "d", "e", "f", "g"}) loaded.getNumberForString(EPT_PHASE, earlier, true);
+  loaded.addTestPathToMap("loaded run", "b.m > Suite > Case");
+  PTRawDataVector trace;
+  for (const bool isStart : {true, false}) {
+    auto point = boost::make_shared<PTTracerDataPoint>();
+    point->phase = loaded.getNumberForString(EPT_PHASE, "Compile", true);
+    point->grouping = loaded.getNumberForString(EPT_GROUPING, "Nightly", true);
+    point->identifiers["UserString"] = loaded.getNumberForString("UserString", "loaded run", true);
+    point->isStart = isStart;
+    point->wallClockTime = isStart ? 1.0 : 1.05;
+    trace.push_back(point);
+  }
+  ASSERT_NE(ptGetPhaseStr(trace[0]->phase), "Compile");  // the live tracer numbers otherwise
+
+  const PTProcessedDataStruct summary = loaded.getProcessedData(&trace, {"GLOBAL"}, false);
+  ASSERT_EQ(summary.diagnosticInfos.size(), 1u);
+  const auto& row = dynamic_cast<const PTTracerProcessedDataPoint&>(*summary.diagnosticInfos[0]->processedPoint);
+  EXPECT_EQ(loaded.getStringForNumber("TestFile", row.getIdentifierNum("TestFile")), "b.m");
+  // Identifiers in name order: IterationName (empty), TestCase, TestFile, TestSuite, UserString.
+  EXPECT_EQ(row.getLCSString(), "CompileNightlyCaseb.mSuiteloaded run");
+  EXPECT_NE(row.getMetaStringsTDString().find(">Nightly//Case/b.m/Suite/loaded run</td>"), std::string::npos);
+  // Conversions keep naming through the row's tracer.
+  const PTTracerProcessedDataPoint copy(row);
+  EXPECT_EQ(copy.getLCSString(), row.getLCSString());
+  const auto model = makeProcessedDataPoint(trace[0].get(), &loaded);
+  EXPECT_EQ(model->getLCSString().substr(0, 14), "CompileNightly");
 }
 
 TEST(ProcessedPoints, CopiesAreDeepAndKeepTheirKind) {

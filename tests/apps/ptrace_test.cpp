@@ -164,6 +164,8 @@ TEST_F(Ptrace, BadInputGivesOneLineOnStandardErrorAndFailure) {
       {{"report", trace().string(), "-o", trace().string()}, "is the trace"},
       {{"report", link.string(), "-o", trace().string()}, "is the trace"},
       {{"export", trace().string(), "--chrome", "-o", link.string()}, "is the trace"},
+      {{"export", trace().string(), "--chrome", "-o", (*folder_ / "no" / "such.json").string()},
+       "cannot write '" + (*folder_ / "no" / "such.json").string() + "': "},
       {{"report", (folderLike / "trace.bin").string()}, "extension '.kvd'"},
   };
   for (const auto& [arguments, expected] : cases) {

@@ -6,7 +6,11 @@
 
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
 #include <filesystem>
+#include <fstream>
+#include <iterator>
+#include <sstream>
 #include <functional>
 #include <initializer_list>
 #include <string>
@@ -144,6 +148,134 @@ TEST_F(TraceDataFile, FullSaveAndLoadRoundTrip) {
   EXPECT_EQ(fields(loaded, loaded.totalPhysMemStr), fields(*tracer().getSystemInfo(), "N/A"));
   EXPECT_FALSE(loaded.processorStr.empty());
   EXPECT_FALSE(tracer().isUsePerformanceTracerRecorder());
+}
+
+// Traces saved from and read into tracers of their own (a test's, a loaded
+// trace beside the live one) are named through those tracers' tables, whose
+// numbers differ from the process-wide tracer's; test paths and identifier
+// names land in the reading tracer.
+TEST_F(TraceDataFile, SaveAndReadThroughTracersOfTheirOwn) {
+  const PTRawDataVector live = recordOneOfEachKind();
+  PerformanceTracer first, second;
+  first.initialize();
+  second.initialize();
+  // Each tracer numbers the trace's names after names of its own.
+  for (int i = 0; i < 40; ++i) first.getNumberForString(EPT_PHASE, "first " + std::to_string(i), true);
+  for (int i = 0; i < 80; ++i) second.getNumberForString(EPT_PHASE, "second " + std::to_string(i), true);
+  for (const auto& point : live) {
+    const HostArrayPtr record(point->writeToCellArray());
+    switch (point->type) {
+      case PT_KAVLOR: first.appendRawDataPoint(boost::make_shared<PTKAVLORDataPoint>(record.get(), first)); break;
+      case PT_CLTGX: first.appendRawDataPoint(boost::make_shared<PTCLTGXDataPoint>(record.get(), first)); break;
+      case PT_QD: first.appendRawDataPoint(boost::make_shared<PTQuorindelDataPoint>(record.get(), first)); break;
+      default:
+        first.appendRawDataPoint(
+            boost::make_shared<PTTracerDataPoint>(record.get(), tracer().getIdentifierRawEnum(), first));
+    }
+  }
+  first.addTestPathToMap("second-tracer user", "g > s > c");
+  const std::string path = file("second.kvd");
+  pt::host::saveTraceDataFile(first, path);
+
+  PTRawDataVector read;
+  PTSystemInfoStruct info;
+  DynamicEnum identifiers;
+  pt::host::readTraceDataFile(second, path, read, info, identifiers);
+  ASSERT_EQ(read.size(), live.size());
+  for (std::size_t i = 0; i < read.size(); ++i)
+    EXPECT_EQ(second.getStringForNumber(EPT_PHASE, read[i]->phase), ptGetPhaseStr(live[i]->phase)) << i;
+  const auto& generic = static_cast<const PTTracerDataPoint&>(*read.back());
+  EXPECT_EQ(second.getStringForNumber("TestFile", generic.getIdentifierNum("TestFile")), "TestFile value");
+  EXPECT_EQ(second.getMapTestPath().count("second-tracer user"), 1u);
+  EXPECT_EQ(tracer().getMapTestPath().count("second-tracer user"), 0u);
+}
+
+// A point as one line: kind, names (through `names`), start flag, times,
+// detailed and basic memory; a tracer point's identifiers in name order.
+std::string describe(const PerformanceTracer& names, const PTKAVLORDataPoint& p) {
+  std::ostringstream line;
+  line.precision(17);
+  line << p.type << '|' << names.getStringForNumber(EPT_PHASE, p.phase) << '|'
+       << names.getStringForNumber(EPT_GROUPING, p.grouping) << '|';
+  if (const auto* tracerPoint = dynamic_cast<const PTTracerDataPoint*>(&p)) {
+    std::vector<std::string> identifiers;
+    for (const auto& [name, value] : tracerPoint->identifiers)
+      identifiers.push_back(name.str() + "=" + names.getStringForNumber(name.str(), value));
+    std::sort(identifiers.begin(), identifiers.end());
+    for (const std::string& identifier : identifiers) line << identifier << ' ';
+  } else {
+    line << names.getStringForNumber(EPT_STATISTICS_TYPE, p.statisticsType) << '|';
+  }
+  if (const auto* model = dynamic_cast<const PTCLTGXDataPoint*>(&p))
+    line << names.getStringForNumber(EPT_MODEL, model->model) << '|' << names.getStringForNumber(EPT_TARGET, model->target) << '|';
+  if (const auto* chart = dynamic_cast<const PTQuorindelDataPoint*>(&p))
+    line << names.getStringForNumber(EPT_MACHINE, chart->machine) << '|' << names.getStringForNumber(EPT_CHART, chart->chart) << '|';
+  line << (p.isStart ? "start" : "end") << '|' << p.wallClockTime << '|' << p.cpuTime << "|detailed";
+  if (const auto& d = p.detailedMemStats) {
+    line << ' ' << d->freeMem << ' ' << d->resMem << ' ' << d->commitMem << ' ' << d->dllsMem << ' ' << d->nonprocessMem;
+  } else {
+    line << " none";
+  }
+  if (const auto& b = p.basicMemStats) line << "|basic " << b->procMemUsage << ' ' << b->procMemUsagePeak << ' ' << b->procVMSize;
+  return line.str();
+}
+
+// Files as earlier writers made them (tests/data/make_format_fixtures.py):
+// every later reader loads them to exactly these points and tables.
+TEST(TraceFormatFixtures, LoadToTheirExactPoints) {
+  const std::vector<std::string> expected = {
+      "0|Load|Calvoran Startup|Update|start|1.25|0.3125|detailed none|basic 12288 20480 1000000001",
+      "1|Compile|Calvoran Startup|Update|vdp|grt|start|2.5|0.625|detailed 1048576 2097152 3145728 4194304 "
+      "5242880|basic 4096 8192 65536",
+      "2|Parse|Quorindel|Update|vdp|ert|m|c|end|3.75|0.9375|detailed none|basic 0 0 0",
+      "3|Build|Calvoran Startup|TestFile=a.m modelStr=vdp end|1700000000.5|4|detailed none|basic 1 2 3"};
+  for (const char* fixture : {"format_v2.kvd", "format_v1.kvd", "format_v2_older_records.kvd"}) {
+    SCOPED_TRACE(fixture);
+    PerformanceTracer tables;
+    tables.initialize();
+    PTRawDataVector points;
+    PTSystemInfoStruct info;
+    DynamicEnum identifiers;
+    pt::host::readTraceDataFile(tables, std::string(PT_TEST_DATA_DIR) + "/" + fixture, points, info, identifiers);
+    std::vector<std::string> loaded;
+    for (const auto& p : points) loaded.push_back(describe(tables, *p));
+    EXPECT_EQ(loaded, expected);
+    EXPECT_EQ(std::make_tuple(identifiers.getString(0), identifiers.getString(1), identifiers.size()),
+              std::make_tuple(std::string("modelStr"), std::string("TestFile"), std::size_t{2}));
+    EXPECT_EQ(tables.getMapTestPath(), (PerformanceTracer::TestPathMap{{"run 7", "a.m > Suite > Case # it1"},
+                                                                        {"run 8", "b.m > Other > Case"}}));
+    EXPECT_EQ(std::make_tuple(info.processorStr, info.numCoresStr, info.installedProductsStr),
+              std::make_tuple(std::string("Fixture CPU"), std::string("8"), std::string("KAVLOR 9.14")));
+  }
+}
+
+// The complete small file of docs/trace-data-file-format.md, byte for byte.
+TEST(TraceFormatFixtures, DocumentedExampleIsWhatTheWriterWrites) {
+  std::ifstream page(std::string(PT_TEST_DATA_DIR) + "/../../docs/trace-data-file-format.md");
+  const std::string text((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+  const std::size_t start = text.find("```hex\n");
+  ASSERT_NE(start, std::string::npos) << "the page shows no hex dump";
+  std::istringstream dump(text.substr(start + 7, text.find("```", start + 7) - start - 7));
+  std::string documented;
+  for (std::string byte; dump >> byte;) documented += static_cast<char>(std::stoi(byte, nullptr, 16));
+
+  pt_test::ScratchFolder folder;
+  const std::string path = folder.file("example.kvd");
+  HostArrayPtr record(haCreateCellMatrix(1, 4));
+  unsigned long cursor[2] = {0, 0};
+  ptAddStringToCellArray(record.get(), "1", cursor);
+  ptAddIntToCellArray(record.get(), 3, cursor);
+  ptAddLogicalToCellArray(record.get(), true, cursor);
+  ptAddDoubleToCellArray(record.get(), 2.5, cursor);
+  const HostArrayPtr records(haCreateCellMatrix(1, 1));
+  haSetCell(records.get(), 0, record.release());
+  const HostArrayPtr root(haCreateString("/opt/kavlor"));
+  kvdFile* file = kvdOpen(path.c_str(), "w");
+  ASSERT_NE(file, nullptr);
+  EXPECT_EQ(kvdPutVariable(file, "PerformanceTracingRawDataVector", records.get()), 0);
+  EXPECT_EQ(kvdPutVariable(file, "KAVLORRoot", root.get()), 0);
+  ASSERT_EQ(kvdClose(file), 0);
+  EXPECT_EQ(pt_test::fileBytes(path), documented);
 }
 
 TEST_F(TraceDataFile, StartupSaveAndEmptyTraces) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "platform/environment.h"
 #include "support/scratch_files.h"
 
 namespace {
@@ -64,8 +65,11 @@ TEST(SystemProbe, RootIsAboveTheLibOrBinFolder) {
 TEST(SystemProbe, EnvironmentOverridesTheInstallationRoot) {
   ::setenv("PT_INSTALL_ROOT", "/somewhere/else", 1);
   EXPECT_EQ(platform::installationRoot(), "/somewhere/else");
-  ::setenv("PT_INSTALL_ROOT", "", 1);
-  std::string derived = platform::installationRoot();
+  std::string derived;
+  {
+    const platform::EnvironmentOverride empty("PT_INSTALL_ROOT", "");
+    derived = platform::installationRoot();
+  }
   ::unsetenv("PT_INSTALL_ROOT");
   EXPECT_EQ(platform::installationRoot(), derived) << "an empty value counts as unset";
   EXPECT_TRUE(fs::is_directory(derived)) << derived;

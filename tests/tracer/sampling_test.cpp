@@ -1,12 +1,14 @@
 #include "tracer/performance_tracer.h"
 
 #include "fake_platform.h"
+#include "platform/environment.h"
 
 #include <gtest/gtest.h>
 
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <optional>
 #include <tuple>
 
 namespace {
@@ -78,11 +80,16 @@ TEST_F(SamplingTest, BasicProbeOffOrFailingGivesZeros) {
 }
 
 TEST(Sampling, EnvironmentSwitchesTheBasicProbe) {
-  ::setenv("PT_BASIC_MEMORY_PROBE", "OFF", 1);
-  EXPECT_FALSE(PerformanceTracer().isBasicMemStatsEnabled());
-  ::setenv("PT_BASIC_MEMORY_PROBE", "1", 1);
-  EXPECT_TRUE(PerformanceTracer().isBasicMemStatsEnabled());
-  ::unsetenv("PT_BASIC_MEMORY_PROBE");
+  {
+    const platform::EnvironmentOverride off("PT_BASIC_MEMORY_PROBE", "OFF");
+    EXPECT_FALSE(PerformanceTracer().isBasicMemStatsEnabled());
+    {
+      const platform::EnvironmentOverride on("PT_BASIC_MEMORY_PROBE", "1");
+      EXPECT_TRUE(PerformanceTracer().isBasicMemStatsEnabled());
+    }
+    EXPECT_FALSE(PerformanceTracer().isBasicMemStatsEnabled()) << "the outer override answers again";
+  }
+  const platform::EnvironmentOverride unset("PT_BASIC_MEMORY_PROBE", std::nullopt);
   EXPECT_TRUE(PerformanceTracer().isBasicMemStatsEnabled());
 }
 

@@ -3,7 +3,9 @@
 #include "platform/host_array.h"
 #include "platform/host_calls.h"
 #include "platform/host_messages.h"
+#include "support/failing_file_calls.h"
 #include "tracer/performance_tracer.h"
+#include "tracer/pt_logging.h"
 
 #include <gtest/gtest.h>
 
@@ -11,6 +13,7 @@
 #include <cstdio>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -90,6 +93,26 @@ TEST(WriteUStringToFile, WritesEveryByteAndReportsAFullDisk) {
   EXPECT_FALSE(ptWriteUStringToFile(full, "a report"));
   std::fclose(full);
   EXPECT_FALSE(ptWriteUStringToFile(nullptr, "a report"));
+
+  // Through the tracer's file calls: a disk taking a few bytes at a time gets
+  // them all; one refusing them is a failure, as is a file that cannot open.
+  for (const auto& [fail, written] : {std::pair{pt_test::FailingCalls::Fail::kShortWrites, true},
+                                      std::pair{pt_test::FailingCalls::Fail::kWrite, false}}) {
+    pt_test::FailingCalls calls(fail);
+    PerformanceTracer::getInstance()->setFileCalls(&calls);
+    std::FILE* file = std::tmpfile();
+    EXPECT_EQ(ptWriteUStringToFile(file, text), written);
+    std::rewind(file);
+    back.assign(32, ' ');
+    back.resize(std::fread(back.data(), 1, back.size(), file));
+    EXPECT_EQ(back, written ? text : "");
+    std::fclose(file);
+    PerformanceTracer::getInstance()->setFileCalls(nullptr);
+  }
+  pt_test::FailingCalls refusing(pt_test::FailingCalls::Fail::kOpen);
+  PerformanceTracer::getInstance()->setFileCalls(&refusing);
+  EXPECT_EQ(ptCreateReportFile(::testing::TempDir() + "refused.html"), nullptr);
+  PerformanceTracer::getInstance()->setFileCalls(nullptr);
 }
 
 TEST(KAVLORRoot, ComesFromTheHostAndIsKeptWhenTheHostFails) {
