@@ -1,0 +1,26 @@
+// A node of one recording, from a left (summary) or right (detailed) record.
+class Node {
+  constructor(record, ifLeft) {
+    this.id = record[0];
+    this.phase = record[1];
+    this.time = record[2];
+    this.memory = record[3];
+    this.parentID = record[4];
+    this.model = record[5];
+    if (reportType === 2) this.harness = record[6]; else this.target = record[6];
+    this.leftTree = ifLeft ? record[7] : null;
+    this.isLeft = ifLeft;
+    this.count = 1;
+    this.details = [this];
+    this.children = [];
+    this.phaseChildren = [];
+    this.occurrences = [];
+    this.parent = null;
+  }
+  merge(other) {
+    this.count += other.count;
+    this.time += other.time;
+    this.memory += other.memory;
+    this.details.push(other);
+  }
+}
