@@ -1,0 +1,134 @@
+#include "report/model/model_report.h"
+
+#include "platform/host_messages.h"
+#include "report/phase/html_escape.h"
+#include "support/scratch_files.h"
+#include "support/trace_builder.h"
+#include "tracer/performance_tracer.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <regex>
+#include <string>
+#include <vector>
+
+namespace {
+
+PerformanceTracer& tracer() { return *PerformanceTracer::getInstance(); }
+
+const std::string kHostileModel = "</script><img src=x onerror=alert(1)>\"'\\";
+const std::string kHostilePhase = "Load \"quoted\" </SCRIPT> & <b>";
+
+/// The page of the builder's points.
+std::string page(pt_test::TraceBuilder& trace, PTReportType type, std::vector<std::string> arguments = {}) {
+  pt_test::ScratchFolder folder;
+  const std::string file = folder.file("model.html");
+  EXPECT_TRUE(generateReport_modelBased(tracer(), file, "GLOBAL", "time", arguments, &trace.points(), type, false));
+  return pt_test::fileBytes(file);
+}
+
+/// The lines of the script array `name`, between its head and "]".
+std::vector<std::string> arrayLines(const std::string& text, const std::string& head) {
+  std::vector<std::string> lines;
+  std::size_t at = text.find(head);
+  if (at == std::string::npos) return lines;
+  at = text.find('\n', at) + 1;
+  for (std::size_t end = text.find('\n', at); end != std::string::npos && text.compare(at, 1, "]") != 0;
+       at = end + 1, end = text.find('\n', at)) {
+    lines.push_back(text.substr(at, end - at));
+  }
+  return lines;
+}
+
+/// A name table's line: the escaped name between quotes, then `separator`.
+std::string quoted(const std::string& name, const char* separator) {
+  std::string line(1, '"');
+  line.append(ptEscapeForScriptString(name));
+  line.push_back('"');
+  line.append(separator);
+  return line;
+}
+
+TEST(ModelReport, PageCarriesEscapedRecordsAndTablesWithEveryMarkerFilled) {
+  tracer().initialize();
+  pt_test::TraceBuilder trace(tracer());
+  trace.identifiers({{"modelStr", kHostileModel}, {"targetStr", "grt"}}).start("Pre_Compile", 0.0);
+  trace.start(kHostilePhase, 0.1).end(kHostilePhase, 0.6).end("Pre_Compile", 1.0);
+  trace.start("Simulation", 1.0).end("Simulation", 3.0);
+  const std::string text = page(trace, PT_REPORT_MODEL);
+
+  EXPECT_FALSE(std::regex_search(text, std::regex("%[A-Z0-9_]+%"))) << "a marker was left in the page";
+  // Only the page's own blocks end a script; no trace text opens markup.
+  std::size_t closings = 0;
+  for (std::size_t at = text.find("</script>"); at != std::string::npos; at = text.find("</script>", at + 1)) {
+    ++closings;
+  }
+  EXPECT_EQ(closings, 2u);
+  EXPECT_EQ(text.find("<img"), std::string::npos);
+  EXPECT_EQ(text.find("<b>"), std::string::npos);
+
+  const std::string model = std::to_string(tracer().getNumberForString("modelStr", kHostileModel));
+  const std::string main = "mainModelCompilation" + model;
+  const std::vector<std::string> left = arrayLines(text, "var leftTreeData");
+  ASSERT_EQ(left.size(), 6u);
+  EXPECT_EQ(left[0].substr(0, 8), "[\"root\",");
+  EXPECT_NE(left[2].find("[\"" + main + "\","), std::string::npos);
+  EXPECT_NE(left[2].find(",1.00,0.00,\"topModelNode" + model + "\",null,null,2,],"), std::string::npos) << left[2];
+
+  // The selectable items' phases, depth first, with their parents.
+  const std::vector<std::string> right = arrayLines(text, "var rightTreeData");
+  // The gap after the nested phase is a row of its own.
+  ASSERT_EQ(right.size(), 4u);
+  EXPECT_NE(right[0].find(",1.00,0.00,\"" + main + "\","), std::string::npos) << right[0];
+  EXPECT_NE(right[1].find(",0.50,0.00,\"0\","), std::string::npos) << right[1];
+  EXPECT_NE(right[2].find(",0.40,0.00,\"0\","), std::string::npos) << right[2];
+  EXPECT_NE(right[3].find(",2.00,0.00,\"simulation" + model + "\","), std::string::npos) << right[3];
+
+  const std::vector<std::string> phases = arrayLines(text, " phase = [");
+  EXPECT_EQ(phases.size(), tracer().getMappingByType(EPT_PHASE)->size() + 1);  // and a blank line
+  EXPECT_NE(std::find(phases.begin(), phases.end(), quoted(kHostilePhase, ",")), phases.end());
+  const std::vector<std::string> models = arrayLines(text, "modelStr = [");
+  EXPECT_NE(std::find(models.begin(), models.end(), quoted(kHostileModel, ", ")), models.end());
+  EXPECT_EQ(text.find("harnessModel="), std::string::npos);
+  EXPECT_EQ(text.find("harnessModel = ["), std::string::npos);
+  EXPECT_NE(text.find("Click on the table on the left to view detailed data."), std::string::npos);
+  EXPECT_EQ(text.find("id=\"svg-content\""), std::string::npos);
+}
+
+TEST(ModelReport, TestReportOfOtherDataWarnsAndShowsModels) {
+  tracer().initialize();
+  pt_test::TraceBuilder trace(tracer());
+  trace.identifiers({{"modelStr", "m"}}).start("Compile", 0.0).end("Compile", 1.0);
+  std::vector<platform::HostWarning> warnings;
+  const auto previous = platform::setWarningSink([&](const platform::HostWarning& w) { warnings.push_back(w); });
+  const std::string text = page(trace, PT_REPORT_TEST, {"htmlfile", "r.html"});
+  platform::setWarningSink(previous);
+  ASSERT_EQ(warnings.size(), 1u);
+  EXPECT_EQ(warnings[0].identifier, "performance_tracer:PerformanceTracer:NoCLTestInfo");
+  EXPECT_EQ(warnings[0].arguments, std::vector<std::string>{"'htmlfile', 'r.html', 'format', 'modelBased'"});
+  EXPECT_NE(text.find("var reportType = 0;"), std::string::npos);
+
+  pt_test::TraceBuilder unpaired(tracer());
+  unpaired.start("Open", 0.0);
+  EXPECT_NE(page(unpaired, PT_REPORT_MODEL).find("An error has been detected"), std::string::npos);
+}
+
+TEST(ModelReport, SuggestedArgumentsFollowTheReportType) {
+  const std::vector<std::string> plain{"htmlfile", "r.html"};
+  const std::vector<std::string> withFormat{"htmlfile", "r.html", "format", "test", "x"};
+  EXPECT_EQ(transformInput(plain, PT_REPORT_MODEL), "'htmlfile', 'r.html', 'format', 'modelBased'");
+  EXPECT_EQ(transformInput(withFormat, PT_REPORT_MODEL), "'htmlfile', 'r.html', 'format', 'test', 'x'");
+  EXPECT_EQ(transformInput(withFormat, PT_REPORT_TEST), "'htmlfile', 'r.html', 'x'");
+  EXPECT_EQ(transformInput(plain, PT_REPORT_CODEGEN), "'htmlfile', 'r.html'");
+  EXPECT_EQ(generateMapStr(std::string("noSuchIdentifier")), "noSuchIdentifier= []\n");
+}
+
+TEST(ModelReport, UnwritableFileIsRefused) {
+  tracer().initialize();
+  pt_test::TraceBuilder trace(tracer());
+  EXPECT_FALSE(generateReport_modelBased(tracer(), "/nonexistent-folder/m.html", "GLOBAL", "time", {},
+                                         &trace.points(), PT_REPORT_MODEL, false));
+}
+
+}  // namespace
