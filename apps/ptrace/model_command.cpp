@@ -8,7 +8,10 @@
 #include "apps/ptrace/commands.h"
 #include "apps/ptrace/progress.h"
 #include "apps/ptrace/trace_input.h"
+#include "host/trace_data_file.h"
+#include "report/model/model_diff_report.h"
 #include "report/model/model_report.h"
+#include "tracer/dynamic_enum.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {
@@ -40,6 +43,41 @@ std::string writeModelReport(const ModelOptions& options) {
   return output;
 }
 
+// Both files are read into vectors of their own, numbered through the same
+// name tables, so that their trees can be matched by name numbers.
+PTRawDataVector readTrace(const std::string& path) {
+  loadTrace(path);  // checks the file and names it in any error
+  PTRawDataVector points;
+  PTSystemInfoStruct systemInfo;
+  DynamicEnum identifiers;
+  pt::host::readTraceDataFile(path, points, systemInfo, identifiers);
+  return points;
+}
+
+std::string writeModelDiffReport(const ModelOptions& options) {
+  const std::string& lhsTrace = options.traces[0];
+  const std::string& rhsTrace = options.traces[1];
+  std::string output = options.output.empty() ? besideTrace(lhsTrace, "-model-diff.html") : options.output;
+  refuseToOverwrite(output, lhsTrace);
+  refuseToOverwrite(output, rhsTrace);
+  PTRawDataVector lhs = readTrace(lhsTrace);
+  PTRawDataVector rhs = readTrace(rhsTrace);
+  const Progress writing("writing the model difference report");
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  checkGrouping(options.grouping);
+  if (!generateDiffReport_modelBased(tracer, output, options.grouping, lhsTrace, rhsTrace, &lhs, &rhs,
+                                     options.metric, options.flameGraph)) {
+    throw CommandError("cannot write the report file '" + output + "'");
+  }
+  // The report leaves its file empty when a recording does not pair.
+  std::error_code error;
+  if (std::filesystem::file_size(output, error) == 0 && !error) {
+    throw CommandError("the phases of '" + lhsTrace + "' or '" + rhsTrace +
+                       "' do not pair cleanly (or one holds none); 'ptrace diag' shows where");
+  }
+  return output;
+}
+
 }  // namespace
 
 void addModelCommand(CLI::App& app, int& exitCode) {
@@ -62,7 +100,10 @@ void addModelCommand(CLI::App& app, int& exitCode) {
       throw CommandError(options->diff ? "--diff needs two trace files: LHS.kvd RHS.kvd"
                                        : "one trace file, or --diff with two");
     }
-    std::cout << writeModelReport(*options) << "\n";
+    if (options->diff && options->metric == "detailedmemory") {
+      throw CommandError("a model difference report compares \"time\" or \"basicmemory\"");
+    }
+    std::cout << (options->diff ? writeModelDiffReport(*options) : writeModelReport(*options)) << "\n";
     exitCode = 0;
   });
 }

@@ -1,5 +1,7 @@
 #include "report/model/model_report.h"
 
+#include "report/model/model_diff_report.h"
+
 #include "platform/host_messages.h"
 #include "report/phase/html_escape.h"
 #include "support/scratch_files.h"
@@ -9,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <cctype>
+#include <functional>
 #include <regex>
 #include <string>
 #include <vector>
@@ -129,6 +133,109 @@ TEST(ModelReport, UnwritableFileIsRefused) {
   pt_test::TraceBuilder trace(tracer());
   EXPECT_FALSE(generateReport_modelBased(tracer(), "/nonexistent-folder/m.html", "GLOBAL", "time", {},
                                          &trace.points(), PT_REPORT_MODEL, false));
+}
+
+/// A tree from "name:phase(children)" with phases as numbers, e.g. "r:0(a:1,b:2(c:3))".
+PTprocessedDataNode::Ptr tree(const std::string& text) {
+  std::size_t at = 0;
+  std::function<PTprocessedDataNode::Ptr(const PTprocessedDataNode::Ptr&)> parse =
+      [&](const PTprocessedDataNode::Ptr& parent) {
+        const std::size_t colon = text.find(':', at);
+        const std::string name = text.substr(at, colon - at);
+        at = colon + 1;
+        std::size_t end = at;
+        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
+        auto node = std::make_shared<PTprocessedDataNode>(name, std::stoi(text.substr(at, end - at)));
+        at = end;
+        node->parent = parent;
+        if (parent) parent->addChild(node);
+        if (at < text.size() && text[at] == '(') {
+          do {
+            ++at;
+            parse(node);
+          } while (text[at] == ',');
+          ++at;  // ')'
+        }
+        return node;
+      };
+  return parse(nullptr);
+}
+
+/// "name/status<counterpart" of the merged subtree, pre-order.
+std::string marks(const PTprocessedDataNode& node) {
+  std::string out = node.nodeName;
+  out.push_back('/');
+  out.append(node.diffStatus ? std::to_string(*node.diffStatus) : "-");
+  if (node.counterpart) {
+    out.push_back('<');
+    out.append(node.counterpart->nodeName);
+  }
+  for (const auto& child : node.children) {
+    out.push_back(' ');
+    out.append(marks(*child));
+  }
+  return out;
+}
+
+TEST(ModelDiffReport, MergePairsChildrenByIdentityInRightOrder) {
+  struct Case {
+    const char* lhs;
+    const char* rhs;
+    const char* merged;
+  };
+  const Case cases[] = {
+      {"r:0(a:1(b:2),c:3)", "R:0(A:1(B:2),C:3)", "r/0<R a/0<A b/0<B c/0<C"},
+      // The first of two LHS runs of a phase is paired, the second is LHS only.
+      {"r:0(a:1,x:1)", "R:0(A:1)", "r/0<R a/0<A x/1"},
+      // Order follows the RHS, not positions; an RHS-only subtree is copied whole.
+      {"r:0(a:1,c:3)", "R:0(C:3,A:1(P:5(Q:6),S:7))",
+       "r/0<R a/0<A P(RHS)/2<P Q(RHS)/2<Q S(RHS)/2<S c/0<C"},
+      // Runs of RHS-only children keep their order, after the entry before them.
+      {"r:0(a:1,b:2)", "R:0(A:1,X:8,Y:9,B:2,Z:7)", "r/0<R a/0<A X(RHS)/2<X Y(RHS)/2<Y b/0<B Z(RHS)/2<Z"},
+      {"r:0(a:1)", "R:0(X:8,A:1)", "r/0<R a/0<A X(RHS)/2<X"},
+  };
+  for (const Case& c : cases) {
+    const auto left = tree(c.lhs);
+    EXPECT_EQ(marks(*mergeTrees(left, tree(c.rhs))), c.merged) << c.lhs << " vs " << c.rhs;
+  }
+  const auto alone = tree("r:0");
+  EXPECT_EQ(mergeTrees(alone, nullptr), alone);
+  EXPECT_EQ(mergeTrees(nullptr, alone), alone);
+}
+
+TEST(ModelDiffReport, PageShowsBothSidesAndRefusesDifferentKindsOfData) {
+  tracer().initialize();
+  pt_test::TraceBuilder lhs(tracer());
+  lhs.identifiers({{"modelStr", "m"}, {"targetStr", "grt"}}).start("Pre_Compile", 0.0).start("Load", 0.0);
+  lhs.end("Load", 1.0).end("Pre_Compile", 1.0);
+  pt_test::TraceBuilder rhs(tracer());
+  rhs.identifiers({{"modelStr", "m"}, {"targetStr", "grt"}}).start("Pre_Compile", 0.0).start("Load", 0.0);
+  rhs.end("Load", 1.5).start("Extra", 1.5).end("Extra", 2.0).end("Pre_Compile", 2.0);
+  pt_test::ScratchFolder folder;
+  const std::string file = folder.file("diff.html");
+  ASSERT_TRUE(generateDiffReport_modelBased(tracer(), file, "GLOBAL", "<b>before</b>", "after", &lhs.points(),
+                                            &rhs.points(), "time", false));
+  const std::string text = pt_test::fileBytes(file);
+  EXPECT_NE(text.find("var lhsLabel = \"\\x3Cb\\x3Ebefore\\x3C/b\\x3E\";"), std::string::npos);
+  const std::vector<std::string> right = arrayLines(text, "var rightTreeData");
+  ASSERT_EQ(right.size(), 3u);
+  EXPECT_NE(right[0].find(",1.00,2.00,\"mainModelCompilation"), std::string::npos) << right[0];
+  EXPECT_NE(right[1].find(",1.00,1.50,\"0\","), std::string::npos) << right[1];
+  EXPECT_NE(right[1].find(",0,\"1\",],"), std::string::npos) << right[1];
+  // Only in the RHS: no LHS time of its own, the RHS node's time beside it.
+  EXPECT_NE(right[2].find("[\"2(RHS)\","), std::string::npos) << right[2];
+  EXPECT_NE(right[2].find(",-1.00,0.50,\"0\","), std::string::npos) << right[2];
+  EXPECT_NE(right[2].find(",2,\"2\",],"), std::string::npos) << right[2];
+
+  pt_test::TraceBuilder tests(tracer());
+  tests.grouping("CLTestManager").start("Run", 0.0).end("Run", 1.0);
+  try {
+    generateDiffReport_modelBased(tracer(), file, "GLOBAL", "a", "b", &tests.points(), &lhs.points(), "time", false);
+    ADD_FAILURE() << "different kinds of data were compared";
+  } catch (const platform::HostError& error) {
+    EXPECT_EQ(error.key(), "CompareFailed");
+    EXPECT_EQ(error.arguments(), (std::vector<std::string>{"Calvoran Test data", "Calvoran data"}));
+  }
 }
 
 }  // namespace

@@ -1,10 +1,12 @@
 // The relative difference in percent: against the LHS value when it is not
-// about zero; otherwise 0 for no change and 100 for a change.
+// about zero; otherwise 0 for no change and 100 for a change, -100 when the
+// change is a drop (a faster RHS never reads as slower).
 function relativeDifference(lhs, rhs) {
   const abs = rhs - lhs;
   let rel;
   if (Math.abs(lhs) > 0.01) rel = 100 * abs / Math.abs(lhs);
-  else rel = Math.abs(abs) < 0.01 ? 0 : 100;
+  else if (Math.abs(abs) < 0.01) rel = 0;
+  else rel = abs < 0 ? -100 : 100;
   if (Number.isNaN(rel)) return 0;
   if (!Number.isFinite(rel)) return 100;
   return rel;

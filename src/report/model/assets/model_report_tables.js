@@ -132,18 +132,21 @@ class SummaryRow {
   }
 }
 
+function hasOtherColumn() { return reportType !== 5; }
+
 function SummarySorter(rows, key, ascending) { rows.sort(compareBy(key, ascending)); }
 
 function summaryColumns() {
-  const other = {key: 'other', title: isTestKind ? 'Model' : 'Target'};
+  // The code-generation difference records carry no identifiers.
+  const other = hasOtherColumn() ? [{key: 'other', title: isTestKind ? 'Model' : 'Target'}] : [];
   if (!isDiff) {
     return [{key: 'phaseName', title: 'Phase'}, {key: 'count', title: 'Count'},
-            {key: 'time', title: 'Time (Secs)'}, {key: 'memory', title: 'Memory (MB)'}, other];
+            {key: 'time', title: 'Time (Secs)'}, {key: 'memory', title: 'Memory (MB)'}].concat(other);
   }
   return [{key: 'phaseName', title: 'Phase'}, {key: 'lhsCount', title: 'LHS Count'},
           {key: 'rhsCount', title: 'RHS Count'}, {key: 'lhs', title: (lhsLabel || 'LHS') + ' (' + compareUnit + ')'},
           {key: 'rhs', title: (rhsLabel || 'RHS') + ' (' + compareUnit + ')'},
-          {key: 'absDiff', title: 'Abs Diff'}, {key: 'relDiff', title: 'Rel Diff (%)'}, other];
+          {key: 'absDiff', title: 'Abs Diff'}, {key: 'relDiff', title: 'Rel Diff (%)'}].concat(other);
 }
 
 function renderSummary(pane, items) {
@@ -185,7 +188,7 @@ function renderSummary(pane, items) {
       textCell(tr, fixed2(row.time), 'number');
       textCell(tr, fixed2(row.memory), 'number');
     }
-    textCell(tr, row.other);
+    if (hasOtherColumn()) textCell(tr, row.other);
   }
   pane.appendChild(table);
 }
