@@ -128,6 +128,23 @@ TEST(ModelReport, SuggestedArgumentsFollowTheReportType) {
   EXPECT_EQ(generateMapStr(std::string("noSuchIdentifier")), "noSuchIdentifier= []\n");
 }
 
+TEST(ModelReport, FlameGraphOnlyWhenAFrameHasACount) {
+  tracer().initialize();
+  pt_test::ScratchFolder folder;
+  const std::string file = folder.file("model.html");
+  for (const double seconds : {0.004, 0.5}) {
+    pt_test::TraceBuilder trace(tracer());
+    trace.identifiers({{"modelStr", "m"}}).start("Compile", 0.0).end("Compile", seconds);
+    testing::internal::CaptureStderr();
+    ASSERT_TRUE(generateReport_modelBased(tracer(), file, "GLOBAL", "time", {}, &trace.points(), PT_REPORT_MODEL,
+                                          true));
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << seconds;
+    const std::string text = pt_test::fileBytes(file);
+    EXPECT_EQ(text.find("id=\"svg-content\"") != std::string::npos, seconds > 0.01) << seconds;
+    EXPECT_EQ(text.find("Click on the flame graph or") != std::string::npos, seconds > 0.01) << seconds;
+  }
+}
+
 TEST(ModelReport, UnwritableFileIsRefused) {
   tracer().initialize();
   pt_test::TraceBuilder trace(tracer());

@@ -49,6 +49,8 @@ class Node {
     if (this.compareOperation === 1) this.rhsData = 0;
     this.lhsCount = this.compareOperation !== 2 ? 1 : 0;
     this.rhsCount = this.compareOperation !== 1 ? 1 : 0;
+    // Its own values: merging sums into the node, not into this.
+    this.own = {lhsData: this.lhsData, rhsData: this.rhsData, lhsCount: this.lhsCount, rhsCount: this.rhsCount};
     this.isLeft = ifLeft;
     this.count = 1;
     this.details = [this];

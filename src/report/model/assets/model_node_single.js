@@ -10,6 +10,8 @@ class Node {
     if (reportType === 2) this.harness = record[6]; else this.target = record[6];
     this.leftTree = ifLeft ? record[7] : null;
     this.isLeft = ifLeft;
+    // Its own values: merging sums into the node, not into this.
+    this.own = {time: this.time, memory: this.memory};
     this.count = 1;
     this.details = [this];
     this.children = [];

@@ -119,15 +119,15 @@ class SummaryRow {
   add(node) {
     this.count += 1;
     if (isDiff) {
-      this.lhsCount += node.lhsCount;
-      this.rhsCount += node.rhsCount;
-      this.lhs += node.lhsData;
-      this.rhs += node.rhsData;
+      this.lhsCount += node.own.lhsCount;
+      this.rhsCount += node.own.rhsCount;
+      this.lhs += node.own.lhsData;
+      this.rhs += node.own.rhsData;
       this.absDiff = this.rhs - this.lhs;
       this.relDiff = relativeDifference(this.lhs, this.rhs);
     } else {
-      this.time += node.time;
-      this.memory += node.memory;
+      this.time += node.own.time;
+      this.memory += node.own.memory;
     }
   }
 }
@@ -220,14 +220,14 @@ function detailRowOf(node) {
   const row = {order: node.id, phaseName: displayName(node), model: modelName(node), target: targetName(node),
                harness: harnessName(node), path: isTestKind ? pathOf(node) : ''};
   if (isDiff) {
-    row.lhs = node.lhsData;
-    row.rhs = node.rhsData;
-    row.absDiff = node.rhsData - node.lhsData;
-    row.relDiff = relativeDifference(node.lhsData, node.rhsData);
+    row.lhs = node.own.lhsData;
+    row.rhs = node.own.rhsData;
+    row.absDiff = row.rhs - row.lhs;
+    row.relDiff = relativeDifference(row.lhs, row.rhs);
     row.rhsOrder = node.rhsOrder === null || node.rhsOrder === undefined ? 'N/A' : node.rhsOrder;
   } else {
-    row.time = node.time;
-    row.memory = node.memory;
+    row.time = node.own.time;
+    row.memory = node.own.memory;
   }
   return row;
 }
