@@ -237,6 +237,29 @@ bool writeModelReports(const std::filesystem::path& folder) {
       generateDiffReport_modelBased(tracer, diff, "GLOBAL", "before", "after", &lhs.points(), &rhs.points(), "time",
                                     true);
   if (!written) std::fprintf(stderr, "cannot write %s or %s\n", single.c_str(), diff.c_str());
+  pt_test::TraceBuilder large(tracer);
+  // 100k phases: blocks of one Pre_Compile holding 10 Loads of 9 Parses, by
+  // turns of two models.
+  double now = 0;
+  for (int block = 0; block < 990; ++block) {
+    large.identifiers({{"modelStr", block % 2 == 0 ? "plant" : "controller"}, {"targetStr", "grt"}});
+    large.start("Pre_Compile", now);
+    for (int load = 0; load < 10; ++load) {
+      large.start("Load", now);
+      for (int parse = 0; parse < 9; ++parse) {
+        large.start("Parse", now);
+        now += 0.01;  // the records hold hundredths
+        large.end("Parse", now);
+      }
+      large.end("Load", now);
+    }
+    large.end("Pre_Compile", now);
+  }
+  const std::string largeFile = (folder / "model-large.html").string();
+  if (!generateReport_modelBased(tracer, largeFile, "GLOBAL", "time", {}, &large.points(), PT_REPORT_MODEL, true)) {
+    std::fprintf(stderr, "cannot write %s\n", largeFile.c_str());
+    return false;
+  }
   return written;
 }
 

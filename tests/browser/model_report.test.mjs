@@ -114,3 +114,17 @@ test('hostile names stay text', async () => {
     assert.deepEqual(problems, []);
   }
 });
+
+test('a report of 100k phases opens, checks an item and shows its tables', async () => {
+  const { page, problems } = await openModelReport('model-large.html');
+  const parse = (await tableRows(page, 'summaryTable')).find((cells) => cells[0] === 'Parse');
+  assert.deepEqual(parse.slice(1, 3), ['89100', '891.00']);
+  await expandAll(page);
+  await leftRow(page, 'Main Model Compilation').locator('span.label').click();
+  await page.waitForSelector('#tabDetails');
+  assert.equal((await tableRows(page, 'summaryTable')).find((cells) => cells[0] === 'Parse')[1], '44550');
+  await page.click('#tabDetails');
+  assert.equal((await tableRows(page, 'detailTable')).length, 1000);
+  assert.match(await page.textContent('.moreRows'), /1000 of 49995 shown/);
+  assert.deepEqual(problems, []);
+});
