@@ -53,10 +53,13 @@ class Node {
     this.own = {lhsData: this.lhsData, rhsData: this.rhsData, lhsCount: this.lhsCount, rhsCount: this.rhsCount};
     this.isLeft = ifLeft;
     this.count = 1;
-    this.details = [this];
+    // Filled on merging; a report can hold hundreds of thousands of nodes.
+    this.details = null;
     this.children = [];
-    this.phaseChildren = [];
-    this.occurrences = [];
+    if (ifLeft) {
+      this.phaseChildren = [];
+      this.occurrences = [];
+    }
     this.parent = null;
     this.computeDiff();
   }
@@ -70,6 +73,7 @@ class Node {
     this.rhsCount += other.rhsCount;
     this.lhsData += other.lhsData;
     this.rhsData += other.rhsData;
+    if (!this.details) this.details = [this];
     this.details.push(other);
     this.computeDiff();
   }

@@ -13,16 +13,20 @@ class Node {
     // Its own values: merging sums into the node, not into this.
     this.own = {time: this.time, memory: this.memory};
     this.count = 1;
-    this.details = [this];
+    // Filled on merging; a report can hold hundreds of thousands of nodes.
+    this.details = null;
     this.children = [];
-    this.phaseChildren = [];
-    this.occurrences = [];
+    if (ifLeft) {
+      this.phaseChildren = [];
+      this.occurrences = [];
+    }
     this.parent = null;
   }
   merge(other) {
     this.count += other.count;
     this.time += other.time;
     this.memory += other.memory;
+    if (!this.details) this.details = [this];
     this.details.push(other);
   }
 }
