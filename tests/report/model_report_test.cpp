@@ -230,10 +230,11 @@ TEST(ModelDiffReport, PageShowsBothSidesAndRefusesDifferentKindsOfData) {
   rhs.end("Load", 1.5).start("Extra", 1.5).end("Extra", 2.0).end("Pre_Compile", 2.0);
   pt_test::ScratchFolder folder;
   const std::string file = folder.file("diff.html");
-  ASSERT_TRUE(generateDiffReport_modelBased(tracer(), file, "GLOBAL", "<b>before</b>", "after", &lhs.points(),
-                                            &rhs.points(), "time", false));
+  ASSERT_TRUE(generateDiffReport_modelBased(tracer(), file, "GLOBAL", "<b>before</b> %COMPARE_UNIT%", "after",
+                                            &lhs.points(), &rhs.points(), "time", false));
   const std::string text = pt_test::fileBytes(file);
-  EXPECT_NE(text.find("var lhsLabel = \"\\x3Cb\\x3Ebefore\\x3C/b\\x3E\";"), std::string::npos);
+  // A label is text, markers in it included.
+  EXPECT_NE(text.find("var lhsLabel = \"\\x3Cb\\x3Ebefore\\x3C/b\\x3E %COMPARE_UNIT%\";"), std::string::npos);
   const std::vector<std::string> right = arrayLines(text, "var rightTreeData");
   ASSERT_EQ(right.size(), 3u);
   EXPECT_NE(right[0].find(",1.00,2.00,\"mainModelCompilation"), std::string::npos) << right[0];

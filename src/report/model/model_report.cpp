@@ -45,14 +45,14 @@ std::string scriptBlock(const std::string& body) {
 std::string fillCommonMarkers(std::string_view script, PTReportType type, const std::string& lhsLabel,
                               const std::string& rhsLabel, const std::string& format) {
   std::string text = replaced(script, "%REPORT_TYPE%", std::to_string(static_cast<int>(type)));
-  text = replaced(text, "%LHSLABEL%", ptEscapeForScriptString(lhsLabel));
-  text = replaced(text, "%RHSLABEL%", ptEscapeForScriptString(rhsLabel));
   text = replaced(text, "%COMPARE_UNIT%", compareUnit(format));
   const bool test = isTestType(type);
   text = replaced(text, "%PLACEHOLDER_KEY%", test ? "let key = node.phase;" : "let key = node.phase + '@' + node.target;");
   text = replaced(text, "%PLACEHOLDER_CURRENTKEY%",
                   test ? "let key = currentNode.phase;" : "let key = currentNode.phase + '@' + currentNode.target;");
-  return text;
+  // Labels go in last, so that no marker inside a label is filled.
+  text = replaced(text, "%LHSLABEL%", ptEscapeForScriptString(lhsLabel));
+  return replaced(text, "%RHSLABEL%", ptEscapeForScriptString(rhsLabel));
 }
 
 std::string quotedNames(const StringNumberMapping* table, const char* separator) {
