@@ -228,6 +228,7 @@ TEST(ModelDiffReport, PageShowsBothSidesAndRefusesDifferentKindsOfData) {
   pt_test::TraceBuilder rhs(tracer());
   rhs.identifiers({{"modelStr", "m"}, {"targetStr", "grt"}}).start("Pre_Compile", 0.0).start("Load", 0.0);
   rhs.end("Load", 1.5).start("Extra", 1.5).end("Extra", 2.0).end("Pre_Compile", 2.0);
+  rhs.identifiers({{"modelStr", "new"}}).start("Pre_Compile", 2.0).end("Pre_Compile", 2.5);
   pt_test::ScratchFolder folder;
   const std::string file = folder.file("diff.html");
   ASSERT_TRUE(generateDiffReport_modelBased(tracer(), file, "GLOBAL", "<b>before</b> %COMPARE_UNIT%", "after",
@@ -235,8 +236,16 @@ TEST(ModelDiffReport, PageShowsBothSidesAndRefusesDifferentKindsOfData) {
   const std::string text = pt_test::fileBytes(file);
   // A label is text, markers in it included.
   EXPECT_NE(text.find("var lhsLabel = \"\\x3Cb\\x3Ebefore\\x3C/b\\x3E %COMPARE_UNIT%\";"), std::string::npos);
+  // A model only in the RHS is offered on the left, marked.
+  const std::string added = std::to_string(tracer().getNumberForString("modelStr", "new"));
+  const std::vector<std::string> left = arrayLines(text, "var leftTreeData");
+  ASSERT_EQ(left.size(), 11u);
+  EXPECT_NE(left[6].find("[\"topModelNode" + added + "(RHS)\","), std::string::npos) << left[6];
+  EXPECT_NE(left[6].find(",-1.00,0.50,\"root\",null,null,1,2,],"), std::string::npos) << left[6];
+  EXPECT_NE(left[7].find("[\"mainModelCompilation" + added + "(RHS)\","), std::string::npos) << left[7];
   const std::vector<std::string> right = arrayLines(text, "var rightTreeData");
-  ASSERT_EQ(right.size(), 3u);
+  ASSERT_EQ(right.size(), 4u);
+  EXPECT_NE(right[3].find(",-1.00,0.50,\"mainModelCompilation" + added + "(RHS)\","), std::string::npos) << right[3];
   EXPECT_NE(right[0].find(",1.00,2.00,\"mainModelCompilation"), std::string::npos) << right[0];
   EXPECT_NE(right[1].find(",1.00,1.50,\"0\","), std::string::npos) << right[1];
   EXPECT_NE(right[1].find(",0,\"1\",],"), std::string::npos) << right[1];
