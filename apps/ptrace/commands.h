@@ -22,6 +22,8 @@ void addSystemCommand(CLI::App& app, int& exitCode);
 void addDemoCommand(CLI::App& app, int& exitCode);
 /// `ptrace report`: the HTML report of a saved trace.
 void addReportCommand(CLI::App& app, int& exitCode);
+/// `ptrace model`: the model-based report of a saved trace, or of two.
+void addModelCommand(CLI::App& app, int& exitCode);
 /// `ptrace info`: a readable summary of a saved trace.
 void addInfoCommand(CLI::App& app, int& exitCode);
 /// `ptrace diag`: the diagnostic report of a saved trace.

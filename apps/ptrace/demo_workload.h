@@ -8,10 +8,14 @@
 //   int failures = ptrace_tool::runDemoWorkload();
 #pragma once
 
+#include <string>
+
 namespace ptrace_tool {
 
 /// Enables the demo's groupings and runs the tool chain over a few models;
-/// returns the number of tests that failed (0 when the chain is sound).
-int runDemoWorkload();
+/// returns the number of tests that failed (0 when the chain is sound). The
+/// code generation of `slowerModel` (when one of the demo's models) is done
+/// several times over, so that a run can be compared with a slower one.
+int runDemoWorkload(const std::string& slowerModel = "");
 
 }  // namespace ptrace_tool

@@ -33,6 +33,7 @@ int main(int argc, char** argv) {
   });
   ptrace_tool::addDemoCommand(app, exitCode);
   ptrace_tool::addReportCommand(app, exitCode);
+  ptrace_tool::addModelCommand(app, exitCode);
   ptrace_tool::addInfoCommand(app, exitCode);
   ptrace_tool::addExportCommand(app, exitCode);
   ptrace_tool::addDiagCommand(app, exitCode);

@@ -88,7 +88,8 @@ TEST_F(Ptrace, DemoWritesATraceThatLoadsAndItsReports) {
   ASSERT_EQ(demo_->exitCode, 0) << demo_->err;
   EXPECT_NE(demo_->out.find("Top phases by self time"), std::string::npos) << demo_->out;
   EXPECT_NE(demo_->out.find("Tests: all passed"), std::string::npos) << demo_->out;
-  for (const char* name : {"demo-time.html", "demo-aggregate.html", "demo-detailedmemory.html"}) {
+  for (const char* name : {"demo-time.html", "demo-aggregate.html", "demo-detailedmemory.html", "demo-model.html",
+                           "demo-model-diff.html"}) {
     const std::string page = readFile(*folder_ / "demo" / name);
     EXPECT_NE(page.find("</html>"), std::string::npos) << name;
   }
@@ -97,6 +98,40 @@ TEST_F(Ptrace, DemoWritesATraceThatLoadsAndItsReports) {
   ASSERT_NE(points, nullptr);
   // Four models, each with nine phases and two tests, in one session.
   EXPECT_EQ(points->size(), 2u + 4u * 2u * (8u + 2u));
+}
+
+TEST_F(Ptrace, ModelReportsOfOneTraceAndOfTwo) {
+  const fs::path single = *folder_ / "model.html";
+  const ToolRun run = runPtrace(*folder_, {"model", trace().string(), "--flamegraph", "--out", single.string()});
+  ASSERT_EQ(run.exitCode, 0) << run.err;
+  EXPECT_EQ(run.out, single.string() + "\n");
+  const std::string page = readFile(single);
+  // A flame graph only when some phase took a hundredth of a second: not
+  // asked of a demo run here.
+  EXPECT_NE(page.find("[\"topModelNode"), std::string::npos);
+
+  const fs::path diff = *folder_ / "model-diff.html";
+  const fs::path slower = *folder_ / "demo" / "demo-slower.kvd";
+  const ToolRun compared =
+      runPtrace(*folder_, {"model", "--diff", trace().string(), slower.string(), "--out", diff.string()});
+  ASSERT_EQ(compared.exitCode, 0) << compared.err;
+  EXPECT_NE(readFile(diff).find("var reportType = 5;"), std::string::npos);
+
+  struct Misuse {
+    std::vector<std::string> arguments;
+    const char* message;
+  };
+  const Misuse misuses[] = {
+      {{"model", "--diff", trace().string()}, "--diff needs two trace files"},
+      {{"model", trace().string(), slower.string()}, "one trace file, or --diff with two"},
+      {{"model", "--diff", trace().string(), (*folder_ / "none.kvd").string()}, "no such file"},
+      {{"model", "--diff", trace().string(), slower.string(), "--metric", "detailedmemory"}, "compares"},
+  };
+  for (const Misuse& misuse : misuses) {
+    const ToolRun failed = runPtrace(*folder_, misuse.arguments);
+    EXPECT_EQ(failed.exitCode, 1) << misuse.message;
+    EXPECT_NE(failed.err.find(misuse.message), std::string::npos) << failed.err;
+  }
 }
 
 TEST_F(Ptrace, InfoNamesGroupingsModelsAndMachine) {

@@ -5,12 +5,15 @@
 // error page of a trace that does not pair, beside the diagnostic report it
 // links to; the trace the export tests load into a viewer, with the self
 // times each frame should show; and a flame graph drawn by the installed
-// flame-graph script; and comparison reports of two recordings.
+// flame-graph script; comparison reports of two recordings; and model-based
+// reports of one recording and of two.
 //
 //   browser_report_fixtures <output folder>
 #include "host/trace_data_file.h"
 #include "platform/child_process.h"
 #include "report/model/flame_graph.h"
+#include "report/model/model_diff_report.h"
+#include "report/model/model_report.h"
 #include "report/phase/diagnostic_report.h"
 #include "support/export_trace.h"
 #include "support/trace_builder.h"
@@ -282,6 +285,65 @@ bool writeComparisonReports(const std::filesystem::path& folder) {
   return written;
 }
 
+constexpr const char* kHostileModel = "<img src=x onerror=window.pwned=1>";
+constexpr const char* kHostilePhase = "</script><b onclick=window.pwned=1>\"x'</b>";
+
+// Two models; `slower` makes Load take 1.5 times as long, runs Parse once
+// more, adds Extra and leaves out Cleanup.
+void recordModels(pt_test::TraceBuilder& trace, bool slower) {
+  trace.identifiers({{"modelStr", "plant"}, {"targetStr", "grt"}}).start("Pre_Compile", 0.0);
+  trace.start("Load", 0.0).end("Load", slower ? 1.5 : 1.0);
+  trace.start("Parse", 2.0).end("Parse", 2.5).start("Parse", 2.5).end("Parse", 3.0);
+  if (slower) trace.start("Parse", 3.0).end("Parse", 3.5).start("Extra", 3.5).end("Extra", 4.0);
+  if (!slower) trace.start("Cleanup", 3.0).end("Cleanup", 4.0);
+  trace.end("Pre_Compile", 4.0);
+  trace.start("Simulation", 4.0).start("Step", 4.0).end("Step", 5.0).end("Simulation", 5.0);
+  trace.identifiers({{"modelStr", kHostileModel}, {"targetStr", "ert"}}).start("Pre_Compile", 5.0);
+  trace.start(kHostilePhase, 5.0).end(kHostilePhase, 6.0).end("Pre_Compile", 6.0);
+}
+
+// The model-based report of one recording and the difference of two, with
+// flame graphs: hostile names, repeated phases, nodes on one side only.
+bool writeModelReports(const std::filesystem::path& folder) {
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  tracer.initialize();
+  pt_test::TraceBuilder lhs(tracer);
+  recordModels(lhs, false);
+  pt_test::TraceBuilder rhs(tracer);
+  recordModels(rhs, true);
+  const std::string single = (folder / "model.html").string();
+  const std::string diff = (folder / "model-diff.html").string();
+  const bool written =
+      generateReport_modelBased(tracer, single, "GLOBAL", "time", {}, &lhs.points(), PT_REPORT_MODEL, true) &&
+      generateDiffReport_modelBased(tracer, diff, "GLOBAL", "before", "after", &lhs.points(), &rhs.points(), "time",
+                                    true);
+  if (!written) std::fprintf(stderr, "cannot write %s or %s\n", single.c_str(), diff.c_str());
+  pt_test::TraceBuilder large(tracer);
+  // 100k phases: blocks of one Pre_Compile holding 10 Loads of 9 Parses, by
+  // turns of two models.
+  double now = 0;
+  for (int block = 0; block < 990; ++block) {
+    large.identifiers({{"modelStr", block % 2 == 0 ? "plant" : "controller"}, {"targetStr", "grt"}});
+    large.start("Pre_Compile", now);
+    for (int load = 0; load < 10; ++load) {
+      large.start("Load", now);
+      for (int parse = 0; parse < 9; ++parse) {
+        large.start("Parse", now);
+        now += 0.01;  // the records hold hundredths
+        large.end("Parse", now);
+      }
+      large.end("Load", now);
+    }
+    large.end("Pre_Compile", now);
+  }
+  const std::string largeFile = (folder / "model-large.html").string();
+  if (!generateReport_modelBased(tracer, largeFile, "GLOBAL", "time", {}, &large.points(), PT_REPORT_MODEL, true)) {
+    std::fprintf(stderr, "cannot write %s\n", largeFile.c_str());
+    return false;
+  }
+  return written;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -308,5 +370,6 @@ int main(int argc, char** argv) {
   ok = writeExportTrace(folder) && ok;
   ok = writeFlameGraph(folder) && ok;
   ok = writeComparisonReports(folder) && ok;
+  ok = writeModelReports(folder) && ok;
   return ok ? 0 : 1;
 }

@@ -165,6 +165,16 @@ TEST(ModelTree, ArrangesPhasesByModelSectionAndReferencedModel) {
   EXPECT_EQ(outline(*codegen.build(PT_REPORT_CODEGEN).front()),
             "root=1.00{cg=1.00{Main Model Code Generation=1.00{Generate=1.00},Sub-Model Code Generation=0.00}}");
 
+  // A session phase around two models' work: the work is arranged by model.
+  Recording session;
+  session.trace.identifiers({}).start("Session", 0);
+  session.trace.identifiers({{"modelStr", "a"}, {"targetStr", "ert"}}).start("Generate", 0).end("Generate", 1);
+  session.trace.identifiers({{"modelStr", "b"}, {"targetStr", "ert"}}).start("Generate", 1).end("Generate", 3);
+  session.trace.identifiers({}).end("Session", 3);
+  EXPECT_EQ(outline(*session.build(PT_REPORT_CODEGEN).front()),
+            "root=3.00{a=1.00{Main Model Code Generation=1.00{Generate=1.00},Sub-Model Code Generation=0.00},"
+            "b=2.00{Main Model Code Generation=2.00{Generate=2.00},Sub-Model Code Generation=0.00}}");
+
   Recording empty;
   EXPECT_EQ(names(constructNodes({}, PT_REPORT_MODEL, empty.nodes)), std::vector<std::string>{"root"});
   EXPECT_EQ(empty.nodes.size(), 1u);

@@ -4,6 +4,7 @@
 #include "platform/private_folder.h"
 #include "platform/system_probe.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
@@ -400,6 +401,20 @@ std::optional<PTFlameGraph> makeFlameGraph(const PTNodeMap& nodeMap, PTReportTyp
   updateAggregateTree(aggregateRoot);
   const auto lines = generateStackTraces(aggregateRoot, type, format == "time");
   if (lines.empty()) return std::nullopt;  // nothing selectable to draw
+  // Every phase below one count (a hundredth of a second for times): the
+  // script would draw no frame, so there is nothing to show.
+  const std::size_t countFields = isDiffReportType(type) ? 2 : 1;
+  const auto hasCount = [countFields](const std::string& line) {
+    std::size_t end = line.size();
+    for (std::size_t field = 0; field < countFields; ++field) {
+      const std::size_t blank = line.rfind(' ', end - 1);
+      if (blank == std::string::npos) return false;
+      if (line.compare(blank + 1, end - blank - 1, "0") != 0) return true;
+      end = blank;
+    }
+    return false;
+  };
+  if (std::none_of(lines.begin(), lines.end(), hasCount)) return std::nullopt;
   const std::string stacks = scratch.file("stacks.txt");
   if (!writeStackTracesToFile(stacks, lines)) {
     std::cerr << "Flame graph not drawn: unable to write " << stacks << "\n";

@@ -51,8 +51,10 @@ class TreeBuilder {
       if (point == nullptr) continue;
       const auto model = identifierOf(point->identifiers, kModel);
       if (!model) {
-        // Outside every model: kept under the root so that no time is lost.
-        placeWithNested(i, *point, root_);
+        // A session phase around the models' work is left out, so that the
+        // work inside it is arranged by model; other points outside every
+        // model are kept under the root so that no time is lost.
+        if (!wrapsModelWork(i)) placeWithNested(i, *point, root_);
         continue;
       }
       chooseTopModel(*point, *model, type);
@@ -195,6 +197,17 @@ class TreeBuilder {
     }
   }
 
+  /// Whether a direct child of row `index` belongs to a model.
+  bool wrapsModelWork(std::size_t index) const {
+    PTPlacementQueue children;
+    findDirectChildren(infos_, index, children);
+    for (const auto& [child, parent] : children) {
+      const PTTracerProcessedDataPoint* point = tracerPoint(infos_, child);
+      if (point != nullptr && identifierOf(point->identifiers, kModel)) return true;
+    }
+    return false;
+  }
+
   void placeNested(std::size_t index, const PTprocessedDataNode::Ptr& parentNode) {
     placed_[index] = true;
     const PTTracerProcessedDataPoint* point = tracerPoint(infos_, index);
@@ -205,7 +218,7 @@ class TreeBuilder {
     PTprocessedDataNode::Ptr under = parentNode;
     if (kind_ != Kind::Test) {
       const auto model = identifierOf(point->identifiers, kModel);
-      if (model && model != identifierOf(parentNode->identifiers, kModel) && *model != topModel_) {
+      if (model && hasTopModel_ && model != identifierOf(parentNode->identifiers, kModel) && *model != topModel_) {
         // A referenced model's phase is shown under its model's grouping,
         // so its time leaves the phase that ran it.
         subtractParent(parentNode.get(), point);

@@ -1,0 +1,111 @@
+#include <filesystem>
+#include <iostream>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "analysis/processed_data.h"
+#include "apps/ptrace/commands.h"
+#include "apps/ptrace/progress.h"
+#include "apps/ptrace/trace_input.h"
+#include "host/trace_data_file.h"
+#include "report/model/model_diff_report.h"
+#include "report/model/model_report.h"
+#include "tracer/dynamic_enum.h"
+#include "tracer/performance_tracer.h"
+
+namespace ptrace_tool {
+namespace {
+
+struct ModelOptions {
+  std::vector<std::string> traces;
+  std::string output;
+  std::string grouping = kAllGroupings;
+  std::string metric = "time";
+  bool flameGraph = false;
+  bool diff = false;
+};
+
+std::string writeModelReport(const ModelOptions& options) {
+  const std::string& trace = options.traces.front();
+  std::string output = options.output.empty() ? besideTrace(trace, "-model.html") : options.output;
+  refuseToOverwrite(output, trace);
+  loadTrace(trace);
+  const Progress writing("writing the model report");
+  const PTProcessedDataStruct summary = analyseGrouping(options.grouping);
+  // Test-manager recordings are shown by test file, suite and case.
+  const PTReportType type = summary.reportKind == PT_REPORT_TEST_MANAGER ? PT_REPORT_TEST : PT_REPORT_MODEL;
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  if (!generateReport_modelBased(tracer, output, options.grouping, options.metric, {}, nullptr, type,
+                                 options.flameGraph)) {
+    throw CommandError("cannot write the report file '" + output + "'");
+  }
+  return output;
+}
+
+// Both files are read into vectors of their own, numbered through the same
+// name tables, so that their trees can be matched by name numbers.
+PTRawDataVector readTrace(const std::string& path) {
+  loadTrace(path);  // checks the file and names it in any error
+  PTRawDataVector points;
+  PTSystemInfoStruct systemInfo;
+  DynamicEnum identifiers;
+  pt::host::readTraceDataFile(path, points, systemInfo, identifiers);
+  return points;
+}
+
+std::string writeModelDiffReport(const ModelOptions& options) {
+  const std::string& lhsTrace = options.traces[0];
+  const std::string& rhsTrace = options.traces[1];
+  std::string output = options.output.empty() ? besideTrace(lhsTrace, "-model-diff.html") : options.output;
+  refuseToOverwrite(output, lhsTrace);
+  refuseToOverwrite(output, rhsTrace);
+  PTRawDataVector lhs = readTrace(lhsTrace);
+  PTRawDataVector rhs = readTrace(rhsTrace);
+  const Progress writing("writing the model difference report");
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  checkGrouping(options.grouping);
+  if (!generateDiffReport_modelBased(tracer, output, options.grouping, lhsTrace, rhsTrace, &lhs, &rhs,
+                                     options.metric, options.flameGraph)) {
+    throw CommandError("cannot write the report file '" + output + "'");
+  }
+  // The report leaves its file empty when a recording does not pair.
+  std::error_code error;
+  if (std::filesystem::file_size(output, error) == 0 && !error) {
+    throw CommandError("the phases of '" + lhsTrace + "' or '" + rhsTrace +
+                       "' do not pair cleanly (or one holds none); 'ptrace diag' shows where");
+  }
+  return output;
+}
+
+}  // namespace
+
+void addModelCommand(CLI::App& app, int& exitCode) {
+  auto options = std::make_shared<ModelOptions>();
+  CLI::App* command =
+      app.add_subcommand("model", "Write the model-based report of a saved trace, or of the difference of two");
+  command->add_option("traces", options->traces, "Trace data file (.kvd); with --diff the LHS and RHS files")
+      ->required()
+      ->expected(1, 2);
+  command->add_flag("--diff", options->diff, "Compare two traces: LHS.kvd RHS.kvd");
+  command->add_option("-o,--out", options->output, "Report file (default: beside the (LHS) trace)");
+  command->add_option("--grouping", options->grouping, "Grouping to report; GLOBAL admits every point")
+      ->capture_default_str();
+  command->add_option("--metric", options->metric, "What the flame graph (and a difference) measures")
+      ->check(CLI::IsMember({"time", "basicmemory", "detailedmemory"}))
+      ->capture_default_str();
+  command->add_flag("--flamegraph", options->flameGraph, "Draw a flame graph of the recording");
+  command->callback([options, &exitCode] {
+    if (options->diff != (options->traces.size() == 2)) {
+      throw CommandError(options->diff ? "--diff needs two trace files: LHS.kvd RHS.kvd"
+                                       : "one trace file, or --diff with two");
+    }
+    if (options->diff && options->metric == "detailedmemory") {
+      throw CommandError("a model difference report compares \"time\" or \"basicmemory\"");
+    }
+    std::cout << (options->diff ? writeModelDiffReport(*options) : writeModelReport(*options)) << "\n";
+    exitCode = 0;
+  });
+}
+
+}  // namespace ptrace_tool

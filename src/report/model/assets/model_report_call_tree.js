@@ -1,0 +1,72 @@
+// The call tree of the one checked item: phases of the same parent merged,
+// rows opened on demand, so a deep or wide tree costs only what is shown.
+function callTreeCells(row, node, depth) {
+  const nameCell = textCell(row, '', 'name');
+  nameCell.style.paddingLeft = (4 + 16 * depth) + 'px';
+  const toggle = document.createElement('span');
+  toggle.className = 'toggle';
+  if (node.children.length > 0) toggle.textContent = '\u25B6';
+  nameCell.appendChild(toggle);
+  const label = document.createElement('span');
+  label.textContent = displayName(node);
+  nameCell.appendChild(label);
+  if (isDiff && node.compareOperation !== 0) {
+    const mark = document.createElement('span');
+    mark.className = 'oneSided ' + (node.compareOperation === 1 ? 'lhsOnly' : 'rhsOnly');
+    mark.textContent = node.compareOperation === 1 ? 'LHS only' : 'RHS only';
+    nameCell.appendChild(mark);
+  }
+  textCell(row, String(node.count), 'number');
+  if (isDiff) {
+    textCell(row, fixed2(node.lhsData), 'number');
+    textCell(row, fixed2(node.rhsData), 'number');
+    textCell(row, fixed2(node.absDiff), 'number');
+    paintDifference(textCell(row, fixed2(node.relDiff), 'number'), node.relDiff);
+  } else {
+    textCell(row, fixed2(node.time), 'number');
+    textCell(row, fixed2(node.memory), 'number');
+  }
+  return toggle;
+}
+
+function addCallTreeRow(body, node, depth, before) {
+  const row = body.insertRow(before ? before.sectionRowIndex : -1);
+  row.className = 'callTreeRow';
+  const toggle = callTreeCells(row, node, depth);
+  const entry = {node, row, depth, open: false, shown: []};
+  if (node.children.length > 0) {
+    toggle.addEventListener('click', () => (entry.open ? closeCallTreeRow(entry) : openCallTreeRow(body, entry)));
+    entry.toggle = toggle;
+  }
+  return entry;
+}
+
+function openCallTreeRow(body, entry) {
+  const next = entry.row.nextSibling;
+  for (const child of entry.node.children) {
+    entry.shown.push(addCallTreeRow(body, child, entry.depth + 1, next));
+  }
+  entry.open = true;
+  entry.toggle.textContent = '\u25BC';
+}
+
+function closeCallTreeRow(entry) {
+  for (const child of entry.shown) {
+    if (child.open) closeCallTreeRow(child);
+    child.row.remove();
+  }
+  entry.shown = [];
+  entry.open = false;
+  entry.toggle.textContent = '\u25B6';
+}
+
+function renderCallTree(pane, item) {
+  const table = document.createElement('table');
+  table.id = 'callTreeTable';
+  headerRow(table, isDiff ? ['Phase', 'Count', (lhsLabel || 'LHS') + ' (' + compareUnit + ')',
+                             (rhsLabel || 'RHS') + ' (' + compareUnit + ')', 'Abs Diff', 'Rel Diff (%)']
+                          : ['Phase', 'Count', 'Time (Secs)', 'Memory (MB)']);
+  const body = table.createTBody();
+  for (const node of item.phaseChildren) addCallTreeRow(body, node, 0, null);
+  pane.appendChild(table);
+}
