@@ -4,6 +4,7 @@
 #include "analysis/processed_points.h"
 #include "platform/md5.h"
 #include "pt_assets_assets.h"
+#include "report/phase/page_parts.h"
 
 #include <boost/make_shared.hpp>
 
@@ -413,10 +414,7 @@ std::string generateCallTreeReportDataJS(const PTDiagnosticInfoVector& rows) {
 // The columns follow the page's statisticsType global, declared by the common
 // script, so the text does not depend on the argument.
 std::string generateCallTreeReportFunctionsJS(const std::string&) {
-  std::string block = "    <script type=\"text/javascript\">\n";
-  block += pt::assets::call_tree_js();
-  block += "    </script>\n";
-  return block;
+  return pt::report::scriptBlock(pt::assets::call_tree_js());
 }
 
 std::string generateCallTreeUserInputsHTML() {

@@ -18,6 +18,7 @@
 #include "tracer/text_utils.h"
 
 #include "pt_assets_assets.h"
+#include "report/phase/page_parts.h"
 
 #include <algorithm>
 #include <array>
@@ -29,28 +30,16 @@
 #include <unordered_map>
 #include <vector>
 
+using pt::report::scriptBlock;
+
 namespace {
 
 constexpr std::string_view kMissingValue = "-99.99";
 constexpr std::string_view kRecordSeparator = ",\n                    ";
 
 // formatToString(value, 5) without a stream per number (a 100k-row page has
-// millions): a stream's default notation at precision 5 is printf's %.5g of
-// the value. NaN and infinities get the page script's spellings; "nan" would
-// be an undefined name that stops the page's data from loading.
-void appendNumber(std::string& out, float value) {
-  if (std::isnan(value)) {
-    out += "NaN";
-    return;
-  }
-  if (std::isinf(value)) {
-    out += value > 0 ? "Infinity" : "-Infinity";
-    return;
-  }
-  char buffer[32];
-  const int length = std::snprintf(buffer, sizeof buffer, "%.5g", static_cast<double>(value));
-  out.append(buffer, static_cast<std::size_t>(std::max(length, 0)));
-}
+// millions): a stream's default notation at precision 5 is printf's %.5g.
+void appendNumber(std::string& out, float value) { pt::report::appendScriptNumber(out, static_cast<double>(value)); }
 
 void appendField(std::string& out, float value) {
   out += ',';
@@ -210,13 +199,6 @@ std::string matchDigits(const char* name, const std::vector<Entry>& alignment) {
   for (const Entry& entry : alignment) digits += static_cast<char>('0' + std::clamp(entry.matchKind, 0, 2));
   digits += "\";\n";
   return digits;
-}
-
-std::string scriptBlock(std::string_view body) {
-  std::string block = "    <script type=\"text/javascript\">\n";
-  block += body;
-  block += "    </script>\n";
-  return block;
 }
 
 std::string comparisonTitle(const std::string& grouping) {
@@ -444,33 +426,11 @@ std::string PerformanceTracer::generateAggComparisonDataJS(const std::vector<PTL
 }
 
 std::string PerformanceTracer::generateComparisonHeaderDivs() const {
-  struct Tab {
-    const char* name;
-    const char* key;
-    const char* blockClass;
-  };
-  static constexpr std::array<Tab, 4> kTabs{{{"Time", "time", "timeHeader"},
-                                             {"Basic Mem", "basicMemory", "basicMemoryHeader"},
-                                             {"Detailed Mem", "detailedMemory", "detailedMemoryHeader"},
-                                             {"System Info", "systemInfo", "sysInfoHeader"}}};
-  const std::string blockIndent(25, ' ');
-  const std::string itemIndent(33, ' ');
-  std::string divs;
-  for (const Tab& block : kTabs) {
-    divs += blockIndent + "<div id=\"header\" class=\"" + block.blockClass + "\"" +
-            (&block == &kTabs[0] ? "" : " style=\"display:none\"") + ">\n";
-    divs += blockIndent + "    <ul id=\"primary\">\n";
-    for (const Tab& tab : kTabs) {
-      if (&tab == &block) {
-        divs += itemIndent + "<li><span>" + tab.name + "</span></li>\n";
-      } else {
-        divs += itemIndent + "<li><a href=\"javascript:ShowTable('" + tab.key + "')\">" + tab.name + "</a></li>\n";
-      }
-    }
-    divs += blockIndent + "    </ul>\n";
-    divs += blockIndent + "</div>\n";
-  }
-  return divs;
+  static constexpr std::array<pt::report::PageTab, 4> kTabs{{{"Time", "time", "timeHeader"},
+                                                             {"Basic Mem", "basicMemory", "basicMemoryHeader"},
+                                                             {"Detailed Mem", "detailedMemory", "detailedMemoryHeader"},
+                                                             {"System Info", "systemInfo", "sysInfoHeader"}}};
+  return pt::report::tabBarDivs(kTabs, kTabs[0].key);
 }
 
 std::string PerformanceTracer::generateComparisonSystemInfoTable(const PTSystemInfoStruct* lhs,

@@ -8,6 +8,7 @@
 #include "report/phase/html_escape.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/text_utils.h"
+#include "report/phase/page_parts.h"
 
 #include <algorithm>
 #include <array>
@@ -26,25 +27,9 @@ void appendInt(std::string& out, long long value) {
   out.append(buffer, result.ptr);
 }
 
-// printf writes "nan" and "inf", which the page script would read as
-// undefined names; its own spellings keep the page loading.
-void appendDouble(std::string& out, double value) {
-  if (std::isnan(value)) {
-    out += "NaN";
-    return;
-  }
-  if (std::isinf(value)) {
-    out += value > 0 ? "Infinity" : "-Infinity";
-    return;
-  }
-  char buffer[32];
-  const int length = std::snprintf(buffer, sizeof buffer, "%.5g", value);
-  out.append(buffer, static_cast<std::size_t>(std::max(length, 0)));
-}
-
 void appendField(std::string& out, double value) {
   out += ',';
-  appendDouble(out, value);
+  pt::report::appendScriptNumber(out, value);
 }
 
 // A subject field the row does not have is written ", -1".

@@ -5,9 +5,12 @@
 #include "tracer/performance_tracer.h"
 
 #include "pt_assets_assets.h"
+#include "report/phase/page_parts.h"
 
 #include <string>
 #include <string_view>
+
+using pt::report::scriptBlock;
 
 namespace {
 
@@ -48,13 +51,6 @@ constexpr std::string_view kNoCanvasTable =
     "Firefox, Safari and Chrome.</p>\n"
     "</div>\n"
     "</td></tr></table>\n";
-
-std::string scriptBlock(std::string_view body) {
-  std::string block = "    <script type=\"text/javascript\">\n";
-  block += body;
-  block += "    </script>\n";
-  return block;
-}
 
 std::string scriptString(std::string_view text) {
   // Appended, not "\"" + temporary: that trips a false -Wrestrict of GCC 12 at -O3.

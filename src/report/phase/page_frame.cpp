@@ -9,9 +9,12 @@
 #include "tracer/performance_tracer.h"
 
 #include "pt_assets_assets.h"
+#include "report/phase/page_parts.h"
 
 #include <array>
 #include <string_view>
+
+using pt::report::scriptBlock;
 
 namespace {
 
@@ -22,14 +25,8 @@ std::string errorPage(std::string_view bodyText) {
   return page;
 }
 
-struct Tab {
-  const char* name;
-  const char* key;
-  const char* blockClass;
-};
-
-std::vector<Tab> presentTabs(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) {
-  std::vector<Tab> tabs{{"Aggregate", "aggregateSummary", "aggregateSumHeader"}};
+std::vector<pt::report::PageTab> presentTabs(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) {
+  std::vector<pt::report::PageTab> tabs{{"Aggregate", "aggregateSummary", "aggregateSumHeader"}};
   if (!noCallTree && !aggregateOnly) tabs.push_back({"Call Tree", "callTreeSummary", "callTreeHeader"});
   if (!aggregateOnly) tabs.push_back({"Details", "phaseSummary", "phaseSumHeader"});
   if (statisticsType == "detailedmemory" && !aggregateOnly) {
@@ -37,13 +34,6 @@ std::vector<Tab> presentTabs(bool noCallTree, const std::string& statisticsType,
   }
   tabs.push_back({"System Info", "systemInfo", "sysInfoHeader"});
   return tabs;
-}
-
-std::string scriptBlock(std::string_view body) {
-  std::string block = "    <script type=\"text/javascript\">\n";
-  block += body;
-  block += "    </script>\n";
-  return block;
 }
 
 const char* jsBool(bool value) { return value ? "true" : "false"; }
@@ -119,26 +109,7 @@ std::string PerformanceTracer::generateHeaderBarTable(bool noCallTree, const std
 
 std::string PerformanceTracer::generateHeaderDivs(bool noCallTree, const std::string& statisticsType,
                                                   bool aggregateOnly) const {
-  const std::string blockIndent(25, ' ');
-  const std::string itemIndent(33, ' ');
-  const std::vector<Tab> tabs = presentTabs(noCallTree, statisticsType, aggregateOnly);
-  std::string divs;
-  for (const Tab& block : tabs) {
-    const bool visible = std::string_view(block.key) == "aggregateSummary";
-    divs += blockIndent + "<div id=\"header\" class=\"" + block.blockClass + "\"" +
-            (visible ? "" : " style=\"display:none\"") + ">\n";
-    divs += blockIndent + "    <ul id=\"primary\">\n";
-    for (const Tab& tab : tabs) {
-      if (&tab == &block) {
-        divs += itemIndent + "<li><span>" + tab.name + "</span></li>\n";
-      } else {
-        divs += itemIndent + "<li><a href=\"javascript:ShowTable('" + tab.key + "')\">" + tab.name + "</a></li>\n";
-      }
-    }
-    divs += blockIndent + "    </ul>\n";
-    divs += blockIndent + "</div>\n";
-  }
-  return divs;
+  return pt::report::tabBarDivs(presentTabs(noCallTree, statisticsType, aggregateOnly), "aggregateSummary");
 }
 
 std::string PerformanceTracer::getHardwareInfoHTML(const PTSystemInfoStruct* info) const {
@@ -188,6 +159,7 @@ std::string PerformanceTracer::generateJavaScript(const std::string& statisticsT
   script += ";\n        var pageComparison = ";
   script += jsBool(comparison);
   script += ";\n";
+  script += pt::assets::tab_helpers_js();
   script += comparison ? pt::assets::comparison_tabs_js() : pt::assets::tabs_js();
   return scriptBlock(script);
 }

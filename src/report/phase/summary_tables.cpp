@@ -1,20 +1,16 @@
 #include "report/phase/summary_tables.h"
 
 #include "pt_assets_assets.h"
+#include "report/phase/page_parts.h"
 
 #include <array>
 #include <string_view>
 #include <utility>
 #include <vector>
 
-namespace {
+using pt::report::scriptBlock;
 
-std::string scriptBlock(std::string_view body) {
-  std::string block = "    <script type=\"text/javascript\">\n";
-  block += body;
-  block += "    </script>\n";
-  return block;
-}
+namespace {
 
 std::string inputRow(const std::string& label, const std::string& id) {
   return "                            <tr><td class=\"FiltersNameCell\">" + label +

@@ -3,29 +3,12 @@
 // the Aggregate view and, unless the page is aggregate-only, the Phases view.
 // The flags pageAggregateOnly and pageComparison are declared by the page
 // just before this script.
-var screenH = (window.screen && window.screen.height) ? window.screen.height : 480;
-var MINWINDOWWIDTH = 600;
 var activeTab = 'aggregateSummary';
 var activeView = 'aggregateSummary';
 var metricTabKeys = { 'time': 'time', 'basicmemory': 'basicMemory', 'detailedmemory': 'detailedMemory' };
 var metricTabNames = { 'time': 'Time', 'basicMemory': 'Basic Mem', 'detailedMemory': 'Detailed Mem' };
 var tabHeaderClassOf = { 'time': 'timeHeader', 'basicMemory': 'basicMemoryHeader',
                          'detailedMemory': 'detailedMemoryHeader', 'systemInfo': 'sysInfoHeader' };
-
-function SetHeaderVisibility(headerClassName, visibilityStr) {
-    var headers = document.getElementsByClassName(headerClassName);
-    if (headers.length > 0) {
-        headers[0].style.display = visibilityStr;
-    }
-}
-
-function setElementDisplay(id, displayStr) {
-    var element = document.getElementById(id);
-    if (element) {
-        element.style.display = displayStr;
-    }
-    return element;
-}
 
 // The body's mousemove handler; these pages have no popups to drag.
 function dialogMove(event) {}

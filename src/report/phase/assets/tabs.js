@@ -1,24 +1,7 @@
 // Tab switching. The flags pageNoCallTree, pageAggregateOnly, pageHasMemChart
 // and pageComparison are declared by the page just before this script.
-var screenH = (window.screen && window.screen.height) ? window.screen.height : 480;
-var MINWINDOWWIDTH = 600;
 var activeTab = 'aggregateSummary';
 var visibleOutlines = [];
-
-function SetHeaderVisibility(headerClassName, visibilityStr) {
-    var headers = document.getElementsByClassName(headerClassName);
-    if (headers.length > 0) {
-        headers[0].style.display = visibilityStr;
-    }
-}
-
-function setElementDisplay(id, displayStr) {
-    var element = document.getElementById(id);
-    if (element) {
-        element.style.display = displayStr;
-    }
-    return element;
-}
 
 function tabHeaderClasses() {
     var classes = ['aggregateSumHeader'];
