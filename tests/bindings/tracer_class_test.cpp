@@ -126,13 +126,10 @@ TEST_F(TracerClass, RaisesEachErrorWithItsArguments) {
        {"ZezaDazod.Tracer.generateCLTestReport"}},
       // Reports: counts, evenness, pairs, required names, then the data.
       {"generateHTMLReport", [] { return std::vector{text("htmlfile")}; }, "MinParamsNotReached", {"2"}},
-      {"diagnosticReport", [] { return std::vector<haArray*>(8, nullptr); }, "MaxParamsExceeded", {"6"}},
       {"generateAggregateDifferenceReport", [] { return std::vector<haArray*>(14, nullptr); }, "MaxParamsExceeded",
        {"12"}},
       {"generateDifferenceReport", [] { return std::vector{text("htmlfile"), text("r.html"), text("lhsfile")}; },
        "MinParamsNotReached", {"4"}},
-      {"generateHTMLReport", [] { return std::vector{text("htmlfile"), text("r.html"), text("metric")}; },
-       "ExpectedEvenNumberOfParameters", {}},
       {"generateAggregateReport", [] { return std::vector{text("htmlfile"), text("r.html"), text("format"), text("x")}; },
        "InvalidNames", {}},
       {"generateHTMLReport", [] { return std::vector{text("grouping"), text("G")}; }, "ExpectedNames",
