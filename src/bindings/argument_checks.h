@@ -47,6 +47,9 @@ enum class ValueKind {
 struct NamedParameter {
   std::string_view name;  ///< lower case
   ValueKind kind;
+  /// Further check of a value of the right kind, raising its own error; run
+  /// as the pair is reached, so errors come in the order of the pairs.
+  void (*check)(const haArray* value) = nullptr;
 };
 
 /// Name/value inputs after the count and evenness checks: names lower-cased,

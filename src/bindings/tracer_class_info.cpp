@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "bindings/module_entry.h"
+#include "bindings/report_methods.h"
 #include "bindings/tracer_methods.h"
 #include "platform/host_messages.h"
 #include "tracer/performance_tracer.h"
@@ -17,15 +18,15 @@ constexpr bool kFixed = false;
 // A method without a handler is declared but not available yet: a call raises NotAvailable.
 constexpr TracerMethodRow kTracerMethods[] = {
     {"clearRawData", 1, kOpen, 0, methods::clearRawData},
-    {"diagnosticReport", 1, kOpen, 0, nullptr},
+    {"diagnosticReport", 1, kOpen, 0, methods::diagnosticReport},
     {"enable", 1, kOpen, 1, methods::enable},
     {"enableGlobalLogging", 1, kFixed, 1, methods::enableGlobalLogging},
     {"enableCLStartupLogging", 1, kFixed, 1, methods::enableCLStartupLogging},
     {"enableDetailedMemStats", 1, kFixed, 1, methods::enableDetailedMemStats},
-    {"generateAggregateDifferenceReport", 1, kOpen, 0, nullptr},
-    {"generateDifferenceReport", 1, kOpen, 0, nullptr},
-    {"generateAggregateReport", 1, kOpen, 0, nullptr},
-    {"generateHTMLReport", 1, kOpen, 0, nullptr},
+    {"generateAggregateDifferenceReport", 1, kOpen, 0, methods::generateAggregateDifferenceReport},
+    {"generateDifferenceReport", 1, kOpen, 0, methods::generateDifferenceReport},
+    {"generateAggregateReport", 1, kOpen, 0, methods::generateAggregateReport},
+    {"generateHTMLReport", 1, kOpen, 0, methods::generateHTMLReport},
     {"generateCLStartupDifferenceReport", 1, kOpen, 0, nullptr},
     {"generateCLStartupReport", 1, kOpen, 0, nullptr},
     {"getProcessedData", 1, kOpen, 1, methods::getProcessedData},

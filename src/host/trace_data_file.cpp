@@ -375,16 +375,24 @@ void readTraceDataFile(PerformanceTracer& tracer, const std::string& fileName, P
     haWarningMsgId("SkippedRecords", std::to_string(skipped.total()), fileName, skipped.reasons());
 }
 
+namespace {
+
+// Only the file's own name counts: a folder "x.kvd.d" makes no trace of what it holds.
+void requireKvdName(const std::string& fileName) {
+  const std::size_t slash = fileName.find_last_of('/');
+  if (fileName.find(".kvd", slash == std::string::npos ? 0 : slash + 1) == std::string::npos)
+    haErrorMsgIdAndTxt("MissingKvdExt");
+}
+
+}  // namespace
+
 void loadTraceDataFile(const std::string& fileName, ReadProgress* progress) {
   loadTraceDataFile(tracer(), fileName, progress);
 }
 
 void loadTraceDataFile(PerformanceTracer& tracer, const std::string& fileName, ReadProgress* progress) {
   ptSetCurrentKAVLORRoot(ptGetKAVLORRoot());
-  // Only the file's own name counts: a folder "x.kvd.d" makes no trace of what it holds.
-  const std::size_t slash = fileName.find_last_of('/');
-  if (fileName.find(".kvd", slash == std::string::npos ? 0 : slash + 1) == std::string::npos)
-    haErrorMsgIdAndTxt("MissingKvdExt");
+  requireKvdName(fileName);
   PTRawDataVector points;
   PTSystemInfoStruct systemInfo;
   DynamicEnum identifierEnum;
@@ -411,14 +419,20 @@ void expectOneInput(int nInputs) {
 
 }  // namespace
 
+// The host saves only what loadTracerData will take back: a name without
+// ".kvd" is refused before any file is made.
 void saveToFile(int nInputs, const haArray* const inputs[]) {
   expectOneInput(nInputs);
-  saveTraceDataFile(fileNameArgument(inputs[0]));
+  const std::string fileName = fileNameArgument(inputs[0]);
+  requireKvdName(fileName);
+  saveTraceDataFile(fileName);
 }
 
 void saveCLStartupData(int nInputs, const haArray* const inputs[]) {
   if (nInputs > 1) haErrorMsgIdAndTxt("MaxParamsExceeded", "1");
-  saveStartupTraceDataFile(nInputs == 1 ? fileNameArgument(inputs[0]) : std::string(kStartupDataFile));
+  const std::string fileName = nInputs == 1 ? fileNameArgument(inputs[0]) : std::string(kStartupDataFile);
+  requireKvdName(fileName);
+  saveStartupTraceDataFile(fileName);
 }
 
 void loadTracerData(int nInputs, const haArray* const inputs[]) {

@@ -75,7 +75,8 @@ void loadTraceDataFile(const std::string& fileName, ReadProgress* progress = nul
 // ---------------------------------------------------------------- Host methods
 // The argument checks of the host methods, over the inputs the host passes.
 
-/// saveToFile(filename).
+/// saveToFile(filename). Like the startup save, refuses ("MissingKvdExt") a
+/// name that a load would refuse.
 void saveToFile(int nInputs, const haArray* const inputs[]);
 /// saveCLStartupData([filename]).
 void saveCLStartupData(int nInputs, const haArray* const inputs[]);

@@ -23,6 +23,11 @@ const PTCLTGXDataPoint* asModelPoint(const PTKAVLORDataPoint& point) {
   return dynamic_cast<const PTCLTGXDataPoint*>(&point);
 }
 
+const PTTracerDataPoint* asTracerPoint(const PTKAVLORDataPoint& point) {
+  if (point.type != PT_TRACER) return nullptr;
+  return dynamic_cast<const PTTracerDataPoint*>(&point);
+}
+
 boost::shared_ptr<PTKAVLORDataPoint> deepCopy(const boost::shared_ptr<PTKAVLORDataPoint>& point) {
   if (!point) return point;
   boost::shared_ptr<PTKAVLORDataPoint> copy;
@@ -62,19 +67,25 @@ void PerformanceTracer::clearRawModelData(const std::string& model) {
   // -1 would match every point without a model: a model never logged has no points.
   if (!rawDataVector_ || number == -1) return;
   eraseIf(*rawDataVector_, [number](const PTKAVLORDataPoint& point) {
-    if (point.type != PT_TRACER) return false;
-    const auto* tracerPoint = dynamic_cast<const PTTracerDataPoint*>(&point);
+    const PTTracerDataPoint* tracerPoint = asTracerPoint(point);
     return tracerPoint != nullptr && tracerPoint->getIdentifierNum("modelStr") == number;
   });
 }
 
+// Logging through the exported functions makes tracer points, whose model and
+// target are identifiers: a clear by grouping and model takes those too, or it
+// would clear nothing that a tool logged. An identifier value never logged
+// (-1) matches no tracer point.
 void PerformanceTracer::clearRawDataVector(const std::string& grouping, const std::string& model) {
   if (!rawDataVector_) return;
   const std::int32_t groupingNumber = getNumberForString(EPT_GROUPING, grouping, false);
   const std::int32_t modelNumber = getNumberForString(EPT_MODEL, model, false);
+  const std::int32_t modelValue = std::as_const(*this).getNumberForString("modelStr", model);
   eraseIf(*rawDataVector_, [&](const PTKAVLORDataPoint& point) {
-    const PTCLTGXDataPoint* modelPoint = asModelPoint(point);
-    return modelPoint != nullptr && modelPoint->grouping == groupingNumber && modelPoint->model == modelNumber;
+    if (point.grouping != groupingNumber) return false;
+    if (const PTCLTGXDataPoint* modelPoint = asModelPoint(point)) return modelPoint->model == modelNumber;
+    const PTTracerDataPoint* tracerPoint = asTracerPoint(point);
+    return tracerPoint != nullptr && modelValue != -1 && tracerPoint->getIdentifierNum("modelStr") == modelValue;
   });
 }
 
@@ -84,10 +95,16 @@ void PerformanceTracer::clearRawDataVector(const std::string& grouping, const st
   const std::int32_t groupingNumber = getNumberForString(EPT_GROUPING, grouping, false);
   const std::int32_t modelNumber = getNumberForString(EPT_MODEL, model, false);
   const std::int32_t targetNumber = getNumberForString(EPT_TARGET, target, false);
+  const std::int32_t modelValue = std::as_const(*this).getNumberForString("modelStr", model);
+  const std::int32_t targetValue = std::as_const(*this).getNumberForString("targetStr", target);
   eraseIf(*rawDataVector_, [&](const PTKAVLORDataPoint& point) {
-    const PTCLTGXDataPoint* modelPoint = asModelPoint(point);
-    return modelPoint != nullptr && modelPoint->grouping == groupingNumber && modelPoint->model == modelNumber &&
-           modelPoint->target == targetNumber;
+    if (point.grouping != groupingNumber) return false;
+    if (const PTCLTGXDataPoint* modelPoint = asModelPoint(point))
+      return modelPoint->model == modelNumber && modelPoint->target == targetNumber;
+    const PTTracerDataPoint* tracerPoint = asTracerPoint(point);
+    return tracerPoint != nullptr && modelValue != -1 && targetValue != -1 &&
+           tracerPoint->getIdentifierNum("modelStr") == modelValue &&
+           tracerPoint->getIdentifierNum("targetStr") == targetValue;
   });
 }
 

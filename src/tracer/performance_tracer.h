@@ -349,9 +349,10 @@ class PerformanceTracer {
   /// Drops the tracer points whose "modelStr" is the model; a model never
   /// logged drops nothing.
   void clearRawModelData(const std::string& model);
-  /// Drops the block-diagram and state-chart points of the grouping and model.
+  /// Drops the points of the grouping and model: block-diagram and
+  /// state-chart points by their model, tracer points by their "modelStr".
   void clearRawDataVector(const std::string& grouping, const std::string& model);
-  /// As above, of the target too.
+  /// As above, of the target ("targetStr") too.
   void clearRawDataVector(const std::string& grouping, const std::string& model, const std::string& target);
   /// The raw data becomes a vector of the same shared points (not copies).
   void setRawDataVector(const PTRawDataVector& points);

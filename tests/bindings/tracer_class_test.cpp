@@ -120,8 +120,35 @@ TEST_F(TracerClass, RaisesEachErrorWithItsArguments) {
        "AddGroupingExpectedString", {}},
       {"getAggregateProcessedData", [] { return std::vector{text("phase"), text("P")}; }, "InvalidNames", {}},
       {"loadTracerData", [] { return std::vector{text("trace.txt")}; }, "MissingKvdExt", {}},
-      {"generateHTMLReport", [] { return std::vector{text("htmlfile"), text("r.html")}; }, "NotAvailable",
-       {"ZezaDazod.Tracer.generateHTMLReport"}},
+      {"saveToFile", [] { return std::vector{text("trace.txt")}; }, "MissingKvdExt", {}},
+      {"saveCLStartupData", [] { return std::vector{text("startup")}; }, "MissingKvdExt", {}},
+      {"generateCLTestReport", [] { return std::vector{text("htmlfile"), text("r.html")}; }, "NotAvailable",
+       {"ZezaDazod.Tracer.generateCLTestReport"}},
+      // Reports: counts, evenness, pairs, required names, then the data.
+      {"generateHTMLReport", [] { return std::vector{text("htmlfile")}; }, "MinParamsNotReached", {"2"}},
+      {"generateAggregateDifferenceReport", [] { return std::vector<haArray*>(14, nullptr); }, "MaxParamsExceeded",
+       {"12"}},
+      {"generateDifferenceReport", [] { return std::vector{text("htmlfile"), text("r.html"), text("lhsfile")}; },
+       "MinParamsNotReached", {"4"}},
+      {"generateAggregateReport", [] { return std::vector{text("htmlfile"), text("r.html"), text("format"), text("x")}; },
+       "InvalidNames", {}},
+      {"generateHTMLReport", [] { return std::vector{text("grouping"), text("G")}; }, "ExpectedNames",
+       {"'htmlfile' must be set"}},
+      {"diagnosticReport", [] { return std::vector{text("grouping"), text("G")}; }, "ExpectedNames",
+       {"'htmlfile' must be set."}},
+      {"generateHTMLReport", [] { return std::vector{text("htmlfile"), text("r.html"), text("Metric"), text("memory")}; },
+       "InvalidMetric", {"time", "basicmemory", "detailedmemory"}},
+      {"generateDifferenceReport", [] { return std::vector{text("format"), text("tree"), text("htmlfile"), text("d")}; },
+       "InvalidFormat", {"ModelBased", "PhaseBased"}},
+      {"generateHTMLReport", [] { return std::vector{text("htmlfile"), text("r.html"), text("showmeta"), text("no")}; },
+       "ParameterMismatchString", {"showmeta"}},
+      {"generateAggregateDifferenceReport",
+       [] { return std::vector{text("htmlfile"), text("d.html"), text("lhslabel"), text("A")}; }, "ExpectedNames",
+       {"'htmlfile' and one of 'lhsfile' or 'rhsfile' to be set."}},
+      {"generateAggregateReport", [] { return std::vector{text("htmlfile"), text("r.html")}; }, "NoRawTracerData", {}},
+      {"generateDifferenceReport",
+       [] { return std::vector{text("htmlfile"), text("d.html"), text("rhsfile"), text("no such.kvd")}; },
+       "OpenFileFailed", {"no such.kvd", "No such file or directory"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.method) + " " + c.key);
@@ -136,8 +163,7 @@ TEST_F(TracerClass, RaisesEachErrorWithItsArguments) {
 }
 
 // Raw points left after logging one start of model m1 and two of m2 in
-// grouping G and then clearing with `clearInputs`. Logged points are tracer
-// points, which only a model alone clears.
+// grouping G and then clearing with `clearInputs`.
 std::size_t leftAfterClearing(std::initializer_list<haArray*> clearInputs) {
   ptClearRawData();
   for (const char* model : {"m1", "m2", "m2"})
@@ -153,6 +179,10 @@ TEST_F(TracerClass, ClearRawDataTakesNamesInAnyCaseAndTheLastValueOfAName) {
   EXPECT_EQ(leftAfterClearing({text("model"), text("m1"), text("Model"), text("m2")}), 1u);
   EXPECT_EQ(leftAfterClearing({text("Model"), text("m1"), text("GROUPING"), text("G")}),
             leftAfterClearing({text("model"), text("m1"), text("grouping"), text("G")}));
+  EXPECT_EQ(leftAfterClearing({text("grouping"), text("G"), text("model"), text("m2")}), 1u);
+  EXPECT_EQ(leftAfterClearing({text("grouping"), text("Other"), text("model"), text("m2")}), 3u);
+  EXPECT_EQ(leftAfterClearing({text("grouping"), text("G"), text("model"), text("m1"), text("target"), text("grt")}), 2u);
+  EXPECT_EQ(leftAfterClearing({text("grouping"), text("G"), text("model"), text("m1"), text("target"), text("ert")}), 3u);
   // A grouping without a model clears the whole grouping, a target or not.
   EXPECT_EQ(leftAfterClearing({text("Grouping"), text("G"), text("target"), text("grt")}), 0u);
   ptEnableTracer("G", false);

@@ -38,11 +38,15 @@ class ClearingTest : public ::testing::Test {
   PerformanceTracer tracer;
 };
 
-TEST_F(ClearingTest, ByGroupingModelAndTargetEachRemoveOnlyTheirKinds) {
+TEST_F(ClearingTest, ByGroupingModelAndTargetEachRemoveTheirPoints) {
   tracer.logCalvoranData("A", "m1", "t1", "cl-a-m1-t1", true);
   tracer.logCalvoranData("A", "m1", "t2", "cl-a-m1-t2", true);
   tracer.logQuorindelData("A", "m2", "t1", "mach", "chart", "qd-a-m2", true);
   tracer.logEvent("A", "tr-a-m1", true, Pairs{"modelStr", "m1"});
+  // Tracer points, as the exported logging functions make them, go by their identifiers.
+  tracer.logEvent("A", "tr-a-m1-t2", true, Pairs{"modelStr", "m1", "targetStr", "t2"});
+  tracer.logEvent("A", "tr-a-m2", true, Pairs{"modelStr", "m2"});
+  tracer.logEvent("B", "tr-b-m2", true, Pairs{"modelStr", "m2"});
   tracer.logEvent("B", "tr-b", true, Pairs{});
   tracer.logKAVLORData("B", "kv-b", true);
   tracer.enableGlobalLogging(true);
@@ -50,11 +54,11 @@ TEST_F(ClearingTest, ByGroupingModelAndTargetEachRemoveOnlyTheirKinds) {
 
   tracer.clearRawDataVector("A", "m1", "t2");
   tracer.clearRawDataVector("A", "m2");
-  EXPECT_EQ(phases(), (Pairs{"cl-a-m1-t1", "tr-a-m1", "tr-b", "kv-b", "tr-none"}));
+  EXPECT_EQ(phases(), (Pairs{"cl-a-m1-t1", "tr-a-m1", "tr-b-m2", "tr-b", "kv-b", "tr-none"}));
 
   tracer.clearRawModelData("never logged");  // must not take the points without a model
   tracer.clearRawModelData("m1");             // tracer points only
-  EXPECT_EQ(phases(), (Pairs{"cl-a-m1-t1", "tr-b", "kv-b", "tr-none"}));
+  EXPECT_EQ(phases(), (Pairs{"cl-a-m1-t1", "tr-b-m2", "tr-b", "kv-b", "tr-none"}));
 
   tracer.clearRawGroupingData("Also Unregistered");  // the points logged without a known grouping
   tracer.clearRawGroupingData("B");

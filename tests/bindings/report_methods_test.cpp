@@ -1,0 +1,181 @@
+#include "bindings/report_methods.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <set>
+#include <string>
+#include <vector>
+
+#include "bindings/host_call.h"
+#include "host/trace_data_file.h"
+#include "host/cell_records.h"
+#include "support/host_array_equal.h"
+#include "support/scratch_files.h"
+#include "tracer/performance_tracer.h"
+#include "tracer/pt_clearing.h"
+#include "tracer/pt_groupings.h"
+
+namespace {
+
+using pt_test::callTracer;
+using pt_test::fileBytes;
+using pt_test::flag;
+using pt_test::raised;
+using pt_test::text;
+
+// A small tool run logged as a host would: a build with a nested compile,
+// per model, then a test phase.
+void logToolRun(const char* model) {
+  callTracer("enable", {text("Tool"), flag(true)}, 1);
+  callTracer("logCalvoranData", {text("Tool"), text(model), text("grt"), text("Build"), flag(true)});
+  callTracer("logTracerData", {text("Tool"), text("Compile"), flag(true), text("modelStr"), text(model)});
+  callTracer("logTracerData", {text("Tool"), text("Compile"), flag(false), text("modelStr"), text(model)});
+  callTracer("logCalvoranData", {text("Tool"), text(model), text("grt"), text("Build"), flag(false)});
+  callTracer("logKAVLORData", {text("Tool"), text("Test"), flag(true)});
+  callTracer("logKAVLORData", {text("Tool"), text("Test"), flag(false)});
+}
+
+// Equal records, but for the order of a tracer point's identifiers, which is a hash map's.
+void expectSameRecord(const haArray* expected, const haArray* actual) {
+  ASSERT_EQ(haGetNumberOfElements(expected), haGetNumberOfElements(actual));
+  const bool tracerPoint = static_cast<int>(ptGetDoubleFrom_haArray(haGetCell(expected, 1))) == PT_TRACER;
+  const std::size_t identifiers = tracerPoint ? ptGetDoubleFrom_haArray(haGetCell(expected, 4)) : 0;
+  std::multiset<std::string> expectedIdentifiers, actualIdentifiers;
+  for (std::size_t j = 0; j < haGetNumberOfElements(expected); ++j) {
+    if (j >= 5 && j < 5 + identifiers) {
+      expectedIdentifiers.insert(ptCreateStringFrom_haArray(haGetCell(expected, j)));
+      actualIdentifiers.insert(ptCreateStringFrom_haArray(haGetCell(actual, j)));
+    } else {
+      EXPECT_TRUE(pt_test::sameHostArray(haGetCell(expected, j), haGetCell(actual, j))) << "element " << j;
+    }
+  }
+  EXPECT_EQ(expectedIdentifiers, actualIdentifiers);
+}
+
+std::size_t livePoints() { return haGetNumberOfElements(callTracer("getRawData", {}, 1).at(0).get()); }
+
+class ReportMethods : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    KVInitialize_performance_tracer();
+    ptClearRawData();
+    logToolRun("m1");
+    callTracer("saveToFile", {text(saved.c_str())});
+    ptClearRawData();
+    logToolRun("m2");
+    logToolRun("m2");
+    pt::host::readTraceDataFile(saved, savedPoints, savedInfo, savedEnum);
+  }
+
+  pt_test::ScratchFolder folder;
+  const std::string saved = folder.file("saved.kvd"), viaHost = folder.file("host.html"),
+                    viaLibrary = folder.file("library.html");
+  PTRawDataVector savedPoints;
+  PTSystemInfoStruct savedInfo;
+  DynamicEnum savedEnum;
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+};
+
+TEST_F(ReportMethods, WriteWhatTheLibraryWritesForTheSameDataAndLeaveTheLiveDataAlone) {
+  const std::size_t before = livePoints();
+  auto live = [&] { return tracer.getRawDataVector(); };
+  const PTSystemInfoStruct* liveInfo = tracer.getSystemInfo();
+  struct Case {
+    const char* method;
+    std::vector<std::string> inputs;  // after 'htmlfile'; "@" is the saved trace
+    std::function<bool(const std::string&)> library;
+  };
+  const std::vector<Case> cases = {
+      {"generateHTMLReport", {"Grouping", "Tool", "METRIC", "BasicMemory"},
+       [&](const std::string& f) {
+         return tracer.generateHTMLReport(f, "Tool", "Tool", "basicmemory", true, live().get(), liveInfo);
+       }},
+      {"generateAggregateReport", {"kvdfile", "@"},
+       [&](const std::string& f) {
+         return tracer.generateAggregateReport(f, "GLOBAL", "GLOBAL", "time", true, &savedPoints, &savedInfo);
+       }},
+      {"diagnosticReport", {"kvdfile", "@", "grouping", "Tool"},
+       [&](const std::string& f) { return tracer.diagnosticReport(f, "Tool", &savedPoints); }},
+      {"generateDifferenceReport", {"lhsfile", "@"},
+       [&](const std::string& f) {
+         return tracer.generateHTMLComparisonReport(f, "GLOBAL", "Baseline", "CurrentRun", &savedPoints,
+                                                    live().get(), &savedInfo, liveInfo, "time");
+       }},
+      {"generateAggregateDifferenceReport", {"rhsfile", "@", "lhslabel", "Before", "metric", "detailedmemory"},
+       [&](const std::string& f) {
+         return tracer.generateHTMLAggregateComparisonReport(f, "GLOBAL", "Before", "CurrentRun", live().get(),
+                                                             &savedPoints, liveInfo, &savedInfo, "detailedmemory");
+       }},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.method);
+    std::vector<platform::HostArrayPtr> owned;
+    owned.emplace_back(text("htmlfile"));
+    owned.emplace_back(text(viaHost.c_str()));
+    for (const std::string& input : c.inputs) owned.emplace_back(text(input == "@" ? saved.c_str() : input.c_str()));
+    std::vector<const haArray*> views;
+    for (const auto& input : owned) views.push_back(input.get());
+    // The library's report first, so that any names the analysis adds are in the tables for both.
+    ASSERT_TRUE(c.library(viaLibrary));
+    vesk::callStaticMethod("ZezaDazod.Tracer", c.method, views, 0);
+    EXPECT_FALSE(fileBytes(viaHost).empty());
+    EXPECT_EQ(fileBytes(viaHost), fileBytes(viaLibrary));
+    EXPECT_EQ(livePoints(), before) << "reading a trace changed the live data";
+  }
+}
+
+TEST_F(ReportMethods, RefuseToWriteOverTheirInputToReadDamagedDataOrToReportNothing) {
+  const std::string trace = fileBytes(saved);
+  const platform::HostError overInput = raised([&] {
+    callTracer("generateHTMLReport", {text("htmlfile"), text(saved.c_str()), text("kvdfile"), text(saved.c_str())});
+  });
+  EXPECT_EQ(overInput.identifier(), "performance_tracer:PerformanceTracer:WriteFileFailed");
+  EXPECT_EQ(fileBytes(saved), trace);
+
+  // A damaged trace, whether loaded or reported on, leaves the live data as it was.
+  const std::string damaged = folder.file("damaged.kvd");
+  pt_test::writeFileBytes(damaged, trace.substr(0, trace.size() / 2));
+  const std::size_t before = livePoints();
+  raised([&] { callTracer("loadTracerData", {text(damaged.c_str())}); });
+  raised([&] { callTracer("generateDifferenceReport", {text("htmlfile"), text(viaHost.c_str()), text("lhsfile"),
+                                                       text(damaged.c_str())}); });
+  EXPECT_EQ(livePoints(), before);
+
+  ptClearRawData();
+  const platform::HostError emptyRight = raised([&] {
+    callTracer("generateDifferenceReport",
+               {text("htmlfile"), text(viaHost.c_str()), text("lhsfile"), text(saved.c_str())});
+  });
+  EXPECT_EQ(emptyRight.identifier(), "performance_tracer:PerformanceTracer:NoRawTracerDataLoaded");
+  EXPECT_EQ(emptyRight.arguments(), std::vector<std::string>{""});
+}
+
+// A tool run logged through the host methods only, saved, loaded back after
+// a full clear and compared with the file it came from.
+TEST_F(ReportMethods, ALoggedRunSavedAndLoadedComparesEqualWithItsFile) {
+  const std::string run = folder.file("run.kvd"), diff = folder.file("diff.html");
+  ptClearRawData();
+  logToolRun("m3");
+  callTracer("saveToFile", {text(run.c_str())});
+  // Records name identifiers by their number in the enumeration, which saving settles.
+  const platform::HostArrayPtr logged = std::move(callTracer("getRawData", {}, 1).at(0));
+  callTracer("clearRawData", {});
+  EXPECT_EQ(livePoints(), 0u);
+
+  callTracer("loadTracerData", {text(run.c_str())});
+  const platform::HostArrayPtr loaded = std::move(callTracer("getRawData", {}, 1).at(0));
+  ASSERT_EQ(haGetNumberOfElements(loaded.get()), haGetNumberOfElements(logged.get()));
+  for (std::size_t i = 0; i < haGetNumberOfElements(logged.get()); ++i) {
+    SCOPED_TRACE("record " + std::to_string(i));
+    expectSameRecord(haGetCell(logged.get(), i), haGetCell(loaded.get(), i));
+  }
+
+  callTracer("generateDifferenceReport", {text("htmlfile"), text(diff.c_str()), text("lhsfile"), text(run.c_str()),
+                                          text("grouping"), text("Tool")});
+  const std::string page = fileBytes(diff);
+  for (const char* expected : {"Baseline", "CurrentRun", "Build", "Compile", "Test"})
+    EXPECT_NE(page.find(expected), std::string::npos) << expected;
+}
+
+}  // namespace
