@@ -18,6 +18,8 @@ and catalogue text.
 from . import _host
 from ._host import HostError
 
+HostError.__module__ = __name__
+
 __all__ = ["ZezaDazod", "HostError"]
 
 
