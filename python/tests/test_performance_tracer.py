@@ -108,7 +108,7 @@ def test_context_manager_ends_the_phase_even_when_the_block_raises():
 
 
 def test_example_traces_saves_and_reports(tmp_path):
-    example = os.path.join(os.environ.get("PT_EXAMPLES_DIR", "examples/python"), "trace_phases.py")
+    example = os.path.join(os.path.dirname(__file__), "..", "..", "examples", "python", "trace_phases.py")
     run = subprocess.run([sys.executable, example, str(tmp_path)], capture_output=True, text=True)
     Tracer.loadTracerData(str(tmp_path / "trace.kvd"))
     rows = Tracer.getProcessedData()
