@@ -263,5 +263,12 @@ PYBIND11_MODULE(_host, m) {
       .def(py::init<const std::string&, const py::args&>())
       .def("_call", &HostObject::call)
       .def("_release", &HostObject::release)
+      // Leaving a `with` block releases the object, as leaving its scope does
+      // in host code (a scoped point logs its end then), exception or not.
+      .def("__enter__", [](py::object self) { return self; })
+      .def("__exit__", [](HostObject& self, const py::args&) {
+        self.release();
+        return false;
+      })
       .def_property_readonly("_released", &HostObject::released);
 }

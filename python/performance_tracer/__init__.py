@@ -42,14 +42,8 @@ def _object_class(full_name, short_name, members):
     def __init__(self, *args):
         _host.HostObject.__init__(self, full_name, *args)
 
-    # Releasing a host object is what leaving its scope does in host code
-    # (a scoped point logs its end then), whether or not an error left it.
-    def __exit__(self, *exc):
-        self._release()
-        return False
-
-    members.update(__init__=__init__, __enter__=lambda self: self, __exit__=__exit__,
-                   __doc__=f"{full_name}, a host class; its objects are host objects.")
+    # A host object is also a context manager that releases it on leaving.
+    members.update(__init__=__init__, __doc__=f"{full_name}, a host class; its objects are host objects.")
     return type(short_name, (_host.HostObject,), members)
 
 
