@@ -314,6 +314,20 @@ std::vector<std::string> COSNamespace::getFunctionNames() const {
   return names;
 }
 
+std::vector<COSClass*> COSNamespace::getClasses() const {
+  std::lock_guard<std::recursive_mutex> lock(Registry::instance().mutex);
+  std::vector<COSClass*> classes;
+  for (const auto& cls : classes_) classes.push_back(cls.get());
+  return classes;
+}
+
+std::vector<COSNamespace*> COSNamespace::getInnerNamespaces() const {
+  std::lock_guard<std::recursive_mutex> lock(Registry::instance().mutex);
+  std::vector<COSNamespace*> inner;
+  for (const auto& ns : inner_) inner.push_back(ns.get());
+  return inner;
+}
+
 COSNamespace* omGetNamespace(std::string_view fullName) { return COSNamespace::getNamespace(fullName); }
 
 COSNamespace* omGetInnerNamespace(COSNamespace* ns, std::string_view name) {

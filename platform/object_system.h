@@ -241,6 +241,10 @@ class COSNamespace {
   const COSMethodInfo* findFunction(std::string_view name) const;
   /// Names of the functions, in the order they were added.
   std::vector<std::string> getFunctionNames() const;
+  /// The classes registered here, in the order they were added.
+  std::vector<COSClass*> getClasses() const;
+  /// The inner namespaces made so far, in the order they were made.
+  std::vector<COSNamespace*> getInnerNamespaces() const;
 
  private:
   std::string fullName_;

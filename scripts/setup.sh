@@ -9,6 +9,7 @@ debian_packages=(
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
   libcbor-dev libssl-dev libcli11-dev nlohmann-json3-dev
   chromium
+  python3-dev pybind11-dev python3-pytest
 )
 # Node.js may come from elsewhere than Debian (with npm bundled): only the
 # commands matter.

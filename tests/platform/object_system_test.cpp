@@ -127,6 +127,12 @@ class ObjectSystem : public ::testing::Test {
 TEST_F(ObjectSystem, CallsByFullNameWithOpenInputsAndSeveralOutputs) {
   ASSERT_NE(vesk::omGetNamespace("Test.Inner"), nullptr);
   EXPECT_EQ(vesk::COSClass::getClass("Test.Counter"), nullptr);
+  // What a walk of the namespace finds: the class inside its inner namespace only.
+  const vesk::COSNamespace& test = *vesk::omGetNamespace("Test");
+  EXPECT_TRUE(test.getClasses().empty());
+  ASSERT_EQ(test.getInnerNamespaces().size(), 1u);
+  ASSERT_EQ(test.getInnerNamespaces()[0]->getClasses().size(), 1u);
+  EXPECT_EQ(test.getInnerNamespaces()[0]->getClasses()[0]->getFullName(), "Test.Inner.Counter");
   HostArrayPtr a(haCreateDoubleScalar(4)), b(haCreateString("x"));
   const haArray* three[] = {a.get(), b.get(), a.get()};
   EXPECT_EQ(haGetScalar(vesk::callStaticMethod("Test.Inner.Counter", "count", three, 1).at(0).get()), 3.0);
