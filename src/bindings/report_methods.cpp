@@ -4,11 +4,14 @@
 #include <memory>
 #include <string>
 #include <system_error>
+#include <vector>
 
 #include "bindings/argument_checks.h"
 #include "host/cell_records.h"
 #include "host/trace_data_file.h"
 #include "platform/host_messages.h"
+#include "report/model/model_diff_report.h"
+#include "report/model/model_report.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/text_utils.h"
 
@@ -16,6 +19,7 @@ namespace pt::bindings::methods {
 namespace {
 
 constexpr char kAllGroupings[] = "GLOBAL";
+constexpr char kStartupGrouping[] = "Calvoran Startup";
 constexpr char kExpectedHtmlFile[] = "'htmlfile' must be set";
 constexpr char kExpectedComparisonFiles[] = "'htmlfile' and one of 'lhsfile' or 'rhsfile' to be set.";
 
@@ -59,10 +63,23 @@ bool flagOf(const NameValueArguments& pairs, std::string_view name, bool fallbac
   return value ? haIsLogicalScalarTrue(value) : fallback;
 }
 
-// The model-based pages are not part of this library yet.
-void refuseModelBased(const NameValueArguments& pairs, const char* method) {
-  if (toLowerCase(pairs.text("format", "phasebased")) == "modelbased")
-    haErrorMsgIdAndTxt("NotAvailable", std::string("ZezaDazod.Tracer.") + method + " with 'format' 'ModelBased'");
+bool modelBased(const NameValueArguments& pairs) {
+  return toLowerCase(pairs.text("format", "phasebased")) == "modelbased";
+}
+
+// Every input as text, in call order, as the model-based page lists them.
+std::vector<std::string> argumentTexts(int nInputs, const haArray* const inputs[]) {
+  std::vector<std::string> texts;
+  for (int i = 0; i < nInputs; ++i) {
+    if (haIsCharVector(inputs[i])) {
+      texts.push_back(ptCreateStringFrom_haArray(inputs[i]));
+    } else if (haIsLogicalScalar(inputs[i])) {
+      texts.push_back(haIsLogicalScalarTrue(inputs[i]) ? "true" : "false");
+    } else {
+      texts.emplace_back();
+    }
+  }
+  return texts;
 }
 
 // Writing the report over a trace it reads would destroy the recording.
@@ -147,11 +164,12 @@ void singleRunReport(const NameValueArguments& pairs, const char* requiredText, 
 
 // The comparison reports: 'htmlfile' and at least one file; the side without
 // a file is the live data. The left side is checked first.
+// A report with a fixed file name (`defaultHtmlFile`) needs only a file.
 template <typename Generate>
-void comparisonReport(const NameValueArguments& pairs, Generate generate) {
-  if (!pairs.has("htmlfile") || (!pairs.has("lhsfile") && !pairs.has("rhsfile")))
+void comparisonReport(const NameValueArguments& pairs, Generate generate, const char* defaultHtmlFile = nullptr) {
+  if ((defaultHtmlFile == nullptr && !pairs.has("htmlfile")) || (!pairs.has("lhsfile") && !pairs.has("rhsfile")))
     haErrorMsgIdAndTxt("ExpectedNames", kExpectedComparisonFiles);
-  const std::string htmlFile = pairs.text("htmlfile");
+  const std::string htmlFile = defaultHtmlFile ? pairs.text("htmlfile", defaultHtmlFile) : pairs.text("htmlfile");
   const std::string lhsFile = pairs.text("lhsfile"), rhsFile = pairs.text("rhsfile");
   refuseToOverwrite(htmlFile, lhsFile);
   refuseToOverwrite(htmlFile, rhsFile);
@@ -177,10 +195,16 @@ void generateHTMLReport(int&, haArray*[], int nInputs, const haArray* const inpu
   const std::string metric = metricOf(pairs);
   const bool showMeta = flagOf(pairs, "showmeta", true);
   if (!pairs.has("htmlfile")) haErrorMsgIdAndTxt("ExpectedNames", kExpectedHtmlFile);
-  refuseModelBased(pairs, "generateHTMLReport");
+  const bool models = modelBased(pairs);
+  const bool flameGraph = flagOf(pairs, "includeflamegraph", true);
+  const std::vector<std::string> arguments = argumentTexts(nInputs, inputs);
   singleRunReport(pairs, kExpectedHtmlFile, false, true,
                   [&](PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
                       ReportData& data) {
+                    if (models) {
+                      return generateReport_modelBased(tracer, htmlFile, grouping, metric, arguments, data.points(),
+                                                       PT_REPORT_MODEL, flameGraph);
+                    }
                     return tracer.generateHTMLReport(htmlFile, grouping, grouping, metric, showMeta, data.points(),
                                                      data.systemInfo());
                   });
@@ -215,10 +239,15 @@ void generateDifferenceReport(int&, haArray*[], int nInputs, const haArray* cons
   const std::string metric = metricOf(pairs);
   if (!pairs.has("htmlfile") || (!pairs.has("lhsfile") && !pairs.has("rhsfile")))
     haErrorMsgIdAndTxt("ExpectedNames", kExpectedComparisonFiles);
-  refuseModelBased(pairs, "generateDifferenceReport");
+  const bool models = modelBased(pairs);
+  const bool flameGraph = flagOf(pairs, "includeflamegraph", true);
   comparisonReport(pairs, [&](PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
                               const std::string& lhsLabel, const std::string& rhsLabel, ReportData& lhs,
                               ReportData& rhs) {
+    if (models) {
+      return generateDiffReport_modelBased(tracer, htmlFile, grouping, lhsLabel, rhsLabel, lhs.points(), rhs.points(),
+                                           metric, flameGraph);
+    }
     return tracer.generateHTMLComparisonReport(htmlFile, grouping, lhsLabel, rhsLabel, lhs.points(), rhs.points(),
                                                lhs.systemInfo(), rhs.systemInfo(), metric);
   });
@@ -235,6 +264,52 @@ void generateAggregateDifferenceReport(int&, haArray*[], int nInputs, const haAr
     return tracer.generateHTMLAggregateComparisonReport(htmlFile, grouping, lhsLabel, rhsLabel, lhs.points(),
                                                         rhs.points(), lhs.systemInfo(), rhs.systemInfo(), metric);
   });
+}
+
+void generateCLTestReport(int&, haArray*[], int nInputs, const haArray* const inputs[]) {
+  static constexpr NamedParameter kNames[] = {kHtmlFile, kGrouping, kKvdFile, kShowMeta, kMetric, kIncludeFlameGraph};
+  const NameValueArguments pairs = reportArguments(nInputs, inputs, 2, 10, kNames);
+  const std::string metric = metricOf(pairs);
+  const bool flameGraph = flagOf(pairs, "includeflamegraph", true);
+  const std::vector<std::string> arguments = argumentTexts(nInputs, inputs);
+  singleRunReport(pairs, kExpectedHtmlFile, false, true,
+                  [&](PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
+                      ReportData& data) {
+                    return generateReport_modelBased(tracer, htmlFile, grouping, metric, arguments, data.points(),
+                                                     PT_REPORT_TEST, flameGraph);
+                  });
+}
+
+void generateCLStartupReport(int&, haArray*[], int nInputs, const haArray* const inputs[]) {
+  static constexpr NamedParameter kNames[] = {kHtmlFile, kKvdFile, kMetric};
+  const NameValueArguments pairs = reportArguments(nInputs, inputs, 0, 4, kNames);
+  const std::string metric = metricOf(pairs);
+  const std::string htmlFile = pairs.text("htmlfile", "CLStartup.html");
+  const std::string kvdFile = pairs.text("kvdfile");
+  refuseToOverwrite(htmlFile, kvdFile);
+  std::unique_ptr<ReportData> data;
+  {
+    const HostRootKept root(true);
+    data = std::make_unique<ReportData>(kvdFile);
+  }
+  if (data->empty()) haErrorMsgIdAndTxt("NoRawTracerData");
+  checkWritten(PerformanceTracer::getInstance()->generateHTMLReport(htmlFile, kStartupGrouping,
+                                                                    "Calvoran Startup Performance", metric, false,
+                                                                    data->points(), data->systemInfo()),
+               htmlFile);
+}
+
+void generateCLStartupDifferenceReport(int&, haArray*[], int nInputs, const haArray* const inputs[]) {
+  static constexpr NamedParameter kNames[] = {kHtmlFile, kLhsFile, kRhsFile, kLhsLabel, kRhsLabel};
+  const NameValueArguments pairs = reportArguments(nInputs, inputs, 2, 10, kNames);
+  if (!pairs.has("lhsfile") && !pairs.has("rhsfile"))
+    haErrorMsgIdAndTxt("ExpectedNames", "at least one of 'lhsfile' or 'rhsfile' must be set");
+  comparisonReport(pairs, [](PerformanceTracer& tracer, const std::string& htmlFile, const std::string&,
+                             const std::string& lhsLabel, const std::string& rhsLabel, ReportData& lhs,
+                             ReportData& rhs) {
+    return tracer.generateHTMLComparisonReport(htmlFile, kStartupGrouping, lhsLabel, rhsLabel, lhs.points(),
+                                               rhs.points(), lhs.systemInfo(), rhs.systemInfo(), "time");
+  }, "CLStartupDiff.html");
 }
 
 }  // namespace pt::bindings::methods

@@ -18,5 +18,8 @@ Handler generateAggregateReport;
 Handler diagnosticReport;
 Handler generateDifferenceReport;
 Handler generateAggregateDifferenceReport;
+Handler generateCLTestReport;
+Handler generateCLStartupReport;
+Handler generateCLStartupDifferenceReport;
 
 }  // namespace pt::bindings::methods

@@ -27,8 +27,8 @@ constexpr TracerMethodRow kTracerMethods[] = {
     {"generateDifferenceReport", 1, kOpen, 0, methods::generateDifferenceReport},
     {"generateAggregateReport", 1, kOpen, 0, methods::generateAggregateReport},
     {"generateHTMLReport", 1, kOpen, 0, methods::generateHTMLReport},
-    {"generateCLStartupDifferenceReport", 1, kOpen, 0, nullptr},
-    {"generateCLStartupReport", 1, kOpen, 0, nullptr},
+    {"generateCLStartupDifferenceReport", 1, kOpen, 0, methods::generateCLStartupDifferenceReport},
+    {"generateCLStartupReport", 1, kOpen, 0, methods::generateCLStartupReport},
     {"getProcessedData", 1, kOpen, 1, methods::getProcessedData},
     {"getAggregateProcessedData", 1, kOpen, 1, methods::getAggregateProcessedData},
     {"getRawData", 0, kFixed, 1, methods::getRawData},
@@ -45,7 +45,7 @@ constexpr TracerMethodRow kTracerMethods[] = {
     {"setStatisticsTypeForModel", 2, kFixed, 0, methods::setStatisticsTypeForModel},
     {"addTestPathToMap", 2, kFixed, 0, methods::addTestPathToMap},
     {"isPerfTracerEnabled", 0, kFixed, 1, methods::isPerfTracerEnabled},
-    {"generateCLTestReport", 1, kOpen, 1, nullptr},
+    {"generateCLTestReport", 1, kOpen, 1, methods::generateCLTestReport},
 };
 
 }  // namespace

@@ -122,8 +122,10 @@ TEST_F(TracerClass, RaisesEachErrorWithItsArguments) {
       {"loadTracerData", [] { return std::vector{text("trace.txt")}; }, "MissingKvdExt", {}},
       {"saveToFile", [] { return std::vector{text("trace.txt")}; }, "MissingKvdExt", {}},
       {"saveCLStartupData", [] { return std::vector{text("startup")}; }, "MissingKvdExt", {}},
-      {"generateCLTestReport", [] { return std::vector{text("htmlfile"), text("r.html")}; }, "NotAvailable",
-       {"ZezaDazod.Tracer.generateCLTestReport"}},
+      {"generateCLTestReport", [] { return std::vector{text("htmlfile"), text("r.html")}; }, "NoRawTracerData", {}},
+      {"generateCLStartupReport", [] { return std::vector{text("metric"), text("time")}; }, "NoRawTracerData", {}},
+      {"generateCLStartupDifferenceReport", [] { return std::vector{text("lhslabel"), text("A")}; }, "ExpectedNames",
+       {"at least one of 'lhsfile' or 'rhsfile' must be set"}},
       // Reports: counts, evenness, pairs, required names, then the data.
       {"generateHTMLReport", [] { return std::vector{text("htmlfile")}; }, "MinParamsNotReached", {"2"}},
       {"generateAggregateDifferenceReport", [] { return std::vector<haArray*>(14, nullptr); }, "MaxParamsExceeded",
