@@ -190,6 +190,22 @@ void appendDeviations(std::string& out, const Comparison& deviations,
   }
 }
 
+// Both sides' values, then the deviations of a matched entry or missing
+// values in their place.
+template <class Comparison, class Point, class Entries>
+void appendSides(std::string& out, const PerformanceTracer& tracer, const Point* lhs, const Point* rhs, bool hasLhs,
+                 bool hasRhs, bool matched, const Columns& columns, const Entries& entries, const std::string& format) {
+  appendValues(out, pt::measuredValues(lhs, format), hasLhs, columns.lhs.size());
+  appendValues(out, pt::measuredValues(rhs, format), hasRhs, columns.rhs.size());
+  if (matched) {
+    Comparison deviations;
+    tracer.calculateDeviations(lhs, rhs, deviations, format);
+    appendDeviations(out, deviations, entries);
+  } else {
+    appendMissing(out, 3 * entries.size());
+  }
+}
+
 // One digit per entry: its matchKind.
 template <class Entry>
 std::string matchDigits(const char* name, const std::vector<Entry>& alignment) {
@@ -353,18 +369,9 @@ std::string PerformanceTracer::generateComparisonDataJS(const std::vector<PTLCSD
     js += ',';
     js += names.mapping(EPT_GROUPING, row.grouping);
     appendSubjects(js, row, names);
-    const bool both = entry.matchKind == EPT_MATCH_BOTH;
-    const bool hasLhs = entry.matchKind != EPT_MATCH_RHS_ONLY;
-    const bool hasRhs = entry.matchKind != EPT_MATCH_LHS_ONLY;
-    appendValues(js, pt::measuredValues(entry.lhsPoint, format), hasLhs, columns.lhs.size());
-    appendValues(js, pt::measuredValues(entry.rhsPoint, format), hasRhs, columns.rhs.size());
-    if (both) {
-      PTComparisonPoint deviations;
-      calculateDeviations(entry.lhsPoint, entry.rhsPoint, deviations, format);
-      appendDeviations(js, deviations, entries);
-    } else {
-      appendMissing(js, 3 * entries.size());
-    }
+    appendSides<PTComparisonPoint>(js, *this, entry.lhsPoint, entry.rhsPoint, entry.matchKind != EPT_MATCH_RHS_ONLY,
+                                   entry.matchKind != EPT_MATCH_LHS_ONLY, entry.matchKind == EPT_MATCH_BOTH, columns,
+                                   entries, format);
     js += ')';
   }
   js += "];\n";
@@ -409,15 +416,8 @@ std::string PerformanceTracer::generateAggComparisonDataJS(const std::vector<PTL
     js += ',';
     js += names.mapping(EPT_PHASE, shown != nullptr ? shown->phaseID : -1);
     js += ',' + std::to_string(lhsCount) + ',' + std::to_string(rhsCount) + ',' + std::to_string(rhsCount - lhsCount);
-    appendValues(js, pt::measuredValues(entry.lhsAggregate, format), hasLhs, columns.lhs.size());
-    appendValues(js, pt::measuredValues(entry.rhsAggregate, format), hasRhs, columns.rhs.size());
-    if (entry.matchKind == EPT_MATCH_BOTH) {
-      PTAggComparisonPoint deviations;
-      calculateDeviations(entry.lhsAggregate, entry.rhsAggregate, deviations, format);
-      appendDeviations(js, deviations, entries);
-    } else {
-      appendMissing(js, 3 * entries.size());
-    }
+    appendSides<PTAggComparisonPoint>(js, *this, entry.lhsAggregate, entry.rhsAggregate, hasLhs, hasRhs,
+                                      entry.matchKind == EPT_MATCH_BOTH, columns, entries, format);
     js += ')';
   }
   js += "];\n\n";
