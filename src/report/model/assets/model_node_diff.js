@@ -51,16 +51,7 @@ class Node {
     this.rhsCount = this.compareOperation !== 1 ? 1 : 0;
     // Its own values: merging sums into the node, not into this.
     this.own = {lhsData: this.lhsData, rhsData: this.rhsData, lhsCount: this.lhsCount, rhsCount: this.rhsCount};
-    this.isLeft = ifLeft;
-    this.count = 1;
-    // Filled on merging; a report can hold hundreds of thousands of nodes.
-    this.details = null;
-    this.children = [];
-    if (ifLeft) {
-      this.phaseChildren = [];
-      this.occurrences = [];
-    }
-    this.parent = null;
+    initNodeLinks(this, ifLeft);
     this.computeDiff();
   }
   computeDiff() {

@@ -9,18 +9,9 @@ class Node {
     this.model = record[5];
     if (reportType === 2) this.harness = record[6]; else this.target = record[6];
     this.leftTree = ifLeft ? record[7] : null;
-    this.isLeft = ifLeft;
     // Its own values: merging sums into the node, not into this.
     this.own = {time: this.time, memory: this.memory};
-    this.count = 1;
-    // Filled on merging; a report can hold hundreds of thousands of nodes.
-    this.details = null;
-    this.children = [];
-    if (ifLeft) {
-      this.phaseChildren = [];
-      this.occurrences = [];
-    }
-    this.parent = null;
+    initNodeLinks(this, ifLeft);
   }
   merge(other) {
     this.count += other.count;

@@ -7,6 +7,20 @@ var lhsLabel = "%LHSLABEL%";
 var rhsLabel = "%RHSLABEL%";
 var compareUnit = "%COMPARE_UNIT%";
 
+// The links and merge state a new node starts with, in both kinds of report.
+function initNodeLinks(node, ifLeft) {
+    node.isLeft = ifLeft;
+    node.count = 1;
+    // Filled on merging; a report can hold hundreds of thousands of nodes.
+    node.details = null;
+    node.children = [];
+    if (ifLeft) {
+        node.phaseChildren = [];
+        node.occurrences = [];
+    }
+    node.parent = null;
+}
+
 %PLACEHOLDER_NODE%
 
 var leftNodeMap = new Map();
