@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 debian_packages=(
   g++ cmake ninja-build pkg-config
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
-  libcbor-dev libssl-dev libcli11-dev nlohmann-json3-dev
+  libcbor-dev libssl-dev libcli11-dev nlohmann-json3-dev clang-format
   chromium
 )
 # Node.js may come from elsewhere than Debian (with npm bundled): only the
