@@ -1,12 +1,15 @@
 #!/usr/bin/env bash
-# Installs what is missing, builds, and runs every test: the release build,
-# the AddressSanitizer + UndefinedBehaviorSanitizer build, and the tests that
-# involve threads under ThreadSanitizer.
+# Installs what is missing, checks formatting, builds, and runs every test:
+# the release build, the AddressSanitizer + UndefinedBehaviorSanitizer build,
+# and the tests that involve threads under ThreadSanitizer.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 
 jobs=$(nproc)
+echo "== formatting"
+bash scripts/lint.sh
+
 echo "== release build (Release) and tests"
 bash scripts/build.sh release
 ctest --test-dir build --output-on-failure -j "$jobs" --timeout 600

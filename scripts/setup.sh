@@ -7,7 +7,7 @@ cd "$(dirname "$0")/.."
 debian_packages=(
   g++ cmake ninja-build pkg-config
   libboost-dev libgtest-dev libgmock-dev libbenchmark-dev
-  libcbor-dev libssl-dev libcli11-dev nlohmann-json3-dev
+  libcbor-dev libssl-dev libcli11-dev nlohmann-json3-dev clang-format
   chromium
   python3-dev pybind11-dev python3-pytest
 )
