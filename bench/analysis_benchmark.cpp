@@ -108,9 +108,10 @@ void BM_Analysis_Rows(benchmark::State& state) {
   PTRawDataVector rawData = trace;
   rawData.shrink_to_fit();
   state.counters["bytes_per_row"] = 1048576.0 * pt_bench::peakMegabytesAdded([&] {
-    kept.summary = tracer.generateProcessedData(&rawData, "GLOBAL", false);
-    kept.aggregates = tracer.getAggregateData(kept.summary.diagnosticInfos);
-  }) / static_cast<double>(kept.summary.diagnosticInfos.size());
+                                      kept.summary = tracer.generateProcessedData(&rawData, "GLOBAL", false);
+                                      kept.aggregates = tracer.getAggregateData(kept.summary.diagnosticInfos);
+                                    }) /
+                                    static_cast<double>(kept.summary.diagnosticInfos.size());
 }
 BENCHMARK(BM_Analysis_Rows)->Arg(100'000)->Arg(300'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 
@@ -133,9 +134,10 @@ void BM_Analysis_RecordedTrace(benchmark::State& state) {
   state.counters["rows"] = static_cast<double>(rows);
   Result kept;
   state.counters["bytes_per_row"] = 1048576.0 * pt_bench::peakMegabytesAdded([&] {
-    kept.summary = tracer.getProcessedData(nullptr, {"GLOBAL"}, false);
-    kept.aggregates = tracer.getAggregateData(kept.summary.diagnosticInfos);
-  }) / static_cast<double>(kept.summary.diagnosticInfos.size());
+                                      kept.summary = tracer.getProcessedData(nullptr, {"GLOBAL"}, false);
+                                      kept.aggregates = tracer.getAggregateData(kept.summary.diagnosticInfos);
+                                    }) /
+                                    static_cast<double>(kept.summary.diagnosticInfos.size());
 }
 BENCHMARK(BM_Analysis_RecordedTrace)->Arg(100'000)->Arg(1'000'000)->Unit(benchmark::kMillisecond);
 

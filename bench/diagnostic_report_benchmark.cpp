@@ -4,8 +4,8 @@
 #include "tracer/performance_tracer.h"
 
 #include <benchmark/benchmark.h>
-#include <boost/make_shared.hpp>
 #include <sys/resource.h>
+#include <boost/make_shared.hpp>
 
 #include <cstdio>
 #include <filesystem>

@@ -166,17 +166,32 @@ std::string craftedValue(int kind) {
         out.arrayStart(0);
         break;
       case 1:
-        out.tag(256); out.arrayStart(1); out.arrayStart(2); out.text("phase");
+        out.tag(256);
+        out.arrayStart(1);
+        out.arrayStart(2);
+        out.text("phase");
         for (int i = 0; i < 40000; ++i) out.tag(25);
         out.uint(0);
         break;
       case 2:
-        out.tag(256); out.tag(0x70740003); out.arrayStart(3);
-        out.arrayStart(2); out.uint(1); out.uint(std::uint64_t{1} << 62); out.arrayStart(0); out.arrayStart(0);
+        out.tag(256);
+        out.tag(0x70740003);
+        out.arrayStart(3);
+        out.arrayStart(2);
+        out.uint(1);
+        out.uint(std::uint64_t{1} << 62);
+        out.arrayStart(0);
+        out.arrayStart(0);
         break;
       default:
-        out.tag(256); out.arrayStart(1); out.arrayStart(6001); out.text(std::string(1 << 20, 'x'));
-        for (int i = 0; i < 6000; ++i) { out.tag(25); out.uint(0); }
+        out.tag(256);
+        out.arrayStart(1);
+        out.arrayStart(6001);
+        out.text(std::string(1 << 20, 'x'));
+        for (int i = 0; i < 6000; ++i) {
+          out.tag(25);
+          out.uint(0);
+        }
         break;
     }
     out.flush();
@@ -192,11 +207,18 @@ std::string craftedFile(int kind) {
   SHA256(reinterpret_cast<const unsigned char*>(named.data()), named.size(), digest);
   StringSink file;
   platform::cbor::Writer out(file);
-  out.tag(55799); out.mapStart(3);
-  out.text("format"); out.text("performance_tracer trace data");
-  out.text("version"); out.uint(2);
-  out.text("variables"); out.mapStart(1);
-  out.text(kVariable); out.arrayStart(2); out.tag(24); out.bytes(value.data(), value.size());
+  out.tag(55799);
+  out.mapStart(3);
+  out.text("format");
+  out.text("performance_tracer trace data");
+  out.text("version");
+  out.uint(2);
+  out.text("variables");
+  out.mapStart(1);
+  out.text(kVariable);
+  out.arrayStart(2);
+  out.tag(24);
+  out.bytes(value.data(), value.size());
   out.bytes(digest, sizeof digest);
   out.flush();
   return file.bytes;
@@ -211,9 +233,8 @@ void BM_HostDataFile_RefuseCraftedFile(benchmark::State& state) {
     kvdFile* file = nullptr;
     try {
       file = kvdOpen(path.c_str(), "r");
-      kvdVisitCellVariable(file, kVariable, [](std::size_t, std::size_t, const haArray* record) {
-        benchmark::DoNotOptimize(record);
-      });
+      kvdVisitCellVariable(file, kVariable,
+                           [](std::size_t, std::size_t, const haArray* record) { benchmark::DoNotOptimize(record); });
     } catch (const std::exception&) {
       refused = true;
     }
@@ -225,7 +246,11 @@ void BM_HostDataFile_RefuseCraftedFile(benchmark::State& state) {
   std::filesystem::remove(path);
 }
 BENCHMARK(BM_HostDataFile_RefuseCraftedFile)
-    ->ArgName("kind")->DenseRange(0, 3)->Unit(benchmark::kMillisecond)->Repetitions(5)->ReportAggregatesOnly(true);
+    ->ArgName("kind")
+    ->DenseRange(0, 3)
+    ->Unit(benchmark::kMillisecond)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true);
 
 }  // namespace
 

@@ -72,8 +72,7 @@ double probeReadNs() {
 // Memory taken so far: the heap in use, as the allocator counts it (chunk
 // headers included), plus what this thread carved from the point pool.
 double heapBytesInUse() {
-  return static_cast<double>(mallinfo2().uordblks) +
-         static_cast<double>(platform::hugePageBytesCarvedByThisThread());
+  return static_cast<double>(mallinfo2().uordblks) + static_cast<double>(platform::hugePageBytesCarvedByThisThread());
 }
 
 // Heap taken per point stored by `logPoint`, measured once the raw vector has
@@ -160,8 +159,8 @@ BENCHMARK(BM_Logging_CalvoranDirect)->Arg(0)->Arg(1);
 
 void BM_Logging_VecInputFourPairs(benchmark::State& state) {
   setUpTracer(false, false);
-  const std::vector<std::string> pairs = {"modelStr", kModel, "targetStr", kTarget,
-                                          "machineStr", "Controller", "TestCase", "brake_step"};
+  const std::vector<std::string> pairs = {"modelStr",   kModel,       "targetStr", kTarget,
+                                          "machineStr", "Controller", "TestCase",  "brake_step"};
   bool isStart = true;
   runLogging(state, false, [&] {
     isStart = !isStart;

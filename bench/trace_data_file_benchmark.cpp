@@ -34,8 +34,7 @@ namespace {
 constexpr std::size_t kPoints = 1'000'000;
 
 std::string tracePath() {
-  return (std::filesystem::temp_directory_path() /
-          ("trace_data_file_benchmark_" + std::to_string(getpid()) + ".kvd"))
+  return (std::filesystem::temp_directory_path() / ("trace_data_file_benchmark_" + std::to_string(getpid()) + ".kvd"))
       .string();
 }
 
@@ -112,8 +111,8 @@ int loadInFreshProcess(const std::string& path) {
   const auto start = std::chrono::steady_clock::now();
   pt::host::loadTraceDataFile(path);
   const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
-  std::printf("%.6f %.3f %.3f %zu\n", took.count(), pt_bench::statusMegabytes("VmHWM"), pt_bench::statusMegabytes("VmRSS"),
-              tracer().rawDataVector()->size());
+  std::printf("%.6f %.3f %.3f %zu\n", took.count(), pt_bench::statusMegabytes("VmHWM"),
+              pt_bench::statusMegabytes("VmRSS"), tracer().rawDataVector()->size());
   return 0;
 }
 

@@ -2,8 +2,8 @@
 
 #include <cbor.h>
 
-#include <cstring>
 #include <boost/unordered_map.hpp>
+#include <cstring>
 
 #include <functional>
 
@@ -268,8 +268,7 @@ Item Reader::next() {
     // Also reserved initial bytes and simple values other than false, true, null, undefined.
     case CBOR_DECODER_ERROR: throw DecodeError("malformed CBOR item", item.offset);
   }
-  if (result.read == 0 || result.read > remaining())
-    throw DecodeError("malformed CBOR item", item.offset);
+  if (result.read == 0 || result.read > remaining()) throw DecodeError("malformed CBOR item", item.offset);
   const bool isString = item.kind == Item::Kind::ByteString || item.kind == Item::Kind::TextString;
   if (isString && (item.data < cursor_ || item.size > static_cast<std::size_t>(end_ - item.data)))
     throw DecodeError("the data ends inside a string", item.offset);

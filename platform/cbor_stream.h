@@ -99,18 +99,18 @@ class DecodeError : public std::runtime_error {
 
 struct Item {
   enum class Kind {
-    UnsignedInt,      ///< value
-    NegativeInt,      ///< the integer -1 - value
-    ByteString,       ///< data, size
-    TextString,       ///< data, size
-    Array,            ///< value = element count
-    Map,              ///< value = pair count
+    UnsignedInt,  ///< value
+    NegativeInt,  ///< the integer -1 - value
+    ByteString,   ///< data, size
+    TextString,   ///< data, size
+    Array,        ///< value = element count
+    Map,          ///< value = pair count
     IndefiniteArray,
     IndefiniteMap,
     IndefiniteString,  ///< chunked byte or text string
-    Tag,              ///< value
-    Float,            ///< number
-    Boolean,          ///< value 0 or 1
+    Tag,               ///< value
+    Float,             ///< number
+    Boolean,           ///< value 0 or 1
     Null,
     Undefined,
     Break,

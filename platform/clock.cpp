@@ -5,9 +5,7 @@
 namespace platform {
 namespace {
 
-double toSeconds(const timespec& ts) {
-  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
-}
+double toSeconds(const timespec& ts) { return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9; }
 
 // CLOCK_REALTIME is answered by the vDSO without entering the kernel (~20 ns).
 // CLOCK_PROCESS_CPUTIME_ID needs a system call, but so does getrusage, which

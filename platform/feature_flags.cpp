@@ -86,8 +86,6 @@ bool isFeatureEnabled(std::string_view name) {
   return *value == "1" || equalsIgnoringCase(*value, "true") || equalsIgnoringCase(*value, "on");
 }
 
-void setFeature(std::string_view name, std::optional<bool> value) {
-  FeatureRegistry::instance().set(name, value);
-}
+void setFeature(std::string_view name, std::optional<bool> value) { FeatureRegistry::instance().set(name, value); }
 
 }  // namespace platform

@@ -116,17 +116,13 @@ std::size_t dimension(const haArray* a, std::size_t k) {
   return a->dimsOnHeap ? a->dims.heap[k] : a->dims.small[k];
 }
 
-unsigned char* storage(haArray* a) {
-  return a->dataOnHeap ? static_cast<unsigned char*>(a->data.heap) : a->data.bytes;
-}
+unsigned char* storage(haArray* a) { return a->dataOnHeap ? static_cast<unsigned char*>(a->data.heap) : a->data.bytes; }
 const unsigned char* storage(const haArray* a) {
   return a->dataOnHeap ? static_cast<const unsigned char*>(a->data.heap) : a->data.bytes;
 }
 
 haArray** cellSlots(haArray* cell) { return reinterpret_cast<haArray**>(storage(cell)); }
-haArray* const* cellSlots(const haArray* cell) {
-  return reinterpret_cast<haArray* const*>(storage(cell));
-}
+haArray* const* cellSlots(const haArray* cell) { return reinterpret_cast<haArray* const*>(storage(cell)); }
 
 std::size_t checkedProduct(std::size_t a, std::size_t b) {
   if (b != 0 && a > std::numeric_limits<std::size_t>::max() / b)
@@ -170,8 +166,7 @@ haArray* allocateShape(haClassID classId, std::size_t ndims, const std::size_t* 
   a->classId = haUNKNOWN_CLASS;  // nothing to release until the data exists
   a->ndims = static_cast<std::uint8_t>(n);
   if (fitsSmall) {
-    for (std::size_t k = 0; k < 2; ++k)
-      a->dims.small[k] = static_cast<std::uint32_t>(k < ndims ? dims[k] : 1);
+    for (std::size_t k = 0; k < 2; ++k) a->dims.small[k] = static_cast<std::uint32_t>(k < ndims ? dims[k] : 1);
   } else {
     a->dims.heap = new std::size_t[n];
     a->dimsOnHeap = true;
@@ -209,13 +204,11 @@ haArray* allocateArray(haClassID classId, std::size_t ndims, const std::size_t* 
   return a.release();
 }
 
-haArray* allocateStruct(std::size_t ndims, const std::size_t* dims,
-                        std::vector<std::string> fieldNames) {
+haArray* allocateStruct(std::size_t ndims, const std::size_t* dims, std::vector<std::string> fieldNames) {
   std::unordered_set<std::string_view> seen;
   for (const std::string& name : fieldNames) {
     if (name.empty()) throw std::invalid_argument("host array: empty field name");
-    if (!seen.insert(name).second)
-      throw std::invalid_argument("host array: duplicate field name '" + name + "'");
+    if (!seen.insert(name).second) throw std::invalid_argument("host array: duplicate field name '" + name + "'");
   }
   platform::HostArrayPtr a(allocateShape(haUNKNOWN_CLASS, ndims, dims));
   const std::size_t slots = checkedProduct(numel(a.get()), fieldNames.size());
@@ -251,10 +244,8 @@ haArray* haCreateCellArray(std::size_t ndims, const std::size_t* dims) {
   return allocateArray(haCELL_CLASS, ndims, dims);
 }
 
-haArray* haCreateStructArray(std::size_t ndims, const std::size_t* dims, int nfields,
-                             const char* const* fieldNames) {
-  if (nfields < 0 || (nfields > 0 && fieldNames == nullptr))
-    throw std::invalid_argument("host array: bad field list");
+haArray* haCreateStructArray(std::size_t ndims, const std::size_t* dims, int nfields, const char* const* fieldNames) {
+  if (nfields < 0 || (nfields > 0 && fieldNames == nullptr)) throw std::invalid_argument("host array: bad field list");
   std::vector<std::string> names;
   names.reserve(static_cast<std::size_t>(nfields));
   for (int f = 0; f < nfields; ++f) {
@@ -264,8 +255,7 @@ haArray* haCreateStructArray(std::size_t ndims, const std::size_t* dims, int nfi
   return allocateStruct(ndims, dims, std::move(names));
 }
 
-haArray* haCreateNumericArray(std::size_t ndims, const std::size_t* dims, haClassID classId,
-                              haComplexity complexity) {
+haArray* haCreateNumericArray(std::size_t ndims, const std::size_t* dims, haClassID classId, haComplexity complexity) {
   if (complexity != haREAL) throw std::invalid_argument("host array: complex data is not supported");
   if (!isNumericClass(classId) && classId != haLOGICAL_CLASS)
     throw std::invalid_argument("host array: not a numeric class");
@@ -273,8 +263,7 @@ haArray* haCreateNumericArray(std::size_t ndims, const std::size_t* dims, haClas
   return allocateArray(classId, ndims, dims);
 }
 
-haArray* haCreateNumericMatrix(std::size_t rows, std::size_t cols, haClassID classId,
-                               haComplexity complexity) {
+haArray* haCreateNumericMatrix(std::size_t rows, std::size_t cols, haClassID classId, haComplexity complexity) {
   const std::size_t dims[2] = {rows, cols};
   return haCreateNumericArray(2, dims, classId, complexity);
 }
@@ -299,9 +288,7 @@ haArray* haCreateCharArray(std::size_t ndims, const std::size_t* dims) {
   return allocateArray(haCHAR_CLASS, ndims, dims);
 }
 
-haArray* haCreateString(const char* text) {
-  return haCreateStringFromNChars(text, text ? std::strlen(text) : 0);
-}
+haArray* haCreateString(const char* text) { return haCreateStringFromNChars(text, text ? std::strlen(text) : 0); }
 
 haArray* haCreateStringFromNChars(const char* bytes, std::size_t length) {
   const std::size_t dims[2] = {1, length};
@@ -335,8 +322,7 @@ haArray* haDuplicateArray(const haArray* array) {
   if (array->classId == haSTRUCT_CLASS) {
     const StructBody& from = *array->data.body;
     platform::HostArrayPtr copy(allocateStruct(dims.size(), dims.data(), from.fieldNames));
-    for (std::size_t i = 0; i < from.values.size(); ++i)
-      copy->data.body->values[i] = haDuplicateArray(from.values[i]);
+    for (std::size_t i = 0; i < from.values.size(); ++i) copy->data.body->values[i] = haDuplicateArray(from.values[i]);
     return copy.release();
   }
   platform::HostArrayPtr copy(allocateArray(array->classId, dims.size(), dims.data()));
@@ -351,9 +337,7 @@ haArray* haDuplicateArray(const haArray* array) {
   return copy.release();
 }
 
-haClassID haGetClassID(const haArray* array) {
-  return array ? array->classId : haUNKNOWN_CLASS;
-}
+haClassID haGetClassID(const haArray* array) { return array ? array->classId : haUNKNOWN_CLASS; }
 
 const char* haGetClassName(const haArray* array) {
   switch (haGetClassID(array)) {
@@ -384,9 +368,7 @@ std::vector<std::size_t> haGetDimensions(const haArray* array) {
   return array ? dimensionsOf(array) : std::vector<std::size_t>{};
 }
 
-std::size_t haGetDimension(const haArray* array, std::size_t k) {
-  return array ? dimension(array, k) : 0;
-}
+std::size_t haGetDimension(const haArray* array, std::size_t k) { return array ? dimension(array, k) : 0; }
 
 std::size_t haGetM(const haArray* array) { return haGetDimension(array, 0); }
 
@@ -449,9 +431,7 @@ bool haIsStruct(const haArray* array) { return haGetClassID(array) == haSTRUCT_C
 
 bool haIsLogicalScalar(const haArray* array) { return haIsLogical(array) && numel(array) == 1; }
 
-bool haIsLogicalScalarTrue(const haArray* array) {
-  return haIsLogicalScalar(array) && array->data.bytes[0] != 0;
-}
+bool haIsLogicalScalarTrue(const haArray* array) { return haIsLogicalScalar(array) && array->data.bytes[0] != 0; }
 
 bool haIsCharVector(const haArray* array) { return haIsChar(array) && haIsVector(array); }
 
@@ -537,8 +517,7 @@ int haGetFieldNumber(const haArray* structArray, const char* name) {
 haArray* haGetFieldByNumber(const haArray* structArray, std::size_t element, int field) {
   const int nfields = haGetNumberOfFields(structArray);
   if (field < 0 || field >= nfields || element >= numel(structArray)) return nullptr;
-  return structArray->data.body->values[element * static_cast<std::size_t>(nfields) +
-                                        static_cast<std::size_t>(field)];
+  return structArray->data.body->values[element * static_cast<std::size_t>(nfields) + static_cast<std::size_t>(field)];
 }
 
 haArray* haGetField(const haArray* structArray, std::size_t element, const char* name) {
@@ -551,12 +530,10 @@ void haSetFieldByNumber(haArray* structArray, std::size_t element, int field, ha
   assert((value == nullptr || !value->inArena || structArray->inArena) &&
          "an array outliving its arena would own arena memory");
   const int nfields = haGetNumberOfFields(structArray);
-  if (field < 0 || field >= nfields)
-    throw std::out_of_range("haSetFieldByNumber: no such field number");
-  if (element >= numel(structArray))
-    throw std::out_of_range("haSetFieldByNumber: element beyond the struct array");
-  haArray*& slot = structArray->data.body->values[element * static_cast<std::size_t>(nfields) +
-                                                  static_cast<std::size_t>(field)];
+  if (field < 0 || field >= nfields) throw std::out_of_range("haSetFieldByNumber: no such field number");
+  if (element >= numel(structArray)) throw std::out_of_range("haSetFieldByNumber: element beyond the struct array");
+  haArray*& slot =
+      structArray->data.body->values[element * static_cast<std::size_t>(nfields) + static_cast<std::size_t>(field)];
   if (slot != value) haDestroyArray(slot);
   slot = owned.release();
 }

@@ -57,13 +57,10 @@ enum haComplexity { haREAL = 0, haCOMPLEX = 1 };
 haArray* haCreateCellMatrix(std::size_t rows, std::size_t cols);
 haArray* haCreateCellArray(std::size_t ndims, const std::size_t* dims);
 /// Struct array with `nfields` distinct, non-empty field names, in that order.
-haArray* haCreateStructArray(std::size_t ndims, const std::size_t* dims, int nfields,
-                             const char* const* fieldNames);
+haArray* haCreateStructArray(std::size_t ndims, const std::size_t* dims, int nfields, const char* const* fieldNames);
 /// Numeric or logical array of zeros; `classId` is a numeric class or haLOGICAL_CLASS.
-haArray* haCreateNumericArray(std::size_t ndims, const std::size_t* dims, haClassID classId,
-                              haComplexity complexity);
-haArray* haCreateNumericMatrix(std::size_t rows, std::size_t cols, haClassID classId,
-                               haComplexity complexity);
+haArray* haCreateNumericArray(std::size_t ndims, const std::size_t* dims, haClassID classId, haComplexity complexity);
+haArray* haCreateNumericMatrix(std::size_t rows, std::size_t cols, haClassID classId, haComplexity complexity);
 /// rows-by-cols double array of zeros.
 haArray* haCreateDoubleMatrix(std::size_t rows, std::size_t cols, haComplexity complexity);
 haArray* haCreateDoubleScalar(double value);
@@ -139,19 +136,32 @@ std::string haArrayToStdString(const haArray* array);
 /// The element type that stores each class; logical is bool, char is char.
 template <class T>
 constexpr haClassID haClassOf() {
-  if constexpr (std::is_same_v<T, double>) return haDOUBLE_CLASS;
-  else if constexpr (std::is_same_v<T, float>) return haSINGLE_CLASS;
-  else if constexpr (std::is_same_v<T, std::int8_t>) return haINT8_CLASS;
-  else if constexpr (std::is_same_v<T, std::uint8_t>) return haUINT8_CLASS;
-  else if constexpr (std::is_same_v<T, std::int16_t>) return haINT16_CLASS;
-  else if constexpr (std::is_same_v<T, std::uint16_t>) return haUINT16_CLASS;
-  else if constexpr (std::is_same_v<T, std::int32_t>) return haINT32_CLASS;
-  else if constexpr (std::is_same_v<T, std::uint32_t>) return haUINT32_CLASS;
-  else if constexpr (std::is_same_v<T, std::int64_t>) return haINT64_CLASS;
-  else if constexpr (std::is_same_v<T, std::uint64_t>) return haUINT64_CLASS;
-  else if constexpr (std::is_same_v<T, bool>) return haLOGICAL_CLASS;
-  else if constexpr (std::is_same_v<T, char>) return haCHAR_CLASS;
-  else static_assert(!sizeof(T), "no host class stores this type");
+  if constexpr (std::is_same_v<T, double>)
+    return haDOUBLE_CLASS;
+  else if constexpr (std::is_same_v<T, float>)
+    return haSINGLE_CLASS;
+  else if constexpr (std::is_same_v<T, std::int8_t>)
+    return haINT8_CLASS;
+  else if constexpr (std::is_same_v<T, std::uint8_t>)
+    return haUINT8_CLASS;
+  else if constexpr (std::is_same_v<T, std::int16_t>)
+    return haINT16_CLASS;
+  else if constexpr (std::is_same_v<T, std::uint16_t>)
+    return haUINT16_CLASS;
+  else if constexpr (std::is_same_v<T, std::int32_t>)
+    return haINT32_CLASS;
+  else if constexpr (std::is_same_v<T, std::uint32_t>)
+    return haUINT32_CLASS;
+  else if constexpr (std::is_same_v<T, std::int64_t>)
+    return haINT64_CLASS;
+  else if constexpr (std::is_same_v<T, std::uint64_t>)
+    return haUINT64_CLASS;
+  else if constexpr (std::is_same_v<T, bool>)
+    return haLOGICAL_CLASS;
+  else if constexpr (std::is_same_v<T, char>)
+    return haCHAR_CLASS;
+  else
+    static_assert(!sizeof(T), "no host class stores this type");
 }
 
 /// Typed element access: `haGetElements<std::int32_t>(a)[0]`; nullptr unless the class stores T.
@@ -261,9 +271,9 @@ class HostArrayArena {
     std::size_t size;
   };
   std::vector<Block> blocks_;
-  std::size_t block_ = 0;            ///< the block being filled
-  unsigned char* free_ = nullptr;    ///< its first byte not handed out
-  unsigned char* end_ = nullptr;     ///< its end
+  std::size_t block_ = 0;          ///< the block being filled
+  unsigned char* free_ = nullptr;  ///< its first byte not handed out
+  unsigned char* end_ = nullptr;   ///< its end
 };
 
 }  // namespace platform

@@ -4,8 +4,8 @@
 #include <bit>
 #include <cstring>
 #include <limits>
-#include <string>
 #include <memory>
+#include <string>
 #include <unordered_map>
 #include <unordered_set>
 #include <utility>
@@ -156,8 +156,7 @@ void encodeElements(Writer& out, const haArray* a, int depth) {
 
 void encodeValue(Writer& out, const haArray* a, int depth) {
   if (depth > kMaxNestingDepth)
-    throw std::invalid_argument("cells and structs nested deeper than " +
-                                std::to_string(kMaxNestingDepth) + " levels");
+    throw std::invalid_argument("cells and structs nested deeper than " + std::to_string(kMaxNestingDepth) + " levels");
   if (a == nullptr) {
     out.null();
   } else if (haIsStruct(a)) {
@@ -174,13 +173,10 @@ void encodeValue(Writer& out, const haArray* a, int depth) {
 
 // ---- decoding ------------------------------------------------------------------
 
-[[noreturn]] void fail(const std::string& problem, const Item& item) {
-  throw DecodeError(problem, item.offset);
-}
+[[noreturn]] void fail(const std::string& problem, const Item& item) { throw DecodeError(problem, item.offset); }
 
 std::size_t checkedProduct(std::size_t a, std::uint64_t b, const Item& where) {
-  if (b != 0 && a > std::numeric_limits<std::size_t>::max() / b)
-    fail("dimensions too large", where);
+  if (b != 0 && a > std::numeric_limits<std::size_t>::max() / b) fail("dimensions too large", where);
   return a * static_cast<std::size_t>(b);
 }
 
@@ -285,8 +281,7 @@ class Decoder {
   static HostArrayPtr createStruct(const std::vector<std::size_t>& dims, const std::vector<std::string>& names) {
     std::vector<const char*> pointers;
     for (const std::string& n : names) pointers.push_back(n.c_str());
-    return HostArrayPtr(
-        haCreateStructArray(dims.size(), dims.data(), static_cast<int>(names.size()), pointers.data()));
+    return HostArrayPtr(haCreateStructArray(dims.size(), dims.data(), static_cast<int>(names.size()), pointers.data()));
   }
 
   HostArrayPtr typed(const TypedArrayTag& type, const Item& tag) {
@@ -407,9 +402,7 @@ void encodeHostArray(Writer& out, const haArray* array) { encodeValue(out, array
 
 void encodeHostArray(Writer& out, const haArray* array, int depth) { encodeValue(out, array, depth); }
 
-HostArrayPtr decodeHostArray(Reader& in, int depth, DecodeBudget* budget) {
-  return Decoder(in, budget).value(depth);
-}
+HostArrayPtr decodeHostArray(Reader& in, int depth, DecodeBudget* budget) { return Decoder(in, budget).value(depth); }
 
 DecodeBudget::DecodeBudget(std::uint64_t limit, std::string bound) : limit_(limit), bound_(std::move(bound)) {}
 
@@ -438,8 +431,7 @@ bool isValidUtf8(std::string_view bytes) {
       code = (code << 6) | (p[i] & 0x3Fu);
     }
     static constexpr std::uint32_t kSmallest[] = {0, 0, 0x80, 0x800, 0x10000};
-    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF))
-      return false;
+    if (code < kSmallest[length] || code > 0x10FFFF || (code >= 0xD800 && code <= 0xDFFF)) return false;
     p += length;
   }
   return true;

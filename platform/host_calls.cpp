@@ -3,10 +3,10 @@
 #include <sys/utsname.h>
 #include <unistd.h>
 
-#include <boost/algorithm/string/predicate.hpp>
-#include <boost/version.hpp>
 #include <cbor/configuration.h>
 #include <openssl/crypto.h>
+#include <boost/algorithm/string/predicate.hpp>
+#include <boost/version.hpp>
 
 #include <algorithm>
 #include <fstream>
@@ -123,14 +123,12 @@ std::string installedComponents() {
   };
   std::ostringstream boost;
   boost << BOOST_VERSION / 100000 << '.' << BOOST_VERSION / 100 % 1000 << '.' << BOOST_VERSION % 100;
-  const std::string cbor = std::to_string(CBOR_MAJOR_VERSION) + "." +
-                           std::to_string(CBOR_MINOR_VERSION) + "." +
+  const std::string cbor = std::to_string(CBOR_MAJOR_VERSION) + "." + std::to_string(CBOR_MINOR_VERSION) + "." +
                            std::to_string(CBOR_PATCH_VERSION);
   const struct utsname info = unameInfo();
   return rule + "\n" + "performance_tracer Version " + productVersion() + "\n" +
-         "Operating System: " + operatingSystemName() + " " + kernelName() + " " + info.machine +
-         "\n" + rule + "\n" + line("performance_tracer", productVersion()) +
-         line("Boost", boost.str()) + line("libcbor", cbor) +
+         "Operating System: " + operatingSystemName() + " " + kernelName() + " " + info.machine + "\n" + rule + "\n" +
+         line("performance_tracer", productVersion()) + line("Boost", boost.str()) + line("libcbor", cbor) +
          line("OpenSSL", OpenSSL_version(OPENSSL_VERSION_STRING));
 }
 
@@ -150,8 +148,7 @@ int systemDependent(int nOut, haArray* outputs[], int nIn, const haArray* const 
 
 int feature(int nOut, haArray* outputs[], int nIn, const haArray* const inputs[]) {
   std::string name;
-  if (!singleTextArgument(nIn, inputs, name) || !boost::iequals(name, "numCores") || nOut > 1)
-    return fail();
+  if (!singleTextArgument(nIn, inputs, name) || !boost::iequals(name, "numCores") || nOut > 1) return fail();
   if (nOut == 1) outputs[0] = haCreateDoubleScalar(onlineProcessorCount());
   return 0;
 }

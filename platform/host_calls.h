@@ -31,8 +31,7 @@ namespace platform {
 
 /// Fills outputs[0..nOut) (all nullptr on entry) with new arrays and returns 0,
 /// or returns non-zero; the dispatcher releases whatever a failed call produced.
-using HostFunction =
-    std::function<int(int nOut, haArray* outputs[], int nIn, const haArray* const inputs[])>;
+using HostFunction = std::function<int(int nOut, haArray* outputs[], int nIn, const haArray* const inputs[])>;
 
 /// Installs `function` under `name` and returns what was there before (empty if nothing).
 /// An empty `function` removes the name.

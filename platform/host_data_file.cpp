@@ -167,9 +167,8 @@ std::uint64_t readHeader(cbor::Reader& in) {
   if (item.kind != cbor::Item::Kind::UnsignedInt || item.value == 0)
     throw cbor::DecodeError("expected the format version", item.offset);
   if (item.value > kFormatVersion)
-    throw cbor::DecodeError("it was written by a newer version of the format (version " +
-                                std::to_string(item.value) + ")",
-                            item.offset);
+    throw cbor::DecodeError(
+        "it was written by a newer version of the format (version " + std::to_string(item.value) + ")", item.offset);
   const std::uint64_t version = item.value;
   expectText(in, "variables", "the key \"variables\"");
   return version;
@@ -192,8 +191,7 @@ void readIndex(kvdFile& file) {
     if (name.kind != cbor::Item::Kind::TextString || name.size == 0)
       throw cbor::DecodeError("expected a variable name", name.offset);
     std::string text(reinterpret_cast<const char*>(name.data), name.size);
-    if (!seen.insert(text).second)
-      throw cbor::DecodeError("variable '" + text + "' appears twice", name.offset);
+    if (!seen.insert(text).second) throw cbor::DecodeError("variable '" + text + "' appears twice", name.offset);
     if (checked) {
       const cbor::Item pair = in.next();
       if (pair.kind != cbor::Item::Kind::Array || pair.value != 2)
@@ -257,9 +255,9 @@ kvdFile* openForReading(const char* name) {
   }
   verifyChecksums(*file);
   const std::uint64_t limit = std::max(kDecodedSizeFloor, kDecodedSizePerFileByte * file->size);
-  file->budget = std::make_unique<cbor::DecodeBudget>(
-      limit, std::to_string(kDecodedSizePerFileByte) + " times the file's size, and at least " +
-                 std::to_string(kDecodedSizeFloor >> 20) + " MiB");
+  file->budget = std::make_unique<cbor::DecodeBudget>(limit, std::to_string(kDecodedSizePerFileByte) +
+                                                                 " times the file's size, and at least " +
+                                                                 std::to_string(kDecodedSizeFloor >> 20) + " MiB");
   return file.release();
 }
 

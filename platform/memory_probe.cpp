@@ -141,8 +141,8 @@ class KeptProcFile {
   bool isStillOurs(int fd) {
     std::lock_guard<std::mutex> lock(mutex_);
     struct stat now {};
-    return fd_.load(std::memory_order_relaxed) == fd && ::fstat(fd, &now) == 0 &&
-           now.st_dev == opened_.st_dev && now.st_ino == opened_.st_ino;
+    return fd_.load(std::memory_order_relaxed) == fd && ::fstat(fd, &now) == 0 && now.st_dev == opened_.st_dev &&
+           now.st_ino == opened_.st_ino;
   }
 
   /// Replaces `failed` unless another thread already has; returns the current descriptor.
@@ -200,8 +200,7 @@ class PeakTracker {
   /// Joins `candidate` to the peak; returns the new peak.
   std::uint64_t raise(std::uint64_t candidate) {
     std::uint64_t peak = peak_.load(std::memory_order_relaxed);
-    while (candidate > peak &&
-           !peak_.compare_exchange_weak(peak, candidate, std::memory_order_relaxed)) {
+    while (candidate > peak && !peak_.compare_exchange_weak(peak, candidate, std::memory_order_relaxed)) {
     }
     return std::max(peak, candidate);
   }
@@ -284,8 +283,7 @@ class LinuxMemoryProbe final : public MemoryProbe {
 
 namespace detail {
 
-std::optional<DetailedMemoryReading> detailedFromProcText(std::string_view status,
-                                                          std::string_view meminfo) {
+std::optional<DetailedMemoryReading> detailedFromProcText(std::string_view status, std::string_view meminfo) {
   auto rssAnon = findKibField(status, "RssAnon");
   auto rssFile = findKibField(status, "RssFile");
   auto rssShmem = findKibField(status, "RssShmem");

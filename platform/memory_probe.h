@@ -53,8 +53,7 @@ std::optional<StatmPages> parseStatm(std::string_view text);
 /// Value of a "Key:   123 kB" line of /proc/<pid>/status or /proc/meminfo, in bytes.
 std::optional<std::uint64_t> findKibField(std::string_view text, std::string_view key);
 /// The detailed reading from the texts of /proc/<pid>/status and /proc/meminfo.
-std::optional<DetailedMemoryReading> detailedFromProcText(std::string_view status,
-                                                          std::string_view meminfo);
+std::optional<DetailedMemoryReading> detailedFromProcText(std::string_view status, std::string_view meminfo);
 
 }  // namespace detail
 

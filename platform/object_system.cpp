@@ -20,9 +20,8 @@ struct Registry {
   std::vector<std::unique_ptr<COSNamespace>> topLevel;
   std::vector<std::pair<std::string, COSNamespace*>> namespaces;  // every namespace by full name
   std::vector<std::pair<std::string, COSClass*>> classes;
-  std::set<std::string, std::less<>> types{"any",    "cell",   "struct", "logical", "char",   "double",
-                                           "single", "int8",   "uint8",  "int16",   "uint16", "int32",
-                                           "uint32", "int64",  "uint64"};
+  std::set<std::string, std::less<>> types{"any",   "cell",  "struct", "logical", "char",   "double", "single", "int8",
+                                           "uint8", "int16", "uint16", "int32",   "uint32", "int64",  "uint64"};
 
   template <class T>
   static T* find(const std::vector<std::pair<std::string, T*>>& table, std::string_view name) {
@@ -65,7 +64,8 @@ std::vector<platform::HostArrayPtr> run(const COSMethodInfo& method, COSInterfac
     for (std::size_t i = 0; i < inputs.size(); ++i) {
       const std::string& type = signature.inputType(i);
       if (!registry.types.contains(type)) haErrorMsgIdAndTxt("vesk:UnknownType", type, name);
-      if (!acceptsType(type, inputs[i])) haErrorMsgIdAndTxt("vesk:InputTypeMismatch", std::to_string(i + 1), name, type);
+      if (!acceptsType(type, inputs[i]))
+        haErrorMsgIdAndTxt("vesk:InputTypeMismatch", std::to_string(i + 1), name, type);
     }
   }
   const std::size_t declared = method.getKind() == COSMethodInfo::Kind::kConstructor ? 0 : signature.outputs().size();
@@ -195,8 +195,7 @@ const COSMethodInfo* COSClass::getConstructor() const {
 }
 
 std::vector<platform::HostArrayPtr> COSClass::callStatic(std::string_view method,
-                                                         std::span<const haArray* const> inputs,
-                                                         int nOutputs) const {
+                                                         std::span<const haArray* const> inputs, int nOutputs) const {
   const COSMethodInfo* found = findMethod(method);
   if (found == nullptr) haErrorMsgIdAndTxt("vesk:UndefinedMethod", method, getFullName());
   if (found->getKind() != COSMethodInfo::Kind::kStatic) haErrorMsgIdAndTxt("vesk:NotStatic", qualifiedName(*found));
@@ -215,8 +214,8 @@ std::unique_ptr<COSInterface> COSClass::newObject(std::span<const haArray* const
 
 COSInterface::~COSInterface() { class_.getClassInfo().deallocateInstance(this, instance_); }
 
-std::vector<platform::HostArrayPtr> COSInterface::call(std::string_view method,
-                                                       std::span<const haArray* const> inputs, int nOutputs) {
+std::vector<platform::HostArrayPtr> COSInterface::call(std::string_view method, std::span<const haArray* const> inputs,
+                                                       int nOutputs) {
   const COSMethodInfo* found = class_.findMethod(method);
   if (found == nullptr) haErrorMsgIdAndTxt("vesk:UndefinedMethod", method, class_.getFullName());
   if (found->getKind() != COSMethodInfo::Kind::kInstance)
@@ -346,7 +345,8 @@ std::vector<platform::HostArrayPtr> callStaticMethod(std::string_view className,
 std::vector<platform::HostArrayPtr> callFunction(std::string_view fullName, std::span<const haArray* const> inputs,
                                                  int nOutputs) {
   const std::size_t dot = fullName.rfind('.');
-  const COSNamespace* ns = dot == std::string_view::npos ? nullptr : COSNamespace::getNamespace(fullName.substr(0, dot));
+  const COSNamespace* ns =
+      dot == std::string_view::npos ? nullptr : COSNamespace::getNamespace(fullName.substr(0, dot));
   const COSMethodInfo* function = ns ? ns->findFunction(fullName.substr(dot + 1)) : nullptr;
   if (function == nullptr) haErrorMsgIdAndTxt("vesk:UndefinedFunction", fullName);
   return run(*function, nullptr, inputs, nOutputs);

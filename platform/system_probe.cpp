@@ -113,15 +113,14 @@ std::string installationRoot() {
   // build tree it sits elsewhere, and the build folder is the staged root.
   Dl_info info{};
   link_map* map = nullptr;
-  if (::dladdr1(reinterpret_cast<void*>(&installationRoot), &info, reinterpret_cast<void**>(&map),
-                RTLD_DL_LINKMAP) != 0 &&
+  if (::dladdr1(reinterpret_cast<void*>(&installationRoot), &info, reinterpret_cast<void**>(&map), RTLD_DL_LINKMAP) !=
+          0 &&
       map != nullptr) {
     std::error_code error;
     // The program itself has an empty name in the loader's list (dladdr would
     // give argv[0], which may be relative or bare).
-    std::filesystem::path binary = map->l_name[0] != '\0'
-                                       ? std::filesystem::weakly_canonical(map->l_name, error)
-                                       : std::filesystem::read_symlink("/proc/self/exe", error);
+    std::filesystem::path binary = map->l_name[0] != '\0' ? std::filesystem::weakly_canonical(map->l_name, error)
+                                                          : std::filesystem::read_symlink("/proc/self/exe", error);
     if (!error) {
       if (auto root = detail::rootFromBinaryPath(binary)) return *root;
     }

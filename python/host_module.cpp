@@ -109,7 +109,8 @@ py::object numericElement(const haArray* array, std::size_t i) {
     case haUINT32_CLASS: return py::int_(haGetElements<std::uint32_t>(array)[i]);
     case haINT64_CLASS: return py::int_(haGetElements<std::int64_t>(array)[i]);
     case haUINT64_CLASS: return py::int_(haGetElements<std::uint64_t>(array)[i]);
-    default: throw py::type_error(std::string("a host value of class ") + haGetClassName(array) + " has no Python form");
+    default:
+      throw py::type_error(std::string("a host value of class ") + haGetClassName(array) + " has no Python form");
   }
 }
 
@@ -174,7 +175,7 @@ py::dict describeMethod(const vesk::COSMethodInfo& method) {
   d["name"] = method.getName();
   d["kind"] = method.getKind() == vesk::COSMethodInfo::Kind::kStatic     ? "static"
               : method.getKind() == vesk::COSMethodInfo::Kind::kInstance ? "instance"
-                                                                          : "constructor";
+                                                                         : "constructor";
   d["inputs"] = signature.inputs().size();
   d["open"] = signature.isLastInputOpen();
   d["outputs"] = signature.outputs().size();
@@ -222,18 +223,21 @@ PYBIND11_MODULE(_host, m) {
     }
   });
 
-  m.def("namespace", [](const std::string& fullName) -> py::object {
-    const vesk::COSNamespace* ns = vesk::COSNamespace::getNamespace(fullName);
-    if (ns == nullptr) return py::none();
-    py::dict d;
-    d["functions"] = ns->getFunctionNames();
-    py::list classes, inner;
-    for (const vesk::COSClass* cls : ns->getClasses()) classes.append(cls->getFullName());
-    for (const vesk::COSNamespace* in : ns->getInnerNamespaces()) inner.append(in->getFullName());
-    d["classes"] = classes;
-    d["namespaces"] = inner;
-    return d;
-  }, "Functions, classes and inner namespaces of a namespace, by full name; None when unknown.");
+  m.def(
+      "namespace",
+      [](const std::string& fullName) -> py::object {
+        const vesk::COSNamespace* ns = vesk::COSNamespace::getNamespace(fullName);
+        if (ns == nullptr) return py::none();
+        py::dict d;
+        d["functions"] = ns->getFunctionNames();
+        py::list classes, inner;
+        for (const vesk::COSClass* cls : ns->getClasses()) classes.append(cls->getFullName());
+        for (const vesk::COSNamespace* in : ns->getInnerNamespaces()) inner.append(in->getFullName());
+        d["classes"] = classes;
+        d["namespaces"] = inner;
+        return d;
+      },
+      "Functions, classes and inner namespaces of a namespace, by full name; None when unknown.");
   m.def("function", [](const std::string& fullName) {
     const std::size_t dot = fullName.rfind('.');
     const vesk::COSNamespace* ns = vesk::COSNamespace::getNamespace(fullName.substr(0, dot));
@@ -241,11 +245,15 @@ PYBIND11_MODULE(_host, m) {
     if (f == nullptr) haErrorMsgIdAndTxt("vesk:UndefinedFunction", fullName);
     return describeMethod(*f);
   });
-  m.def("methods", [](const std::string& className) {
-    py::list methods;
-    for (const vesk::COSMethodInfo* method : classNamed(className).getMethods()) methods.append(describeMethod(*method));
-    return methods;
-  }, "The methods of a class, in registration order.");
+  m.def(
+      "methods",
+      [](const std::string& className) {
+        py::list methods;
+        for (const vesk::COSMethodInfo* method : classNamed(className).getMethods())
+          methods.append(describeMethod(*method));
+        return methods;
+      },
+      "The methods of a class, in registration order.");
   m.def("call_static", [](const std::string& className, const std::string& method, const py::args& args) {
     const vesk::COSClass& cls = classNamed(className);
     const vesk::COSMethodInfo* info = cls.findMethod(method);
@@ -256,8 +264,9 @@ PYBIND11_MODULE(_host, m) {
     const HostInputs inputs(fullName, args);
     return results(vesk::callFunction(fullName, inputs.views, 0));
   });
-  m.def("round_trip", [](py::object value) { return fromHost(toHost(value, "value").get()); },
-        "The value taken to a host array and back.");
+  m.def(
+      "round_trip", [](py::object value) { return fromHost(toHost(value, "value").get()); },
+      "The value taken to a host array and back.");
 
   py::class_<HostObject>(m, "HostObject")
       .def(py::init<const std::string&, const py::args&>())
@@ -266,9 +275,10 @@ PYBIND11_MODULE(_host, m) {
       // Leaving a `with` block releases the object, as leaving its scope does
       // in host code (a scoped point logs its end then), exception or not.
       .def("__enter__", [](py::object self) { return self; })
-      .def("__exit__", [](HostObject& self, const py::args&) {
-        self.release();
-        return false;
-      })
+      .def("__exit__",
+           [](HostObject& self, const py::args&) {
+             self.release();
+             return false;
+           })
       .def_property_readonly("_released", &HostObject::released);
 }

@@ -11,8 +11,8 @@
 #include "report/model/model_diff_report.h"
 #include "report/model/model_report.h"
 #include "tracer/dynamic_enum.h"
-#include "tracer/pt_clearing.h"
 #include "tracer/performance_tracer.h"
+#include "tracer/pt_clearing.h"
 
 namespace ptrace_tool {
 namespace {
@@ -51,12 +51,10 @@ int runDemo(const std::string& folder) {
                             {"demo-detailedmemory.html", "detailedmemory", false}};
   for (const Report& report : reports) {
     const std::string file = (out / report.file).string();
-    const bool written =
-        report.aggregate
-            ? tracer.generateAggregateReport(file, kAllGroupings, "ptrace demo", report.metric, false, nullptr,
-                                             systemInfo)
-            : tracer.generateHTMLReport(file, kAllGroupings, "ptrace demo", report.metric, false, nullptr,
-                                        systemInfo);
+    const bool written = report.aggregate ? tracer.generateAggregateReport(file, kAllGroupings, "ptrace demo",
+                                                                           report.metric, false, nullptr, systemInfo)
+                                          : tracer.generateHTMLReport(file, kAllGroupings, "ptrace demo", report.metric,
+                                                                      false, nullptr, systemInfo);
     if (!written) throw CommandError("cannot write the report file '" + file + "'");
   }
 
@@ -102,9 +100,7 @@ void addDemoCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand("demo", "Trace a built-in workload and write its trace and reports");
   command->add_option("--out", *folder, "Output folder")->capture_default_str();
   command->footer(kSelfTimeHelp);
-  command->callback([folder, &exitCode] {
-    exitCode = runDemo(*folder) == 0 ? 0 : 1;
-  });
+  command->callback([folder, &exitCode] { exitCode = runDemo(*folder) == 0 ? 0 : 1; });
 }
 
 }  // namespace ptrace_tool

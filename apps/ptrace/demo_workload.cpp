@@ -215,8 +215,8 @@ int runDemoWorkload(const std::string& slowerModel) {
     const char* name;
     int blocks;
   };
-  const Subject subjects[] = {{"pendulum", 1500}, {"heat_exchanger", 4000}, {"fuel_pump", 2500},
-                              {"cruise_control", 6000}};
+  const Subject subjects[] = {
+      {"pendulum", 1500}, {"heat_exchanger", 4000}, {"fuel_pump", 2500}, {"cruise_control", 6000}};
   const char* const tests[] = {"Step", "Ramp"};
 
   int failures = 0;
@@ -253,8 +253,8 @@ int runDemoWorkload(const std::string& slowerModel) {
     ptLogCalvoranData("CLTestManager", subject.name, kTarget, "Run Tests", true);
     for (const char* test : tests) {
       const std::string key = std::string(subject.name) + "_" + test;
-      ptAddTestPathToMap(key, std::string(subject.name) + "_tests.m > " + test + "Response > test" + test +
-                                  " # iteration1");
+      ptAddTestPathToMap(key,
+                         std::string(subject.name) + "_tests.m > " + test + "Response > test" + test + " # iteration1");
       const std::vector<std::string> identifiers = {"modelStr", subject.name, "targetStr", kTarget, "UserString", key};
       ptLogTracerDataVecInput("CLTestManager", "Run Test", true, identifiers);
       const int steps = test[0] == 'S' ? 60 : 120;

@@ -53,8 +53,8 @@ void checkSide(Side& side, const std::string& grouping) {
 std::string writeComparisonReport(const DiffOptions& options) {
   std::string output = options.output;
   if (output.empty()) {
-    output = besideTrace(options.rhs, std::string(options.aggregate ? "-aggregate" : "") + "-diff-" +
-                                          options.metric + ".html");
+    output = besideTrace(options.rhs,
+                         std::string(options.aggregate ? "-aggregate" : "") + "-diff-" + options.metric + ".html");
   }
   refuseToOverwrite(output, options.lhs);
   refuseToOverwrite(output, options.rhs);
@@ -72,8 +72,8 @@ std::string writeComparisonReport(const DiffOptions& options) {
       options.aggregate
           ? tracer.generateHTMLAggregateComparisonReport(output, options.grouping, lhs.path, rhs.path, &lhs.points,
                                                          &rhs.points, &lhs.systemInfo, &rhs.systemInfo, options.metric)
-          : tracer.generateHTMLComparisonReport(output, options.grouping, lhs.path, rhs.path, &lhs.points,
-                                                &rhs.points, &lhs.systemInfo, &rhs.systemInfo, options.metric);
+          : tracer.generateHTMLComparisonReport(output, options.grouping, lhs.path, rhs.path, &lhs.points, &rhs.points,
+                                                &lhs.systemInfo, &rhs.systemInfo, options.metric);
   if (!written) throw CommandError("cannot write the report file '" + output + "'");
   return output;
 }

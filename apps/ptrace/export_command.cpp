@@ -55,8 +55,7 @@ Exported runExport(const ExportOptions& options) {
                          " name(s) were not valid UTF-8; each bad byte is written as U+FFFD\n";
   }
   if (!paired.problems.empty()) {
-    exported.warnings += "ptrace: warning: " + std::to_string(paired.problems.size()) +
-                         " point(s) do not pair and " +
+    exported.warnings += "ptrace: warning: " + std::to_string(paired.problems.size()) + " point(s) do not pair and " +
                          (options.chrome ? "are written as instant events" : "are left out") + ", the first because " +
                          printable(paired.problems.front().reason) + " (ptrace info lists them)\n";
   }

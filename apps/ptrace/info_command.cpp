@@ -20,7 +20,8 @@ namespace {
 
 std::string joined(const std::set<std::string>& names) {
   std::string text;
-  for (const std::string& name : names) text += (text.empty() ? "" : ", ") + (name.empty() ? "(none)" : printable(name));
+  for (const std::string& name : names)
+    text += (text.empty() ? "" : ", ") + (name.empty() ? "(none)" : printable(name));
   return text.empty() ? "(none)" : text;
 }
 
@@ -69,7 +70,8 @@ void runInfo(const std::string& path) {
   std::istringstream table(topPhasesTable(paired.summary.diagnosticInfos, 8));
   for (std::string line; std::getline(table, line);) std::cout << "  " << line << "\n";
   std::cout << "  Groupings:\n";
-  for (const auto& [name, count] : pointsPerGrouping) std::cout << "    " << printable(name) << " (" << count << " points)\n";
+  for (const auto& [name, count] : pointsPerGrouping)
+    std::cout << "    " << printable(name) << " (" << count << " points)\n";
   std::cout << "  Phases (" << phases.size() << "): " << joined(phases) << "\n";
   std::cout << "  Models: " << joined(models) << "\n";
   std::cout << "  Targets: " << joined(targets) << "\n";

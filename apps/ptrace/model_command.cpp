@@ -65,8 +65,8 @@ std::string writeModelDiffReport(const ModelOptions& options) {
   const Progress writing("writing the model difference report");
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   checkGrouping(options.grouping);
-  if (!generateDiffReport_modelBased(tracer, output, options.grouping, lhsTrace, rhsTrace, &lhs, &rhs,
-                                     options.metric, options.flameGraph)) {
+  if (!generateDiffReport_modelBased(tracer, output, options.grouping, lhsTrace, rhsTrace, &lhs, &rhs, options.metric,
+                                     options.flameGraph)) {
     throw CommandError("cannot write the report file '" + output + "'");
   }
   // The report leaves its file empty when a recording does not pair.

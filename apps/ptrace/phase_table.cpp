@@ -56,9 +56,8 @@ std::string topPhasesTable(const PTDiagnosticInfoVector& rows, std::size_t limit
   for (const auto& entry : aggregates) {
     if (loggedPhases.count(entry.second->phaseID) > 0) phases.push_back(entry.second.get());
   }
-  std::stable_sort(phases.begin(), phases.end(), [](const auto* a, const auto* b) {
-    return a->wcElapsedTime > b->wcElapsedTime;
-  });
+  std::stable_sort(phases.begin(), phases.end(),
+                   [](const auto* a, const auto* b) { return a->wcElapsedTime > b->wcElapsedTime; });
   const double inAll = timeInAll(rows);
   double unaccounted = inAll, others = 0.0;
   for (const auto* phase : phases) unaccounted -= phase->wcElapsedTime;

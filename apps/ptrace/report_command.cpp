@@ -41,7 +41,8 @@ std::string writeErrorPageAndDiagnosticReport(const std::string& output, const R
 std::string writeReport(const ReportOptions& options) {
   std::string output = options.output;
   if (output.empty())
-    output = besideTrace(options.trace, std::string(options.aggregate ? "-aggregate" : "") + "-" + options.metric + ".html");
+    output =
+        besideTrace(options.trace, std::string(options.aggregate ? "-aggregate" : "") + "-" + options.metric + ".html");
   refuseToOverwrite(output, options.trace);
   loadTrace(options.trace);
   const Progress writing("writing the report");
@@ -56,12 +57,10 @@ std::string writeReport(const ReportOptions& options) {
   }
   // The recording machine's description, not this one's.
   const PTSystemInfoStruct* systemInfo = tracer.getStoredSystemInfo();
-  const bool written =
-      options.aggregate
-          ? tracer.generateAggregateReport(output, options.grouping, options.trace, options.metric, false, nullptr,
-                                           systemInfo)
-          : tracer.generateHTMLReport(output, options.grouping, options.trace, options.metric, false, nullptr,
-                                      systemInfo);
+  const bool written = options.aggregate ? tracer.generateAggregateReport(output, options.grouping, options.trace,
+                                                                          options.metric, false, nullptr, systemInfo)
+                                         : tracer.generateHTMLReport(output, options.grouping, options.trace,
+                                                                     options.metric, false, nullptr, systemInfo);
   if (!written) throw CommandError("cannot write the report file '" + output + "'");
   return output;
 }

@@ -8,9 +8,12 @@ namespace ptrace_tool {
 void printSystemInfo() {
   const PTSystemInfoStruct& info = pt::sysinfo::gatheredSystemInfo();
   const std::pair<const char*, const std::string*> rows[] = {
-      {"Processor", &info.processorStr},       {"CPU speed", &info.cpuSpeedStr},
-      {"Cores", &info.numCoresStr},            {"Physical memory", &info.totalPhysMemStr},
-      {"Operating system", &info.operatingSystemStr}, {"Host version", &info.KAVLORVersionStr},
+      {"Processor", &info.processorStr},
+      {"CPU speed", &info.cpuSpeedStr},
+      {"Cores", &info.numCoresStr},
+      {"Physical memory", &info.totalPhysMemStr},
+      {"Operating system", &info.operatingSystemStr},
+      {"Host version", &info.KAVLORVersionStr},
       {"Java VM", &info.javaVMVersionStr},
   };
   for (const auto& [label, value] : rows) {

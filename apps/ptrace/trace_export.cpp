@@ -47,7 +47,8 @@ std::string percentEscaped(std::string_view text, std::string_view special) {
   for (std::size_t i = 0; i < text.size();) {
     const std::size_t length = std::max<std::size_t>(utf8SequenceLength(text, i), 1);
     const char32_t code = utf8CodePoint(text, i, length);
-    const bool escape = code < 0x20 || (code >= 0x7F && code <= 0x9F) || special.find(text[i]) != std::string_view::npos;
+    const bool escape =
+        code < 0x20 || (code >= 0x7F && code <= 0x9F) || special.find(text[i]) != std::string_view::npos;
     for (std::size_t k = 0; k < length; ++k) {
       if (escape) {
         appendPercent(out, static_cast<unsigned char>(text[i + k]));
@@ -165,8 +166,8 @@ nlohmann::json chromeTrace(const PairedTrace& trace, const std::string& grouping
     // ends), where ts + dur summed by a viewer may land on either side. The
     // end's empty args keep it apart from the begin of a same-named phase
     // that starts at that moment, for viewers that tell frames by their args.
-    nlohmann::json ending = {{"name", event["name"]}, {"cat", event["cat"]}, {"ph", "E"},
-                             {"ts", Clock::microseconds(end)}, {"pid", kPid}, {"tid", event["tid"]},
+    nlohmann::json ending = {{"name", event["name"]},           {"cat", event["cat"]}, {"ph", "E"},
+                             {"ts", Clock::microseconds(end)},  {"pid", kPid},         {"tid", event["tid"]},
                              {"args", nlohmann::json::object()}};
     events.push_back(std::move(event));
     events.push_back(std::move(ending));
@@ -186,11 +187,15 @@ nlohmann::json chromeTrace(const PairedTrace& trace, const std::string& grouping
 
   nlohmann::json metadata = nlohmann::json::array();
   const std::string process = processName(grouping, tracer.getStoredSystemInfo());
-  metadata.push_back({{"name", "process_name"}, {"ph", "M"}, {"pid", kPid}, {"tid", 1},
-                      {"args", {{"name", names.text(process)}}}});
+  metadata.push_back(
+      {{"name", "process_name"}, {"ph", "M"}, {"pid", kPid}, {"tid", 1}, {"args", {{"name", names.text(process)}}}});
   for (const auto& [thread, tid] : tids) {
-    metadata.push_back({{"name", "thread_name"}, {"ph", "M"}, {"pid", kPid}, {"tid", tid},
-                        {"args", {{"name", thread.empty() ? std::string("host thread") : "thread " + names.text(thread)}}}});
+    metadata.push_back(
+        {{"name", "thread_name"},
+         {"ph", "M"},
+         {"pid", kPid},
+         {"tid", tid},
+         {"args", {{"name", thread.empty() ? std::string("host thread") : "thread " + names.text(thread)}}}});
   }
   metadata.insert(metadata.end(), events.begin(), events.end());
   repairedNames += names.repaired();

@@ -31,8 +31,7 @@ void readWithProgress(const std::string& path, Read read) {
     pt::host::ReadProgress progress;
     const Progress loading("loading " + std::filesystem::path(path).filename().string(), [&progress] {
       const auto records = progress.records.load(std::memory_order_relaxed);
-      return records == 0 ? -1.0
-                          : static_cast<double>(progress.recordsRead.load(std::memory_order_relaxed)) / records;
+      return records == 0 ? -1.0 : static_cast<double>(progress.recordsRead.load(std::memory_order_relaxed)) / records;
     });
     read(progress);
   } catch (const std::exception& failure) {

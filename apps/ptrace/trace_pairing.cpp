@@ -115,7 +115,8 @@ PairedTrace pairTrace(const std::string& grouping) {
     const boost::shared_ptr<PTKAVLORDataPoint>& point = (*recorded)[index];
     loggedAt.emplace(point.get(), index);
     const std::int32_t thread = threadNumberOf(point.get());
-    auto own = std::find_if(threads.begin(), threads.end(), [thread](const auto& each) { return each.first == thread; });
+    auto own =
+        std::find_if(threads.begin(), threads.end(), [thread](const auto& each) { return each.first == thread; });
     if (own == threads.end()) own = threads.insert(threads.end(), {thread, {}});
     own->second.push_back(point);
   }

@@ -34,8 +34,8 @@ struct PairedTrace {
   /// host thread first): only phases closed by their own end, gap rows
   /// included. The base times are the first point's.
   PTProcessedDataStruct summary;
-  std::size_t pairedPhases = 0;  ///< closed rows that are not gap rows
-  std::size_t errorRows = 0;     ///< rows the pairing marked as errors
+  std::size_t pairedPhases = 0;          ///< closed rows that are not gap rows
+  std::size_t errorRows = 0;             ///< rows the pairing marked as errors
   std::vector<PairingProblem> problems;  ///< in logging order
 };
 

@@ -14,8 +14,7 @@ namespace instrument {
 
 struct ContextEntry {
   ContextEntry() = default;
-  ContextEntry(std::string_view entryName, std::string entryValue)
-      : name(entryName), value(std::move(entryValue)) {}
+  ContextEntry(std::string_view entryName, std::string entryValue) : name(entryName), value(std::move(entryValue)) {}
 
   /// A view: the caller's string must outlive the entry. The recorder keeps
   /// its own copies of the names it stores.

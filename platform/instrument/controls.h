@@ -65,8 +65,7 @@ class Controls {
     using is_transparent = void;
     std::size_t operator()(std::string_view name) const { return std::hash<std::string_view>{}(name); }
   };
-  using Registry = std::unordered_map<std::string, std::unique_ptr<ControlElement>, NameHash,
-                                      std::equal_to<>>;
+  using Registry = std::unordered_map<std::string, std::unique_ptr<ControlElement>, NameHash, std::equal_to<>>;
 
   std::shared_mutex mutex_;
   std::unique_ptr<Registry> registry_;  // made on first use so that `controls` needs no dynamic initialisation

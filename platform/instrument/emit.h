@@ -31,8 +31,8 @@ inline bool isAdmitted(const ControlElement& handle, const ContextSet& context) 
 
 /// Emits a start if admitted; otherwise returns a no-event identifier with
 /// kListenersInactive or kNotAdmitted.
-inline EventId startEvent(const ControlElement& handle, const ContextSet& context,
-                          std::uint64_t source = 0, Listeners& to = listeners) {
+inline EventId startEvent(const ControlElement& handle, const ContextSet& context, std::uint64_t source = 0,
+                          Listeners& to = listeners) {
   if (!to.isActive()) return EventId::none(kListenersInactive);
   if (!isAdmitted(handle, context)) return EventId::none(kNotAdmitted);
   return to.onEventStart(handle, context, source);
@@ -48,8 +48,8 @@ inline void stopEvent(const ControlElement& handle, EventId id, Listeners& to = 
 }
 
 /// Emits an instant event if admitted, by the same rules as a start.
-inline void instantEvent(const ControlElement& handle, const ContextSet& context,
-                         std::uint64_t source = 0, Listeners& to = listeners) {
+inline void instantEvent(const ControlElement& handle, const ContextSet& context, std::uint64_t source = 0,
+                         Listeners& to = listeners) {
   if (!to.isActive() || !isAdmitted(handle, context)) return;
   to.onEventInstant(handle, context, source);
 }

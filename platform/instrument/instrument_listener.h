@@ -32,12 +32,10 @@ class InstrumentListener {
                                       TimePoint /*time*/) {
     onEventInstant(name, context, id);
   }
-  virtual void historicOnEventStart(std::string_view name, const ContextSet& context, EventId id,
-                                    TimePoint /*time*/) {
+  virtual void historicOnEventStart(std::string_view name, const ContextSet& context, EventId id, TimePoint /*time*/) {
     onEventStart(name, context, id);
   }
-  virtual void historicOnEventStop(std::string_view name, const ContextSet& context, EventId id,
-                                   TimePoint /*time*/) {
+  virtual void historicOnEventStop(std::string_view name, const ContextSet& context, EventId id, TimePoint /*time*/) {
     onEventStop(name, context, id);
   }
 };

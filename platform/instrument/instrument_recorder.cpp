@@ -21,23 +21,23 @@ void InstrumentRecorder::onEventStop(std::string_view name, const ContextSet& co
   record(name, context, id, kStopEvent, now_());
 }
 
-void InstrumentRecorder::historicOnEventInstant(std::string_view name, const ContextSet& context,
-                                                EventId id, TimePoint time) {
+void InstrumentRecorder::historicOnEventInstant(std::string_view name, const ContextSet& context, EventId id,
+                                                TimePoint time) {
   record(name, context, id, kInstantEvent, time);
 }
 
-void InstrumentRecorder::historicOnEventStart(std::string_view name, const ContextSet& context,
-                                              EventId id, TimePoint time) {
+void InstrumentRecorder::historicOnEventStart(std::string_view name, const ContextSet& context, EventId id,
+                                              TimePoint time) {
   record(name, context, id, kStartEvent, time);
 }
 
-void InstrumentRecorder::historicOnEventStop(std::string_view name, const ContextSet& context,
-                                             EventId id, TimePoint time) {
+void InstrumentRecorder::historicOnEventStop(std::string_view name, const ContextSet& context, EventId id,
+                                             TimePoint time) {
   record(name, context, id, kStopEvent, time);
 }
 
-void InstrumentRecorder::record(std::string_view name, const ContextSet& context, EventId id,
-                                std::int32_t kind, TimePoint time) {
+void InstrumentRecorder::record(std::string_view name, const ContextSet& context, EventId id, std::int32_t kind,
+                                TimePoint time) {
   std::lock_guard<std::mutex> lock(mutex_);
   ContextSet kept;
   kept.reserve(context.size());
@@ -59,9 +59,7 @@ std::vector<EventPoint> InstrumentRecorder::getAllEventPoints() const {
 
 std::vector<Event> InstrumentRecorder::getAllEvents() const { return joinEvents(nullptr); }
 
-std::vector<Event> InstrumentRecorder::getEvents(std::string_view name) const {
-  return joinEvents(&name);
-}
+std::vector<Event> InstrumentRecorder::getEvents(std::string_view name) const { return joinEvents(&name); }
 
 std::vector<Event> InstrumentRecorder::joinEvents(const std::string_view* onlyName) const {
   std::lock_guard<std::mutex> lock(mutex_);

@@ -41,7 +41,7 @@ struct EventPoint {
 struct Event {
   std::string_view name;
   EventId id;
-  ContextSet context;  ///< of the start or instant (a stop carries none)
+  ContextSet context;                  ///< of the start or instant (a stop carries none)
   std::optional<TimePoint> startTime;  ///< absent for a stop whose start was not received
   std::optional<TimePoint> stopTime;   ///< absent while the event is open
   bool isInstant = false;              ///< an instant has both times equal
@@ -59,12 +59,9 @@ class InstrumentRecorder : public InstrumentListener {
   void onEventInstant(std::string_view name, const ContextSet& context, EventId id) override;
   void onEventStart(std::string_view name, const ContextSet& context, EventId id) override;
   void onEventStop(std::string_view name, const ContextSet& context, EventId id) override;
-  void historicOnEventInstant(std::string_view name, const ContextSet& context, EventId id,
-                              TimePoint time) override;
-  void historicOnEventStart(std::string_view name, const ContextSet& context, EventId id,
-                            TimePoint time) override;
-  void historicOnEventStop(std::string_view name, const ContextSet& context, EventId id,
-                           TimePoint time) override;
+  void historicOnEventInstant(std::string_view name, const ContextSet& context, EventId id, TimePoint time) override;
+  void historicOnEventStart(std::string_view name, const ContextSet& context, EventId id, TimePoint time) override;
+  void historicOnEventStop(std::string_view name, const ContextSet& context, EventId id, TimePoint time) override;
 
   /// Every point received since the last clear, in arrival order.
   std::vector<EventPoint> getAllEventPoints() const;
@@ -75,8 +72,7 @@ class InstrumentRecorder : public InstrumentListener {
   void clearEventData(std::string_view name);
 
  private:
-  void record(std::string_view name, const ContextSet& context, EventId id, std::int32_t kind,
-              TimePoint time);
+  void record(std::string_view name, const ContextSet& context, EventId id, std::int32_t kind, TimePoint time);
   std::string_view intern(std::string_view text);
   std::vector<Event> joinEvents(const std::string_view* onlyName) const;
 

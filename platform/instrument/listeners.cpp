@@ -29,8 +29,7 @@ void Listeners::remove(InstrumentListener& listener) {
   active_.store(!attached_.empty(), std::memory_order_release);
 }
 
-EventId Listeners::onEventStart(const ControlElement& handle, const ContextSet& context,
-                                std::uint64_t source) {
+EventId Listeners::onEventStart(const ControlElement& handle, const ContextSet& context, std::uint64_t source) {
   EventId id = freshId(source);
   std::shared_lock<std::shared_mutex> lock(mutex_);
   for (InstrumentListener* listener : attached_) listener->onEventStart(handle.name(), context, id);
@@ -42,8 +41,7 @@ void Listeners::onEventStop(const ControlElement& handle, const ContextSet& cont
   for (InstrumentListener* listener : attached_) listener->onEventStop(handle.name(), context, id);
 }
 
-EventId Listeners::onEventInstant(const ControlElement& handle, const ContextSet& context,
-                                  std::uint64_t source) {
+EventId Listeners::onEventInstant(const ControlElement& handle, const ContextSet& context, std::uint64_t source) {
   EventId id = freshId(source);
   std::shared_lock<std::shared_mutex> lock(mutex_);
   for (InstrumentListener* listener : attached_) listener->onEventInstant(handle.name(), context, id);

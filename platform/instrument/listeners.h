@@ -34,17 +34,13 @@ class Listeners {
   bool isActive() const { return active_.load(std::memory_order_acquire); }
 
   /// Emits a start with a fresh identifier, whose second word is `source`.
-  EventId onEventStart(const ControlElement& handle, const ContextSet& context,
-                       std::uint64_t source = 0);
+  EventId onEventStart(const ControlElement& handle, const ContextSet& context, std::uint64_t source = 0);
   void onEventStop(const ControlElement& handle, const ContextSet& context, EventId id);
   /// Emits an instant with a fresh identifier, whose second word is `source`.
-  EventId onEventInstant(const ControlElement& handle, const ContextSet& context,
-                         std::uint64_t source = 0);
+  EventId onEventInstant(const ControlElement& handle, const ContextSet& context, std::uint64_t source = 0);
 
  private:
-  EventId freshId(std::uint64_t source) {
-    return EventId{nextSerial_.fetch_add(1, std::memory_order_relaxed), source};
-  }
+  EventId freshId(std::uint64_t source) { return EventId{nextSerial_.fetch_add(1, std::memory_order_relaxed), source}; }
 
   // Deliveries hold the lock shared, so emitting threads do not wait for each
   // other; add and remove hold it exclusively.

@@ -15,6 +15,7 @@
 #include <string>
 #include <vector>
 
-PTProcessedDataStruct ptGetProcessedDataForGroupings(PTRawDataVector* rawData, const std::vector<std::string>& groupings);
+PTProcessedDataStruct ptGetProcessedDataForGroupings(PTRawDataVector* rawData,
+                                                     const std::vector<std::string>& groupings);
 PTProcessedDataStruct ptGetProcessedDataForModels(PTRawDataVector* rawData, const std::vector<std::string>& models);
 PTAggregateDataMap ptGetAggregateProcessedData(PTDiagnosticInfoVector& rows);

@@ -29,8 +29,7 @@ std::unique_ptr<PTKAVLORProcessedDataPoint> makeProcessedDataPoint(const PTKAVLO
   }
 }
 
-PTDiagnosticInfo::PTDiagnosticInfo(const boost::shared_ptr<PTKAVLORDataPoint>& point, int rowNumber,
-                                   int stackDepth)
+PTDiagnosticInfo::PTDiagnosticInfo(const boost::shared_ptr<PTKAVLORDataPoint>& point, int rowNumber, int stackDepth)
     : processedPoint(makeProcessedDataPoint(point.get())) {
   processedPoint->HTMLRowNumber = rowNumber;
   processedPoint->stackDepth = stackDepth;

@@ -81,8 +81,8 @@ void Pairing::reserve(PTRawDataVector& rawData, std::size_t starts, std::size_t 
   }
 }
 
-boost::shared_ptr<PTDiagnosticInfo> Pairing::makeInfo(const boost::shared_ptr<PTKAVLORDataPoint>& point,
-                                                      int rowNumber, int depth) {
+boost::shared_ptr<PTDiagnosticInfo> Pairing::makeInfo(const boost::shared_ptr<PTKAVLORDataPoint>& point, int rowNumber,
+                                                      int depth) {
   // One allocation for all infos rather than a control block per row: a
   // trace has hundreds of thousands of rows.
   if (!infos_) infos_ = boost::make_shared<std::deque<PTDiagnosticInfo>>();

@@ -144,8 +144,7 @@ PTProcessedDataStruct summarise(PerformanceTracer& tracer, PTRawDataVector* rawD
     summary.baseCpuTime = first->cpuTime;
   }
   const std::int32_t testManagerGrouping = tracer.getNumberForString(EPT_GROUPING, kTestManagerGrouping, true);
-  const std::int32_t codeGenerationTarget =
-      tracer.getNumberForString(kTargetIdentifier, kCodeGenerationTarget, true);
+  const std::int32_t codeGenerationTarget = tracer.getNumberForString(kTargetIdentifier, kCodeGenerationTarget, true);
   // The first rows decide the kind; only the rows looked at are converted.
   for (const boost::shared_ptr<PTDiagnosticInfo>& row : rows) {
     if (summary.reportKind != PT_REPORT_PLAIN) break;
@@ -174,10 +173,8 @@ void PerformanceTracer::generateProcessedDataForGroupings(PTRawDataVector* rawDa
   groupingLoop(*this, rawData, groupings, summary, {.diagnosticMap = &diagnosticMap});
 }
 
-void PerformanceTracer::generateProcessedDataForModels(PTRawDataVector* rawData,
-                                                       const std::vector<std::string>& models,
-                                                       PTDiagnosticMap& diagnosticMap,
-                                                       PTProcessedDataStruct& summary) {
+void PerformanceTracer::generateProcessedDataForModels(PTRawDataVector* rawData, const std::vector<std::string>& models,
+                                                       PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary) {
   // The map keeps the points it refers to; a copy of our own can go afterwards.
   std::unique_ptr<PTRawDataVector> copy;
   if (rawData == nullptr) {
@@ -192,8 +189,7 @@ void PerformanceTracer::generateProcessedDataForModels(PTRawDataVector* rawData,
 }
 
 PTProcessedDataStruct PerformanceTracer::generateProcessedData(PTRawDataVector* rawData,
-                                                               const std::vector<std::string>& names,
-                                                               bool forModels) {
+                                                               const std::vector<std::string>& names, bool forModels) {
   if (rawData != nullptr || !forModels) return summarise(*this, rawData, names, forModels, true);
   std::unique_ptr<PTRawDataVector> copy = getRawDataVector();
   return summarise(*this, copy.get(), names, forModels, false);
@@ -218,9 +214,7 @@ void PerformanceTracer::convertProcessedDataPoint(std::unique_ptr<PTKAVLORProces
   if (!point) return;
   // The kind is a plain field; each conversion checks that the class carries it.
   switch (point->pointType) {
-    case PT_KAVLOR:
-      point = std::make_unique<PTTracerProcessedDataPoint>(std::as_const(*point));
-      return;
+    case PT_KAVLOR: point = std::make_unique<PTTracerProcessedDataPoint>(std::as_const(*point)); return;
     case PT_CLTGX:
       if (const auto* model = dynamic_cast<const PTCLTGXProcessedDataPoint*>(point.get())) {
         point = std::make_unique<PTTracerProcessedDataPoint>(*model, *this);
@@ -235,7 +229,6 @@ void PerformanceTracer::convertProcessedDataPoint(std::unique_ptr<PTKAVLORProces
         point = std::make_unique<PTTracerProcessedDataPoint>(std::as_const(*point));
       }
       return;
-    default:
-      return;
+    default: return;
   }
 }

@@ -26,14 +26,14 @@ enum PTReportKind : std::int32_t {
 struct PTProcessedDataStruct {
   /// The rows, in the order of their start points (gap rows included).
   PTDiagnosticInfoVector diagnosticInfos;
-  double reportCpuTime = 0.0;         ///< CPU seconds shown as the trace's total
-  double totalWallClockTime = 0.0;    ///< sum over the top-level rows
-  double totalCpuTime = 0.0;          ///< sum over the top-level rows
-  double reportWallClockTime = 0.0;   ///< wall-clock seconds shown as the trace's total
-  std::int32_t numLevels = 0;         ///< deepest nesting seen, in levels
-  double baseWallClockTime = 0.0;     ///< wall-clock time of the first raw point
-  double baseCpuTime = 0.0;           ///< CPU time of the first raw point
-  bool hasErrors = false;             ///< an error row was made, or there was no data
+  double reportCpuTime = 0.0;        ///< CPU seconds shown as the trace's total
+  double totalWallClockTime = 0.0;   ///< sum over the top-level rows
+  double totalCpuTime = 0.0;         ///< sum over the top-level rows
+  double reportWallClockTime = 0.0;  ///< wall-clock seconds shown as the trace's total
+  std::int32_t numLevels = 0;        ///< deepest nesting seen, in levels
+  double baseWallClockTime = 0.0;    ///< wall-clock time of the first raw point
+  double baseCpuTime = 0.0;          ///< CPU time of the first raw point
+  bool hasErrors = false;            ///< an error row was made, or there was no data
   /// The last point admitted carries detailed statistics with a non-zero free memory.
   bool hasDetailedMemStats = false;
   std::int32_t reportKind = PT_REPORT_PLAIN;  ///< a PTReportKind

@@ -20,8 +20,8 @@ boost::shared_ptr<PTProcessedIdentifierMap::Entries> entriesOf(const PTIdentifie
 std::size_t hashOf(const PTIdentifierMap& identifiers) {
   std::size_t hash = identifiers.size();
   for (const auto& [name, number] : identifiers) {
-    std::size_t entry = name.hash() ^ (static_cast<std::size_t>(static_cast<std::uint32_t>(number)) *
-                                       0x9E3779B97F4A7C15ULL);
+    std::size_t entry =
+        name.hash() ^ (static_cast<std::size_t>(static_cast<std::uint32_t>(number)) * 0x9E3779B97F4A7C15ULL);
     entry ^= entry >> 29;
     entry *= 0xBF58476D1CE4E5B9ULL;
     hash += entry ^ (entry >> 32);

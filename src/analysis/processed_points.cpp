@@ -75,8 +75,7 @@ PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* 
   setDetailedProcessedMemStats(pt::DetailedProcessedMemStats(raw->detailedMemStats.get()));
 }
 
-PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORProcessedDataPoint& other,
-                                                       PTDataPointType kind)
+PTKAVLORProcessedDataPoint::PTKAVLORProcessedDataPoint(const PTKAVLORProcessedDataPoint& other, PTDataPointType kind)
     : namingTracer(other.namingTracer),
       pointType(kind),
       grouping(other.grouping),

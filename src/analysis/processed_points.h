@@ -46,8 +46,7 @@ class PTKAVLORProcessedDataPoint {
   /// numbered the point (null: the process-wide tracer).
   explicit PTKAVLORProcessedDataPoint(const PTKAVLORDataPoint* raw, PerformanceTracer* tables = nullptr);
   /// A copy of the base part: its kind is the base kind.
-  PTKAVLORProcessedDataPoint(const PTKAVLORProcessedDataPoint& other)
-      : PTKAVLORProcessedDataPoint(other, PT_KAVLOR) {}
+  PTKAVLORProcessedDataPoint(const PTKAVLORProcessedDataPoint& other) : PTKAVLORProcessedDataPoint(other, PT_KAVLOR) {}
   PTKAVLORProcessedDataPoint& operator=(const PTKAVLORProcessedDataPoint&) = delete;
   virtual ~PTKAVLORProcessedDataPoint();
 
@@ -82,9 +81,9 @@ class PTKAVLORProcessedDataPoint {
   /// Wall-clock seconds at the start, as recorded (the summary's base time is
   /// not subtracted).
   double wcStartTime = 0.0;
-  double wcElapsedTime = 0.0;          ///< wall-clock seconds from start to end
-  double cpuStartTime = 0.0;           ///< CPU seconds at the start, as recorded
-  double cpuElapsedTime = 0.0;         ///< CPU seconds from start to end
+  double wcElapsedTime = 0.0;   ///< wall-clock seconds from start to end
+  double cpuStartTime = 0.0;    ///< CPU seconds at the start, as recorded
+  double cpuElapsedTime = 0.0;  ///< CPU seconds from start to end
   /// Values at the end in MB and their change since the start.
   std::optional<pt::BasicProcessedMemStats> basicProcessedMemStats{std::in_place};
   /// As above for the detailed statistics; null when every value and change
@@ -141,8 +140,7 @@ class PTCLTGXProcessedDataPoint : public PTKAVLORProcessedDataPoint {
  public:
   PTCLTGXProcessedDataPoint() : PTKAVLORProcessedDataPoint(nullptr, PT_CLTGX, nullptr) {}
   explicit PTCLTGXProcessedDataPoint(const PTCLTGXDataPoint* raw, PerformanceTracer* tables = nullptr);
-  PTCLTGXProcessedDataPoint(const PTCLTGXProcessedDataPoint& other)
-      : PTCLTGXProcessedDataPoint(other, PT_CLTGX) {}
+  PTCLTGXProcessedDataPoint(const PTCLTGXProcessedDataPoint& other) : PTCLTGXProcessedDataPoint(other, PT_CLTGX) {}
   ~PTCLTGXProcessedDataPoint() override;
 
   /// Only another block-diagram row (kind 1) with equal phase, grouping, model

@@ -49,7 +49,8 @@ NameValueArguments::NameValueArguments(int nInputs, const haArray* const inputs[
                       (parameter->kind == ValueKind::kTextOrCell && (isTextArgument(value) || haIsCell(value)));
     if (!fits) haErrorMsgIdAndTxt("ParameterMismatchString", name);
     if (parameter->check != nullptr) parameter->check(value);
-    auto existing = std::find_if(values_.begin(), values_.end(), [&](const auto& entry) { return entry.first == name; });
+    auto existing =
+        std::find_if(values_.begin(), values_.end(), [&](const auto& entry) { return entry.first == name; });
     if (existing != values_.end())
       existing->second = value;
     else

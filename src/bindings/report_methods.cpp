@@ -189,7 +189,7 @@ void comparisonReport(const NameValueArguments& pairs, Generate generate, const 
 }  // namespace
 
 void generateHTMLReport(int&, haArray*[], int nInputs, const haArray* const inputs[]) {
-  static constexpr NamedParameter kNames[] = {kHtmlFile, kGrouping, kKvdFile,         kShowMeta,
+  static constexpr NamedParameter kNames[] = {kHtmlFile, kGrouping, kKvdFile,          kShowMeta,
                                               kMetric,   kFormat,   kIncludeFlameGraph};
   const NameValueArguments pairs = reportArguments(nInputs, inputs, 2, 8, kNames);
   const std::string metric = metricOf(pairs);
@@ -198,16 +198,16 @@ void generateHTMLReport(int&, haArray*[], int nInputs, const haArray* const inpu
   const bool models = modelBased(pairs);
   const bool flameGraph = flagOf(pairs, "includeflamegraph", true);
   const std::vector<std::string> arguments = argumentTexts(nInputs, inputs);
-  singleRunReport(pairs, kExpectedHtmlFile, false, true,
-                  [&](PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
-                      ReportData& data) {
-                    if (models) {
-                      return generateReport_modelBased(tracer, htmlFile, grouping, metric, arguments, data.points(),
-                                                       PT_REPORT_MODEL, flameGraph);
-                    }
-                    return tracer.generateHTMLReport(htmlFile, grouping, grouping, metric, showMeta, data.points(),
-                                                     data.systemInfo());
-                  });
+  singleRunReport(
+      pairs, kExpectedHtmlFile, false, true,
+      [&](PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping, ReportData& data) {
+        if (models) {
+          return generateReport_modelBased(tracer, htmlFile, grouping, metric, arguments, data.points(),
+                                           PT_REPORT_MODEL, flameGraph);
+        }
+        return tracer.generateHTMLReport(htmlFile, grouping, grouping, metric, showMeta, data.points(),
+                                         data.systemInfo());
+      });
 }
 
 void generateAggregateReport(int&, haArray*[], int nInputs, const haArray* const inputs[]) {
@@ -215,12 +215,12 @@ void generateAggregateReport(int&, haArray*[], int nInputs, const haArray* const
   const NameValueArguments pairs = reportArguments(nInputs, inputs, 2, 8, kNames);
   const std::string metric = metricOf(pairs);
   const bool showMeta = flagOf(pairs, "showmeta", true);
-  singleRunReport(pairs, kExpectedHtmlFile, false, true,
-                  [&](PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
-                      ReportData& data) {
-                    return tracer.generateAggregateReport(htmlFile, grouping, grouping, metric, showMeta,
-                                                          data.points(), data.systemInfo());
-                  });
+  singleRunReport(
+      pairs, kExpectedHtmlFile, false, true,
+      [&](PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping, ReportData& data) {
+        return tracer.generateAggregateReport(htmlFile, grouping, grouping, metric, showMeta, data.points(),
+                                              data.systemInfo());
+      });
 }
 
 void diagnosticReport(int&, haArray*[], int nInputs, const haArray* const inputs[]) {
@@ -241,29 +241,28 @@ void generateDifferenceReport(int&, haArray*[], int nInputs, const haArray* cons
     haErrorMsgIdAndTxt("ExpectedNames", kExpectedComparisonFiles);
   const bool models = modelBased(pairs);
   const bool flameGraph = flagOf(pairs, "includeflamegraph", true);
-  comparisonReport(pairs, [&](PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
-                              const std::string& lhsLabel, const std::string& rhsLabel, ReportData& lhs,
-                              ReportData& rhs) {
-    if (models) {
-      return generateDiffReport_modelBased(tracer, htmlFile, grouping, lhsLabel, rhsLabel, lhs.points(), rhs.points(),
-                                           metric, flameGraph);
-    }
-    return tracer.generateHTMLComparisonReport(htmlFile, grouping, lhsLabel, rhsLabel, lhs.points(), rhs.points(),
-                                               lhs.systemInfo(), rhs.systemInfo(), metric);
-  });
+  comparisonReport(
+      pairs, [&](PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
+                 const std::string& lhsLabel, const std::string& rhsLabel, ReportData& lhs, ReportData& rhs) {
+        if (models) {
+          return generateDiffReport_modelBased(tracer, htmlFile, grouping, lhsLabel, rhsLabel, lhs.points(),
+                                               rhs.points(), metric, flameGraph);
+        }
+        return tracer.generateHTMLComparisonReport(htmlFile, grouping, lhsLabel, rhsLabel, lhs.points(), rhs.points(),
+                                                   lhs.systemInfo(), rhs.systemInfo(), metric);
+      });
 }
 
 void generateAggregateDifferenceReport(int&, haArray*[], int nInputs, const haArray* const inputs[]) {
-  static constexpr NamedParameter kNames[] = {kGrouping, kHtmlFile, kLhsFile, kRhsFile,
-                                              kLhsLabel, kRhsLabel, kMetric};
+  static constexpr NamedParameter kNames[] = {kGrouping, kHtmlFile, kLhsFile, kRhsFile, kLhsLabel, kRhsLabel, kMetric};
   const NameValueArguments pairs = reportArguments(nInputs, inputs, 4, 12, kNames);
   const std::string metric = metricOf(pairs);
-  comparisonReport(pairs, [&](PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
-                              const std::string& lhsLabel, const std::string& rhsLabel, ReportData& lhs,
-                              ReportData& rhs) {
-    return tracer.generateHTMLAggregateComparisonReport(htmlFile, grouping, lhsLabel, rhsLabel, lhs.points(),
-                                                        rhs.points(), lhs.systemInfo(), rhs.systemInfo(), metric);
-  });
+  comparisonReport(
+      pairs, [&](PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
+                 const std::string& lhsLabel, const std::string& rhsLabel, ReportData& lhs, ReportData& rhs) {
+        return tracer.generateHTMLAggregateComparisonReport(htmlFile, grouping, lhsLabel, rhsLabel, lhs.points(),
+                                                            rhs.points(), lhs.systemInfo(), rhs.systemInfo(), metric);
+      });
 }
 
 void generateCLTestReport(int&, haArray*[], int nInputs, const haArray* const inputs[]) {
@@ -272,12 +271,12 @@ void generateCLTestReport(int&, haArray*[], int nInputs, const haArray* const in
   const std::string metric = metricOf(pairs);
   const bool flameGraph = flagOf(pairs, "includeflamegraph", true);
   const std::vector<std::string> arguments = argumentTexts(nInputs, inputs);
-  singleRunReport(pairs, kExpectedHtmlFile, false, true,
-                  [&](PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
-                      ReportData& data) {
-                    return generateReport_modelBased(tracer, htmlFile, grouping, metric, arguments, data.points(),
-                                                     PT_REPORT_TEST, flameGraph);
-                  });
+  singleRunReport(
+      pairs, kExpectedHtmlFile, false, true,
+      [&](PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping, ReportData& data) {
+        return generateReport_modelBased(tracer, htmlFile, grouping, metric, arguments, data.points(), PT_REPORT_TEST,
+                                         flameGraph);
+      });
 }
 
 void generateCLStartupReport(int&, haArray*[], int nInputs, const haArray* const inputs[]) {
@@ -293,10 +292,10 @@ void generateCLStartupReport(int&, haArray*[], int nInputs, const haArray* const
     data = std::make_unique<ReportData>(kvdFile);
   }
   if (data->empty()) haErrorMsgIdAndTxt("NoRawTracerData");
-  checkWritten(PerformanceTracer::getInstance()->generateHTMLReport(htmlFile, kStartupGrouping,
-                                                                    "Calvoran Startup Performance", metric, false,
-                                                                    data->points(), data->systemInfo()),
-               htmlFile);
+  checkWritten(
+      PerformanceTracer::getInstance()->generateHTMLReport(htmlFile, kStartupGrouping, "Calvoran Startup Performance",
+                                                           metric, false, data->points(), data->systemInfo()),
+      htmlFile);
 }
 
 void generateCLStartupDifferenceReport(int&, haArray*[], int nInputs, const haArray* const inputs[]) {
@@ -304,12 +303,14 @@ void generateCLStartupDifferenceReport(int&, haArray*[], int nInputs, const haAr
   const NameValueArguments pairs = reportArguments(nInputs, inputs, 2, 10, kNames);
   if (!pairs.has("lhsfile") && !pairs.has("rhsfile"))
     haErrorMsgIdAndTxt("ExpectedNames", "at least one of 'lhsfile' or 'rhsfile' must be set");
-  comparisonReport(pairs, [](PerformanceTracer& tracer, const std::string& htmlFile, const std::string&,
-                             const std::string& lhsLabel, const std::string& rhsLabel, ReportData& lhs,
-                             ReportData& rhs) {
-    return tracer.generateHTMLComparisonReport(htmlFile, kStartupGrouping, lhsLabel, rhsLabel, lhs.points(),
-                                               rhs.points(), lhs.systemInfo(), rhs.systemInfo(), "time");
-  }, "CLStartupDiff.html");
+  comparisonReport(
+      pairs,
+      [](PerformanceTracer& tracer, const std::string& htmlFile, const std::string&, const std::string& lhsLabel,
+         const std::string& rhsLabel, ReportData& lhs, ReportData& rhs) {
+        return tracer.generateHTMLComparisonReport(htmlFile, kStartupGrouping, lhsLabel, rhsLabel, lhs.points(),
+                                                   rhs.points(), lhs.systemInfo(), rhs.systemInfo(), "time");
+      },
+      "CLStartupDiff.html");
 }
 
 }  // namespace pt::bindings::methods

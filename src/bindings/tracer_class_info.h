@@ -20,9 +20,9 @@ using TracerMethodHandler = void (*)(int& nOutputs, haArray* outputs[], int nInp
 /// One row of the method table.
 struct TracerMethodRow {
   std::string_view name;
-  int inputs;          ///< declared inputs of type "any"
-  bool lastInputOpen;  ///< the last declared input takes any number of values
-  int outputs;         ///< declared outputs of type "any"
+  int inputs;                   ///< declared inputs of type "any"
+  bool lastInputOpen;           ///< the last declared input takes any number of values
+  int outputs;                  ///< declared outputs of type "any"
   TracerMethodHandler handler;  ///< null: not available yet
 };
 

@@ -22,9 +22,9 @@ struct ColourStep {
 
 // The first step the deviation is above; 25 to 35 is one class.
 constexpr std::array<ColourStep, 20> kColourLadder = {{
-    {50, " GT50"},          {45, " BETWN_45_50"},     {40, " BETWN_40_45"},     {35, " BETWN_35_40"},
-    {25, " BETWN_25_30"},   {20, " BETWN_20_25"},     {15, " BETWN_15_20"},     {10, " BETWN_10_15"},
-    {5, " BETWN_5_10"},     {0, " BETWN_0_5"},        {-5, " BETWN_M5_0"},      {-10, " BETWN_M10_M5"},
+    {50, " GT50"},           {45, " BETWN_45_50"},    {40, " BETWN_40_45"},    {35, " BETWN_35_40"},
+    {25, " BETWN_25_30"},    {20, " BETWN_20_25"},    {15, " BETWN_15_20"},    {10, " BETWN_10_15"},
+    {5, " BETWN_5_10"},      {0, " BETWN_0_5"},       {-5, " BETWN_M5_0"},     {-10, " BETWN_M10_M5"},
     {-15, " BETWN_M15_M10"}, {-20, " BETWN_M20_M15"}, {-25, " BETWN_M25_M20"}, {-30, " BETWN_M30_M25"},
     {-35, " BETWN_M35_M30"}, {-40, " BETWN_M40_M35"}, {-45, " BETWN_M45_M40"}, {-50, " BETWN_M50_M45"},
 }};
@@ -44,7 +44,7 @@ pt::MeasuredValues measured(const std::array<double, N>& values) {
 
 template <class Out>
 void fill(const PerformanceTracer& tracer, const pt::MeasuredValues& lhs, const pt::MeasuredValues& rhs,
-          std::span<PTMetricDeviation Out::* const> entries, Out& out, const std::string& format) {
+          std::span<PTMetricDeviation Out::*const> entries, Out& out, const std::string& format) {
   for (std::size_t k = 0; k < entries.size(); ++k) {
     PTMetricDeviation& entry = out.*entries[k];
     tracer.calculateDeviations(lhs.values[k], rhs.values[k], entry.absDev, entry.relDev, entry.colourClass, format);
@@ -64,9 +64,9 @@ pt::MeasuredValues timeOf(const PTKAVLORProcessedDataPoint* row) {
                                         leaf ? row->cpuElapsedTime : 0.0, row->cpuElapsedTime});
 }
 
-constexpr Entries<PTComparisonPoint, 4> kRowBasicEntries = {
-    &PTComparisonPoint::UsageDelta, &PTComparisonPoint::Usage, &PTComparisonPoint::UsagePeakDelta,
-    &PTComparisonPoint::UsagePeak};
+constexpr Entries<PTComparisonPoint, 4> kRowBasicEntries = {&PTComparisonPoint::UsageDelta, &PTComparisonPoint::Usage,
+                                                            &PTComparisonPoint::UsagePeakDelta,
+                                                            &PTComparisonPoint::UsagePeak};
 pt::MeasuredValues basicMemoryOf(const PTKAVLORProcessedDataPoint* row) {
   if (row == nullptr || !row->basicProcessedMemStats) return measured(std::array<double, 4>{});
   const pt::BasicProcessedMemStats& stats = *row->basicProcessedMemStats;
@@ -75,9 +75,9 @@ pt::MeasuredValues basicMemoryOf(const PTKAVLORProcessedDataPoint* row) {
 }
 
 constexpr Entries<PTComparisonPoint, 10> kRowDetailedEntries = {
-    &PTComparisonPoint::Free,          &PTComparisonPoint::Reserved,      &PTComparisonPoint::Committed,
-    &PTComparisonPoint::Dlls,          &PTComparisonPoint::NonProcess,    &PTComparisonPoint::FreeStart,
-    &PTComparisonPoint::ReservedStart, &PTComparisonPoint::CommittedStart, &PTComparisonPoint::DllsStart,
+    &PTComparisonPoint::Free,           &PTComparisonPoint::Reserved,       &PTComparisonPoint::Committed,
+    &PTComparisonPoint::Dlls,           &PTComparisonPoint::NonProcess,     &PTComparisonPoint::FreeStart,
+    &PTComparisonPoint::ReservedStart,  &PTComparisonPoint::CommittedStart, &PTComparisonPoint::DllsStart,
     &PTComparisonPoint::NonProcessStart};
 std::array<double, 5> detailedValues(const pt::DetailedMemStats* stats) {
   if (stats == nullptr) return {};
@@ -117,8 +117,8 @@ constexpr Entries<PTAggComparisonPoint, 5> kAggregateDetailedEntries = {
     &PTAggComparisonPoint::Dlls, &PTAggComparisonPoint::NonProcess};
 pt::MeasuredValues detailedMemoryOf(const PTAggregateDataPoint* aggregate) {
   if (aggregate == nullptr) return measured(std::array<double, 5>{});
-  return measured(std::array<double, 5>{aggregate->freeMem, aggregate->resMem, aggregate->commitMem,
-                                        aggregate->dllsMem, aggregate->nonprocessMem});
+  return measured(std::array<double, 5>{aggregate->freeMem, aggregate->resMem, aggregate->commitMem, aggregate->dllsMem,
+                                        aggregate->nonprocessMem});
 }
 
 }  // namespace
@@ -137,14 +137,14 @@ pt::MeasuredValues pt::measuredValues(const PTAggregateDataPoint* aggregate, std
   return {};
 }
 
-std::span<PTMetricDeviation PTComparisonPoint::* const> pt::rowMetricEntries(std::string_view format) {
+std::span<PTMetricDeviation PTComparisonPoint::*const> pt::rowMetricEntries(std::string_view format) {
   if (format == kTimeFormat) return kRowTimeEntries;
   if (format == kBasicMemoryFormat) return kRowBasicEntries;
   if (format == kDetailedMemoryFormat) return kRowDetailedEntries;
   return {};
 }
 
-std::span<PTMetricDeviation PTAggComparisonPoint::* const> pt::aggregateMetricEntries(std::string_view format) {
+std::span<PTMetricDeviation PTAggComparisonPoint::*const> pt::aggregateMetricEntries(std::string_view format) {
   if (format == kTimeFormat) return kAggregateTimeEntries;
   if (format == kBasicMemoryFormat) return kAggregateBasicEntries;
   if (format == kDetailedMemoryFormat) return kAggregateDetailedEntries;
@@ -160,8 +160,8 @@ void PerformanceTracer::calculateDeviations(const PTKAVLORProcessedDataPoint* lh
 
 void PerformanceTracer::calculateDeviations(const PTAggregateDataPoint* lhs, const PTAggregateDataPoint* rhs,
                                             PTAggComparisonPoint& out, const std::string& format) const {
-  fill(*this, pt::measuredValues(lhs, format), pt::measuredValues(rhs, format), pt::aggregateMetricEntries(format),
-       out, format);
+  fill(*this, pt::measuredValues(lhs, format), pt::measuredValues(rhs, format), pt::aggregateMetricEntries(format), out,
+       format);
 }
 
 void PerformanceTracer::calculateDeviations(double lhsValue, double rhsValue, double& absDev, double& relDev,
@@ -194,8 +194,8 @@ void PerformanceTracer::calculateDeviations(std::uint64_t lhsValue, std::uint64_
   // The difference wraps into the signed range, which is exact whenever it fits.
   absDev = static_cast<std::int64_t>(rhsValue - lhsValue);
   // Computed in single precision, as the reports have always shown it.
-  relDev = lhsValue == 0 ? 100.0
-                         : static_cast<double>(static_cast<float>(absDev) / static_cast<float>(lhsValue) * 100.0f);
+  relDev =
+      lhsValue == 0 ? 100.0 : static_cast<double>(static_cast<float>(absDev) / static_cast<float>(lhsValue) * 100.0f);
   colourClass = generateDeviationColor(relDev);
 }
 

@@ -52,8 +52,8 @@ struct PTComparisonPoint {
 
 /// The deviations of a matched pair of aggregates.
 struct PTAggComparisonPoint {
-  PTMetricDeviation WCSelf, WCSC;                                   // "time"
-  PTMetricDeviation Free, Reserved, Committed, Dlls, NonProcess;    // "detailedmemory"
+  PTMetricDeviation WCSelf, WCSC;                                  // "time"
+  PTMetricDeviation Free, Reserved, Committed, Dlls, NonProcess;   // "detailedmemory"
   PTMetricDeviation UsageDelta, Usage, UsagePeakDelta, UsagePeak;  // "basicmemory"
 };
 
@@ -70,8 +70,8 @@ struct MeasuredValues {
 MeasuredValues measuredValues(const PTKAVLORProcessedDataPoint* row, std::string_view format);
 MeasuredValues measuredValues(const PTAggregateDataPoint* aggregate, std::string_view format);
 /// The entries the format fills, in the order of measuredValues.
-std::span<PTMetricDeviation PTComparisonPoint::* const> rowMetricEntries(std::string_view format);
-std::span<PTMetricDeviation PTAggComparisonPoint::* const> aggregateMetricEntries(std::string_view format);
+std::span<PTMetricDeviation PTComparisonPoint::*const> rowMetricEntries(std::string_view format);
+std::span<PTMetricDeviation PTAggComparisonPoint::*const> aggregateMetricEntries(std::string_view format);
 
 }  // namespace pt
 

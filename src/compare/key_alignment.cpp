@@ -108,8 +108,8 @@ class MatchMasks {
 
 /// Walks back from (lhs.size(), rhs.size()) while both sides have elements
 /// left, appending entries in reverse; both sequences are non-empty.
-void traceBack(std::span<const std::uint32_t> lhs, std::span<const std::uint32_t> rhs, std::size_t& i,
-               std::size_t& j, std::vector<KeyAlignmentEntry>& reversed) {
+void traceBack(std::span<const std::uint32_t> lhs, std::span<const std::uint32_t> rhs, std::size_t& i, std::size_t& j,
+               std::vector<KeyAlignmentEntry>& reversed) {
   const std::size_t m = lhs.size();
   const std::size_t words = wordsFor(rhs.size());
   const std::size_t band = std::max<std::size_t>(1, static_cast<std::size_t>(std::ceil(std::sqrt(double(m)))));

@@ -98,8 +98,7 @@ void ptAddIntVectorToCellArray(haArray* cell, const std::vector<int>& values, un
   place(cell, ptCreateCellArrayFromIntVector(values), cursor);
 }
 
-void ptAddStringVectorToCellArray(haArray* cell, const std::vector<std::string>& values,
-                                  unsigned long* cursor) {
+void ptAddStringVectorToCellArray(haArray* cell, const std::vector<std::string>& values, unsigned long* cursor) {
   place(cell, ptCreateCellArrayFromStringVector(values), cursor);
 }
 
@@ -107,8 +106,7 @@ void ptAddStringVectorToCellArray(haArray* cell, const std::vector<std::string>&
 
 haArray* ptCreateCellArrayFromIntVector(const std::vector<int>& values) {
   platform::HostArrayPtr cell(haCreateCellMatrix(1, values.size()));
-  for (std::size_t i = 0; i < values.size(); ++i)
-    haSetCell(cell.get(), i, numericScalar<std::int32_t>(values[i]));
+  for (std::size_t i = 0; i < values.size(); ++i) haSetCell(cell.get(), i, numericScalar<std::int32_t>(values[i]));
   return cell.release();
 }
 
@@ -156,15 +154,11 @@ bool ptCellArrayHasVersionString(const haArray* cell, unsigned long* cursor) {
 
 // ------------------------------------------------ Single values (arguments)
 
-int ptGetIntegerFrom_haArray(const haArray* value) {
-  return static_cast<int>(firstIntegerBits(value));
-}
+int ptGetIntegerFrom_haArray(const haArray* value) { return static_cast<int>(firstIntegerBits(value)); }
 
 unsigned int ptGetUInt32From_haArray(const haArray* value) { return firstIntegerBits(value); }
 
-double ptGetDoubleFrom_haArray(const haArray* value) {
-  return haIsScalar(value) ? haGetScalar(value) : 0.0;
-}
+double ptGetDoubleFrom_haArray(const haArray* value) { return haIsScalar(value) ? haGetScalar(value) : 0.0; }
 
 bool ptGetLogicalFrom_haArray(const haArray* value) { return haIsLogicalScalarTrue(value); }
 

@@ -21,12 +21,12 @@ using platform::HostArrayPtr;
 // Fields 4 to 30 of a row, after its names; the tracer row has them too.
 constexpr std::array<const char*, 4> kTimeFields = {"wcStartTime", "wcElapsedTime", "cpuStartTime", "cpuElapsedTime"};
 constexpr std::array<const char*, 16> kMemoryFields = {
-    "freeMem",          "resMem",         "commitMem",         "dllsMem",
-    "nonprocessMem",    "freeMemDelta",   "resMemDelta",       "commitMemDelta",
-    "dllsMemDelta",     "nonprocessMemDelta", "procMemUsage",  "procMemUsagePeak",
-    "procVMSize",       "procMemUsageDelta", "procMemUsagePeakDelta", "procVMSizeDelta"};
-constexpr std::array<const char*, 7> kMetaDataFields = {"errorRow",    "gapRow",     "HTMLPhaseNumString", "HTMLRowNumber",
-                                                        "numChildren", "stackDepth", "childrenIDs"};
+    "freeMem",        "resMem",           "commitMem",      "dllsMem",           "nonprocessMem",
+    "freeMemDelta",   "resMemDelta",      "commitMemDelta", "dllsMemDelta",      "nonprocessMemDelta",
+    "procMemUsage",   "procMemUsagePeak", "procVMSize",     "procMemUsageDelta", "procMemUsagePeakDelta",
+    "procVMSizeDelta"};
+constexpr std::array<const char*, 7> kMetaDataFields = {
+    "errorRow", "gapRow", "HTMLPhaseNumString", "HTMLRowNumber", "numChildren", "stackDepth", "childrenIDs"};
 
 haArray* uint32Scalar(std::uint32_t value) {
   haArray* a = haCreateNumericMatrix(1, 1, haUINT32_CLASS, haREAL);
@@ -47,8 +47,8 @@ std::array<double, 10> detailedValues(const PTKAVLORProcessedDataPoint& row) {
 std::array<double, 6> basicValues(const PTKAVLORProcessedDataPoint& row) {
   if (!row.basicProcessedMemStats) return {};
   const pt::BasicProcessedMemStats& b = *row.basicProcessedMemStats;
-  return {b.procMemUsage, b.procMemUsagePeak, b.procVMSize, b.procMemUsageDelta, b.procMemUsagePeakDelta,
-          b.procVMSizeDelta};
+  return {b.procMemUsage,      b.procMemUsagePeak,      b.procVMSize,
+          b.procMemUsageDelta, b.procMemUsagePeakDelta, b.procVMSizeDelta};
 }
 
 using NamedTexts = std::vector<std::pair<std::string, std::string>>;
@@ -155,7 +155,8 @@ NamedTexts identifierTexts(PTTracerProcessedDataPoint& row) {
 
 // ------------------------------------------------------------------ Members
 
-void PTKAVLORProcessedDataPoint::writeMemoryStatsToStructArray(haArray* s, unsigned long index, haArray* scratch) const {
+void PTKAVLORProcessedDataPoint::writeMemoryStatsToStructArray(haArray* s, unsigned long index,
+                                                               haArray* scratch) const {
   const int first = haGetFieldNumber(s, kMemoryFields.front());
   const std::array<double, 10> detailed = detailedValues(*this);
   const std::array<double, 6> basic = basicValues(*this);
@@ -219,9 +220,15 @@ haArray* PTTracerProcessedDataPoint::writeToCellArray(const std::string& phaseNu
 }
 
 haArray* PTAggregateDataPoint::writeToStructArray() const {
-  static constexpr const char* kFields[] = {"pointType",         "grouping",              "phaseID",
-                                            "wcElapsedTime",     "cpuElapsedTime",        "procMemUsageDelta",
-                                            "procMemUsagePeakDelta", "procVMSizeDelta",  "Count"};
+  static constexpr const char* kFields[] = {"pointType",
+                                            "grouping",
+                                            "phaseID",
+                                            "wcElapsedTime",
+                                            "cpuElapsedTime",
+                                            "procMemUsageDelta",
+                                            "procMemUsagePeakDelta",
+                                            "procVMSizeDelta",
+                                            "Count"};
   const std::size_t dims[2] = {1, 1};
   HostArrayPtr s(haCreateStructArray(2, dims, static_cast<int>(std::size(kFields)), kFields));
   int field = 0;

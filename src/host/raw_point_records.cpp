@@ -163,9 +163,7 @@ void writeTail(const PTKAVLORDataPoint& point, haArray* record, unsigned long* c
 
 // A record of an unknown version has no defined place for its fields; the
 // point keeps its defaults and, like every point, basic statistics.
-void readUnknownVersion(PTKAVLORDataPoint& point) {
-  point.basicMemStats = boost::make_shared<pt::BasicMemStats>();
-}
+void readUnknownVersion(PTKAVLORDataPoint& point) { point.basicMemStats = boost::make_shared<pt::BasicMemStats>(); }
 
 // Reads the layout's elements in order; `readSubject` reads what lies between
 // the grouping and the start flag.
@@ -271,7 +269,8 @@ PTRecordNameCache::Names* PTRecordNameCache::active() {
 
 // -------------------------------------------------------------- PTKAVLORDataPoint
 
-PTKAVLORDataPoint::PTKAVLORDataPoint(const haArray* record) : PTKAVLORDataPoint(record, *PerformanceTracer::getInstance()) {}
+PTKAVLORDataPoint::PTKAVLORDataPoint(const haArray* record)
+    : PTKAVLORDataPoint(record, *PerformanceTracer::getInstance()) {}
 
 PTKAVLORDataPoint::PTKAVLORDataPoint(const haArray* record, PerformanceTracer& tables)
     : PTKAVLORDataPoint(PT_KAVLOR, FromRecord{}) {
@@ -311,7 +310,7 @@ void PTKAVLORDataPoint::getDetailedMemStatsFromCellArray(const haArray* cell, un
   // A NaN sum fails the test too: such a record has no usable statistics.
   if (v[0] + v[1] + v[2] + v[3] + v[4] > 0)
     detailedMemStats = boost::allocate_shared<pt::DetailedMemStats>(platform::HugePageAllocator<pt::DetailedMemStats>(),
-                                                                     v[0], v[1], v[2], v[3], v[4]);
+                                                                    v[0], v[1], v[2], v[3], v[4]);
   else
     detailedMemStats.reset();
 }
@@ -320,13 +319,14 @@ void PTKAVLORDataPoint::getBasicMemStatsFromCellArray(const haArray* cell, unsig
   double v[3];
   for (double& value : v) value = ptGetDoubleFromCellArray(cell, cursor);
   // Read points come by the million, with the records of a file.
-  basicMemStats = boost::allocate_shared<pt::BasicMemStats>(platform::HugePageAllocator<pt::BasicMemStats>(), v[0],
-                                                            v[1], v[2]);
+  basicMemStats =
+      boost::allocate_shared<pt::BasicMemStats>(platform::HugePageAllocator<pt::BasicMemStats>(), v[0], v[1], v[2]);
 }
 
 // --------------------------------------------------------------- PTCLTGXDataPoint
 
-PTCLTGXDataPoint::PTCLTGXDataPoint(const haArray* record) : PTCLTGXDataPoint(record, *PerformanceTracer::getInstance()) {}
+PTCLTGXDataPoint::PTCLTGXDataPoint(const haArray* record)
+    : PTCLTGXDataPoint(record, *PerformanceTracer::getInstance()) {}
 
 PTCLTGXDataPoint::PTCLTGXDataPoint(const haArray* record, PerformanceTracer& tables)
     : PTCLTGXDataPoint(PT_CLTGX, FromRecord{}) {

@@ -176,9 +176,7 @@ class ReadFile {
     if (kvdClose(std::exchange(file_, nullptr)) != 0) haErrorMsgIdAndTxt("WriteFileFailed", name_);
   }
 
-  [[noreturn]] void corrupt(const std::string& problem) const {
-    haErrorMsgIdAndTxt("CorruptKvdFile", name_, problem);
-  }
+  [[noreturn]] void corrupt(const std::string& problem) const { haErrorMsgIdAndTxt("CorruptKvdFile", name_, problem); }
 
  private:
   std::string name_;
@@ -367,7 +365,8 @@ void readTraceDataFile(PerformanceTracer& tracer, const std::string& fileName, P
       refuse();
     }
   });
-  if (progress != nullptr) progress->recordsRead.store(progress->records.load(std::memory_order_relaxed), std::memory_order_relaxed);
+  if (progress != nullptr)
+    progress->recordsRead.store(progress->records.load(std::memory_order_relaxed), std::memory_order_relaxed);
   systemInfo = PTSystemInfoStruct();
   if (haIsStruct(info.get())) readSystemInfo(info.get(), systemInfo);
   file.close();

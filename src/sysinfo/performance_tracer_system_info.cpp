@@ -3,9 +3,7 @@
 #include "sysinfo/system_info_gathering.h"
 #include "tracer/performance_tracer.h"
 
-PTSystemInfoStruct PerformanceTracer::gatherSystemInfoFromKAVLOR() const {
-  return pt::sysinfo::gatheredSystemInfo();
-}
+PTSystemInfoStruct PerformanceTracer::gatherSystemInfoFromKAVLOR() const { return pt::sysinfo::gatheredSystemInfo(); }
 
 const PTSystemInfoStruct* PerformanceTracer::getSystemInfo() {
   // Made once; a gathering that throws leaves it unmade for the next call.

@@ -15,8 +15,7 @@ struct SnapshotPair {
   pt::DetailedMemStats detailed;
 };
 
-void allocateSnapshots(PTKAVLORDataPoint& point, const pt::BasicMemStats* basic,
-                       const pt::DetailedMemStats* detailed) {
+void allocateSnapshots(PTKAVLORDataPoint& point, const pt::BasicMemStats* basic, const pt::DetailedMemStats* detailed) {
   auto pair = boost::allocate_shared<SnapshotPair>(platform::HugePageAllocator<SnapshotPair>());
   if (basic != nullptr) pair->basic = *basic;
   if (detailed != nullptr) pair->detailed = *detailed;
@@ -37,9 +36,7 @@ const Point* sameKind(const PTKAVLORDataPoint& self, const boost::shared_ptr<PTK
 
 }  // namespace
 
-PTKAVLORDataPoint::PTKAVLORDataPoint(PTDataPointType kind) : type(kind) {
-  allocateSnapshots(*this, nullptr, nullptr);
-}
+PTKAVLORDataPoint::PTKAVLORDataPoint(PTDataPointType kind) : type(kind) { allocateSnapshots(*this, nullptr, nullptr); }
 
 PTKAVLORDataPoint::PTKAVLORDataPoint(const PTKAVLORDataPoint& other, PTDataPointType kind)
     : type(kind),

@@ -97,7 +97,7 @@ class PTKAVLORDataPoint {
   /// five, or "0.0" each without detailed statistics.
   std::string getDataHTMLCellString() const;
 
-  std::int32_t type;                ///< a PTDataPointType
+  std::int32_t type;                 ///< a PTDataPointType
   std::int32_t grouping = -1;        ///< number in the grouping mapping
   std::int32_t phase = -1;           ///< number in the phase mapping
   std::int32_t statisticsType = -1;  ///< number in the statistics-type mapping

@@ -6,8 +6,8 @@
 #include "platform/instrument/listeners.h"
 
 #include <algorithm>
-#include <utility>
 #include <unordered_set>
+#include <utility>
 
 namespace {
 
@@ -268,4 +268,3 @@ const std::vector<EPTGroupingEnabled>& PerformanceTracer::getGroupingEnabledStat
   static const std::vector<EPTGroupingEnabled> none;
   return groupingEnabledStates_ ? *groupingEnabledStates_ : none;
 }
-

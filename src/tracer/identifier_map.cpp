@@ -7,9 +7,7 @@
 
 namespace pt::detail {
 
-std::size_t hashIdentifierText(std::string_view text) noexcept {
-  return std::hash<std::string_view>{}(text);
-}
+std::size_t hashIdentifierText(std::string_view text) noexcept { return std::hash<std::string_view>{}(text); }
 
 namespace {
 

@@ -45,9 +45,7 @@ class IdentifierName {
   operator const std::string&() const noexcept { return entry_->text; }
   std::size_t hash() const noexcept { return entry_->hash; }
 
-  friend bool operator==(const IdentifierName& a, const IdentifierName& b) noexcept {
-    return a.entry_ == b.entry_;
-  }
+  friend bool operator==(const IdentifierName& a, const IdentifierName& b) noexcept { return a.entry_ == b.entry_; }
   friend bool operator==(const IdentifierName& a, std::string_view b) noexcept { return a.str() == b; }
   friend bool operator==(const IdentifierName& a, const std::string& b) noexcept { return a.str() == b; }
   friend bool operator==(const IdentifierName& a, const char* b) noexcept { return a.str() == b; }

@@ -18,7 +18,6 @@
 
 namespace {
 
-
 const IdentifierName& statisticsTypeName() {
   static const IdentifierName name(pt::statisticsTypeIdentifierText());
   return name;
@@ -136,8 +135,7 @@ StringNumberMapping& PerformanceTracer::loggedIdentifierTable(const IdentifierNa
 // ----------------------------------------------------------- Point builders
 
 template <class Point, class FillFields>
-bool PerformanceTracer::appendPoint(std::int32_t grouping, const std::string& phase, bool isStart,
-                                    FillFields fill) {
+bool PerformanceTracer::appendPoint(std::int32_t grouping, const std::string& phase, bool isStart, FillFields fill) {
   try {
     // From the pool: no allocator header, and no search of the heap's bins.
     auto point = boost::allocate_shared<Point>(platform::HugePageAllocator<Point>());
@@ -163,9 +161,8 @@ bool PerformanceTracer::logTracerData(const std::string& grouping, const std::st
 
 bool PerformanceTracer::logTracerData(std::int32_t grouping, const std::string& phase, bool isStart,
                                       const std::vector<std::string>& names, const std::vector<std::string>& values) {
-  return appendPoint<PTTracerDataPoint>(grouping, phase, isStart, [&](PTTracerDataPoint& point) {
-    point.identifiers = getMapForStrings(names, values);
-  });
+  return appendPoint<PTTracerDataPoint>(
+      grouping, phase, isStart, [&](PTTracerDataPoint& point) { point.identifiers = getMapForStrings(names, values); });
 }
 
 bool PerformanceTracer::logKAVLORData(const std::string& grouping, const std::string& phase, bool isStart) {
@@ -198,8 +195,8 @@ bool PerformanceTracer::logQuorindelData(const std::string& grouping, const std:
 }
 
 bool PerformanceTracer::logQuorindelData(std::int32_t grouping, const std::string& model, const std::string& target,
-                                         const std::string& machine, const std::string& chart,
-                                         const std::string& phase, bool isStart) {
+                                         const std::string& machine, const std::string& chart, const std::string& phase,
+                                         bool isStart) {
   return appendPoint<PTQuorindelDataPoint>(grouping, phase, isStart, [&](PTQuorindelDataPoint& point) {
     point.model = getNumberForString(EPT_MODEL, model, true);
     point.target = getNumberForString(EPT_TARGET, target, true);

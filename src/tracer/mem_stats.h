@@ -65,8 +65,7 @@ class BasicProcessedMemStats : public BasicMemStats {
   BasicProcessedMemStats() = default;
   /// The end values in megabytes (zero for null); deltas zero.
   explicit BasicProcessedMemStats(const BasicMemStats* end);
-  explicit BasicProcessedMemStats(const boost::shared_ptr<BasicMemStats>& end)
-      : BasicProcessedMemStats(end.get()) {}
+  explicit BasicProcessedMemStats(const boost::shared_ptr<BasicMemStats>& end) : BasicProcessedMemStats(end.get()) {}
 
   /// Deltas against `start` (bytes); a null start gives zero deltas.
   void setDeltaValues(const BasicMemStats* start);

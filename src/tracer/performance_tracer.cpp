@@ -130,7 +130,9 @@ StringNumberMapping* PerformanceTracer::identifierTable(const std::string& ident
   return found == mapCollections_.end() ? nullptr : found->second.get();
 }
 
-void PerformanceTracer::initializeMapCollectionsForStat() { insertIdentifierToMapCollections(pt::statisticsTypeIdentifierText()); }
+void PerformanceTracer::initializeMapCollectionsForStat() {
+  insertIdentifierToMapCollections(pt::statisticsTypeIdentifierText());
+}
 
 void PerformanceTracer::insertIdentifierToMapCollections(const std::vector<std::string>& names) {
   for (const std::string& name : names) insertIdentifierToMapCollections(name);
@@ -171,7 +173,8 @@ PTIdentifierMap PerformanceTracer::getMapForStrings(const std::vector<std::strin
   for (std::size_t i = 0; i < pairs; ++i) {
     identifiers[names[i]] = getNumberForString(names[i], values[i], true);
   }
-  identifiers[statisticsTypeKey] = getNumberForString(pt::statisticsTypeIdentifierText(), pt::statisticsTypeUpdateText(), true);
+  identifiers[statisticsTypeKey] =
+      getNumberForString(pt::statisticsTypeIdentifierText(), pt::statisticsTypeUpdateText(), true);
   return identifiers;
 }
 

@@ -174,8 +174,7 @@ class PerformanceTracer {
 
   /// Numbers the grouping and phase (adding new names), sets the start flag
   /// and, unless the recorder is in use, samples times and memory.
-  void assignCommonData(PTKAVLORDataPoint& point, const std::string& grouping, const std::string& phase,
-                        bool isStart);
+  void assignCommonData(PTKAVLORDataPoint& point, const std::string& grouping, const std::string& phase, bool isStart);
   /// As above with the grouping number stored as given.
   void assignCommonData(PTKAVLORDataPoint& point, std::int32_t grouping, const std::string& phase, bool isStart);
   /// Appends to the raw data vector; false when the tracer has none.
@@ -296,9 +295,7 @@ class PerformanceTracer {
   bool isLoggingAdmitted(const std::string& grouping) const {
     return globalLoggingEnabled_ || isGroupingEnabled(grouping);
   }
-  bool isLoggingAdmitted(std::int32_t grouping) const {
-    return globalLoggingEnabled_ || isGroupingEnabled(grouping);
-  }
+  bool isLoggingAdmitted(std::int32_t grouping) const { return globalLoggingEnabled_ || isGroupingEnabled(grouping); }
   /// The funnel. `pairs` holds name, value, name, value, ...: a pair with an
   /// empty value is left out of the point, and the last name of an odd list
   /// is dropped. True only when a point was appended (never on the recorder road).
@@ -328,11 +325,9 @@ class PerformanceTracer {
                        const std::string& phase, bool isStart);
   /// Appends a state-chart point, with the statistics type as above.
   bool logQuorindelData(const std::string& grouping, const std::string& model, const std::string& target,
-                        const std::string& machine, const std::string& chart, const std::string& phase,
-                        bool isStart);
+                        const std::string& machine, const std::string& chart, const std::string& phase, bool isStart);
   bool logQuorindelData(std::int32_t grouping, const std::string& model, const std::string& target,
-                        const std::string& machine, const std::string& chart, const std::string& phase,
-                        bool isStart);
+                        const std::string& machine, const std::string& chart, const std::string& phase, bool isStart);
 
   // --------------------------------------------------------------- Clearing
   // Numbers in points mean something only with the tables that handed them
@@ -374,8 +369,8 @@ class PerformanceTracer {
   /// Pairs the points of one grouping ("GLOBAL": every point) for the
   /// diagnostic report; every point stepped maps to its row. True when there
   /// is no data or a start was never closed.
-  bool generateDiagnosticInfo(PTRawDataVector* rawData, const std::string& grouping,
-                              PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary);
+  bool generateDiagnosticInfo(PTRawDataVector* rawData, const std::string& grouping, PTDiagnosticMap& diagnosticMap,
+                              PTProcessedDataStruct& summary);
   /// The richest point kind of the grouping's points, the scan stopping at the
   /// first of kind 2 or 3; kind 0 without data.
   PTDataPointType getDiagnosticReportType(const PTRawDataVector* rawData, const std::string& grouping) const;
@@ -422,12 +417,12 @@ class PerformanceTracer {
   /// "detailedmemory"; anything else fills nothing). A null side measures 0.
   void calculateDeviations(const PTKAVLORProcessedDataPoint* lhs, const PTKAVLORProcessedDataPoint* rhs,
                            PTComparisonPoint& out, const std::string& format) const;
-  void calculateDeviations(const PTAggregateDataPoint* lhs, const PTAggregateDataPoint* rhs,
-                           PTAggComparisonPoint& out, const std::string& format) const;
+  void calculateDeviations(const PTAggregateDataPoint* lhs, const PTAggregateDataPoint* rhs, PTAggComparisonPoint& out,
+                           const std::string& format) const;
   /// One metric. Values below 0.01 are rounded to two decimals first;
   /// "basicmemory" compares signed values, the other formats magnitudes.
-  void calculateDeviations(double lhsValue, double rhsValue, double& absDev, double& relDev,
-                           std::string& colourClass, const std::string& format) const;
+  void calculateDeviations(double lhsValue, double rhsValue, double& absDev, double& relDev, std::string& colourClass,
+                           const std::string& format) const;
   /// One count; the percentage is computed in single precision, and is 100
   /// when the LHS count is 0. The format is not consulted.
   void calculateDeviations(std::uint64_t lhsValue, std::uint64_t rhsValue, std::int64_t& absDev, double& relDev,
@@ -469,9 +464,8 @@ class PerformanceTracer {
                                        const std::string& rhsLabel, const std::string& format,
                                        const PTOutlineLabelMap* outlineLabels = nullptr) const;
   /// aggData of the comparison and the aggregate table's state, with aggDataMatch.
-  std::string generateAggComparisonDataJS(const std::vector<PTLCSAggDiffStruct>& alignment,
-                                          const std::string& lhsLabel, const std::string& rhsLabel,
-                                          const std::string& format) const;
+  std::string generateAggComparisonDataJS(const std::vector<PTLCSAggDiffStruct>& alignment, const std::string& lhsLabel,
+                                          const std::string& rhsLabel, const std::string& format) const;
   /// Both recordings' hardware and product descriptions side by side.
   std::string generateComparisonSystemInfoTable(const PTSystemInfoStruct* lhs, const PTSystemInfoStruct* rhs) const;
   /// The tab bars Time, Basic Mem, Detailed Mem and System Info.
@@ -500,9 +494,9 @@ class PerformanceTracer {
                           const std::string& statisticsType, bool, PTRawDataVector* rawData,
                           const PTSystemInfoStruct* systemInfo);
   /// The report reduced to its Aggregate and System Info tabs.
-  bool generateAggregateReport(const std::string& fileName, const std::string& grouping,
-                               const std::string& reportTitle, const std::string& statisticsType, bool,
-                               PTRawDataVector* rawData, const PTSystemInfoStruct* systemInfo);
+  bool generateAggregateReport(const std::string& fileName, const std::string& grouping, const std::string& reportTitle,
+                               const std::string& statisticsType, bool, PTRawDataVector* rawData,
+                               const PTSystemInfoStruct* systemInfo);
   /// The document type line and the opening html element.
   std::string generateCommonHTMLFileHeader() const;
   /// The head: title ("GLOBAL" gives "Full Tracer Report", empty gives
@@ -619,8 +613,7 @@ class PerformanceTracer {
   // Groupings and logging.
   const std::vector<std::string>* findSubGroups(std::int32_t number) const;
   bool containsAtAnyDepth(const std::string& group, const std::string& name) const;
-  void enableGroupingTree(const std::string& name, EPTGroupingEnabled state,
-                          std::unordered_set<std::int32_t>& visited);
+  void enableGroupingTree(const std::string& name, EPTGroupingEnabled state, std::unordered_set<std::int32_t>& visited);
   void noteEnabledStateChange(std::int32_t number, EPTGroupingEnabled previous, EPTGroupingEnabled state);
   void refreshEnabledNameLengths() const;
   bool mayBeEnabledName(const std::string& name) const;
@@ -652,7 +645,7 @@ class PerformanceTracer {
   bool globalLoggingEnabled_ = false;
   std::unique_ptr<std::vector<EPTGroupingEnabled>> groupingEnabledStates_;
   MapCollections mapCollections_;  ///< tables are never removed: the logging cache points at them
-  TestPathMap mapTestPath_;  ///< user text → full test path
+  TestPathMap mapTestPath_;        ///< user text → full test path
   DynamicEnum identifierRawEnum_;
   bool perfTracerEnabledFlag_ = false;
 

@@ -62,14 +62,13 @@ bool ptLogCalvoranData(const std::string& grouping, const std::string& model, co
   return tracer.logEvent(grouping, phase, isStart, identifiers);
 }
 
-bool ptLogCalvoranData(int grouping, const std::string& model, const std::string& target,
-                       const std::string& phase, bool isStart) {
+bool ptLogCalvoranData(int grouping, const std::string& model, const std::string& target, const std::string& phase,
+                       bool isStart) {
   return ptLogCalvoranData(groupingName(grouping), model, target, phase, isStart);
 }
 
 bool ptLogQuorindelData(const std::string& grouping, const std::string& model, const std::string& target,
-                        const std::string& machine, const std::string& chart, const std::string& phase,
-                        bool isStart) {
+                        const std::string& machine, const std::string& chart, const std::string& phase, bool isStart) {
   PerformanceTracer& tracer = loggingTracer();
   const ToolIdentifierNames& names = toolNames();
   const std::array<PerformanceTracer::LoggedIdentifier, 4> identifiers{
@@ -77,9 +76,8 @@ bool ptLogQuorindelData(const std::string& grouping, const std::string& model, c
   return tracer.logEvent(grouping, phase, isStart, identifiers);
 }
 
-bool ptLogQuorindelData(int grouping, const std::string& model, const std::string& target,
-                        const std::string& machine, const std::string& chart, const std::string& phase,
-                        bool isStart) {
+bool ptLogQuorindelData(int grouping, const std::string& model, const std::string& target, const std::string& machine,
+                        const std::string& chart, const std::string& phase, bool isStart) {
   return ptLogQuorindelData(groupingName(grouping), model, target, machine, chart, phase, isStart);
 }
 

@@ -30,15 +30,13 @@ bool ptLogKAVLORData(int grouping, const std::string& phase, bool isStart);
 /// Identifiers "modelStr" and "targetStr".
 bool ptLogCalvoranData(const std::string& grouping, const std::string& model, const std::string& target,
                        const std::string& phase, bool isStart);
-bool ptLogCalvoranData(int grouping, const std::string& model, const std::string& target,
-                       const std::string& phase, bool isStart);
+bool ptLogCalvoranData(int grouping, const std::string& model, const std::string& target, const std::string& phase,
+                       bool isStart);
 /// Identifiers "modelStr", "targetStr", "machineStr" and "chartStr".
 bool ptLogQuorindelData(const std::string& grouping, const std::string& model, const std::string& target,
-                        const std::string& machine, const std::string& chart, const std::string& phase,
-                        bool isStart);
-bool ptLogQuorindelData(int grouping, const std::string& model, const std::string& target,
-                        const std::string& machine, const std::string& chart, const std::string& phase,
-                        bool isStart);
+                        const std::string& machine, const std::string& chart, const std::string& phase, bool isStart);
+bool ptLogQuorindelData(int grouping, const std::string& model, const std::string& target, const std::string& machine,
+                        const std::string& chart, const std::string& phase, bool isStart);
 /// The grouping "Calvoran Startup", no identifiers.
 bool ptLogCLStartupData(const std::string& phase, bool isStart);
 

@@ -90,7 +90,8 @@ PTIdentifierMap PerformanceTracer::getMapForContext(const instrument::ContextSet
     insertIdentifierToMapCollections(name);
     if (!entry.value.empty()) identifiers[name] = getNumberForString(name, entry.value, true);
   }
-  identifiers[statisticsTypeKey] = getNumberForString(pt::statisticsTypeIdentifierText(), pt::statisticsTypeUpdateText(), true);
+  identifiers[statisticsTypeKey] =
+      getNumberForString(pt::statisticsTypeIdentifierText(), pt::statisticsTypeUpdateText(), true);
   return identifiers;
 }
 

@@ -52,8 +52,7 @@ std::string ptRemoveKAVLORRoot(const std::string& path) {
   const std::string& root = currentRoot();
   if (root.empty() || !cleaned.starts_with(root)) return cleaned;
   // Only whole folders: the root /opt/kv must not eat the "/opt/kv" of /opt/kv2/a.m.
-  const bool atFolderBoundary =
-      root.back() == '/' || cleaned.size() == root.size() || cleaned[root.size()] == '/';
+  const bool atFolderBoundary = root.back() == '/' || cleaned.size() == root.size() || cleaned[root.size()] == '/';
   return atFolderBoundary ? cleaned.substr(root.size()) : cleaned;
 }
 

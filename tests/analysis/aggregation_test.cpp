@@ -62,9 +62,9 @@ TEST(Aggregation, ParentSelfTimeComesFromItsSelfGapRows) {
   const PTAggregateDataMap aggregates = r.tracer.getAggregateData(r.rows);
 
   const PTAggregateDataPoint* parent = r.of(aggregates, "P");
-  EXPECT_EQ(std::tie(parent->count, parent->wcTotalTime, parent->wcElapsedTime, parent->cpuElapsedTime,
-                     parent->isParent),
-            std::make_tuple(1, 10.0, 1.0, 0.5, true));
+  EXPECT_EQ(
+      std::tie(parent->count, parent->wcTotalTime, parent->wcElapsedTime, parent->cpuElapsedTime, parent->isParent),
+      std::make_tuple(1, 10.0, 1.0, 0.5, true));
   EXPECT_EQ(r.of(aggregates, "Q")->wcElapsedTime, 4.0);
   EXPECT_EQ(r.of(aggregates, "_selfish")->count, 1);
   for (const char* absent : {"P_self", "Orphan_self", "Orphan", "Gap"}) {

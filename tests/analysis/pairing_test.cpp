@@ -26,7 +26,9 @@ struct Traced {
     return tracer.generateDiagnosticInfo(&trace.points(), grouping, rows, summary);
   }
   /// The row of the raw point at `index`.
-  const PTKAVLORProcessedDataPoint& row(std::size_t index) { return *rows.at(trace.points().at(index))->processedPoint; }
+  const PTKAVLORProcessedDataPoint& row(std::size_t index) {
+    return *rows.at(trace.points().at(index))->processedPoint;
+  }
   std::string phaseName(const PTKAVLORProcessedDataPoint& point) {
     return tracer.getStringForNumber(EPT_PHASE, point.phase);
   }
@@ -80,7 +82,7 @@ TEST(Pairing, MeasuresMemoryInMegabytes) {
   EXPECT_DOUBLE_EQ(p.basicProcessedMemStats->procMemUsageDelta, 6);
   EXPECT_DOUBLE_EQ(p.detailedProcessedMemStats->freeMemDelta, 6);
   EXPECT_DOUBLE_EQ(p.startDetailedMemStats->freeMem, 10);  // a parent keeps its start
-  EXPECT_FALSE(t.row(1).startDetailedMemStats);  // a leaf has none
+  EXPECT_FALSE(t.row(1).startDetailedMemStats);            // a leaf has none
   // Detailed statistics that are all zero (sampling off) take no room.
   Traced unsampled;
   unsampled.trace.start("P", 0).start("Q", 0.01).end("Q", 0.02).end("P", 0.03);

@@ -48,8 +48,7 @@ TEST(ProcessedData, GroupingsKeepTheirRowsInStartOrderWithGaps) {
 
   const PTProcessedDataStruct summary = t.rows({"One"});
   ASSERT_FALSE(summary.hasErrors);
-  EXPECT_EQ(t.phases(summary),
-            (std::vector<std::string>{"A", "A_self", "B", "C", "Unaccounted Phase", "D"}));
+  EXPECT_EQ(t.phases(summary), (std::vector<std::string>{"A", "A_self", "B", "C", "Unaccounted Phase", "D"}));
   EXPECT_EQ(summary.baseWallClockTime, 5.0);  // the first raw point, though not admitted
   EXPECT_EQ(summary.baseCpuTime, 2.5);
   EXPECT_EQ(summary.reportWallClockTime, 0.75);
@@ -107,7 +106,12 @@ TEST(ProcessedData, ModelsAdmitByModelIdentifierOrModelField) {
   // Gap points without memory statistics are plain points, yet the walk
   // pairs them once and moves on.
   Traced gaps;
-  gaps.trace.withoutMemory().identifiers({{"modelStr", "m1"}}).start("A", 0).start("B", 0.5).end("B", 0.5).end("A", 0.5);
+  gaps.trace.withoutMemory()
+      .identifiers({{"modelStr", "m1"}})
+      .start("A", 0)
+      .start("B", 0.5)
+      .end("B", 0.5)
+      .end("A", 0.5);
   EXPECT_EQ(gaps.phases(gaps.rows({"m1"}, true)), (std::vector<std::string>{"A", "Unaccounted Phase", "B"}));
   // The vector now holds that pair: a second analysis pairs it again, it adds no other.
   EXPECT_EQ(gaps.phases(gaps.rows({"m1"}, true)), (std::vector<std::string>{"A", "Unaccounted Phase", "B"}));

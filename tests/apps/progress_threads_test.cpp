@@ -85,7 +85,8 @@ TEST(ProgressThreads, ALongStepRedrawsOneLineInPlaceAndClearsIt) {
   Screen screen;
   std::atomic<double> share = 0.25;
   {
-    const Progress step("loading", [&] { return share.load(); }, drawingTo(screen, 1ms));
+    const Progress step(
+        "loading", [&] { return share.load(); }, drawingTo(screen, 1ms));
     const std::size_t before = screen.waitForWrites(1);
     share = 0.75;
     // The second write from now reads the new share.

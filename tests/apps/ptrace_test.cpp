@@ -6,10 +6,10 @@
 
 #include <algorithm>
 #include <cmath>
-#include <map>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <regex>
 #include <set>
 #include <sstream>
@@ -17,9 +17,9 @@
 #include <tuple>
 #include <vector>
 
-#include <nlohmann/json.hpp>
 #include <sys/wait.h>
 #include <unistd.h>
+#include <nlohmann/json.hpp>
 
 #include "analysis/processed_data.h"
 #include "host/trace_data_file.h"
@@ -154,9 +154,9 @@ TEST_F(Ptrace, ChromeExportHasOnePhaseEventPerPairedPhase) {
   pt::host::loadTraceDataFile(trace().string());
   const PTProcessedDataStruct summary = PerformanceTracer::getInstance()->getProcessedData(nullptr, {"GLOBAL"}, false);
   ASSERT_FALSE(summary.hasErrors);
-  const auto paired = std::count_if(summary.diagnosticInfos.begin(), summary.diagnosticInfos.end(), [](const auto& row) {
-    return !row->processedPoint->gapRow && !row->processedPoint->errorRow;
-  });
+  const auto paired =
+      std::count_if(summary.diagnosticInfos.begin(), summary.diagnosticInfos.end(),
+                    [](const auto& row) { return !row->processedPoint->gapRow && !row->processedPoint->errorRow; });
   long phases = 0;
   int tests = 0;
   for (const auto& event : document.at("traceEvents")) {
@@ -248,7 +248,9 @@ TEST_F(Ptrace, InfoShowsControlCharactersInNamesAsText) {
   for (const bool isStart : {true, false}) {
     auto point = boost::make_shared<PTKAVLORDataPoint>();
     point->phase = ptGetNumberForString(EPT_PHASE, "Load\x1b]0;owned\x07");
-    point->grouping = ptGetNumberForString(EPT_GROUPING, "G\x9b" "2J");
+    point->grouping = ptGetNumberForString(EPT_GROUPING,
+                                           "G\x9b"
+                                           "2J");
     point->isStart = isStart;
     PerformanceTracer::getInstance()->appendRawDataPoint(point);
   }
@@ -330,8 +332,8 @@ std::map<std::string, long long> selfByStack(const nlohmann::json& events) {
   for (const auto& event : events) {
     const std::string ph = event.at("ph");
     if (ph != "B" && ph != "E") continue;
-    edges.push_back({std::llround(event.at("ts").get<double>() * 1e3), ph == "E", edges.size(), event.at("tid"),
-                     event.at("name")});
+    edges.push_back(
+        {std::llround(event.at("ts").get<double>() * 1e3), ph == "E", edges.size(), event.at("tid"), event.at("name")});
   }
   std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) {
     return std::tie(a.tid, a.at, b.isEnd, a.order) < std::tie(b.tid, b.at, a.isEnd, b.order);
@@ -402,8 +404,9 @@ TEST_F(Ptrace, ExportsOfAFixedTraceAgreeAndKeepNamesApart) {
   EXPECT_EQ(threads, (std::map<int, std::string>{{1, "host thread"}, {2, "thread worker 1"}}));
   EXPECT_EQ(processName.rfind("GLOBAL", 0), 0u) << processName;
   EXPECT_EQ(groupedCategory, "Load%2C Compile");
-  EXPECT_EQ(instants, (std::map<std::string, std::vector<std::string>>{
-                          {"Cross A", {"start of 'Cross A' is never closed", "end of 'Cross A' while 'Cross B' is open"}}}));
+  EXPECT_EQ(instants,
+            (std::map<std::string, std::vector<std::string>>{
+                {"Cross A", {"start of 'Cross A' is never closed", "end of 'Cross A' while 'Cross B' is open"}}}));
 
   std::map<std::string, long long> jsonSelf = selfByStack(events);
   std::map<std::string, long long> foldedSelf;
@@ -490,8 +493,8 @@ TEST_F(Ptrace, DiffComparesTwoTracesAndNamesTheSideAtFault) {
       {{"diff", before.string(), empty.string()},
        "the RHS trace: There is no raw tracer data to compare from '" + empty.string() + "'"},
       {{"diff", before.string(), unbalanced.string()}, "the phases of the RHS trace '" + unbalanced.string()},
-      {{"diff", before.string(), trace().string(), "--grouping", "G"}, "the RHS trace '" + trace().string() +
-                                                                           "': unknown grouping 'G'"},
+      {{"diff", before.string(), trace().string(), "--grouping", "G"},
+       "the RHS trace '" + trace().string() + "': unknown grouping 'G'"},
       {{"diff", before.string(), after.string(), "-o", before.string()}, "is the trace"},
       {{"diff", before.string(), (*folder_ / "missing.kvd").string()}, "no such file"},
   };

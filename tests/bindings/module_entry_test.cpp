@@ -19,8 +19,8 @@ class RecordedClsvInternal {
  public:
   explicit RecordedClsvInternal(hvm::HVM& vm, bool fail = false) : vm_(vm) {
     previous_ = vm.getDispatcher().registerFunction(
-        "clsvInternal", [this, fail](int nOut, haArray*[], int nIn, const haArray* const inputs[], std::ostream& out,
-                                     std::ostream&) {
+        "clsvInternal",
+        [this, fail](int nOut, haArray*[], int nIn, const haArray* const inputs[], std::ostream& out, std::ostream&) {
           calls.push_back(std::to_string(nIn) + " " + haArrayToStdString(inputs[0]) + " " + std::to_string(nOut));
           sinkUsed = &out == &vm_.getOutputSink();
           if (fail) haErrorMsgIdAndTxt("hvm:UndefinedFunction", "clsvStringTable");
@@ -84,9 +84,9 @@ TEST(ModuleEntry, StringTableFunctionsRunClsvInternalOnTheCurrentMachine) {
             }).identifier(),
             "vesk:TooManyInputs");
   RecordedClsvInternal failing(hvm::Factory::getMainHVM(), true);
-  EXPECT_EQ(pt_test::raised([] { vesk::callFunction("ZezaDazod.clsvStringTableDoGarbageCollection", {}, 0); })
-                .identifier(),
-            "hvm:UndefinedFunction");
+  EXPECT_EQ(
+      pt_test::raised([] { vesk::callFunction("ZezaDazod.clsvStringTableDoGarbageCollection", {}, 0); }).identifier(),
+      "hvm:UndefinedFunction");
   EXPECT_EQ(failing.calls.size(), 1u);
 }
 

@@ -35,10 +35,11 @@ Layout rowLayout(const std::vector<std::string>& subjects, bool withStatisticsTy
   Layout layout = {{"pointType", "uint32"}, {"groupingStr", "char"}, {"phaseIDStr", "char"}};
   for (const std::string& subject : subjects) layout.emplace_back(subject, "char");
   if (withStatisticsType) layout.emplace_back("statisticsTypeStr", "char");
-  for (const char* name : {"wcStartTime", "wcElapsedTime", "cpuStartTime", "cpuElapsedTime", "freeMem", "resMem",
-                           "commitMem", "dllsMem", "nonprocessMem", "freeMemDelta", "resMemDelta", "commitMemDelta",
-                           "dllsMemDelta", "nonprocessMemDelta", "procMemUsage", "procMemUsagePeak", "procVMSize",
-                           "procMemUsageDelta", "procMemUsagePeakDelta", "procVMSizeDelta"})
+  for (const char* name :
+       {"wcStartTime",      "wcElapsedTime",  "cpuStartTime",      "cpuElapsedTime",        "freeMem",
+        "resMem",           "commitMem",      "dllsMem",           "nonprocessMem",         "freeMemDelta",
+        "resMemDelta",      "commitMemDelta", "dllsMemDelta",      "nonprocessMemDelta",    "procMemUsage",
+        "procMemUsagePeak", "procVMSize",     "procMemUsageDelta", "procMemUsagePeakDelta", "procVMSizeDelta"})
     layout.emplace_back(name, "double");
   layout.insert(layout.end(), {{"errorRow", "logical"},
                                {"gapRow", "logical"},
@@ -98,12 +99,12 @@ class ProcessedStructsFromHost : public ::testing::Test {
   void SetUp() override {
     ptClearRawData();
     ptEnableTracer("StructG", true);
-    callTracer("logTracerData", {text("StructG"), text("Outer"), flag(true), text("Model"), text("m1"), text("Block"),
-                                 text("b")});
+    callTracer("logTracerData",
+               {text("StructG"), text("Outer"), flag(true), text("Model"), text("m1"), text("Block"), text("b")});
     callTracer("logKAVLORData", {text("StructG"), text("Inner"), flag(true)});
     callTracer("logKAVLORData", {text("StructG"), text("Inner"), flag(false)});
-    callTracer("logTracerData", {text("StructG"), text("Outer"), flag(false), text("Model"), text("m1"),
-                                 text("Block"), text("b")});
+    callTracer("logTracerData",
+               {text("StructG"), text("Outer"), flag(false), text("Model"), text("m1"), text("Block"), text("b")});
   }
   void TearDown() override { ptEnableTracer("StructG", false); }
 };
@@ -148,9 +149,15 @@ TEST_F(ProcessedStructsFromHost, AggregatesHaveNineFieldsInOrder) {
   for (std::size_t i = 0; i < haGetNumberOfElements(aggregates.get()); ++i)
     if (textField(haGetCell(aggregates.get(), i), "phaseID") == "Inner") inner = haGetCell(aggregates.get(), i);
   ASSERT_NE(inner, nullptr);
-  const Layout expected = {{"pointType", "uint32"},         {"grouping", "char"},          {"phaseID", "char"},
-                           {"wcElapsedTime", "double"},     {"cpuElapsedTime", "double"},  {"procMemUsageDelta", "double"},
-                           {"procMemUsagePeakDelta", "double"}, {"procVMSizeDelta", "double"}, {"Count", "uint32"}};
+  const Layout expected = {{"pointType", "uint32"},
+                           {"grouping", "char"},
+                           {"phaseID", "char"},
+                           {"wcElapsedTime", "double"},
+                           {"cpuElapsedTime", "double"},
+                           {"procMemUsageDelta", "double"},
+                           {"procMemUsagePeakDelta", "double"},
+                           {"procVMSizeDelta", "double"},
+                           {"Count", "uint32"}};
   EXPECT_EQ(layoutOf(inner), expected);
   EXPECT_EQ(textField(inner, "grouping"), "StructG");
   EXPECT_EQ(numberField(inner, "Count"), 1.0);

@@ -8,8 +8,8 @@
 #include <vector>
 
 #include "bindings/host_call.h"
-#include "host/trace_data_file.h"
 #include "host/cell_records.h"
+#include "host/trace_data_file.h"
 #include "support/host_array_equal.h"
 #include "support/scratch_files.h"
 #include "tracer/performance_tracer.h"
@@ -87,22 +87,27 @@ TEST_F(ReportMethods, WriteWhatTheLibraryWritesForTheSameDataAndLeaveTheLiveData
     std::function<bool(const std::string&)> library;
   };
   const std::vector<Case> cases = {
-      {"generateHTMLReport", {"Grouping", "Tool", "METRIC", "BasicMemory"},
+      {"generateHTMLReport",
+       {"Grouping", "Tool", "METRIC", "BasicMemory"},
        [&](const std::string& f) {
          return tracer.generateHTMLReport(f, "Tool", "Tool", "basicmemory", true, live().get(), liveInfo);
        }},
-      {"generateAggregateReport", {"kvdfile", "@"},
+      {"generateAggregateReport",
+       {"kvdfile", "@"},
        [&](const std::string& f) {
          return tracer.generateAggregateReport(f, "GLOBAL", "GLOBAL", "time", true, &savedPoints, &savedInfo);
        }},
-      {"diagnosticReport", {"kvdfile", "@", "grouping", "Tool"},
+      {"diagnosticReport",
+       {"kvdfile", "@", "grouping", "Tool"},
        [&](const std::string& f) { return tracer.diagnosticReport(f, "Tool", &savedPoints); }},
-      {"generateDifferenceReport", {"lhsfile", "@"},
+      {"generateDifferenceReport",
+       {"lhsfile", "@"},
        [&](const std::string& f) {
-         return tracer.generateHTMLComparisonReport(f, "GLOBAL", "Baseline", "CurrentRun", &savedPoints,
-                                                    live().get(), &savedInfo, liveInfo, "time");
+         return tracer.generateHTMLComparisonReport(f, "GLOBAL", "Baseline", "CurrentRun", &savedPoints, live().get(),
+                                                    &savedInfo, liveInfo, "time");
        }},
-      {"generateAggregateDifferenceReport", {"rhsfile", "@", "lhslabel", "Before", "metric", "detailedmemory"},
+      {"generateAggregateDifferenceReport",
+       {"rhsfile", "@", "lhslabel", "Before", "metric", "detailedmemory"},
        [&](const std::string& f) {
          return tracer.generateHTMLAggregateComparisonReport(f, "GLOBAL", "Before", "CurrentRun", live().get(),
                                                              &savedPoints, liveInfo, &savedInfo, "detailedmemory");
@@ -138,8 +143,10 @@ TEST_F(ReportMethods, RefuseToWriteOverTheirInputToReadDamagedDataOrToReportNoth
   pt_test::writeFileBytes(damaged, trace.substr(0, trace.size() / 2));
   const std::size_t before = livePoints();
   raised([&] { callTracer("loadTracerData", {text(damaged.c_str())}); });
-  raised([&] { callTracer("generateDifferenceReport", {text("htmlfile"), text(viaHost.c_str()), text("lhsfile"),
-                                                       text(damaged.c_str())}); });
+  raised([&] {
+    callTracer("generateDifferenceReport",
+               {text("htmlfile"), text(viaHost.c_str()), text("lhsfile"), text(damaged.c_str())});
+  });
   EXPECT_EQ(livePoints(), before);
 
   ptClearRawData();

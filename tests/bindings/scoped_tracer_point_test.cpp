@@ -42,7 +42,8 @@ std::vector<std::string> loggedPoints() {
     if (const auto* tracer = dynamic_cast<const PTTracerDataPoint*>(point.get())) {
       std::vector<std::string> ids;
       for (const auto& [name, value] : tracer->identifiers)
-        if (name.str() != "statisticsTypeStr") ids.push_back(" " + name.str() + "=" + ptGetStringForNumber(name.str(), value));
+        if (name.str() != "statisticsTypeStr")
+          ids.push_back(" " + name.str() + "=" + ptGetStringForNumber(name.str(), value));
       std::sort(ids.begin(), ids.end());
       for (const std::string& id : ids) line += id;
     }
@@ -88,9 +89,21 @@ TEST_F(ScopedTracerDataLogging, RefusesBadInputsBeforeLoggingAnything) {
   };
   const Case cases[] = {
       {[] { return scopedPoint({text("G")}); }, "MinParamsNotReached", {"2"}},
-      {[] { return scopedPoint({text("G"), text("P"), text("Model")}); }, "ExpectedEvenNumberOfParameters", {}},
-      {[] { return scopedPoint({number(1), text("P")}); }, "ParameterMismatchString", {"Grouping"}},
-      {[] { return scopedPoint({text("G"), flag(true)}); }, "ParameterMismatchString", {"Phase"}},
+      {[] {
+         return scopedPoint({text("G"), text("P"), text("Model")});
+       },
+       "ExpectedEvenNumberOfParameters",
+       {}},
+      {[] {
+         return scopedPoint({number(1), text("P")});
+       },
+       "ParameterMismatchString",
+       {"Grouping"}},
+      {[] {
+         return scopedPoint({text("G"), flag(true)});
+       },
+       "ParameterMismatchString",
+       {"Phase"}},
   };
   for (const Case& c : cases) {
     const platform::HostError e = raised([&] { c.make(); });

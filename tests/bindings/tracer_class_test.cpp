@@ -37,20 +37,34 @@ TEST_F(TracerClass, RegistersEveryMethodInOrderWithItsSignature) {
     std::size_t outputs;
   };
   const Row expected[] = {
-      {"clearRawData", 1, true, 0},          {"diagnosticReport", 1, true, 0},
-      {"enable", 1, true, 1},                {"enableGlobalLogging", 1, false, 1},
-      {"enableCLStartupLogging", 1, false, 1}, {"enableDetailedMemStats", 1, false, 1},
-      {"generateAggregateDifferenceReport", 1, true, 0}, {"generateDifferenceReport", 1, true, 0},
-      {"generateAggregateReport", 1, true, 0}, {"generateHTMLReport", 1, true, 0},
-      {"generateCLStartupDifferenceReport", 1, true, 0}, {"generateCLStartupReport", 1, true, 0},
-      {"getProcessedData", 1, true, 1},      {"getAggregateProcessedData", 1, true, 1},
-      {"getRawData", 0, false, 1},           {"loadTracerData", 1, false, 0},
-      {"logKAVLORData", 3, false, 0},        {"logCalvoranData", 5, false, 0},
-      {"logCLStartupData", 2, false, 0},     {"logQuorindelData", 7, false, 0},
-      {"logTracerData", 4, true, 0},         {"addGrouping", 2, false, 0},
-      {"removeGrouping", 1, false, 0},       {"saveCLStartupData", 1, true, 0},
-      {"saveToFile", 1, false, 0},           {"setStatisticsTypeForModel", 2, false, 0},
-      {"addTestPathToMap", 2, false, 0},     {"isPerfTracerEnabled", 0, false, 1},
+      {"clearRawData", 1, true, 0},
+      {"diagnosticReport", 1, true, 0},
+      {"enable", 1, true, 1},
+      {"enableGlobalLogging", 1, false, 1},
+      {"enableCLStartupLogging", 1, false, 1},
+      {"enableDetailedMemStats", 1, false, 1},
+      {"generateAggregateDifferenceReport", 1, true, 0},
+      {"generateDifferenceReport", 1, true, 0},
+      {"generateAggregateReport", 1, true, 0},
+      {"generateHTMLReport", 1, true, 0},
+      {"generateCLStartupDifferenceReport", 1, true, 0},
+      {"generateCLStartupReport", 1, true, 0},
+      {"getProcessedData", 1, true, 1},
+      {"getAggregateProcessedData", 1, true, 1},
+      {"getRawData", 0, false, 1},
+      {"loadTracerData", 1, false, 0},
+      {"logKAVLORData", 3, false, 0},
+      {"logCalvoranData", 5, false, 0},
+      {"logCLStartupData", 2, false, 0},
+      {"logQuorindelData", 7, false, 0},
+      {"logTracerData", 4, true, 0},
+      {"addGrouping", 2, false, 0},
+      {"removeGrouping", 1, false, 0},
+      {"saveCLStartupData", 1, true, 0},
+      {"saveToFile", 1, false, 0},
+      {"setStatisticsTypeForModel", 2, false, 0},
+      {"addTestPathToMap", 2, false, 0},
+      {"isPerfTracerEnabled", 0, false, 1},
       {"generateCLTestReport", 1, true, 1},
   };
   vesk::COSClass* cls = PerformanceTracerCOSClassInfo::GetPerformanceTracerCOSClass();
@@ -79,78 +93,223 @@ TEST_F(TracerClass, RaisesEachErrorWithItsArguments) {
   const auto none = [] { return std::vector<haArray*>{}; };
   const std::vector<Case> cases = {
       {"enable", none, "MinParamsNotReached", {"1"}},
-      {"enable", [] { return std::vector{text("G"), flag(true), flag(true)}; }, "MaxParamsExceeded", {"2"}},
+      {"enable",
+       [] {
+         return std::vector{text("G"), flag(true), flag(true)};
+       },
+       "MaxParamsExceeded",
+       {"2"}},
       {"enable", [] { return std::vector{number(1)}; }, "ParameterMismatchString", {"Grouping"}},
-      {"enable", [] { return std::vector{text("G"), number(1)}; }, "ParameterMismatchBoolean", {"Enable"}},
+      {"enable",
+       [] {
+         return std::vector{text("G"), number(1)};
+       },
+       "ParameterMismatchBoolean",
+       {"Enable"}},
       // Counts come before evenness, evenness before any name is looked at.
       {"clearRawData", [] { return std::vector<haArray*>(7, nullptr); }, "MaxParamsExceeded", {"6"}},
-      {"clearRawData", [] { return std::vector{number(1), number(2), number(3)}; }, "ExpectedEvenNumberOfParameters", {}},
-      {"clearRawData", [] { return std::vector{text("colour"), text("red")}; }, "InvalidNames", {}},
-      {"clearRawData", [] { return std::vector{number(1), text("m")}; }, "InvalidNames", {}},
-      {"clearRawData", [] { return std::vector{text("target"), text("t")}; }, "InvalidNames", {}},
-      {"logTracerData", [] { return std::vector{text("G"), text("P")}; }, "MinParamsNotReached", {"3"}},
-      {"logTracerData", [] { return std::vector{text("G"), text("P"), flag(true), text("Model")}; },
-       "ExpectedEvenNumberOfParameters", {}},
-      {"logTracerData", [] { return std::vector{text("G"), text("P"), number(1)}; }, "ParameterMismatchBoolean",
+      {"clearRawData",
+       [] {
+         return std::vector{number(1), number(2), number(3)};
+       },
+       "ExpectedEvenNumberOfParameters",
+       {}},
+      {"clearRawData",
+       [] {
+         return std::vector{text("colour"), text("red")};
+       },
+       "InvalidNames",
+       {}},
+      {"clearRawData",
+       [] {
+         return std::vector{number(1), text("m")};
+       },
+       "InvalidNames",
+       {}},
+      {"clearRawData",
+       [] {
+         return std::vector{text("target"), text("t")};
+       },
+       "InvalidNames",
+       {}},
+      {"logTracerData",
+       [] {
+         return std::vector{text("G"), text("P")};
+       },
+       "MinParamsNotReached",
+       {"3"}},
+      {"logTracerData",
+       [] {
+         return std::vector{text("G"), text("P"), flag(true), text("Model")};
+       },
+       "ExpectedEvenNumberOfParameters",
+       {}},
+      {"logTracerData",
+       [] {
+         return std::vector{text("G"), text("P"), number(1)};
+       },
+       "ParameterMismatchBoolean",
        {"Start of Phase"}},
-      {"logKAVLORData", [] { return std::vector{text("G"), number(1), flag(true)}; }, "ParameterMismatchString",
+      {"logKAVLORData",
+       [] {
+         return std::vector{text("G"), number(1), flag(true)};
+       },
+       "ParameterMismatchString",
        {"Phase"}},
-      {"logCalvoranData", [] { return std::vector{text("G"), text("M"), number(3), text("P"), flag(true)}; },
-       "ParameterMismatchString", {"Target Name"}},
+      {"logCalvoranData",
+       [] {
+         return std::vector{text("G"), text("M"), number(3), text("P"), flag(true)};
+       },
+       "ParameterMismatchString",
+       {"Target Name"}},
       {"logQuorindelData",
        [] { return std::vector{text("G"), text("M"), text("T"), text("S"), number(1), text("P"), flag(true)}; },
-       "ParameterMismatchString", {"Chart Name"}},
+       "ParameterMismatchString",
+       {"Chart Name"}},
       {"logCLStartupData", [] { return std::vector{text("P")}; }, "ParameterMismatchBoolean", {"Start of Phase"}},
-      {"enableDetailedMemStats", [] { return std::vector{flag(true)}; }, "WindowsOnlyFeature",
+      {"enableDetailedMemStats",
+       [] { return std::vector{flag(true)}; },
+       "WindowsOnlyFeature",
        {"Detailed Memory Statistics"}},
       {"enableDetailedMemStats", [] { return std::vector{number(1)}; }, "ParameterMismatchBoolean", {"Enable"}},
-      {"removeGrouping", [] { return std::vector{text("NoSuchGrouping")}; }, "RemoveGroupingError",
-       {"NoSuchGrouping"}},
+      {"removeGrouping", [] { return std::vector{text("NoSuchGrouping")}; }, "RemoveGroupingError", {"NoSuchGrouping"}},
       {"removeGrouping", [] { return std::vector{number(2)}; }, "ParameterMismatchString", {"grouping"}},
-      {"addGrouping", [] { return std::vector{number(1), cell({})}; }, "InvalidNames", {}},
-      {"addGrouping", [] { return std::vector{text("Both"), text("G")}; }, "UnexpectedValue", {"Both"}},
-      {"addGrouping", [] { return std::vector{text("Both"), cell({number(1)})}; }, "AddGroupingExpectedString", {}},
-      {"setStatisticsTypeForModel", [] { return std::vector{text(""), text("Update")}; }, "InvalidNames", {}},
+      {"addGrouping",
+       [] {
+         return std::vector{number(1), cell({})};
+       },
+       "InvalidNames",
+       {}},
+      {"addGrouping",
+       [] {
+         return std::vector{text("Both"), text("G")};
+       },
+       "UnexpectedValue",
+       {"Both"}},
+      {"addGrouping",
+       [] {
+         return std::vector{text("Both"), cell({number(1)})};
+       },
+       "AddGroupingExpectedString",
+       {}},
+      {"setStatisticsTypeForModel",
+       [] {
+         return std::vector{text(""), text("Update")};
+       },
+       "InvalidNames",
+       {}},
       {"getProcessedData", [] { return std::vector{text("grouping")}; }, "ExpectedEvenNumberOfParameters", {}},
-      {"getProcessedData", [] { return std::vector{number(1), text("G")}; }, "ExpectedNames",
+      {"getProcessedData",
+       [] {
+         return std::vector{number(1), text("G")};
+       },
+       "ExpectedNames",
        {"'grouping' or 'model'"}},
-      {"getProcessedData", [] { return std::vector{text("GROUPING"), number(1)}; }, "ParameterMismatchString",
+      {"getProcessedData",
+       [] {
+         return std::vector{text("GROUPING"), number(1)};
+       },
+       "ParameterMismatchString",
        {"grouping"}},
-      {"getProcessedData", [] { return std::vector{text("grouping"), cell({number(1)})}; },
-       "AddGroupingExpectedString", {}},
-      {"getAggregateProcessedData", [] { return std::vector{text("phase"), text("P")}; }, "InvalidNames", {}},
+      {"getProcessedData",
+       [] {
+         return std::vector{text("grouping"), cell({number(1)})};
+       },
+       "AddGroupingExpectedString",
+       {}},
+      {"getAggregateProcessedData",
+       [] {
+         return std::vector{text("phase"), text("P")};
+       },
+       "InvalidNames",
+       {}},
       {"loadTracerData", [] { return std::vector{text("trace.txt")}; }, "MissingKvdExt", {}},
       {"saveToFile", [] { return std::vector{text("trace.txt")}; }, "MissingKvdExt", {}},
       {"saveCLStartupData", [] { return std::vector{text("startup")}; }, "MissingKvdExt", {}},
-      {"generateCLTestReport", [] { return std::vector{text("htmlfile"), text("r.html")}; }, "NoRawTracerData", {}},
-      {"generateCLStartupReport", [] { return std::vector{text("metric"), text("time")}; }, "NoRawTracerData", {}},
-      {"generateCLStartupDifferenceReport", [] { return std::vector{text("lhslabel"), text("A")}; }, "ExpectedNames",
+      {"generateCLTestReport",
+       [] {
+         return std::vector{text("htmlfile"), text("r.html")};
+       },
+       "NoRawTracerData",
+       {}},
+      {"generateCLStartupReport",
+       [] {
+         return std::vector{text("metric"), text("time")};
+       },
+       "NoRawTracerData",
+       {}},
+      {"generateCLStartupDifferenceReport",
+       [] {
+         return std::vector{text("lhslabel"), text("A")};
+       },
+       "ExpectedNames",
        {"at least one of 'lhsfile' or 'rhsfile' must be set"}},
       // Reports: counts, evenness, pairs, required names, then the data.
       {"generateHTMLReport", [] { return std::vector{text("htmlfile")}; }, "MinParamsNotReached", {"2"}},
-      {"generateAggregateDifferenceReport", [] { return std::vector<haArray*>(14, nullptr); }, "MaxParamsExceeded",
-       {"12"}},
-      {"generateDifferenceReport", [] { return std::vector{text("htmlfile"), text("r.html"), text("lhsfile")}; },
-       "MinParamsNotReached", {"4"}},
-      {"generateAggregateReport", [] { return std::vector{text("htmlfile"), text("r.html"), text("format"), text("x")}; },
-       "InvalidNames", {}},
-      {"generateHTMLReport", [] { return std::vector{text("grouping"), text("G")}; }, "ExpectedNames",
-       {"'htmlfile' must be set"}},
-      {"diagnosticReport", [] { return std::vector{text("grouping"), text("G")}; }, "ExpectedNames",
-       {"'htmlfile' must be set."}},
-      {"generateHTMLReport", [] { return std::vector{text("htmlfile"), text("r.html"), text("Metric"), text("memory")}; },
-       "InvalidMetric", {"time", "basicmemory", "detailedmemory"}},
-      {"generateDifferenceReport", [] { return std::vector{text("format"), text("tree"), text("htmlfile"), text("d")}; },
-       "InvalidFormat", {"ModelBased", "PhaseBased"}},
-      {"generateHTMLReport", [] { return std::vector{text("htmlfile"), text("r.html"), text("showmeta"), text("no")}; },
-       "ParameterMismatchString", {"showmeta"}},
       {"generateAggregateDifferenceReport",
-       [] { return std::vector{text("htmlfile"), text("d.html"), text("lhslabel"), text("A")}; }, "ExpectedNames",
-       {"'htmlfile' and one of 'lhsfile' or 'rhsfile' to be set."}},
-      {"generateAggregateReport", [] { return std::vector{text("htmlfile"), text("r.html")}; }, "NoRawTracerData", {}},
+       [] { return std::vector<haArray*>(14, nullptr); },
+       "MaxParamsExceeded",
+       {"12"}},
       {"generateDifferenceReport",
-       [] { return std::vector{text("htmlfile"), text("d.html"), text("rhsfile"), text("no such.kvd")}; },
-       "OpenFileFailed", {"no such.kvd", "No such file or directory"}},
+       [] {
+         return std::vector{text("htmlfile"), text("r.html"), text("lhsfile")};
+       },
+       "MinParamsNotReached",
+       {"4"}},
+      {"generateAggregateReport",
+       [] {
+         return std::vector{text("htmlfile"), text("r.html"), text("format"), text("x")};
+       },
+       "InvalidNames",
+       {}},
+      {"generateHTMLReport",
+       [] {
+         return std::vector{text("grouping"), text("G")};
+       },
+       "ExpectedNames",
+       {"'htmlfile' must be set"}},
+      {"diagnosticReport",
+       [] {
+         return std::vector{text("grouping"), text("G")};
+       },
+       "ExpectedNames",
+       {"'htmlfile' must be set."}},
+      {"generateHTMLReport",
+       [] {
+         return std::vector{text("htmlfile"), text("r.html"), text("Metric"), text("memory")};
+       },
+       "InvalidMetric",
+       {"time", "basicmemory", "detailedmemory"}},
+      {"generateDifferenceReport",
+       [] {
+         return std::vector{text("format"), text("tree"), text("htmlfile"), text("d")};
+       },
+       "InvalidFormat",
+       {"ModelBased", "PhaseBased"}},
+      {"generateHTMLReport",
+       [] {
+         return std::vector{text("htmlfile"), text("r.html"), text("showmeta"), text("no")};
+       },
+       "ParameterMismatchString",
+       {"showmeta"}},
+      {"generateAggregateDifferenceReport",
+       [] {
+         return std::vector{text("htmlfile"), text("d.html"), text("lhslabel"), text("A")};
+       },
+       "ExpectedNames",
+       {"'htmlfile' and one of 'lhsfile' or 'rhsfile' to be set."}},
+      {"generateAggregateReport",
+       [] {
+         return std::vector{text("htmlfile"), text("r.html")};
+       },
+       "NoRawTracerData",
+       {}},
+      {"generateDifferenceReport",
+       [] {
+         return std::vector{text("htmlfile"), text("d.html"), text("rhsfile"), text("no such.kvd")};
+       },
+       "OpenFileFailed",
+       {"no such.kvd", "No such file or directory"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.method) + " " + c.key);
@@ -183,8 +342,10 @@ TEST_F(TracerClass, ClearRawDataTakesNamesInAnyCaseAndTheLastValueOfAName) {
             leftAfterClearing({text("model"), text("m1"), text("grouping"), text("G")}));
   EXPECT_EQ(leftAfterClearing({text("grouping"), text("G"), text("model"), text("m2")}), 1u);
   EXPECT_EQ(leftAfterClearing({text("grouping"), text("Other"), text("model"), text("m2")}), 3u);
-  EXPECT_EQ(leftAfterClearing({text("grouping"), text("G"), text("model"), text("m1"), text("target"), text("grt")}), 2u);
-  EXPECT_EQ(leftAfterClearing({text("grouping"), text("G"), text("model"), text("m1"), text("target"), text("ert")}), 3u);
+  EXPECT_EQ(leftAfterClearing({text("grouping"), text("G"), text("model"), text("m1"), text("target"), text("grt")}),
+            2u);
+  EXPECT_EQ(leftAfterClearing({text("grouping"), text("G"), text("model"), text("m1"), text("target"), text("ert")}),
+            3u);
   // A grouping without a model clears the whole grouping, a target or not.
   EXPECT_EQ(leftAfterClearing({text("Grouping"), text("G"), text("target"), text("grt")}), 0u);
   ptEnableTracer("G", false);

@@ -17,6 +17,8 @@ export default [
       // from markup.
       "no-undef": "off",
       "no-unused-vars": ["error", { vars: "local", args: "none" }],
+      // The model pages define their own tree node class, Node.
+      "no-redeclare": ["error", { builtinGlobals: false }],
     },
   },
   {

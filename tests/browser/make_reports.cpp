@@ -22,14 +22,14 @@
 #include <cstdio>
 #include <fstream>
 
-#include <nlohmann/json.hpp>
 #include <filesystem>
+#include <nlohmann/json.hpp>
 #include <string>
 
 namespace {
 
-bool writeReport(const std::filesystem::path& folder, const std::string& name,
-                 void (*record)(pt_test::TraceBuilder&), const std::string& statisticsType, bool aggregateOnly) {
+bool writeReport(const std::filesystem::path& folder, const std::string& name, void (*record)(pt_test::TraceBuilder&),
+                 const std::string& statisticsType, bool aggregateOnly) {
   PerformanceTracer tracer;
   tracer.initialize();
   pt_test::TraceBuilder trace(tracer);
@@ -51,11 +51,15 @@ bool writeReport(const std::filesystem::path& folder, const std::string& name,
 void recordBuild(pt_test::TraceBuilder& trace) {
   trace.start("Build", 0.0, 100)
       .start("Compile", 0.0, 100)
-      .start("Parse", 0.0, 100).end("Parse", 0.5, 110)
-      .start("Parse", 0.5, 110).end("Parse", 1.25, 130)
-      .start("Check", 1.25, 130).end("Check", 1.5, 135)
+      .start("Parse", 0.0, 100)
+      .end("Parse", 0.5, 110)
+      .start("Parse", 0.5, 110)
+      .end("Parse", 1.25, 130)
+      .start("Check", 1.25, 130)
+      .end("Check", 1.5, 135)
       .end("Compile", 1.5, 135)
-      .start("Link", 1.5, 135).end("Link", 3.5, 180)
+      .start("Link", 1.5, 135)
+      .end("Link", 3.5, 180)
       .end("Build", 3.5, 180);
   trace.grouping("T").start("Test", 3.5, 180).end("Test", 4.0, 185).start("Test", 4.0, 185).end("Test", 4.25, 190);
 }
@@ -82,8 +86,8 @@ void recordLarge(pt_test::TraceBuilder& trace) {
 
 void recordHostile(pt_test::TraceBuilder& trace) {
   const std::string names[] = {"</script><script>window.injected = 1;</script>",
-                               "<img src=x onerror=\"window.injected = 2\">",
-                               "quote \" and back\\slash", "line\nbreak", "' + (window.injected = 3) + '"};
+                               "<img src=x onerror=\"window.injected = 2\">", "quote \" and back\\slash", "line\nbreak",
+                               "' + (window.injected = 3) + '"};
   double now = 0.0;
   trace.grouping("<b>\"group\"</b>\\");
   for (const std::string& name : names) {
@@ -136,7 +140,8 @@ void recordDeep(pt_test::TraceBuilder& trace) {
 void recordMemoryBuild(pt_test::TraceBuilder& trace) {
   trace.start("Build", 0.0, 100)
       .start("Compile", 0.0, 100)
-      .start("Parse", 0.0, 100).end("Parse", 0.5, 110)
+      .start("Parse", 0.0, 100)
+      .end("Parse", 0.5, 110)
       .start("<img src=x onerror=\"window.injected = 1\">", 0.5, 110)
       .end("<img src=x onerror=\"window.injected = 1\">", 1.25, 130)
       .end("Compile", 1.5, 135);
@@ -145,9 +150,8 @@ void recordMemoryBuild(pt_test::TraceBuilder& trace) {
   constexpr double kMB = 1048576.0;
   int j = 0;
   for (const auto& point : trace.points()) {
-    *point->detailedMemStats = pt::DetailedMemStats((6000 - 40 * j) * kMB, (400 + 10 * j) * kMB,
-                                                    (200 + 30 * j) * kMB, (120 + 5 * j) * kMB,
-                                                    (1500 + 25 * j) * kMB);
+    *point->detailedMemStats = pt::DetailedMemStats((6000 - 40 * j) * kMB, (400 + 10 * j) * kMB, (200 + 30 * j) * kMB,
+                                                    (120 + 5 * j) * kMB, (1500 + 25 * j) * kMB);
     ++j;
   }
 }
@@ -198,8 +202,11 @@ bool writeExportTrace(const std::filesystem::path& folder) {
   nlohmann::json phases = nlohmann::json::array();
   for (std::size_t i = 0; i < trace.phases.size(); ++i) {
     const pt_test::ExportPhase& phase = trace.phases[i];
-    phases.push_back({{"thread", phase.thread}, {"text", phase.text}, {"frame", phase.frame},
-                      {"selfNs", trace.selfSeconds(i) * 1e9}, {"ends", trace.ends(i)}});
+    phases.push_back({{"thread", phase.thread},
+                      {"text", phase.text},
+                      {"frame", phase.frame},
+                      {"selfNs", trace.selfSeconds(i) * 1e9},
+                      {"ends", trace.ends(i)}});
   }
   std::ofstream file(folder / "export-expected.json");
   return static_cast<bool>(file << phases.dump(1, ' ', false, nlohmann::json::error_handler_t::replace));
@@ -207,14 +214,19 @@ bool writeExportTrace(const std::filesystem::path& folder) {
 
 /// The script's own drawing, as a user running it alone would open it.
 bool writeFlameGraph(const std::filesystem::path& folder) {
-  const std::vector<std::string> lines{
-      "model 2", "model;compile 300", "model;compile;parse 450", "model;compile;<b>&\"emit\" 120",
-      "model;simulate 800", "model;simulate;step 400", "model;simulate;step;solve 150", "tests 90"};
+  const std::vector<std::string> lines{"model 2",
+                                       "model;compile 300",
+                                       "model;compile;parse 450",
+                                       "model;compile;<b>&\"emit\" 120",
+                                       "model;simulate 800",
+                                       "model;simulate;step 400",
+                                       "model;simulate;step;solve 150",
+                                       "tests 90"};
   const std::string stacks = (folder / "stacks.txt").string();
   if (!writeStackTracesToFile(stacks, lines)) return false;
-  const platform::ProcessResult run = platform::runProcess(
-      {"perl", flameGraphScriptPath(), stacks, "--width", "1200", "--title", "Flame <graph>"},
-      (folder / "flamegraph.svg").string(), "");
+  const platform::ProcessResult run =
+      platform::runProcess({"perl", flameGraphScriptPath(), stacks, "--width", "1200", "--title", "Flame <graph>"},
+                           (folder / "flamegraph.svg").string(), "");
   std::filesystem::remove(stacks);
   if (!run.ok()) std::fprintf(stderr, "flame graph: %s\n", run.describe().c_str());
   return run.ok();
@@ -233,8 +245,8 @@ bool writeComparisonReports(const std::filesystem::path& folder) {
     std::string name;
     double before, after;  // seconds; negative: not recorded
   };
-  const std::vector<Phase> phases{{"Same", 1.0, 1.0},      {"Slower", 1.0, 1.6},      {"Band", 1.0, 1.32},
-                                  {"Only Before", 0.5, -1}, {"Faster", 2.0, 0.9},     {hostile, 1.0, 1.1},
+  const std::vector<Phase> phases{{"Same", 1.0, 1.0},       {"Slower", 1.0, 1.6}, {"Band", 1.0, 1.32},
+                                  {"Only Before", 0.5, -1}, {"Faster", 2.0, 0.9}, {hostile, 1.0, 1.1},
                                   {"Only After", -1, 0.25}, {"Little", 1.0, 0.97}};
   double lhsAt = 0.0, rhsAt = 0.0;
   for (const Phase& phase : phases) {
@@ -277,9 +289,8 @@ bool writeComparisonReports(const std::filesystem::path& folder) {
   recordMemoryBuild(memoryAfter);
   for (const auto& point : memoryAfter.points()) point->detailedMemStats->commitMem *= 1.5;
   const std::string memoryFile = (folder / "comparison_memory.html").string();
-  written = tracer.generateHTMLComparisonReport(memoryFile, "GLOBAL", "before.kvd", "after.kvd",
-                                                &memoryBefore.points(), &memoryAfter.points(), &lhsInfo, &rhsInfo,
-                                                "detailedmemory") &&
+  written = tracer.generateHTMLComparisonReport(memoryFile, "GLOBAL", "before.kvd", "after.kvd", &memoryBefore.points(),
+                                                &memoryAfter.points(), &lhsInfo, &rhsInfo, "detailedmemory") &&
             written;
   if (!written) std::fprintf(stderr, "cannot write the comparison reports\n");
   return written;

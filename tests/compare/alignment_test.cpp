@@ -148,10 +148,12 @@ std::string describe(const std::vector<PTLCSDiffStruct>& entries, const PTDiagno
   };
   std::string text;
   for (const PTLCSDiffStruct& entry : entries) {
-    const std::int32_t expectedKind =
-        entry.lhsPoint == nullptr ? EPT_MATCH_RHS_ONLY : (entry.rhsPoint == nullptr ? EPT_MATCH_LHS_ONLY : EPT_MATCH_BOTH);
+    const std::int32_t expectedKind = entry.lhsPoint == nullptr
+                                          ? EPT_MATCH_RHS_ONLY
+                                          : (entry.rhsPoint == nullptr ? EPT_MATCH_LHS_ONLY : EPT_MATCH_BOTH);
     if (!text.empty()) text += ' ';
-    text += position(lhs, entry.lhsPoint) + (entry.matchKind == expectedKind ? ":" : "?") + position(rhs, entry.rhsPoint);
+    text +=
+        position(lhs, entry.lhsPoint) + (entry.matchKind == expectedKind ? ":" : "?") + position(rhs, entry.rhsPoint);
   }
   return text;
 }
@@ -167,7 +169,7 @@ TEST(PhaseAlignment, EmitsMatchesAndUnmatchedRowsInTraceBackOrder) {
       {{"A", "B"}, {}, "0:- 1:-"},
       {{"A", "B", "C"}, {"A", "B", "C"}, "0:0 1:1 2:2"},
       {{"P", "Q", "R"}, {"P", "R"}, "0:0 1:- 2:1"},
-      {{"A", "X"}, {"A", "Y"}, "0:0 1:- -:1"},        // LHS-only before RHS-only
+      {{"A", "X"}, {"A", "Y"}, "0:0 1:- -:1"},  // LHS-only before RHS-only
       {{"A", "X", "Z"}, {"A", "Y", "Z"}, "0:0 1:- -:1 2:2"},
       {{"B", "A"}, {"A", "B"}, "0:- 1:0 -:1"},        // equal lengths: the walk drops the RHS first
       {{"A", "A"}, {"A"}, "0:- 1:0"},                 // repeated keys pair from the end

@@ -22,10 +22,10 @@ TEST(Deviations, ColourLadderHasExclusiveLowerBoundsAndNoThirtyToThirtyFiveBand)
     double relDev;
     const char* colourClass;
   } cases[] = {
-      {50.01, " GT50"},         {50, " BETWN_45_50"},     {35.01, " BETWN_35_40"},  {35, " BETWN_25_30"},
-      {30.5, " BETWN_25_30"},   {25, " BETWN_20_25"},     {5, " BETWN_0_5"},        {0.001, " BETWN_0_5"},
-      {0, " BETWN_M5_0"},       {-5, " BETWN_M10_M5"},    {-30, " BETWN_M35_M30"},  {-49.99, " BETWN_M50_M45"},
-      {-50, " LTM50"},          {kNaN, " LTM50"},
+      {50.01, " GT50"},       {50, " BETWN_45_50"},  {35.01, " BETWN_35_40"}, {35, " BETWN_25_30"},
+      {30.5, " BETWN_25_30"}, {25, " BETWN_20_25"},  {5, " BETWN_0_5"},       {0.001, " BETWN_0_5"},
+      {0, " BETWN_M5_0"},     {-5, " BETWN_M10_M5"}, {-30, " BETWN_M35_M30"}, {-49.99, " BETWN_M50_M45"},
+      {-50, " LTM50"},        {kNaN, " LTM50"},
   };
   for (const auto& c : cases) {
     EXPECT_EQ(PerformanceTracer::generateDeviationColor(c.relDev), c.colourClass) << c.relDev;
@@ -34,8 +34,8 @@ TEST(Deviations, ColourLadderHasExclusiveLowerBoundsAndNoThirtyToThirtyFiveBand)
 
 TEST(Deviations, RoundValRoundsHalvesAwayFromZero) {
   // 0.125 and its negative are exact binary halves of a hundredth.
-  for (const auto& [value, rounded] : {std::pair{0.125, 0.13}, {-0.125, -0.13}, {-3.456, -3.46}, {1.234, 1.23},
-                                      {0.004, 0.0}, {-0.004, 0.0}}) {
+  for (const auto& [value, rounded] :
+       {std::pair{0.125, 0.13}, {-0.125, -0.13}, {-3.456, -3.46}, {1.234, 1.23}, {0.004, 0.0}, {-0.004, 0.0}}) {
     EXPECT_EQ(PerformanceTracer::roundVal(value), rounded) << value;
   }
 }
@@ -47,15 +47,15 @@ TEST(Deviations, OneMetricPerFormat) {
     const char* colourClass;
   } cases[] = {
       {"time", 0, 0, 0, 0, " BETWN_M5_0"},
-      {"time", 0.004, 0.2, 0.2, 100, " GT50"},             // a tiny LHS counts as 0
-      {"time", 0, 0.0099, 0.01, 100, " GT50"},             // rounded up past the single-precision 0.01
+      {"time", 0.004, 0.2, 0.2, 100, " GT50"},  // a tiny LHS counts as 0
+      {"time", 0, 0.0099, 0.01, 100, " GT50"},  // rounded up past the single-precision 0.01
       {"time", 0, 0.004, 0, 0, " BETWN_M5_0"},
-      {"time", 1, 1.008, 0.01, 1, " BETWN_0_5"},           // a difference within 0.01 is rounded
+      {"time", 1, 1.008, 0.01, 1, " BETWN_0_5"},  // a difference within 0.01 is rounded
       {"time", 2, 3, 1, 50, " BETWN_45_50"},
-      {"time", -2, 1, -1, 50, " BETWN_45_50"},             // magnitudes, over the signed LHS
+      {"time", -2, 1, -1, 50, " BETWN_45_50"},  // magnitudes, over the signed LHS
       {"detailedmemory", 4, 2, -2, -50, " LTM50"},
       {"basicmemory", -3.456, 2, 5.46, 100 * 5.46 / 3.46, " GT50"},
-      {"basicmemory", -2, 1, 3, 150, " GT50"},             // signed values, over the LHS magnitude
+      {"basicmemory", -2, 1, 3, 150, " GT50"},  // signed values, over the LHS magnitude
       {"basicmemory", 0, -0.5, -0.5, -100, " LTM50"},
       {"basicmemory", 0, 0.5, 0.5, 100, " GT50"},
       {"basicmemory", 0, 0, 0, 0, " BETWN_M5_0"},
@@ -87,8 +87,11 @@ TEST(Deviations, CountsInSinglePrecisionWithHundredPercentFromZero) {
     double approxRelDev;
     const char* colourClass;
   } cases[] = {
-      {0, 0, 0, 100, " GT50"},  {0, 7, 7, 100, " GT50"},  {10, 0, -10, -100, " LTM50"},
-      {4, 3, -1, -25, " BETWN_M30_M25"},  {3, 4, 1, 100.0 / 3, " BETWN_25_30"},
+      {0, 0, 0, 100, " GT50"},
+      {0, 7, 7, 100, " GT50"},
+      {10, 0, -10, -100, " LTM50"},
+      {4, 3, -1, -25, " BETWN_M30_M25"},
+      {3, 4, 1, 100.0 / 3, " BETWN_25_30"},
       {std::uint64_t{1} << 40, (std::uint64_t{1} << 40) - 5, -5, 0, " BETWN_M5_0"},
   };
   for (const auto& c : cases) {

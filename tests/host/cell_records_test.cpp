@@ -30,19 +30,20 @@ TEST(CellRecords, WritersFillElementsLeftToRightAndAdvanceTheCursor) {
   HostArrayPtr callers(haCreateString("mine"));
   AddDataToCellArray(cell.get(), callers.get(), cursor);
 
-  const HostArrayPtr expected = record({scalar<std::int32_t>(-7), haCreateStringFromNChars("Load\0hidden", 11), haCreateLogicalScalar(true),
-                                        haCreateDoubleScalar(1.5), scalar<std::uint32_t>(4000000000u),
-                                        record({scalar<std::int32_t>(1), scalar<std::int32_t>(2)}).release(),
-                                        haCreateCellMatrix(1, 0), haCreateString("mine")});
+  const HostArrayPtr expected =
+      record({scalar<std::int32_t>(-7), haCreateStringFromNChars("Load\0hidden", 11), haCreateLogicalScalar(true),
+              haCreateDoubleScalar(1.5), scalar<std::uint32_t>(4000000000u),
+              record({scalar<std::int32_t>(1), scalar<std::int32_t>(2)}).release(), haCreateCellMatrix(1, 0),
+              haCreateString("mine")});
   EXPECT_TRUE(pt_test::sameHostArray(expected.get(), cell.get()));
   EXPECT_NE(haGetCell(cell.get(), 7), callers.get());  // a copy; the caller keeps its own
   EXPECT_EQ(haArrayToStdString(callers.get()), "mine");
 }
 
 TEST(CellRecords, ReadersApplyTheirTypeRulesAndAlwaysAdvance) {
-  const HostArrayPtr cell = record({scalar<std::int32_t>(42), haCreateDoubleScalar(2.5), haCreateLogicalScalar(false),
-                                    nullptr, scalar<std::int8_t>(-3), scalar<std::uint64_t>(0x100000005ull),
-                                    haCreateString("text")});
+  const HostArrayPtr cell =
+      record({scalar<std::int32_t>(42), haCreateDoubleScalar(2.5), haCreateLogicalScalar(false), nullptr,
+              scalar<std::int8_t>(-3), scalar<std::uint64_t>(0x100000005ull), haCreateString("text")});
   unsigned long cursor[2] = {0, 0};
   EXPECT_EQ(ptGetDoubleFromCellArray(cell.get(), cursor), 42.0);  // any one-element number
   EXPECT_EQ(ptGetIntFromCellArray(cell.get(), cursor), 0);        // a double is no integer

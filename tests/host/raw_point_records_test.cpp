@@ -55,9 +55,10 @@ TEST_F(RawPointRecords, KAVLORPointWritesItsSixteenElementsAndReadsBack) {
   point.basicMemStats = boost::make_shared<pt::BasicMemStats>(100, 200, 300);
 
   const HostArrayPtr written(point.writeToCellArray());
-  std::vector<haArray*> expected = {haCreateString("1"), int32(0), haCreateString("Load"), haCreateString("G"),
-                                    haCreateString("Update"), haCreateLogicalScalar(true), haCreateDoubleScalar(1.5),
-                                    haCreateDoubleScalar(2.0)};
+  std::vector<haArray*> expected = {haCreateString("1"),       int32(0),
+                                    haCreateString("Load"),    haCreateString("G"),
+                                    haCreateString("Update"),  haCreateLogicalScalar(true),
+                                    haCreateDoubleScalar(1.5), haCreateDoubleScalar(2.0)};
   for (haArray* zero : zeros(5)) expected.push_back(zero);
   for (double v : {100.0, 200.0, 300.0}) expected.push_back(haCreateDoubleScalar(v));
   EXPECT_TRUE(pt_test::sameHostArray(record(expected).get(), written.get()));
@@ -130,8 +131,9 @@ TEST_F(RawPointRecords, TracerPointIdentifiersTravelAsEnumeratedNumbers) {
   // Through a file's enumeration, where 7 stands for Model; 99 names nothing.
   DynamicEnum fileEnum;
   fileEnum.add("Model", 7);
-  std::vector<haArray*> elementsIn = {haCreateString("1"), int32(3), haCreateString("P"), haCreateString("G"), int32(2),
-                                      haCreateString("7:abc"), haCreateString("99:lost")};
+  std::vector<haArray*> elementsIn = {haCreateString("1"),      int32(3), haCreateString("P"),
+                                      haCreateString("G"),      int32(2), haCreateString("7:abc"),
+                                      haCreateString("99:lost")};
   const HostArrayPtr numbered = record(elementsIn);
   const PTTracerDataPoint read(numbered.get(), fileEnum);
   EXPECT_EQ(read.getIdentifierNum("Model"), ptGetNumberForString("Model", "abc"));
@@ -143,10 +145,10 @@ TEST_F(RawPointRecords, OlderTracerRecordsNameTheirIdentifiers) {
   const std::string number = std::to_string(ptGetNuberFromDynamicEnum("modelStr"));
   std::vector<haArray*> tail = {haCreateLogicalScalar(true), haCreateDoubleScalar(3), haCreateDoubleScalar(1)};
   for (haArray* zero : zeros(8)) tail.push_back(zero);
-  std::vector<haArray*> current = {haCreateString("1"), int32(3), haCreateString("P"), haCreateString("G"), int32(1),
-                                   haCreateString((number + ":vdp").c_str())};
-  std::vector<haArray*> older = {int32(3), haCreateString("P"), haCreateString("G"), int32(1),
-                                 haCreateString("modelStr"), haCreateString("vdp")};
+  std::vector<haArray*> current = {haCreateString("1"), int32(3), haCreateString("P"),
+                                   haCreateString("G"), int32(1), haCreateString((number + ":vdp").c_str())};
+  std::vector<haArray*> older = {int32(3), haCreateString("P"),        haCreateString("G"),
+                                 int32(1), haCreateString("modelStr"), haCreateString("vdp")};
   for (haArray* value : tail) {
     current.push_back(haDuplicateArray(value));
     older.push_back(value);

@@ -9,10 +9,10 @@
 #include <algorithm>
 #include <filesystem>
 #include <fstream>
-#include <iterator>
-#include <sstream>
 #include <functional>
 #include <initializer_list>
+#include <iterator>
+#include <sstream>
 #include <string>
 #include <utility>
 #include <vector>
@@ -141,8 +141,9 @@ TEST_F(TraceDataFile, FullSaveAndLoadRoundTrip) {
   EXPECT_EQ(tracer().identifierRawEnum().entries(), savedEnum.entries());
   EXPECT_EQ(tracer().getMapTestPath(), savedPaths);
   const auto fields = [](const PTSystemInfoStruct& i, const std::string& memory) {
-    return std::vector<std::string>{i.processorStr,     i.cpuSpeedStr,      i.numCoresStr,          memory,
-                                    i.operatingSystemStr, i.KAVLORVersionStr, i.javaVMVersionStr, i.installedProductsStr};
+    return std::vector<std::string>{
+        i.processorStr,       i.cpuSpeedStr,      i.numCoresStr,      memory,
+        i.operatingSystemStr, i.KAVLORVersionStr, i.javaVMVersionStr, i.installedProductsStr};
   };
   const PTSystemInfoStruct& loaded = *tracer().getStoredSystemInfo();
   EXPECT_EQ(fields(loaded, loaded.totalPhysMemStr), fields(*tracer().getSystemInfo(), "N/A"));
@@ -207,16 +208,20 @@ std::string describe(const PerformanceTracer& names, const PTKAVLORDataPoint& p)
     line << names.getStringForNumber(EPT_STATISTICS_TYPE, p.statisticsType) << '|';
   }
   if (const auto* model = dynamic_cast<const PTCLTGXDataPoint*>(&p))
-    line << names.getStringForNumber(EPT_MODEL, model->model) << '|' << names.getStringForNumber(EPT_TARGET, model->target) << '|';
+    line << names.getStringForNumber(EPT_MODEL, model->model) << '|'
+         << names.getStringForNumber(EPT_TARGET, model->target) << '|';
   if (const auto* chart = dynamic_cast<const PTQuorindelDataPoint*>(&p))
-    line << names.getStringForNumber(EPT_MACHINE, chart->machine) << '|' << names.getStringForNumber(EPT_CHART, chart->chart) << '|';
+    line << names.getStringForNumber(EPT_MACHINE, chart->machine) << '|'
+         << names.getStringForNumber(EPT_CHART, chart->chart) << '|';
   line << (p.isStart ? "start" : "end") << '|' << p.wallClockTime << '|' << p.cpuTime << "|detailed";
   if (const auto& d = p.detailedMemStats) {
-    line << ' ' << d->freeMem << ' ' << d->resMem << ' ' << d->commitMem << ' ' << d->dllsMem << ' ' << d->nonprocessMem;
+    line << ' ' << d->freeMem << ' ' << d->resMem << ' ' << d->commitMem << ' ' << d->dllsMem << ' '
+         << d->nonprocessMem;
   } else {
     line << " none";
   }
-  if (const auto& b = p.basicMemStats) line << "|basic " << b->procMemUsage << ' ' << b->procMemUsagePeak << ' ' << b->procVMSize;
+  if (const auto& b = p.basicMemStats)
+    line << "|basic " << b->procMemUsage << ' ' << b->procMemUsagePeak << ' ' << b->procVMSize;
   return line.str();
 }
 
@@ -242,8 +247,8 @@ TEST(TraceFormatFixtures, LoadToTheirExactPoints) {
     EXPECT_EQ(loaded, expected);
     EXPECT_EQ(std::make_tuple(identifiers.getString(0), identifiers.getString(1), identifiers.size()),
               std::make_tuple(std::string("modelStr"), std::string("TestFile"), std::size_t{2}));
-    EXPECT_EQ(tables.getMapTestPath(), (PerformanceTracer::TestPathMap{{"run 7", "a.m > Suite > Case # it1"},
-                                                                        {"run 8", "b.m > Other > Case"}}));
+    EXPECT_EQ(tables.getMapTestPath(),
+              (PerformanceTracer::TestPathMap{{"run 7", "a.m > Suite > Case # it1"}, {"run 8", "b.m > Other > Case"}}));
     EXPECT_EQ(std::make_tuple(info.processorStr, info.numCoresStr, info.installedProductsStr),
               std::make_tuple(std::string("Fixture CPU"), std::string("8"), std::string("KAVLOR 9.14")));
   }
@@ -284,8 +289,8 @@ TEST_F(TraceDataFile, StartupSaveAndEmptyTraces) {
   const HostArrayPtr name(haCreateString(startup.c_str()));
   const haArray* inputs[] = {name.get()};
   pt::host::saveCLStartupData(1, inputs);
-  const std::vector<std::string> startupVariables = {"PerformanceTracingRawDataVector",
-                                                      "PerformanceTracingSystemInfo", "KAVLORRoot"};
+  const std::vector<std::string> startupVariables = {"PerformanceTracingRawDataVector", "PerformanceTracingSystemInfo",
+                                                     "KAVLORRoot"};
   EXPECT_EQ(variablesOf(startup), startupVariables);
   PTRawDataVector points;
   PTSystemInfoStruct info;
@@ -414,8 +419,9 @@ TEST_F(TraceDataFile, ArgumentAndFileNameChecks) {
   EXPECT_EQ(arguments, (std::vector<std::string>{"", "the file name is empty"}));
   fs::create_symlink("loop-b.kvd", file("loop-a.kvd"));
   fs::create_symlink("loop-a.kvd", file("loop-b.kvd"));
-  for (const auto& call : std::vector<std::function<void()>>{[&] { pt::host::loadTraceDataFile(file("loop-a.kvd")); },
-                                                            [&] { pt::host::saveTraceDataFile(file("loop-a.kvd")); }}) {
+  for (const auto& call :
+       std::vector<std::function<void()>>{[&] { pt::host::loadTraceDataFile(file("loop-a.kvd")); },
+                                          [&] { pt::host::saveTraceDataFile(file("loop-a.kvd")); }}) {
     EXPECT_EQ(errorKey(call, &arguments), "OpenFileFailed");
     EXPECT_EQ(arguments, (std::vector<std::string>{file("loop-a.kvd"), "Too many levels of symbolic links"}));
   }

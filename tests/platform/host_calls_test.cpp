@@ -24,8 +24,7 @@ bool callForOne(const char* function, std::initializer_list<const char*> texts, 
     inputs.push_back(owned.back().get());
   }
   haArray* outputs[1] = {reinterpret_cast<haArray*>(0x1)};  // must be cleared either way
-  const int result =
-      hxCallKAVLOR(1, outputs, static_cast<int>(inputs.size()), inputs.data(), function);
+  const int result = hxCallKAVLOR(1, outputs, static_cast<int>(inputs.size()), inputs.data(), function);
   out.reset(outputs[0]);
   if (result != 0) {
     EXPECT_EQ(outputs[0], nullptr) << function << " failed but left an output";
@@ -55,8 +54,7 @@ TEST(HostCalls, BuiltinsAnswerForThisMachine) {
   EXPECT_NE(pt_test::fileBytes("/etc/os-release").find("PRETTY_NAME=\"" + os + "\""), std::string::npos) << os;
   struct utsname machine {};
   ASSERT_EQ(uname(&machine), 0);
-  EXPECT_EQ(callForText("system_dependent", {"getwinsys"}),
-            std::string(machine.sysname) + " " + machine.release);
+  EXPECT_EQ(callForText("system_dependent", {"getwinsys"}), std::string(machine.sysname) + " " + machine.release);
 
   HostArrayPtr cores;
   ASSERT_TRUE(callForOne("feature", {"numCores"}, cores));
@@ -71,12 +69,11 @@ TEST(HostCalls, VersionAndInstalledComponents) {
   EXPECT_FALSE(callForOne("version", {"-java"}, java));  // no Java VM in this host
 
   const std::string listing = callForText("evalc", {"ver"});
-  const std::string boost = std::to_string(BOOST_VERSION / 100000) + "." +
-                            std::to_string(BOOST_VERSION / 100 % 1000) + "." +
-                            std::to_string(BOOST_VERSION % 100);
-  for (const std::string& part : {"performance_tracer Version " + version, std::string("Boost"), boost,
-                                  std::string("libcbor"), std::string("OpenSSL"),
-                                  callForText("system_dependent", {"getos"})})
+  const std::string boost = std::to_string(BOOST_VERSION / 100000) + "." + std::to_string(BOOST_VERSION / 100 % 1000) +
+                            "." + std::to_string(BOOST_VERSION % 100);
+  for (const std::string& part :
+       {"performance_tracer Version " + version, std::string("Boost"), boost, std::string("libcbor"),
+        std::string("OpenSSL"), callForText("system_dependent", {"getos"})})
     EXPECT_NE(listing.find(part), std::string::npos) << part << " missing from\n" << listing;
 }
 
@@ -92,8 +89,8 @@ TEST(HostCalls, BadCallsFailWithoutOutputs) {
   HostArrayPtr number(haCreateDoubleScalar(3));
   haArray* inputs[1] = {number.get()};
   haArray* outputs[2] = {nullptr, nullptr};
-  EXPECT_NE(hxCallKAVLOR(1, outputs, 1, inputs, "feature"), 0);    // not a text
-  EXPECT_NE(hxCallKAVLOR(2, outputs, 0, nullptr, "version"), 0);   // one output only
+  EXPECT_NE(hxCallKAVLOR(1, outputs, 1, inputs, "feature"), 0);   // not a text
+  EXPECT_NE(hxCallKAVLOR(2, outputs, 0, nullptr, "version"), 0);  // one output only
   EXPECT_NE(hxCallKAVLOR(-1, outputs, 0, nullptr, "version"), 0);
   EXPECT_NE(hxCallKAVLOR(1, outputs, 0, nullptr, nullptr), 0);
   EXPECT_EQ(outputs[0], nullptr);
@@ -119,9 +116,8 @@ TEST(HostCalls, FakesReplaceAndRestoreFunctions) {
       return 3;
     });
     EXPECT_FALSE(callForOne("version", {}, out));
-    platform::ScopedHostFunction throwing("evalc", [](int, haArray*[], int, const haArray* const[]) -> int {
-      throw std::runtime_error("boom");
-    });
+    platform::ScopedHostFunction throwing(
+        "evalc", [](int, haArray*[], int, const haArray* const[]) -> int { throw std::runtime_error("boom"); });
     EXPECT_FALSE(callForOne("evalc", {"ver"}, out));
     platform::ScopedHostFunction silent("feature", [](int, haArray*[], int, const haArray* const[]) { return 0; });
     EXPECT_FALSE(callForOne("feature", {"numCores"}, out));  // succeeded without the output asked for

@@ -36,11 +36,12 @@ std::vector<HostArrayPtr> visitAll(const std::string& path, const char* name, bo
   std::vector<HostArrayPtr> seen;
   kvdFile* file = kvdOpen(path.c_str(), "r");
   EXPECT_NE(file, nullptr);
-  const bool present = kvdVisitCellVariable(file, name, [&](std::size_t index, std::size_t count, const haArray* value) {
-    EXPECT_EQ(index, seen.size());
-    EXPECT_LT(index, count);
-    seen.emplace_back(haDuplicateArray(value));
-  });
+  const bool present =
+      kvdVisitCellVariable(file, name, [&](std::size_t index, std::size_t count, const haArray* value) {
+        EXPECT_EQ(index, seen.size());
+        EXPECT_LT(index, count);
+        seen.emplace_back(haDuplicateArray(value));
+      });
   if (found != nullptr) *found = present;
   kvdClose(file);
   return seen;
@@ -157,7 +158,12 @@ TEST(HostDataFileCells, RepeatedTextsAreWrittenOnce) {
     out.endStringRefs();
     out.flush();
   }
-  EXPECT_EQ(example.bytes, std::string("\xd9\x01\x00\x84\x63" "aaa" "\x63" "bbb" "\xd8\x19\x00\xd8\x19\x01", 18));
+  EXPECT_EQ(example.bytes, std::string("\xd9\x01\x00\x84\x63"
+                                       "aaa"
+                                       "\x63"
+                                       "bbb"
+                                       "\xd8\x19\x00\xd8\x19\x01",
+                                       18));
   const HostArrayPtr texts = decode(example.bytes);
   ASSERT_EQ(haGetNumberOfElements(texts.get()), 4u);
   EXPECT_EQ(haArrayToStdString(haGetCell(texts.get(), 3)), "bbb");

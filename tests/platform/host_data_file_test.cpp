@@ -68,8 +68,8 @@ HostArrayPtr everyKindOfValue() {
   const std::string bytes("bad\xff\0utf8", 9);
   constexpr double kInf = std::numeric_limits<double>::infinity();
   std::vector<HostArrayPtr> doubles;
-  for (double d : {0.0, -0.0, 1.5, 65504.0, 0.1, 1e-310, 1.0e300, kInf, -kInf, nanWithPayload(),
-                   1.7e9 + 0.123456, 100000.0})
+  for (double d :
+       {0.0, -0.0, 1.5, 65504.0, 0.1, 1e-310, 1.0e300, kInf, -kInf, nanWithPayload(), 1.7e9 + 0.123456, 100000.0})
     doubles.emplace_back(haCreateDoubleScalar(d));
   std::vector<HostArrayPtr> elements;
   elements.emplace_back(haCreateString("1"));
@@ -162,8 +162,8 @@ class StringSink : public platform::cbor::ByteSink {
 };
 
 // A trace data file holding one variable "v" whose encoded value is `payload`.
-std::string fileWithPayload(const std::function<void(platform::cbor::Writer&)>& payload,
-                            std::uint64_t version = 1, const char* format = "performance_tracer trace data") {
+std::string fileWithPayload(const std::function<void(platform::cbor::Writer&)>& payload, std::uint64_t version = 1,
+                            const char* format = "performance_tracer trace data") {
   StringSink value;
   {
     platform::cbor::Writer out(value);
@@ -354,26 +354,58 @@ TEST(HostDataFile, HostileValuesAreRefusedBeforeAllocating) {
   const std::vector<std::pair<std::function<void(W&)>, std::string>> cases = {
       {[](W& out) { out.arrayStart(std::size_t{1} << 60); }, "more elements than the data can hold"},
       {[](W& out) { out.mapStart(std::size_t{1} << 40); }, "more fields than the data can hold"},
-      {[](W& out) { for (int i = 0; i < 1000; ++i) out.arrayStart(1); out.null(); }, "nested deeper"},
+      {[](W& out) {
+         for (int i = 0; i < 1000; ++i) out.arrayStart(1);
+         out.null();
+       },
+       "nested deeper"},
       {[](W& out) {
          out.tag(1040);  // a 2^20-by-2^20 array holding one value
-         out.arrayStart(2); out.arrayStart(2); out.uint(std::uint64_t{1} << 20); out.uint(std::uint64_t{1} << 20);
-         out.arrayStart(1); out.null();
+         out.arrayStart(2);
+         out.arrayStart(2);
+         out.uint(std::uint64_t{1} << 20);
+         out.uint(std::uint64_t{1} << 20);
+         out.arrayStart(1);
+         out.null();
        },
        "do not match"},
       {[](W& out) {
          out.tag(0x70740003);  // a struct of 2^62 elements with one field
-         out.arrayStart(3); out.arrayStart(2); out.uint(1); out.uint(std::uint64_t{1} << 62);
-         out.arrayStart(1); out.text("f"); out.arrayStart(4);
+         out.arrayStart(3);
+         out.arrayStart(2);
+         out.uint(1);
+         out.uint(std::uint64_t{1} << 62);
+         out.arrayStart(1);
+         out.text("f");
+         out.arrayStart(4);
        },
        "more struct elements than the data can hold"},
       {[](W& out) { out.uint(std::uint64_t{1} << 31); }, "int32 range"},
-      {[](W& out) { out.tag(86); out.bytes("abc", 3); }, "multiple of its element size"},
-      {[](W& out) { out.tag(9999); out.null(); }, "unknown tag 9999"},
+      {[](W& out) {
+         out.tag(86);
+         out.bytes("abc", 3);
+       },
+       "multiple of its element size"},
+      {[](W& out) {
+         out.tag(9999);
+         out.null();
+       },
+       "unknown tag 9999"},
       {[](W& out) { out.bytes("abc", 3); }, "unexpected byte string"},
-      {[](W& out) { out.mapStart(2); out.text("a"); out.null(); out.text("a"); out.null(); }, "appears twice"},
+      {[](W& out) {
+         out.mapStart(2);
+         out.text("a");
+         out.null();
+         out.text("a");
+         out.null();
+       },
+       "appears twice"},
       {[](W& out) { out.null(); }, "holds no value"},
-      {[](W& out) { out.uint(1); out.uint(2); }, "unexpected bytes after its value"},
+      {[](W& out) {
+         out.uint(1);
+         out.uint(2);
+       },
+       "unexpected bytes after its value"},
   };
   for (const auto& [payload, expected] : cases) {
     writeFileBytes(path, fileWithPayload(payload));

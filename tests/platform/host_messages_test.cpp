@@ -76,14 +76,12 @@ TEST(HostMessages, CatalogHasEveryKeyWithItsArguments) {
     for (const std::string& argument : arguments)
       EXPECT_NE(text.find(argument), std::string::npos) << key << " drops " << argument;
   }
-  EXPECT_EQ(platform::hostMessageText("NoSuchKey", {"a", "b"}),
-            "performance_tracer:PerformanceTracer:NoSuchKey: a, b");
+  EXPECT_EQ(platform::hostMessageText("NoSuchKey", {"a", "b"}), "performance_tracer:PerformanceTracer:NoSuchKey: a, b");
 }
 
 TEST(HostMessages, WarningsReachTheInstalledSink) {
   std::vector<HostWarning> seen;
-  platform::WarningSink previous =
-      platform::setWarningSink([&](const HostWarning& w) { seen.push_back(w); });
+  platform::WarningSink previous = platform::setWarningSink([&](const HostWarning& w) { seen.push_back(w); });
   haWarningMsgId("performance_tracer:PerformanceTracer:NoCLTestInfo", "'format', 'modelBased'");
   platform::setWarningSink(previous);
   ASSERT_EQ(seen.size(), 1u);

@@ -135,9 +135,9 @@ TEST(InstrumentRecorder, KeepsPointsInArrivalOrderWithKindAndTime) {
   ASSERT_EQ(points.size(), 5u);
   std::vector<std::int32_t> kinds;
   for (const auto& point : points) kinds.push_back(point.kind);
-  EXPECT_EQ(kinds, (std::vector<std::int32_t>{instrument::kStartEvent, instrument::kStartEvent,
-                                               instrument::kInstantEvent, instrument::kStopEvent,
-                                               instrument::kStopEvent}));
+  EXPECT_EQ(kinds,
+            (std::vector<std::int32_t>{instrument::kStartEvent, instrument::kStartEvent, instrument::kInstantEvent,
+                                       instrument::kStopEvent, instrument::kStopEvent}));
   EXPECT_EQ(points[1].name, "save");
   EXPECT_EQ(points[1].context, (ContextSet{{"model", "m1"}, {"phase", "inner"}}));
   EXPECT_EQ(points[0].time, fakeTime(100));

@@ -1,7 +1,7 @@
 #include "platform/memory_probe.h"
 
-#include <gtest/gtest.h>
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/mman.h>
 #include <sys/wait.h>
 #include <unistd.h>

@@ -64,26 +64,24 @@ class CounterInfo : public vesk::COSClassInfo {
 
   void initializeClass(vesk::COSClass* cls, const vesk::COSClient*) override {
     using Kind = vesk::COSMethodInfo::Kind;
-    cls->addMethod(std::make_unique<LambdaMI>("count", Kind::kStatic, signature({"any"}, true, 1),
-                                              [](int&, haArray* out[], int nIn, const haArray* const[]) {
-                                                out[0] = haCreateDoubleScalar(nIn);
-                                              }));
     cls->addMethod(std::make_unique<LambdaMI>(
-        "twice", Kind::kStatic, signature({"double"}, false, 2),
-        [](int& n, haArray* out[], int, const haArray* const in[]) {
-          n = 2;
-          out[0] = haDuplicateArray(in[0]);
-          out[1] = haDuplicateArray(in[0]);
-        }));
+        "count", Kind::kStatic, signature({"any"}, true, 1),
+        [](int&, haArray* out[], int nIn, const haArray* const[]) { out[0] = haCreateDoubleScalar(nIn); }));
+    cls->addMethod(std::make_unique<LambdaMI>("twice", Kind::kStatic, signature({"double"}, false, 2),
+                                              [](int& n, haArray* out[], int, const haArray* const in[]) {
+                                                n = 2;
+                                                out[0] = haDuplicateArray(in[0]);
+                                                out[1] = haDuplicateArray(in[0]);
+                                              }));
     cls->addMethod(std::make_unique<LambdaMI>("silent", Kind::kStatic, signature({"void"}, false, 1),
                                               [](int& n, haArray*[], int, const haArray* const[]) { n = 0; }));
     cls->addMethod(std::make_unique<LambdaMI>("calls", Kind::kInstance, signature({}, false, 0),
                                               [](int&, haArray*[], int, const haArray* const[]) {}));
-    cls->addMethod(std::make_unique<LambdaMI>(
-        "Counter", Kind::kConstructor, signature({"logical"}, false, 0),
-        [](int&, haArray*[], int nIn, const haArray* const in[]) {
-          if (nIn == 1 && !haIsLogicalScalarTrue(in[0])) haErrorMsgIdAndTxt("InvalidNames");
-        }));
+    cls->addMethod(std::make_unique<LambdaMI>("Counter", Kind::kConstructor, signature({"logical"}, false, 0),
+                                              [](int&, haArray*[], int nIn, const haArray* const in[]) {
+                                                if (nIn == 1 && !haIsLogicalScalarTrue(in[0]))
+                                                  haErrorMsgIdAndTxt("InvalidNames");
+                                              }));
   }
   void* allocateInstance(vesk::COSInterface*) override {
     ++live;
@@ -100,11 +98,11 @@ class TestNamespaceInfo : public vesk::COSNamespaceInfo {
   std::string getName() const override { return "Test"; }
   void initializeNamespace(vesk::COSNamespace* ns) override {
     vesk::omGetInnerNamespace(ns, "Inner")->addClass(counter);
-    ns->addFunction(std::make_unique<LambdaMI>("hello", vesk::COSMethodInfo::Kind::kStatic,
-                                               signature({"string"}, false, 1),
-                                               [](int&, haArray* out[], int, const haArray* const in[]) {
-                                                 out[0] = haCreateString(("hello " + haArrayToStdString(in[0])).c_str());
-                                               }));
+    ns->addFunction(
+        std::make_unique<LambdaMI>("hello", vesk::COSMethodInfo::Kind::kStatic, signature({"string"}, false, 1),
+                                   [](int&, haArray* out[], int, const haArray* const in[]) {
+                                     out[0] = haCreateString(("hello " + haArrayToStdString(in[0])).c_str());
+                                   }));
   }
   CounterInfo counter;
 };
@@ -207,7 +205,6 @@ TEST(HostVM, EvaluatesRegisteredFunctionsAndPassesTheirErrorsOn) {
   std::future<hvm::EvalResult> failed = vm->feval("echo", {}, 0, out, err);
   EXPECT_EQ(raisedIdentifier([&] { failed.get(); }), "performance_tracer:PerformanceTracer:MinParamsNotReached");
   EXPECT_EQ(raisedIdentifier([&] { vm->feval("nothing", {}, 0, out, err).get(); }), "hvm:UndefinedFunction");
-
 }
 
 }  // namespace

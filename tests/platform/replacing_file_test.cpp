@@ -26,7 +26,8 @@ TEST(ReplacingFile, ReplacesTheTargetOnlyWhenEveryCallSucceeded) {
     const char* error;  // start of the reason
   };
   const std::string page("<html>\0page</html>\n", 19);  // a NUL is written like any byte
-  for (const Case& c : {Case{Fail::kNothing, true, ""}, {Fail::kShortWrites, true, ""},
+  for (const Case& c : {Case{Fail::kNothing, true, ""},
+                        {Fail::kShortWrites, true, ""},
                         {Fail::kOpen, false, "cannot create a file in the folder: Permission denied"},
                         {Fail::kWrite, false, "cannot write the file: No space left on device"},
                         {Fail::kSecondWrite, false, "cannot write the file: No space left"},
@@ -101,7 +102,8 @@ TEST(ReplacingFile, WritesThroughLinksAndRefusesWhatItCannotReplace) {
   for (const auto& [name, reason] : {std::pair{folder.file("loop-a.html"), "Too many levels of symbolic links"},
                                      {folder.file("reports"), "is not a regular file"},
                                      {folder.file("missing/report.html"), "No such file or directory"},
-                                     {std::string("a\0b", 3), "holds a NUL"}, {std::string(), "name is empty"}}) {
+                                     {std::string("a\0b", 3), "holds a NUL"},
+                                     {std::string(), "name is empty"}}) {
     platform::ReplacingFile file(name);
     EXPECT_FALSE(file.isOpen()) << name;
     EXPECT_NE(file.error().find(reason), std::string::npos) << file.error();

@@ -113,15 +113,19 @@ TEST(CallTree, ChecksumIsTheWordSumOfTheMd5Digest) {
   //   printf '\x01\x00\x00\x00' | openssl dgst -md5  →  4352d88a78aa39750bf70cd6f27bcaa5
   // read as four little-endian words and added modulo 2^32:
   //   0x8ad85243 + 0x7539aa78 + 0xd60cf70b + 0xa5ca7bf2 = 2078896056
-  EXPECT_EQ(computeChecksum(0), 937169022);     // f1d3ff8443297732862df21dc4e57262
+  EXPECT_EQ(computeChecksum(0), 937169022);  // f1d3ff8443297732862df21dc4e57262
   EXPECT_EQ(computeChecksum(1), 2078896056);
-  EXPECT_EQ(computeChecksum(-1), -208326066);   // a54f0041a9e15b050f25c463f1db7449, sum 4086641230
+  EXPECT_EQ(computeChecksum(-1), -208326066);  // a54f0041a9e15b050f25c463f1db7449, sum 4086641230
 }
 
 TEST(CallTree, ChildNumbersAreOneLevelBelow) {
-  for (const auto& [parent, child, expected] :
-       {std::tuple{"1", "1.2", true}, {"3.10", "3.10.1", true}, {"1", "1.2.1", false}, {"1", "11.2", false},
-        {"1", "12", false}, {"1.2", "1.2", false}, {"1.1", "1.10", false}}) {
+  for (const auto& [parent, child, expected] : {std::tuple{"1", "1.2", true},
+                                                {"3.10", "3.10.1", true},
+                                                {"1", "1.2.1", false},
+                                                {"1", "11.2", false},
+                                                {"1", "12", false},
+                                                {"1.2", "1.2", false},
+                                                {"1.1", "1.10", false}}) {
     EXPECT_EQ(isChild(parent, child), expected) << parent << " / " << child;
   }
 }

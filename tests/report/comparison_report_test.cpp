@@ -66,11 +66,11 @@ class ComparisonReport : public testing::Test {
     recordRhs(rhs);
     const std::string file = folder.file("comparison.html");
     const bool written =
-        aggregateOnly ? tracer.generateHTMLAggregateComparisonReport(file, grouping, "before.kvd", "after.kvd",
-                                                                     &lhs.points(), &rhs.points(), nullptr, nullptr,
-                                                                     format)
-                      : tracer.generateHTMLComparisonReport(file, grouping, "before.kvd", "after.kvd", &lhs.points(),
-                                                            &rhs.points(), nullptr, nullptr, format);
+        aggregateOnly
+            ? tracer.generateHTMLAggregateComparisonReport(file, grouping, "before.kvd", "after.kvd", &lhs.points(),
+                                                           &rhs.points(), nullptr, nullptr, format)
+            : tracer.generateHTMLComparisonReport(file, grouping, "before.kvd", "after.kvd", &lhs.points(),
+                                                  &rhs.points(), nullptr, nullptr, format);
     EXPECT_TRUE(written);
     return pt_test::fileBytes(file);
   }
@@ -98,9 +98,21 @@ TEST_F(ComparisonReport, RowsCarryBothSidesTheirDeviationsAndTheirMatch) {
   ASSERT_EQ(rows.size(), 4u);
   // isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine Chart, then
   // LHS WCSelf WCSC CPUSelf CPUSC, RHS the same, and per metric AbsDev RelDev BkgColor.
-  EXPECT_EQ(rows[0], (Record{"1", "\"1\"", "0", "\"Session\"", "\"G\"", "\"\"", "\"\"", "\"\"", "\"\"", "0", "2", "0",
-                             "1", "0", "3.5", "0", "1.75", "0", "0", "\" BETWN_M5_0\"", "1.5", "75", "\" GT50\"", "0",
-                             "0", "\" BETWN_M5_0\"", "0.75", "75", "\" GT50\""}));
+  EXPECT_EQ(rows[0], (Record{"1",         "\"1\"",
+                             "0",         "\"Session\"",
+                             "\"G\"",     "\"\"",
+                             "\"\"",      "\"\"",
+                             "\"\"",      "0",
+                             "2",         "0",
+                             "1",         "0",
+                             "3.5",       "0",
+                             "1.75",      "0",
+                             "0",         "\" BETWN_M5_0\"",
+                             "1.5",       "75",
+                             "\" GT50\"", "0",
+                             "0",         "\" BETWN_M5_0\"",
+                             "0.75",      "75",
+                             "\" GT50\""}));
   const Record& solve = rows[3];
   EXPECT_EQ(solve[1], "\"1.2\"");
   EXPECT_EQ(solve[3], "\"Solve\"");

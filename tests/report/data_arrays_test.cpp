@@ -34,10 +34,12 @@ TEST(DataArrays, TimeRecordsOfAParentAndItsChild) {
             "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine "
             "Chart WCStart WCElapsed WCSelf CPUStart CPUElapsed CPUSelf \");\n"
             "        var numBlankData = 0;\n"
-            "        var procData = [new dataStruct(1,\"1\",0," + t.number(EPT_PHASE, "A") + "," +
-                t.number(EPT_GROUPING, "G") + ", -1, -1, -1, -1,0,0.06,0,0,0.03,0),\n"
-            "                    new dataStruct(0,\"1.1\",0," + t.number(EPT_PHASE, "B") + "," +
-                t.number(EPT_GROUPING, "G") + ", -1, -1, -1, -1,0,0.05,0.05,0,0.025,0.025)];\n");
+            "        var procData = [new dataStruct(1,\"1\",0," +
+                t.number(EPT_PHASE, "A") + "," + t.number(EPT_GROUPING, "G") +
+                ", -1, -1, -1, -1,0,0.06,0,0,0.03,0),\n"
+                "                    new dataStruct(0,\"1.1\",0," +
+                t.number(EPT_PHASE, "B") + "," + t.number(EPT_GROUPING, "G") +
+                ", -1, -1, -1, -1,0,0.05,0.05,0,0.025,0.025)];\n");
 }
 
 TEST(DataArrays, MemoryRecordsCarrySelfValuesOnLeaves) {
@@ -172,8 +174,10 @@ TEST(DataArrays, AggregateRecordsAndState) {
   const PTAggregateDataMap aggregates = t.tracer.getAggregateData(summary.diagnosticInfos);
   const std::string full = t.tracer.generateAggregateDataArrayJS(aggregates, "time", false);
   EXPECT_NE(full.find("       var aggDataStruct = makeStruct(\"IsParent Phase Count WCElapsed WCSelfPlusChild\");\n"
-                      "       var aggData = [new aggDataStruct(0," + t.number(EPT_PHASE, "A") + ",2,1.5,1.5)];\n\n"),
-            std::string::npos) << full;
+                      "       var aggData = [new aggDataStruct(0," +
+                      t.number(EPT_PHASE, "A") + ",2,1.5,1.5)];\n\n"),
+            std::string::npos)
+      << full;
   EXPECT_NE(full.find("       numRows['Detail']    = 0;\n"), std::string::npos);
 
   const std::string aggregateOnly = t.tracer.generateAggregateDataArrayJS({}, "basicmemory", true);

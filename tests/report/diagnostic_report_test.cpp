@@ -4,8 +4,8 @@
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
 
-#include <boost/make_shared.hpp>
 #include <gtest/gtest.h>
+#include <boost/make_shared.hpp>
 
 #include <algorithm>
 #include <functional>
@@ -155,8 +155,9 @@ TEST(DiagnosticReport, TraceTextsAreEscapedInEveryCell) {
 TEST(DiagnosticReport, ErrorPageLinksToTheDiagnosticReport) {
   const std::string page = generateInstrumentationErrorPage("run #1 \"<x>\"-diagnostic.html");
   EXPECT_NE(page.find("An error has been detected in the PerformanceTracer instrumentation.\n"), std::string::npos);
-  EXPECT_NE(page.find("href=\"run%20%231%20%22%3Cx%3E%22-diagnostic.html\">run #1 &quot;&lt;x&gt;&quot;-diagnostic.html</a>"),
-            std::string::npos)
+  EXPECT_NE(
+      page.find("href=\"run%20%231%20%22%3Cx%3E%22-diagnostic.html\">run #1 &quot;&lt;x&gt;&quot;-diagnostic.html</a>"),
+      std::string::npos)
       << page;
   EXPECT_TRUE(page.ends_with("    </body>\n</html>\n"));
 }

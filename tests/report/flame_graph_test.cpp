@@ -110,11 +110,13 @@ TEST(AggregateTree, DeepRecordingsNeedNoDeepStack) {
   PTNodeMap nodes;
   const PTNodeVector result = constructNodes(summary.diagnosticInfos, PT_REPORT_MODEL, nodes);
   EXPECT_EQ(result.front()->timeValue, 1.0);
-  EXPECT_EQ(result.front()->generateJSONStrDetailed_tree(PT_REPORT_MODEL, "time").size(), 0u + [&] {
-    std::size_t size = 0;
-    for (const auto& [key, node] : nodes) size += node->generateJSONStrDetailed_node(PT_REPORT_MODEL, "time").size();
-    return size;
-  }());
+  EXPECT_EQ(
+      result.front()->generateJSONStrDetailed_tree(PT_REPORT_MODEL, "time").size(), 0u + [&] {
+        std::size_t size = 0;
+        for (const auto& [key, node] : nodes)
+          size += node->generateJSONStrDetailed_node(PT_REPORT_MODEL, "time").size();
+        return size;
+      }());
   const Ptr aggregate = buildAggregateTree(nodes);
   updateAggregateTree(aggregate);
   const Lines lines = generateStackTraces(aggregate, PT_REPORT_MODEL, true);
@@ -149,7 +151,8 @@ std::vector<Frame> framesOf(const std::string& svg) {
   return frames;
 }
 
-std::string draw(const pt_test::ScratchFolder& folder, const Lines& lines, std::vector<std::string> options = {"--width", "1600"}) {
+std::string draw(const pt_test::ScratchFolder& folder, const Lines& lines,
+                 std::vector<std::string> options = {"--width", "1600"}) {
   EXPECT_TRUE(writeStackTracesToFile(folder.file("stacks.txt"), lines));
   std::vector<std::string> argv{"perl", flameGraphScriptPath(), folder.file("stacks.txt")};
   argv.insert(argv.end(), options.begin(), options.end());
@@ -162,14 +165,20 @@ TEST(FlameGraphScript, FramesAreAsWideAsTheirCounts) {
   ASSERT_TRUE(checkFlameGraphPLExists()) << flameGraphScriptPath();
   pt_test::ScratchFolder folder;
   const std::string hostile = "<a href=\"x\">&amp'\x01\xff";
-  const std::string svg = draw(folder, {"main 10", "main;load 30", "main;run 40", "main;run;step 20",
-                                        "main;" + hostile + " 5\r", "main;load 15", "other 1"},
+  const std::string svg = draw(folder,
+                               {"main 10", "main;load 30", "main;run 40", "main;run;step 20",
+                                "main;" + hostile + " 5\r", "main;load 15", "other 1"},
                                {"--width", "1600", "--title", "T<>"});
   const std::vector<Frame> frames = framesOf(svg);
   std::map<std::string, double> widths;
   for (const Frame& frame : frames) widths[frame.title.substr(0, frame.title.find(" ("))] = frame.width;
-  const std::map<std::string, double> counts{{"all", 121}, {"main", 120}, {"load", 45}, {"run", 60},
-                                             {"step", 20}, {"other", 1}, {"<a href=\"x\">&amp'?\u00ff", 5}};
+  const std::map<std::string, double> counts{{"all", 121},
+                                             {"main", 120},
+                                             {"load", 45},
+                                             {"run", 60},
+                                             {"step", 20},
+                                             {"other", 1},
+                                             {"<a href=\"x\">&amp'?\u00ff", 5}};
   ASSERT_EQ(widths.size(), counts.size()) << svg;
   for (const auto& [name, count] : counts) {
     EXPECT_NEAR(widths[name], count * 1580.0 / 121, 0.01) << name;

@@ -58,7 +58,6 @@ TEST(MemoryChart, OnlyDetailedMemoryReportsCarryTheChart) {
     return pt_test::fileBytes(path);
   };
 
-
   const std::string page = write("detailedmemory", false);
   // The container script anchors the chart to the page's blocks and the
   // drawing script reads procData: both come after the page and its data.
@@ -70,8 +69,8 @@ TEST(MemoryChart, OnlyDetailedMemoryReportsCarryTheChart) {
   EXPECT_GT(chartAt, containerAt);
   EXPECT_TRUE(contains(page, "onmousemove=\"dialogMove(event)\""));
 
-  for (const auto& [type, aggregateOnly] : {std::pair{"time", false}, std::pair{"basicmemory", false},
-                                            std::pair{"detailedmemory", true}}) {
+  for (const auto& [type, aggregateOnly] :
+       {std::pair{"time", false}, std::pair{"basicmemory", false}, std::pair{"detailedmemory", true}}) {
     SCOPED_TRACE(std::string(type) + (aggregateOnly ? " aggregate" : ""));
     const std::string other = write(type, aggregateOnly);
     EXPECT_TRUE(contains(other, "var aggData = ["));

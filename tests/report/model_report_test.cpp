@@ -136,8 +136,8 @@ TEST(ModelReport, FlameGraphOnlyWhenAFrameHasACount) {
     pt_test::TraceBuilder trace(tracer());
     trace.identifiers({{"modelStr", "m"}}).start("Compile", 0.0).end("Compile", seconds);
     testing::internal::CaptureStderr();
-    ASSERT_TRUE(generateReport_modelBased(tracer(), file, "GLOBAL", "time", {}, &trace.points(), PT_REPORT_MODEL,
-                                          true));
+    ASSERT_TRUE(
+        generateReport_modelBased(tracer(), file, "GLOBAL", "time", {}, &trace.points(), PT_REPORT_MODEL, true));
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << seconds;
     const std::string text = pt_test::fileBytes(file);
     EXPECT_EQ(text.find("id=\"svg-content\"") != std::string::npos, seconds > 0.01) << seconds;
@@ -148,8 +148,8 @@ TEST(ModelReport, FlameGraphOnlyWhenAFrameHasACount) {
 TEST(ModelReport, UnwritableFileIsRefused) {
   tracer().initialize();
   pt_test::TraceBuilder trace(tracer());
-  EXPECT_FALSE(generateReport_modelBased(tracer(), "/nonexistent-folder/m.html", "GLOBAL", "time", {},
-                                         &trace.points(), PT_REPORT_MODEL, false));
+  EXPECT_FALSE(generateReport_modelBased(tracer(), "/nonexistent-folder/m.html", "GLOBAL", "time", {}, &trace.points(),
+                                         PT_REPORT_MODEL, false));
 }
 
 /// A tree from "name:phase(children)" with phases as numbers, e.g. "r:0(a:1,b:2(c:3))".
@@ -205,8 +205,7 @@ TEST(ModelDiffReport, MergePairsChildrenByIdentityInRightOrder) {
       // The first of two LHS runs of a phase is paired, the second is LHS only.
       {"r:0(a:1,x:1)", "R:0(A:1)", "r/0<R a/0<A x/1"},
       // Order follows the RHS, not positions; an RHS-only subtree is copied whole.
-      {"r:0(a:1,c:3)", "R:0(C:3,A:1(P:5(Q:6),S:7))",
-       "r/0<R a/0<A P(RHS)/2<P Q(RHS)/2<Q S(RHS)/2<S c/0<C"},
+      {"r:0(a:1,c:3)", "R:0(C:3,A:1(P:5(Q:6),S:7))", "r/0<R a/0<A P(RHS)/2<P Q(RHS)/2<Q S(RHS)/2<S c/0<C"},
       // Runs of RHS-only children keep their order, after the entry before them.
       {"r:0(a:1,b:2)", "R:0(A:1,X:8,Y:9,B:2,Z:7)", "r/0<R a/0<A X(RHS)/2<X Y(RHS)/2<Y b/0<B Z(RHS)/2<Z"},
       {"r:0(a:1)", "R:0(X:8,A:1)", "r/0<R a/0<A X(RHS)/2<X"},

@@ -92,9 +92,12 @@ TEST(ProcessedDataNode, RecordsFollowTheReportType) {
   EXPECT_EQ(node->generateJSONStrDetailed_node(PT_REPORT_MODEL_DIFF, "detailedmemory"), "[\"n\",4,\"p\",null,],\n");
   node->counterpart = other;
   node->diffStatus = 2;  // RHS only: the subject comes from the RHS node
-  EXPECT_EQ(node->generateJSONStrSummary(PT_REPORT_TEST_DIFF, "basicmemory"), "[\"n\",4,2.00,0.00,\"p\",2,5,null,2,],\n");
-  EXPECT_EQ(node->generateJSONStrDetailed_node(PT_REPORT_MODEL_DIFF, "time"), "[\"n\",4,0.13,0.50,\"p\",9,2,\"m\",],\n");
-  EXPECT_EQ(node->generateJSONStrDetailed_node(PT_REPORT_TEST_DIFF, "time"), "[\"n\",4,0.13,0.50,\"p\",8,6,2,\"m\",],\n");
+  EXPECT_EQ(node->generateJSONStrSummary(PT_REPORT_TEST_DIFF, "basicmemory"),
+            "[\"n\",4,2.00,0.00,\"p\",2,5,null,2,],\n");
+  EXPECT_EQ(node->generateJSONStrDetailed_node(PT_REPORT_MODEL_DIFF, "time"),
+            "[\"n\",4,0.13,0.50,\"p\",9,2,\"m\",],\n");
+  EXPECT_EQ(node->generateJSONStrDetailed_node(PT_REPORT_TEST_DIFF, "time"),
+            "[\"n\",4,0.13,0.50,\"p\",8,6,2,\"m\",],\n");
   node->diffStatus = 0;
   EXPECT_EQ(node->generateJSONStrDetailed_node(PT_REPORT_CODEGEN_DIFF, "x"), "[\"n\",4,\"p\",0,\"m\",],\n");
 
@@ -142,9 +145,9 @@ TEST(ModelTree, ArrangesPhasesByModelSectionAndReferencedModel) {
   const std::string top = std::to_string(tracer().getNumberForString("modelStr", "top"));
   const std::string ref = std::to_string(tracer().getNumberForString("modelStr", "ref")) + "#" +
                           std::to_string(tracer().getNumberForString("targetStr", "ref_mdlref")) + "#" + top;
-  EXPECT_EQ(names(result), (std::vector<std::string>{"root", "topModelNode" + top, "mainModelCompilation" + top,
-                                                     "subModelCompilation" + top, "simulation" + top,
-                                                     "termination" + top, ref}));
+  EXPECT_EQ(names(result),
+            (std::vector<std::string>{"root", "topModelNode" + top, "mainModelCompilation" + top,
+                                      "subModelCompilation" + top, "simulation" + top, "termination" + top, ref}));
   // The referenced build leaves Pre_Compile for its own grouping; a phase two
   // levels down stays under its direct parent.
   EXPECT_EQ(outline(*result.front()),

@@ -39,7 +39,8 @@ TEST(PageFrame, IndentationClassesPerNestingLevel) {
 TEST(PageFrame, ComparisonRulesOnlyForComparisons) {
   PerformanceTracer tracer;
   EXPECT_EQ(tracer.generateHeadAndCSSString(3, "", false).find("BETWN_M50_M45"), std::string::npos);
-  EXPECT_NE(tracer.generateHeadAndCSSString(3, "", true).find("table.dataTable td.BETWN_M50_M45 { background-color: #14FF14; }"),
+  EXPECT_NE(tracer.generateHeadAndCSSString(3, "", true)
+                .find("table.dataTable td.BETWN_M50_M45 { background-color: #14FF14; }"),
             std::string::npos);
 }
 

@@ -34,8 +34,8 @@ ExportTrace recordExportTrace(PerformanceTracer& tracer) {
   const auto add = [&](std::string thread, std::string name, std::string frame, double start, double end, int parent,
                        std::string text = {}) {
     if (text.empty()) text = name;
-    trace.phases.push_back({std::move(thread), std::move(name), std::move(text), std::move(frame), t0 + start, t0 + end,
-                            parent});
+    trace.phases.push_back(
+        {std::move(thread), std::move(name), std::move(text), std::move(frame), t0 + start, t0 + end, parent});
     return static_cast<int>(trace.phases.size()) - 1;
   };
   const int session = add("", "Session", "Session", 0.0, 3e-3, -1);
@@ -51,7 +51,11 @@ ExportTrace recordExportTrace(PerformanceTracer& tracer) {
       {"", "(unnamed)", "(unnamed)"},
       {"(unnamed)", "(unnamed)", "%28unnamed)"},
       {"bad \xff\xfe utf8", "bad \xEF\xBF\xBD\xEF\xBF\xBD utf8", "bad \xEF\xBF\xBD\xEF\xBF\xBD utf8"},
-      {"50% \xc2\x9b" "2J", "50% \xc2\x9b" "2J", "50%25 %C2%9B2J"},
+      {"50% \xc2\x9b"
+       "2J",
+       "50% \xc2\x9b"
+       "2J",
+       "50%25 %C2%9B2J"},
       {"Grouped", "Grouped", "Grouped"},
   };
   double at = 1.3e-3;
@@ -77,14 +81,16 @@ ExportTrace recordExportTrace(PerformanceTracer& tracer) {
   const ExportPhase crossA{"", "Cross A", "", "", t0 + 3.1e-3, t0 + 3.3e-3, -1};
   points.push_back({crossA.start, 0, &crossA, true});
   points.push_back({crossA.end, 0, &crossA, false});
-  std::stable_sort(points.begin(), points.end(),
-                   [](const Point& a, const Point& b) { return std::tie(a.time, a.order) < std::tie(b.time, b.order); });
+  std::stable_sort(points.begin(), points.end(), [](const Point& a, const Point& b) {
+    return std::tie(a.time, a.order) < std::tie(b.time, b.order);
+  });
   TraceBuilder builder(tracer);
   for (const Point& point : points) {
     const ExportPhase& phase = *point.phase;
     builder.grouping(phase.name == "Grouped" ? trace.commaGrouping : "G");
-    builder.identifiers(phase.thread.empty() ? std::vector<std::pair<std::string, std::string>>{}
-                                             : std::vector<std::pair<std::string, std::string>>{{"threadStr", phase.thread}});
+    builder.identifiers(phase.thread.empty()
+                            ? std::vector<std::pair<std::string, std::string>>{}
+                            : std::vector<std::pair<std::string, std::string>>{{"threadStr", phase.thread}});
     if (point.isStart) {
       builder.start(phase.name, point.time);
     } else {

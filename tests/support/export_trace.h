@@ -22,12 +22,12 @@ struct ExportPhase {
   std::string text;    ///< as the JSON writes it
   std::string frame;   ///< as a folded stack writes it
   double start = 0.0, end = 0.0;
-  int parent = -1;     ///< index of the enclosing phase
+  int parent = -1;  ///< index of the enclosing phase
 };
 
 struct ExportTrace {
   std::vector<ExportPhase> phases;
-  PTRawDataVector points;  ///< in logging order, with those of the crossing phase that cannot pair
+  PTRawDataVector points;     ///< in logging order, with those of the crossing phase that cannot pair
   std::string commaGrouping;  ///< the grouping of the phase named "Grouped"
 
   /// Seconds of the phase not spent in its child phases.

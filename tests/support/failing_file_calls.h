@@ -40,9 +40,7 @@ class FailingCalls : public platform::FileCalls {
   int unlink(const char* path) override { return system_.unlink(path); }
   int stat(const char* path, struct stat* out) override { return system_.stat(path, out); }
   int lstat(const char* path, struct stat* out) override { return system_.lstat(path, out); }
-  ssize_t readlink(const char* path, char* out, std::size_t size) override {
-    return system_.readlink(path, out, size);
-  }
+  ssize_t readlink(const char* path, char* out, std::size_t size) override { return system_.readlink(path, out, size); }
 
  private:
   static int refuse(int error) {

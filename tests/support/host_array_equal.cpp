@@ -7,10 +7,8 @@ namespace pt_test {
 namespace {
 
 std::string difference(const haArray* e, const haArray* a, const std::string& where) {
-  if (e == nullptr || a == nullptr)
-    return e == a ? "" : where + ": one is empty, the other is not";
-  if (haGetClassID(e) != haGetClassID(a))
-    return where + ": class " + haGetClassName(e) + " vs " + haGetClassName(a);
+  if (e == nullptr || a == nullptr) return e == a ? "" : where + ": one is empty, the other is not";
+  if (haGetClassID(e) != haGetClassID(a)) return where + ": class " + haGetClassName(e) + " vs " + haGetClassName(a);
   if (haGetDimensions(e) != haGetDimensions(a)) return where + ": dimensions differ";
   const std::size_t n = haGetNumberOfElements(e);
   if (haIsCell(e)) {
@@ -35,8 +33,7 @@ std::string difference(const haArray* e, const haArray* a, const std::string& wh
     return "";
   }
   // Bytes, not values: NaN payloads and the sign of zero must survive too.
-  if (n > 0 && std::memcmp(haGetData(e), haGetData(a), n * haGetElementSize(e)) != 0)
-    return where + ": data differs";
+  if (n > 0 && std::memcmp(haGetData(e), haGetData(a), n * haGetElementSize(e)) != 0) return where + ": data differs";
   return "";
 }
 

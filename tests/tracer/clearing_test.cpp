@@ -31,7 +31,8 @@ class ClearingTest : public ::testing::Test {
   /// Phase names of the remaining points, in order.
   Pairs phases() const {
     Pairs names;
-    for (const auto& point : *tracer.rawDataVector()) names.push_back(tracer.getStringForNumber(EPT_PHASE, point->phase));
+    for (const auto& point : *tracer.rawDataVector())
+      names.push_back(tracer.getStringForNumber(EPT_PHASE, point->phase));
     return names;
   }
 
@@ -57,7 +58,7 @@ TEST_F(ClearingTest, ByGroupingModelAndTargetEachRemoveTheirPoints) {
   EXPECT_EQ(phases(), (Pairs{"cl-a-m1-t1", "tr-a-m1", "tr-b-m2", "tr-b", "kv-b", "tr-none"}));
 
   tracer.clearRawModelData("never logged");  // must not take the points without a model
-  tracer.clearRawModelData("m1");             // tracer points only
+  tracer.clearRawModelData("m1");            // tracer points only
   EXPECT_EQ(phases(), (Pairs{"cl-a-m1-t1", "tr-b-m2", "tr-b", "kv-b", "tr-none"}));
 
   tracer.clearRawGroupingData("Also Unregistered");  // the points logged without a known grouping

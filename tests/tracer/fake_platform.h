@@ -15,14 +15,22 @@ using CallLog = std::vector<std::string>;
 class FakeClock final : public platform::Clock {
  public:
   explicit FakeClock(CallLog* log = nullptr) : log_(log) {}
-  double wallClockSeconds() override { note("wall"); return wall; }
-  double cpuSeconds() override { note("cpu"); return cpu; }
+  double wallClockSeconds() override {
+    note("wall");
+    return wall;
+  }
+  double cpuSeconds() override {
+    note("cpu");
+    return cpu;
+  }
 
   double wall = 100.0;
   double cpu = 2.0;
 
  private:
-  void note(const char* what) { if (log_ != nullptr) log_->push_back(what); }
+  void note(const char* what) {
+    if (log_ != nullptr) log_->push_back(what);
+  }
   CallLog* log_;
 };
 

@@ -11,8 +11,15 @@ namespace {
 
 using Names = std::vector<std::string>;
 
-const Names kTestTree = {"Report Generation", "CLTestManager", "Calvoran Compile", "TGXCG", "MRV", "CLbuild",
-                         "All Calvoran Code Generation", "All Calvoran Compile", "Calvoran Test"};
+const Names kTestTree = {"Report Generation",
+                         "CLTestManager",
+                         "Calvoran Compile",
+                         "TGXCG",
+                         "MRV",
+                         "CLbuild",
+                         "All Calvoran Code Generation",
+                         "All Calvoran Compile",
+                         "Calvoran Test"};
 
 class GroupingsTest : public ::testing::Test {
  protected:
@@ -148,7 +155,8 @@ TEST_F(GroupingsTest, ASubGroupSharedByManyBranchesIsVisitedOnce) {
 }
 
 TEST_F(GroupingsTest, TheStateVectorGrowsPastTwentyWithUnknownStates) {
-  for (int i = 0; i < 25; ++i) tracer.getNumberForString(EPT_GROUPING, std::string("g").append(std::to_string(i)), true);
+  for (int i = 0; i < 25; ++i)
+    tracer.getNumberForString(EPT_GROUPING, std::string("g").append(std::to_string(i)), true);
   EXPECT_EQ(tracer.getGroupingEnabledStates().size(), 20u);
   tracer.enableGrouping("g25", true);
   const std::vector<EPTGroupingEnabled>& states = tracer.getGroupingEnabledStates();

@@ -68,7 +68,9 @@ class LoggingTest : public ::testing::Test {
 
   const PTRawDataVector& points() const { return *tracer.rawDataVector(); }
   template <class Point = PTTracerDataPoint>
-  const Point& point(std::size_t i) const { return dynamic_cast<const Point&>(*points().at(i)); }
+  const Point& point(std::size_t i) const {
+    return dynamic_cast<const Point&>(*points().at(i));
+  }
   std::string identifier(std::size_t i, const std::string& name) const { return identifierText(tracer, i, name); }
 
   CallLog reads;
@@ -250,7 +252,8 @@ TEST_F(ExportedLoggingTest, EveryFunctionEndsInTheFunnelWithItsIdentifiers) {
   EXPECT_EQ(identifier(1, "chartStr"), "chart");
   EXPECT_EQ(identifier(2, "statisticsTypeStr"), "Update");
   EXPECT_EQ(identifier(3, "TestCase"), "c");
-  EXPECT_EQ(tracer.rawDataVector()->at(4)->grouping, tracer.getNumberForString(EPT_GROUPING, "Calvoran Startup", false));
+  EXPECT_EQ(tracer.rawDataVector()->at(4)->grouping,
+            tracer.getNumberForString(EPT_GROUPING, "Calvoran Startup", false));
 
   EXPECT_TRUE(ptIsTracerEnabled(exported));
   EXPECT_FALSE(ptIsTracerEnabled("Other"));

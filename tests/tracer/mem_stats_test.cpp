@@ -13,8 +13,8 @@ namespace {
 constexpr double kMB = 1048576.0;
 
 TEST(MemStats, BasicProcessedHoldsMegabytesAndDeltas) {
-  const pt::BasicProcessedMemStats stats = pt::makeBasicProcessedMemStats(
-      pt::BasicMemStats(3 * kMB, 5 * kMB, 7 * kMB), pt::BasicMemStats(1 * kMB, 2 * kMB, 4 * kMB));
+  const pt::BasicProcessedMemStats stats = pt::makeBasicProcessedMemStats(pt::BasicMemStats(3 * kMB, 5 * kMB, 7 * kMB),
+                                                                          pt::BasicMemStats(1 * kMB, 2 * kMB, 4 * kMB));
   EXPECT_EQ(std::tie(stats.procMemUsage, stats.procMemUsagePeak, stats.procVMSize, stats.procMemUsageDelta,
                      stats.procMemUsagePeakDelta, stats.peakOverStartUsage, stats.procVMSizeDelta),
             std::make_tuple(3.0, 5.0, 7.0, 2.0, 3.0, 4.0, 3.0));
@@ -27,9 +27,9 @@ TEST(MemStats, BasicProcessedHoldsMegabytesAndDeltas) {
 
 TEST(MemStats, DetailedProcessedHoldsMegabytesAndDeltas) {
   // Constructor arguments: free, reserved, committed, dlls, non-process.
-  const pt::DetailedProcessedMemStats both = pt::makeDetailedProcessedMemStats(
-      pt::DetailedMemStats(8 * kMB, 6 * kMB, 4 * kMB, 2 * kMB, 10 * kMB),
-      pt::DetailedMemStats(9 * kMB, 1 * kMB, 1 * kMB, 2 * kMB, 4 * kMB));
+  const pt::DetailedProcessedMemStats both =
+      pt::makeDetailedProcessedMemStats(pt::DetailedMemStats(8 * kMB, 6 * kMB, 4 * kMB, 2 * kMB, 10 * kMB),
+                                        pt::DetailedMemStats(9 * kMB, 1 * kMB, 1 * kMB, 2 * kMB, 4 * kMB));
   EXPECT_EQ(std::tie(both.freeMem, both.commitMem, both.freeMemDelta, both.resMemDelta, both.commitMemDelta,
                      both.dllsMemDelta, both.nonprocessMemDelta),
             std::make_tuple(8.0, 4.0, -1.0, 5.0, 3.0, 0.0, 6.0));

@@ -49,7 +49,9 @@ class RecorderRoad {
     return points().size() - before;
   }
   const PTRawDataVector& points() const { return *tracer.rawDataVector(); }
-  const PTTracerDataPoint& point(std::size_t i) const { return dynamic_cast<const PTTracerDataPoint&>(*points().at(i)); }
+  const PTTracerDataPoint& point(std::size_t i) const {
+    return dynamic_cast<const PTTracerDataPoint&>(*points().at(i));
+  }
 
   /// The value text of the point's identifier, or "<none>".
   std::string identifier(std::size_t i, const std::string& name) {

@@ -101,8 +101,8 @@ TEST(RecorderThreads, SwitchesAndProbeChangeWhileListenerThreadsTakeSnapshots) {
   EXPECT_EQ(points.size(), kThreads * kRounds * 2u);
   std::size_t brokenEventSnapshots = 0;
   for (const pt::PerformanceTracerRecorder::EventPoint& point : points) {
-    const bool detailedWhole = !point.detailed || point.detailed->commitMem == 0 ||
-                               point.detailed->commitMem == 64 || point.detailed->commitMem == 128;
+    const bool detailedWhole = !point.detailed || point.detailed->commitMem == 0 || point.detailed->commitMem == 64 ||
+                               point.detailed->commitMem == 128;
     if (!isWhole(point.basic) || !detailedWhole) ++brokenEventSnapshots;
   }
   EXPECT_EQ(brokenEventSnapshots, 0u);

@@ -68,7 +68,8 @@ TEST_F(TestPathTest, SuiteAndResultPathsSplitIntoFileAndSuite) {
   EXPECT_EQ(splitSuite("f.m > s > t"), (Texts{{"TestFile", "f.m"}, {"TestSuite", "s > t"}}));
   EXPECT_EQ(splitSuite("x Results: run1/f.m/s"),
             (Texts{{"TestResult", "Results: run1"}, {"TestFile", "f.m"}, {"TestSuite", "s"}}));
-  EXPECT_EQ(splitSuite("Results: r/ f.m "), (Texts{{"TestResult", "Results: r"}, {"TestFile", " f.m "}, {"TestSuite", ""}}));
+  EXPECT_EQ(splitSuite("Results: r/ f.m "),
+            (Texts{{"TestResult", "Results: r"}, {"TestFile", " f.m "}, {"TestSuite", ""}}));
   EXPECT_EQ(splitSuite("no separator"), (Texts{{"TestFile", ""}, {"TestSuite", ""}}));
 
   PTIdentifierMap untouched = makeIdentifierMap();

@@ -36,19 +36,23 @@ TEST_F(RootTest, PhaseNamesBecomeRelativeToTheRootWithForwardSlashes) {
 }
 
 TEST_F(RootTest, CustomizationFoldersAreStrippedInternalOneFirst) {
-  EXPECT_EQ(ptCleanupPhaseName("C:\\kv\\R2024\\tb\\cl_internal_customization\\cl_customization\\f.m", true),
-            "tb/f.m");
+  EXPECT_EQ(ptCleanupPhaseName("C:\\kv\\R2024\\tb\\cl_internal_customization\\cl_customization\\f.m", true), "tb/f.m");
   EXPECT_EQ(ptCleanupPhaseName("tb/cl_customization/f.m", false), "tb/cl_customization/f.m");
   EXPECT_EQ(ptCleanupPhaseName("x/cl_customization", true), "x");
   EXPECT_EQ(ptCleanupPhaseName("//cl_customization", true), "/cl_customization");  // not longer than the folder
 }
 
 TEST(DoubleToUString, PrintsSeventeenDigitsAndCutsWithoutRounding) {
-  const std::tuple<double, int, const char*> cases[] = {{2.5, 2, "2.5"},   {3, 2, "3.00"},   {12.5, 0, "12"},
-                                                        {0.1, 3, "0.100"}, {0.129, 2, "0.12"},
-                                                        {-7, 0, "-7"},     {-1.0 / 0.0, 1, "-inf.0"},
+  const std::tuple<double, int, const char*> cases[] = {{2.5, 2, "2.5"},
+                                                        {3, 2, "3.00"},
+                                                        {12.5, 0, "12"},
+                                                        {0.1, 3, "0.100"},
+                                                        {0.129, 2, "0.12"},
+                                                        {-7, 0, "-7"},
+                                                        {-1.0 / 0.0, 1, "-inf.0"},
                                                         // Exponent forms are written out, not cut to their mantissa.
-                                                        {1e-5, 2, "0.00"}, {-std::ldexp(1.0, -20), 10, "-0.0000009536"},
+                                                        {1e-5, 2, "0.00"},
+                                                        {-std::ldexp(1.0, -20), 10, "-0.0000009536"},
                                                         {1e20, 1, "100000000000000000000.0"}};
   for (const auto& [value, precision, text] : cases) {
     EXPECT_EQ(ptDoubleToUString(value, precision), text) << value << " to " << precision;

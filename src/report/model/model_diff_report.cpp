@@ -16,12 +16,9 @@ namespace {
 
 const char* dataKindName(std::int32_t kind) {
   switch (kind) {
-    case PT_REPORT_CODE_GENERATION:
-      return "Calvoran Code Generation data";
-    case PT_REPORT_TEST_MANAGER:
-      return "Calvoran Test data";
-    default:
-      return "Calvoran data";
+    case PT_REPORT_CODE_GENERATION: return "Calvoran Code Generation data";
+    case PT_REPORT_TEST_MANAGER: return "Calvoran Test data";
+    default: return "Calvoran data";
   }
 }
 
@@ -151,10 +148,9 @@ PTprocessedDataNode::Ptr mergeTrees(const PTprocessedDataNode::Ptr& left, const 
   return left;
 }
 
-bool generateDiffReport_modelBased(PerformanceTracer& tracer, const std::string& htmlFile,
-                                   const std::string& grouping, const std::string& lhsLabel,
-                                   const std::string& rhsLabel, PTRawDataVector* lhsRaw, PTRawDataVector* rhsRaw,
-                                   const std::string& format, bool includeFlameGraph) {
+bool generateDiffReport_modelBased(PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
+                                   const std::string& lhsLabel, const std::string& rhsLabel, PTRawDataVector* lhsRaw,
+                                   PTRawDataVector* rhsRaw, const std::string& format, bool includeFlameGraph) {
   platform::ReplacingFile file(htmlFile, tracer.fileCalls());
   if (!file.isOpen()) return false;
   bool written = true;

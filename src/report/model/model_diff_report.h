@@ -26,10 +26,9 @@ using PTNodeMatches = std::vector<std::pair<PTprocessedDataNode::Ptr, PTprocesse
 /// kinds of data throw the host error CompareFailed; a recording that does
 /// not pair gives an empty file; "detailedmemory" without detailed statistics
 /// in both gives the page saying so. False when the file cannot be written.
-bool generateDiffReport_modelBased(PerformanceTracer& tracer, const std::string& htmlFile,
-                                   const std::string& grouping, const std::string& lhsLabel,
-                                   const std::string& rhsLabel, PTRawDataVector* lhsRaw, PTRawDataVector* rhsRaw,
-                                   const std::string& format, bool includeFlameGraph);
+bool generateDiffReport_modelBased(PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
+                                   const std::string& lhsLabel, const std::string& rhsLabel, PTRawDataVector* lhsRaw,
+                                   PTRawDataVector* rhsRaw, const std::string& format, bool includeFlameGraph);
 
 /// Merges `right` into `left` and returns the merged root (`left`, or the
 /// one given when the other is null).

@@ -37,9 +37,7 @@ std::string compareUnit(const std::string& format) {
   return "";
 }
 
-std::string scriptBlock(const std::string& body) {
-  return "<script type=text/javascript>\n" + body + "</script>\n";
-}
+std::string scriptBlock(const std::string& body) { return "<script type=text/javascript>\n" + body + "</script>\n"; }
 
 /// The markers the page scripts share: report kind, labels, unit, keys.
 std::string fillCommonMarkers(std::string_view script, PTReportType type, const std::string& lhsLabel,
@@ -47,7 +45,8 @@ std::string fillCommonMarkers(std::string_view script, PTReportType type, const 
   std::string text = replaced(script, "%REPORT_TYPE%", std::to_string(static_cast<int>(type)));
   text = replaced(text, "%COMPARE_UNIT%", compareUnit(format));
   const bool test = isTestType(type);
-  text = replaced(text, "%PLACEHOLDER_KEY%", test ? "let key = node.phase;" : "let key = node.phase + '@' + node.target;");
+  text =
+      replaced(text, "%PLACEHOLDER_KEY%", test ? "let key = node.phase;" : "let key = node.phase + '@' + node.target;");
   text = replaced(text, "%PLACEHOLDER_CURRENTKEY%",
                   test ? "let key = currentNode.phase;" : "let key = currentNode.phase + '@' + currentNode.target;");
   // Labels go in last, so that no marker inside a label is filled.
@@ -100,7 +99,9 @@ std::string transformInput(const std::vector<std::string>& arguments, PTReportTy
 }
 
 std::string generateMapStr(EPTStringMappings mapping) {
-  const char* head = mapping == EPT_MODEL ? " modelStr = [\n" : mapping == EPT_TARGET ? " targetStr = [\n" : " phase = [\n";
+  const char* head = mapping == EPT_MODEL    ? " modelStr = [\n"
+                     : mapping == EPT_TARGET ? " targetStr = [\n"
+                                             : " phase = [\n";
   std::string out = head;
   out += quotedNames(PerformanceTracer::getInstance()->getMappingByType(mapping), ",\n");
   out += "\n]\n";
@@ -142,8 +143,8 @@ std::string generateDetailedTreeStr(const PTNodeVector& nodes, PTReportType type
 }
 
 std::string generateHTMLTemplateStr(PTReportType, const PTFlameGraph* flameGraph) {
-  std::string page = replaced(pt::assets::model_report_template_html(), "%PLACEHOLDER_STYLE%",
-                              pt::assets::model_report_css());
+  std::string page =
+      replaced(pt::assets::model_report_template_html(), "%PLACEHOLDER_STYLE%", pt::assets::model_report_css());
   std::string block;
   if (flameGraph != nullptr) {
     // The page starts the drawing's script itself, once its data is in.
@@ -153,25 +154,25 @@ std::string generateHTMLTemplateStr(PTReportType, const PTFlameGraph* flameGraph
   page = replaced(page, "%PLACEHOLDER_FG_TEMPLATE%", block);
   // The frames go in last, so that no marker inside a drawing is replaced.
   std::string frames;
-  if (flameGraph != nullptr) frames = flameGraph->staticContent + "<g id=\"frames\">>\n" + flameGraph->frames + "\n</g>\n";
+  if (flameGraph != nullptr)
+    frames = flameGraph->staticContent + "<g id=\"frames\">>\n" + flameGraph->frames + "\n</g>\n";
   return replaced(page, "%PLACEHOLDER_FG_CONTENT%", frames);
 }
 
 std::string generateSummaryJSStr(PTReportType type, const std::string& lhsLabel, const std::string& rhsLabel,
                                  const std::string& format, bool withFlameGraph) {
-  std::string script = replaced(pt::assets::model_report_tree_js(), "%PLACEHOLDER_NODE%",
-                                isDiffReportType(type) ? pt::assets::model_node_diff_js()
-                                                       : pt::assets::model_node_single_js());
-  script = replaced(script, "%PLACEHOLDER_CLICKFG%",
-                    withFlameGraph ? "clearzoom(); clickFGNode(ele.id);" : "");
+  std::string script =
+      replaced(pt::assets::model_report_tree_js(), "%PLACEHOLDER_NODE%",
+               isDiffReportType(type) ? pt::assets::model_node_diff_js() : pt::assets::model_node_single_js());
+  script = replaced(script, "%PLACEHOLDER_CLICKFG%", withFlameGraph ? "clearzoom(); clickFGNode(ele.id);" : "");
   return fillCommonMarkers(script, type, lhsLabel, rhsLabel, format);
 }
 
 std::string generateDetailedJSStrPart1(PTReportType type, const std::string& lhsLabel, const std::string& rhsLabel,
                                        const std::string& format) {
-  std::string script = replaced(pt::assets::model_report_tables_js(), "%PLACEHOLDERTABTIME%",
-                                isDiffReportType(type) ? pt::assets::model_tab_time_diff_js()
-                                                       : pt::assets::model_tab_time_single_js());
+  std::string script =
+      replaced(pt::assets::model_report_tables_js(), "%PLACEHOLDERTABTIME%",
+               isDiffReportType(type) ? pt::assets::model_tab_time_diff_js() : pt::assets::model_tab_time_single_js());
   return fillCommonMarkers(script, type, lhsLabel, rhsLabel, format);
 }
 
@@ -202,10 +203,9 @@ std::vector<std::string> pt::detail::modelPagePieces(const PTNodeVector& nodes, 
   pieces.push_back(generateHTMLTemplateStr(type, withFlameGraph ? &*flameGraph : nullptr));
   pieces.push_back(scriptBlock(generateSummaryTreeStr(nodes, type, format) +
                                generateSummaryJSStr(type, lhsLabel, rhsLabel, format, withFlameGraph)));
-  pieces.push_back(scriptBlock(generateDetailedTreeStr(nodes, type, format) +
-                               generateDetailedJSStrPart1(type, lhsLabel, rhsLabel, format) +
-                               generateDetailedJSStrPart2(type) +
-                               generateDetailedJSStrPart3(type, lhsLabel, rhsLabel, format, withFlameGraph)));
+  pieces.push_back(scriptBlock(
+      generateDetailedTreeStr(nodes, type, format) + generateDetailedJSStrPart1(type, lhsLabel, rhsLabel, format) +
+      generateDetailedJSStrPart2(type) + generateDetailedJSStrPart3(type, lhsLabel, rhsLabel, format, withFlameGraph)));
   pieces.emplace_back("</body>\n</html>\n");
   return pieces;
 }

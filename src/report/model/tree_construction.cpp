@@ -155,12 +155,9 @@ class TreeBuilder {
   std::string sectionKey() const {
     const std::string n = std::to_string(topModel_);
     switch (section_) {
-      case kSimulation:
-        return "simulation" + n;
-      case kTermination:
-        return "termination" + n;
-      default:
-        return (kind_ == Kind::CodeGen ? "mainModelCodeGen" : "mainModelCompilation") + n;
+      case kSimulation: return "simulation" + n;
+      case kTermination: return "termination" + n;
+      default: return (kind_ == Kind::CodeGen ? "mainModelCodeGen" : "mainModelCompilation") + n;
     }
   }
 

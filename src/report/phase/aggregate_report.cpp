@@ -4,8 +4,8 @@
 #include "tracer/performance_tracer.h"
 
 bool PerformanceTracer::generateAggregateReport(const std::string& fileName, const std::string& grouping,
-                                                const std::string& reportTitle, const std::string& statisticsType,
-                                                bool, PTRawDataVector* rawData, const PTSystemInfoStruct* systemInfo) {
-  return pt::detail::writePhasePage(*this, pt::detail::PhasePageKind::kAggregateOnly, fileName, grouping, reportTitle, statisticsType, rawData,
-                          systemInfo);
+                                                const std::string& reportTitle, const std::string& statisticsType, bool,
+                                                PTRawDataVector* rawData, const PTSystemInfoStruct* systemInfo) {
+  return pt::detail::writePhasePage(*this, pt::detail::PhasePageKind::kAggregateOnly, fileName, grouping, reportTitle,
+                                    statisticsType, rawData, systemInfo);
 }

@@ -12,10 +12,10 @@
 #include <array>
 #include <charconv>
 #include <deque>
-#include <utility>
-#include <vector>
 #include <string_view>
 #include <unordered_map>
+#include <utility>
+#include <vector>
 
 namespace {
 

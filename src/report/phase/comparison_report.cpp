@@ -108,7 +108,8 @@ void appendSubjects(std::string& out, const PTKAVLORProcessedDataPoint& row, Quo
   }
   for (std::size_t k = 0; k < 4; ++k) {
     out += ',';
-    out += tracerRow != nullptr ? names.identifier(kIdentifiers[k], numbers[k]) : names.mapping(kMappings[k], numbers[k]);
+    out +=
+        tracerRow != nullptr ? names.identifier(kIdentifiers[k], numbers[k]) : names.mapping(kMappings[k], numbers[k]);
   }
 }
 
@@ -179,8 +180,8 @@ void appendValues(std::string& out, const pt::MeasuredValues& values, bool prese
 
 template <class Comparison>
 void appendDeviations(std::string& out, const Comparison& deviations,
-                      std::span<PTMetricDeviation Comparison::* const> entries) {
-  for (PTMetricDeviation Comparison::* entry : entries) {
+                      std::span<PTMetricDeviation Comparison::*const> entries) {
+  for (PTMetricDeviation Comparison::*entry : entries) {
     const PTMetricDeviation& deviation = deviations.*entry;
     appendField(out, static_cast<float>(deviation.absDev));
     appendField(out, static_cast<float>(deviation.relDev));
@@ -292,7 +293,8 @@ bool writeComparisonPage(PerformanceTracer& tracer, bool aggregateOnly, const st
   }
   const PTAggregateDataMap lhsAggregates = tracer.getAggregateData(lhs.diagnosticInfos);
   const PTAggregateDataMap rhsAggregates = tracer.getAggregateData(rhs.diagnosticInfos);
-  const std::vector<PTLCSAggDiffStruct> aggregateAlignment = tracer.generateAggLCSDiffInfo(lhsAggregates, rhsAggregates);
+  const std::vector<PTLCSAggDiffStruct> aggregateAlignment =
+      tracer.generateAggLCSDiffInfo(lhsAggregates, rhsAggregates);
   std::vector<PTLCSDiffStruct> alignment;
   PerformanceTracer::PTOutlineLabelMap labels;
   if (!aggregateOnly) {
@@ -303,8 +305,9 @@ bool writeComparisonPage(PerformanceTracer& tracer, bool aggregateOnly, const st
 
   write(tracer.generateCommonHTMLFileHeader());
   write(tracer.generateHeadAndCSSString(std::max(lhs.numLevels, rhs.numLevels), comparisonTitle(grouping), true));
-  write("    <body onresize=\"onResizeAction()\" onmousemove=\"dialogMove(event)\" "
-        "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n");
+  write(
+      "    <body onresize=\"onResizeAction()\" onmousemove=\"dialogMove(event)\" "
+      "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n");
   write("        <div align=\"center\">\n");
   write(comparisonHeaderBarTable(tracer));
   const bool charts = format == pt::kDetailedMemoryFormat && !aggregateOnly;
@@ -319,7 +322,8 @@ bool writeComparisonPage(PerformanceTracer& tracer, bool aggregateOnly, const st
 
   write(generateQSortJS());
   write(tracer.generateCommonJSVarsAndFunctions(format, true, lhsLabel, rhsLabel, aggregateOnly));
-  if (!aggregateOnly) write(scriptBlock(tracer.generateComparisonDataJS(alignment, lhsLabel, rhsLabel, format, &labels)));
+  if (!aggregateOnly)
+    write(scriptBlock(tracer.generateComparisonDataJS(alignment, lhsLabel, rhsLabel, format, &labels)));
   write(writeAggregateSummaryJS(format, true, aggregateOnly));
   if (!aggregateOnly) write(writePhaseSummaryJS(format, true));
   write("    <script type=\"text/javascript\">\n");
@@ -341,8 +345,9 @@ std::string PerformanceTracer::generateComparisonDataJS(const std::vector<PTLCSD
                                                         const PTOutlineLabelMap* outlineLabels) const {
   const Columns columns = rowColumns(format);
   const auto entries = pt::rowMetricEntries(format);
-  std::string js = "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target "
-                   "Machine Chart ";
+  std::string js =
+      "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target "
+      "Machine Chart ";
   js += structNames(columns, format);
   js += "\");\n        var numBlankData = 0;\n        var procData = [";
   js.reserve(js.size() + alignment.size() * (120 + 40 * columns.lhs.size()));
@@ -404,8 +409,7 @@ std::string PerformanceTracer::generateAggComparisonDataJS(const std::vector<PTL
   for (const PTLCSAggDiffStruct& entry : alignment) {
     if (!first) js += kRecordSeparator;
     first = false;
-    const PTAggregateDataPoint* shown =
-        entry.matchKind == EPT_MATCH_RHS_ONLY ? entry.rhsAggregate : entry.lhsAggregate;
+    const PTAggregateDataPoint* shown = entry.matchKind == EPT_MATCH_RHS_ONLY ? entry.rhsAggregate : entry.lhsAggregate;
     const bool hasLhs = entry.matchKind != EPT_MATCH_RHS_ONLY && entry.lhsAggregate != nullptr;
     const bool hasRhs = entry.matchKind != EPT_MATCH_LHS_ONLY && entry.rhsAggregate != nullptr;
     // A recording without the phase ran it no times.
@@ -527,10 +531,12 @@ bool PerformanceTracer::generateHTMLComparisonReport(const std::string& htmlFile
                              rhsSystemInfo, format);
 }
 
-bool PerformanceTracer::generateHTMLAggregateComparisonReport(
-    const std::string& htmlFile, const std::string& grouping, const std::string& lhsLabel,
-    const std::string& rhsLabel, PTRawDataVector* lhsRaw, PTRawDataVector* rhsRaw,
-    const PTSystemInfoStruct* lhsSystemInfo, const PTSystemInfoStruct* rhsSystemInfo, const std::string& format) {
+bool PerformanceTracer::generateHTMLAggregateComparisonReport(const std::string& htmlFile, const std::string& grouping,
+                                                              const std::string& lhsLabel, const std::string& rhsLabel,
+                                                              PTRawDataVector* lhsRaw, PTRawDataVector* rhsRaw,
+                                                              const PTSystemInfoStruct* lhsSystemInfo,
+                                                              const PTSystemInfoStruct* rhsSystemInfo,
+                                                              const std::string& format) {
   return writeComparisonPage(*this, true, htmlFile, grouping, lhsLabel, rhsLabel, lhsRaw, rhsRaw, lhsSystemInfo,
                              rhsSystemInfo, format);
 }

@@ -6,9 +6,9 @@
 #include "analysis/outline_labels.h"
 #include "analysis/processed_data.h"
 #include "report/phase/html_escape.h"
+#include "report/phase/page_parts.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/text_utils.h"
-#include "report/phase/page_parts.h"
 
 #include <algorithm>
 #include <array>
@@ -195,8 +195,8 @@ void appendTimeFields(std::string& out, const PTKAVLORProcessedDataPoint& row) {
 void appendBasicMemoryFields(std::string& out, const PTKAVLORProcessedDataPoint& row) {
   const bool leaf = row.numChildren == 0;
   const pt::BasicProcessedMemStats stats = row.basicProcessedMemStats.value_or(pt::BasicProcessedMemStats());
-  for (const double value : {stats.procMemUsageDelta, stats.procMemUsage, stats.procMemUsagePeakDelta,
-                             stats.procMemUsagePeak}) {
+  for (const double value :
+       {stats.procMemUsageDelta, stats.procMemUsage, stats.procMemUsagePeakDelta, stats.procMemUsagePeak}) {
     appendField(out, value);
     appendField(out, leaf ? value : 0.0);
   }
@@ -242,7 +242,8 @@ SubjectColumns makeSubjectColumns(const PerformanceTracer& tracer, const Perform
 
 std::string PerformanceTracer::generateDataArrayJS(const PTProcessedDataStruct* summary,
                                                    const std::string& statisticsType) const {
-  std::string js = "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine Chart ";
+  std::string js =
+      "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine Chart ";
   void (*appendMetrics)(std::string&, const PTKAVLORProcessedDataPoint&) = nullptr;
   if (statisticsType == "time") {
     js += "WCStart WCElapsed WCSelf CPUStart CPUElapsed CPUSelf ";
@@ -251,8 +252,9 @@ std::string PerformanceTracer::generateDataArrayJS(const PTProcessedDataStruct* 
     js += "UsageDelta UsageDeltaSelf Usage UsageSelf UsagePeakDelta UsagePeakDeltaSelf UsagePeak UsagePeakSelf";
     appendMetrics = appendBasicMemoryFields;
   } else if (statisticsType == "detailedmemory") {
-    js += "Free FreeSelf Reserved ReservedSelf Committed CommittedSelf Dlls DllsSelf NonProcess NonProcessSelf "
-          "FreeStart ReservedStart CommittedStart DllsStart NonProcessStart";
+    js +=
+        "Free FreeSelf Reserved ReservedSelf Committed CommittedSelf Dlls DllsSelf NonProcess NonProcessSelf "
+        "FreeStart ReservedStart CommittedStart DllsStart NonProcessStart";
     appendMetrics = appendDetailedMemoryFields;
   }
   js += "\");\n        var numBlankData = 0;\n        var procData = [";
@@ -300,15 +302,18 @@ std::string PerformanceTracer::generateJSForStringMapping(EPTStringMappings mapp
 
 std::string PerformanceTracer::generateJSForStringMapping(const std::string& identifier) const {
   std::string name;
-  if (identifier == "modelStr") name = "Model";
-  else if (identifier == "targetStr") name = "Target";
-  else if (identifier == "machineStr") name = "Machine";
-  else name = capitalizeFirstLetter(removeStrSuffix(identifier));
+  if (identifier == "modelStr")
+    name = "Model";
+  else if (identifier == "targetStr")
+    name = "Target";
+  else if (identifier == "machineStr")
+    name = "Machine";
+  else
+    name = capitalizeFirstLetter(removeStrSuffix(identifier));
   // Only the four subject identifiers reach here from the page writers; any
   // other name must still make a valid script identifier.
-  if (name.empty() || !std::all_of(name.begin(), name.end(), [](char c) {
-        return std::isalnum(static_cast<unsigned char>(c)) || c == '_';
-      })) {
+  if (name.empty() || !std::all_of(name.begin(), name.end(),
+                                   [](char c) { return std::isalnum(static_cast<unsigned char>(c)) || c == '_'; })) {
     name = "Identifier";
   }
   std::string js = "        var " + name + " = [";
@@ -353,9 +358,12 @@ std::string PerformanceTracer::generateAggregateDataArrayJS(const PTAggregateDat
         "       numRows['Detail']    = 0;\n";
   }
   js += "       var aggDataStruct = makeStruct(\"IsParent Phase Count ";
-  if (statisticsType == "time") js += "WCElapsed WCSelfPlusChild";
-  else if (statisticsType == "basicmemory") js += "UsageDelta Usage UsagePeakDelta UsagePeak";
-  else if (statisticsType == "detailedmemory") js += "Free Reserved Committed Dlls NonProcess";
+  if (statisticsType == "time")
+    js += "WCElapsed WCSelfPlusChild";
+  else if (statisticsType == "basicmemory")
+    js += "UsageDelta Usage UsagePeakDelta UsagePeak";
+  else if (statisticsType == "detailedmemory")
+    js += "Free Reserved Committed Dlls NonProcess";
   js += "\");\n       var aggData = [";
   bool first = true;
   for (const auto& [phase, aggregate] : aggregates) {

@@ -57,7 +57,9 @@ std::string oneCell(Cells&& append) {
   return out;
 }
 
-pt::detail::DiagnosticCells cellsOfTheTracer() { return pt::detail::DiagnosticCells(*PerformanceTracer::getInstance()); }
+pt::detail::DiagnosticCells cellsOfTheTracer() {
+  return pt::detail::DiagnosticCells(*PerformanceTracer::getInstance());
+}
 
 }  // namespace
 
@@ -112,9 +114,13 @@ void DiagnosticCells::rowStart(std::string& out, bool isError) {
 
 void DiagnosticCells::rowEnd(std::string& out) { out += "            </tr>\n"; }
 
-void DiagnosticCells::type(std::string& out, const PTKAVLORDataPoint& point) { textCell(out, typeText(classOf(point))); }
+void DiagnosticCells::type(std::string& out, const PTKAVLORDataPoint& point) {
+  textCell(out, typeText(classOf(point)));
+}
 
-void DiagnosticCells::grouping(std::string& out, const PTKAVLORDataPoint& point) { mapped(out, EPT_GROUPING, point.grouping); }
+void DiagnosticCells::grouping(std::string& out, const PTKAVLORDataPoint& point) {
+  mapped(out, EPT_GROUPING, point.grouping);
+}
 
 void DiagnosticCells::phase(std::string& out, const PTKAVLORDataPoint& point) {
   cell(out, phaseTexts_, point.phase, [this](std::int32_t number) {
@@ -140,8 +146,8 @@ void DiagnosticCells::data(std::string& out, const PTKAVLORDataPoint& point) {
     for (int i = 0; i < 5; ++i) textCell(out, "0.0");
     return;
   }
-  for (const double bytes : {memory->freeMem, memory->commitMem, memory->resMem, memory->dllsMem,
-                             memory->nonprocessMem}) {
+  for (const double bytes :
+       {memory->freeMem, memory->commitMem, memory->resMem, memory->dllsMem, memory->nonprocessMem}) {
     out += kCellOpen;
     number(out, bytes, 5);
     out += kNumberClose;
@@ -166,8 +172,7 @@ void DiagnosticCells::identifier(std::string& out, const std::string& name, std:
   textCell(out, diagnosticCellText(tracer_.getStringForNumber(name, number)));
 }
 
-void DiagnosticCells::row(std::string& out, const PTKAVLORDataPoint& point, PTDataPointType reportType,
-                          bool isError) {
+void DiagnosticCells::row(std::string& out, const PTKAVLORDataPoint& point, PTDataPointType reportType, bool isError) {
   const PointClass kind = classOf(point);
   if (kind == PointClass::kStateChart && reportType != PT_QD) return;
   if (kind == PointClass::kTracer && reportType != PT_TRACER) return;

@@ -38,8 +38,8 @@ std::string hrefOf(std::string_view path) {
   std::string href;
   for (const char c : path) {
     const auto byte = static_cast<unsigned char>(c);
-    if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') ||
-        c == '-' || c == '.' || c == '_' || c == '~' || c == '/') {
+    if ((byte >= 'a' && byte <= 'z') || (byte >= 'A' && byte <= 'Z') || (byte >= '0' && byte <= '9') || c == '-' ||
+        c == '.' || c == '_' || c == '~' || c == '/') {
       href += c;
     } else {
       href += '%';
@@ -107,9 +107,9 @@ void headerCell(std::string& out, std::string_view text) {
 
 std::string generateInstrumentationErrorPage(std::string_view diagnosticReportHref) {
   std::string page = generateInstrumentationErrorPage();
-  const std::string link = replaced(
-      replaced(pt::assets::error_page_diagnostic_link_html(), "@HREF@", hrefOf(diagnosticReportHref)), "@NAME@",
-      pt::detail::diagnosticCellText(diagnosticReportHref));
+  const std::string link =
+      replaced(replaced(pt::assets::error_page_diagnostic_link_html(), "@HREF@", hrefOf(diagnosticReportHref)),
+               "@NAME@", pt::detail::diagnosticCellText(diagnosticReportHref));
   page.insert(page.rfind("    </body>"), link);
   return page;
 }
@@ -138,8 +138,8 @@ std::string PerformanceTracer::generateDiagnosticHeaderForReportType(PTDataPoint
       headerCell(header, pt::detail::diagnosticCellText(entry.second));
     }
   }
-  for (const char* title : {"Phase Name", "isPhaseStart", "WC Time", "CPU Time", "Free", "Committed", "Reserved",
-                            "DLLs", "Non-process"}) {
+  for (const char* title :
+       {"Phase Name", "isPhaseStart", "WC Time", "CPU Time", "Free", "Committed", "Reserved", "DLLs", "Non-process"}) {
     headerCell(header, title);
   }
   header += "            </tr>\n";
@@ -162,8 +162,8 @@ bool PerformanceTracer::diagnosticReport(const std::string& fileName, const std:
   getIdentifierRawEnum();  // numbers every identifier a point may carry: each gets a column
   pt::detail::DiagnosticCells cells(*this);
 
-  std::string page = replaced(pt::assets::diagnostic_report_head_html(), "@GROUPING@",
-                              pt::detail::diagnosticCellText(grouping));
+  std::string page =
+      replaced(pt::assets::diagnostic_report_head_html(), "@GROUPING@", pt::detail::diagnosticCellText(grouping));
   page += generateDiagnosticHeaderForReportType(reportType);
   page.reserve(kWriteChunk + 4096);
   for (std::size_t index = 0; index < points->size(); ++index) {

@@ -57,7 +57,6 @@ class DiagnosticCells {
   /// The text of `number` in the identifier's value table.
   void identifier(std::string& out, const std::string& name, std::int32_t number);
 
-
  private:
   using TextCache = std::vector<std::optional<std::string>>;
   template <class TextOf>

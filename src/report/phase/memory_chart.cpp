@@ -63,8 +63,9 @@ std::string scriptString(std::string_view text) {
 }  // namespace
 
 std::string PerformanceTracer::generateMemoryCanvasTable(bool hasDetailedMemStats) const {
-  std::string script = "        var memoryCanvasTableMarkup = " +
-                       scriptString(hasDetailedMemStats ? kChartTable : kNotCollectedTable) + ";\n";
+  std::string script =
+      "        var memoryCanvasTableMarkup = " + scriptString(hasDetailedMemStats ? kChartTable : kNotCollectedTable) +
+      ";\n";
   script += "        var memoryCanvasNoCanvasMarkup = " + scriptString(kNoCanvasTable) + ";\n";
   script += pt::assets::memory_chart_table_js();
   return scriptBlock(script);

@@ -67,7 +67,8 @@ std::string PerformanceTracer::generatePhaseNameCellCSSStrings(int numLevels) co
   std::string rules;
   for (int level = 0; level < numLevels; ++level) {
     rules += "            table.dataTable td.phaseNameCell" + std::to_string(level) + " {\n";
-    rules += level % 2 == 0 ? "                background-color:#FFFFFF;\n" : "                background-color:#E7EBF5;\n";
+    rules +=
+        level % 2 == 0 ? "                background-color:#FFFFFF;\n" : "                background-color:#E7EBF5;\n";
     rules += "                padding-left:" + std::to_string(10 + 25 * level) + "px;\n            }\n\n";
   }
   return rules;
@@ -165,8 +166,7 @@ std::string PerformanceTracer::generateJavaScript(const std::string& statisticsT
 }
 
 std::string PerformanceTracer::generateCommonJSVarsAndFunctions(const std::string& statisticsType, bool comparison,
-                                                                const std::string& lhsName,
-                                                                const std::string& rhsName,
+                                                                const std::string& lhsName, const std::string& rhsName,
                                                                 bool aggregateOnly) const {
   std::string script = "        var statisticsType = \"" + ptEscapeForScriptString(statisticsType) + "\";\n";
   script += "        var comparison = ";
@@ -266,6 +266,6 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
 bool PerformanceTracer::generateHTMLReport(const std::string& fileName, const std::string& grouping,
                                            const std::string& reportTitle, const std::string& statisticsType, bool,
                                            PTRawDataVector* rawData, const PTSystemInfoStruct* systemInfo) {
-  return pt::detail::writePhasePage(*this, pt::detail::PhasePageKind::kFull, fileName, grouping, reportTitle, statisticsType, rawData,
-                          systemInfo);
+  return pt::detail::writePhasePage(*this, pt::detail::PhasePageKind::kFull, fileName, grouping, reportTitle,
+                                    statisticsType, rawData, systemInfo);
 }

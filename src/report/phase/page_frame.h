@@ -14,7 +14,6 @@
 class PerformanceTracer;
 struct PTSystemInfoStruct;
 
-
 /// The page of a trace that could not be paired (or held no data), pointing
 /// to the diagnostic report.
 std::string generateInstrumentationErrorPage();
