@@ -17,29 +17,10 @@ enumeration entries, two test paths, the system information and the root.
 Values are written in their plainest forms (doubles always 8 bytes, no string
 references), which readers accept as well as the writer's compact forms.
 """
-import hashlib
 import os
-import struct
 import sys
 
-
-def head(major, value):
-    if value < 24:
-        return bytes([major << 5 | value])
-    for extra, fmt in ((24, ">B"), (25, ">H"), (26, ">I"), (27, ">Q")):
-        if value < 1 << (8 * struct.calcsize(fmt)):
-            return bytes([major << 5 | extra]) + struct.pack(fmt, value)
-    raise ValueError(value)
-
-
-def text(s): b = s.encode(); return head(3, len(b)) + b
-def tag(t): return head(6, t)
-def double(v): return b"\xfb" + struct.pack(">d", v)
-def int32(v): return head(0, v) if v >= 0 else head(1, -1 - v)
-def logical(v): return b"\xf5" if v else b"\xf4"
-def cell(items): return head(4, len(items)) + b"".join(items)
-def struct_1x1(fields): return head(5, len(fields)) + b"".join(text(k) + v for k, v in fields)
-EMPTY = b"\xf6"
+from trace_cbor import EMPTY, cell, double, int32, logical, struct_1x1, tag, text, trace_file
 
 
 def matrix(rows, columns, items_column_major):
@@ -100,19 +81,6 @@ def variables(versioned_records):
         ("PerformanceTracingSystemInfo", struct_1x1(list(zip(SYSTEM_FIELDS, map(text, SYSTEM_INFO))))),
         ("KAVLORRoot", text("/opt/kavlor")),
     ]
-
-
-def trace_file(version, entries):
-    body = b""
-    for name, value in entries:
-        wrapped = tag(24) + head(2, len(value)) + value
-        if version >= 2:
-            digest = hashlib.sha256(name.encode() + value).digest()
-            body += text(name) + cell([wrapped, head(2, len(digest)) + digest])
-        else:
-            body += text(name) + wrapped
-    return (tag(55799) + head(5, 3) + text("format") + text("performance_tracer trace data")
-            + text("version") + int32(version) + text("variables") + head(5, len(entries)) + body)
 
 
 def main():

@@ -7,39 +7,12 @@ down to its checksums, and each once made the reader crash, hang or swell.
 --full-size also writes repeated_text_bomb.kvd, a 1 MB file whose text of
 1 MiB is referenced 6,000 times (6 GB if decoded), for measurements.
 """
-import hashlib
 import os
-import struct
 import sys
 
+from trace_cbor import array, tag, text, trace_file, uint
+
 RECORDS = "PerformanceTracingRawDataVector"
-
-
-def head(major, value):
-    if value < 24:
-        return bytes([major << 5 | value])
-    for extra, fmt in ((24, ">B"), (25, ">H"), (26, ">I"), (27, ">Q")):
-        if value < 1 << (8 * struct.calcsize(fmt)):
-            return bytes([major << 5 | extra]) + struct.pack(fmt, value)
-    raise ValueError(value)
-
-
-def uint(v): return head(0, v)
-def text(s): b = s.encode(); return head(3, len(b)) + b
-def array(n): return head(4, n)
-def tag(t): return head(6, t)
-
-
-NULL = b"\xf6"
-
-
-def trace_file(value, name=RECORDS):
-    """A version 2 trace data file with one variable holding `value`."""
-    digest = hashlib.sha256(name.encode() + value).digest()
-    return (tag(55799) + head(5, 3) + text("format") + text("performance_tracer trace data")
-            + text("version") + uint(2) + text("variables") + head(5, 1)
-            + text(name) + array(2) + tag(24) + head(2, len(value)) + value
-            + head(2, len(digest)) + digest)
 
 
 def nested_namespaces(levels):
@@ -74,7 +47,7 @@ def main():
         files["repeated_text_bomb.kvd"] = repeated_text(1 << 20, 6000)
     for name, value in files.items():
         with open(os.path.join(folder, name), "wb") as out:
-            out.write(trace_file(value))
+            out.write(trace_file(2, [(RECORDS, value)]))
 
 
 if __name__ == "__main__":
