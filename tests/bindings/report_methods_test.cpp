@@ -10,6 +10,8 @@
 #include "bindings/host_call.h"
 #include "host/cell_records.h"
 #include "host/trace_data_file.h"
+#include "report/model/model_diff_report.h"
+#include "report/model/model_report.h"
 #include "support/host_array_equal.h"
 #include "support/scratch_files.h"
 #include "tracer/performance_tracer.h"
@@ -24,10 +26,13 @@ using pt_test::flag;
 using pt_test::raised;
 using pt_test::text;
 
-// A small tool run logged as a host would: a build with a nested compile,
-// per model, then a test phase.
+// A small tool run logged as a host would: startup, a build with a nested
+// compile, per model, then a test phase.
 void logToolRun(const char* model) {
   callTracer("enable", {text("Tool"), flag(true)}, 1);
+  callTracer("enableCLStartupLogging", {flag(true)}, 1);
+  callTracer("logCLStartupData", {text("Init"), flag(true)});
+  callTracer("logCLStartupData", {text("Init"), flag(false)});
   callTracer("logCalvoranData", {text("Tool"), text(model), text("grt"), text("Build"), flag(true)});
   callTracer("logTracerData", {text("Tool"), text("Compile"), flag(true), text("modelStr"), text(model)});
   callTracer("logTracerData", {text("Tool"), text("Compile"), flag(false), text("modelStr"), text(model)});
@@ -81,48 +86,97 @@ TEST_F(ReportMethods, WriteWhatTheLibraryWritesForTheSameDataAndLeaveTheLiveData
   const std::size_t before = livePoints();
   auto live = [&] { return tracer.getRawDataVector(); };
   const PTSystemInfoStruct* liveInfo = tracer.getSystemInfo();
+  using Arguments = std::vector<std::string>;
   struct Case {
     const char* method;
-    std::vector<std::string> inputs;  // after 'htmlfile'; "@" is the saved trace
-    std::function<bool(const std::string&)> library;
+    Arguments inputs;  // after 'htmlfile'; "@" is the saved trace
+    // Writes the same report from the library; the model pages list the call's arguments.
+    std::function<bool(const std::string&, const Arguments&)> library;
   };
   const std::vector<Case> cases = {
       {"generateHTMLReport",
        {"Grouping", "Tool", "METRIC", "BasicMemory"},
-       [&](const std::string& f) {
+       [&](const std::string& f, const Arguments&) {
          return tracer.generateHTMLReport(f, "Tool", "Tool", "basicmemory", true, live().get(), liveInfo);
+       }},
+      {"generateHTMLReport",
+       {"kvdfile", "@", "format", "ModelBased", "includeflamegraph", "false"},
+       [&](const std::string& f, const Arguments& arguments) {
+         return generateReport_modelBased(tracer, f, "GLOBAL", "time", arguments, &savedPoints, PT_REPORT_MODEL, false);
+       }},
+      {"generateHTMLReport",
+       {"format", "modelbased", "grouping", "Tool", "metric", "detailedmemory"},
+       [&](const std::string& f, const Arguments& arguments) {
+         return generateReport_modelBased(tracer, f, "Tool", "detailedmemory", arguments, live().get(), PT_REPORT_MODEL,
+                                          true);
        }},
       {"generateAggregateReport",
        {"kvdfile", "@"},
-       [&](const std::string& f) {
+       [&](const std::string& f, const Arguments&) {
          return tracer.generateAggregateReport(f, "GLOBAL", "GLOBAL", "time", true, &savedPoints, &savedInfo);
        }},
       {"diagnosticReport",
        {"kvdfile", "@", "grouping", "Tool"},
-       [&](const std::string& f) { return tracer.diagnosticReport(f, "Tool", &savedPoints); }},
+       [&](const std::string& f, const Arguments&) { return tracer.diagnosticReport(f, "Tool", &savedPoints); }},
       {"generateDifferenceReport",
        {"lhsfile", "@"},
-       [&](const std::string& f) {
+       [&](const std::string& f, const Arguments&) {
          return tracer.generateHTMLComparisonReport(f, "GLOBAL", "Baseline", "CurrentRun", &savedPoints, live().get(),
                                                     &savedInfo, liveInfo, "time");
        }},
+      {"generateDifferenceReport",
+       {"rhsfile", "@", "format", "ModelBased", "rhslabel", "After", "grouping", "Tool"},
+       [&](const std::string& f, const Arguments&) {
+         return generateDiffReport_modelBased(tracer, f, "Tool", "Baseline", "After", live().get(), &savedPoints,
+                                              "time", true);
+       }},
       {"generateAggregateDifferenceReport",
        {"rhsfile", "@", "lhslabel", "Before", "metric", "detailedmemory"},
-       [&](const std::string& f) {
+       [&](const std::string& f, const Arguments&) {
          return tracer.generateHTMLAggregateComparisonReport(f, "GLOBAL", "Before", "CurrentRun", live().get(),
                                                              &savedPoints, liveInfo, &savedInfo, "detailedmemory");
+       }},
+      {"generateCLTestReport",
+       {"kvdfile", "@", "metric", "BasicMemory"},
+       [&](const std::string& f, const Arguments& arguments) {
+         return generateReport_modelBased(tracer, f, "GLOBAL", "basicmemory", arguments, &savedPoints, PT_REPORT_TEST,
+                                          true);
+       }},
+      {"generateCLTestReport",
+       {"grouping", "Tool", "includeflamegraph", "false"},
+       [&](const std::string& f, const Arguments& arguments) {
+         return generateReport_modelBased(tracer, f, "Tool", "time", arguments, live().get(), PT_REPORT_TEST, false);
+       }},
+      {"generateCLStartupReport",
+       {"kvdfile", "@"},
+       [&](const std::string& f, const Arguments&) {
+         return tracer.generateHTMLReport(f, "Calvoran Startup", "Calvoran Startup Performance", "time", false,
+                                          &savedPoints, &savedInfo);
+       }},
+      {"generateCLStartupReport",
+       {"metric", "basicmemory"},
+       [&](const std::string& f, const Arguments&) {
+         return tracer.generateHTMLReport(f, "Calvoran Startup", "Calvoran Startup Performance", "basicmemory", false,
+                                          live().get(), liveInfo);
+       }},
+      {"generateCLStartupDifferenceReport",
+       {"lhsfile", "@", "lhslabel", "Before"},
+       [&](const std::string& f, const Arguments&) {
+         return tracer.generateHTMLComparisonReport(f, "Calvoran Startup", "Before", "CurrentRun", &savedPoints,
+                                                    live().get(), &savedInfo, liveInfo, "time");
        }},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.method);
+    Arguments arguments = {"htmlfile", viaHost};
+    for (const std::string& input : c.inputs) arguments.push_back(input == "@" ? saved : input);
     std::vector<platform::HostArrayPtr> owned;
-    owned.emplace_back(text("htmlfile"));
-    owned.emplace_back(text(viaHost.c_str()));
-    for (const std::string& input : c.inputs) owned.emplace_back(text(input == "@" ? saved.c_str() : input.c_str()));
+    for (const std::string& argument : arguments)
+      owned.emplace_back(argument == "true" || argument == "false" ? flag(argument == "true") : text(argument.c_str()));
     std::vector<const haArray*> views;
     for (const auto& input : owned) views.push_back(input.get());
     // The library's report first, so that any names the analysis adds are in the tables for both.
-    ASSERT_TRUE(c.library(viaLibrary));
+    ASSERT_TRUE(c.library(viaLibrary, arguments));
     vesk::callStaticMethod("ZezaDazod.Tracer", c.method, views, 0);
     EXPECT_FALSE(fileBytes(viaHost).empty());
     EXPECT_EQ(fileBytes(viaHost), fileBytes(viaLibrary));
