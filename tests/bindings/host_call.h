@@ -10,12 +10,14 @@
 #include <functional>
 #include <initializer_list>
 #include <string>
+#include <variant>
 #include <vector>
 
 #include "bindings/module_entry.h"
 #include "platform/host_array.h"
 #include "platform/host_messages.h"
 #include "platform/object_system.h"
+#include "support/raised.h"
 
 namespace pt_test {
 
@@ -30,11 +32,32 @@ inline haArray* cell(std::initializer_list<haArray*> elements) {
   return c;
 }
 
+/// An input written as a value: text, flag, number, a cell (empty or of one
+/// number) or no array; `make` builds its host array.
+struct EmptyCell {};
+struct NumberCell {};
+using In = std::variant<const char*, bool, double, EmptyCell, NumberCell, std::nullptr_t>;
+
+inline haArray* make(const In& input) {
+  switch (input.index()) {
+    case 0: return text(std::get<0>(input));
+    case 1: return flag(std::get<1>(input));
+    case 2: return number(std::get<2>(input));
+    case 3: return cell({});
+    case 4: return cell({number(1)});
+    default: return nullptr;
+  }
+}
+
 /// Inputs owned for the length of one call.
 class Inputs {
  public:
   Inputs(std::initializer_list<haArray*> values) {
     for (haArray* value : values) owned_.emplace_back(value);
+    for (const auto& value : owned_) views_.push_back(value.get());
+  }
+  explicit Inputs(const std::vector<In>& values) {
+    for (const In& value : values) owned_.emplace_back(make(value));
     for (const auto& value : owned_) views_.push_back(value.get());
   }
   std::span<const haArray* const> span() const { return views_; }
@@ -50,17 +73,6 @@ inline std::vector<platform::HostArrayPtr> callTracer(const char* method, std::i
   KVInitialize_performance_tracer();
   const Inputs owned(inputs);
   return vesk::callStaticMethod("ZezaDazod.Tracer", method, owned.span(), nOutputs);
-}
-
-/// The host error `call` raised; a test failure when it raised none.
-inline platform::HostError raised(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const platform::HostError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no host error was raised";
-  return platform::HostError("none", {});
 }
 
 }  // namespace pt_test

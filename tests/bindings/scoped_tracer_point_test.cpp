@@ -18,8 +18,6 @@
 
 namespace {
 
-using pt_test::flag;
-using pt_test::number;
 using pt_test::raised;
 using pt_test::text;
 
@@ -83,30 +81,20 @@ TEST_F(ScopedTracerDataLogging, EndsThePhaseWithTheSameIdentifiersWhenDestroyed)
 
 TEST_F(ScopedTracerDataLogging, RefusesBadInputsBeforeLoggingAnything) {
   struct Case {
-    std::function<std::unique_ptr<vesk::COSInterface>()> make;
+    std::vector<pt_test::In> inputs;
     const char* key;
     std::vector<std::string> arguments;
   };
   const Case cases[] = {
-      {[] { return scopedPoint({text("G")}); }, "MinParamsNotReached", {"2"}},
-      {[] {
-         return scopedPoint({text("G"), text("P"), text("Model")});
-       },
-       "ExpectedEvenNumberOfParameters",
-       {}},
-      {[] {
-         return scopedPoint({number(1), text("P")});
-       },
-       "ParameterMismatchString",
-       {"Grouping"}},
-      {[] {
-         return scopedPoint({text("G"), flag(true)});
-       },
-       "ParameterMismatchString",
-       {"Phase"}},
+      {{"G"}, "MinParamsNotReached", {"2"}},
+      {{"G", "P", "Model"}, "ExpectedEvenNumberOfParameters", {}},
+      {{1.0, "P"}, "ParameterMismatchString", {"Grouping"}},
+      {{"G", true}, "ParameterMismatchString", {"Phase"}},
   };
+  KVInitialize_performance_tracer();
   for (const Case& c : cases) {
-    const platform::HostError e = raised([&] { c.make(); });
+    const pt_test::Inputs inputs(c.inputs);
+    const platform::HostError e = raised([&] { vesk::createObject(kClass, inputs.span()); });
     EXPECT_EQ(e.key(), c.key);
     EXPECT_EQ(e.arguments(), c.arguments);
   }

@@ -15,8 +15,11 @@ namespace {
 
 using pt_test::callTracer;
 using pt_test::cell;
+using pt_test::EmptyCell;
 using pt_test::flag;
+using pt_test::In;
 using pt_test::number;
+using pt_test::NumberCell;
 using pt_test::raised;
 using pt_test::text;
 
@@ -86,237 +89,78 @@ TEST_F(TracerClass, RegistersEveryMethodInOrderWithItsSignature) {
 TEST_F(TracerClass, RaisesEachErrorWithItsArguments) {
   struct Case {
     const char* method;
-    std::function<std::vector<haArray*>()> inputs;
+    std::vector<In> inputs;
     const char* key;
     std::vector<std::string> arguments;
   };
-  const auto none = [] { return std::vector<haArray*>{}; };
   const std::vector<Case> cases = {
-      {"enable", none, "MinParamsNotReached", {"1"}},
-      {"enable",
-       [] {
-         return std::vector{text("G"), flag(true), flag(true)};
-       },
-       "MaxParamsExceeded",
-       {"2"}},
-      {"enable", [] { return std::vector{number(1)}; }, "ParameterMismatchString", {"Grouping"}},
-      {"enable",
-       [] {
-         return std::vector{text("G"), number(1)};
-       },
-       "ParameterMismatchBoolean",
-       {"Enable"}},
+      {"enable", {}, "MinParamsNotReached", {"1"}},
+      {"enable", {"G", true, true}, "MaxParamsExceeded", {"2"}},
+      {"enable", {1.0}, "ParameterMismatchString", {"Grouping"}},
+      {"enable", {"G", 1.0}, "ParameterMismatchBoolean", {"Enable"}},
       // Counts come before evenness, evenness before any name is looked at.
-      {"clearRawData", [] { return std::vector<haArray*>(7, nullptr); }, "MaxParamsExceeded", {"6"}},
-      {"clearRawData",
-       [] {
-         return std::vector{number(1), number(2), number(3)};
-       },
-       "ExpectedEvenNumberOfParameters",
-       {}},
-      {"clearRawData",
-       [] {
-         return std::vector{text("colour"), text("red")};
-       },
-       "InvalidNames",
-       {}},
-      {"clearRawData",
-       [] {
-         return std::vector{number(1), text("m")};
-       },
-       "InvalidNames",
-       {}},
-      {"clearRawData",
-       [] {
-         return std::vector{text("target"), text("t")};
-       },
-       "InvalidNames",
-       {}},
-      {"logTracerData",
-       [] {
-         return std::vector{text("G"), text("P")};
-       },
-       "MinParamsNotReached",
-       {"3"}},
-      {"logTracerData",
-       [] {
-         return std::vector{text("G"), text("P"), flag(true), text("Model")};
-       },
-       "ExpectedEvenNumberOfParameters",
-       {}},
-      {"logTracerData",
-       [] {
-         return std::vector{text("G"), text("P"), number(1)};
-       },
-       "ParameterMismatchBoolean",
-       {"Start of Phase"}},
-      {"logKAVLORData",
-       [] {
-         return std::vector{text("G"), number(1), flag(true)};
-       },
-       "ParameterMismatchString",
-       {"Phase"}},
-      {"logCalvoranData",
-       [] {
-         return std::vector{text("G"), text("M"), number(3), text("P"), flag(true)};
-       },
-       "ParameterMismatchString",
-       {"Target Name"}},
-      {"logQuorindelData",
-       [] { return std::vector{text("G"), text("M"), text("T"), text("S"), number(1), text("P"), flag(true)}; },
-       "ParameterMismatchString",
-       {"Chart Name"}},
-      {"logCLStartupData", [] { return std::vector{text("P")}; }, "ParameterMismatchBoolean", {"Start of Phase"}},
-      {"enableDetailedMemStats",
-       [] { return std::vector{flag(true)}; },
-       "WindowsOnlyFeature",
-       {"Detailed Memory Statistics"}},
-      {"enableDetailedMemStats", [] { return std::vector{number(1)}; }, "ParameterMismatchBoolean", {"Enable"}},
-      {"removeGrouping", [] { return std::vector{text("NoSuchGrouping")}; }, "RemoveGroupingError", {"NoSuchGrouping"}},
-      {"removeGrouping", [] { return std::vector{number(2)}; }, "ParameterMismatchString", {"grouping"}},
-      {"addGrouping",
-       [] {
-         return std::vector{number(1), cell({})};
-       },
-       "InvalidNames",
-       {}},
-      {"addGrouping",
-       [] {
-         return std::vector{text("Both"), text("G")};
-       },
-       "UnexpectedValue",
-       {"Both"}},
-      {"addGrouping",
-       [] {
-         return std::vector{text("Both"), cell({number(1)})};
-       },
-       "AddGroupingExpectedString",
-       {}},
-      {"setStatisticsTypeForModel",
-       [] {
-         return std::vector{text(""), text("Update")};
-       },
-       "InvalidNames",
-       {}},
-      {"getProcessedData", [] { return std::vector{text("grouping")}; }, "ExpectedEvenNumberOfParameters", {}},
-      {"getProcessedData",
-       [] {
-         return std::vector{number(1), text("G")};
-       },
-       "ExpectedNames",
-       {"'grouping' or 'model'"}},
-      {"getProcessedData",
-       [] {
-         return std::vector{text("GROUPING"), number(1)};
-       },
-       "ParameterMismatchString",
-       {"grouping"}},
-      {"getProcessedData",
-       [] {
-         return std::vector{text("grouping"), cell({number(1)})};
-       },
-       "AddGroupingExpectedString",
-       {}},
-      {"getAggregateProcessedData",
-       [] {
-         return std::vector{text("phase"), text("P")};
-       },
-       "InvalidNames",
-       {}},
-      {"loadTracerData", [] { return std::vector{text("trace.txt")}; }, "MissingKvdExt", {}},
-      {"saveToFile", [] { return std::vector{text("trace.txt")}; }, "MissingKvdExt", {}},
-      {"saveCLStartupData", [] { return std::vector{text("startup")}; }, "MissingKvdExt", {}},
-      {"generateCLTestReport",
-       [] {
-         return std::vector{text("htmlfile"), text("r.html")};
-       },
-       "NoRawTracerData",
-       {}},
-      {"generateCLStartupReport",
-       [] {
-         return std::vector{text("metric"), text("time")};
-       },
-       "NoRawTracerData",
-       {}},
+      {"clearRawData", std::vector<In>(7, nullptr), "MaxParamsExceeded", {"6"}},
+      {"clearRawData", {1.0, 2.0, 3.0}, "ExpectedEvenNumberOfParameters", {}},
+      {"clearRawData", {"colour", "red"}, "InvalidNames", {}},
+      {"clearRawData", {1.0, "m"}, "InvalidNames", {}},
+      {"clearRawData", {"target", "t"}, "InvalidNames", {}},
+      {"logTracerData", {"G", "P"}, "MinParamsNotReached", {"3"}},
+      {"logTracerData", {"G", "P", true, "Model"}, "ExpectedEvenNumberOfParameters", {}},
+      {"logTracerData", {"G", "P", 1.0}, "ParameterMismatchBoolean", {"Start of Phase"}},
+      {"logKAVLORData", {"G", 1.0, true}, "ParameterMismatchString", {"Phase"}},
+      {"logCalvoranData", {"G", "M", 3.0, "P", true}, "ParameterMismatchString", {"Target Name"}},
+      {"logQuorindelData", {"G", "M", "T", "S", 1.0, "P", true}, "ParameterMismatchString", {"Chart Name"}},
+      {"logCLStartupData", {"P"}, "ParameterMismatchBoolean", {"Start of Phase"}},
+      {"enableDetailedMemStats", {true}, "WindowsOnlyFeature", {"Detailed Memory Statistics"}},
+      {"enableDetailedMemStats", {1.0}, "ParameterMismatchBoolean", {"Enable"}},
+      {"removeGrouping", {"NoSuchGrouping"}, "RemoveGroupingError", {"NoSuchGrouping"}},
+      {"removeGrouping", {2.0}, "ParameterMismatchString", {"grouping"}},
+      {"addGrouping", {1.0, EmptyCell{}}, "InvalidNames", {}},
+      {"addGrouping", {"Both", "G"}, "UnexpectedValue", {"Both"}},
+      {"addGrouping", {"Both", NumberCell{}}, "AddGroupingExpectedString", {}},
+      {"setStatisticsTypeForModel", {"", "Update"}, "InvalidNames", {}},
+      {"getProcessedData", {"grouping"}, "ExpectedEvenNumberOfParameters", {}},
+      {"getProcessedData", {1.0, "G"}, "ExpectedNames", {"'grouping' or 'model'"}},
+      {"getProcessedData", {"GROUPING", 1.0}, "ParameterMismatchString", {"grouping"}},
+      {"getProcessedData", {"grouping", NumberCell{}}, "AddGroupingExpectedString", {}},
+      {"getAggregateProcessedData", {"phase", "P"}, "InvalidNames", {}},
+      {"loadTracerData", {"trace.txt"}, "MissingKvdExt", {}},
+      {"saveToFile", {"trace.txt"}, "MissingKvdExt", {}},
+      {"saveCLStartupData", {"startup"}, "MissingKvdExt", {}},
+      {"generateCLTestReport", {"htmlfile", "r.html"}, "NoRawTracerData", {}},
+      {"generateCLStartupReport", {"metric", "time"}, "NoRawTracerData", {}},
       {"generateCLStartupDifferenceReport",
-       [] {
-         return std::vector{text("lhslabel"), text("A")};
-       },
+       {"lhslabel", "A"},
        "ExpectedNames",
        {"at least one of 'lhsfile' or 'rhsfile' must be set"}},
       // Reports: counts, evenness, pairs, required names, then the data.
-      {"generateHTMLReport", [] { return std::vector{text("htmlfile")}; }, "MinParamsNotReached", {"2"}},
-      {"generateAggregateDifferenceReport",
-       [] { return std::vector<haArray*>(14, nullptr); },
-       "MaxParamsExceeded",
-       {"12"}},
-      {"generateDifferenceReport",
-       [] {
-         return std::vector{text("htmlfile"), text("r.html"), text("lhsfile")};
-       },
-       "MinParamsNotReached",
-       {"4"}},
-      {"generateAggregateReport",
-       [] {
-         return std::vector{text("htmlfile"), text("r.html"), text("format"), text("x")};
-       },
-       "InvalidNames",
-       {}},
+      {"generateHTMLReport", {"htmlfile"}, "MinParamsNotReached", {"2"}},
+      {"generateAggregateDifferenceReport", std::vector<In>(14, nullptr), "MaxParamsExceeded", {"12"}},
+      {"generateDifferenceReport", {"htmlfile", "r.html", "lhsfile"}, "MinParamsNotReached", {"4"}},
+      {"generateAggregateReport", {"htmlfile", "r.html", "format", "x"}, "InvalidNames", {}},
+      {"generateHTMLReport", {"grouping", "G"}, "ExpectedNames", {"'htmlfile' must be set"}},
+      {"diagnosticReport", {"grouping", "G"}, "ExpectedNames", {"'htmlfile' must be set."}},
       {"generateHTMLReport",
-       [] {
-         return std::vector{text("grouping"), text("G")};
-       },
-       "ExpectedNames",
-       {"'htmlfile' must be set"}},
-      {"diagnosticReport",
-       [] {
-         return std::vector{text("grouping"), text("G")};
-       },
-       "ExpectedNames",
-       {"'htmlfile' must be set."}},
-      {"generateHTMLReport",
-       [] {
-         return std::vector{text("htmlfile"), text("r.html"), text("Metric"), text("memory")};
-       },
+       {"htmlfile", "r.html", "Metric", "memory"},
        "InvalidMetric",
        {"time", "basicmemory", "detailedmemory"}},
-      {"generateDifferenceReport",
-       [] {
-         return std::vector{text("format"), text("tree"), text("htmlfile"), text("d")};
-       },
-       "InvalidFormat",
-       {"ModelBased", "PhaseBased"}},
-      {"generateHTMLReport",
-       [] {
-         return std::vector{text("htmlfile"), text("r.html"), text("showmeta"), text("no")};
-       },
-       "ParameterMismatchString",
-       {"showmeta"}},
+      {"generateDifferenceReport", {"format", "tree", "htmlfile", "d"}, "InvalidFormat", {"ModelBased", "PhaseBased"}},
+      {"generateHTMLReport", {"htmlfile", "r.html", "showmeta", "no"}, "ParameterMismatchString", {"showmeta"}},
       {"generateAggregateDifferenceReport",
-       [] {
-         return std::vector{text("htmlfile"), text("d.html"), text("lhslabel"), text("A")};
-       },
+       {"htmlfile", "d.html", "lhslabel", "A"},
        "ExpectedNames",
        {"'htmlfile' and one of 'lhsfile' or 'rhsfile' to be set."}},
-      {"generateAggregateReport",
-       [] {
-         return std::vector{text("htmlfile"), text("r.html")};
-       },
-       "NoRawTracerData",
-       {}},
+      {"generateAggregateReport", {"htmlfile", "r.html"}, "NoRawTracerData", {}},
       {"generateDifferenceReport",
-       [] {
-         return std::vector{text("htmlfile"), text("d.html"), text("rhsfile"), text("no such.kvd")};
-       },
+       {"htmlfile", "d.html", "rhsfile", "no such.kvd"},
        "OpenFileFailed",
        {"no such.kvd", "No such file or directory"}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.method) + " " + c.key);
-    const std::vector<haArray*> inputs = c.inputs();
-    std::vector<platform::HostArrayPtr> owned(inputs.begin(), inputs.end());
-    const std::vector<const haArray*> views(inputs.begin(), inputs.end());
-    const platform::HostError e = raised([&] { vesk::callStaticMethod("ZezaDazod.Tracer", c.method, views, 0); });
+    const pt_test::Inputs inputs(c.inputs);
+    const platform::HostError e =
+        raised([&] { vesk::callStaticMethod("ZezaDazod.Tracer", c.method, inputs.span(), 0); });
     EXPECT_EQ(e.identifier(), std::string("performance_tracer:PerformanceTracer:") + c.key);
     EXPECT_EQ(e.arguments(), c.arguments);
   }
