@@ -5,20 +5,14 @@
 #include <string>
 #include <vector>
 
+#include "support/raised.h"
+
 namespace {
 
 using platform::HostError;
 using platform::HostWarning;
 
-HostError raised(const std::function<void()>& raise) {
-  try {
-    raise();
-  } catch (const HostError& e) {
-    return e;
-  }
-  ADD_FAILURE() << "no HostError was thrown";
-  return HostError("none", {});
-}
+using pt_test::raised;
 
 TEST(HostMessages, ErrorCarriesIdentifierKeyArgumentsAndText) {
   const std::string file = "run.kvd";

@@ -9,20 +9,13 @@
 
 #include "platform/host_messages.h"
 #include "platform/host_vm.h"
+#include "support/raised.h"
 
 namespace {
 
 using platform::HostArrayPtr;
 using platform::HostError;
-
-std::string raisedIdentifier(const std::function<void()>& call) {
-  try {
-    call();
-  } catch (const HostError& e) {
-    return e.identifier();
-  }
-  return "nothing raised";
-}
+using pt_test::raised;
 
 // A method whose handler is a lambda.
 class LambdaMI : public vesk::COSMethodInfo {
@@ -159,7 +152,7 @@ TEST_F(ObjectSystem, RefusesBadCallsWithTheirIdentifiers) {
       {[] { vesk::omGetInnerNamespace(vesk::omGetNamespace("Test"), "Inner")->addClass(testNamespace().counter); },
        "vesk:NameAlreadyDefined"},
   };
-  for (const auto& [call, identifier] : cases) EXPECT_EQ(raisedIdentifier(call), identifier);
+  for (const auto& [call, identifier] : cases) EXPECT_EQ(raised(call).identifier(), identifier);
   EXPECT_NE(std::string(HostError("vesk:TooManyInputs", {"C.m", "1"}).what()).find("at most 1"), std::string::npos);
 }
 
@@ -172,14 +165,14 @@ TEST_F(ObjectSystem, ObjectsGetAndReturnTheirInstancesThroughTheClassInformation
     object->call("calls", {}, 0);
     object->call("calls", {}, 0);
     EXPECT_EQ(*static_cast<int*>(object->getInstance()), 3);  // the constructor ran on it too
-    EXPECT_EQ(raisedIdentifier([&] { object->call("count", {}, 0); }), "vesk:NotInstanceMethod");
+    EXPECT_EQ(raised([&] { object->call("count", {}, 0); }).identifier(), "vesk:NotInstanceMethod");
   }
   EXPECT_EQ(info.live, before);
 
   // A refusing constructor leaves no object and no instance behind.
   HostArrayPtr no(haCreateLogicalScalar(false));
   const haArray* refuse[] = {no.get()};
-  EXPECT_EQ(raisedIdentifier([&] { vesk::createObject("Test.Inner.Counter", refuse); }),
+  EXPECT_EQ(raised([&] { vesk::createObject("Test.Inner.Counter", refuse); }).identifier(),
             "performance_tracer:PerformanceTracer:InvalidNames");
   EXPECT_EQ(info.live, before);
 }
@@ -203,8 +196,8 @@ TEST(HostVM, EvaluatesRegisteredFunctionsAndPassesTheirErrorsOn) {
   EXPECT_EQ(out.str(), "echo 1");
 
   std::future<hvm::EvalResult> failed = vm->feval("echo", {}, 0, out, err);
-  EXPECT_EQ(raisedIdentifier([&] { failed.get(); }), "performance_tracer:PerformanceTracer:MinParamsNotReached");
-  EXPECT_EQ(raisedIdentifier([&] { vm->feval("nothing", {}, 0, out, err).get(); }), "hvm:UndefinedFunction");
+  EXPECT_EQ(raised([&] { failed.get(); }).identifier(), "performance_tracer:PerformanceTracer:MinParamsNotReached");
+  EXPECT_EQ(raised([&] { vm->feval("nothing", {}, 0, out, err).get(); }).identifier(), "hvm:UndefinedFunction");
 }
 
 }  // namespace

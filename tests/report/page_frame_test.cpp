@@ -36,22 +36,6 @@ TEST(PageFrame, IndentationClassesPerNestingLevel) {
   EXPECT_TRUE(contains(twelve, "td.phaseNameCell11 {"));
 }
 
-TEST(PageFrame, ComparisonRulesOnlyForComparisons) {
-  PerformanceTracer tracer;
-  EXPECT_EQ(tracer.generateHeadAndCSSString(3, "", false).find("BETWN_M50_M45"), std::string::npos);
-  EXPECT_NE(tracer.generateHeadAndCSSString(3, "", true)
-                .find("table.dataTable td.BETWN_M50_M45 { background-color: #14FF14; }"),
-            std::string::npos);
-}
-
-TEST(PageFrame, TabBarsListThePresentTabs) {
-  // The browser tests follow the tabs of each page; here, one tab bar per block, and a page without call tree.
-  PerformanceTracer tracer;
-  EXPECT_EQ(occurrences(tracer.generateHeaderDivs(false, "detailedmemory", false), "<div id=\"header\""), 5);
-  EXPECT_EQ(occurrences(tracer.generateHeaderDivs(false, "time", false), "<div id=\"header\""), 4);
-  EXPECT_EQ(tracer.generateHeaderDivs(true, "time", false).find("Call Tree"), std::string::npos);
-}
-
 TEST(PageFrame, ErrorPagesTellTheUserWhatToCall) {
   EXPECT_TRUE(
       contains(generateInstrumentationErrorPage(), "ZezaDazod.Tracer.diagnosticReport('htmlfile', 'mydiag.html')"));
