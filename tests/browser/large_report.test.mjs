@@ -74,14 +74,11 @@ test('the page opens and renders its first table quickly; screenshot for the REA
   }
 });
 
-test('number display rounds and scales', async () => {
+test('number display rounds and scales; sorting puts larger numbers first', async () => {
   const { page } = await openReport(browser, 'build.html');
   const shown = await page.evaluate(() => [2500000, 9999.999, -0.001, 12345, -12345, 0.5, 3e9].map(createScientificNotation));
   assert.deepEqual(shown, ['2.5e6', '10000.00', '0.00', '12.35e3', '-12.35e3', '0.50', '3e9']);
-});
-
-test('the sort key rule: larger numbers first, ties by earlier position', async () => {
-  const { page } = await openReport(browser, 'build.html');
+  // The sort key rule: larger numbers first, ties by earlier position.
   const order = await page.evaluate(() => {
     procData = [{ Phase: 0, WCSelf: 1 }, { Phase: 1, WCSelf: 2 }, { Phase: 0, WCSelf: 2 }, { Phase: 1, WCSelf: 1 }];
     Phase = ['b', 'a'];
