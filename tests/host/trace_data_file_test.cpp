@@ -23,6 +23,7 @@
 #include "platform/host_data_file.h"
 #include "platform/host_messages.h"
 #include "support/host_records.h"
+#include "support/raised.h"
 #include "support/scratch_files.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_api.h"
@@ -105,18 +106,8 @@ std::vector<std::string> variablesOf(const std::string& path) {
   return names;
 }
 
-// Runs `call` and returns the key of the host error it raised, "" when none.
-std::string errorKey(const std::function<void()>& call, std::vector<std::string>* arguments = nullptr) {
-  try {
-    call();
-  } catch (const HostError& e) {
-    if (arguments != nullptr) *arguments = e.arguments();
-    return e.key();
-  }
-  return "";
-}
-
 using pt_test::fileBytes;
+using pt_test::raised;
 using pt_test::writeFileBytes;
 
 TEST_F(TraceDataFile, FullSaveAndLoadRoundTrip) {
@@ -390,8 +381,9 @@ TEST_F(TraceDataFile, MalformedIdentifierNumbersAreReported) {
   for (const auto& [path, problem] :
        {std::pair{writeFile("enum.kvd", {{"IdentifierEnumeratorInfo", enumeration.get()}}), "identifier entry 2"},
         std::pair{writeFile("records.kvd", {{"PerformanceTracingRawDataVector", records.get()}}), "record 1"}}) {
-    std::vector<std::string> arguments;
-    EXPECT_EQ(errorKey([&] { pt::host::loadTraceDataFile(path); }, &arguments), "CorruptKvdFile");
+    const HostError e = raised([&] { pt::host::loadTraceDataFile(path); });
+    const std::vector<std::string>& arguments = e.arguments();
+    EXPECT_EQ(e.key(), "CorruptKvdFile");
     ASSERT_EQ(arguments.size(), 2u);
     EXPECT_EQ(arguments[0], path);
     EXPECT_NE(arguments[1].find(problem), std::string::npos) << arguments[1];
@@ -402,34 +394,39 @@ TEST_F(TraceDataFile, ArgumentAndFileNameChecks) {
   const HostArrayPtr number(haCreateDoubleScalar(1)), name(haCreateString(file("t.kvd").c_str()));
   const haArray* notText[] = {number.get()};
   const haArray* two[] = {name.get(), name.get()};
-  std::vector<std::string> arguments;
-  EXPECT_EQ(errorKey([&] { pt::host::saveToFile(1, notText); }, &arguments), "ParameterMismatchString");
-  EXPECT_EQ(arguments, std::vector<std::string>{"Filename"});
-  EXPECT_EQ(errorKey([&] { pt::host::loadTracerData(1, notText); }), "ParameterMismatchString");
-  EXPECT_EQ(errorKey([&] { pt::host::saveCLStartupData(1, notText); }), "ParameterMismatchString");
-  EXPECT_EQ(errorKey([&] { pt::host::saveCLStartupData(2, two); }, &arguments), "MaxParamsExceeded");
-  EXPECT_EQ(arguments, std::vector<std::string>{"1"});
-  EXPECT_EQ(errorKey([] { pt::host::loadTraceDataFile("trace.dat"); }), "MissingKvdExt");
-  const std::string missing = file("trace.kvd.bak");  // passes the extension test
-  EXPECT_EQ(errorKey([&] { pt::host::loadTraceDataFile(missing); }, &arguments), "OpenFileFailed");
-  EXPECT_EQ(arguments, (std::vector<std::string>{missing, "No such file or directory"}));
-  EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(file("no/such/folder.kvd")); }, &arguments), "OpenFileFailed");
-  EXPECT_EQ(arguments, (std::vector<std::string>{file("no/such/folder.kvd"), "No such file or directory"}));
-  EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(""); }, &arguments), "OpenFileFailed");
-  EXPECT_EQ(arguments, (std::vector<std::string>{"", "the file name is empty"}));
-  fs::create_symlink("loop-b.kvd", file("loop-a.kvd"));
-  fs::create_symlink("loop-a.kvd", file("loop-b.kvd"));
-  for (const auto& call :
-       std::vector<std::function<void()>>{[&] { pt::host::loadTraceDataFile(file("loop-a.kvd")); },
-                                          [&] { pt::host::saveTraceDataFile(file("loop-a.kvd")); }}) {
-    EXPECT_EQ(errorKey(call, &arguments), "OpenFileFailed");
-    EXPECT_EQ(arguments, (std::vector<std::string>{file("loop-a.kvd"), "Too many levels of symbolic links"}));
-  }
-  fs::create_directories(file("proj.kvd.d"));
-  EXPECT_EQ(errorKey([&] { pt::host::loadTraceDataFile(file("proj.kvd.d/trace.bin")); }), "MissingKvdExt");
+  const std::string missing = file("trace.kvd.bak");                // passes the extension test
   const std::string hidden = file("x") + std::string("\0.kvd", 5);  // would open "x"
-  EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(hidden); }), "OpenFileFailed");
-  EXPECT_EQ(errorKey([&] { pt::host::loadTraceDataFile(hidden); }), "OpenFileFailed");
+  const std::string loop = file("loop-a.kvd"), noFolder = file("no/such/folder.kvd");
+  fs::create_symlink("loop-b.kvd", loop);
+  fs::create_symlink("loop-a.kvd", file("loop-b.kvd"));
+  fs::create_directories(file("proj.kvd.d"));
+  const char* const noSuchFile = "No such file or directory";
+  const std::vector<std::string> looping = {loop, "Too many levels of symbolic links"};
+  struct Case {
+    std::function<void()> call;
+    const char* key;
+    std::vector<std::string> arguments;
+  };
+  const Case cases[] = {
+      {[&] { pt::host::saveToFile(1, notText); }, "ParameterMismatchString", {"Filename"}},
+      {[&] { pt::host::loadTracerData(1, notText); }, "ParameterMismatchString", {"Filename"}},
+      {[&] { pt::host::saveCLStartupData(1, notText); }, "ParameterMismatchString", {"Filename"}},
+      {[&] { pt::host::saveCLStartupData(2, two); }, "MaxParamsExceeded", {"1"}},
+      {[] { pt::host::loadTraceDataFile("trace.dat"); }, "MissingKvdExt", {}},
+      {[&] { pt::host::loadTraceDataFile(missing); }, "OpenFileFailed", {missing, noSuchFile}},
+      {[&] { pt::host::saveTraceDataFile(noFolder); }, "OpenFileFailed", {noFolder, noSuchFile}},
+      {[&] { pt::host::saveTraceDataFile(""); }, "OpenFileFailed", {"", "the file name is empty"}},
+      {[&] { pt::host::loadTraceDataFile(loop); }, "OpenFileFailed", looping},
+      {[&] { pt::host::saveTraceDataFile(loop); }, "OpenFileFailed", looping},
+      {[&] { pt::host::loadTraceDataFile(file("proj.kvd.d/trace.bin")); }, "MissingKvdExt", {}},
+  };
+  for (const Case& c : cases) {
+    const HostError e = raised(c.call);
+    EXPECT_EQ(e.key(), c.key);
+    EXPECT_EQ(e.arguments(), c.arguments) << c.key;
+  }
+  EXPECT_EQ(raised([&] { pt::host::saveTraceDataFile(hidden); }).key(), "OpenFileFailed");
+  EXPECT_EQ(raised([&] { pt::host::loadTraceDataFile(hidden); }).key(), "OpenFileFailed");
   EXPECT_FALSE(fs::exists(file("x")));
 }
 
@@ -442,9 +439,9 @@ TEST_F(TraceDataFile, DamagedFilesAreReportedAndLeaveTheTracerAlone) {
   const std::string bytes = fileBytes(good);
   const std::size_t pointsBefore = tracer().rawDataVector()->size();
   const auto expectRefused = [&](const std::string& what) {
-    std::vector<std::string> arguments;
-    const std::string key = errorKey([&] { pt::host::loadTraceDataFile(bad); }, &arguments);
-    EXPECT_EQ(key, "CorruptKvdFile") << what;
+    const HostError e = raised([&] { pt::host::loadTraceDataFile(bad); });
+    const std::vector<std::string>& arguments = e.arguments();
+    EXPECT_EQ(e.key(), "CorruptKvdFile") << what;
     EXPECT_TRUE(!arguments.empty() && arguments[0] == bad) << what;
     EXPECT_EQ(tracer().rawDataVector()->size(), pointsBefore) << what;
   };
@@ -479,7 +476,7 @@ TEST_F(TraceDataFile, FailedSaveKeepsTheExistingFile) {
       outputs[0] = haCreateDoubleScalar(1);
       return 0;
     });
-    EXPECT_EQ(errorKey([&] { pt::host::saveTraceDataFile(path); }), "UnexpectedValue");
+    EXPECT_EQ(raised([&] { pt::host::saveTraceDataFile(path); }).key(), "UnexpectedValue");
   }
   EXPECT_EQ(fileBytes(path), good);
   EXPECT_EQ(folder_.entries(), 1u);
