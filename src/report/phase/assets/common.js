@@ -35,6 +35,38 @@ function makeStruct(names) {
     return constructor;
 }
 
+// The records of a data array written as columns: data.kinds has a letter
+// per field of Struct, data.columns an array of values per field. 'n' is a
+// number and 's' a text per record, 't' an index into data.texts; 'l' and
+// 'r' are numbers only records present on that side carry, 'd' numbers and
+// 'c' indexes into data.texts only matched records carry, by the record's
+// digit in matches. What a record lacks reads -99.99. Numbers JSON cannot
+// spell (NaN, Infinity) come as texts.
+function recordsFromColumns(Struct, matches, data) {
+    var count = matches.length;
+    var matchKinds = new Uint8Array(count);
+    for (var m = 0; m < count; m++) matchKinds[m] = matches.charCodeAt(m) - 48;
+    // Which match kinds (both, LHS only, RHS only) carry a field of the kind.
+    var presentIn = { l: [1, 1, 0], r: [1, 0, 1], d: [1, 0, 0], c: [1, 0, 0] };
+    var columns = data.columns.map(function (values, field) {
+        var kind = data.kinds.charAt(field);
+        var present = presentIn[kind];
+        var full = present ? new Array(count) : values;
+        var next = 0;
+        for (var i = 0; i < count; i++) {
+            var value = present ? (present[matchKinds[i]] ? values[next++] : -99.99) : values[i];
+            if (kind == 't' || (kind == 'c' && value !== -99.99)) value = data.texts[value];
+            else if (typeof value == 'string' && kind != 's') value = Number(value);
+            full[i] = value;
+        }
+        return full;
+    });
+    var args = columns.map(function (column, field) { return 'c[' + field + '][i]'; }).join(',');
+    var build = new Function('S', 'c', 'n',
+        'var records = new Array(n); for (var i = 0; i < n; i++) records[i] = new S(' + args + '); return records;');
+    return build(Struct, columns, count);
+}
+
 // Names come from the trace: they are inserted as text, never as markup.
 function escapeHtml(text) {
     return String(text).replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;')
