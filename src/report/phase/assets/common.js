@@ -67,6 +67,25 @@ function recordsFromColumns(Struct, matches, data) {
     return build(Struct, columns, count);
 }
 
+// Orders positions of records by a key: ascending or not, equal keys by
+// position, NaN keys after the others; positions `isMissing` says have no
+// value go last either way, in their order.
+function positionComparator(keyOf, ascending, isMissing) {
+    return function (a, b) {
+        var missingA = isMissing ? isMissing(a) : false;
+        var missingB = isMissing ? isMissing(b) : false;
+        if (missingA != missingB) return missingA ? 1 : -1;
+        if (missingA) return a - b;
+        var keyA = keyOf(a);
+        var keyB = keyOf(b);
+        if (keyA == keyB || (keyA !== keyA && keyB !== keyB)) return a - b;
+        if (keyA !== keyA) return 1;
+        if (keyB !== keyB) return -1;
+        var order = keyA < keyB ? -1 : 1;
+        return ascending ? order : -order;
+    };
+}
+
 // Names come from the trace: they are inserted as text, never as markup.
 function escapeHtml(text) {
     return String(text).replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;')
