@@ -46,25 +46,39 @@ function recordsFromColumns(Struct, matches, data) {
     var count = matches.length;
     var matchKinds = new Uint8Array(count);
     for (var m = 0; m < count; m++) matchKinds[m] = matches.charCodeAt(m) - 48;
-    // Which match kinds (both, LHS only, RHS only) carry a field of the kind.
-    var presentIn = { l: [1, 1, 0], r: [1, 0, 1], d: [1, 0, 0], c: [1, 0, 0] };
-    var columns = data.columns.map(function (values, field) {
-        var kind = data.kinds.charAt(field);
-        var present = presentIn[kind];
-        var full = present ? new Array(count) : values;
-        var next = 0;
-        for (var i = 0; i < count; i++) {
-            var value = present ? (present[matchKinds[i]] ? values[next++] : -99.99) : values[i];
-            if (kind == 't' || (kind == 'c' && value !== -99.99)) value = data.texts[value];
-            else if (typeof value == 'string' && kind != 's') value = Number(value);
-            full[i] = value;
-        }
-        return full;
-    });
-    var args = columns.map(function (column, field) { return 'c[' + field + '][i]'; }).join(',');
-    var build = new Function('S', 'c', 'n',
-        'var records = new Array(n); for (var i = 0; i < n; i++) records[i] = new S(' + args + '); return records;');
-    return build(Struct, columns, count);
+    // One generated loop builds every record: a value of a one-sided field is
+    // the next of its column when the record's kind carries the field.
+    var cursorOf = { l: 'pl', r: 'pr', d: 'pd', c: 'pd' };
+    var args = [];
+    for (var f = 0; f < data.kinds.length; f++) {
+        var kind = data.kinds.charAt(f);
+        if (kind != 's' && kind != 't' && kind != 'c') numbersOf(data.columns[f]);
+        var value = cursorOf[kind] ? 'c' + f + '[' + cursorOf[kind] + ']' : 'c' + f + '[i]';
+        if (kind == 't' || kind == 'c') value = 'T[' + value + ']';
+        if (kind == 'l') value = '(k != 2 ? ' + value + ' : -99.99)';
+        if (kind == 'r') value = '(k != 1 ? ' + value + ' : -99.99)';
+        if (kind == 'd' || kind == 'c') value = '(k == 0 ? ' + value + ' : -99.99)';
+        args.push(value);
+    }
+    var locals = data.columns.map(function (column, field) { return 'c' + field + ' = C[' + field + ']'; });
+    var build = new Function('S', 'C', 'T', 'K', 'n',
+        'var ' + locals.concat(['pl = 0', 'pr = 0', 'pd = 0', 'records = new Array(n)']).join(', ') + ';\n' +
+        'for (var i = 0; i < n; i++) {\n' +
+        '    var k = K[i];\n' +
+        '    records[i] = new S(' + args.join(', ') + ');\n' +
+        '    if (k != 2) pl++;\n' +
+        '    if (k != 1) pr++;\n' +
+        '    if (k == 0) pd++;\n' +
+        '}\n' +
+        'return records;');
+    return build(Struct, data.columns, data.texts, matchKinds, count);
+}
+
+// JSON has no NaN or Infinity: such values come as texts.
+function numbersOf(column) {
+    for (var i = 0; i < column.length; i++) {
+        if (typeof column[i] == 'string') column[i] = Number(column[i]);
+    }
 }
 
 // Orders positions of records by a key: ascending or not, equal keys by
