@@ -28,7 +28,7 @@ std::string matchDigits(const std::string& page, const std::string& name) {
 // quotes, and "absent" for what the data leaves out for a one-sided entry.
 std::vector<Record> records(const std::string& page, const std::string& array) {
   std::vector<Record> result;
-  const std::size_t begin = page.find("var " + array + " = recordsFromColumns(");
+  const std::size_t begin = page.find(array + " = recordsFromColumns(");
   if (begin == std::string::npos) return result;
   const std::string head = "JSON.parse('";
   const std::size_t from = page.find(head, begin) + head.size();

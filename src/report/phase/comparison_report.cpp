@@ -463,9 +463,13 @@ std::string PerformanceTracer::generateComparisonDataJS(const std::vector<PTLCSD
   js += structNames(columns, format);
   js += "\");\n        var numBlankData = 0;\n";
   js += matchDigits("procDataMatch", alignment);
-  js += "        var procData = recordsFromColumns(dataStruct, procDataMatch, ";
+  // The page opens on the aggregates, which do not need the rows: they are
+  // built when a view first asks for them.
+  js += "        var procData = null;\n";
+  js += "        function loadProcData() {\n";
+  js += "            if (procData === null) procData = recordsFromColumns(dataStruct, procDataMatch, ";
   js += records.parseExpression();
-  js += ");\n";
+  js += ");\n            return procData;\n        }\n";
   return js;
 }
 
