@@ -63,6 +63,12 @@ int runDemo(const std::string& folder) {
     throw CommandError("cannot write the report file '" + modelReport + "'");
   }
 
+  // The test manager's grouping alone makes the test report: runs by test file, suite and case.
+  const std::string testReport = (out / "demo-tests.html").string();
+  if (!generateReport_modelBased(tracer, testReport, "CLTestManager", "time", {}, nullptr, PT_REPORT_TEST, false)) {
+    throw CommandError("cannot write the report file '" + testReport + "'");
+  }
+
   const PTProcessedDataStruct summary = tracer.getProcessedData(nullptr, {kAllGroupings}, false);
   std::cout << "\n" << topPhasesTable(summary.diagnosticInfos, 8);
   std::cout << "\nTests: " << (failures == 0 ? "all passed" : std::to_string(failures) + " failed") << "\n";
@@ -87,6 +93,7 @@ int runDemo(const std::string& folder) {
   std::cout << "  demo-aggregate.html       aggregate report: one row per phase\n";
   std::cout << "  demo-detailedmemory.html  phase report with the memory statistics\n";
   std::cout << "  demo-model.html           model-based report: models, sections, flame graph\n";
+  std::cout << "  demo-tests.html           test report: the test runs by file, suite and case\n";
   std::cout << "  demo-slower.kvd           the trace of the second run, " << kSlowerModel << " slower\n";
   std::cout << "  demo-model-diff.html      model-based difference of the two runs\n";
   std::cout << "Try: ptrace export " << trace << " --chrome -o trace.json   (open in ui.perfetto.dev)\n";

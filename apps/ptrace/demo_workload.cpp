@@ -250,18 +250,21 @@ int runDemoWorkload(const std::string& slowerModel) {
       Phase build("CLbuild", subject.name, "Build");
       program = buildProgram(code);
     }
-    ptLogCalvoranData("CLTestManager", subject.name, kTarget, "Run Tests", true);
+    // The runs alone go into the test manager's grouping, each naming its test
+    // through the test-path map: its report arranges them by file, suite and
+    // case. Their umbrella is the session's, or every run would be a phase of
+    // it rather than a test of its own.
+    ptLogCalvoranData(kSessionGrouping, subject.name, kTarget, "Run Tests", true);
     for (const char* test : tests) {
       const std::string key = std::string(subject.name) + "_" + test;
-      ptAddTestPathToMap(key,
-                         std::string(subject.name) + "_tests.m > " + test + "Response > test" + test + " # iteration1");
+      ptAddTestPathToMap(key, std::string(subject.name) + "_tests.m > " + test + "Response > test" + test);
       const std::vector<std::string> identifiers = {"modelStr", subject.name, "targetStr", kTarget, "UserString", key};
       ptLogTracerDataVecInput("CLTestManager", "Run Test", true, identifiers);
       const int steps = test[0] == 'S' ? 60 : 120;
       failures += !sameResults(runProgram(program, model.blocks.size(), steps), simulateReference(model, steps));
       ptLogTracerDataVecInput("CLTestManager", "Run Test", false, identifiers);
     }
-    ptLogCalvoranData("CLTestManager", subject.name, kTarget, "Run Tests", false);
+    ptLogCalvoranData(kSessionGrouping, subject.name, kTarget, "Run Tests", false);
     loaded.push_back(std::move(model));
   }
   ptLogKAVLORData(kSessionGrouping, "Demo Session", false);

@@ -89,7 +89,7 @@ TEST_F(Ptrace, DemoWritesATraceThatLoadsAndItsReports) {
   EXPECT_NE(demo_->out.find("Top phases by self time"), std::string::npos) << demo_->out;
   EXPECT_NE(demo_->out.find("Tests: all passed"), std::string::npos) << demo_->out;
   for (const char* name : {"demo-time.html", "demo-aggregate.html", "demo-detailedmemory.html", "demo-model.html",
-                           "demo-model-diff.html"}) {
+                           "demo-tests.html", "demo-model-diff.html"}) {
     const std::string page = readFile(*folder_ / "demo" / name);
     EXPECT_NE(page.find("</html>"), std::string::npos) << name;
   }

@@ -2,7 +2,7 @@
 // way a reader opens them: every tab shown, nothing reported by the page.
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { openBrowser, openReport, showTab, tableRows } from './report_helpers.mjs';
+import { expandAll, leftRow, openBrowser, openModelReport, openReport, showTab, tableRows } from './report_helpers.mjs';
 
 let browser;
 before(async () => { browser = await openBrowser(); });
@@ -48,5 +48,26 @@ test('the demo memory report draws its chart from the recorded statistics', asyn
     return count;
   });
   assert.ok(charted > 1000, `${charted} charted pixels`);
+  assert.deepEqual(problems, []);
+});
+
+test('the demo test report offers every test case to check, each showing its run', async () => {
+  const { page, problems } = await openModelReport(browser, 'demo/demo-tests.html');
+  await expandAll(page);
+  const labels = await page.$$eval('#display-table span.label', (spans) => spans.map((span) => span.textContent));
+  const models = ['pendulum', 'heat_exchanger', 'fuel_pump', 'cruise_control'];
+  for (const model of models) assert.ok(labels.includes(`${model}_tests.m`), labels.join());
+  const items = await page.evaluate(() => selectedItems().map((node) => displayName(node)));
+  assert.deepEqual(items.sort(), [...Array(4).fill('testRamp'), ...Array(4).fill('testStep')]);
+
+  await leftRow(page, 'testStep').locator('span.label').click();
+  await page.waitForSelector('#tabDetails');
+  assert.equal(await page.textContent('#rightTitle .title'), 'testStep');
+  assert.deepEqual((await tableRows(page, 'summaryTable')).map((cells) => [cells[0], cells[1], cells[4]]),
+    [['Run Test', '1', 'pendulum']]);
+  await page.click('#tabDetails');
+  const details = await tableRows(page, 'detailTable');
+  assert.equal(details.length, 1);
+  assert.equal(details[0][1], 'Run Test');
   assert.deepEqual(problems, []);
 });

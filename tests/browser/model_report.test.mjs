@@ -1,29 +1,11 @@
 import { test, before, after } from 'node:test';
 import assert from 'node:assert/strict';
-import { openBrowser, openReport, tableRows } from './report_helpers.mjs';
+import { expandAll, leftRow, openBrowser, openModelReport as openModelReportIn, tableRows } from './report_helpers.mjs';
 
 let browser;
+const openModelReport = (name) => openModelReportIn(browser, name);
 before(async () => { browser = await openBrowser(); });
 after(async () => { await browser.close(); });
-
-async function openModelReport(name) {
-  const opened = await openReport(browser, name);
-  await opened.page.waitForSelector('body[data-ready="true"]');
-  return opened;
-}
-
-// The left-table row of a name, by its text.
-const leftRow = (page, name) => page.locator('#display-table tbody tr', {
-  has: page.locator('span.label', { hasText: name }),
-}).first();
-
-async function expandAll(page) {
-  for (;;) {
-    const closed = page.locator('#display-table tbody tr:not(.hidden) .toggle', { hasText: '\u25B6' });
-    if (await closed.count() === 0) return;
-    await closed.first().click();
-  }
-}
 
 test('the left tree checks and unchecks items and the right side follows', async () => {
   const { page, problems } = await openModelReport('model.html');

@@ -57,3 +57,24 @@ export async function showTab(page, name, blockId) {
   await page.click(`div#header:visible >> text="${name}"`);
   await page.waitForSelector(`#${blockId}`, { state: 'visible', timeout: 10000 });
 }
+
+// A model-based report once its script has built the trees and tables.
+export async function openModelReport(browser, name) {
+  const opened = await openReport(browser, name);
+  await opened.page.waitForSelector('body[data-ready="true"]');
+  return opened;
+}
+
+// The left-table row of a model-based report holding a name.
+export const leftRow = (page, name) => page.locator('#display-table tbody tr', {
+  has: page.locator('span.label', { hasText: name }),
+}).first();
+
+// Opens every collapsed row of a model-based report's left table.
+export async function expandAll(page) {
+  for (;;) {
+    const closed = page.locator('#display-table tbody tr:not(.hidden) .toggle', { hasText: '\u25B6' });
+    if (await closed.count() === 0) return;
+    await closed.first().click();
+  }
+}

@@ -7,6 +7,7 @@
 #include "tracer/performance_tracer.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <string>
 #include <vector>
@@ -15,41 +16,47 @@ namespace {
 
 using Record = std::vector<std::string>;
 
-// The records of `array` ("procData", "aggData"): the constructor's arguments
-// as written, quoted texts with their quotes.
-std::vector<Record> records(const std::string& page, const std::string& array) {
-  std::vector<Record> result;
-  const std::size_t begin = page.find("var " + array + " = [");
-  if (begin == std::string::npos) return result;
-  const std::size_t end = page.find("];", begin);
-  for (std::size_t at = page.find("Struct(", begin); at < end; at = page.find("Struct(", at)) {
-    at += 7;
-    Record fields(1);
-    bool inText = false;
-    for (; at < page.size() && (inText || page[at] != ')'); ++at) {
-      const char c = page[at];
-      if (inText && c == '\\') {
-        fields.back() += page.substr(at, 2);
-        ++at;
-        continue;
-      }
-      if (c == '"') inText = !inText;
-      if (!inText && c == ',') {
-        fields.emplace_back();
-      } else {
-        fields.back() += c;
-      }
-    }
-    result.push_back(fields);
-  }
-  return result;
-}
-
 std::string matchDigits(const std::string& page, const std::string& name) {
   const std::string head = "var " + name + " = \"";
   const std::size_t at = page.find(head);
   if (at == std::string::npos) return "absent";
   return page.substr(at + head.size(), page.find('"', at + head.size()) - at - head.size());
+}
+
+// The records of `array` ("procData", "aggData") as the page builds them
+// from its columns: numbers and texts as JSON spells them, texts with their
+// quotes, and "absent" for what the data leaves out for a one-sided entry.
+std::vector<Record> records(const std::string& page, const std::string& array) {
+  std::vector<Record> result;
+  const std::size_t begin = page.find(array + " = recordsFromColumns(");
+  if (begin == std::string::npos) return result;
+  const std::string head = "JSON.parse('";
+  const std::size_t from = page.find(head, begin) + head.size();
+  std::string json;
+  for (std::size_t at = from; page[at] != '\''; ++at) {
+    if (page[at] == '\\') ++at;  // the script string doubles the JSON's backslashes
+    json += page[at];
+  }
+  const nlohmann::json data = nlohmann::json::parse(json);
+  const std::string kinds = data["kinds"];
+  const std::string matches = matchDigits(page, array + "Match");
+  std::vector<std::size_t> next(kinds.size());
+  for (const char match : matches) {
+    Record fields;
+    for (std::size_t field = 0; field < kinds.size(); ++field) {
+      const char kind = kinds[field];
+      const bool present = (kind != 'l' || match != '2') && (kind != 'r' || match != '1') &&
+                           ((kind != 'd' && kind != 'c') || match == '0');
+      if (!present) {
+        fields.emplace_back("absent");
+        continue;
+      }
+      const nlohmann::json& value = data["columns"][field].at(next[field]++);
+      fields.push_back(kind == 't' || kind == 'c' ? data["texts"].at(value.get<std::size_t>()).dump() : value.dump());
+    }
+    result.push_back(fields);
+  }
+  return result;
 }
 
 class ComparisonReport : public testing::Test {
@@ -117,12 +124,12 @@ TEST_F(ComparisonReport, RowsCarryBothSidesTheirDeviationsAndTheirMatch) {
   EXPECT_EQ(solve[1], "\"1.2\"");
   EXPECT_EQ(solve[3], "\"Solve\"");
   EXPECT_EQ(Record(solve.begin() + 17, solve.begin() + 20), (Record{"1", "100", "\" GT50\""}));
-  // The one-sided row: its own side's values, -99.99 everywhere else.
+  // The one-sided row: its own side's values, nothing else.
   const Record& check = rows[2];
   EXPECT_EQ(check[3], "\"Check\"");
-  EXPECT_EQ(Record(check.begin() + 9, check.begin() + 13), Record(4, "-99.99"));
+  EXPECT_EQ(Record(check.begin() + 9, check.begin() + 13), Record(4, "absent"));
   EXPECT_EQ(Record(check.begin() + 13, check.begin() + 17), (Record{"0.5", "0.5", "0.25", "0.25"}));
-  EXPECT_EQ(Record(check.begin() + 17, check.end()), Record(12, "-99.99"));
+  EXPECT_EQ(Record(check.begin() + 17, check.end()), Record(12, "absent"));
 }
 
 TEST_F(ComparisonReport, AggregatesCountRunsOnEachSide) {
@@ -142,8 +149,8 @@ TEST_F(ComparisonReport, AggregatesCountRunsOnEachSide) {
     EXPECT_EQ(aggregates[0], (Record{"0", "\"Run\"", "2", "3", "1", "2", "2", "3", "3", "1", "50", "\" BETWN_45_50\"",
                                      "1", "50", "\" BETWN_45_50\""}));
     EXPECT_EQ(Record(aggregates[1].begin() + 1, aggregates[1].begin() + 5), (Record{"\"New\"", "0", "1", "1"}));
-    EXPECT_EQ(Record(aggregates[1].begin() + 5, aggregates[1].begin() + 7), Record(2, "-99.99"));
-    EXPECT_EQ(Record(aggregates[1].begin() + 9, aggregates[1].end()), Record(6, "-99.99"));
+    EXPECT_EQ(Record(aggregates[1].begin() + 5, aggregates[1].begin() + 7), Record(2, "absent"));
+    EXPECT_EQ(Record(aggregates[1].begin() + 9, aggregates[1].end()), Record(6, "absent"));
     // The aggregate page has no rows of its own.
     EXPECT_EQ(html.find("var procData") == std::string::npos, aggregateOnly);
   }
@@ -161,6 +168,16 @@ TEST_F(ComparisonReport, SameRecordingMatchesEverywhereWithoutDeviation) {
       }
     }
   }
+}
+
+TEST_F(ComparisonReport, NumbersAreTheShownValuesInTheirShortestSpelling) {
+  const auto longRun = [](pt_test::TraceBuilder& trace) { trace.start("Long", 0.0).end("Long", 123456.7); };
+  const std::string html = page(longRun, longRun);
+  const std::vector<Record> rows = records(html, "procData");
+  ASSERT_EQ(rows.size(), 1u);
+  // Five significant digits, as the page shows them: 1.2346e+05 is 123460.
+  EXPECT_EQ(Record(rows[0].begin() + 9, rows[0].begin() + 11), (Record{"123460", "123460"}));
+  EXPECT_EQ(html.find("e+05"), std::string::npos);
 }
 
 TEST_F(ComparisonReport, TracesThatCannotBeComparedGiveNoTable) {
@@ -193,9 +210,8 @@ TEST_F(ComparisonReport, HostileNamesStayInsideTheirTexts) {
   EXPECT_EQ(html.find("</script><"), std::string::npos);
   const std::vector<Record> rows = records(html, "procData");
   ASSERT_EQ(rows.size(), 1u);
-  const std::string escaped = "\\x3C/script\\x3E\\x3Cimg src=x onerror=alert(1)\\x3E\\\"\\'";
-  EXPECT_EQ(rows[0][3], "\"" + escaped + "\"");
-  EXPECT_EQ(rows[0][4], "\"" + escaped + "\\\\\"");
+  EXPECT_EQ(rows[0][3], nlohmann::json(hostile).dump());
+  EXPECT_EQ(rows[0][4], nlohmann::json(hostile + "\\").dump());
 }
 
 // The rows of a recording analysed by a tracer of its own name themselves in

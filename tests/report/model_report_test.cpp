@@ -9,10 +9,12 @@
 #include "tracer/performance_tracer.h"
 
 #include <gtest/gtest.h>
+#include <nlohmann/json.hpp>
 
 #include <algorithm>
 #include <cctype>
 #include <functional>
+#include <iterator>
 #include <regex>
 #include <string>
 #include <vector>
@@ -32,11 +34,29 @@ std::string page(pt_test::TraceBuilder& trace, PTReportType type, std::vector<st
   return pt_test::fileBytes(file);
 }
 
-/// The lines of the script array `name`, between its head and "]".
+/// The lines of the script array `name`, between its head and "]"; for the
+/// tree records, parsed from their script string, one record a line.
 std::vector<std::string> arrayLines(const std::string& text, const std::string& head) {
   std::vector<std::string> lines;
   std::size_t at = text.find(head);
   if (at == std::string::npos) return lines;
+  if (text.compare(at + head.size(), 15, " = JSON.parse('") == 0) {
+    std::string json;
+    for (at += head.size() + 15; at < text.size() && text[at] != '\''; ++at) {
+      if (text[at] == '\\')
+        json += text[++at] == 'n' ? '\n' : text[at];
+      else
+        json += text[at];
+    }
+    // Records are one to a line between the array's brackets.
+    std::size_t from = 1;
+    for (std::size_t end = json.find('\n', from); from < json.size() - 1; end = json.find('\n', from)) {
+      lines.push_back(json.substr(from, std::min(end, json.size() - 1) - from));
+      if (end == std::string::npos) break;
+      from = end + 1;
+    }
+    return lines;
+  }
   at = text.find('\n', at) + 1;
   for (std::size_t end = text.find('\n', at); end != std::string::npos && text.compare(at, 1, "]") != 0;
        at = end + 1, end = text.find('\n', at)) {
@@ -78,7 +98,7 @@ TEST(ModelReport, PageCarriesEscapedRecordsAndTablesWithEveryMarkerFilled) {
   ASSERT_EQ(left.size(), 6u);
   EXPECT_EQ(left[0].substr(0, 8), "[\"root\",");
   EXPECT_NE(left[2].find("[\"" + main + "\","), std::string::npos);
-  EXPECT_NE(left[2].find(",1.00,0.00,\"topModelNode" + model + "\",null,null,2,],"), std::string::npos) << left[2];
+  EXPECT_NE(left[2].find(",1.00,0.00,\"topModelNode" + model + "\",null,null,2],"), std::string::npos) << left[2];
 
   // The selectable items' phases, depth first, with their parents.
   const std::vector<std::string> right = arrayLines(text, "var rightTreeData");
@@ -98,6 +118,41 @@ TEST(ModelReport, PageCarriesEscapedRecordsAndTablesWithEveryMarkerFilled) {
   EXPECT_EQ(text.find("harnessModel = ["), std::string::npos);
   EXPECT_NE(text.find("Click on the table on the left to view detailed data."), std::string::npos);
   EXPECT_EQ(text.find("id=\"svg-content\""), std::string::npos);
+}
+
+// Test runs are offered by their test case, and a test file's name, which
+// reaches the records as a node name, comes back whole from the page's JSON.
+TEST(ModelReport, TestRunsAreOfferedByTestCaseWithTheirNamesIntact) {
+  tracer().initialize();
+  // No ">": that would end the file's part of the path.
+  const std::string file = "<!--</script '\"\\x7\xE2\x80\xA8.m";
+  tracer().addTestPathToMap("run", file + " > Suite > testCase");
+  pt_test::TraceBuilder trace(tracer());
+  trace.grouping("CLTestManager").identifiers({{"modelStr", "m"}, {"UserString", "run"}});
+  trace.start("Run Test", 0.0).end("Run Test", 1.0);
+  const std::string text = page(trace, PT_REPORT_TEST);
+  EXPECT_EQ(text.find("<!--"), std::string::npos);
+  EXPECT_EQ(text.find("</script '"), std::string::npos);
+  const auto parsed = [&](const char* head) {
+    std::vector<nlohmann::json> records;
+    for (std::string line : arrayLines(text, head)) {
+      if (line.back() == ',') line.pop_back();
+      records.push_back(nlohmann::json::parse(line));
+    }
+    return records;
+  };
+  // id, phase, time, memory, parent, model, harness, leftTree
+  const std::vector<nlohmann::json> left = parsed("var leftTreeData");
+  const auto fileNode = std::find_if(left.begin(), left.end(), [&](const auto& r) { return r[0] == file; });
+  ASSERT_NE(fileNode, left.end()) << text;
+  EXPECT_EQ((*fileNode)[7], 1);
+  std::vector<nlohmann::json> items;
+  std::copy_if(left.begin(), left.end(), std::back_inserter(items), [](const auto& r) { return r[7] == 2; });
+  ASSERT_EQ(items.size(), 1u);
+  const std::vector<nlohmann::json> right = parsed("var rightTreeData");
+  ASSERT_EQ(right.size(), 1u);
+  EXPECT_EQ(right[0][4], items[0][0]);
+  EXPECT_EQ(right[0][2], 1.0);
 }
 
 TEST(ModelReport, TestReportOfOtherDataWarnsAndShowsModels) {
@@ -240,18 +295,18 @@ TEST(ModelDiffReport, PageShowsBothSidesAndRefusesDifferentKindsOfData) {
   const std::vector<std::string> left = arrayLines(text, "var leftTreeData");
   ASSERT_EQ(left.size(), 11u);
   EXPECT_NE(left[6].find("[\"topModelNode" + added + "(RHS)\","), std::string::npos) << left[6];
-  EXPECT_NE(left[6].find(",-1.00,0.50,\"root\",null,null,1,2,],"), std::string::npos) << left[6];
+  EXPECT_NE(left[6].find(",-1.00,0.50,\"root\",null,null,1,2],"), std::string::npos) << left[6];
   EXPECT_NE(left[7].find("[\"mainModelCompilation" + added + "(RHS)\","), std::string::npos) << left[7];
   const std::vector<std::string> right = arrayLines(text, "var rightTreeData");
   ASSERT_EQ(right.size(), 4u);
   EXPECT_NE(right[3].find(",-1.00,0.50,\"mainModelCompilation" + added + "(RHS)\","), std::string::npos) << right[3];
   EXPECT_NE(right[0].find(",1.00,2.00,\"mainModelCompilation"), std::string::npos) << right[0];
   EXPECT_NE(right[1].find(",1.00,1.50,\"0\","), std::string::npos) << right[1];
-  EXPECT_NE(right[1].find(",0,\"1\",],"), std::string::npos) << right[1];
+  EXPECT_NE(right[1].find(",0,\"1\"],"), std::string::npos) << right[1];
   // Only in the RHS: no LHS time of its own, the RHS node's time beside it.
   EXPECT_NE(right[2].find("[\"2(RHS)\","), std::string::npos) << right[2];
   EXPECT_NE(right[2].find(",-1.00,0.50,\"0\","), std::string::npos) << right[2];
-  EXPECT_NE(right[2].find(",2,\"2\",],"), std::string::npos) << right[2];
+  EXPECT_NE(right[2].find(",2,\"2\"]"), std::string::npos) << right[2];
 
   pt_test::TraceBuilder tests(tracer());
   tests.grouping("CLTestManager").start("Run", 0.0).end("Run", 1.0);

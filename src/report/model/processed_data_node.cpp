@@ -35,6 +35,11 @@ std::optional<std::int32_t> identifierOf(const PTprocessedDataNode& node, const 
 
 /// The standard stream's fixed notation with precision 2.
 void appendFixed2(std::string& out, double value) {
+  // "nan" or "inf" would be names the page's script does not know.
+  if (!std::isfinite(value)) {
+    out += "null";
+    return;
+  }
   char buffer[64];
   const auto [end, failed] = std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::fixed, 2);
   if (failed == std::errc()) {

@@ -1,8 +1,8 @@
 // The comparison reports: two recordings of the same work analysed alike,
 // aligned phase by phase (and aggregate by aggregate), and written as one page
 // whose tables set the LHS and RHS values side by side with their deviations.
-// The page frame and table machinery are those of the phase report; the data
-// arrays here carry names as texts, since the two recordings' entries are
+// The page frame and table machinery are those of the phase report; the
+// records here carry names as texts, since the two recordings' entries are
 // interleaved, and the missing side of a one-sided entry as -99.99.
 #include "analysis/aggregation.h"
 #include "analysis/diagnostic_info.h"
@@ -22,10 +22,11 @@
 
 #include <algorithm>
 #include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <span>
+#include <cstdlib>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -34,46 +35,134 @@ using pt::report::scriptBlock;
 
 namespace {
 
-constexpr std::string_view kMissingValue = "-99.99";
-constexpr std::string_view kRecordSeparator = ",\n                    ";
-
-// formatToString(value, 5) without a stream per number (a 100k-row page has
-// millions): a stream's default notation at precision 5 is printf's %.5g.
-void appendNumber(std::string& out, float value) { pt::report::appendScriptNumber(out, static_cast<double>(value)); }
-
-void appendField(std::string& out, float value) {
-  out += ',';
-  appendNumber(out, value);
-}
-
-void appendMissing(std::string& out, std::size_t count) {
-  for (std::size_t k = 0; k < count; ++k) {
-    out += ',';
-    out += kMissingValue;
-  }
-}
-
-// A trace text as a script string literal; line feeds show as blanks.
-std::string quoted(std::string text) {
-  std::replace(text.begin(), text.end(), '\n', ' ');
-  std::string literal = "\"";
-  literal += ptEscapeForScriptString(text);
-  literal += '"';
-  return literal;
-}
-
-// Names of the tracer's tables as script literals, each made once: 100k rows
-// name a few hundred phases.
-class QuotedNames {
+// The comparison arrays travel as columns in one JSON text that the page
+// parses with JSON.parse and turns into records (recordsFromColumns): a 100k-row
+// page of record constructor calls takes the browser seconds to parse, the
+// same values as JSON a small part of that. Each field's values form one
+// array; texts are written once into a table that the columns index; a value
+// a one-sided entry does not have is left out, the page knows from the match
+// digits which rows carry it. The kinds, one letter per field: 'n' a number
+// per entry, 's' a text per entry, 't' an index into the texts per entry,
+// 'l' and 'r' a number per entry present on that side, 'd' a number and 'c'
+// an index into the texts per matched entry.
+class ColumnarRecords {
  public:
-  explicit QuotedNames(const PerformanceTracer& tracer) : tracer_(tracer) {}
+  explicit ColumnarRecords(std::string kinds) : kinds_(std::move(kinds)), columns_(kinds_.size()) {}
+
+  /// Numbers as printf's %.5g shows them, spelled as briefly as reads back
+  /// the same; JSON has no spelling for the non-finite ones, so those are
+  /// texts the page turns back into numbers.
+  void number(std::size_t field, double value) {
+    std::string& column = next(field);
+    if (!std::isfinite(value)) {
+      column += std::isnan(value) ? "\"NaN\"" : value > 0 ? "\"Infinity\"" : "\"-Infinity\"";
+      return;
+    }
+    char shown[32];
+    std::snprintf(shown, sizeof shown, "%.5g", value);
+    appendShortest(column, std::strtod(shown, nullptr));
+  }
+
+  void integer(std::size_t field, std::int64_t value) {
+    std::string& column = next(field);
+    char buffer[24];
+    column.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+  }
+
+  void text(std::size_t field, std::string_view value) { appendJSONString(next(field), value); }
+
+  /// The text's position in the table, the table growing by texts not seen.
+  void interned(std::size_t field, const std::string& value) {
+    auto [entry, isNew] = textNumbers_.try_emplace(value, static_cast<std::int64_t>(texts_.size()));
+    if (isNew) texts_.push_back(&entry->first);
+    integer(field, entry->second);
+  }
+
+  /// The columns as a script expression that makes them an object.
+  std::string parseExpression() const {
+    std::string json = "{\"kinds\":\"" + kinds_ + "\",\"texts\":[";
+    for (std::size_t k = 0; k < texts_.size(); ++k) {
+      if (k > 0) json += ',';
+      appendJSONString(json, *texts_[k]);
+    }
+    json += "],\"columns\":[";
+    for (std::size_t field = 0; field < columns_.size(); ++field) {
+      if (field > 0) json += ',';
+      json += '[';
+      json += columns_[field];
+      json += ']';
+    }
+    json += "]}";
+    // The JSON holds no quote, angle bracket or line break of its own (texts
+    // have theirs as \\u escapes), so only its backslashes need doubling to
+    // sit in a single-quoted script string.
+    std::string expression = "JSON.parse('";
+    expression.reserve(json.size() + 16);
+    for (const char c : json) {
+      if (c == '\\') expression += '\\';
+      expression += c;
+    }
+    expression += "')";
+    return expression;
+  }
+
+ private:
+  std::string& next(std::size_t field) {
+    std::string& column = columns_[field];
+    if (!column.empty()) column += ',';
+    return column;
+  }
+
+  static void appendShortest(std::string& out, double value) {
+    char buffer[32];
+    out.append(buffer, std::to_chars(buffer, buffer + sizeof buffer, value).ptr);
+  }
+
+  // A JSON string that is also safe inside a script string and a script
+  // element: quotes, angle brackets, ampersands, control characters and
+  // the script line separators are escaped. Line feeds show as blanks.
+  static void appendJSONString(std::string& out, std::string_view text) {
+    out += '"';
+    for (std::size_t i = 0; i < text.size(); ++i) {
+      const char c = text[i];
+      const auto code = static_cast<unsigned char>(c);
+      if (c == '\n') {
+        out += ' ';
+      } else if (c == '\\') {
+        out += "\\\\";
+      } else if (code < 0x20 || c == '"' || c == '\'' || c == '<' || c == '>' || c == '&' || code == 0x7f) {
+        char escape[8];
+        std::snprintf(escape, sizeof escape, "\\u%04x", static_cast<unsigned>(code));
+        out += escape;
+      } else if (c == '\xE2' && i + 2 < text.size() && text[i + 1] == '\x80' &&
+                 (text[i + 2] == '\xA8' || text[i + 2] == '\xA9')) {
+        out += text[i + 2] == '\xA8' ? "\\u2028" : "\\u2029";
+        i += 2;
+      } else {
+        out += c;
+      }
+    }
+    out += '"';
+  }
+
+  std::string kinds_;
+  std::vector<std::string> columns_;
+  std::unordered_map<std::string, std::int64_t> textNumbers_;
+  std::vector<const std::string*> texts_;
+};
+
+// Names of the tracer's tables, each looked up once: 100k rows name a few
+// hundred phases.
+class TracerNames {
+ public:
+  explicit TracerNames(const PerformanceTracer& tracer) : tracer_(tracer) {}
 
   const std::string& mapping(EPTStringMappings mapping, std::int32_t number) {
     const std::uint64_t key = static_cast<std::uint64_t>(mapping) << 32 | static_cast<std::uint32_t>(number);
     auto [entry, isNew] = mappings_.try_emplace(key);
-    if (isNew) {
-      const std::string text = number < 0 ? std::string() : tracer_.getStringForNumber(mapping, number);
-      entry->second = quoted(mapping == EPT_PHASE ? ptCleanupPhaseName(text, false) : text);
+    if (isNew && number >= 0) {
+      const std::string text = tracer_.getStringForNumber(mapping, number);
+      entry->second = mapping == EPT_PHASE ? ptCleanupPhaseName(text, false) : text;
     }
     return entry->second;
   }
@@ -83,7 +172,7 @@ class QuotedNames {
     key += ':';
     key += std::to_string(number);
     auto [entry, isNew] = identifiers_.try_emplace(std::move(key));
-    if (isNew) entry->second = quoted(number < 0 ? std::string() : tracer_.getStringForNumber(name, number));
+    if (isNew && number >= 0) entry->second = tracer_.getStringForNumber(name, number);
     return entry->second;
   }
 
@@ -93,10 +182,11 @@ class QuotedNames {
   std::unordered_map<std::string, std::string> identifiers_;
 };
 
-// Model, Target, Machine and Chart of a row: mapping names for block-diagram
-// and state-chart rows, the subject identifiers for tracer rows, empty texts
-// for what a row does not carry.
-void appendSubjects(std::string& out, const PTKAVLORProcessedDataPoint& row, QuotedNames& names) {
+// Model, Target, Machine and Chart of a row into fields `first` on: mapping
+// names for block-diagram and state-chart rows, the subject identifiers for
+// tracer rows, empty texts for what a row does not carry.
+void addSubjects(ColumnarRecords& records, std::size_t first, const PTKAVLORProcessedDataPoint& row,
+                 TracerNames& names) {
   static constexpr std::array<const char*, 4> kIdentifiers{"modelStr", "targetStr", "machineStr", "chartStr"};
   static constexpr std::array<EPTStringMappings, 4> kMappings{EPT_MODEL, EPT_TARGET, EPT_MACHINE, EPT_CHART};
   std::array<std::int32_t, 4> numbers{-1, -1, -1, -1};
@@ -107,9 +197,8 @@ void appendSubjects(std::string& out, const PTKAVLORProcessedDataPoint& row, Quo
     numbers = {row.getModelID(), row.getTargetID(), row.getMachineID(), row.getChartID()};
   }
   for (std::size_t k = 0; k < 4; ++k) {
-    out += ',';
-    out +=
-        tracerRow != nullptr ? names.identifier(kIdentifiers[k], numbers[k]) : names.mapping(kMappings[k], numbers[k]);
+    records.interned(first + k, tracerRow != nullptr ? names.identifier(kIdentifiers[k], numbers[k])
+                                                     : names.mapping(kMappings[k], numbers[k]));
   }
 }
 
@@ -170,40 +259,42 @@ std::string structNames(const Columns& columns, std::string_view format) {
   return columnNames(columns, format != pt::kTimeFormat);
 }
 
-void appendValues(std::string& out, const pt::MeasuredValues& values, bool present, std::size_t count) {
-  if (!present) {
-    appendMissing(out, count);
-    return;
-  }
-  for (std::size_t k = 0; k < count; ++k) appendField(out, static_cast<float>(values.values[k]));
+// The kinds of the side and deviation fields (see ColumnarRecords).
+std::string sideKinds(const Columns& columns) {
+  std::string kinds(columns.lhs.size(), 'l');
+  kinds.append(columns.rhs.size(), 'r');
+  for (std::size_t k = 0; k < columns.deviations.size(); ++k) kinds += "ddc";
+  return kinds;
 }
 
-template <class Comparison>
-void appendDeviations(std::string& out, const Comparison& deviations,
-                      std::span<PTMetricDeviation Comparison::*const> entries) {
+// The kind of entry as the page reads it from the match digits.
+int shownMatchKind(int matchKind) { return std::clamp(matchKind, 0, 2); }
+
+// Both sides' values from field `first` on, then the deviations of a matched
+// entry; what an entry's kind lacks is not written.
+template <class Comparison, class Point, class Entries>
+void addSides(ColumnarRecords& records, std::size_t first, const PerformanceTracer& tracer, const Point* lhs,
+              const Point* rhs, int matchKind, const Columns& columns, const Entries& entries,
+              const std::string& format) {
+  const auto addValues = [&](const Point* point, std::size_t from, std::size_t count) {
+    const pt::MeasuredValues values = pt::measuredValues(point, format);
+    for (std::size_t k = 0; k < count; ++k) {
+      records.number(from + k, point == nullptr ? -99.99 : static_cast<double>(static_cast<float>(values.values[k])));
+    }
+  };
+  const int kind = shownMatchKind(matchKind);
+  if (kind != EPT_MATCH_RHS_ONLY) addValues(lhs, first, columns.lhs.size());
+  first += columns.lhs.size();
+  if (kind != EPT_MATCH_LHS_ONLY) addValues(rhs, first, columns.rhs.size());
+  first += columns.rhs.size();
+  if (kind != EPT_MATCH_BOTH) return;
+  Comparison deviations;
+  tracer.calculateDeviations(lhs, rhs, deviations, format);
   for (PTMetricDeviation Comparison::*entry : entries) {
     const PTMetricDeviation& deviation = deviations.*entry;
-    appendField(out, static_cast<float>(deviation.absDev));
-    appendField(out, static_cast<float>(deviation.relDev));
-    out += ",\"";
-    out += ptEscapeForScriptString(deviation.colourClass);
-    out += '"';
-  }
-}
-
-// Both sides' values, then the deviations of a matched entry or missing
-// values in their place.
-template <class Comparison, class Point, class Entries>
-void appendSides(std::string& out, const PerformanceTracer& tracer, const Point* lhs, const Point* rhs, bool hasLhs,
-                 bool hasRhs, bool matched, const Columns& columns, const Entries& entries, const std::string& format) {
-  appendValues(out, pt::measuredValues(lhs, format), hasLhs, columns.lhs.size());
-  appendValues(out, pt::measuredValues(rhs, format), hasRhs, columns.rhs.size());
-  if (matched) {
-    Comparison deviations;
-    tracer.calculateDeviations(lhs, rhs, deviations, format);
-    appendDeviations(out, deviations, entries);
-  } else {
-    appendMissing(out, 3 * entries.size());
+    records.number(first++, static_cast<double>(static_cast<float>(deviation.absDev)));
+    records.number(first++, static_cast<double>(static_cast<float>(deviation.relDev)));
+    records.interned(first++, deviation.colourClass);
   }
 }
 
@@ -213,7 +304,7 @@ std::string matchDigits(const char* name, const std::vector<Entry>& alignment) {
   std::string digits = "        var ";
   digits += name;
   digits += " = \"";
-  for (const Entry& entry : alignment) digits += static_cast<char>('0' + std::clamp(entry.matchKind, 0, 2));
+  for (const Entry& entry : alignment) digits += static_cast<char>('0' + shownMatchKind(entry.matchKind));
   digits += "\";\n";
   return digits;
 }
@@ -345,42 +436,40 @@ std::string PerformanceTracer::generateComparisonDataJS(const std::vector<PTLCSD
                                                         const PTOutlineLabelMap* outlineLabels) const {
   const Columns columns = rowColumns(format);
   const auto entries = pt::rowMetricEntries(format);
+  // isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine Chart
+  constexpr std::size_t kFirstSide = 9;
+  ColumnarRecords records("nsntttttt" + sideKinds(columns));
+  TracerNames names(*this);
+  const PTKAVLORProcessedDataPoint emptyRow;
+  for (const PTLCSDiffStruct& entry : alignment) {
+    const PTKAVLORProcessedDataPoint* shown = entry.matchKind == EPT_MATCH_RHS_ONLY ? entry.rhsPoint : entry.lhsPoint;
+    const PTKAVLORProcessedDataPoint& row = shown != nullptr ? *shown : emptyRow;
+    records.integer(0, row.numChildren > 0 ? 1 : 0);
+    std::string_view label;
+    if (outlineLabels != nullptr && shown != nullptr) {
+      if (const auto found = outlineLabels->find(shown); found != outlineLabels->end()) label = found->second;
+    }
+    records.text(1, label);
+    records.integer(2, row.gapRow ? 1 : 0);
+    records.interned(3, names.mapping(EPT_PHASE, row.phase));
+    records.interned(4, names.mapping(EPT_GROUPING, row.grouping));
+    addSubjects(records, 5, row, names);
+    addSides<PTComparisonPoint>(records, kFirstSide, *this, entry.lhsPoint, entry.rhsPoint, entry.matchKind, columns,
+                                entries, format);
+  }
   std::string js =
       "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target "
       "Machine Chart ";
   js += structNames(columns, format);
-  js += "\");\n        var numBlankData = 0;\n        var procData = [";
-  js.reserve(js.size() + alignment.size() * (120 + 40 * columns.lhs.size()));
-  QuotedNames names(*this);
-  const PTKAVLORProcessedDataPoint emptyRow;
-  bool first = true;
-  for (const PTLCSDiffStruct& entry : alignment) {
-    if (!first) js += kRecordSeparator;
-    first = false;
-    const PTKAVLORProcessedDataPoint* shown = entry.matchKind == EPT_MATCH_RHS_ONLY ? entry.rhsPoint : entry.lhsPoint;
-    const PTKAVLORProcessedDataPoint& row = shown != nullptr ? *shown : emptyRow;
-    js += "new dataStruct(";
-    js += row.numChildren > 0 ? '1' : '0';
-    js += ",\"";
-    if (outlineLabels != nullptr && shown != nullptr) {
-      if (const auto label = outlineLabels->find(shown); label != outlineLabels->end()) {
-        js += ptEscapeForScriptString(label->second);
-      }
-    }
-    js += "\",";
-    js += row.gapRow ? '1' : '0';
-    js += ',';
-    js += names.mapping(EPT_PHASE, row.phase);
-    js += ',';
-    js += names.mapping(EPT_GROUPING, row.grouping);
-    appendSubjects(js, row, names);
-    appendSides<PTComparisonPoint>(js, *this, entry.lhsPoint, entry.rhsPoint, entry.matchKind != EPT_MATCH_RHS_ONLY,
-                                   entry.matchKind != EPT_MATCH_LHS_ONLY, entry.matchKind == EPT_MATCH_BOTH, columns,
-                                   entries, format);
-    js += ')';
-  }
-  js += "];\n";
+  js += "\");\n        var numBlankData = 0;\n";
   js += matchDigits("procDataMatch", alignment);
+  // The page opens on the aggregates, which do not need the rows: they are
+  // built when a view first asks for them.
+  js += "        var procData = null;\n";
+  js += "        function loadProcData() {\n";
+  js += "            if (procData === null) procData = recordsFromColumns(dataStruct, procDataMatch, ";
+  js += records.parseExpression();
+  js += ");\n            return procData;\n        }\n";
   return js;
 }
 
@@ -389,6 +478,25 @@ std::string PerformanceTracer::generateAggComparisonDataJS(const std::vector<PTL
                                                            const std::string& format) const {
   const Columns columns = aggregateColumns(format);
   const auto entries = pt::aggregateMetricEntries(format);
+  // IsParent Phase LHS_Count RHS_Count CountAbsDev
+  constexpr std::size_t kFirstSide = 5;
+  ColumnarRecords records("ntnnn" + sideKinds(columns));
+  TracerNames names(*this);
+  for (const PTLCSAggDiffStruct& entry : alignment) {
+    const PTAggregateDataPoint* shown = entry.matchKind == EPT_MATCH_RHS_ONLY ? entry.rhsAggregate : entry.lhsAggregate;
+    const bool hasLhs = entry.matchKind != EPT_MATCH_RHS_ONLY && entry.lhsAggregate != nullptr;
+    const bool hasRhs = entry.matchKind != EPT_MATCH_LHS_ONLY && entry.rhsAggregate != nullptr;
+    // A recording without the phase ran it no times.
+    const std::int64_t lhsCount = hasLhs ? entry.lhsAggregate->count : 0;
+    const std::int64_t rhsCount = hasRhs ? entry.rhsAggregate->count : 0;
+    records.integer(0, shown != nullptr && shown->isParent ? 1 : 0);
+    records.interned(1, names.mapping(EPT_PHASE, shown != nullptr ? shown->phaseID : -1));
+    records.integer(2, lhsCount);
+    records.integer(3, rhsCount);
+    records.integer(4, rhsCount - lhsCount);
+    addSides<PTAggComparisonPoint>(records, kFirstSide, *this, entry.lhsAggregate, entry.rhsAggregate, entry.matchKind,
+                                   columns, entries, format);
+  }
   std::string js =
       "        var aggDataView = new Array();\n"
       "        aggDataView['Index'] = new Array();\n"
@@ -403,29 +511,11 @@ std::string PerformanceTracer::generateAggComparisonDataJS(const std::vector<PTL
       "        aggSortInfo['Asc'] = false;\n"
       "        var aggDataStruct = makeStruct(\"IsParent Phase LHS_Count RHS_Count CountAbsDev ";
   js += structNames(columns, format);
-  js += "\");\n        var aggData = [";
-  QuotedNames names(*this);
-  bool first = true;
-  for (const PTLCSAggDiffStruct& entry : alignment) {
-    if (!first) js += kRecordSeparator;
-    first = false;
-    const PTAggregateDataPoint* shown = entry.matchKind == EPT_MATCH_RHS_ONLY ? entry.rhsAggregate : entry.lhsAggregate;
-    const bool hasLhs = entry.matchKind != EPT_MATCH_RHS_ONLY && entry.lhsAggregate != nullptr;
-    const bool hasRhs = entry.matchKind != EPT_MATCH_LHS_ONLY && entry.rhsAggregate != nullptr;
-    // A recording without the phase ran it no times.
-    const std::int64_t lhsCount = hasLhs ? entry.lhsAggregate->count : 0;
-    const std::int64_t rhsCount = hasRhs ? entry.rhsAggregate->count : 0;
-    js += "new aggDataStruct(";
-    js += shown != nullptr && shown->isParent ? '1' : '0';
-    js += ',';
-    js += names.mapping(EPT_PHASE, shown != nullptr ? shown->phaseID : -1);
-    js += ',' + std::to_string(lhsCount) + ',' + std::to_string(rhsCount) + ',' + std::to_string(rhsCount - lhsCount);
-    appendSides<PTAggComparisonPoint>(js, *this, entry.lhsAggregate, entry.rhsAggregate, hasLhs, hasRhs,
-                                      entry.matchKind == EPT_MATCH_BOTH, columns, entries, format);
-    js += ')';
-  }
-  js += "];\n\n";
+  js += "\");\n";
   js += matchDigits("aggDataMatch", alignment);
+  js += "        var aggData = recordsFromColumns(aggDataStruct, aggDataMatch, ";
+  js += records.parseExpression();
+  js += ");\n\n";
   return js;
 }
 

@@ -1,21 +1,7 @@
 // The call tree of the one checked item: phases of the same parent merged,
 // rows opened on demand, so a deep or wide tree costs only what is shown.
 function callTreeCells(row, node, depth) {
-  const nameCell = textCell(row, '', 'name');
-  nameCell.style.paddingLeft = (4 + 16 * depth) + 'px';
-  const toggle = document.createElement('span');
-  toggle.className = 'toggle';
-  if (node.children.length > 0) toggle.textContent = '\u25B6';
-  nameCell.appendChild(toggle);
-  const label = document.createElement('span');
-  label.textContent = displayName(node);
-  nameCell.appendChild(label);
-  if (isDiff && node.compareOperation !== 0) {
-    const mark = document.createElement('span');
-    mark.className = 'oneSided ' + (node.compareOperation === 1 ? 'lhsOnly' : 'rhsOnly');
-    mark.textContent = node.compareOperation === 1 ? 'LHS only' : 'RHS only';
-    nameCell.appendChild(mark);
-  }
+  const toggle = treeNameCell(row, node, depth).toggle;
   textCell(row, String(node.count), 'number');
   if (isDiff) {
     textCell(row, fixed2(node.lhsData), 'number');

@@ -115,25 +115,10 @@ function addLeftRows(body, node, depth) {
   boxCell.appendChild(box);
   node.checkbox = box;
 
-  const nameCell = textCell(row, '', 'name');
-  nameCell.style.paddingLeft = (4 + 16 * depth) + 'px';
-  const toggle = document.createElement('span');
-  toggle.className = 'toggle';
+  const nameCell = treeNameCell(row, node, depth);
+  node.toggle = nameCell.toggle;
   if (node.children.length > 0) {
-    toggle.textContent = '\u25B6';
-    toggle.addEventListener('click', (event) => { event.stopPropagation(); toggleRow(node); });
-  }
-  node.toggle = toggle;
-  nameCell.appendChild(toggle);
-  const label = document.createElement('span');
-  label.className = 'label';
-  label.textContent = displayName(node);
-  nameCell.appendChild(label);
-  if (isDiff && node.compareOperation !== 0) {
-    const mark = document.createElement('span');
-    mark.className = 'oneSided ' + (node.compareOperation === 1 ? 'lhsOnly' : 'rhsOnly');
-    mark.textContent = node.compareOperation === 1 ? 'LHS only' : 'RHS only';
-    nameCell.appendChild(mark);
+    node.toggle.addEventListener('click', (event) => { event.stopPropagation(); toggleRow(node); });
   }
   nameCell.addEventListener('click', () => selectOnly(node, true));
   if (isDiff) {
@@ -145,6 +130,30 @@ function addLeftRows(body, node, depth) {
     textCell(row, fixed2(node.memory), 'number');
   }
   for (const child of node.children) addLeftRows(body, child, depth + 1);
+}
+
+// The name cell of a tree row, left tree or call tree: indented by depth, an
+// open/close mark when the node has children (cell.toggle), the name, and
+// for a difference a mark on a node of one side only.
+function treeNameCell(row, node, depth) {
+  const nameCell = textCell(row, '', 'name');
+  nameCell.style.paddingLeft = (4 + 16 * depth) + 'px';
+  const toggle = document.createElement('span');
+  toggle.className = 'toggle';
+  if (node.children.length > 0) toggle.textContent = '\u25B6';
+  nameCell.appendChild(toggle);
+  nameCell.toggle = toggle;
+  const label = document.createElement('span');
+  label.className = 'label';
+  label.textContent = displayName(node);
+  nameCell.appendChild(label);
+  if (isDiff && node.compareOperation !== 0) {
+    const mark = document.createElement('span');
+    mark.className = 'oneSided ' + (node.compareOperation === 1 ? 'lhsOnly' : 'rhsOnly');
+    mark.textContent = node.compareOperation === 1 ? 'LHS only' : 'RHS only';
+    nameCell.appendChild(mark);
+  }
+  return nameCell;
 }
 
 function setExpanded(node, expanded) {

@@ -77,20 +77,15 @@ function aggSortKey(index, col) {
     return col == 'Phase' ? String(Phase[aggData[index].Phase]).toLowerCase() : aggData[index][col];
 }
 
-function aggDataSortFunction(a, b) {
-    var keyA = aggSortKey(a, aggSortInfo['Col']);
-    var keyB = aggSortKey(b, aggSortInfo['Col']);
-    var order = keyA < keyB ? -1 : (keyA > keyB ? 1 : a - b);
-    return (aggSortInfo['Asc'] && keyA != keyB) ? -order : order;
-}
-
+// A new column sorts ascending first; aggSortInfo['Asc'] says whether the
+// next sort of the column reverses it.
 function sortAggData(col) {
     if (aggSortInfo['Col'] != col) {
         aggSortInfo['Asc'] = false;
         aggSortInfo['Col'] = col;
     }
     if (!aggDataViewCreated) createAggDataView();
-    aggDataView['Index'].sort(aggDataSortFunction);
+    aggDataView['Index'].sort(positionComparator(function (index) { return aggSortKey(index, col); }, !aggSortInfo['Asc']));
     aggSortInfo['Asc'] = !aggSortInfo['Asc'];
     renderAggregateTable();
 }

@@ -35,6 +35,71 @@ function makeStruct(names) {
     return constructor;
 }
 
+// The records of a data array written as columns: data.kinds has a letter
+// per field of Struct, data.columns an array of values per field. 'n' is a
+// number and 's' a text per record, 't' an index into data.texts; 'l' and
+// 'r' are numbers only records present on that side carry, 'd' numbers and
+// 'c' indexes into data.texts only matched records carry, by the record's
+// digit in matches. What a record lacks reads -99.99. Numbers JSON cannot
+// spell (NaN, Infinity) come as texts.
+function recordsFromColumns(Struct, matches, data) {
+    var count = matches.length;
+    var matchKinds = new Uint8Array(count);
+    for (var m = 0; m < count; m++) matchKinds[m] = matches.charCodeAt(m) - 48;
+    // One generated loop builds every record: a value of a one-sided field is
+    // the next of its column when the record's kind carries the field.
+    var cursorOf = { l: 'pl', r: 'pr', d: 'pd', c: 'pd' };
+    var args = [];
+    for (var f = 0; f < data.kinds.length; f++) {
+        var kind = data.kinds.charAt(f);
+        if (kind != 's' && kind != 't' && kind != 'c') numbersOf(data.columns[f]);
+        var value = cursorOf[kind] ? 'c' + f + '[' + cursorOf[kind] + ']' : 'c' + f + '[i]';
+        if (kind == 't' || kind == 'c') value = 'T[' + value + ']';
+        if (kind == 'l') value = '(k != 2 ? ' + value + ' : -99.99)';
+        if (kind == 'r') value = '(k != 1 ? ' + value + ' : -99.99)';
+        if (kind == 'd' || kind == 'c') value = '(k == 0 ? ' + value + ' : -99.99)';
+        args.push(value);
+    }
+    var locals = data.columns.map(function (column, field) { return 'c' + field + ' = C[' + field + ']'; });
+    var build = new Function('S', 'C', 'T', 'K', 'n',
+        'var ' + locals.concat(['pl = 0', 'pr = 0', 'pd = 0', 'records = new Array(n)']).join(', ') + ';\n' +
+        'for (var i = 0; i < n; i++) {\n' +
+        '    var k = K[i];\n' +
+        '    records[i] = new S(' + args.join(', ') + ');\n' +
+        '    if (k != 2) pl++;\n' +
+        '    if (k != 1) pr++;\n' +
+        '    if (k == 0) pd++;\n' +
+        '}\n' +
+        'return records;');
+    return build(Struct, data.columns, data.texts, matchKinds, count);
+}
+
+// JSON has no NaN or Infinity: such values come as texts.
+function numbersOf(column) {
+    for (var i = 0; i < column.length; i++) {
+        if (typeof column[i] == 'string') column[i] = Number(column[i]);
+    }
+}
+
+// Orders positions of records by a key: ascending or not, equal keys by
+// position, NaN keys after the others; positions `isMissing` says have no
+// value go last either way, in their order.
+function positionComparator(keyOf, ascending, isMissing) {
+    return function (a, b) {
+        var missingA = isMissing ? isMissing(a) : false;
+        var missingB = isMissing ? isMissing(b) : false;
+        if (missingA != missingB) return missingA ? 1 : -1;
+        if (missingA) return a - b;
+        var keyA = keyOf(a);
+        var keyB = keyOf(b);
+        if (keyA == keyB || (keyA !== keyA && keyB !== keyB)) return a - b;
+        if (keyA !== keyA) return 1;
+        if (keyB !== keyB) return -1;
+        var order = keyA < keyB ? -1 : 1;
+        return ascending ? order : -order;
+    };
+}
+
 // Names come from the trace: they are inserted as text, never as markup.
 function escapeHtml(text) {
     return String(text).replace(/&/g, '&amp;').replace(/</g, '&lt;').replace(/>/g, '&gt;')

@@ -139,30 +139,15 @@ function matchCell(kind, id) {
 // entry without a value in that column goes last either way.
 function comparisonSortFunction(records, matches, sortInfo, textOf) {
     var col = sortInfo.col;
-    return function (a, b) {
-        var missingA = missingFor(matchKindOf(matches, a), col);
-        var missingB = missingFor(matchKindOf(matches, b), col);
-        if (missingA != missingB) return missingA ? 1 : -1;
-        var keyA, keyB;
-        if (col == 'Phase') {
-            keyA = textOf(a);
-            keyB = textOf(b);
-        } else if (col == 'Match') {
-            keyA = matchKindOf(matches, a);
-            keyB = matchKindOf(matches, b);
-        } else if (col == 'Order') {
-            keyA = a;
-            keyB = b;
-        } else {
-            keyA = Number(records[a][col]);
-            keyB = Number(records[b][col]);
-        }
-        if (missingA || keyA == keyB || (keyA !== keyA && keyB !== keyB)) return a - b;
-        if (keyA !== keyA) return 1;
-        if (keyB !== keyB) return -1;
-        var order = keyA < keyB ? -1 : 1;
-        return sortInfo.asc ? order : -order;
+    var keyOf = function (index) {
+        if (col == 'Phase') return textOf(index);
+        if (col == 'Match') return matchKindOf(matches, index);
+        if (col == 'Order') return index;
+        return Number(records[index][col]);
     };
+    return positionComparator(keyOf, sortInfo.asc, function (index) {
+        return missingFor(matchKindOf(matches, index), col);
+    });
 }
 
 // A new column sorts texts ascending and numbers largest first; clicking it

@@ -1,8 +1,8 @@
 // The Phases view of the comparison page: every aligned row of the two
 // recordings in alignment order, filtered by name, by where a row is present
 // and by the size of its deviations, sorted by any column. Only a window of
-// rows is in the document, as in the other tables. procData and procDataMatch
-// come with the data.
+// rows is in the document, as in the other tables. procData (built by
+// loadProcData) and procDataMatch come with the data.
 var detailComparisonSort = { col: null, asc: true };
 
 function inputValue(id) {
@@ -45,6 +45,7 @@ function filterDataView() {
     var minRelDev = parseFloat(inputValue('minreldev'));
     if (inputValue('minreldev') !== '' && isNaN(minRelDev)) showFilterMessage('The deviation filter is not a number.');
     var rows = [];
+    loadProcData();
     for (var i = 0; i < procData.length - numBlankData; i++) {
         var record = procData[i];
         var kind = matchKindOf(procDataMatch, i);
@@ -147,5 +148,5 @@ function renderDetailTable() {
         holder.innerHTML = generatePhaseSummaryTable(bounds[0], bounds[1]);
     });
     var count = document.getElementById('filterCount');
-    if (count) count.textContent = numRows['Detail'] + ' of ' + (procData.length - numBlankData) + ' rows';
+    if (count) count.textContent = numRows['Detail'] + ' of ' + (loadProcData().length - numBlankData) + ' rows';
 }

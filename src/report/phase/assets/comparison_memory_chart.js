@@ -14,6 +14,7 @@ var diffNamesWide = false;
 // Rows present on one side only are drawn with 0 on the other.
 function fillMissingPhaseData() {
     var rows = [];
+    loadProcData();
     for (var i = 0; i < procData.length - numBlankData; i++) {
         var record = procData[i];
         var kind = matchKindOf(procDataMatch, i);
