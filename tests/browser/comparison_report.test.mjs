@@ -19,7 +19,7 @@ async function comparisonRows(page) {
 async function openPhases(name = 'comparison.html') {
   const { page, problems } = await openReport(browser, name);
   await page.click('#viewLink_phaseSummary');
-  await page.waitForSelector('#phaseSummaryTable tbody tr', { timeout: 60000 });
+  await page.waitForSelector('#phaseSummaryTable tbody tr');
   return { page, problems };
 }
 

@@ -19,6 +19,9 @@ export async function openBrowser() {
     args: chromiumArgs,
     viewport: { width: 1280, height: 900 },
   });
+  // Every wait is on page state; the limit only ends a page that never gets
+  // there, and a loaded machine can take minutes to lay out the large pages.
+  context.setDefaultTimeout(300000);
   return {
     context,
     async close() {
@@ -55,7 +58,7 @@ export async function tableRows(page, tableId) {
 // click returns; wait for the tab's block instead of racing it.
 export async function showTab(page, name, blockId) {
   await page.click(`div#header:visible >> text="${name}"`);
-  await page.waitForSelector(`#${blockId}`, { state: 'visible', timeout: 10000 });
+  await page.waitForSelector(`#${blockId}`, { state: 'visible' });
 }
 
 // A model-based report once its script has built the trees and tables.
