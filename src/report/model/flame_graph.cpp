@@ -40,12 +40,14 @@ struct AggregateKey {
   bool operator==(const AggregateKey&) const = default;
 };
 
+/// Keys of one parent hash close to its address: the aggregate nodes are
+/// made one after another, so a tree's look-ups walk neighbouring buckets
+/// instead of touching a cold one each.
 struct AggregateKeyHash {
   std::size_t operator()(const AggregateKey& key) const noexcept {
-    std::size_t h = std::hash<const void*>()(key.parent);
-    h ^= std::hash<std::int64_t>()((std::int64_t{key.phase} << 32) ^ (key.hasTarget ? key.target : -0x7fffffff)) +
-         0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
-    return h;
+    const auto parent = reinterpret_cast<std::uintptr_t>(key.parent) >> 4;
+    const auto target = static_cast<std::size_t>(key.hasTarget ? static_cast<std::uint32_t>(key.target) + 1 : 0);
+    return parent + static_cast<std::size_t>(static_cast<std::uint32_t>(key.phase)) + target * 31;
   }
 };
 
