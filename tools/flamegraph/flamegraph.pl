@@ -110,17 +110,10 @@ for my $file (@ARGV ? @ARGV : ('-')) {
       $stack = '';
     }
     ++$lines;
+    my $first;
     if ($stack =~ tr/ \t// && $stack =~ /^(.*[^ \t])?([ \t]+)(-?\d+(?:\.\d+)?)\z/ && (defined $1 || length($2) > 1)) {
-      my $first = $3;
+      $first = $3;
       $stack = $1 // '';
-      ++$twocount;
-      my $node = $node{$stack} // node_of($stack);
-      $before[$node] += $first;
-      $pairafter[$node] += $second;
-      # A stack's text follows from its node's path, except for a leading
-      # empty frame, which is the root's.
-      push @twocounts, $node, $first, $second, substr($stack, 0, 1) eq ';' ? $stack : undef;
-      next;
     }
     # Most stacks extend one seen before by one frame: found inline.
     my $node = $node{$stack};
@@ -135,7 +128,16 @@ for my $file (@ARGV ? @ARGV : ('-')) {
         $node = node_of($stack);
       }
     }
-    $after[$node] += $second;
+    if (defined $first) {
+      ++$twocount;
+      $before[$node] += $first;
+      $pairafter[$node] += $second;
+      # A stack's text follows from its node's path, except for a leading
+      # empty frame, which is the root's.
+      push @twocounts, $node, $first, $second, substr($stack, 0, 1) eq ';' ? $stack : undef;
+    } else {
+      $after[$node] += $second;
+    }
   }
   close($in) if $file ne '-';
 }
