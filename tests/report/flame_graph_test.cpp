@@ -167,23 +167,24 @@ TEST(FlameGraphScript, FramesAreAsWideAsTheirCounts) {
   const std::string hostile = "<a href=\"x\">&amp'\x01\xff";
   const std::string svg = draw(folder,
                                {"main 10", "main;load 30", "main;run 40", "main;run;step 20",
-                                "main;" + hostile + " 5\r", "main;load 15", "other 1"},
+                                "main;" + hostile + " 5\r", "main;load 15", "other 1", "main;half\xed\xa0\x80 1"},
                                {"--width", "1600", "--title", "T<>"});
   const std::vector<Frame> frames = framesOf(svg);
   std::map<std::string, double> widths;
   for (const Frame& frame : frames) widths[frame.title.substr(0, frame.title.find(" ("))] = frame.width;
-  const std::map<std::string, double> counts{{"all", 121},
-                                             {"main", 120},
+  const std::map<std::string, double> counts{{"all", 122},
+                                             {"main", 121},
                                              {"load", 45},
                                              {"run", 60},
                                              {"step", 20},
                                              {"other", 1},
-                                             {"<a href=\"x\">&amp'?\u00ff", 5}};
+                                             {"<a href=\"x\">&amp'?\u00ff", 5},
+                                             {"half?", 1}};  // a lone surrogate cannot be written as UTF-8
   ASSERT_EQ(widths.size(), counts.size()) << svg;
   for (const auto& [name, count] : counts) {
-    EXPECT_NEAR(widths[name], count * 1580.0 / 121, 0.01) << name;
+    EXPECT_NEAR(widths[name], count * 1580.0 / 122, 0.01) << name;
   }
-  EXPECT_NE(svg.find("<title>all (121 samples, 100.00%)</title>"), std::string::npos);
+  EXPECT_NE(svg.find("<title>all (122 samples, 100.00%)</title>"), std::string::npos);
   EXPECT_NE(svg.find(">T&#60;&#62;</text>"), std::string::npos);
 
   // Two counts: as wide as the second, red where it grew, blue where it shrank.
@@ -196,6 +197,15 @@ TEST(FlameGraphScript, FramesAreAsWideAsTheirCounts) {
   EXPECT_EQ(byName["c"].fill, "rgb(250,250,250)");
   EXPECT_NE(byName["a"].title.find("; +10)"), std::string::npos) << byName["a"].title;
   EXPECT_NEAR(byName["a"].width / byName["c"].width, 8.0, 0.01);
+
+  // Not every line has two counts: a number ending a stack is its last
+  // frame's, each line keeping its own count.
+  widths.clear();
+  for (const Frame& frame : framesOf(draw(folder, {"f 1 5", "f 2 7", "g 3"})))
+    widths[frame.title.substr(0, frame.title.find(" ("))] = frame.width;
+  const std::map<std::string, double> mixed{{"all", 15}, {"f 1", 5}, {"f 2", 7}, {"g", 3}};
+  ASSERT_EQ(widths.size(), mixed.size());
+  for (const auto& [name, count] : mixed) EXPECT_NEAR(widths[name], count * 1580.0 / 15, 0.01) << name;
 }
 
 TEST(FlameGraphScript, PageGetsFramesAndStaticPartsOfTheDrawing) {

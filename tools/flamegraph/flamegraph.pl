@@ -85,91 +85,91 @@ sub node_of {
 }
 
 my ($lines, $twocount) = (0, 0);
-my @twocounts;  # node, first count, stack: undone when the input is not differential
+# Two-count lines keep their counts apart until every line is known to have
+# two: node, first count, second count and (see below) stack of each, and the
+# second counts summed.
+my (@twocounts, @pairafter);
 for my $file (@ARGV ? @ARGV : ('-')) {
   my $in;
   if ($file eq '-') {
     $in = \*STDIN;
   } else {
     open($in, '<', $file) or die "flamegraph.pl: cannot read $file: $!\n";
+    # One bucket array for all stacks, rather than growing it step by step.
+    my $size = -s $in;
+    keys(%node) = $size / 40 if $size && keys(%node) < $size / 40;
   }
   while (my $line = <$in>) {
-    # The counts are the last one or two blank-separated fields; scanning
-    # from the end keeps long stacks cheap.
-    chomp $line;
-    chop $line while $line ne '' && index(" \t\r", substr($line, -1)) >= 0;
-    my $cut = rindex($line, ' ');
-    my $tab = rindex($line, "\t");
-    $cut = $tab if $tab > $cut;
-    next if $cut <= 0;
-    my $second = substr($line, $cut + 1);
-    next unless $second =~ /^-?\d+(?:\.\d+)?\z/;
-    my $stack = substr($line, 0, $cut);
-    chop $stack while $stack ne '' && index(" \t", substr($stack, -1)) >= 0;
+    # The count is the last blank-separated field, after which only blanks
+    # and a carriage return may follow; the blanks before it do not belong to
+    # the stack. A blank in the first column does not separate a count.
+    $line =~ /^(.*[^ \t])?([ \t]+)(-?\d+(?:\.\d+)?)[ \t\r]*$/ or next;
+    my ($stack, $second) = ($1, $3);
+    unless (defined $stack) {
+      next if length($2) == 1;
+      $stack = '';
+    }
     ++$lines;
-    $cut = rindex($stack, ' ');
-    $tab = rindex($stack, "\t");
-    $cut = $tab if $tab > $cut;
-    if ($cut > 0 && substr($stack, $cut + 1) =~ /^-?\d+(?:\.\d+)?\z/) {
-      my $first = substr($stack, $cut + 1);
-      $stack = substr($stack, 0, $cut);
-      chop $stack while $stack ne '' && index(" \t", substr($stack, -1)) >= 0;
-      ++$twocount;
-      my $node = node_of($stack);
-      $before[$node] += $first;
-      $after[$node] += $second;
-      push @twocounts, $node, $first, $stack;
-    } else {
-      # Most stacks extend one seen before by one frame: found inline.
-      my $node = $node{$stack};
-      unless (defined $node) {
-        $cut = rindex($stack, ';');
-        my $parent = $cut < 0 ? 0 : $node{substr($stack, 0, $cut)};
-        if (defined $parent) {
-          push @name, substr($stack, $cut + 1);
-          push @parent, $parent;
-          $node = $node{$stack} = $#name;
-        } else {
-          $node = node_of($stack);
-        }
+    my $first;
+    if ($stack =~ tr/ \t// && $stack =~ /^(.*[^ \t])?([ \t]+)(-?\d+(?:\.\d+)?)\z/ && (defined $1 || length($2) > 1)) {
+      $first = $3;
+      $stack = $1 // '';
+    }
+    # Most stacks extend one seen before by one frame: found inline.
+    my $node = $node{$stack};
+    unless (defined $node) {
+      my $cut = rindex($stack, ';');
+      my $parent = $cut < 0 ? 0 : $node{substr($stack, 0, $cut)};
+      if (defined $parent) {
+        push @name, substr($stack, $cut + 1);
+        push @parent, $parent;
+        $node = $node{$stack} = $#name;
+      } else {
+        $node = node_of($stack);
       }
+    }
+    if (defined $first) {
+      ++$twocount;
+      $before[$node] += $first;
+      $pairafter[$node] += $second;
+      # A stack's text follows from its node's path, except for a leading
+      # empty frame, which is the root's.
+      push @twocounts, $node, $first, $second, substr($stack, 0, 1) eq ';' ? $stack : undef;
+    } else {
       $after[$node] += $second;
     }
   }
   close($in) if $file ne '-';
 }
 my $differential = $lines > 0 && $twocount == $lines;
-unless ($differential) {
+if ($differential) {
+  @after = @pairafter;
+} else {
   # One count per line: a stack whose last frame ended in a number was read
-  # as two counts; give the number back to the frame.
-  for (my $i = 0; $i < @twocounts; $i += 3) {
-    my ($node, $first, $stack) = @twocounts[$i .. $i + 2];
-    my $count = $after[$node];
-    $after[$node] = 0;
+  # as two counts; give the number back to the frame, with that line's count.
+  for (my $i = 0; $i < @twocounts; $i += 4) {
+    my ($node, $first, $count, $stack) = @twocounts[$i .. $i + 3];
+    unless (defined $stack) {
+      my @path;
+      for (my $up = $node; $up > 0; $up = $parent[$up]) { unshift @path, $name[$up] }
+      $stack = join(';', @path);
+    }
     $after[node_of("$stack $first")] += $count;
   }
   @before = ();
 }
-@twocounts = ();
+@twocounts = @pairafter = ();
 
 # ---------------------------------------------------------------- layout
 # Children come after their parents, so one pass from the end sums subtrees
 # and one from the start places each child after its earlier siblings.
 $#after = $#name;
-my @total = map { defined && $_ > 0 ? $_ : 0 } @after;
 my @change = $differential ? map { ($after[$_] // 0) - ($before[$_] // 0) } 0 .. $#name : ();
-for (my $i = $#name; $i > 0; --$i) {
-  $total[$parent[$i]] += $total[$i];
-  $change[$parent[$i]] += $change[$i] if $differential;
-}
-my @start = (0);
-my @cursor = (0);
-my @depth = (0);
-for my $i (1 .. $#name) {
-  my $p = $parent[$i];
-  $start[$i] = $cursor[$i] = $cursor[$p];
-  $cursor[$p] += $total[$i];
-  $depth[$i] = $depth[$p] + 1;
+my @total = @after;  # negative counts draw nothing
+for (@total) { $_ = 0 unless defined && $_ > 0 }
+for my $i (reverse 1 .. $#name) { $total[$parent[$i]] += $total[$i] }
+if ($differential) {
+  for my $i (reverse 1 .. $#name) { $change[$parent[$i]] += $change[$i] }
 }
 my $total = $total[0];
 my $fontsize = $opt{fontsize};
@@ -181,9 +181,25 @@ $ypad1 += $fontsize * 1.5 if $opt{subtitle} ne '';
 my $ypad2 = $fontsize * 2 + 10;  # details line and controls
 my $width = $opt{width};
 my $scale = $total > 0 ? ($width - 2 * $xpad) / $total : 0;
-# Frames narrower than this many counts are not drawn.
+# Frames narrower than this many counts are not drawn. A frame is never
+# wider than its parent, so the frames below an undrawn one are not placed.
 my $minunits = $minpercent ? $total * $minwidth / 100 : ($scale > 0 ? $minwidth / $scale : 0);
-my @drawn = grep { $total[$_] > 0 && $total[$_] >= $minunits } 0 .. $#name;
+my (@drawn, @start, @depth, @cursor);  # cursor: where the next child of a drawn frame starts
+if ($total > 0 && $total >= $minunits) {
+  @drawn = (0);
+  @start = @cursor = @depth = (0);
+}
+for my $i (1 .. $#name) {
+  my $p = $parent[$i];
+  my $at = $cursor[$p];
+  next unless defined $at;
+  my $span = $total[$i];
+  $cursor[$p] = $at + $span;
+  next unless $span > 0 && $span >= $minunits;
+  $start[$i] = $cursor[$i] = $at;
+  $depth[$i] = $depth[$p] + 1;
+  push @drawn, $i;
+}
 my $drawndepth = 0;
 for (@drawn) { $drawndepth = $depth[$_] if $depth[$_] > $drawndepth }
 my $height = ($drawndepth + 1) * $frameheight + $ypad1 + $ypad2;
@@ -249,29 +265,26 @@ sub change_colour {
 
 # ---------------------------------------------------------------- escaping
 # Names are bytes: valid UTF-8 is kept, anything else is read as Latin-1, and
-# characters XML cannot hold become "?".
+# characters XML or UTF-8 cannot hold become "?".
+my $plainname = qr/^[\w.:\/@#+=,()\[\] -]*\z/a;  # nothing to escape or decode
 sub xml_text {
   my ($text) = @_;
-  return $text if $text =~ /^[\w.:\/@#+=,()\[\] -]*\z/a;  # nothing to escape or decode
+  return $text if $text =~ $plainname;
   my $chars = $text;
   $chars = $text unless utf8::decode($chars);
-  $chars =~ s/[\x00-\x08\x0B\x0C\x0E-\x1F\x7F\x{FFFE}\x{FFFF}]/?/g;
+  $chars =~ s/[\x00-\x08\x0B\x0C\x0E-\x1F\x7F\x{D800}-\x{DFFF}\x{FFFE}\x{FFFF}\x{110000}-\x{7FFFFFFF}]/?/g;
   $chars =~ s/([&<>"'])/'&#' . ord($1) . ';'/ge;
   return $chars;
 }
 
-sub number {
-  my ($n) = @_;
-  return $n == int($n) ? sprintf('%d', $n) : sprintf('%.2f', $n);
-}
 sub commas {
-  my $n = number($_[0]);
+  my $n = $_[0] == int($_[0]) ? sprintf('%d', $_[0]) : sprintf('%.2f', $_[0]);
   1 while $n =~ s/^(-?\d+)(\d{3})/$1,$2/;
   return $n;
 }
 
 # ---------------------------------------------------------------- writing
-binmode(STDOUT, ':encoding(UTF-8)');
+# The whole drawing is built as text and encoded once.
 my $out = '';
 my $title = xml_text($opt{title});
 my $subtitle = xml_text($opt{subtitle});
@@ -435,17 +448,19 @@ $out .= qq{<text id="matched" x="@{[ $width - $xpad - 100 ]}" y="$detailsy"> </t
 if (!@drawn) {
   $out .= qq{<text x="@{[ $width / 2 ]}" y="@{[ $ypad1 + $frameheight ]}" style="text-anchor:middle">No stacks to draw</text>\n};
 }
-print $out;
-
 my $bottom = $height - $ypad2;
 my $totaltext = $total > 0 ? $total : 1;
+my $framefmt = qq{<g class="func_g" onmouseover="s(this)" onmouseout="c()" onclick="zoom(this)">\n}
+  . qq{<title>%s (%s)</title><rect x="%.2f" y="%.1f" width="%.2f" height="%.1f" fill="%s" rx="2" ry="2"/>\n}
+  . qq{<text x="%.2f" y="%.1f">%s</text>\n</g>\n};
 for my $i (@drawn) {
   my $name = $name[$i];
   my $span = $total[$i];
   my $x1 = $xpad + $start[$i] * $scale;
   my $w = $span * $scale;
   my $y = $bottom - ($depth[$i] + 1) * $frameheight;
-  my $label = xml_text($name);
+  my $plain = $name =~ $plainname;
+  my $label = $plain ? $name : xml_text($name);
   my $info = commas($span) . " $countname, " . sprintf('%.2f', 100 * $span / $totaltext) . '%';
   my $fill;
   if ($differential) {
@@ -453,18 +468,23 @@ for my $i (@drawn) {
     $info .= '; ' . ($change > 0 ? '+' : '') . commas($change);
     $fill = change_colour($change);
   } else {
-    $fill = $i == 0 ? 'rgb(230,140,60)' : colour_of($name);
+    $fill = $i == 0 ? 'rgb(230,140,60)' : $colour{$name} // colour_of($name);
   }
   my $room = int(($w - 6) / $charwidth);
   my $text = '';
   if ($room >= 3) {
-    my $plain = $name;
-    utf8::decode($plain);
-    $text = length($plain) <= $room ? $label : xml_text(substr($plain, 0, $room - 2)) . '..';
+    if ($plain) {  # one byte a character, nothing to escape
+      $text = length($name) <= $room ? $name : substr($name, 0, $room - 2) . '..';
+    } else {
+      my $chars = $name;
+      utf8::decode($chars);
+      $text = length($chars) <= $room ? $label : xml_text(substr($chars, 0, $room - 2)) . '..';
+    }
   }
-  printf qq{<g class="func_g" onmouseover="s(this)" onmouseout="c()" onclick="zoom(this)">\n}
-    . qq{<title>%s (%s)</title><rect x="%.2f" y="%.1f" width="%.2f" height="%.1f" fill="%s" rx="2" ry="2"/>\n}
-    . qq{<text x="%.2f" y="%.1f">%s</text>\n</g>\n},
-    $label, $info, $x1, $y, $w, $frameheight - 1, $fill, $x1 + 3, $y + $frameheight - 4.5, $text;
+  $out .= sprintf($framefmt, $label, $info, $x1, $y, $w, $frameheight - 1, $fill, $x1 + 3,
+    $y + $frameheight - 4.5, $text);
 }
-print "</svg>\n";
+$out .= "</svg>\n";
+utf8::encode($out);
+binmode(STDOUT);
+print $out;

@@ -5,13 +5,17 @@
 #include "platform/system_probe.h"
 
 #include <algorithm>
+#include <array>
+#include <charconv>
 #include <cmath>
 #include <cstdint>
 #include <filesystem>
 #include <fstream>
 #include <iostream>
+#include <iterator>
 #include <limits>
 #include <sstream>
+#include <string_view>
 #include <unordered_map>
 
 #ifndef PT_FLAMEGRAPH_SCRIPT
@@ -36,12 +40,14 @@ struct AggregateKey {
   bool operator==(const AggregateKey&) const = default;
 };
 
+/// Keys of one parent hash close to its address: the aggregate nodes are
+/// made one after another, so a tree's look-ups walk neighbouring buckets
+/// instead of touching a cold one each.
 struct AggregateKeyHash {
   std::size_t operator()(const AggregateKey& key) const noexcept {
-    std::size_t h = std::hash<const void*>()(key.parent);
-    h ^= std::hash<std::int64_t>()((std::int64_t{key.phase} << 32) ^ (key.hasTarget ? key.target : -0x7fffffff)) +
-         0x9e3779b97f4a7c15ULL + (h << 6) + (h >> 2);
-    return h;
+    const auto parent = reinterpret_cast<std::uintptr_t>(key.parent) >> 4;
+    const auto target = static_cast<std::size_t>(key.hasTarget ? static_cast<std::uint32_t>(key.target) + 1 : 0);
+    return parent + static_cast<std::size_t>(static_cast<std::uint32_t>(key.phase)) + target * 31;
   }
 };
 
@@ -57,13 +63,20 @@ void clampAtZero(double& value) {
   if (value < 0) value = 0;  // NaN stays NaN
 }
 
-/// The integer part, written as a signed decimal; NaN counts nothing.
-std::string countText(double value) {
-  if (std::isnan(value)) return "0";
+/// The integer part, written as a signed decimal into `buffer`; NaN counts
+/// nothing.
+std::string_view countText(double value, std::array<char, 24>& buffer) {
+  std::int64_t count = 0;
   constexpr double kLimit = 9.2e18;
-  if (value >= kLimit) return std::to_string(std::numeric_limits<std::int64_t>::max());
-  if (value <= -kLimit) return std::to_string(std::numeric_limits<std::int64_t>::min());
-  return std::to_string(static_cast<std::int64_t>(value));
+  if (value >= kLimit) {
+    count = std::numeric_limits<std::int64_t>::max();
+  } else if (value <= -kLimit) {
+    count = std::numeric_limits<std::int64_t>::min();
+  } else if (!std::isnan(value)) {
+    count = static_cast<std::int64_t>(value);
+  }
+  const auto end = std::to_chars(buffer.data(), buffer.data() + buffer.size(), count).ptr;
+  return {buffer.data(), static_cast<std::size_t>(end - buffer.data())};
 }
 
 /// A frame name in a folded line: ";" separates frames and a line break ends
@@ -114,12 +127,18 @@ Counts subtreeCounts(const Node& top, bool isTime) {
 }
 
 std::string stackLine(const std::string& path, const Counts& counts, bool isDiff) {
-  std::string line = path;
+  std::array<char, 24> ownBuffer;
+  std::array<char, 24> otherBuffer;
+  const std::string_view own = countText(counts.own, ownBuffer);
+  const std::string_view other = !isDiff ? "" : counts.hasOther ? countText(counts.other, otherBuffer) : "0";
+  std::string line;
+  line.reserve(path.size() + own.size() + other.size() + 2);
+  line += path;
   line += ' ';
-  line += countText(counts.own);
+  line += own;
   if (isDiff) {
     line += ' ';
-    line += counts.hasOther ? countText(counts.other) : "0";
+    line += other;
   }
   return line;
 }
@@ -278,14 +297,24 @@ std::string convertToUnixFormat(std::string text) {
 bool writeStackTracesToFile(const std::string& fileName, const std::vector<std::string>& lines) {
   std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
   if (!out) return false;
+  // Lines are gathered into large blocks: one stream write per line costs
+  // more than the copy.
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  std::string block;
+  block.reserve(kBlock + 4096);
   for (const std::string& line : lines) {
     if (line.find('\r') == std::string::npos) {
-      out.write(line.data(), static_cast<std::streamsize>(line.size()));
+      block += line;
     } else {
-      out << convertToUnixFormat(line);
+      std::remove_copy(line.begin(), line.end(), std::back_inserter(block), '\r');
     }
-    out.put('\n');
+    block += '\n';
+    if (block.size() >= kBlock) {
+      out.write(block.data(), static_cast<std::streamsize>(block.size()));
+      block.clear();
+    }
   }
+  out.write(block.data(), static_cast<std::streamsize>(block.size()));
   out.close();
   return static_cast<bool>(out);
 }

@@ -299,6 +299,18 @@ class TreeBuilder {
 
 }  // namespace
 
+std::size_t PTNodeKeyHash::operator()(const std::string& key) const noexcept {
+  if (!key.empty() && key.size() <= 18) {
+    std::size_t number = 0;
+    for (const char c : key) {
+      if (c < '0' || c > '9') return std::hash<std::string>()(key);
+      number = number * 10 + static_cast<std::size_t>(c - '0');
+    }
+    return number;
+  }
+  return std::hash<std::string>()(key);
+}
+
 const PTprocessedDataNode::Ptr& findNode(const PTNodeMap& nodeMap, const std::string& key) {
   const auto found = nodeMap.find(key);
   if (found == nodeMap.end()) throw std::out_of_range("Unable to find key in unordered_map.");
