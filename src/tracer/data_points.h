@@ -118,9 +118,11 @@ class PTKAVLORDataPoint {
   PTKAVLORDataPoint(const PTKAVLORDataPoint& other, PTDataPointType kind);
   bool matchBase(const PTKAVLORDataPoint& other) const;
 
-  /// Selects the constructors that leave both snapshots unset for a record reader.
+  /// Selects the constructors that leave both snapshots unset, for a record
+  /// reader or a block that holds the snapshots itself.
   struct FromRecord {};
   PTKAVLORDataPoint(PTDataPointType kind, FromRecord) : type(kind) {}
+  explicit PTKAVLORDataPoint(FromRecord tag) : PTKAVLORDataPoint(PT_KAVLOR, tag) {}
 };
 
 /// A block-diagram point: adds model and target.
@@ -150,6 +152,7 @@ class PTCLTGXDataPoint : public PTKAVLORDataPoint {
       : PTKAVLORDataPoint(other, kind), model(other.model), target(other.target) {}
   bool matchModelTarget(const PTCLTGXDataPoint& other) const;
   PTCLTGXDataPoint(PTDataPointType kind, FromRecord tag) : PTKAVLORDataPoint(kind, tag) {}
+  explicit PTCLTGXDataPoint(FromRecord tag) : PTCLTGXDataPoint(PT_CLTGX, tag) {}
 };
 
 /// A state-chart point: adds machine and chart.
@@ -173,6 +176,9 @@ class PTQuorindelDataPoint : public PTCLTGXDataPoint {
 
   std::int32_t machine = -1;  ///< number in the machine mapping
   std::int32_t chart = -1;    ///< number in the chart mapping
+
+ protected:
+  explicit PTQuorindelDataPoint(FromRecord tag) : PTCLTGXDataPoint(PT_QD, tag) {}
 };
 
 /// The generic point every exported logging function records: open-ended
@@ -207,4 +213,15 @@ class PTTracerDataPoint : public PTKAVLORDataPoint {
   std::int32_t getIdentifierNum(std::string_view name) const { return findIdentifierNumber(identifiers, name); }
 
   PTIdentifierMap identifiers;
+
+ protected:
+  explicit PTTracerDataPoint(FromRecord tag) : PTKAVLORDataPoint(PT_TRACER, tag), identifiers(makeIdentifierMap()) {}
 };
+
+/// A new point of class `Point` at its defaults, made as logging makes them:
+/// the point and both its snapshots in one block from the point pool. The
+/// slots do not own these snapshots (ownership would make the point keep
+/// itself alive), so a copy of a slot is good only while the point lives; a
+/// slot may still be given an object of its own.
+template <class Point>
+boost::shared_ptr<Point> makePooledPoint();

@@ -137,8 +137,9 @@ StringNumberMapping& PerformanceTracer::loggedIdentifierTable(const IdentifierNa
 template <class Point, class FillFields>
 bool PerformanceTracer::appendPoint(std::int32_t grouping, const std::string& phase, bool isStart, FillFields fill) {
   try {
-    // From the pool: no allocator header, and no search of the heap's bins.
-    auto point = boost::allocate_shared<Point>(platform::HugePageAllocator<Point>());
+    // One block from the pool for the point and its snapshots: no allocator
+    // header, and no search of the heap's bins.
+    boost::shared_ptr<Point> point = makePooledPoint<Point>();
     fill(*point);
     // Sampled last, after every table look-up.
     assignCommonData(*point, grouping, phase, isStart);
