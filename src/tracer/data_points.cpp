@@ -25,18 +25,6 @@ void allocateSnapshots(PTKAVLORDataPoint& point, const pt::BasicMemStats* basic,
   point.detailedMemStats = boost::shared_ptr<pt::DetailedMemStats>(std::move(pair), detailedSlot);
 }
 
-// A logged point: the point and its snapshots in one block. The slots alias
-// the snapshots without owning them, since owning its own block would keep the
-// point alive forever.
-template <class Point>
-struct PooledPoint final : Point {
-  PooledPoint() : Point(typename Point::FromRecord{}) {
-    this->basicMemStats = boost::shared_ptr<pt::BasicMemStats>(boost::shared_ptr<void>(), &snapshots.basic);
-    this->detailedMemStats = boost::shared_ptr<pt::DetailedMemStats>(boost::shared_ptr<void>(), &snapshots.detailed);
-  }
-  SnapshotPair snapshots;
-};
-
 // The stored kind says which class to compare against, but a point read from a
 // record keeps the kind the record gave it whatever its class; the cast makes
 // sure the fields compared really exist.
@@ -63,9 +51,24 @@ PTKAVLORDataPoint::PTKAVLORDataPoint(const PTKAVLORDataPoint& other, PTDataPoint
   allocateSnapshots(*this, other.basicMemStats.get(), other.detailedMemStats.get());
 }
 
+// A logged point: the point and its snapshots in one block. The slots alias
+// the snapshots without owning them, since owning its own block would keep the
+// point alive forever.
+template <class Point>
+struct PooledPointBlock {
+  PooledPointBlock() : point(typename Point::FromRecord{}) {
+    point.basicMemStats = boost::shared_ptr<pt::BasicMemStats>(boost::shared_ptr<void>(), &snapshots.basic);
+    point.detailedMemStats = boost::shared_ptr<pt::DetailedMemStats>(boost::shared_ptr<void>(), &snapshots.detailed);
+  }
+  Point point;
+  SnapshotPair snapshots;
+};
+
 template <class Point>
 boost::shared_ptr<Point> makePooledPoint() {
-  return boost::allocate_shared<PooledPoint<Point>>(platform::HugePageAllocator<PooledPoint<Point>>());
+  auto block = boost::allocate_shared<PooledPointBlock<Point>>(platform::HugePageAllocator<PooledPointBlock<Point>>());
+  Point* const point = &block->point;
+  return boost::shared_ptr<Point>(std::move(block), point);
 }
 
 template boost::shared_ptr<PTKAVLORDataPoint> makePooledPoint<PTKAVLORDataPoint>();

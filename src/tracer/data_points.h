@@ -32,11 +32,15 @@ struct haArray;
 class DynamicEnum;
 class PerformanceTracer;
 using PTRawDataVector = std::vector<boost::shared_ptr<PTKAVLORDataPoint>>;
+template <class Point>
+struct PooledPointBlock;
 
 /// The base kind: a grouping and a phase. Copies are deep: each copy owns
 /// snapshots of its own.
 class PTKAVLORDataPoint {
  public:
+  template <class>
+  friend struct PooledPointBlock;
   PTKAVLORDataPoint() : PTKAVLORDataPoint(PT_KAVLOR) {}
   PTKAVLORDataPoint(const PTKAVLORDataPoint& other) : PTKAVLORDataPoint(other, PT_KAVLOR) {}
   PTKAVLORDataPoint& operator=(const PTKAVLORDataPoint&) = delete;  // would share snapshots
@@ -128,6 +132,8 @@ class PTKAVLORDataPoint {
 /// A block-diagram point: adds model and target.
 class PTCLTGXDataPoint : public PTKAVLORDataPoint {
  public:
+  template <class>
+  friend struct PooledPointBlock;
   PTCLTGXDataPoint() : PTKAVLORDataPoint(PT_CLTGX) {}
   PTCLTGXDataPoint(const PTCLTGXDataPoint& other) : PTCLTGXDataPoint(other, PT_CLTGX) {}
   ~PTCLTGXDataPoint() override;
@@ -158,6 +164,8 @@ class PTCLTGXDataPoint : public PTKAVLORDataPoint {
 /// A state-chart point: adds machine and chart.
 class PTQuorindelDataPoint : public PTCLTGXDataPoint {
  public:
+  template <class>
+  friend struct PooledPointBlock;
   PTQuorindelDataPoint() : PTCLTGXDataPoint(PT_QD) {}
   PTQuorindelDataPoint(const PTQuorindelDataPoint& other)
       : PTCLTGXDataPoint(other, PT_QD), machine(other.machine), chart(other.chart) {}
@@ -185,6 +193,8 @@ class PTQuorindelDataPoint : public PTCLTGXDataPoint {
 /// identifiers, name → number of the value in that identifier's table.
 class PTTracerDataPoint : public PTKAVLORDataPoint {
  public:
+  template <class>
+  friend struct PooledPointBlock;
   PTTracerDataPoint() : PTKAVLORDataPoint(PT_TRACER), identifiers(makeIdentifierMap()) {}
   PTTracerDataPoint(const PTTracerDataPoint& other)
       : PTKAVLORDataPoint(other, PT_TRACER), identifiers(other.identifiers) {}
