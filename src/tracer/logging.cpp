@@ -35,12 +35,10 @@ constexpr std::size_t kInlineIdentifiers = 8;
 // ---------------------------------------------------------------- The funnel
 
 std::optional<std::int32_t> PerformanceTracer::admittedGroupingNumber(const std::string& grouping) const {
-  if (!globalLoggingEnabled_ && !mayBeEnabledName(grouping)) return std::nullopt;
   // One look-up serves both the admission and the point.
+  if (!globalLoggingEnabled_) return findEnabledGrouping(grouping);
   const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
-  const std::int32_t number = groupings == nullptr ? -1 : groupings->getNumber(grouping);
-  if (!globalLoggingEnabled_ && !isGroupingEnabled(number)) return std::nullopt;
-  return number;
+  return groupings == nullptr ? -1 : groupings->getNumber(grouping);
 }
 
 bool PerformanceTracer::logEvent(const std::string& grouping, const std::string& phase, bool isStart,
