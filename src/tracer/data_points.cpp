@@ -51,6 +51,31 @@ PTKAVLORDataPoint::PTKAVLORDataPoint(const PTKAVLORDataPoint& other, PTDataPoint
   allocateSnapshots(*this, other.basicMemStats.get(), other.detailedMemStats.get());
 }
 
+// A logged point: the point and its snapshots in one block. The slots alias
+// the snapshots without owning them, since owning its own block would keep the
+// point alive forever.
+template <class Point>
+struct PooledPointBlock {
+  PooledPointBlock() : point(typename Point::FromRecord{}) {
+    point.basicMemStats = boost::shared_ptr<pt::BasicMemStats>(boost::shared_ptr<void>(), &snapshots.basic);
+    point.detailedMemStats = boost::shared_ptr<pt::DetailedMemStats>(boost::shared_ptr<void>(), &snapshots.detailed);
+  }
+  Point point;
+  SnapshotPair snapshots;
+};
+
+template <class Point>
+boost::shared_ptr<Point> makePooledPoint() {
+  auto block = boost::allocate_shared<PooledPointBlock<Point>>(platform::HugePageAllocator<PooledPointBlock<Point>>());
+  Point* const point = &block->point;
+  return boost::shared_ptr<Point>(std::move(block), point);
+}
+
+template boost::shared_ptr<PTKAVLORDataPoint> makePooledPoint<PTKAVLORDataPoint>();
+template boost::shared_ptr<PTCLTGXDataPoint> makePooledPoint<PTCLTGXDataPoint>();
+template boost::shared_ptr<PTQuorindelDataPoint> makePooledPoint<PTQuorindelDataPoint>();
+template boost::shared_ptr<PTTracerDataPoint> makePooledPoint<PTTracerDataPoint>();
+
 PTKAVLORDataPoint::~PTKAVLORDataPoint() = default;
 PTCLTGXDataPoint::~PTCLTGXDataPoint() = default;
 PTQuorindelDataPoint::~PTQuorindelDataPoint() = default;

@@ -32,11 +32,15 @@ struct haArray;
 class DynamicEnum;
 class PerformanceTracer;
 using PTRawDataVector = std::vector<boost::shared_ptr<PTKAVLORDataPoint>>;
+template <class Point>
+struct PooledPointBlock;
 
 /// The base kind: a grouping and a phase. Copies are deep: each copy owns
 /// snapshots of its own.
 class PTKAVLORDataPoint {
  public:
+  template <class>
+  friend struct PooledPointBlock;
   PTKAVLORDataPoint() : PTKAVLORDataPoint(PT_KAVLOR) {}
   PTKAVLORDataPoint(const PTKAVLORDataPoint& other) : PTKAVLORDataPoint(other, PT_KAVLOR) {}
   PTKAVLORDataPoint& operator=(const PTKAVLORDataPoint&) = delete;  // would share snapshots
@@ -118,14 +122,18 @@ class PTKAVLORDataPoint {
   PTKAVLORDataPoint(const PTKAVLORDataPoint& other, PTDataPointType kind);
   bool matchBase(const PTKAVLORDataPoint& other) const;
 
-  /// Selects the constructors that leave both snapshots unset for a record reader.
+  /// Selects the constructors that leave both snapshots unset, for a record
+  /// reader or a block that holds the snapshots itself.
   struct FromRecord {};
   PTKAVLORDataPoint(PTDataPointType kind, FromRecord) : type(kind) {}
+  explicit PTKAVLORDataPoint(FromRecord tag) : PTKAVLORDataPoint(PT_KAVLOR, tag) {}
 };
 
 /// A block-diagram point: adds model and target.
 class PTCLTGXDataPoint : public PTKAVLORDataPoint {
  public:
+  template <class>
+  friend struct PooledPointBlock;
   PTCLTGXDataPoint() : PTKAVLORDataPoint(PT_CLTGX) {}
   PTCLTGXDataPoint(const PTCLTGXDataPoint& other) : PTCLTGXDataPoint(other, PT_CLTGX) {}
   ~PTCLTGXDataPoint() override;
@@ -150,11 +158,14 @@ class PTCLTGXDataPoint : public PTKAVLORDataPoint {
       : PTKAVLORDataPoint(other, kind), model(other.model), target(other.target) {}
   bool matchModelTarget(const PTCLTGXDataPoint& other) const;
   PTCLTGXDataPoint(PTDataPointType kind, FromRecord tag) : PTKAVLORDataPoint(kind, tag) {}
+  explicit PTCLTGXDataPoint(FromRecord tag) : PTCLTGXDataPoint(PT_CLTGX, tag) {}
 };
 
 /// A state-chart point: adds machine and chart.
 class PTQuorindelDataPoint : public PTCLTGXDataPoint {
  public:
+  template <class>
+  friend struct PooledPointBlock;
   PTQuorindelDataPoint() : PTCLTGXDataPoint(PT_QD) {}
   PTQuorindelDataPoint(const PTQuorindelDataPoint& other)
       : PTCLTGXDataPoint(other, PT_QD), machine(other.machine), chart(other.chart) {}
@@ -173,12 +184,17 @@ class PTQuorindelDataPoint : public PTCLTGXDataPoint {
 
   std::int32_t machine = -1;  ///< number in the machine mapping
   std::int32_t chart = -1;    ///< number in the chart mapping
+
+ protected:
+  explicit PTQuorindelDataPoint(FromRecord tag) : PTCLTGXDataPoint(PT_QD, tag) {}
 };
 
 /// The generic point every exported logging function records: open-ended
 /// identifiers, name → number of the value in that identifier's table.
 class PTTracerDataPoint : public PTKAVLORDataPoint {
  public:
+  template <class>
+  friend struct PooledPointBlock;
   PTTracerDataPoint() : PTKAVLORDataPoint(PT_TRACER), identifiers(makeIdentifierMap()) {}
   PTTracerDataPoint(const PTTracerDataPoint& other)
       : PTKAVLORDataPoint(other, PT_TRACER), identifiers(other.identifiers) {}
@@ -207,4 +223,15 @@ class PTTracerDataPoint : public PTKAVLORDataPoint {
   std::int32_t getIdentifierNum(std::string_view name) const { return findIdentifierNumber(identifiers, name); }
 
   PTIdentifierMap identifiers;
+
+ protected:
+  explicit PTTracerDataPoint(FromRecord tag) : PTKAVLORDataPoint(PT_TRACER, tag), identifiers(makeIdentifierMap()) {}
 };
+
+/// A new point of class `Point` at its defaults, made as logging makes them:
+/// the point and both its snapshots in one block from the point pool. The
+/// slots do not own these snapshots (ownership would make the point keep
+/// itself alive), so a copy of a slot is good only while the point lives; a
+/// slot may still be given an object of its own.
+template <class Point>
+boost::shared_ptr<Point> makePooledPoint();

@@ -180,43 +180,46 @@ std::uint64_t lengthBit(std::size_t length) { return std::uint64_t{1} << std::mi
 
 }  // namespace
 
-void PerformanceTracer::noteEnabledStateChange(std::int32_t number, EPTGroupingEnabled previous,
-                                               EPTGroupingEnabled state) {
-  if (previous == state) return;
-  const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
-  if (state == EPT_GROUPING_ENABLED && groupings != nullptr && groupings->version() == enabledNameLengthsVersion_) {
-    enabledNameLengths_ |= lengthBit(groupings->getString(number).size());
-  } else if (previous == EPT_GROUPING_ENABLED) {
-    // Another grouping may share the length: recount on the next question.
-    enabledNameLengthsVersion_ = kStaleNameLengths;
-  }
+void PerformanceTracer::noteEnabledStateChange(std::int32_t, EPTGroupingEnabled previous, EPTGroupingEnabled state) {
+  if (previous != state) enabledGroupingsVersion_ = kStaleEnabledGroupings;
 }
 
-void PerformanceTracer::refreshEnabledNameLengths() const {
+void PerformanceTracer::refreshEnabledGroupings() const {
   const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
+  enabledGroupings_.clear();
   enabledNameLengths_ = 0;
   const std::vector<EPTGroupingEnabled>& states = getGroupingEnabledStates();
-  for (std::size_t number = 0; number < states.size(); ++number) {
-    if (states[number] == EPT_GROUPING_ENABLED && groupings != nullptr) {
-      enabledNameLengths_ |= lengthBit(groupings->getString(static_cast<std::int32_t>(number)).size());
-    }
+  for (std::size_t number = 0; number < states.size() && groupings != nullptr; ++number) {
+    if (states[number] != EPT_GROUPING_ENABLED) continue;
+    // A number may be enabled before any name has it.
+    auto named = groupings->entries().right.find(static_cast<std::int32_t>(number));
+    if (named == groupings->entries().right.end()) continue;
+    enabledGroupings_.push_back(EnabledGrouping{named->second, static_cast<std::int32_t>(number)});
+    enabledNameLengths_ |= lengthBit(named->second.size());
   }
-  enabledNameLengthsVersion_ = groupings == nullptr ? kStaleNameLengths : groupings->version();
+  enabledGroupingsVersion_ = groupings == nullptr ? kStaleEnabledGroupings : groupings->version();
 }
 
-bool PerformanceTracer::mayBeEnabledName(const std::string& name) const {
-  // A number may be enabled before any name has it, and the table may be
-  // changed by anyone holding it: the lengths are recounted whenever it did.
+std::optional<std::int32_t> PerformanceTracer::findEnabledGrouping(std::string_view name) const {
+  // The table may be changed by anyone holding it: the list is rebuilt whenever it did.
   const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
-  if (groupings == nullptr) return false;
-  if (groupings->version() != enabledNameLengthsVersion_) refreshEnabledNameLengths();
-  return (enabledNameLengths_ & lengthBit(name.size())) != 0;
+  if (groupings == nullptr) return std::nullopt;
+  if (groupings->version() != enabledGroupingsVersion_) refreshEnabledGroupings();
+  if ((enabledNameLengths_ & lengthBit(name.size())) == 0) return std::nullopt;
+  // Comparing texts beats hashing one only while the enabled groupings are few.
+  constexpr std::size_t kComparedGroupings = 16;
+  if (enabledGroupings_.size() > kComparedGroupings) {
+    const std::int32_t number = groupings->getNumber(name);
+    return isGroupingEnabled(number) ? std::optional<std::int32_t>(number) : std::nullopt;
+  }
+  for (const EnabledGrouping& enabled : enabledGroupings_) {
+    if (enabled.name == name) return enabled.number;
+  }
+  return std::nullopt;
 }
 
 bool PerformanceTracer::isGroupingEnabled(const std::string& name) const {
-  if (!mayBeEnabledName(name)) return false;
-  const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
-  return groupings != nullptr && isGroupingEnabled(groupings->getNumber(name));
+  return findEnabledGrouping(name).has_value();
 }
 
 bool PerformanceTracer::isGroupingEnabled(std::int32_t number) const {

@@ -35,12 +35,10 @@ constexpr std::size_t kInlineIdentifiers = 8;
 // ---------------------------------------------------------------- The funnel
 
 std::optional<std::int32_t> PerformanceTracer::admittedGroupingNumber(const std::string& grouping) const {
-  if (!globalLoggingEnabled_ && !mayBeEnabledName(grouping)) return std::nullopt;
   // One look-up serves both the admission and the point.
+  if (!globalLoggingEnabled_) return findEnabledGrouping(grouping);
   const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
-  const std::int32_t number = groupings == nullptr ? -1 : groupings->getNumber(grouping);
-  if (!globalLoggingEnabled_ && !isGroupingEnabled(number)) return std::nullopt;
-  return number;
+  return groupings == nullptr ? -1 : groupings->getNumber(grouping);
 }
 
 bool PerformanceTracer::logEvent(const std::string& grouping, const std::string& phase, bool isStart,
@@ -137,8 +135,9 @@ StringNumberMapping& PerformanceTracer::loggedIdentifierTable(const IdentifierNa
 template <class Point, class FillFields>
 bool PerformanceTracer::appendPoint(std::int32_t grouping, const std::string& phase, bool isStart, FillFields fill) {
   try {
-    // From the pool: no allocator header, and no search of the heap's bins.
-    auto point = boost::allocate_shared<Point>(platform::HugePageAllocator<Point>());
+    // One block from the pool for the point and its snapshots: no allocator
+    // header, and no search of the heap's bins.
+    boost::shared_ptr<Point> point = makePooledPoint<Point>();
     fill(*point);
     // Sampled last, after every table look-up.
     assignCommonData(*point, grouping, phase, isStart);

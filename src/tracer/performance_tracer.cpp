@@ -66,7 +66,7 @@ void PerformanceTracer::initialize() {
   }
   groupingEnabledStates_ =
       std::make_unique<std::vector<EPTGroupingEnabled>>(kInitialGroupingStates, EPT_GROUPING_UNKNOWN);
-  enabledNameLengthsVersion_ = kStaleNameLengths;
+  enabledGroupingsVersion_ = kStaleEnabledGroupings;
 }
 
 // ---------------------------------------------------------- Platform seams

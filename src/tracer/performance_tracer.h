@@ -615,8 +615,9 @@ class PerformanceTracer {
   bool containsAtAnyDepth(const std::string& group, const std::string& name) const;
   void enableGroupingTree(const std::string& name, EPTGroupingEnabled state, std::unordered_set<std::int32_t>& visited);
   void noteEnabledStateChange(std::int32_t number, EPTGroupingEnabled previous, EPTGroupingEnabled state);
-  void refreshEnabledNameLengths() const;
-  bool mayBeEnabledName(const std::string& name) const;
+  void refreshEnabledGroupings() const;
+  /// The number of the enabled grouping of that name, if any.
+  std::optional<std::int32_t> findEnabledGrouping(std::string_view name) const;
   /// The grouping's number when an event of it is to be recorded.
   std::optional<std::int32_t> admittedGroupingNumber(const std::string& grouping) const;
   void refreshRecorderListener();
@@ -656,14 +657,21 @@ class PerformanceTracer {
   /// Stops and instants already turned into raw points.
   boost::unordered_set<instrument::EventId> convertedEventIds_;
 
-  /// Bit min(length, 63) is set for the name length of every enabled
-  /// grouping: most names logging is asked about are not enabled, and their
-  /// length alone usually says so without a table look-up. Valid while the
-  /// grouping table is at the version noted; recounted on the first question
-  /// after it changed.
-  static constexpr std::uint64_t kStaleNameLengths = ~std::uint64_t{0};
+  /// The enabled groupings, name and number. Most names logging is asked
+  /// about are not enabled, and the few enabled ones are found by comparing
+  /// texts, without hashing one: bit min(length, 63) of enabledNameLengths_
+  /// is set for the length of every enabled name, which turns most others
+  /// away at once. Valid while the grouping table is at the version noted (no
+  /// two tables share a version); rebuilt on the first question after the
+  /// table or a state changed.
+  struct EnabledGrouping {
+    std::string name;
+    std::int32_t number;
+  };
+  static constexpr std::uint64_t kStaleEnabledGroupings = ~std::uint64_t{0};
+  mutable std::vector<EnabledGrouping> enabledGroupings_;
   mutable std::uint64_t enabledNameLengths_ = 0;
-  mutable std::uint64_t enabledNameLengthsVersion_ = kStaleNameLengths;
+  mutable std::uint64_t enabledGroupingsVersion_ = kStaleEnabledGroupings;
   /// Identifier name → its table in mapCollections_ (null until first
   /// needed). Logging finds a name by its stored hash and pointer instead of
   /// hashing and comparing the text on every point.

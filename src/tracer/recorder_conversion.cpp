@@ -105,7 +105,7 @@ void PerformanceTracer::processRecorderDataToRawData() {
   boost::unordered_map<instrument::EventId, boost::shared_ptr<PTTracerDataPoint>> started;
 
   auto pointFromContext = [this](const pt::PerformanceTracerRecorder::EventPoint& event, bool isStart) {
-    auto point = boost::make_shared<PTTracerDataPoint>();
+    auto point = makePooledPoint<PTTracerDataPoint>();
     std::string phase;
     point->identifiers = getMapForContext(event.context, phase);
     point->grouping = getNumberForString(EPT_GROUPING, std::string(event.name), true);

@@ -16,13 +16,14 @@ long sameAllocation(const boost::shared_ptr<A>& a, const boost::shared_ptr<B>& b
 }
 
 // Logging a point is the hot path: a snapshot only the point holds (a fresh
-// point's default one) is overwritten in place rather than reallocated. A
-// point's two snapshots may share one allocation, so "only the point" means
-// every reference to it is one of the point's own two slots.
+// point's default one) is overwritten in place rather than reallocated. That
+// is a snapshot in the point's own block (a slot without owner), or one whose
+// every reference is one of the point's own two slots (they may share one
+// allocation).
 template <class Stats>
 void storeSnapshot(PTKAVLORDataPoint& point, boost::shared_ptr<Stats>& slot, const Stats& value) {
   const long ownSlots = sameAllocation(point.basicMemStats, slot) + sameAllocation(point.detailedMemStats, slot);
-  if (slot && slot.use_count() == ownSlots) {
+  if (slot && (slot.use_count() == 0 || slot.use_count() == ownSlots)) {
     *slot = value;
   } else {
     slot = boost::make_shared<Stats>(value);

@@ -1,7 +1,15 @@
 #include "tracer/string_number_mapping.h"
 
+#include <atomic>
 #include <cassert>
 #include <limits>
+
+std::uint64_t StringNumberMapping::nextVersion() {
+  // Process-wide, so that a table made where another was freed does not pass
+  // for it in a cache.
+  static std::atomic<std::uint64_t> last{0};
+  return last.fetch_add(1, std::memory_order_relaxed) + 1;
+}
 
 StringNumberMapping::StringNumberMapping(const StringNumberMapping& other) : entries_(other.entries_) {
   rebuildIndex();
@@ -11,7 +19,7 @@ StringNumberMapping& StringNumberMapping::operator=(const StringNumberMapping& o
   if (this == &other) return *this;
   entries_ = other.entries_;
   rebuildIndex();
-  ++version_;
+  version_ = nextVersion();
   return *this;
 }
 
@@ -48,7 +56,7 @@ bool StringNumberMapping::insert(const std::string& text, std::int32_t number) {
   auto [stored, inserted] = entries_.insert(Entries::value_type(text, number));
   if (!inserted) return false;
   index_.emplace(std::string_view(stored->left), number);
-  ++version_;
+  version_ = nextVersion();
   return true;
 }
 
@@ -57,12 +65,12 @@ bool StringNumberMapping::remove(const std::string& text) {
   if (found == entries_.left.end()) return false;
   index_.erase(std::string_view(found->first));
   entries_.left.erase(found);
-  ++version_;
+  version_ = nextVersion();
   return true;
 }
 
 void StringNumberMapping::clear() {
   index_.clear();
   entries_.clear();
-  ++version_;
+  version_ = nextVersion();
 }

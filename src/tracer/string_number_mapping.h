@@ -42,7 +42,8 @@ class StringNumberMapping {
   bool empty() const { return entries_.empty(); }
   const Entries& entries() const { return entries_; }
   /// Changes whenever an entry is added or removed, so that a cache built from
-  /// the table can tell that it is stale.
+  /// the table can tell that it is stale; no two tables of the process, nor
+  /// two states of one, share a version.
   std::uint64_t version() const { return version_; }
 
  private:
@@ -53,5 +54,7 @@ class StringNumberMapping {
   /// ordered view would compare each with several stored texts. Keys are views
   /// of the texts stored in entries_, whose nodes never move.
   std::unordered_map<std::string_view, std::int32_t> index_;
-  std::uint64_t version_ = 0;
+  std::uint64_t version_ = nextVersion();
+
+  static std::uint64_t nextVersion();
 };

@@ -7,6 +7,8 @@
 #include <boost/make_shared.hpp>
 
 #include <algorithm>
+#include <array>
+#include <cstdlib>
 #include <filesystem>
 #include <fstream>
 #include <functional>
@@ -25,6 +27,7 @@
 #include "support/host_records.h"
 #include "support/raised.h"
 #include "support/scratch_files.h"
+#include "tracer/fake_platform.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_api.h"
 #include "tracer/pt_clearing.h"
@@ -504,6 +507,92 @@ TEST_F(TraceDataFile, SavesFollowLinksAndClearKilledSaves) {
   EXPECT_TRUE(fs::exists(other));
   pt::host::loadTraceDataFile(file("store/run.kvd"));
   EXPECT_EQ(tracer().rawDataVector()->size(), 4u);
+}
+
+// "<prefix><n>", built without a temporary (GCC 12 warns on literal + to_string).
+std::string numbered(const char* prefix, int n) {
+  std::string text(prefix);
+  text += std::to_string(n);
+  return text;
+}
+
+// A scripted session through every logging member, on a fake clock and probe:
+// identifiers of many names (whose order in a record is that of the point's
+// map), empty values and an odd list, tool kinds, detailed snapshots on and
+// off, a failing probe.
+void recordScriptedSession(PerformanceTracer& t, FakeClock& clock, FakeMemoryProbe& probe) {
+  using Pairs = std::vector<std::string>;
+  t.enableGrouping("Calvoran Compile", true);
+  t.enableGrouping("Test Run", true);
+  t.setUsePerformanceTracerRecorder(false);
+  t.setBasicMemStatsEnabled(true);
+  t.setStatisticsTypeForModel("vdp", "Accelerated");
+  t.addTestPathToMap("user1", "suite.m > Brakes > step # 2");
+  const IdentifierName model("modelStr"), target("targetStr");
+  const std::array<std::string, 3> models = {"vdp", "f14", "sldemo_autotrans"};
+  for (int i = 0; i < 24; ++i) {
+    clock.wall = 1700000000.0 + i * 0.125;
+    clock.cpu = 3.0 + i / 64.0;
+    probe.basic = {4096.0 * (100 + i), 4096.0 * (200 + 2 * i), 1e9 + 4096.0 * i};
+    probe.detailed = {std::uint64_t(10 + i), std::uint64_t(20 + i), std::uint64_t(30 + i), std::uint64_t(40 + i),
+                      std::uint64_t(50 + i)};
+    probe.basicFails = i % 7 == 6;
+    t.setDetailedMemStatsEnabled(i % 3 == 0);
+    const std::string& m = models[i % models.size()];
+    const std::string phase = numbered("Phase ", i % 5);
+    const bool isStart = i % 2 == 0;
+    switch (i % 6) {
+      case 0:
+        t.logEvent("Calvoran Compile", phase, isStart,
+                   Pairs{"modelStr", m, "targetStr", "grt", "machineStr", numbered("M", i % 4), "chartStr", "C",
+                         "TestFile", "t.m", "TestSuite", "S", "TestCase", numbered("c", i)});
+        break;
+      case 1: {
+        const std::string empty;
+        const std::array<PerformanceTracer::LoggedIdentifier, 2> ids{{{model, m}, {target, i % 4 == 1 ? empty : m}}};
+        t.logEvent("Test Run", phase, isStart, ids);
+        break;
+      }
+      case 2: t.logEvent("Test Run", phase, isStart, Pairs{"UserString", "user1", "Iteration", "", "dangling"}); break;
+      case 3: t.logCalvoranData("Calvoran Compile", m, "ert", phase, isStart); break;
+      case 4: t.logQuorindelData("Test Run", m, "grt", "Machine", numbered("Chart ", i), phase, isStart); break;
+      default:
+        t.logKAVLORData("Calvoran Compile", phase, isStart);
+        t.logTracerData("Test Run", phase, !isStart, {"modelStr", "extra"}, {m});
+    }
+  }
+}
+
+// The trace a scripted session saves stays the same byte for byte: points,
+// their values and identifier order, the enumeration and the test paths.
+// The machine's own description is left out. PT_WRITE_FIXTURES=1 rewrites
+// the fixture from the running code.
+TEST_F(TraceDataFile, AScriptedSessionSavesTheSameTraceAsBefore) {
+  FakeClock clock;
+  FakeMemoryProbe probe;
+  PerformanceTracer t;
+  t.initialize();
+  t.setClock(&clock);
+  t.setMemoryProbe(&probe);
+  recordScriptedSession(t, clock, probe);
+  ASSERT_EQ(t.rawDataVector()->size(), 28u);
+  const std::string saved = file("session.kvd");
+  pt::host::saveTraceDataFile(t, saved);
+
+  const std::string trace = file("trace.kvd");
+  kvdFile* in = kvdOpen(saved.c_str(), "r");
+  kvdFile* out = kvdOpen(trace.c_str(), "w");
+  for (const char* variable : {"PerformanceTracingRawDataVector", "IdentifierEnumeratorInfo", "MapTestPath"}) {
+    const HostArrayPtr value(kvdGetVariable(in, variable));
+    ASSERT_NE(value, nullptr) << variable;
+    ASSERT_EQ(kvdPutVariable(out, variable, value.get()), 0) << variable;
+  }
+  kvdClose(in);
+  ASSERT_EQ(kvdClose(out), 0);
+  const std::string fixture = std::string(PT_TEST_DATA_DIR) + "/scripted_session.kvd";
+  const char* rewrite = std::getenv("PT_WRITE_FIXTURES");
+  if (rewrite != nullptr && std::string(rewrite) == "1") writeFileBytes(fixture, fileBytes(trace));
+  EXPECT_EQ(fileBytes(trace), fileBytes(fixture));
 }
 
 }  // namespace

@@ -50,6 +50,29 @@ TEST(DataPoints, CopiesAreDeep) {
   EXPECT_NE(chartCopy.detailedMemStats, chart.detailedMemStats);
 }
 
+// Logged points hold their snapshots in their own block: each kind keeps its
+// defaults, and a copy's snapshots outlive the point (a sanitizer build
+// reports a copy that still pointed into the freed block).
+TEST(DataPoints, PooledPointsKeepTheirKindAndCopiesOutliveThem) {
+  const boost::shared_ptr<PTKAVLORDataPoint> kinds[] = {makePooledPoint<PTKAVLORDataPoint>(),
+                                                        makePooledPoint<PTCLTGXDataPoint>(),
+                                                        makePooledPoint<PTQuorindelDataPoint>()};
+  for (int kind = 0; kind < 3; ++kind) {
+    EXPECT_EQ(std::make_tuple(kinds[kind]->type, kinds[kind]->grouping, kinds[kind]->basicMemStats->procVMSize,
+                              kinds[kind]->detailedMemStats->freeMem),
+              std::make_tuple(kind, -1, 0.0, 0.0));
+  }
+  auto logged = makePooledPoint<PTTracerDataPoint>();
+  logged->basicMemStats->procMemUsage = 42;
+  logged->detailedMemStats->resMem = 5;
+  logged->identifiers["modelStr"] = 1;
+  const PTTracerDataPoint copy(*logged);
+  logged.reset();
+  EXPECT_EQ(std::make_tuple(copy.type, copy.basicMemStats->procMemUsage, copy.detailedMemStats->resMem),
+            std::make_tuple(PT_TRACER, 42.0, 5.0));
+  EXPECT_EQ(copy.identifiers.size(), 1u);
+}
+
 TEST(DataPoints, MatchIgnoresStartFlagStatisticsTypeAndSamplesButNotKinds) {
   auto start = makePoint<PTCLTGXDataPoint>(1, 2, true);
   auto end = makePoint<PTCLTGXDataPoint>(1, 2, false);

@@ -129,6 +129,33 @@ TEST_F(LoggingTest, ADisabledGroupingIsTurnedAwayWithoutClockOrTableChanges) {
   EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "P", false), -1);
 }
 
+// Admission is answered from a list of the enabled groupings, looked up by
+// hash once they are many; it must follow every change of states and table.
+TEST_F(LoggingTest, AdmissionFollowsStatesAndTheGroupingTable) {
+  for (int count : {3, 40}) {
+    std::vector<std::string> names;
+    for (int i = 0; i < count; ++i) {
+      names.emplace_back("Group ");
+      names.back() += static_cast<char>('A' + i % 26);
+      names.back() += std::to_string(i / 26);
+      tracer.enableGrouping(names.back(), true);
+    }
+    tracer.enableGrouping(names[1], false);
+    for (int i = 0; i < count; ++i) EXPECT_EQ(tracer.logEvent(names[i], "P", true, Pairs{}), i != 1) << names[i];
+    EXPECT_FALSE(tracer.isLoggingAdmitted("Group ?0"));  // as long as the enabled ones, never named
+    for (const std::string& name : names) tracer.enableGrouping(name, false);
+    EXPECT_FALSE(tracer.isLoggingAdmitted(names[0])) << count;
+  }
+
+  // A new table where G had number 0: the name that now has 0 is the enabled one.
+  const std::int32_t g = tracer.getNumberForString(EPT_GROUPING, "G", false);
+  *tracer.getMappingByType(EPT_GROUPING) = StringNumberMapping();
+  EXPECT_FALSE(tracer.isLoggingAdmitted("G"));
+  EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "Renamed", true), g);
+  EXPECT_TRUE(tracer.logEvent("Renamed", "P", true, Pairs{}));
+  EXPECT_EQ(point(points().size() - 1).grouping, g);
+}
+
 TEST_F(LoggingTest, GlobalLoggingRecordsUnregisteredGroupingsAsMinusOne) {
   tracer.enableGlobalLogging(true);
   EXPECT_TRUE(tracer.isLoggingAdmitted("Unknown"));
