@@ -242,8 +242,11 @@ SubjectColumns makeSubjectColumns(const PerformanceTracer& tracer, const Perform
 
 std::string PerformanceTracer::generateDataArrayJS(const PTProcessedDataStruct* summary,
                                                    const std::string& statisticsType) const {
-  std::string js =
-      "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine Chart ";
+  // Reserved before the first text: GCC 12 otherwise sizes the buffer by that
+  // text and reports the appends below as out of bounds.
+  std::string js;
+  js.reserve(1024);
+  js += "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine Chart ";
   void (*appendMetrics)(std::string&, const PTKAVLORProcessedDataPoint&) = nullptr;
   if (statisticsType == "time") {
     js += "WCStart WCElapsed WCSelf CPUStart CPUElapsed CPUSelf ";
