@@ -1,4 +1,4 @@
-#include "report/phase/page_frame.h"
+#include "report/phase/phase_page.h"
 
 #include "tracer/performance_tracer.h"
 

@@ -5,7 +5,7 @@
 #include "platform/replacing_file.h"
 #include "report/model/flame_graph.h"
 #include "report/model/model_report.h"
-#include "report/phase/page_frame.h"
+#include "report/phase/phase_page.h"
 #include "tracer/performance_tracer.h"
 
 #include <algorithm>

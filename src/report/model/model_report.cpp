@@ -4,7 +4,7 @@
 #include "platform/host_messages.h"
 #include "platform/replacing_file.h"
 #include "report/phase/html_escape.h"
-#include "report/phase/page_frame.h"
+#include "report/phase/phase_page.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/string_number_mapping.h"
 

@@ -1,6 +1,6 @@
 #include "report/phase/diagnostic_report.h"
 
-#include "report/phase/page_frame.h"
+#include "report/phase/phase_page.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_logging.h"
 #include "tracer/text_utils.h"
