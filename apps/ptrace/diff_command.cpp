@@ -6,6 +6,7 @@
 #include "apps/ptrace/progress.h"
 #include "apps/ptrace/trace_input.h"
 #include "platform/host_messages.h"
+#include "sysinfo/system_info.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {

@@ -9,6 +9,7 @@
 
 #include "analysis/diagnostic_info.h"
 #include "apps/ptrace/utf8_text.h"
+#include "sysinfo/system_info.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {

@@ -22,21 +22,21 @@ bool known(std::int32_t number) { return number != -1; }
 
 }  // namespace
 
-bool PerformanceTracer::generateDiagnosticInfo(PTRawDataVector* rawData, const std::string& grouping,
-                                               PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary) {
+bool generateDiagnosticInfo(PerformanceTracer& tracer, PTRawDataVector* rawData, const std::string& grouping,
+                            PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary) {
   summary.numLevels = 0;
   // The map keeps the points it refers to; the copy itself can go afterwards.
   std::unique_ptr<PTRawDataVector> copy;
   if (rawData == nullptr) {
-    copy = getRawDataVector();
+    copy = tracer.getRawDataVector();
     rawData = copy.get();
   }
   if (rawData == nullptr || rawData->empty()) return true;
 
-  const std::int32_t groupingNumber = lookUp(*this, EPT_GROUPING, grouping);
+  const std::int32_t groupingNumber = lookUp(tracer, EPT_GROUPING, grouping);
   const bool isGlobal = grouping == kGlobalGrouping;
-  const std::int32_t unaccounted = lookUp(*this, EPT_PHASE, kUnaccountedPhase);
-  pt::detail::Pairing pairing(*this, summary, {.diagnosticMap = &diagnosticMap});
+  const std::int32_t unaccounted = lookUp(tracer, EPT_PHASE, kUnaccountedPhase);
+  pt::detail::Pairing pairing(tracer, summary, {.diagnosticMap = &diagnosticMap});
   pairing.walk(*rawData, [&](const PTKAVLORDataPoint& point) {
     return isGlobal || (known(groupingNumber) && point.grouping == groupingNumber) ||
            (known(unaccounted) && point.phase == unaccounted);

@@ -166,26 +166,26 @@ bool PerformanceTracer::matchVectorString(const std::vector<std::string>& list, 
   return std::find(list.begin(), list.end(), text) != list.end();
 }
 
-void PerformanceTracer::generateProcessedDataForGroupings(PTRawDataVector* rawData,
-                                                          const std::vector<std::string>& groupings,
-                                                          PTDiagnosticMap& diagnosticMap,
-                                                          PTProcessedDataStruct& summary) {
-  groupingLoop(*this, rawData, groupings, summary, {.diagnosticMap = &diagnosticMap});
+void generateProcessedDataForGroupings(PerformanceTracer& tracer, PTRawDataVector* rawData,
+                                       const std::vector<std::string>& groupings, PTDiagnosticMap& diagnosticMap,
+                                       PTProcessedDataStruct& summary) {
+  groupingLoop(tracer, rawData, groupings, summary, {.diagnosticMap = &diagnosticMap});
 }
 
-void PerformanceTracer::generateProcessedDataForModels(PTRawDataVector* rawData, const std::vector<std::string>& models,
-                                                       PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary) {
+void generateProcessedDataForModels(PerformanceTracer& tracer, PTRawDataVector* rawData,
+                                    const std::vector<std::string>& models, PTDiagnosticMap& diagnosticMap,
+                                    PTProcessedDataStruct& summary) {
   // The map keeps the points it refers to; a copy of our own can go afterwards.
   std::unique_ptr<PTRawDataVector> copy;
   if (rawData == nullptr) {
-    copy = getRawDataVector();
+    copy = tracer.getRawDataVector();
     rawData = copy.get();
   }
   if (rawData == nullptr) {
     summary.hasErrors = true;
     return;
   }
-  modelLoop(*this, *rawData, models, summary, {.diagnosticMap = &diagnosticMap});
+  modelLoop(tracer, *rawData, models, summary, {.diagnosticMap = &diagnosticMap});
 }
 
 PTProcessedDataStruct PerformanceTracer::generateProcessedData(PTRawDataVector* rawData,

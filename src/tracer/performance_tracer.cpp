@@ -1,4 +1,5 @@
 #include "tracer/performance_tracer.h"
+#include "sysinfo/system_info.h"
 
 #include "tracer/fixed_texts.h"
 

@@ -14,6 +14,7 @@
 #include "platform/replacing_file.h"
 #include "report/phase/html_escape.h"
 #include "report/phase/summary_tables.h"
+#include "sysinfo/system_info.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/text_utils.h"
 
@@ -291,14 +292,14 @@ bool writeComparisonPage(PerformanceTracer& tracer, bool aggregateOnly, const st
     write(missingDetailedMemStatsPage());
     return written && file.commit();
   }
-  const PTAggregateDataMap lhsAggregates = tracer.getAggregateData(lhs.diagnosticInfos);
-  const PTAggregateDataMap rhsAggregates = tracer.getAggregateData(rhs.diagnosticInfos);
+  const PTAggregateDataMap lhsAggregates = getAggregateData(tracer, lhs.diagnosticInfos);
+  const PTAggregateDataMap rhsAggregates = getAggregateData(tracer, rhs.diagnosticInfos);
   const std::vector<PTLCSAggDiffStruct> aggregateAlignment =
-      tracer.generateAggLCSDiffInfo(lhsAggregates, rhsAggregates);
+      generateAggLCSDiffInfo(tracer, lhsAggregates, rhsAggregates);
   std::vector<PTLCSDiffStruct> alignment;
   PerformanceTracer::PTOutlineLabelMap labels;
   if (!aggregateOnly) {
-    alignment = tracer.generateLCSDiffInfo(lhs.diagnosticInfos, rhs.diagnosticInfos);
+    alignment = generateLCSDiffInfo(tracer, lhs.diagnosticInfos, rhs.diagnosticInfos);
     addOutlineLabels(lhs, labels);
     addOutlineLabels(rhs, labels);
   }

@@ -2,6 +2,8 @@
 // aggData (one per phase) and one array of names per mapping, which the
 // records index by number. The page script addresses every field by name and
 // every name by position, so the texts here are fixed to the character.
+#include "report/phase/data_arrays.h"
+
 #include "analysis/aggregation.h"
 #include "analysis/outline_labels.h"
 #include "analysis/processed_data.h"
@@ -338,9 +340,8 @@ std::string PerformanceTracer::generatePhaseDataArrayJS(const PTProcessedDataStr
          declarationBlock();
 }
 
-std::string PerformanceTracer::generateAggregateDataArrayJS(const PTAggregateDataMap& aggregates,
-                                                            const std::string& statisticsType,
-                                                            bool aggregateOnly) const {
+std::string generateAggregateDataArrayJS(const PTAggregateDataMap& aggregates, const std::string& statisticsType,
+                                         bool aggregateOnly) {
   std::string js = declarationBlock();
   js +=
       "       var aggDataView = new Array();\n"

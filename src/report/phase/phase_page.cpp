@@ -4,8 +4,10 @@
 #include "analysis/processed_data.h"
 #include "platform/replacing_file.h"
 #include "report/phase/call_tree.h"
+#include "report/phase/data_arrays.h"
 #include "report/phase/html_escape.h"
 #include "report/phase/summary_tables.h"
+#include "sysinfo/system_info.h"
 #include "tracer/performance_tracer.h"
 
 #include "pt_assets_assets.h"
@@ -221,7 +223,7 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
     write(generateMissingDetailedMemStatsPage());
     return written && file.commit();
   }
-  const PTAggregateDataMap aggregates = tracer.getAggregateData(summary.diagnosticInfos);
+  const PTAggregateDataMap aggregates = getAggregateData(tracer, summary.diagnosticInfos);
   const bool aggregateOnly = kind == PhasePageKind::kAggregateOnly;
   const bool noCallTree = aggregateOnly;
   const bool withChartEvents = statisticsType == "detailedmemory" && summary.hasDetailedMemStats;
@@ -254,7 +256,7 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
   write("    <script type=\"text/javascript\">\n");
   if (!aggregateOnly) write(tracer.generateDataArrayJS(&summary, statisticsType));
   write(tracer.generatePhaseDataArrayJS(&summary));
-  write(tracer.generateAggregateDataArrayJS(aggregates, statisticsType, aggregateOnly));
+  write(generateAggregateDataArrayJS(aggregates, statisticsType, aggregateOnly));
   write("    </script>\n");
   if (statisticsType == "detailedmemory" && !aggregateOnly) {
     write(tracer.generateMemoryCanvasTable(summary.hasDetailedMemStats));
