@@ -1,6 +1,7 @@
 #include "analysis/processed_data.h"
 
 #include "analysis/pairing.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 
 #include <boost/unordered_map.hpp>
@@ -10,12 +11,9 @@
 
 namespace {
 
-const std::string kGlobal = "GLOBAL";
-const std::string kUnaccountedPhase = "Unaccounted Phase";
 const std::string kTestManagerGrouping = "CLTestManager";
 const std::string kTargetIdentifier = "targetStr";
 const std::string kCodeGenerationTarget = "TGX";
-const char* const kModelIdentifierCandidates[] = {"modelStr", "model", "Model"};
 
 // Whether the text of a number is one of the wanted names, worked out once per
 // number: a trace has millions of points but few distinct groupings or models.
@@ -40,7 +38,7 @@ class NameMatch {
 class UnaccountedPhase {
  public:
   explicit UnaccountedPhase(PerformanceTracer& tracer)
-      : number_(tracer.getNumberForString(EPT_PHASE, kUnaccountedPhase, false)) {}
+      : number_(tracer.getNumberForString(EPT_PHASE, pt::kUnaccountedPhase, false)) {}
   bool operator()(const PTKAVLORDataPoint& point) const { return number_ != -1 && point.phase == number_; }
 
  private:
@@ -64,7 +62,7 @@ void groupingLoop(PerformanceTracer& tracer, PTRawDataVector* rawData, const std
     summary.hasErrors = true;
     return;
   }
-  const bool isGlobal = PerformanceTracer::matchVectorString(groupings, kGlobal);
+  const bool isGlobal = PerformanceTracer::matchVectorString(groupings, pt::kGlobalGrouping);
   const UnaccountedPhase unaccounted(tracer);
   NameMatch wanted(groupings);
   const auto groupingText = [&](std::int32_t number) { return tracer.getStringForNumber(EPT_GROUPING, number); };
@@ -84,13 +82,13 @@ void modelLoop(PerformanceTracer& tracer, PTRawDataVector& rawData, const std::v
     return;
   }
   std::string modelIdentifier;
-  for (const char* candidate : kModelIdentifierCandidates) {
+  for (const char* candidate : pt::kModelIdentifierCandidates) {
     if (tracer.getMapCollections().count(candidate) != 0) {
       modelIdentifier = candidate;
       break;
     }
   }
-  const bool isGlobal = PerformanceTracer::matchVectorString(models, kGlobal);
+  const bool isGlobal = PerformanceTracer::matchVectorString(models, pt::kGlobalGrouping);
   const UnaccountedPhase unaccounted(tracer);
   NameMatch wantedModel(models);
   NameMatch wantedIdentifier(models);

@@ -1,5 +1,6 @@
 #include "report/model/model_diff_report.h"
 
+#include "analysis/metric.h"
 #include "analysis/processed_data.h"
 #include "platform/host_messages.h"
 #include "platform/replacing_file.h"
@@ -10,6 +11,7 @@
 
 #include <algorithm>
 #include <deque>
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -163,7 +165,7 @@ bool generateDiffReport_modelBased(PerformanceTracer& tracer, const std::string&
   if (lhs.reportKind != rhs.reportKind) {
     haErrorMsgIdAndTxt("CompareFailed", dataKindName(lhs.reportKind), dataKindName(rhs.reportKind));
   }
-  if (format == "detailedmemory" && !(lhs.hasDetailedMemStats && rhs.hasDetailedMemStats)) {
+  if (pt::parseMetric(format) == pt::Metric::kDetailedMemory && !(lhs.hasDetailedMemStats && rhs.hasDetailedMemStats)) {
     write(generateMissingDetailedMemStatsPage());
     return written && file.commit();
   }

@@ -6,6 +6,7 @@
 // interleaved, and the missing side of a one-sided entry as -99.99.
 #include "analysis/aggregation.h"
 #include "analysis/diagnostic_info.h"
+#include "analysis/metric.h"
 #include "analysis/outline_labels.h"
 #include "analysis/processed_data.h"
 #include "analysis/processed_points.h"
@@ -15,6 +16,7 @@
 #include "report/phase/html_escape.h"
 #include "report/phase/summary_tables.h"
 #include "sysinfo/system_info.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/text_utils.h"
 
@@ -26,6 +28,7 @@
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
+#include <optional>
 #include <span>
 #include <string_view>
 #include <unordered_map>
@@ -120,27 +123,27 @@ struct Columns {
 
 // The data arrays' column names of a format; the time columns keep their
 // historical spellings.
-Columns rowColumns(std::string_view format) {
-  if (format == pt::kTimeFormat) {
+Columns rowColumns(std::optional<pt::Metric> metric) {
+  if (metric == pt::Metric::kTime) {
     return {{"LHS_WCSelf", "LHS_WCSelfPlusChild", "LHS_CPUSself", "LHS_CPUSelfPlusChild"},
             {"RHS_WCSelf", "RHS_WCSelfPlusChild", "RHS_CPUSelf", "RHS_CPUSelfPlusChild"},
             {"WCSelf", "WCSC", "CPUSelf", "CPUSC"}};
   }
   std::vector<std::string_view> metrics;
-  if (format == pt::kBasicMemoryFormat) metrics = {"UsageDelta", "Usage", "UsagePeakDelta", "UsagePeak"};
-  if (format == pt::kDetailedMemoryFormat) {
+  if (metric == pt::Metric::kBasicMemory) metrics = {"UsageDelta", "Usage", "UsagePeakDelta", "UsagePeak"};
+  if (metric == pt::Metric::kDetailedMemory) {
     metrics = {"Free",      "Reserved",      "Committed",      "Dlls",      "NonProcess",
                "FreeStart", "ReservedStart", "CommittedStart", "DllsStart", "NonProcessStart"};
   }
   return {metrics, metrics, metrics};
 }
 
-Columns aggregateColumns(std::string_view format) {
-  if (format == pt::kTimeFormat) {
+Columns aggregateColumns(std::optional<pt::Metric> metric) {
+  if (metric == pt::Metric::kTime) {
     return {{"LHS_WCSelf", "LHS_WCSelfPlusChild"}, {"RHS_WCSelf", "RHS_WCSelfPlusChild"}, {"WCSelf", "WCSC"}};
   }
-  Columns columns = rowColumns(format);
-  if (format == pt::kDetailedMemoryFormat) {
+  Columns columns = rowColumns(metric);
+  if (metric == pt::Metric::kDetailedMemory) {
     for (auto* names : {&columns.lhs, &columns.rhs, &columns.deviations}) names->resize(5);
   }
   return columns;
@@ -167,8 +170,8 @@ std::string columnNames(const Columns& columns, bool prefixed) {
 }
 
 // The time names are spelled out whole, the memory names get their prefixes.
-std::string structNames(const Columns& columns, std::string_view format) {
-  return columnNames(columns, format != pt::kTimeFormat);
+std::string structNames(const Columns& columns, std::optional<pt::Metric> metric) {
+  return columnNames(columns, metric != pt::Metric::kTime);
 }
 
 void appendValues(std::string& out, const pt::MeasuredValues& values, bool present, std::size_t count) {
@@ -197,8 +200,9 @@ void appendDeviations(std::string& out, const Comparison& deviations,
 template <class Comparison, class Point, class Entries>
 void appendSides(std::string& out, const PerformanceTracer& tracer, const Point* lhs, const Point* rhs, bool hasLhs,
                  bool hasRhs, bool matched, const Columns& columns, const Entries& entries, const std::string& format) {
-  appendValues(out, pt::measuredValues(lhs, format), hasLhs, columns.lhs.size());
-  appendValues(out, pt::measuredValues(rhs, format), hasRhs, columns.rhs.size());
+  const std::optional<pt::Metric> metric = pt::parseMetric(format);
+  appendValues(out, pt::measuredValues(lhs, metric), hasLhs, columns.lhs.size());
+  appendValues(out, pt::measuredValues(rhs, metric), hasRhs, columns.rhs.size());
   if (matched) {
     Comparison deviations;
     tracer.calculateDeviations(lhs, rhs, deviations, format);
@@ -220,7 +224,7 @@ std::string matchDigits(const char* name, const std::vector<Entry>& alignment) {
 }
 
 std::string comparisonTitle(const std::string& grouping) {
-  return grouping == "GLOBAL" ? "Performance Comparison" : grouping + " Performance Comparison";
+  return grouping == pt::kGlobalGrouping ? "Performance Comparison" : grouping + " Performance Comparison";
 }
 
 std::string missingDetailedMemStatsPage() {
@@ -288,7 +292,8 @@ bool writeComparisonPage(PerformanceTracer& tracer, bool aggregateOnly, const st
   const PTProcessedDataStruct rhs = tracer.getProcessedData(rhsRaw, {grouping}, false);
   if (rhs.hasErrors) return file.commit();
   const bool hasDetailedMemStats = lhs.hasDetailedMemStats && rhs.hasDetailedMemStats;
-  if (format == pt::kDetailedMemoryFormat && !hasDetailedMemStats) {
+  const std::optional<pt::Metric> metric = pt::parseMetric(format);
+  if (metric == pt::Metric::kDetailedMemory && !hasDetailedMemStats) {
     write(missingDetailedMemStatsPage());
     return written && file.commit();
   }
@@ -311,7 +316,7 @@ bool writeComparisonPage(PerformanceTracer& tracer, bool aggregateOnly, const st
       "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n");
   write("        <div align=\"center\">\n");
   write(comparisonHeaderBarTable(tracer));
-  const bool charts = format == pt::kDetailedMemoryFormat && !aggregateOnly;
+  const bool charts = metric == pt::Metric::kDetailedMemory && !aggregateOnly;
   write(comparisonViewsHTML(aggregateOnly, charts, lhsLabel, rhsLabel));
   if (!aggregateOnly) write(writePhaseSummaryHTML(format, true));
   write(writeAggregateSummaryHTML());
@@ -344,12 +349,13 @@ std::string PerformanceTracer::generateComparisonDataJS(const std::vector<PTLCSD
                                                         const std::string&, const std::string&,
                                                         const std::string& format,
                                                         const PTOutlineLabelMap* outlineLabels) const {
-  const Columns columns = rowColumns(format);
-  const auto entries = pt::rowMetricEntries(format);
+  const std::optional<pt::Metric> metric = pt::parseMetric(format);
+  const Columns columns = rowColumns(metric);
+  const auto entries = pt::rowMetricEntries(metric);
   std::string js =
       "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target "
       "Machine Chart ";
-  js += structNames(columns, format);
+  js += structNames(columns, metric);
   js += "\");\n        var numBlankData = 0;\n        var procData = [";
   js.reserve(js.size() + alignment.size() * (120 + 40 * columns.lhs.size()));
   QuotedNames names(*this);
@@ -388,8 +394,9 @@ std::string PerformanceTracer::generateComparisonDataJS(const std::vector<PTLCSD
 std::string PerformanceTracer::generateAggComparisonDataJS(const std::vector<PTLCSAggDiffStruct>& alignment,
                                                            const std::string&, const std::string&,
                                                            const std::string& format) const {
-  const Columns columns = aggregateColumns(format);
-  const auto entries = pt::aggregateMetricEntries(format);
+  const std::optional<pt::Metric> metric = pt::parseMetric(format);
+  const Columns columns = aggregateColumns(metric);
+  const auto entries = pt::aggregateMetricEntries(metric);
   std::string js =
       "        var aggDataView = new Array();\n"
       "        aggDataView['Index'] = new Array();\n"
@@ -403,7 +410,7 @@ std::string PerformanceTracer::generateAggComparisonDataJS(const std::vector<PTL
       "        aggSortInfo['Col'] = '';\n"
       "        aggSortInfo['Asc'] = false;\n"
       "        var aggDataStruct = makeStruct(\"IsParent Phase LHS_Count RHS_Count CountAbsDev ";
-  js += structNames(columns, format);
+  js += structNames(columns, metric);
   js += "\");\n        var aggData = [";
   QuotedNames names(*this);
   bool first = true;
