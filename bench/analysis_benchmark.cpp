@@ -96,7 +96,7 @@ void BM_Analysis_Rows(benchmark::State& state) {
     Result result;
     state.ResumeTiming();
     result.summary = tracer.generateProcessedData(&rawData, "GLOBAL", false);
-    result.aggregates = tracer.getAggregateData(result.summary.diagnosticInfos);
+    result.aggregates = getAggregateData(tracer, result.summary.diagnosticInfos);
     benchmark::DoNotOptimize(result.aggregates.size());
     state.PauseTiming();
     rows = result.summary.diagnosticInfos.size();
@@ -109,7 +109,7 @@ void BM_Analysis_Rows(benchmark::State& state) {
   rawData.shrink_to_fit();
   state.counters["bytes_per_row"] = 1048576.0 * pt_bench::peakMegabytesAdded([&] {
                                       kept.summary = tracer.generateProcessedData(&rawData, "GLOBAL", false);
-                                      kept.aggregates = tracer.getAggregateData(kept.summary.diagnosticInfos);
+                                      kept.aggregates = getAggregateData(tracer, kept.summary.diagnosticInfos);
                                     }) /
                                     static_cast<double>(kept.summary.diagnosticInfos.size());
 }
@@ -124,7 +124,7 @@ void BM_Analysis_RecordedTrace(benchmark::State& state) {
   for (auto _ : state) {
     Result result;
     result.summary = tracer.getProcessedData(nullptr, {"GLOBAL"}, false);
-    result.aggregates = tracer.getAggregateData(result.summary.diagnosticInfos);
+    result.aggregates = getAggregateData(tracer, result.summary.diagnosticInfos);
     benchmark::DoNotOptimize(result.aggregates.size());
     state.PauseTiming();
     rows = result.summary.diagnosticInfos.size();
@@ -135,7 +135,7 @@ void BM_Analysis_RecordedTrace(benchmark::State& state) {
   Result kept;
   state.counters["bytes_per_row"] = 1048576.0 * pt_bench::peakMegabytesAdded([&] {
                                       kept.summary = tracer.getProcessedData(nullptr, {"GLOBAL"}, false);
-                                      kept.aggregates = tracer.getAggregateData(kept.summary.diagnosticInfos);
+                                      kept.aggregates = getAggregateData(tracer, kept.summary.diagnosticInfos);
                                     }) /
                                     static_cast<double>(kept.summary.diagnosticInfos.size());
 }
@@ -149,7 +149,7 @@ void analyseUnbalanced(benchmark::State& state, PerformanceTracer& tracer, const
     PTRawDataVector rawData = trace;
     PTDiagnosticMap rows;
     PTProcessedDataStruct summary;
-    benchmark::DoNotOptimize(tracer.generateDiagnosticInfo(&rawData, "GLOBAL", rows, summary));
+    benchmark::DoNotOptimize(generateDiagnosticInfo(tracer, &rawData, "GLOBAL", rows, summary));
     // The summary of an unbalanced trace is its error flag alone.
     benchmark::DoNotOptimize(tracer.getProcessedData(&rawData, {"GLOBAL"}, false).hasErrors);
     state.PauseTiming();

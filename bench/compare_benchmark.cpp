@@ -66,13 +66,13 @@ void BM_Alignment_Phases(benchmark::State& state) {
   const PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   std::size_t entries = 0;
   for (auto _ : state) {
-    const std::vector<PTLCSDiffStruct> aligned = tracer.generateLCSDiffInfo(lhs, rhs);
+    const std::vector<PTLCSDiffStruct> aligned = generateLCSDiffInfo(tracer, lhs, rhs);
     entries = aligned.size();
     benchmark::DoNotOptimize(aligned.data());
   }
   state.counters["entries"] = static_cast<double>(entries);
   state.counters["peak_MB"] =
-      pt_bench::peakMegabytesAdded([&] { benchmark::DoNotOptimize(tracer.generateLCSDiffInfo(lhs, rhs)); });
+      pt_bench::peakMegabytesAdded([&] { benchmark::DoNotOptimize(generateLCSDiffInfo(tracer, lhs, rhs)); });
 }
 BENCHMARK(BM_Alignment_Phases)->Arg(20'000)->Arg(100'000)->Unit(benchmark::kMillisecond);
 
@@ -96,7 +96,7 @@ void BM_Alignment_Aggregates(benchmark::State& state) {
   const PTAggregateDataMap rhs = aggregates(true);
   std::size_t entries = 0;
   for (auto _ : state) {
-    const std::vector<PTLCSAggDiffStruct> aligned = tracer.generateAggLCSDiffInfo(lhs, rhs);
+    const std::vector<PTLCSAggDiffStruct> aligned = generateAggLCSDiffInfo(tracer, lhs, rhs);
     entries = aligned.size();
     benchmark::DoNotOptimize(aligned.data());
   }

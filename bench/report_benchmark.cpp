@@ -1,5 +1,6 @@
 // Writing the phase report of a 100,000-row trace, and the comparison report
 // of two such traces.
+#include "sysinfo/system_info.h"
 #include "tracer/data_points.h"
 #include "tracer/performance_tracer.h"
 

@@ -5,8 +5,12 @@
 #pragma once
 
 #include <stdexcept>
+#include <string>
+#include <vector>
 
 #include <CLI/CLI.hpp>
+
+#include "analysis/metric.h"
 
 namespace ptrace_tool {
 
@@ -32,6 +36,9 @@ void addDiagCommand(CLI::App& app, int& exitCode);
 void addDiffCommand(CLI::App& app, int& exitCode);
 /// `ptrace export`: a saved trace in Chrome Trace Event or folded-stack form.
 void addExportCommand(CLI::App& app, int& exitCode);
+
+/// The texts --metric accepts, in the library's order.
+inline std::vector<std::string> metricChoices() { return {pt::kMetricTexts.begin(), pt::kMetricTexts.end()}; }
 
 /// Prints the system information record, one labelled line per field.
 void printSystemInfo();

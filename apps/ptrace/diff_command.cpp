@@ -6,6 +6,7 @@
 #include "apps/ptrace/progress.h"
 #include "apps/ptrace/trace_input.h"
 #include "platform/host_messages.h"
+#include "sysinfo/system_info.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {
@@ -16,7 +17,7 @@ struct DiffOptions {
   std::string rhs;
   std::string output;
   std::string grouping = kAllGroupings;
-  std::string metric = "time";
+  std::string metric{pt::metricText(pt::Metric::kTime)};
   bool aggregate = false;
 };
 
@@ -90,7 +91,7 @@ void addDiffCommand(CLI::App& app, int& exitCode) {
   command->add_option("--grouping", options->grouping, "Grouping to compare; GLOBAL admits every point")
       ->capture_default_str();
   command->add_option("--metric", options->metric, "What the report compares")
-      ->check(CLI::IsMember({"time", "basicmemory", "detailedmemory"}))
+      ->check(CLI::IsMember(metricChoices()))
       ->capture_default_str();
   command->add_flag("--aggregate", options->aggregate, "Compare per-phase aggregates only (one row per phase)");
   command->callback([options, &exitCode] {

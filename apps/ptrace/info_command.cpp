@@ -13,6 +13,7 @@
 #include "apps/ptrace/terminal_text.h"
 #include "apps/ptrace/trace_input.h"
 #include "apps/ptrace/trace_pairing.h"
+#include "sysinfo/system_info.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {

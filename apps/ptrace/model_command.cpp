@@ -21,7 +21,7 @@ struct ModelOptions {
   std::vector<std::string> traces;
   std::string output;
   std::string grouping = kAllGroupings;
-  std::string metric = "time";
+  std::string metric{pt::metricText(pt::Metric::kTime)};
   bool flameGraph = false;
   bool diff = false;
 };
@@ -92,7 +92,7 @@ void addModelCommand(CLI::App& app, int& exitCode) {
   command->add_option("--grouping", options->grouping, "Grouping to report; GLOBAL admits every point")
       ->capture_default_str();
   command->add_option("--metric", options->metric, "What the flame graph (and a difference) measures")
-      ->check(CLI::IsMember({"time", "basicmemory", "detailedmemory"}))
+      ->check(CLI::IsMember(metricChoices()))
       ->capture_default_str();
   command->add_flag("--flamegraph", options->flameGraph, "Draw a flame graph of the recording");
   command->callback([options, &exitCode] {
@@ -100,7 +100,7 @@ void addModelCommand(CLI::App& app, int& exitCode) {
       throw CommandError(options->diff ? "--diff needs two trace files: LHS.kvd RHS.kvd"
                                        : "one trace file, or --diff with two");
     }
-    if (options->diff && options->metric == "detailedmemory") {
+    if (options->diff && pt::parseMetric(options->metric) == pt::Metric::kDetailedMemory) {
       throw CommandError("a model difference report compares \"time\" or \"basicmemory\"");
     }
     std::cout << (options->diff ? writeModelDiffReport(*options) : writeModelReport(*options)) << "\n";

@@ -51,7 +51,7 @@ std::string topPhasesTable(const PTDiagnosticInfoVector& rows, std::size_t limit
   for (const auto& info : rows) {
     if (!info->processedPoint->gapRow) loggedPhases.insert(info->processedPoint->phase);
   }
-  const PTAggregateDataMap aggregates = tracer.getAggregateData(rows);
+  const PTAggregateDataMap aggregates = getAggregateData(tracer, rows);
   std::vector<const PTAggregateDataPoint*> phases;
   for (const auto& entry : aggregates) {
     if (loggedPhases.count(entry.second->phaseID) > 0) phases.push_back(entry.second.get());

@@ -16,7 +16,7 @@ struct ReportOptions {
   std::string trace;
   std::string output;
   std::string grouping = kAllGroupings;
-  std::string metric = "time";
+  std::string metric{pt::metricText(pt::Metric::kTime)};
   bool aggregate = false;
 };
 
@@ -75,7 +75,7 @@ void addReportCommand(CLI::App& app, int& exitCode) {
   command->add_option("--grouping", options->grouping, "Grouping to report; GLOBAL admits every point")
       ->capture_default_str();
   command->add_option("--metric", options->metric, "What the report measures")
-      ->check(CLI::IsMember({"time", "basicmemory", "detailedmemory"}))
+      ->check(CLI::IsMember(metricChoices()))
       ->capture_default_str();
   command->add_flag("--aggregate", options->aggregate, "Write the aggregate report (one row per phase)");
   command->callback([options, &exitCode] {

@@ -9,6 +9,8 @@
 
 #include "analysis/diagnostic_info.h"
 #include "apps/ptrace/utf8_text.h"
+#include "sysinfo/system_info.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {
@@ -102,7 +104,7 @@ nlohmann::json identifiersOf(const PTKAVLORProcessedDataPoint& row, PerformanceT
   if (const auto* tracerRow = dynamic_cast<const PTTracerProcessedDataPoint*>(&row)) {
     for (const auto& [name, number] : tracerRow->identifiers) {
       // The thread is the event's tid.
-      if (name == "statisticsTypeStr" || name == kThreadIdentifier) continue;
+      if (name == pt::statisticsTypeIdentifierText() || name == kThreadIdentifier) continue;
       const std::string& text = name.str();
       put(PerformanceTracer::removeStrSuffix(text), tracer.getStringForNumber(text, number));
     }

@@ -12,11 +12,12 @@
 #include "analysis/processed_data.h"
 #include "sysinfo/system_info.h"
 #include "tracer/data_points.h"
+#include "tracer/fixed_texts.h"
 
 namespace ptrace_tool {
 
 /// The grouping that admits every point.
-inline constexpr const char* kAllGroupings = "GLOBAL";
+inline constexpr const char* kAllGroupings = pt::kGlobalGrouping;
 
 /// Replaces the tracer's data with the file's, with a progress line while it
 /// takes long; CommandError naming the file otherwise.

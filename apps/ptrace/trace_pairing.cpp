@@ -38,7 +38,7 @@ void pairThread(PTRawDataVector points, const std::string& grouping, const std::
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   PTDiagnosticMap rowsByPoint;
   PTProcessedDataStruct summary;
-  tracer.generateProcessedDataForGroupings(&points, {grouping}, rowsByPoint, summary);
+  generateProcessedDataForGroupings(tracer, &points, {grouping}, rowsByPoint, summary);
   addTotals(paired.summary, summary);
 
   const auto name = [&tracer](EPTStringMappings mapping, std::int32_t number) {

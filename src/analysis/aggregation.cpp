@@ -57,7 +57,7 @@ void PTAggregateDataPoint::subtractMetricValues(const PTKAVLORProcessedDataPoint
   if (row != nullptr) addSelf(*row, -1.0);
 }
 
-PTAggregateDataMap PerformanceTracer::getAggregateData(const PTDiagnosticInfoVector& rows) const {
+PTAggregateDataMap getAggregateData(const PerformanceTracer& tracer, const PTDiagnosticInfoVector& rows) {
   // Per phase number, once: the phase whose self time a "_self" row carries,
   // or -2 for an ordinary phase (-1 being a valid answer for an odd table).
   constexpr std::int32_t kOrdinary = -2;
@@ -65,12 +65,12 @@ PTAggregateDataMap PerformanceTracer::getAggregateData(const PTDiagnosticInfoVec
   const auto parentOfSelfRow = [&](std::int32_t phase) {
     auto [entry, isNew] = selfOf.try_emplace(phase, kOrdinary);
     if (!isNew) return entry->second;
-    std::string name = getStringForNumber(EPT_PHASE, phase);
+    std::string name = tracer.getStringForNumber(EPT_PHASE, phase);
     // "_self" at the very start is part of an ordinary name.
     const std::size_t suffix = name.size() > 4 ? name.find(kSelfSuffix) : std::string::npos;
     if (suffix != std::string::npos && suffix > 0) {
       name.erase(suffix, kSelfSuffix.size());
-      StringNumberMapping* phases = getMappingByType(EPT_PHASE);
+      StringNumberMapping* phases = tracer.getMappingByType(EPT_PHASE);
       entry->second = phases == nullptr ? -1 : phases->getNumberOrAdd(name);
     }
     return entry->second;

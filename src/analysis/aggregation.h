@@ -1,7 +1,7 @@
 // Aggregation: every execution of a phase summed into one record — how often
 // it ran, its total and self times, its memory deltas and the peak memory seen.
 //
-//   PTAggregateDataMap aggregates = tracer.getAggregateData(summary.diagnosticInfos);
+//   PTAggregateDataMap aggregates = getAggregateData(tracer, summary.diagnosticInfos);
 //   for (const auto& [phase, aggregate] : aggregates) show(phase, aggregate->count, aggregate->wcElapsedTime);
 //
 // Self time is the time not spent in child rows: the whole time of rows
@@ -60,3 +60,10 @@ class PTAggregateDataPoint {
  private:
   void addSelf(const PTKAVLORProcessedDataPoint& row, double sign);
 };
+
+class PerformanceTracer;
+
+/// One aggregate per phase number; "_self" gap rows count as their phase's
+/// self time. Adds the names of such phases to the tracer's phase table when
+/// missing.
+PTAggregateDataMap getAggregateData(const PerformanceTracer& tracer, const PTDiagnosticInfoVector& rows);

@@ -12,5 +12,5 @@ PTProcessedDataStruct ptGetProcessedDataForModels(PTRawDataVector* rawData, cons
 }
 
 PTAggregateDataMap ptGetAggregateProcessedData(PTDiagnosticInfoVector& rows) {
-  return PerformanceTracer::getInstance()->getAggregateData(rows);
+  return getAggregateData(*PerformanceTracer::getInstance(), rows);
 }

@@ -3,7 +3,7 @@
 // code that only passes results along needs nothing more.
 //
 //   PTDiagnosticMap rowsByPoint;  // raw point → the row it opened, closed or broke
-//   PTAggregateDataMap aggregates = tracer.getAggregateData(summary.diagnosticInfos);
+//   PTAggregateDataMap aggregates = getAggregateData(tracer, summary.diagnosticInfos);
 #pragma once
 
 #include "tracer/data_points.h"

@@ -2,14 +2,12 @@
 // point that report describes.
 #include "analysis/pairing.h"
 #include "analysis/processed_data.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 
 #include <algorithm>
 
 namespace {
-
-const std::string kGlobalGrouping = "GLOBAL";
-const std::string kUnaccountedPhase = "Unaccounted Phase";
 
 // -1 when the name is unknown, which must match no point: points without a
 // grouping or phase also carry -1.
@@ -22,21 +20,21 @@ bool known(std::int32_t number) { return number != -1; }
 
 }  // namespace
 
-bool PerformanceTracer::generateDiagnosticInfo(PTRawDataVector* rawData, const std::string& grouping,
-                                               PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary) {
+bool generateDiagnosticInfo(PerformanceTracer& tracer, PTRawDataVector* rawData, const std::string& grouping,
+                            PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary) {
   summary.numLevels = 0;
   // The map keeps the points it refers to; the copy itself can go afterwards.
   std::unique_ptr<PTRawDataVector> copy;
   if (rawData == nullptr) {
-    copy = getRawDataVector();
+    copy = tracer.getRawDataVector();
     rawData = copy.get();
   }
   if (rawData == nullptr || rawData->empty()) return true;
 
-  const std::int32_t groupingNumber = lookUp(*this, EPT_GROUPING, grouping);
-  const bool isGlobal = grouping == kGlobalGrouping;
-  const std::int32_t unaccounted = lookUp(*this, EPT_PHASE, kUnaccountedPhase);
-  pt::detail::Pairing pairing(*this, summary, {.diagnosticMap = &diagnosticMap});
+  const std::int32_t groupingNumber = lookUp(tracer, EPT_GROUPING, grouping);
+  const bool isGlobal = grouping == pt::kGlobalGrouping;
+  const std::int32_t unaccounted = lookUp(tracer, EPT_PHASE, pt::kUnaccountedPhase);
+  pt::detail::Pairing pairing(tracer, summary, {.diagnosticMap = &diagnosticMap});
   pairing.walk(*rawData, [&](const PTKAVLORDataPoint& point) {
     return isGlobal || (known(groupingNumber) && point.grouping == groupingNumber) ||
            (known(unaccounted) && point.phase == unaccounted);
@@ -50,7 +48,7 @@ PTDataPointType PerformanceTracer::getDiagnosticReportType(const PTRawDataVector
                                                            const std::string& grouping) const {
   if (rawData == nullptr) return PT_KAVLOR;
   const std::int32_t groupingNumber = lookUp(*this, EPT_GROUPING, grouping);
-  const bool isGlobal = grouping == kGlobalGrouping;
+  const bool isGlobal = grouping == pt::kGlobalGrouping;
   std::int32_t level = PT_KAVLOR;
   for (const boost::shared_ptr<PTKAVLORDataPoint>& point : *rawData) {
     if (!point || point->type <= level || point->type > PT_TRACER) continue;

@@ -2,6 +2,7 @@
 
 #include "analysis/diagnostic_info.h"
 #include "analysis/processed_data.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 
 #include <boost/make_shared.hpp>
@@ -15,7 +16,6 @@ namespace pt::detail {
 
 namespace {
 
-const std::string kUnaccountedPhase = "Unaccounted Phase";
 const std::string kSelfSuffix = "_self";
 const std::string kPostSuffix = "_post";
 
@@ -234,7 +234,7 @@ void Pairing::createAndInsertRawGapPoints(const boost::shared_ptr<PTKAVLORDataPo
     start = boost::make_shared<PTKAVLORDataPoint>(*previous);
     end = boost::make_shared<PTKAVLORDataPoint>(*current);
     start->grouping = end->grouping = -1;
-    name = kUnaccountedPhase;
+    name = pt::kUnaccountedPhase;
   }
   start->isStart = true;
   end->isStart = false;

@@ -1,6 +1,7 @@
 #include "analysis/processed_data.h"
 
 #include "analysis/pairing.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 
 #include <boost/unordered_map.hpp>
@@ -10,12 +11,9 @@
 
 namespace {
 
-const std::string kGlobal = "GLOBAL";
-const std::string kUnaccountedPhase = "Unaccounted Phase";
 const std::string kTestManagerGrouping = "CLTestManager";
 const std::string kTargetIdentifier = "targetStr";
 const std::string kCodeGenerationTarget = "TGX";
-const char* const kModelIdentifierCandidates[] = {"modelStr", "model", "Model"};
 
 // Whether the text of a number is one of the wanted names, worked out once per
 // number: a trace has millions of points but few distinct groupings or models.
@@ -40,7 +38,7 @@ class NameMatch {
 class UnaccountedPhase {
  public:
   explicit UnaccountedPhase(PerformanceTracer& tracer)
-      : number_(tracer.getNumberForString(EPT_PHASE, kUnaccountedPhase, false)) {}
+      : number_(tracer.getNumberForString(EPT_PHASE, pt::kUnaccountedPhase, false)) {}
   bool operator()(const PTKAVLORDataPoint& point) const { return number_ != -1 && point.phase == number_; }
 
  private:
@@ -64,7 +62,7 @@ void groupingLoop(PerformanceTracer& tracer, PTRawDataVector* rawData, const std
     summary.hasErrors = true;
     return;
   }
-  const bool isGlobal = PerformanceTracer::matchVectorString(groupings, kGlobal);
+  const bool isGlobal = PerformanceTracer::matchVectorString(groupings, pt::kGlobalGrouping);
   const UnaccountedPhase unaccounted(tracer);
   NameMatch wanted(groupings);
   const auto groupingText = [&](std::int32_t number) { return tracer.getStringForNumber(EPT_GROUPING, number); };
@@ -84,13 +82,13 @@ void modelLoop(PerformanceTracer& tracer, PTRawDataVector& rawData, const std::v
     return;
   }
   std::string modelIdentifier;
-  for (const char* candidate : kModelIdentifierCandidates) {
+  for (const char* candidate : pt::kModelIdentifierCandidates) {
     if (tracer.getMapCollections().count(candidate) != 0) {
       modelIdentifier = candidate;
       break;
     }
   }
-  const bool isGlobal = PerformanceTracer::matchVectorString(models, kGlobal);
+  const bool isGlobal = PerformanceTracer::matchVectorString(models, pt::kGlobalGrouping);
   const UnaccountedPhase unaccounted(tracer);
   NameMatch wantedModel(models);
   NameMatch wantedIdentifier(models);
@@ -166,26 +164,26 @@ bool PerformanceTracer::matchVectorString(const std::vector<std::string>& list, 
   return std::find(list.begin(), list.end(), text) != list.end();
 }
 
-void PerformanceTracer::generateProcessedDataForGroupings(PTRawDataVector* rawData,
-                                                          const std::vector<std::string>& groupings,
-                                                          PTDiagnosticMap& diagnosticMap,
-                                                          PTProcessedDataStruct& summary) {
-  groupingLoop(*this, rawData, groupings, summary, {.diagnosticMap = &diagnosticMap});
+void generateProcessedDataForGroupings(PerformanceTracer& tracer, PTRawDataVector* rawData,
+                                       const std::vector<std::string>& groupings, PTDiagnosticMap& diagnosticMap,
+                                       PTProcessedDataStruct& summary) {
+  groupingLoop(tracer, rawData, groupings, summary, {.diagnosticMap = &diagnosticMap});
 }
 
-void PerformanceTracer::generateProcessedDataForModels(PTRawDataVector* rawData, const std::vector<std::string>& models,
-                                                       PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary) {
+void generateProcessedDataForModels(PerformanceTracer& tracer, PTRawDataVector* rawData,
+                                    const std::vector<std::string>& models, PTDiagnosticMap& diagnosticMap,
+                                    PTProcessedDataStruct& summary) {
   // The map keeps the points it refers to; a copy of our own can go afterwards.
   std::unique_ptr<PTRawDataVector> copy;
   if (rawData == nullptr) {
-    copy = getRawDataVector();
+    copy = tracer.getRawDataVector();
     rawData = copy.get();
   }
   if (rawData == nullptr) {
     summary.hasErrors = true;
     return;
   }
-  modelLoop(*this, *rawData, models, summary, {.diagnosticMap = &diagnosticMap});
+  modelLoop(tracer, *rawData, models, summary, {.diagnosticMap = &diagnosticMap});
 }
 
 PTProcessedDataStruct PerformanceTracer::generateProcessedData(PTRawDataVector* rawData,

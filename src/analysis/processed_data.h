@@ -15,6 +15,8 @@
 #include "analysis/diagnostic_info.h"
 
 #include <cstdint>
+#include <string>
+#include <vector>
 
 /// What a report shows a trace as.
 enum PTReportKind : std::int32_t {
@@ -38,3 +40,21 @@ struct PTProcessedDataStruct {
   bool hasDetailedMemStats = false;
   std::int32_t reportKind = PT_REPORT_PLAIN;  ///< a PTReportKind
 };
+
+class PerformanceTracer;
+
+/// Pairs the points of one grouping ("GLOBAL": every point) for the
+/// diagnostic report, naming them through the tracer's tables (a null vector:
+/// a deep copy of its points); every point stepped maps to its row. True when
+/// there is no data or a start was never closed.
+bool generateDiagnosticInfo(PerformanceTracer& tracer, PTRawDataVector* rawData, const std::string& grouping,
+                            PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary);
+/// Pairs the points of the groupings ("GLOBAL": all); rows go to the map only.
+void generateProcessedDataForGroupings(PerformanceTracer& tracer, PTRawDataVector* rawData,
+                                       const std::vector<std::string>& groupings, PTDiagnosticMap& diagnosticMap,
+                                       PTProcessedDataStruct& summary);
+/// Pairs the points of the models ("GLOBAL": all models); points without a
+/// model field or identifier (kind 0) never take part.
+void generateProcessedDataForModels(PerformanceTracer& tracer, PTRawDataVector* rawData,
+                                    const std::vector<std::string>& models, PTDiagnosticMap& diagnosticMap,
+                                    PTProcessedDataStruct& summary);

@@ -2,23 +2,25 @@
 
 #include <filesystem>
 #include <memory>
+#include <optional>
 #include <string>
 #include <system_error>
 #include <vector>
 
+#include "analysis/metric.h"
 #include "bindings/argument_checks.h"
 #include "host/cell_records.h"
 #include "host/trace_data_file.h"
 #include "platform/host_messages.h"
 #include "report/model/model_diff_report.h"
 #include "report/model/model_report.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/text_utils.h"
 
 namespace pt::bindings::methods {
 namespace {
 
-constexpr char kAllGroupings[] = "GLOBAL";
 constexpr char kStartupGrouping[] = "Calvoran Startup";
 constexpr char kExpectedHtmlFile[] = "'htmlfile' must be set";
 constexpr char kExpectedComparisonFiles[] = "'htmlfile' and one of 'lhsfile' or 'rhsfile' to be set.";
@@ -27,8 +29,10 @@ void invalidNames() { haErrorMsgIdAndTxt("InvalidNames"); }
 
 void checkMetric(const haArray* value) {
   const std::string metric = toLowerCase(ptCreateStringFrom_haArray(value));
-  if (metric != "time" && metric != "basicmemory" && metric != "detailedmemory")
-    haErrorMsgIdAndTxt("InvalidMetric", "time", "basicmemory", "detailedmemory");
+  if (!pt::parseMetric(metric)) {
+    haErrorMsgIdAndTxt("InvalidMetric", pt::metricText(pt::Metric::kTime), pt::metricText(pt::Metric::kBasicMemory),
+                       pt::metricText(pt::Metric::kDetailedMemory));
+  }
 }
 
 void checkFormat(const haArray* value) {
@@ -152,7 +156,7 @@ void singleRunReport(const NameValueArguments& pairs, const char* requiredText, 
   const std::string htmlFile = pairs.text("htmlfile");
   const std::string kvdFile = pairs.text("kvdfile");
   refuseToOverwrite(htmlFile, kvdFile);
-  const std::string grouping = pairs.text("grouping", kAllGroupings);
+  const std::string grouping = pairs.text("grouping", pt::kGlobalGrouping);
   std::unique_ptr<ReportData> data;
   {
     const HostRootKept root(restoreRoot);
@@ -181,8 +185,9 @@ void comparisonReport(const NameValueArguments& pairs, Generate generate, const 
   }
   if (lhs->empty()) haErrorMsgIdAndTxt("NoRawTracerDataLoaded", lhs->file());
   if (rhs->empty()) haErrorMsgIdAndTxt("NoRawTracerDataLoaded", rhs->file());
-  const bool written = generate(*PerformanceTracer::getInstance(), htmlFile, pairs.text("grouping", kAllGroupings),
-                                pairs.text("lhslabel", "Baseline"), pairs.text("rhslabel", "CurrentRun"), *lhs, *rhs);
+  const bool written =
+      generate(*PerformanceTracer::getInstance(), htmlFile, pairs.text("grouping", pt::kGlobalGrouping),
+               pairs.text("lhslabel", "Baseline"), pairs.text("rhslabel", "CurrentRun"), *lhs, *rhs);
   checkWritten(written, htmlFile);
 }
 

@@ -10,6 +10,7 @@
 #include "host/processed_point_structs.h"
 #include "host/trace_data_file.h"
 #include "platform/host_messages.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/pt_api.h"
 #include "tracer/pt_clearing.h"
 #include "tracer/pt_groupings.h"
@@ -34,7 +35,7 @@ void expectedGroupingOrModel() { haErrorMsgIdAndTxt("ExpectedNames", "'grouping'
 // The processed data the pairs ask for; each pair builds it anew and the last wins.
 PTProcessedDataStruct processedDataFor(int nInputs, const haArray* const inputs[]) {
   checkEvenInputCount(nInputs);
-  if (nInputs == 0) return ptGetProcessedDataForGroupings(nullptr, {"GLOBAL"});
+  if (nInputs == 0) return ptGetProcessedDataForGroupings(nullptr, {pt::kGlobalGrouping});
   PTProcessedDataStruct data;
   for (int i = 0; i < nInputs; i += 2) {
     if (!isTextArgument(inputs[i])) expectedGroupingOrModel();

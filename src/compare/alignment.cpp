@@ -56,15 +56,15 @@ std::int32_t matchKindOf(const pt::KeyAlignmentEntry& entry) {
 
 }  // namespace
 
-std::vector<PTLCSDiffStruct> PerformanceTracer::generateLCSDiffInfo(const PTDiagnosticInfoVector& lhs,
-                                                                    const PTDiagnosticInfoVector& rhs) const {
+std::vector<PTLCSDiffStruct> generateLCSDiffInfo(const PerformanceTracer& tracer, const PTDiagnosticInfoVector& lhs,
+                                                 const PTDiagnosticInfoVector& rhs) {
   KeyNumbers number(lhs.size() + rhs.size());
   const auto keysOf = [&](const PTDiagnosticInfoVector& rows) {
     std::vector<std::uint32_t> keys;
     keys.reserve(rows.size());
     for (const auto& row : rows) {
       const PTKAVLORProcessedDataPoint* point = pointOf(row);
-      keys.push_back(number(point != nullptr ? lcsKey(*this, *point) : std::string()));
+      keys.push_back(number(point != nullptr ? lcsKey(tracer, *point) : std::string()));
     }
     return keys;
   };
@@ -81,8 +81,8 @@ std::vector<PTLCSDiffStruct> PerformanceTracer::generateLCSDiffInfo(const PTDiag
   return entries;
 }
 
-std::vector<PTLCSAggDiffStruct> PerformanceTracer::generateAggLCSDiffInfo(const PTAggregateDataMap& lhs,
-                                                                          const PTAggregateDataMap& rhs) const {
+std::vector<PTLCSAggDiffStruct> generateAggLCSDiffInfo(const PerformanceTracer& tracer, const PTAggregateDataMap& lhs,
+                                                       const PTAggregateDataMap& rhs) {
   KeyNumbers number(lhs.size() + rhs.size());
   const auto keysOf = [&](const PTAggregateDataMap& aggregates) {
     std::vector<std::uint32_t> keys;
@@ -90,7 +90,7 @@ std::vector<PTLCSAggDiffStruct> PerformanceTracer::generateAggLCSDiffInfo(const 
     keys.reserve(aggregates.size());
     inOrder.reserve(aggregates.size());
     for (const auto& [phase, aggregate] : aggregates) {
-      keys.push_back(number(ptCleanupPhaseName(getStringForNumber(EPT_PHASE, phase), true)));
+      keys.push_back(number(ptCleanupPhaseName(tracer.getStringForNumber(EPT_PHASE, phase), true)));
       inOrder.push_back(aggregate.get());
     }
     return std::pair(std::move(keys), std::move(inOrder));

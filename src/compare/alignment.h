@@ -3,7 +3,7 @@
 // subsequence of their keys, so that a phase run in both is one entry and a
 // phase run in one only is an entry of its own.
 //
-//   std::vector<PTLCSDiffStruct> entries = tracer.generateLCSDiffInfo(before.diagnosticInfos,
+//   std::vector<PTLCSDiffStruct> entries = generateLCSDiffInfo(tracer, before.diagnosticInfos,
 //                                                                    after.diagnosticInfos);
 //   for (const PTLCSDiffStruct& entry : entries) show(entry.lhsPoint, entry.rhsPoint, entry.matchKind);
 //
@@ -37,3 +37,15 @@ struct PTLCSAggDiffStruct {
   const PTAggregateDataPoint* rhsAggregate = nullptr;  ///< null for a LHS-only entry
   std::int32_t matchKind = EPT_MATCH_BOTH;             ///< an EPTMatchKind
 };
+
+class PerformanceTracer;
+
+/// The rows of both recordings aligned on their getLCSString() keys (names
+/// from the tracer's tables), in forward order; the entries point into the two
+/// inputs.
+std::vector<PTLCSDiffStruct> generateLCSDiffInfo(const PerformanceTracer& tracer, const PTDiagnosticInfoVector& lhs,
+                                                 const PTDiagnosticInfoVector& rhs);
+/// The aggregates aligned in ascending phase number on their cleaned phase
+/// names (the tracer's phase table).
+std::vector<PTLCSAggDiffStruct> generateAggLCSDiffInfo(const PerformanceTracer& tracer, const PTAggregateDataMap& lhs,
+                                                       const PTAggregateDataMap& rhs);

@@ -123,44 +123,58 @@ pt::MeasuredValues detailedMemoryOf(const PTAggregateDataPoint* aggregate) {
 
 }  // namespace
 
-pt::MeasuredValues pt::measuredValues(const PTKAVLORProcessedDataPoint* row, std::string_view format) {
-  if (format == kTimeFormat) return timeOf(row);
-  if (format == kBasicMemoryFormat) return basicMemoryOf(row);
-  if (format == kDetailedMemoryFormat) return detailedMemoryOf(row);
+pt::MeasuredValues pt::measuredValues(const PTKAVLORProcessedDataPoint* row, std::optional<Metric> metric) {
+  if (!metric) return {};
+  switch (*metric) {
+    case Metric::kTime: return timeOf(row);
+    case Metric::kBasicMemory: return basicMemoryOf(row);
+    case Metric::kDetailedMemory: return detailedMemoryOf(row);
+  }
   return {};
 }
 
-pt::MeasuredValues pt::measuredValues(const PTAggregateDataPoint* aggregate, std::string_view format) {
-  if (format == kTimeFormat) return timeOf(aggregate);
-  if (format == kBasicMemoryFormat) return basicMemoryOf(aggregate);
-  if (format == kDetailedMemoryFormat) return detailedMemoryOf(aggregate);
+pt::MeasuredValues pt::measuredValues(const PTAggregateDataPoint* aggregate, std::optional<Metric> metric) {
+  if (!metric) return {};
+  switch (*metric) {
+    case Metric::kTime: return timeOf(aggregate);
+    case Metric::kBasicMemory: return basicMemoryOf(aggregate);
+    case Metric::kDetailedMemory: return detailedMemoryOf(aggregate);
+  }
   return {};
 }
 
-std::span<PTMetricDeviation PTComparisonPoint::*const> pt::rowMetricEntries(std::string_view format) {
-  if (format == kTimeFormat) return kRowTimeEntries;
-  if (format == kBasicMemoryFormat) return kRowBasicEntries;
-  if (format == kDetailedMemoryFormat) return kRowDetailedEntries;
+std::span<PTMetricDeviation PTComparisonPoint::*const> pt::rowMetricEntries(std::optional<Metric> metric) {
+  if (!metric) return {};
+  switch (*metric) {
+    case Metric::kTime: return kRowTimeEntries;
+    case Metric::kBasicMemory: return kRowBasicEntries;
+    case Metric::kDetailedMemory: return kRowDetailedEntries;
+  }
   return {};
 }
 
-std::span<PTMetricDeviation PTAggComparisonPoint::*const> pt::aggregateMetricEntries(std::string_view format) {
-  if (format == kTimeFormat) return kAggregateTimeEntries;
-  if (format == kBasicMemoryFormat) return kAggregateBasicEntries;
-  if (format == kDetailedMemoryFormat) return kAggregateDetailedEntries;
+std::span<PTMetricDeviation PTAggComparisonPoint::*const> pt::aggregateMetricEntries(std::optional<Metric> metric) {
+  if (!metric) return {};
+  switch (*metric) {
+    case Metric::kTime: return kAggregateTimeEntries;
+    case Metric::kBasicMemory: return kAggregateBasicEntries;
+    case Metric::kDetailedMemory: return kAggregateDetailedEntries;
+  }
   return {};
 }
 
 void PerformanceTracer::calculateDeviations(const PTKAVLORProcessedDataPoint* lhs,
                                             const PTKAVLORProcessedDataPoint* rhs, PTComparisonPoint& out,
                                             const std::string& format) const {
-  fill(*this, pt::measuredValues(lhs, format), pt::measuredValues(rhs, format), pt::rowMetricEntries(format), out,
+  const std::optional<pt::Metric> metric = pt::parseMetric(format);
+  fill(*this, pt::measuredValues(lhs, metric), pt::measuredValues(rhs, metric), pt::rowMetricEntries(metric), out,
        format);
 }
 
 void PerformanceTracer::calculateDeviations(const PTAggregateDataPoint* lhs, const PTAggregateDataPoint* rhs,
                                             PTAggComparisonPoint& out, const std::string& format) const {
-  fill(*this, pt::measuredValues(lhs, format), pt::measuredValues(rhs, format), pt::aggregateMetricEntries(format), out,
+  const std::optional<pt::Metric> metric = pt::parseMetric(format);
+  fill(*this, pt::measuredValues(lhs, metric), pt::measuredValues(rhs, metric), pt::aggregateMetricEntries(metric), out,
        format);
 }
 
@@ -169,7 +183,7 @@ void PerformanceTracer::calculateDeviations(double lhsValue, double rhsValue, do
   // Values below a hundredth (negative ones included) are taken to two decimals.
   const double a = lhsValue < 0.01 ? roundVal(lhsValue) : lhsValue;
   const double b = rhsValue < 0.01 ? roundVal(rhsValue) : rhsValue;
-  if (format == pt::kBasicMemoryFormat) {
+  if (pt::parseMetric(format) == pt::Metric::kBasicMemory) {
     // Deltas carry their sign: growth against shrinkage is a real change.
     absDev = b - a;
     if (a != 0.0) {

@@ -12,23 +12,17 @@
 // 50 %, except that 25 % to 35 % is one class.
 #pragma once
 
+#include "analysis/metric.h"
+
 #include <array>
 #include <cstddef>
+#include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 
 class PTKAVLORProcessedDataPoint;
 class PTAggregateDataPoint;
-
-namespace pt {
-
-/// The report formats: which measurements the pages and deviations show.
-inline constexpr std::string_view kTimeFormat = "time";
-inline constexpr std::string_view kBasicMemoryFormat = "basicmemory";
-inline constexpr std::string_view kDetailedMemoryFormat = "detailedmemory";
-
-}  // namespace pt
 
 /// The deviation of one metric.
 struct PTMetricDeviation {
@@ -66,12 +60,12 @@ struct MeasuredValues {
   std::size_t count = 0;
 };
 
-/// The format's values of the row; a null row measures 0, an unknown format nothing.
-MeasuredValues measuredValues(const PTKAVLORProcessedDataPoint* row, std::string_view format);
-MeasuredValues measuredValues(const PTAggregateDataPoint* aggregate, std::string_view format);
-/// The entries the format fills, in the order of measuredValues.
-std::span<PTMetricDeviation PTComparisonPoint::*const> rowMetricEntries(std::string_view format);
-std::span<PTMetricDeviation PTAggComparisonPoint::*const> aggregateMetricEntries(std::string_view format);
+/// The metric's values of the row; a null row measures 0, no metric nothing.
+MeasuredValues measuredValues(const PTKAVLORProcessedDataPoint* row, std::optional<Metric> metric);
+MeasuredValues measuredValues(const PTAggregateDataPoint* aggregate, std::optional<Metric> metric);
+/// The entries the metric fills, in the order of measuredValues.
+std::span<PTMetricDeviation PTComparisonPoint::*const> rowMetricEntries(std::optional<Metric> metric);
+std::span<PTMetricDeviation PTAggComparisonPoint::*const> aggregateMetricEntries(std::optional<Metric> metric);
 
 }  // namespace pt
 

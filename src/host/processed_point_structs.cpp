@@ -12,6 +12,7 @@
 #include "analysis/processed_points.h"
 #include "host/cell_records.h"
 #include "platform/host_array.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/pt_api.h"
 
 namespace {
@@ -60,7 +61,7 @@ haArray* rowStruct(PTKAVLORProcessedDataPoint& row, const NamedTexts& subjects, 
                    const NamedTexts& trailing, const std::string& phaseNumText) {
   std::vector<std::string> names = {"pointType", "groupingStr", "phaseIDStr"};
   for (const auto& subject : subjects) names.push_back(subject.first);
-  if (withStatisticsType) names.emplace_back("statisticsTypeStr");
+  if (withStatisticsType) names.push_back(pt::statisticsTypeIdentifierText());
   names.insert(names.end(), kTimeFields.begin(), kTimeFields.end());
   names.insert(names.end(), kMemoryFields.begin(), kMemoryFields.end());
   names.insert(names.end(), kMetaDataFields.begin(), kMetaDataFields.end());

@@ -5,6 +5,8 @@
 
 PTSystemInfoStruct PerformanceTracer::gatherSystemInfoFromKAVLOR() const { return pt::sysinfo::gatheredSystemInfo(); }
 
+PTSystemInfoStruct PerformanceTracer::getSystemInfo() const { return gatherSystemInfoFromKAVLOR(); }
+
 const PTSystemInfoStruct* PerformanceTracer::getSystemInfo() {
   // Made once; a gathering that throws leaves it unmade for the next call.
   static const PTSystemInfoStruct copy = pt::sysinfo::gatheredSystemInfo();

@@ -1,4 +1,6 @@
-// Fixed texts that every logged or converted tracer point names.
+// Fixed texts that the tracer, its analysis and its reports share: the names
+// every logged or converted tracer point carries, the grouping that admits
+// every point, the gap phase and the identifiers that may name a model.
 //
 //   table(pt::statisticsTypeIdentifierText()).getNumberOrAdd(pt::statisticsTypeUpdateText());
 //
@@ -6,6 +8,8 @@
 // exit handlers, after ordinary static objects are gone.
 #pragma once
 
+#include <array>
+#include <cstddef>
 #include <string>
 
 namespace pt {
@@ -21,5 +25,18 @@ inline const std::string& statisticsTypeUpdateText() {
   static const std::string* const text = new std::string("Update");
   return *text;
 }
+
+/// The grouping (or model) name that admits every point.
+inline constexpr char kGlobalGrouping[] = "GLOBAL";
+
+/// The phase of the time no recorded phase accounts for.
+inline constexpr char kUnaccountedPhase[] = "Unaccounted Phase";
+
+/// The identifiers that may name a tracer point's model, the first used
+/// standing for all.
+inline constexpr std::array<const char*, 3> kModelIdentifierCandidates{"modelStr", "model", "Model"};
+
+/// Grouping enable states a tracer starts with; the table grows as needed.
+inline constexpr std::size_t kInitialGroupingStates = 20;
 
 }  // namespace pt

@@ -1,5 +1,5 @@
 #include "tracer/performance_tracer.h"
-
+#include "sysinfo/system_info.h"
 #include "tracer/fixed_texts.h"
 
 #include "platform/clock.h"
@@ -15,8 +15,6 @@
 #include <utility>
 
 namespace {
-
-constexpr std::size_t kInitialGroupingStates = 20;
 
 bool equalsIgnoringCase(std::string_view a, std::string_view b) {
   return std::equal(a.begin(), a.end(), b.begin(), b.end(), [](char x, char y) {
@@ -65,7 +63,7 @@ void PerformanceTracer::initialize() {
     memStatsModule_ = std::make_unique<pt::MemStatsModule>(*memoryProbe_.load(std::memory_order_acquire));
   }
   groupingEnabledStates_ =
-      std::make_unique<std::vector<EPTGroupingEnabled>>(kInitialGroupingStates, EPT_GROUPING_UNKNOWN);
+      std::make_unique<std::vector<EPTGroupingEnabled>>(pt::kInitialGroupingStates, EPT_GROUPING_UNKNOWN);
   enabledGroupingsVersion_ = kStaleEnabledGroupings;
 }
 

@@ -13,8 +13,6 @@
 // probe and the memory module are safe to use while that happens.
 #pragma once
 
-#include "analysis/analysis_types.h"
-#include "sysinfo/system_info.h"
 #include "tracer/data_points.h"
 #include "tracer/dynamic_enum.h"
 #include "tracer/grouping_enabled.h"
@@ -50,10 +48,14 @@ class FileCalls;
 class MemoryProbe;
 }  // namespace platform
 
+class PTKAVLORProcessedDataPoint;
+class PTAggregateDataPoint;
+struct PTProcessedDataStruct;
 struct PTLCSDiffStruct;
 struct PTLCSAggDiffStruct;
 struct PTComparisonPoint;
 struct PTAggComparisonPoint;
+struct PTSystemInfoStruct;
 
 /// A system-clock time point in nanoseconds, as instrumentation events carry.
 using PTSystemTimePoint = std::chrono::time_point<std::chrono::system_clock, std::chrono::nanoseconds>;
@@ -204,7 +206,7 @@ class PerformanceTracer {
 
   /// The record of the running machine, gathered on the first call.
   PTSystemInfoStruct gatherSystemInfoFromKAVLOR() const;
-  PTSystemInfoStruct getSystemInfo() const { return gatherSystemInfoFromKAVLOR(); }
+  PTSystemInfoStruct getSystemInfo() const;
   /// A process-wide copy of the gathered record, made on the first call.
   const PTSystemInfoStruct* getSystemInfo();
   /// The text answer of the host's system_dependent(query).
@@ -366,23 +368,11 @@ class PerformanceTracer {
   // data never change; a caller's vector receives the gap points. Problems in
   // the trace become error rows and `hasErrors`, never exceptions.
 
-  /// Pairs the points of one grouping ("GLOBAL": every point) for the
-  /// diagnostic report; every point stepped maps to its row. True when there
-  /// is no data or a start was never closed.
-  bool generateDiagnosticInfo(PTRawDataVector* rawData, const std::string& grouping, PTDiagnosticMap& diagnosticMap,
-                              PTProcessedDataStruct& summary);
   /// The richest point kind of the grouping's points, the scan stopping at the
   /// first of kind 2 or 3; kind 0 without data.
   PTDataPointType getDiagnosticReportType(const PTRawDataVector* rawData, const std::string& grouping) const;
   /// True when some element equals `text` exactly.
   static bool matchVectorString(const std::vector<std::string>& list, const std::string& text);
-  /// Pairs the points of the groupings ("GLOBAL": all); rows go to the map only.
-  void generateProcessedDataForGroupings(PTRawDataVector* rawData, const std::vector<std::string>& groupings,
-                                         PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary);
-  /// Pairs the points of the models ("GLOBAL": all models); points without a
-  /// model field or identifier (kind 0) never take part.
-  void generateProcessedDataForModels(PTRawDataVector* rawData, const std::vector<std::string>& models,
-                                      PTDiagnosticMap& diagnosticMap, PTProcessedDataStruct& summary);
   /// Rows, totals, base times and report kind of the groupings or models; no
   /// rows when the trace has errors.
   PTProcessedDataStruct generateProcessedData(PTRawDataVector* rawData, const std::vector<std::string>& names,
@@ -395,24 +385,12 @@ class PerformanceTracer {
   /// Replaces a row of kind 0, 1 or 2 by its tracer-class conversion, whose
   /// identifiers are numbered in this tracer's tables.
   void convertProcessedDataPoint(std::unique_ptr<PTKAVLORProcessedDataPoint>& point);
-  /// One aggregate per phase number; "_self" gap rows count as their phase's
-  /// self time. Adds the names of such phases to the phase table when missing.
-  PTAggregateDataMap getAggregateData(const PTDiagnosticInfoVector& rows) const;
 
   // ------------------------------------------------------------- Comparison
   // Two recordings of the same work, a LHS and a RHS one, aligned phase by
   // phase and measured against each other (defined in src/compare/). Nothing
   // is kept between calls.
 
-  /// The rows of both recordings aligned on their getLCSString() keys (names
-  /// from this tracer's tables), in forward order; the entries point into the
-  /// two inputs.
-  std::vector<PTLCSDiffStruct> generateLCSDiffInfo(const PTDiagnosticInfoVector& lhs,
-                                                   const PTDiagnosticInfoVector& rhs) const;
-  /// The aggregates aligned in ascending phase number on their cleaned phase
-  /// names (this tracer's phase table).
-  std::vector<PTLCSAggDiffStruct> generateAggLCSDiffInfo(const PTAggregateDataMap& lhs,
-                                                         const PTAggregateDataMap& rhs) const;
   /// Fills the metric family of `format` ("time", "basicmemory",
   /// "detailedmemory"; anything else fills nothing). A null side measures 0.
   void calculateDeviations(const PTKAVLORProcessedDataPoint* lhs, const PTKAVLORProcessedDataPoint* rhs,
@@ -530,9 +508,6 @@ class PerformanceTracer {
   /// The value table of an identifier ("modelStr" gives the array "Model").
   std::string generateJSForStringMapping(const std::string& identifier) const;
   std::string generateJSForStringMapping(int) const = delete;
-  /// aggData: one record per phase, and the aggregate table's state.
-  std::string generateAggregateDataArrayJS(const PTAggregateDataMap& aggregates, const std::string& statisticsType,
-                                           bool aggregateOnly) const;
   /// The MemChart container: a script that checks for canvas support at
   /// load time and inserts the chart's canvases, or a message saying why there
   /// is no chart.

@@ -43,7 +43,7 @@ TEST(Aggregation, RepeatedLeafSumsItsTimes) {
   r.add("L", 1.0);
   r.add("L", 2.0);
   r.add("L", 4.0);
-  const PTAggregateDataMap aggregates = r.tracer.getAggregateData(r.rows);
+  const PTAggregateDataMap aggregates = getAggregateData(r.tracer, r.rows);
   ASSERT_EQ(aggregates.size(), 1u);
   const PTAggregateDataPoint* leaf = r.of(aggregates, "L");
   EXPECT_EQ(std::tie(leaf->count, leaf->wcTotalTime, leaf->wcElapsedTime, leaf->cpuElapsedTime, leaf->grouping,
@@ -59,7 +59,7 @@ TEST(Aggregation, ParentSelfTimeComesFromItsSelfGapRows) {
   r.add("Orphan_self", 3.0, 0, true);  // no aggregate of Orphan to credit
   r.add("_selfish", 2.0);              // "_self" at the start is part of the name
   r.add("Gap", 5.0, 1, true);          // gap rows with children are skipped
-  const PTAggregateDataMap aggregates = r.tracer.getAggregateData(r.rows);
+  const PTAggregateDataMap aggregates = getAggregateData(r.tracer, r.rows);
 
   const PTAggregateDataPoint* parent = r.of(aggregates, "P");
   EXPECT_EQ(
@@ -86,7 +86,7 @@ TEST(Aggregation, PeaksAreMaximaAndDeltasSumOverSelfRows) {
     leaf.detailedProcessedMemStats = std::make_unique<pt::DetailedProcessedMemStats>();
     leaf.detailedProcessedMemStats->freeMem = -peak;
   }
-  const PTAggregateDataMap aggregates = r.tracer.getAggregateData(r.rows);
+  const PTAggregateDataMap aggregates = getAggregateData(r.tracer, r.rows);
   EXPECT_EQ(r.of(aggregates, "P")->procMemUsagePeak, 50);
   EXPECT_EQ(r.of(aggregates, "P")->procMemUsageDelta, 3);
   EXPECT_EQ(r.of(aggregates, "L")->procMemUsagePeak, 30);
@@ -100,7 +100,7 @@ TEST(Aggregation, SelfTimeOfAPairedTraceIsItsGapRow) {
   pt_test::TraceBuilder trace(tracer);
   trace.start("A", 0).start("B", 0.25).end("B", 0.5).end("A", 0.5);
   const PTProcessedDataStruct summary = tracer.generateProcessedData(&trace.points(), "GLOBAL", false);
-  const PTAggregateDataMap aggregates = tracer.getAggregateData(summary.diagnosticInfos);
+  const PTAggregateDataMap aggregates = getAggregateData(tracer, summary.diagnosticInfos);
   const auto& a = aggregates.at(tracer.getNumberForString(EPT_PHASE, "A", false));
   EXPECT_EQ(std::tie(a->wcTotalTime, a->wcElapsedTime), std::make_tuple(0.5, 0.25));
   EXPECT_EQ(aggregates.size(), 2u);

@@ -23,7 +23,7 @@ struct Traced {
   PTProcessedDataStruct summary;
 
   bool pair(const std::string& grouping = "GLOBAL") {
-    return tracer.generateDiagnosticInfo(&trace.points(), grouping, rows, summary);
+    return generateDiagnosticInfo(tracer, &trace.points(), grouping, rows, summary);
   }
   /// The row of the raw point at `index`.
   const PTKAVLORProcessedDataPoint& row(std::size_t index) {
@@ -240,7 +240,7 @@ TEST(Pairing, AdmitsTheGroupingAndUnaccountedGaps) {
 
   Traced empty;  // no data counts as nothing closed
   EXPECT_TRUE(empty.pair());
-  EXPECT_TRUE(empty.tracer.generateDiagnosticInfo(nullptr, "GLOBAL", empty.rows, empty.summary));
+  EXPECT_TRUE(generateDiagnosticInfo(empty.tracer, nullptr, "GLOBAL", empty.rows, empty.summary));
 }
 
 TEST(Pairing, ReportTypeIsTheRichestKindUpToTheFirstChartOrTracerPoint) {

@@ -63,7 +63,7 @@ TEST(ProcessedData, LoopsWithAMapMapEveryPointToItsRow) {
   t.trace.identifiers({{"modelStr", "m1"}}).start("A", 0).start("B", 0.5).end("B", 0.5).end("A", 0.5);
   PTDiagnosticMap rowsByPoint;
   PTProcessedDataStruct summary;
-  t.tracer.generateProcessedDataForModels(&t.trace.points(), {"m1"}, rowsByPoint, summary);
+  generateProcessedDataForModels(t.tracer, &t.trace.points(), {"m1"}, rowsByPoint, summary);
   EXPECT_FALSE(summary.hasErrors);
   EXPECT_TRUE(summary.diagnosticInfos.empty());  // rows are collected by the assembly only
   const PTRawDataVector& raw = t.trace.points();
@@ -162,7 +162,7 @@ TEST(ProcessedData, MalformedTestPathIsLeftUnsplitAndReportedOnce) {
   PTDiagnosticMap rowsByPoint;
   PTProcessedDataStruct diagnosed;
   EXPECT_NO_THROW(summary = tracer.getProcessedData(&trace.points(), {"GLOBAL"}, false));
-  EXPECT_NO_THROW(tracer.generateDiagnosticInfo(&trace.points(), "GLOBAL", rowsByPoint, diagnosed));
+  EXPECT_NO_THROW(generateDiagnosticInfo(tracer, &trace.points(), "GLOBAL", rowsByPoint, diagnosed));
   const std::string reported = testing::internal::GetCapturedStderr();
   tracer.clearMapTestPath();
 

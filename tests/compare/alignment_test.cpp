@@ -179,7 +179,7 @@ TEST(PhaseAlignment, EmitsMatchesAndUnmatchedRowsInTraceBackOrder) {
   for (const Case& c : cases) {
     const PTDiagnosticInfoVector lhs = rows(c.lhs);
     const PTDiagnosticInfoVector rhs = rows(c.rhs);
-    EXPECT_EQ(describe(PerformanceTracer::getInstance()->generateLCSDiffInfo(lhs, rhs), lhs, rhs), c.expected)
+    EXPECT_EQ(describe(generateLCSDiffInfo(*PerformanceTracer::getInstance(), lhs, rhs), lhs, rhs), c.expected)
         << c.expected;
   }
 }
@@ -194,7 +194,7 @@ TEST(PhaseAlignment, RowsMatchByKeyTextNotByKind) {
   blockDiagram->grouping = lhs[0]->processedPoint->grouping;
   PTDiagnosticInfoVector rhs;
   rhs.push_back(boost::make_shared<PTDiagnosticInfo>(std::move(blockDiagram)));
-  EXPECT_EQ(describe(PerformanceTracer::getInstance()->generateLCSDiffInfo(lhs, rhs), lhs, rhs), "0:0 1:-");
+  EXPECT_EQ(describe(generateLCSDiffInfo(*PerformanceTracer::getInstance(), lhs, rhs), lhs, rhs), "0:0 1:-");
 }
 
 TEST(AggregateAlignment, PairsAggregatesByCleanedPhaseNameInPhaseOrder) {
@@ -213,7 +213,7 @@ TEST(AggregateAlignment, PairsAggregatesByCleanedPhaseNameInPhaseOrder) {
   const PTAggregateDataMap rhs = aggregates({"/Load", "Run"});
 
   std::string text;
-  for (const PTLCSAggDiffStruct& entry : tracer.generateAggLCSDiffInfo(lhs, rhs)) {
+  for (const PTLCSAggDiffStruct& entry : generateAggLCSDiffInfo(tracer, lhs, rhs)) {
     text += std::to_string(entry.lhsAggregate ? entry.lhsAggregate->phaseID : -1) + ":" +
             std::to_string(entry.rhsAggregate ? entry.rhsAggregate->phaseID : -1) + "/" +
             std::to_string(entry.matchKind) + " ";

@@ -228,7 +228,7 @@ TEST(PhaseAlignment, KeysComeFromTheComparingTracersTables) {
   const PTProcessedDataStruct left = tracer.getProcessedData(&lhs.points(), {"GLOBAL"}, false);
   const PTProcessedDataStruct right = tracer.getProcessedData(&rhs.points(), {"GLOBAL"}, false);
   std::string kinds;
-  for (const PTLCSDiffStruct& entry : tracer.generateLCSDiffInfo(left.diagnosticInfos, right.diagnosticInfos)) {
+  for (const PTLCSDiffStruct& entry : generateLCSDiffInfo(tracer, left.diagnosticInfos, right.diagnosticInfos)) {
     kinds += std::to_string(entry.matchKind);
   }
   EXPECT_EQ(kinds, "102");

@@ -1,3 +1,4 @@
+#include "report/phase/data_arrays.h"
 #include "analysis/aggregation.h"
 #include "analysis/processed_data.h"
 #include "support/trace_builder.h"
@@ -64,7 +65,7 @@ TEST(DataArrays, NonFiniteValuesAreWrittenAsScriptNumbers) {
   ASSERT_FALSE(summary.hasErrors);
   const std::string rows = t.tracer.generateDataArrayJS(&summary, "time");
   const std::string aggregates =
-      t.tracer.generateAggregateDataArrayJS(t.tracer.getAggregateData(summary.diagnosticInfos), "time", false);
+      generateAggregateDataArrayJS(getAggregateData(t.tracer, summary.diagnosticInfos), "time", false);
   for (const std::string& js : {rows, aggregates}) {
     EXPECT_EQ(js.find("nan"), std::string::npos) << js;
     EXPECT_EQ(js.find("inf"), std::string::npos) << js;
@@ -171,8 +172,8 @@ TEST(DataArrays, AggregateRecordsAndState) {
   Trace t;
   t.trace.start("A", 0.0).end("A", 0.5).start("A", 0.5).end("A", 1.5);
   PTProcessedDataStruct summary = t.summary();
-  const PTAggregateDataMap aggregates = t.tracer.getAggregateData(summary.diagnosticInfos);
-  const std::string full = t.tracer.generateAggregateDataArrayJS(aggregates, "time", false);
+  const PTAggregateDataMap aggregates = getAggregateData(t.tracer, summary.diagnosticInfos);
+  const std::string full = generateAggregateDataArrayJS(aggregates, "time", false);
   EXPECT_NE(full.find("       var aggDataStruct = makeStruct(\"IsParent Phase Count WCElapsed WCSelfPlusChild\");\n"
                       "       var aggData = [new aggDataStruct(0," +
                       t.number(EPT_PHASE, "A") + ",2,1.5,1.5)];\n\n"),
@@ -180,7 +181,7 @@ TEST(DataArrays, AggregateRecordsAndState) {
       << full;
   EXPECT_NE(full.find("       numRows['Detail']    = 0;\n"), std::string::npos);
 
-  const std::string aggregateOnly = t.tracer.generateAggregateDataArrayJS({}, "basicmemory", true);
+  const std::string aggregateOnly = generateAggregateDataArrayJS({}, "basicmemory", true);
   EXPECT_EQ(aggregateOnly.find("numRows['Detail']"), std::string::npos);
   EXPECT_EQ(aggregateOnly.find("numRows['CallTree']"), std::string::npos);
   EXPECT_TRUE(aggregateOnly.ends_with(

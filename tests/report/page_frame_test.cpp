@@ -1,5 +1,6 @@
-#include "report/phase/page_frame.h"
+#include "report/phase/phase_page.h"
 
+#include "sysinfo/system_info.h"
 #include "tracer/performance_tracer.h"
 
 #include <gtest/gtest.h>

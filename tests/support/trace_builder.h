@@ -5,6 +5,7 @@
 //   trace.start("A", 0.0).start("B", 0.01).end("B", 0.05).end("A", 0.06);
 #pragma once
 
+#include "sysinfo/system_info.h"
 #include "tracer/data_points.h"
 #include "tracer/performance_tracer.h"
 

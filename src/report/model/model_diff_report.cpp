@@ -1,15 +1,17 @@
 #include "report/model/model_diff_report.h"
 
+#include "analysis/metric.h"
 #include "analysis/processed_data.h"
 #include "platform/host_messages.h"
 #include "platform/replacing_file.h"
 #include "report/model/flame_graph.h"
 #include "report/model/model_report.h"
-#include "report/phase/page_frame.h"
+#include "report/phase/phase_page.h"
 #include "tracer/performance_tracer.h"
 
 #include <algorithm>
 #include <deque>
+#include <optional>
 #include <unordered_map>
 
 namespace {
@@ -163,7 +165,7 @@ bool generateDiffReport_modelBased(PerformanceTracer& tracer, const std::string&
   if (lhs.reportKind != rhs.reportKind) {
     haErrorMsgIdAndTxt("CompareFailed", dataKindName(lhs.reportKind), dataKindName(rhs.reportKind));
   }
-  if (format == "detailedmemory" && !(lhs.hasDetailedMemStats && rhs.hasDetailedMemStats)) {
+  if (pt::parseMetric(format) == pt::Metric::kDetailedMemory && !(lhs.hasDetailedMemStats && rhs.hasDetailedMemStats)) {
     write(generateMissingDetailedMemStatsPage());
     return written && file.commit();
   }

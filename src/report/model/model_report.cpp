@@ -1,15 +1,17 @@
 #include "report/model/model_report.h"
 
+#include "analysis/metric.h"
 #include "analysis/processed_data.h"
 #include "platform/host_messages.h"
 #include "platform/replacing_file.h"
 #include "report/phase/html_escape.h"
-#include "report/phase/page_frame.h"
+#include "report/phase/phase_page.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/string_number_mapping.h"
 
 #include "pt_assets_assets.h"
 
+#include <optional>
 #include <string_view>
 
 namespace {
@@ -32,8 +34,9 @@ std::string replaced(std::string_view text, std::string_view marker, std::string
 bool isTestType(PTReportType type) { return type == PT_REPORT_TEST || type == PT_REPORT_TEST_DIFF; }
 
 std::string compareUnit(const std::string& format) {
-  if (format == "time") return "Secs";
-  if (format == "basicmemory") return "MB";
+  const std::optional<pt::Metric> metric = pt::parseMetric(format);
+  if (metric == pt::Metric::kTime) return "Secs";
+  if (metric == pt::Metric::kBasicMemory) return "MB";
   return "";
 }
 

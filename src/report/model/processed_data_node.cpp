@@ -1,11 +1,13 @@
 #include "report/model/processed_data_node.h"
 
+#include "analysis/metric.h"
 #include "analysis/processed_points.h"
 #include "report/phase/html_escape.h"
 #include "tracer/pt_api.h"
 
 #include <charconv>
 #include <cmath>
+#include <optional>
 #include <utility>
 
 namespace {
@@ -82,8 +84,9 @@ void appendHead(std::string& out, const PTprocessedDataNode& node, PTReportType 
     out += ',';
     appendFixed2(out, node.memoryValue);
     out += ',';
-  } else if (format == "time" || format == "basicmemory") {
-    const bool isTime = format == "time";
+  } else if (const std::optional<pt::Metric> metric = pt::parseMetric(format);
+             metric == pt::Metric::kTime || metric == pt::Metric::kBasicMemory) {
+    const bool isTime = metric == pt::Metric::kTime;
     const double own = isTime ? node.timeValue : node.memoryValue;
     double other = 0.0;
     if (node.counterpart) other = isTime ? node.counterpart->timeValue : node.counterpart->memoryValue;

@@ -1,6 +1,6 @@
 // The aggregate report: the phase report reduced to its Aggregate and System
 // Info tabs, written along the same road as the full page.
-#include "report/phase/page_frame.h"
+#include "report/phase/phase_page.h"
 #include "tracer/performance_tracer.h"
 
 bool PerformanceTracer::generateAggregateReport(const std::string& fileName, const std::string& grouping,

@@ -6,6 +6,7 @@
 // interleaved, and the missing side of a one-sided entry as -99.99.
 #include "analysis/aggregation.h"
 #include "analysis/diagnostic_info.h"
+#include "analysis/metric.h"
 #include "analysis/outline_labels.h"
 #include "analysis/processed_data.h"
 #include "analysis/processed_points.h"
@@ -14,6 +15,8 @@
 #include "platform/replacing_file.h"
 #include "report/phase/html_escape.h"
 #include "report/phase/summary_tables.h"
+#include "sysinfo/system_info.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/text_utils.h"
 
@@ -27,6 +30,7 @@
 #include <cstdint>
 #include <cstdio>
 #include <cstdlib>
+#include <optional>
 #include <string_view>
 #include <unordered_map>
 #include <vector>
@@ -208,27 +212,27 @@ struct Columns {
 
 // The data arrays' column names of a format; the time columns keep their
 // historical spellings.
-Columns rowColumns(std::string_view format) {
-  if (format == pt::kTimeFormat) {
+Columns rowColumns(std::optional<pt::Metric> metric) {
+  if (metric == pt::Metric::kTime) {
     return {{"LHS_WCSelf", "LHS_WCSelfPlusChild", "LHS_CPUSself", "LHS_CPUSelfPlusChild"},
             {"RHS_WCSelf", "RHS_WCSelfPlusChild", "RHS_CPUSelf", "RHS_CPUSelfPlusChild"},
             {"WCSelf", "WCSC", "CPUSelf", "CPUSC"}};
   }
   std::vector<std::string_view> metrics;
-  if (format == pt::kBasicMemoryFormat) metrics = {"UsageDelta", "Usage", "UsagePeakDelta", "UsagePeak"};
-  if (format == pt::kDetailedMemoryFormat) {
+  if (metric == pt::Metric::kBasicMemory) metrics = {"UsageDelta", "Usage", "UsagePeakDelta", "UsagePeak"};
+  if (metric == pt::Metric::kDetailedMemory) {
     metrics = {"Free",      "Reserved",      "Committed",      "Dlls",      "NonProcess",
                "FreeStart", "ReservedStart", "CommittedStart", "DllsStart", "NonProcessStart"};
   }
   return {metrics, metrics, metrics};
 }
 
-Columns aggregateColumns(std::string_view format) {
-  if (format == pt::kTimeFormat) {
+Columns aggregateColumns(std::optional<pt::Metric> metric) {
+  if (metric == pt::Metric::kTime) {
     return {{"LHS_WCSelf", "LHS_WCSelfPlusChild"}, {"RHS_WCSelf", "RHS_WCSelfPlusChild"}, {"WCSelf", "WCSC"}};
   }
-  Columns columns = rowColumns(format);
-  if (format == pt::kDetailedMemoryFormat) {
+  Columns columns = rowColumns(metric);
+  if (metric == pt::Metric::kDetailedMemory) {
     for (auto* names : {&columns.lhs, &columns.rhs, &columns.deviations}) names->resize(5);
   }
   return columns;
@@ -255,8 +259,8 @@ std::string columnNames(const Columns& columns, bool prefixed) {
 }
 
 // The time names are spelled out whole, the memory names get their prefixes.
-std::string structNames(const Columns& columns, std::string_view format) {
-  return columnNames(columns, format != pt::kTimeFormat);
+std::string structNames(const Columns& columns, std::optional<pt::Metric> metric) {
+  return columnNames(columns, metric != pt::Metric::kTime);
 }
 
 // The kinds of the side and deviation fields (see ColumnarRecords).
@@ -277,7 +281,7 @@ void addSides(ColumnarRecords& records, std::size_t first, const PerformanceTrac
               const Point* rhs, int matchKind, const Columns& columns, const Entries& entries,
               const std::string& format) {
   const auto addValues = [&](const Point* point, std::size_t from, std::size_t count) {
-    const pt::MeasuredValues values = pt::measuredValues(point, format);
+    const pt::MeasuredValues values = pt::measuredValues(point, pt::parseMetric(format));
     for (std::size_t k = 0; k < count; ++k) {
       records.number(from + k, point == nullptr ? -99.99 : static_cast<double>(static_cast<float>(values.values[k])));
     }
@@ -310,7 +314,7 @@ std::string matchDigits(const char* name, const std::vector<Entry>& alignment) {
 }
 
 std::string comparisonTitle(const std::string& grouping) {
-  return grouping == "GLOBAL" ? "Performance Comparison" : grouping + " Performance Comparison";
+  return grouping == pt::kGlobalGrouping ? "Performance Comparison" : grouping + " Performance Comparison";
 }
 
 std::string missingDetailedMemStatsPage() {
@@ -378,7 +382,8 @@ bool writeComparisonPage(PerformanceTracer& tracer, bool aggregateOnly, const st
   const PTProcessedDataStruct rhs = tracer.getProcessedData(rhsRaw, {grouping}, false);
   if (rhs.hasErrors) return file.commit();
   const bool hasDetailedMemStats = lhs.hasDetailedMemStats && rhs.hasDetailedMemStats;
-  if (format == pt::kDetailedMemoryFormat && !hasDetailedMemStats) {
+  const std::optional<pt::Metric> metric = pt::parseMetric(format);
+  if (metric == pt::Metric::kDetailedMemory && !hasDetailedMemStats) {
     write(missingDetailedMemStatsPage());
     return written && file.commit();
   }
@@ -401,7 +406,7 @@ bool writeComparisonPage(PerformanceTracer& tracer, bool aggregateOnly, const st
       "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n");
   write("        <div align=\"center\">\n");
   write(comparisonHeaderBarTable(tracer));
-  const bool charts = format == pt::kDetailedMemoryFormat && !aggregateOnly;
+  const bool charts = metric == pt::Metric::kDetailedMemory && !aggregateOnly;
   write(comparisonViewsHTML(aggregateOnly, charts, lhsLabel, rhsLabel));
   if (!aggregateOnly) write(writePhaseSummaryHTML(format, true));
   write(writeAggregateSummaryHTML());
@@ -434,8 +439,9 @@ std::string PerformanceTracer::generateComparisonDataJS(const std::vector<PTLCSD
                                                         const std::string&, const std::string&,
                                                         const std::string& format,
                                                         const PTOutlineLabelMap* outlineLabels) const {
-  const Columns columns = rowColumns(format);
-  const auto entries = pt::rowMetricEntries(format);
+  const std::optional<pt::Metric> metric = pt::parseMetric(format);
+  const Columns columns = rowColumns(metric);
+  const auto entries = pt::rowMetricEntries(metric);
   // isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine Chart
   constexpr std::size_t kFirstSide = 9;
   ColumnarRecords records("nsntttttt" + sideKinds(columns));
@@ -460,7 +466,7 @@ std::string PerformanceTracer::generateComparisonDataJS(const std::vector<PTLCSD
   std::string js =
       "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target "
       "Machine Chart ";
-  js += structNames(columns, format);
+  js += structNames(columns, metric);
   js += "\");\n        var numBlankData = 0;\n";
   js += matchDigits("procDataMatch", alignment);
   // The page opens on the aggregates, which do not need the rows: they are
@@ -476,8 +482,9 @@ std::string PerformanceTracer::generateComparisonDataJS(const std::vector<PTLCSD
 std::string PerformanceTracer::generateAggComparisonDataJS(const std::vector<PTLCSAggDiffStruct>& alignment,
                                                            const std::string&, const std::string&,
                                                            const std::string& format) const {
-  const Columns columns = aggregateColumns(format);
-  const auto entries = pt::aggregateMetricEntries(format);
+  const std::optional<pt::Metric> metric = pt::parseMetric(format);
+  const Columns columns = aggregateColumns(metric);
+  const auto entries = pt::aggregateMetricEntries(metric);
   // IsParent Phase LHS_Count RHS_Count CountAbsDev
   constexpr std::size_t kFirstSide = 5;
   ColumnarRecords records("ntnnn" + sideKinds(columns));
@@ -510,7 +517,7 @@ std::string PerformanceTracer::generateAggComparisonDataJS(const std::vector<PTL
       "        aggSortInfo['Col'] = '';\n"
       "        aggSortInfo['Asc'] = false;\n"
       "        var aggDataStruct = makeStruct(\"IsParent Phase LHS_Count RHS_Count CountAbsDev ";
-  js += structNames(columns, format);
+  js += structNames(columns, metric);
   js += "\");\n";
   js += matchDigits("aggDataMatch", alignment);
   js += "        var aggData = recordsFromColumns(aggDataStruct, aggDataMatch, ";

@@ -2,11 +2,15 @@
 // aggData (one per phase) and one array of names per mapping, which the
 // records index by number. The page script addresses every field by name and
 // every name by position, so the texts here are fixed to the character.
+#include "report/phase/data_arrays.h"
+
 #include "analysis/aggregation.h"
+#include "analysis/metric.h"
 #include "analysis/outline_labels.h"
 #include "analysis/processed_data.h"
 #include "report/phase/html_escape.h"
 #include "report/phase/page_parts.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/text_utils.h"
 
@@ -16,6 +20,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdio>
+#include <optional>
 #include <unordered_map>
 #include <vector>
 
@@ -80,7 +85,7 @@ constexpr std::array<const char*, kSubjects> kSubjectIdentifiers{"modelStr", "ta
 // Tracer rows carry their subjects as identifiers; the first candidate name
 // the trace uses stands for each subject column.
 std::array<std::string, kSubjects> chooseSubjectIdentifiers(const PerformanceTracer::MapCollections& collections) {
-  static const std::array<std::array<const char*, 3>, kSubjects> candidates{{{"modelStr", "model", "Model"},
+  static const std::array<std::array<const char*, 3>, kSubjects> candidates{{pt::kModelIdentifierCandidates,
                                                                              {"targetStr", "target", "Target"},
                                                                              {"machineStr", "machine", "Machine"},
                                                                              {"chartStr", "chart", "Chart"}}};
@@ -248,13 +253,14 @@ std::string PerformanceTracer::generateDataArrayJS(const PTProcessedDataStruct* 
   js.reserve(1024);
   js += "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine Chart ";
   void (*appendMetrics)(std::string&, const PTKAVLORProcessedDataPoint&) = nullptr;
-  if (statisticsType == "time") {
+  const std::optional<pt::Metric> metric = pt::parseMetric(statisticsType);
+  if (metric == pt::Metric::kTime) {
     js += "WCStart WCElapsed WCSelf CPUStart CPUElapsed CPUSelf ";
     appendMetrics = appendTimeFields;
-  } else if (statisticsType == "basicmemory") {
+  } else if (metric == pt::Metric::kBasicMemory) {
     js += "UsageDelta UsageDeltaSelf Usage UsageSelf UsagePeakDelta UsagePeakDeltaSelf UsagePeak UsagePeakSelf";
     appendMetrics = appendBasicMemoryFields;
-  } else if (statisticsType == "detailedmemory") {
+  } else if (metric == pt::Metric::kDetailedMemory) {
     js +=
         "Free FreeSelf Reserved ReservedSelf Committed CommittedSelf Dlls DllsSelf NonProcess NonProcessSelf "
         "FreeStart ReservedStart CommittedStart DllsStart NonProcessStart";
@@ -341,9 +347,8 @@ std::string PerformanceTracer::generatePhaseDataArrayJS(const PTProcessedDataStr
          declarationBlock();
 }
 
-std::string PerformanceTracer::generateAggregateDataArrayJS(const PTAggregateDataMap& aggregates,
-                                                            const std::string& statisticsType,
-                                                            bool aggregateOnly) const {
+std::string generateAggregateDataArrayJS(const PTAggregateDataMap& aggregates, const std::string& statisticsType,
+                                         bool aggregateOnly) {
   std::string js = declarationBlock();
   js +=
       "       var aggDataView = new Array();\n"
@@ -361,11 +366,12 @@ std::string PerformanceTracer::generateAggregateDataArrayJS(const PTAggregateDat
         "       numRows['Detail']    = 0;\n";
   }
   js += "       var aggDataStruct = makeStruct(\"IsParent Phase Count ";
-  if (statisticsType == "time")
+  const std::optional<pt::Metric> metric = pt::parseMetric(statisticsType);
+  if (metric == pt::Metric::kTime)
     js += "WCElapsed WCSelfPlusChild";
-  else if (statisticsType == "basicmemory")
+  else if (metric == pt::Metric::kBasicMemory)
     js += "UsageDelta Usage UsagePeakDelta UsagePeak";
-  else if (statisticsType == "detailedmemory")
+  else if (metric == pt::Metric::kDetailedMemory)
     js += "Free Reserved Committed Dlls NonProcess";
   js += "\");\n       var aggData = [";
   bool first = true;
@@ -378,14 +384,14 @@ std::string PerformanceTracer::generateAggregateDataArrayJS(const PTAggregateDat
     appendInt(js, phase);
     js += ',';
     appendInt(js, aggregate->count);
-    if (statisticsType == "time") {
+    if (metric == pt::Metric::kTime) {
       for (const double value : {aggregate->wcElapsedTime, aggregate->wcTotalTime}) appendField(js, value);
-    } else if (statisticsType == "basicmemory") {
+    } else if (metric == pt::Metric::kBasicMemory) {
       for (const double value : {aggregate->procMemUsageDelta, aggregate->procMemUsage,
                                  aggregate->procMemUsagePeakDelta, aggregate->procMemUsagePeak}) {
         appendField(js, value);
       }
-    } else if (statisticsType == "detailedmemory") {
+    } else if (metric == pt::Metric::kDetailedMemory) {
       for (const double value : {aggregate->freeMem, aggregate->resMem, aggregate->commitMem, aggregate->dllsMem,
                                  aggregate->nonprocessMem}) {
         appendField(js, value);

@@ -1,6 +1,7 @@
 #include "report/phase/diagnostic_report.h"
 
-#include "report/phase/page_frame.h"
+#include "report/phase/phase_page.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_logging.h"
 #include "tracer/text_utils.h"
@@ -65,9 +66,9 @@ std::vector<RowMark> markRows(PerformanceTracer& tracer, const PTRawDataVector& 
     const StringNumberMapping* table = tracer.getMappingByType(mapping);
     return table == nullptr ? -1 : table->getNumber(name);
   };
-  const bool isGlobal = grouping == "GLOBAL";
+  const bool isGlobal = grouping == pt::kGlobalGrouping;
   const std::int32_t groupingNumber = lookUp(EPT_GROUPING, grouping);
-  const std::int32_t unaccounted = lookUp(EPT_PHASE, "Unaccounted Phase");
+  const std::int32_t unaccounted = lookUp(EPT_PHASE, pt::kUnaccountedPhase);
   std::vector<RowMark> marks(points.size(), RowMark::kNone);
   std::vector<std::size_t> open;  // innermost last
   for (std::size_t index = 0; index < points.size(); ++index) {

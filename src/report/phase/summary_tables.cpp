@@ -1,9 +1,11 @@
 #include "report/phase/summary_tables.h"
 
+#include "analysis/metric.h"
 #include "pt_assets_assets.h"
 #include "report/phase/page_parts.h"
 
 #include <array>
+#include <optional>
 #include <string_view>
 #include <utility>
 #include <vector>
@@ -35,14 +37,15 @@ constexpr std::array<Labelled, 6> kNameSortInputs{{{"Phase", "Sort_phasename"},
                                                    {"Exec Order", "Sort_execorder"}}};
 
 std::vector<Labelled> metricSortInputs(const std::string& statisticsType) {
-  if (statisticsType == "time") return {{"Self", "Sort_self"}, {"Self + Child", "Sort_selfPchild"}};
-  if (statisticsType == "basicmemory") {
+  const std::optional<pt::Metric> metric = pt::parseMetric(statisticsType);
+  if (metric == pt::Metric::kTime) return {{"Self", "Sort_self"}, {"Self + Child", "Sort_selfPchild"}};
+  if (metric == pt::Metric::kBasicMemory) {
     return {{"Process Usage Delta", "Sort_UsageDelta"},
             {"Process Usage", "Sort_Usage"},
             {"Peak Usage Delta", "Sort_UsagePeakDelta"},
             {"Peak Usage", "Sort_UsagePeak"}};
   }
-  if (statisticsType == "detailedmemory") {
+  if (metric == pt::Metric::kDetailedMemory) {
     return {{"Com", "Sort_Committed"},
             {"Res", "Sort_Reserved"},
             {"Dll", "Sort_Dlls"},

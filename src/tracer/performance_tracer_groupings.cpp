@@ -1,5 +1,6 @@
 // Groupings: registration, composite trees, enable states and their mirror in
 // the instrumentation library.
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 
 #include "platform/instrument/controls.h"
@@ -10,8 +11,6 @@
 #include <utility>
 
 namespace {
-
-constexpr std::size_t kInitialGroupingStates = 20;
 
 constexpr char kCodeGeneration[] = "All Calvoran Code Generation";
 constexpr char kCompile[] = "All Calvoran Compile";
@@ -86,7 +85,7 @@ void PerformanceTracer::enableGroupingIndex(std::int32_t number, EPTGroupingEnab
   if (number < 0) return;
   if (!groupingEnabledStates_) {
     groupingEnabledStates_ =
-        std::make_unique<std::vector<EPTGroupingEnabled>>(kInitialGroupingStates, EPT_GROUPING_UNKNOWN);
+        std::make_unique<std::vector<EPTGroupingEnabled>>(pt::kInitialGroupingStates, EPT_GROUPING_UNKNOWN);
   }
   std::vector<EPTGroupingEnabled>& states = *groupingEnabledStates_;
   if (states.size() <= static_cast<std::size_t>(number)) states.resize(number + 1, EPT_GROUPING_UNKNOWN);

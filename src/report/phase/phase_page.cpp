@@ -1,17 +1,22 @@
-#include "report/phase/page_frame.h"
+#include "report/phase/phase_page.h"
 
 #include "analysis/aggregation.h"
+#include "analysis/metric.h"
 #include "analysis/processed_data.h"
 #include "platform/replacing_file.h"
 #include "report/phase/call_tree.h"
+#include "report/phase/data_arrays.h"
 #include "report/phase/html_escape.h"
 #include "report/phase/summary_tables.h"
+#include "sysinfo/system_info.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 
 #include "pt_assets_assets.h"
 #include "report/phase/page_parts.h"
 
 #include <array>
+#include <optional>
 #include <string_view>
 
 using pt::report::scriptBlock;
@@ -29,7 +34,7 @@ std::vector<pt::report::PageTab> presentTabs(bool noCallTree, const std::string&
   std::vector<pt::report::PageTab> tabs{{"Aggregate", "aggregateSummary", "aggregateSumHeader"}};
   if (!noCallTree && !aggregateOnly) tabs.push_back({"Call Tree", "callTreeSummary", "callTreeHeader"});
   if (!aggregateOnly) tabs.push_back({"Details", "phaseSummary", "phaseSumHeader"});
-  if (statisticsType == "detailedmemory" && !aggregateOnly) {
+  if (pt::parseMetric(statisticsType) == pt::Metric::kDetailedMemory && !aggregateOnly) {
     tabs.push_back({"MemChart", "memCanvas", "memoryCanvasHeader"});
   }
   tabs.push_back({"System Info", "systemInfo", "sysInfoHeader"});
@@ -76,9 +81,9 @@ std::string PerformanceTracer::generatePhaseNameCellCSSStrings(int numLevels) co
 
 std::string PerformanceTracer::generateHeadAndCSSString(int numLevels, const std::string& title,
                                                         bool comparison) const {
-  const std::string shownTitle = title == "GLOBAL" ? "Full Tracer Report"
-                                 : !title.empty()  ? title
-                                                   : "Performance Tracer Report";
+  const std::string shownTitle = title == pt::kGlobalGrouping ? "Full Tracer Report"
+                                 : !title.empty()             ? title
+                                                              : "Performance Tracer Report";
   std::string head = "    <head>\n        <meta http-equiv=\"Content-type\" content=\"text/html;charset=UTF-8\" />\n";
   head += "        <title>" + ptEscapeForHtml(shownTitle) + "</title>\n";
   head += "        <style type=\"text/css\" media=\"screen\">\n";
@@ -156,7 +161,7 @@ std::string PerformanceTracer::generateJavaScript(const std::string& statisticsT
   script += ";\n        var pageAggregateOnly = ";
   script += jsBool(aggregateOnly);
   script += ";\n        var pageHasMemChart = ";
-  script += jsBool(statisticsType == "detailedmemory" && !aggregateOnly);
+  script += jsBool(pt::parseMetric(statisticsType) == pt::Metric::kDetailedMemory && !aggregateOnly);
   script += ";\n        var pageComparison = ";
   script += jsBool(comparison);
   script += ";\n";
@@ -217,14 +222,15 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
     write(generateInstrumentationErrorPage());
     return written && file.commit();
   }
-  if (statisticsType == "detailedmemory" && !summary.hasDetailedMemStats) {
+  const bool detailedMemory = pt::parseMetric(statisticsType) == pt::Metric::kDetailedMemory;
+  if (detailedMemory && !summary.hasDetailedMemStats) {
     write(generateMissingDetailedMemStatsPage());
     return written && file.commit();
   }
-  const PTAggregateDataMap aggregates = tracer.getAggregateData(summary.diagnosticInfos);
+  const PTAggregateDataMap aggregates = getAggregateData(tracer, summary.diagnosticInfos);
   const bool aggregateOnly = kind == PhasePageKind::kAggregateOnly;
   const bool noCallTree = aggregateOnly;
-  const bool withChartEvents = statisticsType == "detailedmemory" && summary.hasDetailedMemStats;
+  const bool withChartEvents = detailedMemory && summary.hasDetailedMemStats;
 
   write(tracer.generateCommonHTMLFileHeader());
   write(tracer.generateHeadAndCSSString(summary.numLevels, reportTitle, false));
@@ -254,9 +260,9 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
   write("    <script type=\"text/javascript\">\n");
   if (!aggregateOnly) write(tracer.generateDataArrayJS(&summary, statisticsType));
   write(tracer.generatePhaseDataArrayJS(&summary));
-  write(tracer.generateAggregateDataArrayJS(aggregates, statisticsType, aggregateOnly));
+  write(generateAggregateDataArrayJS(aggregates, statisticsType, aggregateOnly));
   write("    </script>\n");
-  if (statisticsType == "detailedmemory" && !aggregateOnly) {
+  if (detailedMemory && !aggregateOnly) {
     write(tracer.generateMemoryCanvasTable(summary.hasDetailedMemStats));
     write(tracer.generateCanvasJavaScript(summary.hasDetailedMemStats));
   }
