@@ -3,7 +3,7 @@
 // colour class of the report cell that shows them.
 //
 //   PTComparisonPoint deviation;
-//   tracer.calculateDeviations(entry.lhsPoint, entry.rhsPoint, deviation, pt::kTimeFormat);
+//   tracer.calculateDeviations(entry.lhsPoint, entry.rhsPoint, deviation, "time");
 //   cell(deviation.WCSC.relDev, deviation.WCSC.colourClass);  // " GT50" when more than 50 % slower
 //
 // Only the metric family of the report format is filled; the other entries
