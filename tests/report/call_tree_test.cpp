@@ -134,7 +134,8 @@ TEST(CallTree, RowsNestAsDeepAsTheTrace) {
   // 100 levels: deeper than the outline labels are written in full.
   std::string shape;
   for (int level = 0; level < 100; ++level) shape += "P{";
-  shape += "Q" + std::string(100, '}');
+  shape += 'Q';
+  shape.append(100, '}');
   FoldedTree tree(shape);
   int levels = 0;
   for (const std::vector<CallTreeNodePtr>* nodes = &tree.roots; !nodes->empty(); nodes = &nodes->front()->children) {

@@ -387,14 +387,14 @@ bool writeComparisonPage(PerformanceTracer& tracer, bool aggregateOnly, const st
     write(missingDetailedMemStatsPage());
     return written && file.commit();
   }
-  const PTAggregateDataMap lhsAggregates = tracer.getAggregateData(lhs.diagnosticInfos);
-  const PTAggregateDataMap rhsAggregates = tracer.getAggregateData(rhs.diagnosticInfos);
+  const PTAggregateDataMap lhsAggregates = getAggregateData(tracer, lhs.diagnosticInfos);
+  const PTAggregateDataMap rhsAggregates = getAggregateData(tracer, rhs.diagnosticInfos);
   const std::vector<PTLCSAggDiffStruct> aggregateAlignment =
-      tracer.generateAggLCSDiffInfo(lhsAggregates, rhsAggregates);
+      generateAggLCSDiffInfo(tracer, lhsAggregates, rhsAggregates);
   std::vector<PTLCSDiffStruct> alignment;
   PerformanceTracer::PTOutlineLabelMap labels;
   if (!aggregateOnly) {
-    alignment = tracer.generateLCSDiffInfo(lhs.diagnosticInfos, rhs.diagnosticInfos);
+    alignment = generateLCSDiffInfo(tracer, lhs.diagnosticInfos, rhs.diagnosticInfos);
     addOutlineLabels(lhs, labels);
     addOutlineLabels(rhs, labels);
   }
