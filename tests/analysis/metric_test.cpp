@@ -12,8 +12,9 @@ namespace {
 // pages name it by text: every metric must come back from its own text, and
 // nothing else may pass for one.
 TEST(Metric, TextsRoundTripAndNothingElseParses) {
-  const std::pair<pt::Metric, std::string_view> texts[] = {
-      {pt::Metric::kTime, "time"}, {pt::Metric::kBasicMemory, "basicmemory"}, {pt::Metric::kDetailedMemory, "detailedmemory"}};
+  const std::pair<pt::Metric, std::string_view> texts[] = {{pt::Metric::kTime, "time"},
+                                                           {pt::Metric::kBasicMemory, "basicmemory"},
+                                                           {pt::Metric::kDetailedMemory, "detailedmemory"}};
   for (const auto& [metric, text] : texts) {
     EXPECT_EQ(pt::metricText(metric), text);
     EXPECT_EQ(pt::parseMetric(text), metric) << text;
