@@ -4,10 +4,7 @@ function callTreeCells(row, node, depth) {
   const toggle = treeNameCell(row, node, depth).toggle;
   textCell(row, String(node.count), 'number');
   if (isDiff) {
-    textCell(row, fixed2(node.lhsData), 'number');
-    textCell(row, fixed2(node.rhsData), 'number');
-    textCell(row, fixed2(node.absDiff), 'number');
-    paintDifference(textCell(row, fixed2(node.relDiff), 'number'), node.relDiff);
+    differenceCells(row, [node.lhsData, node.rhsData, node.absDiff], node.relDiff);
   } else {
     textCell(row, fixed2(node.time), 'number');
     textCell(row, fixed2(node.memory), 'number');

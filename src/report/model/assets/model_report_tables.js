@@ -40,6 +40,12 @@ function paintDifference(cell, rel) {
   cell.classList.add('relDiff');
 }
 
+// Number cells of a difference row, then its relative difference, coloured.
+function differenceCells(row, values, relDiff) {
+  for (const value of values) textCell(row, fixed2(value), 'number');
+  paintDifference(textCell(row, fixed2(relDiff), 'number'), relDiff);
+}
+
 function setLoadingMessage(text) { document.getElementById('loadingMessage').textContent = text; }
 
 function showNoSelection(message) {
@@ -179,10 +185,7 @@ function renderSummary(pane, items) {
       textCell(tr, String(row.lhsCount), 'number');
       const rhsCount = textCell(tr, String(row.rhsCount), 'number');
       if (row.rhsCount !== row.lhsCount) rhsCount.style.backgroundColor = countColor;
-      textCell(tr, fixed2(row.lhs), 'number');
-      textCell(tr, fixed2(row.rhs), 'number');
-      textCell(tr, fixed2(row.absDiff), 'number');
-      paintDifference(textCell(tr, fixed2(row.relDiff), 'number'), row.relDiff);
+      differenceCells(tr, [row.lhs, row.rhs, row.absDiff], row.relDiff);
     } else {
       textCell(tr, String(row.count), 'number');
       textCell(tr, fixed2(row.time), 'number');

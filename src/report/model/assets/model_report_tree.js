@@ -122,9 +122,7 @@ function addLeftRows(body, node, depth) {
   }
   nameCell.addEventListener('click', () => selectOnly(node, true));
   if (isDiff) {
-    textCell(row, fixed2(node.lhsData), 'number');
-    textCell(row, fixed2(node.rhsData), 'number');
-    paintDifference(textCell(row, fixed2(node.relDiff), 'number'), node.relDiff);
+    differenceCells(row, [node.lhsData, node.rhsData], node.relDiff);
   } else {
     textCell(row, fixed2(node.time), 'number');
     textCell(row, fixed2(node.memory), 'number');
