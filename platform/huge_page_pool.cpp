@@ -51,11 +51,21 @@ struct CurrentChunk {
   unsigned char* free = nullptr;
   unsigned char* end = nullptr;
   std::size_t carved = 0;
-  ~CurrentChunk() {
-    if (chunk != nullptr) release(chunk);
-  }
 };
 thread_local CurrentChunk current;
+
+// Drops the thread's chunk when the thread ends. Logging can go on in exit
+// handlers after that, so the chunk is forgotten too and they map a fresh one
+// (left to the process's end) instead of carving from an unmapped one. A
+// separate object, since stores into an object its own destructor is ending
+// may be dropped by the compiler.
+struct CurrentChunkRelease {
+  ~CurrentChunkRelease() {
+    if (current.chunk != nullptr) release(current.chunk);
+    current = CurrentChunk{.carved = current.carved};
+  }
+};
+thread_local CurrentChunkRelease currentRelease;
 
 unsigned char* firstByte(ChunkHeader* chunk) { return reinterpret_cast<unsigned char*>(chunk) + sizeof(ChunkHeader); }
 
@@ -71,7 +81,11 @@ void* hugePageAllocate(std::size_t bytes) {
   CurrentChunk& c = current;
   if (static_cast<std::size_t>(c.end - c.free) < bytes) {
     ChunkHeader* fresh = mapChunk(kChunkSize);
-    if (c.chunk != nullptr) release(c.chunk);
+    if (c.chunk != nullptr) {
+      release(c.chunk);
+    } else {
+      (void)&currentRelease;  // registers its destructor for this thread
+    }
     c.chunk = fresh;
     c.free = firstByte(fresh);
     c.end = reinterpret_cast<unsigned char*>(fresh) + kChunkSize;
