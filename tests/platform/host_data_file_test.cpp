@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "platform/cbor_stream.h"
+#include "platform/host_array_cbor.h"
 #include "platform/host_messages.h"
 #include "support/host_array_equal.h"
 #include "support/scratch_files.h"
@@ -161,6 +162,12 @@ class StringSink : public platform::cbor::ByteSink {
   std::string bytes;
 };
 
+HostArrayPtr decode(const std::string& bytes) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  platform::cbor::Reader in(data, data + bytes.size());
+  return platform::cbor::decodeHostArray(in);
+}
+
 // A trace data file holding one variable "v" whose encoded value is `payload`.
 std::string fileWithPayload(const std::function<void(platform::cbor::Writer&)>& payload, std::uint64_t version = 1,
                             const char* format = "performance_tracer trace data") {
@@ -223,6 +230,27 @@ TEST(HostDataFile, RoundTripsNestedValuesOfEveryClassAsOrdinaryCbor) {
   EXPECT_EQ(result.read, bytes.size());
   EXPECT_TRUE(cbor_isa_tag(item) && cbor_tag_value(item) == 55799);
   cbor_decref(&item);
+}
+
+// The standard's own example (http://cbor.schmorp.de/stringref), and a
+// reference to a string the namespace does not hold.
+TEST(HostDataFile, StringReferencesAsTheStandardWritesThem) {
+  StringSink example;
+  {
+    platform::cbor::Writer out(example);
+    out.beginStringRefs();
+    out.arrayStart(4);
+    for (const char* text : {"aaa", "bbb", "aaa", "bbb"}) out.text(text);
+    out.endStringRefs();
+    out.flush();
+  }
+  // Each text's head is 0x63, a 'c'.
+  EXPECT_EQ(example.bytes, std::string("\xd9\x01\0\x84", 4) + "caaacbbb\xd8\x19" + std::string("\0\xd8\x19\x01", 4));
+  const HostArrayPtr texts = decode(example.bytes);
+  ASSERT_EQ(haGetNumberOfElements(texts.get()), 4u);
+  EXPECT_EQ(haArrayToStdString(haGetCell(texts.get(), 3)), "bbb");
+  EXPECT_THROW(decode(std::string("\xd9\x01\x00\x81\xd8\x19\x05", 7)), platform::cbor::DecodeError);
+  EXPECT_THROW(decode(std::string("\xd8\x19\x00", 3)), platform::cbor::DecodeError);  // outside any namespace
 }
 
 TEST(HostDataFile, TracePointsStayCompact) {
