@@ -16,6 +16,13 @@ namespace {
 
 using Record = std::vector<std::string>;
 
+// "a|b|c" as a record.
+Record fields(const std::string& text) {
+  Record record(1);
+  for (const char c : text) c == '|' ? record.emplace_back() : record.back() += c;
+  return record;
+}
+
 std::string matchDigits(const std::string& page, const std::string& name) {
   const std::string head = "var " + name + " = \"";
   const std::size_t at = page.find(head);
@@ -105,21 +112,8 @@ TEST_F(ComparisonReport, RowsCarryBothSidesTheirDeviationsAndTheirMatch) {
   ASSERT_EQ(rows.size(), 4u);
   // isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine Chart, then
   // LHS WCSelf WCSC CPUSelf CPUSC, RHS the same, and per metric AbsDev RelDev BkgColor.
-  EXPECT_EQ(rows[0], (Record{"1",         "\"1\"",
-                             "0",         "\"Session\"",
-                             "\"G\"",     "\"\"",
-                             "\"\"",      "\"\"",
-                             "\"\"",      "0",
-                             "2",         "0",
-                             "1",         "0",
-                             "3.5",       "0",
-                             "1.75",      "0",
-                             "0",         "\" BETWN_M5_0\"",
-                             "1.5",       "75",
-                             "\" GT50\"", "0",
-                             "0",         "\" BETWN_M5_0\"",
-                             "0.75",      "75",
-                             "\" GT50\""}));
+  EXPECT_EQ(rows[0], fields(R"(1|"1"|0|"Session"|"G"|""|""|""|""|0|2|0|1|0|3.5|0|1.75|0|0|" BETWN_M5_0"|)"
+                            R"(1.5|75|" GT50"|0|0|" BETWN_M5_0"|0.75|75|" GT50")"));
   const Record& solve = rows[3];
   EXPECT_EQ(solve[1], "\"1.2\"");
   EXPECT_EQ(solve[3], "\"Solve\"");
@@ -146,8 +140,7 @@ TEST_F(ComparisonReport, AggregatesCountRunsOnEachSide) {
     const std::vector<Record> aggregates = records(html, "aggData");
     ASSERT_EQ(aggregates.size(), 2u);
     // IsParent Phase LHS_Count RHS_Count CountAbsDev, LHS and RHS self and total, deviations.
-    EXPECT_EQ(aggregates[0], (Record{"0", "\"Run\"", "2", "3", "1", "2", "2", "3", "3", "1", "50", "\" BETWN_45_50\"",
-                                     "1", "50", "\" BETWN_45_50\""}));
+    EXPECT_EQ(aggregates[0], fields(R"(0|"Run"|2|3|1|2|2|3|3|1|50|" BETWN_45_50"|1|50|" BETWN_45_50")"));
     EXPECT_EQ(Record(aggregates[1].begin() + 1, aggregates[1].begin() + 5), (Record{"\"New\"", "0", "1", "1"}));
     EXPECT_EQ(Record(aggregates[1].begin() + 5, aggregates[1].begin() + 7), Record(2, "absent"));
     EXPECT_EQ(Record(aggregates[1].begin() + 9, aggregates[1].end()), Record(6, "absent"));
