@@ -9,6 +9,7 @@
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -90,25 +91,31 @@ class Ptrace : public testing::Test {
 fs::path* Ptrace::folder_ = nullptr;
 ToolRun* Ptrace::demo_ = nullptr;
 
-// Session { Load, Solve <end of Step inside Solve>, Save <never closed> <end of Session while Save is open> }
-fs::path unbalancedTrace(const fs::path& folder) {
+// The points `record` made, saved as the trace file `name`.
+fs::path savedTrace(const fs::path& folder, const std::string& name,
+                    const std::function<void(pt_test::TraceBuilder&)>& record) {
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   tracer.clearRawDataVector();
   pt_test::TraceBuilder trace(tracer);
-  trace.start("Session", 0.0).start("Load", 0.0).end("Load", 0.05).start("Solve", 0.05).end("Step", 0.06);
-  trace.end("Solve", 0.08).start("Save", 0.08).end("Session", 0.1);
+  record(trace);
   tracer.setRawDataVector(trace.points());
-  const fs::path file = folder / "unbalanced.kvd";
+  const fs::path file = folder / name;
   pt::host::saveTraceDataFile(file.string());
   return file;
 }
 
+// Session { Load, Solve <end of Step inside Solve>, Save <never closed> <end of Session while Save is open> }
+fs::path unbalancedTrace(const fs::path& folder) {
+  return savedTrace(folder, "unbalanced.kvd", [](pt_test::TraceBuilder& trace) {
+    trace.start("Session", 0.0).start("Load", 0.0).end("Load", 0.05).start("Solve", 0.05).end("Step", 0.06);
+    trace.end("Solve", 0.08).start("Save", 0.08).end("Session", 0.1);
+  });
+}
+
 // A trace of Session { Load, <Check,> Solve } saved to `name`; an empty one without phases.
 fs::path sessionTrace(const fs::path& folder, const std::string& name, const std::vector<std::string>& phases) {
-  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
-  tracer.clearRawDataVector();
-  pt_test::TraceBuilder trace(tracer);
-  if (!phases.empty()) {
+  return savedTrace(folder, name, [&](pt_test::TraceBuilder& trace) {
+    if (phases.empty()) return;
     trace.start("Session", 0.0);
     double at = 0.0;
     for (const std::string& phase : phases) {
@@ -116,11 +123,7 @@ fs::path sessionTrace(const fs::path& folder, const std::string& name, const std
       at += 0.5;
     }
     trace.end("Session", at);
-  }
-  tracer.setRawDataVector(trace.points());
-  const fs::path file = folder / name;
-  pt::host::saveTraceDataFile(file.string());
-  return file;
+  });
 }
 
 TEST_F(Ptrace, DemoWritesATraceThatLoadsAndItsReports) {
