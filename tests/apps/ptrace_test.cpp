@@ -2,8 +2,6 @@
 // then the commands that read its trace, and the bad inputs.
 #include <gtest/gtest.h>
 
-#include <boost/make_shared.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
@@ -28,8 +26,6 @@
 #include "support/scratch_files.h"
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
-#include "tracer/pt_api.h"
-#include "tracer/pt_clearing.h"
 
 namespace {
 
@@ -280,18 +276,10 @@ TEST_F(Ptrace, DefaultReportNameIsBesideTheTrace) {
 
 // Names are the recording's: a terminal escape in one is shown, not obeyed.
 TEST_F(Ptrace, InfoShowsControlCharactersInNamesAsText) {
-  ptClearRawData();
-  for (const bool isStart : {true, false}) {
-    auto point = boost::make_shared<PTKAVLORDataPoint>();
-    point->phase = ptGetNumberForString(EPT_PHASE, "Load\x1b]0;owned\x07");
-    point->grouping = ptGetNumberForString(EPT_GROUPING,
-                                           "G\x9b"
-                                           "2J");
-    point->isStart = isStart;
-    PerformanceTracer::getInstance()->appendRawDataPoint(point);
-  }
-  const fs::path path = *folder_ / "escapes.kvd";
-  pt::host::saveTraceDataFile(path.string());
+  const fs::path path = savedTrace(*folder_, "escapes.kvd", [](pt_test::TraceBuilder& trace) {
+    const std::string phase = "Load\x1b]0;owned\x07";
+    trace.grouping("G\x9b\x32J").start(phase, 0.0).end(phase, 0.1);  // \x32 is the '2' of "2J"
+  });
   const ToolRun run = succeeded({"info", path.string()});
   EXPECT_NE(run.out.find("Load\\x1b]0;owned\\x07"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("G\\x9b2J"), std::string::npos) << run.out;
