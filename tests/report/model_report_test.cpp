@@ -68,11 +68,7 @@ std::vector<std::string> arrayLines(const std::string& text, const std::string& 
 
 /// A name table's line: the escaped name between quotes, then `separator`.
 std::string quoted(const std::string& name, const char* separator) {
-  std::string line(1, '"');
-  line.append(ptEscapeForScriptString(name));
-  line.push_back('"');
-  line.append(separator);
-  return line;
+  return '"' + ptEscapeForScriptString(name) + '"' + separator;
 }
 
 TEST(ModelReport, PageCarriesEscapedRecordsAndTablesWithEveryMarkerFilled) {
@@ -85,11 +81,8 @@ TEST(ModelReport, PageCarriesEscapedRecordsAndTablesWithEveryMarkerFilled) {
 
   EXPECT_FALSE(std::regex_search(text, std::regex("%[A-Z0-9_]+%"))) << "a marker was left in the page";
   // Only the page's own blocks end a script; no trace text opens markup.
-  std::size_t closings = 0;
-  for (std::size_t at = text.find("</script>"); at != std::string::npos; at = text.find("</script>", at + 1)) {
-    ++closings;
-  }
-  EXPECT_EQ(closings, 2u);
+  const std::regex closing("</script>");
+  EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), closing), std::sregex_iterator()), 2);
   EXPECT_EQ(text.find("<img"), std::string::npos);
   EXPECT_EQ(text.find("<b>"), std::string::npos);
 
