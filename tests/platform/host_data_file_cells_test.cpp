@@ -6,10 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/cbor_stream.h"
-#include "platform/host_array_cbor.h"
 #include "platform/host_data_file.h"
-#include "platform/host_messages.h"
 #include "support/host_array_equal.h"
 #include "support/scratch_files.h"
 
@@ -108,20 +105,6 @@ TEST(HostDataFileCells, FailedOrDroppedSavesKeepTheExistingFile) {
   EXPECT_EQ(folder.entries(), 1u);  // no temporary file left behind
 }
 
-class StringSink : public platform::cbor::ByteSink {
- public:
-  void write(const unsigned char* data, std::size_t size) override {
-    bytes.append(reinterpret_cast<const char*>(data), size);
-  }
-  std::string bytes;
-};
-
-HostArrayPtr decode(const std::string& bytes) {
-  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
-  platform::cbor::Reader in(data, data + bytes.size());
-  return platform::cbor::decodeHostArray(in);
-}
-
 TEST(HostDataFileCells, RepeatedTextsAreWrittenOnce) {
   pt_test::ScratchFolder folder;
   const std::string path = folder.file("texts.kvd");
@@ -146,29 +129,6 @@ TEST(HostDataFileCells, RepeatedTextsAreWrittenOnce) {
     EXPECT_EQ(haArrayToStdString(haGetCell(records[i].get(), 1)), "id" + std::to_string(i % 300));
     EXPECT_EQ(haArrayToStdString(haGetCell(records[i].get(), 2)), "ab");
   }
-
-  // The standard's own example (http://cbor.schmorp.de/stringref), and a
-  // reference to a string the namespace does not hold.
-  StringSink example;
-  {
-    platform::cbor::Writer out(example);
-    out.beginStringRefs();
-    out.arrayStart(4);
-    for (const char* text : {"aaa", "bbb", "aaa", "bbb"}) out.text(text);
-    out.endStringRefs();
-    out.flush();
-  }
-  EXPECT_EQ(example.bytes, std::string("\xd9\x01\x00\x84\x63"
-                                       "aaa"
-                                       "\x63"
-                                       "bbb"
-                                       "\xd8\x19\x00\xd8\x19\x01",
-                                       18));
-  const HostArrayPtr texts = decode(example.bytes);
-  ASSERT_EQ(haGetNumberOfElements(texts.get()), 4u);
-  EXPECT_EQ(haArrayToStdString(haGetCell(texts.get(), 3)), "bbb");
-  EXPECT_THROW(decode(std::string("\xd9\x01\x00\x81\xd8\x19\x05", 7)), platform::cbor::DecodeError);
-  EXPECT_THROW(decode(std::string("\xd8\x19\x00", 3)), platform::cbor::DecodeError);  // outside any namespace
 }
 
 }  // namespace

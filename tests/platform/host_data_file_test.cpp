@@ -15,8 +15,10 @@
 #include <vector>
 
 #include "platform/cbor_stream.h"
+#include "platform/host_array_cbor.h"
 #include "platform/host_messages.h"
 #include "support/host_array_equal.h"
+#include "support/host_records.h"
 #include "support/scratch_files.h"
 
 namespace {
@@ -28,26 +30,16 @@ using pt_test::fileBytes;
 using pt_test::ScratchFolder;
 using pt_test::writeFileBytes;
 
+// A new numeric (or, for haCHAR_CLASS, text) array of `dims`; the caller owns it.
 template <class T>
-HostArrayPtr numeric(haClassID classId, std::vector<std::size_t> dims, std::vector<T> values) {
-  HostArrayPtr a(classId == haCHAR_CLASS ? haCreateCharArray(dims.size(), dims.data())
-                                         : haCreateNumericArray(dims.size(), dims.data(), classId, haREAL));
-  std::copy(values.begin(), values.end(), static_cast<T*>(haGetData(a.get())));
+haArray* numeric(haClassID classId, std::vector<std::size_t> dims, std::vector<T> values) {
+  haArray* a = classId == haCHAR_CLASS ? haCreateCharArray(dims.size(), dims.data())
+                                       : haCreateNumericArray(dims.size(), dims.data(), classId, haREAL);
+  std::copy(values.begin(), values.end(), static_cast<T*>(haGetData(a)));
   return a;
 }
 
-HostArrayPtr cellFrom(std::vector<HostArrayPtr> elements) {
-  HostArrayPtr cell(haCreateCellMatrix(1, elements.size()));
-  for (std::size_t i = 0; i < elements.size(); ++i) haSetCell(cell.get(), i, elements[i].release());
-  return cell;
-}
-
-template <class... Elements>
-HostArrayPtr cellOf(Elements... elements) {
-  std::vector<HostArrayPtr> all;
-  (all.push_back(std::move(elements)), ...);
-  return cellFrom(std::move(all));
-}
+using pt_test::cellRecord;
 
 double nanWithPayload() {
   const std::uint64_t bits = 0xFFF8000000001234ull;
@@ -67,57 +59,58 @@ HostArrayPtr everyKindOfValue() {
   HostArrayPtr noFields(haCreateStructArray(2, one, 0, nullptr));
   const std::string bytes("bad\xff\0utf8", 9);
   constexpr double kInf = std::numeric_limits<double>::infinity();
-  std::vector<HostArrayPtr> doubles;
+  std::vector<haArray*> doubles;
   for (double d :
        {0.0, -0.0, 1.5, 65504.0, 0.1, 1e-310, 1.0e300, kInf, -kInf, nanWithPayload(), 1.7e9 + 0.123456, 100000.0})
-    doubles.emplace_back(haCreateDoubleScalar(d));
-  std::vector<HostArrayPtr> elements;
-  elements.emplace_back(haCreateString("1"));
-  elements.emplace_back(numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {std::numeric_limits<std::int32_t>::min()}));
-  elements.emplace_back(numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {std::numeric_limits<std::int32_t>::max()}));
-  elements.emplace_back(numeric<std::uint32_t>(haUINT32_CLASS, {1, 1}, {4000000000u}));
-  elements.emplace_back(haCreateLogicalScalar(false));
-  elements.emplace_back(cellFrom(std::move(doubles)));
-  elements.emplace_back(nullptr);
-  elements.emplace_back(haCreateCellMatrix(1, 0));
-  elements.emplace_back(haCreateCellMatrix(0, 0));
-  elements.emplace_back(haCreateDoubleMatrix(0, 0, haREAL));
-  elements.emplace_back(numeric<double>(haDOUBLE_CLASS, {1, 3}, {1, 2, 3}));
-  elements.emplace_back(numeric<std::int16_t>(haINT16_CLASS, {3, 2}, {-1, 2, -3, 4, -5, 6}));
-  elements.emplace_back(numeric<std::uint64_t>(haUINT64_CLASS, {2, 1, 2}, {1, 2, ~0ull, 4}));
-  elements.emplace_back(numeric<float>(haSINGLE_CLASS, {1, 1}, {0.3f}));
-  elements.emplace_back(numeric<std::int8_t>(haINT8_CLASS, {1, 2}, {-128, 127}));
-  elements.emplace_back(numeric<std::uint8_t>(haUINT8_CLASS, {1, 1}, {200}));
-  elements.emplace_back(numeric<std::int64_t>(haINT64_CLASS, {1, 1}, {std::numeric_limits<std::int64_t>::min()}));
-  elements.emplace_back(numeric<bool>(haLOGICAL_CLASS, {1, 3}, {true, false, true}));
-  elements.emplace_back(numeric<bool>(haLOGICAL_CLASS, {2, 1}, {false, true}));
-  elements.emplace_back(haCreateStringFromNChars(bytes.data(), bytes.size()));
-  elements.emplace_back(haCreateString("Ünïcode ✓ text"));
-  elements.emplace_back(haCreateString(""));
+    doubles.push_back(haCreateDoubleScalar(d));
   const std::string longText(100, 'L');  // stored once, then referenced
-  for (int copy = 0; copy < 2; ++copy) elements.emplace_back(haCreateString(longText.c_str()));
-  elements.emplace_back(numeric<char>(haCHAR_CLASS, {2, 2}, {'a', 'b', 'c', 'd'}));
-  elements.emplace_back(std::move(info));
-  elements.emplace_back(std::move(pair));
-  elements.emplace_back(std::move(noFields));
   HostArrayPtr matrix(haCreateCellMatrix(2, 2));
-  haSetCell(matrix.get(), 3, cellOf().release());
-  elements.emplace_back(std::move(matrix));
-  return cellFrom(std::move(elements));
+  haSetCell(matrix.get(), 3, haCreateCellMatrix(1, 0));
+  return cellRecord({
+      haCreateString("1"),
+      numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {std::numeric_limits<std::int32_t>::min()}),
+      numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {std::numeric_limits<std::int32_t>::max()}),
+      numeric<std::uint32_t>(haUINT32_CLASS, {1, 1}, {4000000000u}),
+      haCreateLogicalScalar(false),
+      cellRecord(doubles).release(),
+      nullptr,
+      haCreateCellMatrix(1, 0),
+      haCreateCellMatrix(0, 0),
+      haCreateDoubleMatrix(0, 0, haREAL),
+      numeric<double>(haDOUBLE_CLASS, {1, 3}, {1, 2, 3}),
+      numeric<std::int16_t>(haINT16_CLASS, {3, 2}, {-1, 2, -3, 4, -5, 6}),
+      numeric<std::uint64_t>(haUINT64_CLASS, {2, 1, 2}, {1, 2, ~0ull, 4}),
+      numeric<float>(haSINGLE_CLASS, {1, 1}, {0.3f}),
+      numeric<std::int8_t>(haINT8_CLASS, {1, 2}, {-128, 127}),
+      numeric<std::uint8_t>(haUINT8_CLASS, {1, 1}, {200}),
+      numeric<std::int64_t>(haINT64_CLASS, {1, 1}, {std::numeric_limits<std::int64_t>::min()}),
+      numeric<bool>(haLOGICAL_CLASS, {1, 3}, {true, false, true}),
+      numeric<bool>(haLOGICAL_CLASS, {2, 1}, {false, true}),
+      haCreateStringFromNChars(bytes.data(), bytes.size()),
+      haCreateString("Ünïcode ✓ text"),
+      haCreateString(""),
+      haCreateString(longText.c_str()),
+      haCreateString(longText.c_str()),
+      numeric<char>(haCHAR_CLASS, {2, 2}, {'a', 'b', 'c', 'd'}),
+      info.release(),
+      pair.release(),
+      noFields.release(),
+      matrix.release(),
+  });
 }
 
 // A raw trace point's record: kind, names, flags, times, memory and identifiers.
 HostArrayPtr tracePoint(int i) {
-  std::vector<HostArrayPtr> e;
-  for (int v : {3, i % 7, i % 1000, 1}) e.emplace_back(numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {v}));
-  e.emplace_back(haCreateLogicalScalar(i % 2 == 0));
-  e.emplace_back(haCreateDoubleScalar(1.7e9 + i * 1.234567e-3));
-  e.emplace_back(haCreateDoubleScalar(i * 3.21e-4));
-  for (int k = 0; k < 8; ++k) e.emplace_back(haCreateDoubleScalar(4096.0 * (1000 + i % 5000 + k)));
-  e.emplace_back(cellOf(numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {i % 3}),
-                        numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {i % 40}),
-                        numeric<std::int32_t>(haINT32_CLASS, {1, 1}, {i % 500})));
-  return cellFrom(std::move(e));
+  std::vector<haArray*> e;
+  for (int v : {3, i % 7, i % 1000, 1}) e.push_back(pt_test::scalar<std::int32_t>(v));
+  e.push_back(haCreateLogicalScalar(i % 2 == 0));
+  e.push_back(haCreateDoubleScalar(1.7e9 + i * 1.234567e-3));
+  e.push_back(haCreateDoubleScalar(i * 3.21e-4));
+  for (int k = 0; k < 8; ++k) e.push_back(haCreateDoubleScalar(4096.0 * (1000 + i % 5000 + k)));
+  e.push_back(cellRecord({pt_test::scalar<std::int32_t>(i % 3), pt_test::scalar<std::int32_t>(i % 40),
+                          pt_test::scalar<std::int32_t>(i % 500)})
+                  .release());
+  return cellRecord(e);
 }
 
 void save(const std::string& path, const std::vector<std::pair<const char*, const haArray*>>& variables) {
@@ -161,6 +154,12 @@ class StringSink : public platform::cbor::ByteSink {
   std::string bytes;
 };
 
+HostArrayPtr decode(const std::string& bytes) {
+  const auto* data = reinterpret_cast<const unsigned char*>(bytes.data());
+  platform::cbor::Reader in(data, data + bytes.size());
+  return platform::cbor::decodeHostArray(in);
+}
+
 // A trace data file holding one variable "v" whose encoded value is `payload`.
 std::string fileWithPayload(const std::function<void(platform::cbor::Writer&)>& payload, std::uint64_t version = 1,
                             const char* format = "performance_tracer trace data") {
@@ -190,7 +189,7 @@ std::string fileWithPayload(const std::function<void(platform::cbor::Writer&)>& 
 // A saved file of trace points and values of every kind, to be damaged.
 std::string damageableBytes(const ScratchFolder& folder) {
   const std::string good = folder.file("good.kvd");
-  HostArrayPtr records = cellOf(tracePoint(1), tracePoint(2));
+  HostArrayPtr records = cellRecord({tracePoint(1).release(), tracePoint(2).release()});
   HostArrayPtr all = everyKindOfValue();
   save(good, {{"Records", records.get()}, {"Everything", all.get()}});
   return fileBytes(good);
@@ -225,6 +224,27 @@ TEST(HostDataFile, RoundTripsNestedValuesOfEveryClassAsOrdinaryCbor) {
   cbor_decref(&item);
 }
 
+// The standard's own example (http://cbor.schmorp.de/stringref), and a
+// reference to a string the namespace does not hold.
+TEST(HostDataFile, StringReferencesAsTheStandardWritesThem) {
+  StringSink example;
+  {
+    platform::cbor::Writer out(example);
+    out.beginStringRefs();
+    out.arrayStart(4);
+    for (const char* text : {"aaa", "bbb", "aaa", "bbb"}) out.text(text);
+    out.endStringRefs();
+    out.flush();
+  }
+  // Each text's head is 0x63, a 'c'.
+  EXPECT_EQ(example.bytes, std::string("\xd9\x01\0\x84", 4) + "caaacbbb\xd8\x19" + std::string("\0\xd8\x19\x01", 4));
+  const HostArrayPtr texts = decode(example.bytes);
+  ASSERT_EQ(haGetNumberOfElements(texts.get()), 4u);
+  EXPECT_EQ(haArrayToStdString(haGetCell(texts.get(), 3)), "bbb");
+  EXPECT_THROW(decode(std::string("\xd9\x01\x00\x81\xd8\x19\x05", 7)), platform::cbor::DecodeError);
+  EXPECT_THROW(decode(std::string("\xd8\x19\x00", 3)), platform::cbor::DecodeError);  // outside any namespace
+}
+
 TEST(HostDataFile, TracePointsStayCompact) {
   ScratchFolder folder;
   const std::string path = folder.file("points.kvd");
@@ -235,32 +255,27 @@ TEST(HostDataFile, TracePointsStayCompact) {
   EXPECT_LE(fs::file_size(path), 120u * kPoints);
 }
 
-TEST(HostDataFile, TruncationAtAnyByteIsReported) {
-  ScratchFolder folder;
-  const std::string bytes = damageableBytes(folder), cut = folder.file("cut.kvd");
-  for (std::size_t size = 0; size < bytes.size(); ++size) {
-    writeFileBytes(cut, bytes.substr(0, size));
-    const std::string problem = damageReported(cut);
-    EXPECT_NE(problem.rfind("wrong error", 0), 0u) << size << ": " << problem;
-    EXPECT_NE(problem, "loaded") << "a file cut to " << size << " of " << bytes.size() << " bytes loaded";
-  }
-  writeFileBytes(cut, bytes + '\0');
-  EXPECT_NE(damageReported(cut).find("unexpected bytes after the end"), std::string::npos);
-}
-
-TEST(HostDataFile, FlippedBytesAreReported) {
+TEST(HostDataFile, TruncationOrAFlippedByteAnywhereIsReported) {
   ScratchFolder folder;
   const std::string bytes = damageableBytes(folder), bad = folder.file("bad.kvd");
+  const auto expectReported = [&](const std::string& damaged, const std::string& damage) {
+    writeFileBytes(bad, damaged);
+    const std::string problem = damageReported(bad);
+    EXPECT_NE(problem.rfind("wrong error", 0), 0u) << damage << ": " << problem;
+    EXPECT_NE(problem, "loaded") << "a file " << damage << " loaded";  // checksums
+  };
+  for (std::size_t size = 0; size < bytes.size(); ++size) {
+    expectReported(bytes.substr(0, size), "cut to " + std::to_string(size) + " bytes");
+  }
   for (std::size_t at = 0; at < bytes.size(); ++at) {
     for (unsigned char mask : {0x01, 0x10, 0x80, 0xFF}) {
       std::string flipped = bytes;
       flipped[at] = static_cast<char>(flipped[at] ^ mask);
-      writeFileBytes(bad, flipped);
-      const std::string problem = damageReported(bad);
-      EXPECT_NE(problem.rfind("wrong error", 0), 0u) << at << ": " << problem;
-      EXPECT_NE(problem, "loaded") << "a file with byte " << at << " flipped loaded";  // checksums
+      expectReported(flipped, "with byte " + std::to_string(at) + " flipped");
     }
   }
+  writeFileBytes(bad, bytes + '\0');
+  EXPECT_NE(damageReported(bad).find("unexpected bytes after the end"), std::string::npos);
 }
 
 TEST(HostDataFile, FailedSaveKeepsTheExistingFile) {
@@ -271,7 +286,7 @@ TEST(HostDataFile, FailedSaveKeepsTheExistingFile) {
   const std::string before = fileBytes(path);
 
   HostArrayPtr deep(haCreateCellMatrix(1, 1));  // nesting the format refuses to write
-  for (int level = 0; level < 300; ++level) deep = cellOf(std::move(deep));
+  for (int level = 0; level < 300; ++level) deep = cellRecord({deep.release()});
   kvdFile* file = kvdOpen(path.c_str(), "w");
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(kvdPutVariable(file, "Everything", original.get()), 0);

@@ -26,11 +26,15 @@ int verdictFromLevel(const ContextSet& context) {
   return it->value == "on" ? 1 : it->value == "off" ? -1 : 0;
 }
 
-TEST(InstrumentEmit, StartStatusesFollowTheAdmissionRules) {
+// A control handle, the listeners, and a recorder not yet listening.
+struct InstrumentEmit : testing::Test {
   instrument::Controls controls;
   instrument::Listeners listeners;
   instrument::InstrumentRecorder recorder;
   instrument::ControlElement& handle = controls.getHandle("load");
+};
+
+TEST_F(InstrumentEmit, StartStatusesFollowTheAdmissionRules) {
   ContextSet context{{"phase", "p"}};
 
   EXPECT_EQ(instrument::startEvent(handle, context, 0, listeners), EventId::none(instrument::kListenersInactive));
@@ -47,12 +51,8 @@ TEST(InstrumentEmit, StartStatusesFollowTheAdmissionRules) {
   EXPECT_EQ(instrument::startEvent(handle, context, 0, listeners), EventId::none(instrument::kNotAdmitted));
 }
 
-TEST(InstrumentEmit, ContextFilterOverridesTheFlag) {
-  instrument::Controls controls;
-  instrument::Listeners listeners;
-  instrument::InstrumentRecorder recorder;
+TEST_F(InstrumentEmit, ContextFilterOverridesTheFlag) {
   listeners.add(recorder);
-  instrument::ControlElement& handle = controls.getHandle("build");
   handle.setContextFilter(verdictFromLevel);
   ASSERT_TRUE(handle.hasContextFilter());
 
@@ -74,11 +74,7 @@ TEST(InstrumentEmit, ContextFilterOverridesTheFlag) {
   EXPECT_EQ(points[2].kind, instrument::kInstantEvent);
 }
 
-TEST(InstrumentEmit, StopsReachListenersOnlyForStartedEvents) {
-  instrument::Controls controls;
-  instrument::Listeners listeners;
-  instrument::InstrumentRecorder recorder;
-  instrument::ControlElement& handle = controls.getHandle("run");
+TEST_F(InstrumentEmit, StopsReachListenersOnlyForStartedEvents) {
   instrument::stopEvent(handle, EventId{5, 0}, listeners);  // nobody listening
   listeners.add(recorder);
   handle.setEnabled(true);
@@ -95,22 +91,19 @@ TEST(InstrumentEmit, StopsReachListenersOnlyForStartedEvents) {
   EXPECT_TRUE(points[1].context.empty());
 }
 
-TEST(InstrumentListeners, AddOnceRemoveStopsDelivery) {
-  instrument::Controls controls;
-  instrument::Listeners listeners;
-  instrument::InstrumentRecorder first, second;
-  instrument::ControlElement& handle = controls.getHandle("x");
+TEST_F(InstrumentEmit, ListenersAreAddedOnceAndRemovalStopsDelivery) {
+  instrument::InstrumentRecorder second;
   handle.setEnabled(true);
-  listeners.add(first);
-  listeners.add(first);
+  listeners.add(recorder);
+  listeners.add(recorder);
   listeners.add(second);
   instrument::instantEvent(handle, {}, 0, listeners);
-  listeners.remove(first);
+  listeners.remove(recorder);
   EXPECT_TRUE(listeners.isActive());
   instrument::instantEvent(handle, {}, 0, listeners);
   listeners.remove(second);
   EXPECT_FALSE(listeners.isActive());
-  EXPECT_EQ(first.getAllEventPoints().size(), 1u);
+  EXPECT_EQ(recorder.getAllEventPoints().size(), 1u);
   EXPECT_EQ(second.getAllEventPoints().size(), 2u);
 }
 

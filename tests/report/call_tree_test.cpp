@@ -283,20 +283,23 @@ TEST(CallTree, NestedNodeTextsAreNumberedDepthFirstUntilAReset) {
   EXPECT_EQ(tree.roots[1]->getJSArrayStr(true, true), "createNode(0,0, [4], \n[])");
 }
 
-// The browser tests follow the tree of a full page; the aggregate-only page carries none of it.
+// The browser tests follow the tree of a full page; the aggregate-only page
+// carries neither the tree nor the phase table.
 TEST(CallTree, OnlyTheFullReportCarriesTheTree) {
   FoldedTree tree("A{B} A{B} C");
   const pt_test::ScratchFolder folder;
   const std::string path = folder.file("call_tree_report.html");
-  auto write = [&](bool aggregateOnly) {
-    EXPECT_TRUE(tree.trace.writeReport(path, "time", aggregateOnly));
+  auto write = [&](const char* statisticsType, bool aggregateOnly) {
+    EXPECT_TRUE(tree.trace.writeReport(path, statisticsType, aggregateOnly));
     return pt_test::fileBytes(path);
   };
-  EXPECT_NE(write(false).find("linkCallTreeNodes([[0,0,2],"), std::string::npos);
-  const std::string aggregateOnly = write(true);
-  for (const char* part : {"Call Tree", "<div id=\"callTreeSummaryDiv\"", "var callTreeArray", "linkCallTreeNodes(["}) {
+  EXPECT_NE(write("time", false).find("linkCallTreeNodes([[0,0,2],"), std::string::npos);
+  const std::string aggregateOnly = write("basicmemory", true);
+  for (const char* part : {"Call Tree", "<div id=\"callTreeSummaryDiv\"", "var callTreeArray", "linkCallTreeNodes([",
+                           "javascript:ShowTable('phaseSummary')", "id=\"phaseSummaryDiv\"", "procData = ["}) {
     EXPECT_EQ(aggregateOnly.find(part), std::string::npos) << part;
   }
+  EXPECT_NE(aggregateOnly.find("var aggregateOnly = true;"), std::string::npos);
 }
 
 }  // namespace

@@ -152,7 +152,7 @@ TEST(DiagnosticReport, TraceTextsAreEscapedInEveryCell) {
   EXPECT_TRUE(diagnosis.page.ends_with("</html>\n"));
 }
 
-TEST(DiagnosticReport, ErrorPageLinksToTheDiagnosticReport) {
+TEST(DiagnosticReport, ErrorPageLinksToTheDiagnosticReportAndUncreatableFilesAreRefused) {
   const std::string page = generateInstrumentationErrorPage("run #1 \"<x>\"-diagnostic.html");
   EXPECT_NE(page.find("An error has been detected in the PerformanceTracer instrumentation.\n"), std::string::npos);
   EXPECT_NE(
@@ -160,9 +160,8 @@ TEST(DiagnosticReport, ErrorPageLinksToTheDiagnosticReport) {
       std::string::npos)
       << page;
   EXPECT_TRUE(page.ends_with("    </body>\n</html>\n"));
-}
 
-TEST(DiagnosticReport, UncreatableFileIsRefused) {
+  // Neither page is written where it cannot be created.
   Diagnosis diagnosis;
   EXPECT_FALSE(diagnosis.tracer.diagnosticReport(diagnosis.folder.file("missing/diagnostic.html"), "GLOBAL",
                                                  &diagnosis.trace.points()));

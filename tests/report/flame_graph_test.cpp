@@ -151,6 +151,13 @@ std::vector<Frame> framesOf(const std::string& svg) {
   return frames;
 }
 
+/// Each frame by its name (the title before its counts).
+std::map<std::string, Frame> byName(const std::vector<Frame>& frames) {
+  std::map<std::string, Frame> named;
+  for (const Frame& frame : frames) named[frame.title.substr(0, frame.title.find(" ("))] = frame;
+  return named;
+}
+
 std::string draw(const pt_test::ScratchFolder& folder, const Lines& lines,
                  std::vector<std::string> options = {"--width", "1600"}) {
   EXPECT_TRUE(writeStackTracesToFile(folder.file("stacks.txt"), lines));
@@ -169,9 +176,7 @@ TEST(FlameGraphScript, FramesAreAsWideAsTheirCounts) {
                                {"main 10", "main;load 30", "main;run 40", "main;run;step 20",
                                 "main;" + hostile + " 5\r", "main;load 15", "other 1", "main;half\xed\xa0\x80 1"},
                                {"--width", "1600", "--title", "T<>"});
-  const std::vector<Frame> frames = framesOf(svg);
-  std::map<std::string, double> widths;
-  for (const Frame& frame : frames) widths[frame.title.substr(0, frame.title.find(" ("))] = frame.width;
+  std::map<std::string, Frame> frames = byName(framesOf(svg));
   const std::map<std::string, double> counts{{"all", 122},
                                              {"main", 121},
                                              {"load", 45},
@@ -180,32 +185,26 @@ TEST(FlameGraphScript, FramesAreAsWideAsTheirCounts) {
                                              {"other", 1},
                                              {"<a href=\"x\">&amp'?\u00ff", 5},
                                              {"half?", 1}};  // a lone surrogate cannot be written as UTF-8
-  ASSERT_EQ(widths.size(), counts.size()) << svg;
-  for (const auto& [name, count] : counts) {
-    EXPECT_NEAR(widths[name], count * 1580.0 / 122, 0.01) << name;
-  }
+  ASSERT_EQ(frames.size(), counts.size()) << svg;
+  for (const auto& [name, count] : counts) EXPECT_NEAR(frames[name].width, count * 1580.0 / 122, 0.01) << name;
   EXPECT_NE(svg.find("<title>all (122 samples, 100.00%)</title>"), std::string::npos);
   EXPECT_NE(svg.find(">T&#60;&#62;</text>"), std::string::npos);
 
   // Two counts: as wide as the second, red where it grew, blue where it shrank.
-  const std::vector<Frame> diff = framesOf(draw(folder, {"a 10 30", "a;b 20 10", "c 5 5"}, {}));
-  ASSERT_EQ(diff.size(), 4u);
-  std::map<std::string, Frame> byName;
-  for (const Frame& frame : diff) byName[frame.title.substr(0, frame.title.find(" ("))] = frame;
-  EXPECT_EQ(byName["a"].fill, "rgb(255,0,0)");  // 30 -> 40 with its child
-  EXPECT_EQ(byName["b"].fill, "rgb(0,0,255)");  // 20 -> 10
-  EXPECT_EQ(byName["c"].fill, "rgb(250,250,250)");
-  EXPECT_NE(byName["a"].title.find("; +10)"), std::string::npos) << byName["a"].title;
-  EXPECT_NEAR(byName["a"].width / byName["c"].width, 8.0, 0.01);
+  frames = byName(framesOf(draw(folder, {"a 10 30", "a;b 20 10", "c 5 5"}, {})));
+  ASSERT_EQ(frames.size(), 4u);
+  EXPECT_EQ(frames["a"].fill, "rgb(255,0,0)");  // 30 -> 40 with its child
+  EXPECT_EQ(frames["b"].fill, "rgb(0,0,255)");  // 20 -> 10
+  EXPECT_EQ(frames["c"].fill, "rgb(250,250,250)");
+  EXPECT_NE(frames["a"].title.find("; +10)"), std::string::npos) << frames["a"].title;
+  EXPECT_NEAR(frames["a"].width / frames["c"].width, 8.0, 0.01);
 
   // Not every line has two counts: a number ending a stack is its last
   // frame's, each line keeping its own count.
-  widths.clear();
-  for (const Frame& frame : framesOf(draw(folder, {"f 1 5", "f 2 7", "g 3"})))
-    widths[frame.title.substr(0, frame.title.find(" ("))] = frame.width;
+  frames = byName(framesOf(draw(folder, {"f 1 5", "f 2 7", "g 3"})));
   const std::map<std::string, double> mixed{{"all", 15}, {"f 1", 5}, {"f 2", 7}, {"g", 3}};
-  ASSERT_EQ(widths.size(), mixed.size());
-  for (const auto& [name, count] : mixed) EXPECT_NEAR(widths[name], count * 1580.0 / 15, 0.01) << name;
+  ASSERT_EQ(frames.size(), mixed.size());
+  for (const auto& [name, count] : mixed) EXPECT_NEAR(frames[name].width, count * 1580.0 / 15, 0.01) << name;
 }
 
 TEST(FlameGraphScript, PageGetsFramesAndStaticPartsOfTheDrawing) {

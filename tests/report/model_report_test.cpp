@@ -4,6 +4,7 @@
 
 #include "platform/host_messages.h"
 #include "report/phase/html_escape.h"
+#include "support/raised.h"
 #include "support/scratch_files.h"
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
@@ -67,11 +68,7 @@ std::vector<std::string> arrayLines(const std::string& text, const std::string& 
 
 /// A name table's line: the escaped name between quotes, then `separator`.
 std::string quoted(const std::string& name, const char* separator) {
-  std::string line(1, '"');
-  line.append(ptEscapeForScriptString(name));
-  line.push_back('"');
-  line.append(separator);
-  return line;
+  return '"' + ptEscapeForScriptString(name) + '"' + separator;
 }
 
 TEST(ModelReport, PageCarriesEscapedRecordsAndTablesWithEveryMarkerFilled) {
@@ -84,11 +81,8 @@ TEST(ModelReport, PageCarriesEscapedRecordsAndTablesWithEveryMarkerFilled) {
 
   EXPECT_FALSE(std::regex_search(text, std::regex("%[A-Z0-9_]+%"))) << "a marker was left in the page";
   // Only the page's own blocks end a script; no trace text opens markup.
-  std::size_t closings = 0;
-  for (std::size_t at = text.find("</script>"); at != std::string::npos; at = text.find("</script>", at + 1)) {
-    ++closings;
-  }
-  EXPECT_EQ(closings, 2u);
+  const std::regex closing("</script>");
+  EXPECT_EQ(std::distance(std::sregex_iterator(text.begin(), text.end(), closing), std::sregex_iterator()), 2);
   EXPECT_EQ(text.find("<img"), std::string::npos);
   EXPECT_EQ(text.find("<b>"), std::string::npos);
 
@@ -171,6 +165,8 @@ TEST(ModelReport, TestReportOfOtherDataWarnsAndShowsModels) {
   pt_test::TraceBuilder unpaired(tracer());
   unpaired.start("Open", 0.0);
   EXPECT_NE(page(unpaired, PT_REPORT_MODEL).find("An error has been detected"), std::string::npos);
+  EXPECT_FALSE(generateReport_modelBased(tracer(), "/nonexistent-folder/m.html", "GLOBAL", "time", {}, &trace.points(),
+                                         PT_REPORT_MODEL, false));
 }
 
 TEST(ModelReport, SuggestedArgumentsFollowTheReportType) {
@@ -198,13 +194,6 @@ TEST(ModelReport, FlameGraphOnlyWhenAFrameHasACount) {
     EXPECT_EQ(text.find("id=\"svg-content\"") != std::string::npos, seconds > 0.01) << seconds;
     EXPECT_EQ(text.find("Click on the flame graph or") != std::string::npos, seconds > 0.01) << seconds;
   }
-}
-
-TEST(ModelReport, UnwritableFileIsRefused) {
-  tracer().initialize();
-  pt_test::TraceBuilder trace(tracer());
-  EXPECT_FALSE(generateReport_modelBased(tracer(), "/nonexistent-folder/m.html", "GLOBAL", "time", {}, &trace.points(),
-                                         PT_REPORT_MODEL, false));
 }
 
 /// A tree from "name:phase(children)" with phases as numbers, e.g. "r:0(a:1,b:2(c:3))".
@@ -310,13 +299,11 @@ TEST(ModelDiffReport, PageShowsBothSidesAndRefusesDifferentKindsOfData) {
 
   pt_test::TraceBuilder tests(tracer());
   tests.grouping("CLTestManager").start("Run", 0.0).end("Run", 1.0);
-  try {
+  const platform::HostError error = pt_test::raised([&] {
     generateDiffReport_modelBased(tracer(), file, "GLOBAL", "a", "b", &tests.points(), &lhs.points(), "time", false);
-    ADD_FAILURE() << "different kinds of data were compared";
-  } catch (const platform::HostError& error) {
-    EXPECT_EQ(error.key(), "CompareFailed");
-    EXPECT_EQ(error.arguments(), (std::vector<std::string>{"Calvoran Test data", "Calvoran data"}));
-  }
+  });
+  EXPECT_EQ(error.key(), "CompareFailed");
+  EXPECT_EQ(error.arguments(), (std::vector<std::string>{"Calvoran Test data", "Calvoran data"}));
 }
 
 }  // namespace

@@ -15,8 +15,6 @@ int occurrences(const std::string& text, const std::string& part) {
   return count;
 }
 
-bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
-
 TEST(PageFrame, TitleFollowsTheReportTitle) {
   PerformanceTracer tracer;
   EXPECT_NE(tracer.generateHeadAndCSSString(0, "GLOBAL", false).find("<title>Full Tracer Report</title>"),
@@ -34,13 +32,7 @@ TEST(PageFrame, IndentationClassesPerNestingLevel) {
   EXPECT_EQ(occurrences(eight, "td.phaseNameCell8 {"), 0);
   const std::string twelve = tracer.generatePhaseNameCellCSSStrings(12);
   EXPECT_EQ(occurrences(twelve, "td.phaseNameCell"), 12);
-  EXPECT_TRUE(contains(twelve, "td.phaseNameCell11 {"));
-}
-
-TEST(PageFrame, ErrorPagesTellTheUserWhatToCall) {
-  EXPECT_TRUE(
-      contains(generateInstrumentationErrorPage(), "ZezaDazod.Tracer.diagnosticReport('htmlfile', 'mydiag.html')"));
-  EXPECT_TRUE(contains(generateMissingDetailedMemStatsPage(), "ZezaDazod.Tracer.enableDetailedMemStats(true)"));
+  EXPECT_EQ(occurrences(twelve, "td.phaseNameCell11 {"), 1);
 }
 
 TEST(PageFrame, SystemInformationIsShownAsText) {

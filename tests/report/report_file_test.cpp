@@ -7,8 +7,6 @@
 
 #include <string>
 
-#include "pt_assets_assets.h"
-
 namespace {
 
 struct Report {
@@ -51,16 +49,6 @@ TEST(PhaseReport, DetailedMemoryNeedsDetailedStatistics) {
   EXPECT_TRUE(r.write("detailedmemory").starts_with("<html>\n    <body>\nDetailed memstats was not collected.<br>\n"));
 }
 
-TEST(PhaseReport, AggregateReportHasOnlyAggregateAndSystemInfo) {
-  Report r;
-  r.trace.start("A", 0.0).end("A", 0.05);
-  const std::string page = r.write("basicmemory", true);
-  for (const char* detail : {"javascript:ShowTable('phaseSummary')", "id=\"phaseSummaryDiv\"", "procData = ["}) {
-    EXPECT_EQ(page.find(detail), std::string::npos) << detail;
-  }
-  EXPECT_NE(page.find("var aggregateOnly = true;"), std::string::npos);
-}
-
 TEST(PhaseReport, AFailedWriteIsReportedAndKeepsThePreviousReport) {
   Report r;
   r.trace.start("Load", 0.0).end("Load", 0.05);
@@ -88,10 +76,9 @@ TEST(PhaseReport, NulBytesInTracedTextsKeepThePageWhole) {
   r.trace.start("Load" + nul + "ed", 0.0).end("Load" + nul + "ed", 0.05);
   r.info.installedProductsStr = "Tool 1.0" + nul + "Tool 2.0";
   const std::string page = r.write("time", false, "Title" + nul + "Rest");
-  // The pieces after each NUL: the style sheet after the title, the rest of
-  // the system information, and the page's end.
+  // The text after each NUL: the rest of the title, of the system
+  // information and of the phase name, and the page's end.
   EXPECT_NE(page.find("<title>Title" + nul + "Rest</title>"), std::string::npos);
-  EXPECT_NE(page.find(pt::assets::report_page_css()), std::string::npos);
   EXPECT_NE(page.find("Tool 1.0" + nul + "Tool 2.0</pre>"), std::string::npos);
   EXPECT_NE(page.find("\"Load\\x00ed\""), std::string::npos);
   EXPECT_TRUE(page.ends_with("    </script>\n"));
