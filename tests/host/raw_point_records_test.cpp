@@ -9,8 +9,8 @@
 #include <vector>
 
 #include "host/cell_records.h"
-#include "host/same_point.h"
 #include "support/host_records.h"
+#include "support/point_text.h"
 #include "tracer/data_points.h"
 #include "tracer/dynamic_enum.h"
 #include "tracer/pt_api.h"
@@ -53,7 +53,8 @@ TEST_F(RawPointRecords, TracerPointIdentifiersTravelAsEnumeratedNumbers) {
   ASSERT_GE(blockNumber, 0) << "a name written must be enumerated";
   EXPECT_NE(std::find(elements.begin(), elements.end(), std::to_string(modelNumber) + ":vdp"), elements.end());
   EXPECT_NE(std::find(elements.begin(), elements.end(), std::to_string(blockNumber) + ":Gain:1"), elements.end());
-  EXPECT_TRUE(pt_test::samePoint(point, PTTracerDataPoint(written.get())));
+  EXPECT_EQ(pt_test::describe(*PerformanceTracer::getInstance(), PTTracerDataPoint(written.get())),
+            pt_test::describe(*PerformanceTracer::getInstance(), point));
 
   // Through a file's enumeration, where 7 stands for Model; 99 names nothing.
   DynamicEnum fileEnum;

@@ -112,11 +112,9 @@ TEST_F(ClearingTest, SetKeepsItsOwnVectorFilteredReadsShareAndFullReadsCopy) {
   for (std::size_t i = 0; i < copies->size(); ++i) {
     const PTKAVLORDataPoint& original = *tracer.rawDataVector()->at(i);
     const PTKAVLORDataPoint& copy = *copies->at(i);
-    EXPECT_NE(&copy, &original);
     EXPECT_NE(copy.basicMemStats, original.basicMemStats);
     EXPECT_EQ(typeid(copy), typeid(original));
-    EXPECT_EQ(copy.type, original.type);
-    EXPECT_TRUE(original.matchPoint(copies->at(i)));
+    EXPECT_TRUE(original.matchPoint(copies->at(i)));  // kind, grouping and phase
   }
 
   ptCleanupRawDataVector(copies);

@@ -27,14 +27,12 @@ TEST(DataPoints, CopiesAreDeep) {
   source.basicMemStats->procMemUsage = 42;
   source.detailedMemStats.reset();  // as read from a record without detailed figures
   source.identifiers["modelStr"] = 1;
-  source.identifiers.max_load_factor(0.5f);
 
   PTTracerDataPoint copy(source);
   copy.basicMemStats->procMemUsage = 7;
   EXPECT_EQ(source.basicMemStats->procMemUsage, 42);
   ASSERT_TRUE(copy.detailedMemStats);
   EXPECT_EQ(copy.identifiers, source.identifiers);
-  EXPECT_EQ(copy.identifiers.max_load_factor(), 0.5f);
   EXPECT_EQ(std::make_tuple(bool{copy.isGapPoint}, bool{copy.isStart}, copy.statisticsType, copy.cpuTime),
             std::make_tuple(true, false, 4, 0.5));
 

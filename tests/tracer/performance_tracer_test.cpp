@@ -99,14 +99,12 @@ TEST_F(TracerTest, IdentifierMapsNumberValuesPerIdentifier) {
 
   // A name without a value (odd pair list) gets no entry.
   EXPECT_EQ(tracer.getMapForStrings({"modelStr", "chartStr"}, {"m2"}).count("chartStr"), 0u);
-}
 
-TEST_F(TracerTest, ClearingMapCollectionsKeepsStatisticsTypesAndNames) {
-  tracer.getMapForStrings({"modelStr"}, {"m1"});
+  // Clearing keeps the names and the statistics types only.
   tracer.getNumberForString("statisticsTypeStr", "Other", true);
   tracer.clearMapCollections();
   tracer.initializeMapCollectionsForStat();  // an existing table is left alone
-  EXPECT_EQ(tracer.getIdentifierAmount(), 2u);
+  EXPECT_EQ(tracer.getIdentifierAmount(), 3u);
   EXPECT_EQ(tracer.getNumberForString("statisticsTypeStr", "Other"), 1);
   EXPECT_EQ(tracer.getNumberForString("modelStr", "m1"), -1);
   EXPECT_EQ(tracer.getNumberForString("modelStr", "m9", true), 0);

@@ -4,6 +4,7 @@
 #include "platform/host_calls.h"
 #include "platform/host_messages.h"
 #include "support/failing_file_calls.h"
+#include "support/raised.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_logging.h"
 
@@ -132,13 +133,9 @@ TEST(KAVLORRoot, ComesFromTheHostAndIsKeptWhenTheHostFails) {
   EXPECT_EQ(ptGetKAVLORRoot(), "/opt/kavlor");
   fails = false;
   answer.clear();
-  try {
-    ptGetKAVLORRoot();
-    FAIL() << "a number is no root";
-  } catch (const platform::HostError& error) {
-    EXPECT_EQ(error.key(), "UnexpectedValue");
-    EXPECT_EQ(error.arguments(), Pieces{"KAVLOR Root"});
-  }
+  const platform::HostError error = pt_test::raised([] { ptGetKAVLORRoot(); });  // a number is no root
+  EXPECT_EQ(error.key(), "UnexpectedValue");
+  EXPECT_EQ(error.arguments(), Pieces{"KAVLOR Root"});
 }
 
 }  // namespace
