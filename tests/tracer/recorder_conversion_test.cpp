@@ -24,7 +24,6 @@ TEST(RecorderConversion, AStartAndItsStopBecomeTwoPointsOnce) {
   EXPECT_TRUE(start.isStart && !end.isStart);
   EXPECT_EQ(start.grouping, road.tracer.getNumberForString(EPT_GROUPING, "ConversionPair", false));
   EXPECT_EQ(road.tracer.getStringForNumber(EPT_PHASE, end.phase), "Compile");
-  EXPECT_EQ(start.identifiers, end.identifiers);
   EXPECT_EQ(road.identifiers(0), (IdentifierTexts{{"modelStr", "m1"}, kUpdate}));  // an empty value names nothing
   EXPECT_EQ(road.tracer.getMapCollections().count("targetStr"), 1u);
   EXPECT_TRUE(start.matchPoint(road.points()[1]));
