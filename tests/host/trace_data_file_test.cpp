@@ -153,14 +153,14 @@ TEST_F(TraceDataFile, SaveAndReadThroughTracersOfTheirOwn) {
   for (int i = 0; i < 80; ++i) second.getNumberForString(EPT_PHASE, "second " + std::to_string(i), true);
   PTRawDataVector mine, read;  // numbered by the first tracer, then by the second
   PTSystemInfoStruct info;
-  DynamicEnum identifiers;
+  DynamicEnum liveIdentifiers, firstIdentifiers;
   const std::string path = file("second.kvd");
   pt::host::saveTraceDataFile(path);
-  pt::host::readTraceDataFile(first, path, mine, info, identifiers);
+  pt::host::readTraceDataFile(first, path, mine, info, liveIdentifiers);
   first.setRawDataVector(mine);
   first.addTestPathToMap("second-tracer user", "g > s > c");
   pt::host::saveTraceDataFile(first, path);
-  pt::host::readTraceDataFile(second, path, read, info, identifiers);
+  pt::host::readTraceDataFile(second, path, read, info, firstIdentifiers);
   ASSERT_EQ(read.size(), live.size());
   for (std::size_t i = 0; i < read.size(); ++i)
     EXPECT_EQ(second.getStringForNumber(EPT_PHASE, read[i]->phase), ptGetPhaseStr(live[i]->phase)) << i;
