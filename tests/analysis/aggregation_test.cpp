@@ -87,11 +87,10 @@ TEST(Aggregation, PeaksAreMaximaAndDeltasSumOverSelfRows) {
     leaf.detailedProcessedMemStats->freeMem = -peak;
   }
   const PTAggregateDataMap aggregates = getAggregateData(r.tracer, r.rows);
-  EXPECT_EQ(r.of(aggregates, "P")->procMemUsagePeak, 50);
-  EXPECT_EQ(r.of(aggregates, "P")->procMemUsageDelta, 3);
-  EXPECT_EQ(r.of(aggregates, "L")->procMemUsagePeak, 30);
-  EXPECT_EQ(r.of(aggregates, "L")->procMemUsageDelta, 10);
-  EXPECT_EQ(r.of(aggregates, "L")->freeMem, 0);  // maxima start at 0
+  const PTAggregateDataPoint &p = *r.of(aggregates, "P"), &l = *r.of(aggregates, "L");
+  // Maxima start at 0.
+  EXPECT_EQ(std::tie(p.procMemUsagePeak, p.procMemUsageDelta, l.procMemUsagePeak, l.procMemUsageDelta, l.freeMem),
+            std::make_tuple(50.0, 3.0, 30.0, 10.0, 0.0));
 }
 
 TEST(Aggregation, SelfTimeOfAPairedTraceIsItsGapRow) {

@@ -78,19 +78,18 @@ TEST(Pairing, MeasuresMemoryInMegabytes) {
   t.trace.start("P", 0, 10).start("Q", 0.01, 11).end("Q", 0.02, 15).end("P", 0.03, 16);
   t.pair();
   const auto& p = t.row(0);
-  EXPECT_DOUBLE_EQ(p.basicProcessedMemStats->procMemUsage, 16);
-  EXPECT_DOUBLE_EQ(p.basicProcessedMemStats->procMemUsageDelta, 6);
-  EXPECT_DOUBLE_EQ(p.detailedProcessedMemStats->freeMemDelta, 6);
-  EXPECT_DOUBLE_EQ(p.startDetailedMemStats->freeMem, 10);  // a parent keeps its start
-  EXPECT_FALSE(t.row(1).startDetailedMemStats);            // a leaf has none
+  // A parent keeps its start.
+  EXPECT_EQ(std::tie(p.basicProcessedMemStats->procMemUsage, p.basicProcessedMemStats->procMemUsageDelta,
+                     p.detailedProcessedMemStats->freeMemDelta, p.startDetailedMemStats->freeMem),
+            std::make_tuple(16.0, 6.0, 6.0, 10.0));
+  EXPECT_FALSE(t.row(1).startDetailedMemStats);  // a leaf has none
   // Detailed statistics that are all zero (sampling off) take no room.
   Traced unsampled;
   unsampled.trace.start("P", 0).start("Q", 0.01).end("Q", 0.02).end("P", 0.03);
   unsampled.pair();
-  EXPECT_FALSE(unsampled.row(0).detailedProcessedMemStats);
-  EXPECT_FALSE(unsampled.row(0).startDetailedMemStats);
-  EXPECT_FALSE(unsampled.summary.hasDetailedMemStats);
-  EXPECT_TRUE(t.summary.hasDetailedMemStats);
+  EXPECT_FALSE(unsampled.row(0).detailedProcessedMemStats || unsampled.row(0).startDetailedMemStats);
+  EXPECT_EQ(std::make_tuple(unsampled.summary.hasDetailedMemStats, t.summary.hasDetailedMemStats),
+            std::make_tuple(false, true));
 }
 
 TEST(Pairing, EndWithNothingOpenIsAnErrorRowOfItsOwn) {
@@ -134,17 +133,14 @@ TEST(Pairing, FillsGapsInsideOpenPhases) {
   EXPECT_TRUE(self.gapRow);
   EXPECT_TRUE(raw[1]->isGapPoint && raw[1]->isStart && !raw[2]->isStart);
   EXPECT_EQ(&t.row(2), &self);
-  EXPECT_DOUBLE_EQ(self.wcStartTime, 0);
-  EXPECT_DOUBLE_EQ(self.wcElapsedTime, 0.2);
-  EXPECT_DOUBLE_EQ(self.basicProcessedMemStats->procMemUsageDelta, 1);
-  EXPECT_EQ(self.grouping, t.row(0).grouping);
+  EXPECT_EQ(
+      std::tie(self.wcStartTime, self.wcElapsedTime, self.basicProcessedMemStats->procMemUsageDelta, self.grouping),
+      std::make_tuple(0.0, 0.2, 1.0, t.row(0).grouping));
   EXPECT_EQ(t.labels(), (std::vector<std::string>{"1", "1.1", "1.2", "1.3", "2"}));
 
   const auto& post = t.row(6);
   EXPECT_EQ(t.phaseName(post), "B_post");
-  EXPECT_DOUBLE_EQ(post.wcStartTime, 0.25);
-  EXPECT_DOUBLE_EQ(post.wcElapsedTime, 0.5);
-  EXPECT_EQ(t.row(0).numChildren, 3);
+  EXPECT_EQ(std::tie(post.wcStartTime, post.wcElapsedTime, t.row(0).numChildren), std::make_tuple(0.25, 0.5, 3));
   EXPECT_EQ(t.row(0).childrenIDs(), (std::vector<int>{2, 3, 4}));
   EXPECT_FALSE(t.row(8).gapRow);
 }
@@ -212,9 +208,7 @@ TEST(Pairing, GapsWithoutMemoryAreUnaccountedEvenWhenThatPhaseIsNew) {
   ASSERT_EQ(t.trace.points().size(), 6u);
   const auto& gap = t.row(1);
   EXPECT_EQ(t.phaseName(gap), "Unaccounted Phase");
-  EXPECT_EQ(gap.grouping, -1);
-  EXPECT_EQ(gap.pointType, PT_KAVLOR);
-  EXPECT_DOUBLE_EQ(gap.wcElapsedTime, 0.5);
+  EXPECT_EQ(std::tie(gap.grouping, gap.pointType, gap.wcElapsedTime), std::make_tuple(-1, PT_KAVLOR, 0.5));
 }
 
 TEST(Pairing, AdmitsTheGroupingAndUnaccountedGaps) {
@@ -227,9 +221,9 @@ TEST(Pairing, AdmitsTheGroupingAndUnaccountedGaps) {
   t.trace.points().back()->isStart = true;
 
   t.pair("Two");
-  EXPECT_EQ(t.rows.count(t.trace.points()[0]), 0u);
-  EXPECT_EQ(t.rows.count(t.trace.points()[2]), 1u);
-  EXPECT_EQ(t.rows.count(t.trace.points()[4]), 1u);
+  const PTRawDataVector& points = t.trace.points();
+  EXPECT_EQ(std::make_tuple(t.rows.count(points[0]), t.rows.count(points[2]), t.rows.count(points[4])),
+            std::make_tuple(0u, 1u, 1u));
 
   Traced unknown;
   unknown.trace.grouping("One").start("A", 0).end("A", 0.01);

@@ -8,6 +8,7 @@
 #include <boost/make_shared.hpp>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -49,10 +50,10 @@ TEST(ProcessedData, GroupingsKeepTheirRowsInStartOrderWithGaps) {
   const PTProcessedDataStruct summary = t.rows({"One"});
   ASSERT_FALSE(summary.hasErrors);
   EXPECT_EQ(t.phases(summary), (std::vector<std::string>{"A", "A_self", "B", "C", "Unaccounted Phase", "D"}));
-  EXPECT_EQ(summary.baseWallClockTime, 5.0);  // the first raw point, though not admitted
-  EXPECT_EQ(summary.baseCpuTime, 2.5);
-  EXPECT_EQ(summary.reportWallClockTime, 0.75);
-  EXPECT_EQ(summary.reportCpuTime, 0.375);
+  // The base is the first raw point, though not admitted.
+  EXPECT_EQ(
+      std::tie(summary.baseWallClockTime, summary.baseCpuTime, summary.reportWallClockTime, summary.reportCpuTime),
+      std::make_tuple(5.0, 2.5, 0.75, 0.375));
   EXPECT_EQ(t.trace.points().size(), 14u);  // the caller's vector keeps the gap points
 
   EXPECT_EQ(t.rows({"GLOBAL"}).diagnosticInfos.size(), 7u);
@@ -83,8 +84,7 @@ TEST(ProcessedData, ErrorsLeaveNoRows) {
   Traced open;
   open.trace.start("A", 0).start("B", 0.01).end("B", 0.02);
   const PTProcessedDataStruct unclosed = open.rows({"GLOBAL"});
-  EXPECT_TRUE(unclosed.hasErrors);
-  EXPECT_TRUE(unclosed.diagnosticInfos.empty());
+  EXPECT_TRUE(unclosed.hasErrors && unclosed.diagnosticInfos.empty());
 
   Traced interleaved;
   interleaved.trace.start("A", 0).end("B", 0.01).end("A", 0.02);
@@ -121,8 +121,7 @@ TEST(ProcessedData, ModelsAdmitByModelIdentifierOrModelField) {
   plain.trace.point(boost::make_shared<PTKAVLORDataPoint>());
   plain.trace.points()[0]->isStart = true;
   const PTProcessedDataStruct none = plain.rows({"GLOBAL"}, true);
-  EXPECT_FALSE(none.hasErrors);
-  EXPECT_TRUE(none.diagnosticInfos.empty());
+  EXPECT_TRUE(!none.hasErrors && none.diagnosticInfos.empty());
 }
 
 TEST(ProcessedData, FirstRowsDecideTheReportKind) {
@@ -187,8 +186,7 @@ TEST(ProcessedData, RecordedPointsNeverChange) {
 
   PerformanceTracer uninitialised;
   const PTProcessedDataStruct nothing = uninitialised.getProcessedData(nullptr, {"GLOBAL"}, false);
-  EXPECT_FALSE(nothing.hasErrors);
-  EXPECT_TRUE(nothing.diagnosticInfos.empty());
+  EXPECT_TRUE(!nothing.hasErrors && nothing.diagnosticInfos.empty());
 }
 
 }  // namespace

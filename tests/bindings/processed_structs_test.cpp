@@ -52,6 +52,11 @@ Layout rowLayout(const std::vector<std::string>& subjects, bool withStatisticsTy
 }
 
 std::string textField(const haArray* s, const char* name) { return haArrayToStdString(haGetField(s, 0, name)); }
+std::vector<std::string> textFields(const haArray* s, std::initializer_list<const char*> names) {
+  std::vector<std::string> texts;
+  for (const char* name : names) texts.push_back(textField(s, name));
+  return texts;
+}
 double numberField(const haArray* s, const char* name) { return haGetScalar(haGetField(s, 0, name)); }
 
 TEST(ProcessedStructs, EachRowClassHasItsFieldsInOrderWithTheirTypes) {
@@ -69,8 +74,7 @@ TEST(ProcessedStructs, EachRowClassHasItsFieldsInOrderWithTheirTypes) {
   EXPECT_EQ(layoutOf(plainStruct.get()), rowLayout({}, true));
   EXPECT_EQ(layoutOf(blockStruct.get()), rowLayout({"modelStr", "targetStr"}, true));
   EXPECT_EQ(layoutOf(chartStruct.get()), rowLayout({"modelStr", "targetStr", "machineStr", "chartStr"}, true));
-  EXPECT_EQ(textField(blockStruct.get(), "modelStr"), "vdp");
-  EXPECT_EQ(textField(blockStruct.get(), "targetStr"), "grt");
+  EXPECT_EQ(textFields(blockStruct.get(), {"modelStr", "targetStr"}), (std::vector<std::string>{"vdp", "grt"}));
   EXPECT_EQ(textField(chartStruct.get(), "chartStr"), "Chart1");
   EXPECT_EQ(numberField(chartStruct.get(), "pointType"), PT_QD);
   EXPECT_EQ(textField(plainStruct.get(), "HTMLPhaseNumString"), "3.1");
@@ -127,11 +131,9 @@ TEST_F(ProcessedStructsFromHost, RowsCarryTheirIdentifiersAsFieldsAndTheirPlaceI
   Layout actual = layoutOf(outer);
   std::sort(actual.begin() + 30, actual.end());
   EXPECT_EQ(actual, expected);
-  EXPECT_EQ(textField(outer, "Model"), "m1");
-  EXPECT_EQ(textField(outer, "Block"), "b");
-  EXPECT_EQ(textField(outer, "groupingStr"), "StructG");
+  EXPECT_EQ(textFields(outer, {"Model", "Block", "groupingStr", "HTMLPhaseNumString"}),
+            (std::vector<std::string>{"m1", "b", "StructG", "1"}));
   EXPECT_EQ(numberField(outer, "pointType"), PT_TRACER);
-  EXPECT_EQ(textField(outer, "HTMLPhaseNumString"), "1");
   EXPECT_EQ(textField(inner, "HTMLPhaseNumString"), "1.1");
   EXPECT_EQ(numberField(inner, "stackDepth"), 1.0);
   EXPECT_FALSE(haIsLogicalScalarTrue(haGetField(outer, 0, "errorRow")));

@@ -212,10 +212,10 @@ TEST_F(ReportMethods, RefuseToWriteOverTheirInputToReadDamagedDataOrToReportNoth
   EXPECT_EQ(emptyRight.arguments(), std::vector<std::string>{""});
 }
 
-// A tool run logged through the host methods only, saved, loaded back after
-// a full clear and compared with the file it came from.
-TEST_F(ReportMethods, ALoggedRunSavedAndLoadedComparesEqualWithItsFile) {
-  const std::string run = folder.file("run.kvd"), diff = folder.file("diff.html");
+// A tool run logged through the host methods only, saved, and loaded back
+// after a full clear to the records it was saved from.
+TEST_F(ReportMethods, ALoggedRunSavedAndLoadedGivesItsRecordsBack) {
+  const std::string run = folder.file("run.kvd");
   ptClearRawData();
   logToolRun("m3");
   callTracer("saveToFile", {text(run.c_str())});
@@ -231,12 +231,6 @@ TEST_F(ReportMethods, ALoggedRunSavedAndLoadedComparesEqualWithItsFile) {
     SCOPED_TRACE("record " + std::to_string(i));
     expectSameRecord(haGetCell(logged.get(), i), haGetCell(loaded.get(), i));
   }
-
-  callTracer("generateDifferenceReport", {text("htmlfile"), text(diff.c_str()), text("lhsfile"), text(run.c_str()),
-                                          text("grouping"), text("Tool")});
-  const std::string page = fileBytes(diff);
-  for (const char* expected : {"Baseline", "CurrentRun", "Build", "Compile", "Test"})
-    EXPECT_NE(page.find(expected), std::string::npos) << expected;
 }
 
 }  // namespace

@@ -2,15 +2,16 @@
 
 #include <boost/make_shared.hpp>
 
-#include <algorithm>
 #include <cstdint>
+#include <set>
 #include <stdexcept>
 #include <string>
+#include <tuple>
 #include <vector>
 
 #include "host/cell_records.h"
-#include "host/same_point.h"
 #include "support/host_records.h"
+#include "support/point_text.h"
 #include "tracer/data_points.h"
 #include "tracer/dynamic_enum.h"
 #include "tracer/pt_api.h"
@@ -47,13 +48,13 @@ TEST_F(RawPointRecords, TracerPointIdentifiersTravelAsEnumeratedNumbers) {
   point.identifiers["blockStr"] = ptGetNumberForString("blockStr", "Gain:1");  // a colon in the value
   const HostArrayPtr written(point.writeToCellArray());
   ASSERT_EQ(haGetNumberOfElements(written.get()), 19u);
-  std::vector<std::string> elements = {haArrayToStdString(haGetCell(written.get(), 5)),
-                                       haArrayToStdString(haGetCell(written.get(), 6))};
   const std::int32_t blockNumber = ptGetNuberFromDynamicEnum("blockStr");
   ASSERT_GE(blockNumber, 0) << "a name written must be enumerated";
-  EXPECT_NE(std::find(elements.begin(), elements.end(), std::to_string(modelNumber) + ":vdp"), elements.end());
-  EXPECT_NE(std::find(elements.begin(), elements.end(), std::to_string(blockNumber) + ":Gain:1"), elements.end());
-  EXPECT_TRUE(pt_test::samePoint(point, PTTracerDataPoint(written.get())));
+  EXPECT_EQ((std::set<std::string>{haArrayToStdString(haGetCell(written.get(), 5)),
+                                   haArrayToStdString(haGetCell(written.get(), 6))}),
+            (std::set<std::string>{std::to_string(modelNumber) + ":vdp", std::to_string(blockNumber) + ":Gain:1"}));
+  EXPECT_EQ(pt_test::describe(*PerformanceTracer::getInstance(), PTTracerDataPoint(written.get())),
+            pt_test::describe(*PerformanceTracer::getInstance(), point));
 
   // Through a file's enumeration, where 7 stands for Model; 99 names nothing.
   DynamicEnum fileEnum;
@@ -70,10 +71,9 @@ TEST_F(RawPointRecords, TracerPointIdentifiersTravelAsEnumeratedNumbers) {
 TEST_F(RawPointRecords, OddRecordsReadSafely) {
   const HostArrayPtr unknownVersion = record({haCreateString("2"), int32(0), haCreateString("P")});
   const PTKAVLORDataPoint unknown(unknownVersion.get());
-  EXPECT_EQ(unknown.type, PT_KAVLOR);
-  EXPECT_EQ(unknown.phase, -1);
-  ASSERT_NE(unknown.basicMemStats, nullptr);
-  EXPECT_EQ(unknown.detailedMemStats, nullptr);
+  EXPECT_EQ(std::make_tuple(unknown.type, unknown.phase, unknown.basicMemStats != nullptr,
+                            unknown.detailedMemStats == nullptr),
+            std::make_tuple(PT_KAVLOR, -1, true, true));
 
   // A count far beyond the record reads only what is there, and the kind
   // is kept as the record gives it.

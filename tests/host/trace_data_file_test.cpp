@@ -6,7 +6,6 @@
 
 #include <boost/make_shared.hpp>
 
-#include <algorithm>
 #include <array>
 #include <cstdlib>
 #include <filesystem>
@@ -20,11 +19,11 @@
 #include <vector>
 
 #include "host/cell_records.h"
-#include "host/same_point.h"
 #include "platform/host_calls.h"
 #include "platform/host_data_file.h"
 #include "platform/host_messages.h"
 #include "support/host_records.h"
+#include "support/point_text.h"
 #include "support/raised.h"
 #include "support/scratch_files.h"
 #include "tracer/fake_platform.h"
@@ -97,11 +96,6 @@ PTRawDataVector recordOneOfEachKind() {
   return points;
 }
 
-void expectSamePoints(const PTRawDataVector& expected, const PTRawDataVector& actual) {
-  ASSERT_EQ(expected.size(), actual.size());
-  for (std::size_t i = 0; i < expected.size(); ++i) EXPECT_TRUE(pt_test::samePoint(*expected[i], *actual[i])) << i;
-}
-
 std::vector<std::string> variablesOf(const std::string& path) {
   kvdFile* file = kvdOpen(path.c_str(), "r");
   std::vector<std::string> names = kvdGetVariableNames(file);
@@ -131,7 +125,7 @@ TEST_F(TraceDataFile, FullSaveAndLoadRoundTrip) {
   tracer().setSystemInfo(&nothing);
   pt::host::loadTraceDataFile(path);
 
-  expectSamePoints(points, *tracer().rawDataVector());
+  EXPECT_EQ(pt_test::describe(tracer(), *tracer().rawDataVector()), pt_test::describe(tracer(), points));
   EXPECT_EQ(tracer().identifierRawEnum().entries(), savedEnum.entries());
   EXPECT_EQ(tracer().getMapTestPath(), savedPaths);
   const auto fields = [](const PTSystemInfoStruct& i, const std::string& memory) {
@@ -157,25 +151,16 @@ TEST_F(TraceDataFile, SaveAndReadThroughTracersOfTheirOwn) {
   // Each tracer numbers the trace's names after names of its own.
   for (int i = 0; i < 40; ++i) first.getNumberForString(EPT_PHASE, "first " + std::to_string(i), true);
   for (int i = 0; i < 80; ++i) second.getNumberForString(EPT_PHASE, "second " + std::to_string(i), true);
-  for (const auto& point : live) {
-    const HostArrayPtr record(point->writeToCellArray());
-    switch (point->type) {
-      case PT_KAVLOR: first.appendRawDataPoint(boost::make_shared<PTKAVLORDataPoint>(record.get(), first)); break;
-      case PT_CLTGX: first.appendRawDataPoint(boost::make_shared<PTCLTGXDataPoint>(record.get(), first)); break;
-      case PT_QD: first.appendRawDataPoint(boost::make_shared<PTQuorindelDataPoint>(record.get(), first)); break;
-      default:
-        first.appendRawDataPoint(
-            boost::make_shared<PTTracerDataPoint>(record.get(), tracer().getIdentifierRawEnum(), first));
-    }
-  }
-  first.addTestPathToMap("second-tracer user", "g > s > c");
-  const std::string path = file("second.kvd");
-  pt::host::saveTraceDataFile(first, path);
-
-  PTRawDataVector read;
+  PTRawDataVector mine, read;  // numbered by the first tracer, then by the second
   PTSystemInfoStruct info;
-  DynamicEnum identifiers;
-  pt::host::readTraceDataFile(second, path, read, info, identifiers);
+  DynamicEnum liveIdentifiers, firstIdentifiers;
+  const std::string path = file("second.kvd");
+  pt::host::saveTraceDataFile(path);
+  pt::host::readTraceDataFile(first, path, mine, info, liveIdentifiers);
+  first.setRawDataVector(mine);
+  first.addTestPathToMap("second-tracer user", "g > s > c");
+  pt::host::saveTraceDataFile(first, path);
+  pt::host::readTraceDataFile(second, path, read, info, firstIdentifiers);
   ASSERT_EQ(read.size(), live.size());
   for (std::size_t i = 0; i < read.size(); ++i)
     EXPECT_EQ(second.getStringForNumber(EPT_PHASE, read[i]->phase), ptGetPhaseStr(live[i]->phase)) << i;
@@ -183,40 +168,6 @@ TEST_F(TraceDataFile, SaveAndReadThroughTracersOfTheirOwn) {
   EXPECT_EQ(second.getStringForNumber("TestFile", generic.getIdentifierNum("TestFile")), "TestFile value");
   EXPECT_EQ(second.getMapTestPath().count("second-tracer user"), 1u);
   EXPECT_EQ(tracer().getMapTestPath().count("second-tracer user"), 0u);
-}
-
-// A point as one line: kind, names (through `names`), start flag, times,
-// detailed and basic memory; a tracer point's identifiers in name order.
-std::string describe(const PerformanceTracer& names, const PTKAVLORDataPoint& p) {
-  std::ostringstream line;
-  line.precision(17);
-  line << p.type << '|' << names.getStringForNumber(EPT_PHASE, p.phase) << '|'
-       << names.getStringForNumber(EPT_GROUPING, p.grouping) << '|';
-  if (const auto* tracerPoint = dynamic_cast<const PTTracerDataPoint*>(&p)) {
-    std::vector<std::string> identifiers;
-    for (const auto& [name, value] : tracerPoint->identifiers)
-      identifiers.push_back(name.str() + "=" + names.getStringForNumber(name.str(), value));
-    std::sort(identifiers.begin(), identifiers.end());
-    for (const std::string& identifier : identifiers) line << identifier << ' ';
-  } else {
-    line << names.getStringForNumber(EPT_STATISTICS_TYPE, p.statisticsType) << '|';
-  }
-  if (const auto* model = dynamic_cast<const PTCLTGXDataPoint*>(&p))
-    line << names.getStringForNumber(EPT_MODEL, model->model) << '|'
-         << names.getStringForNumber(EPT_TARGET, model->target) << '|';
-  if (const auto* chart = dynamic_cast<const PTQuorindelDataPoint*>(&p))
-    line << names.getStringForNumber(EPT_MACHINE, chart->machine) << '|'
-         << names.getStringForNumber(EPT_CHART, chart->chart) << '|';
-  line << (p.isStart ? "start" : "end") << '|' << p.wallClockTime << '|' << p.cpuTime << "|detailed";
-  if (const auto& d = p.detailedMemStats) {
-    line << ' ' << d->freeMem << ' ' << d->resMem << ' ' << d->commitMem << ' ' << d->dllsMem << ' '
-         << d->nonprocessMem;
-  } else {
-    line << " none";
-  }
-  if (const auto& b = p.basicMemStats)
-    line << "|basic " << b->procMemUsage << ' ' << b->procMemUsagePeak << ' ' << b->procVMSize;
-  return line.str();
 }
 
 // Files as earlier writers made them (tests/data/make_format_fixtures.py):
@@ -236,9 +187,7 @@ TEST(TraceFormatFixtures, LoadToTheirExactPoints) {
     PTSystemInfoStruct info;
     DynamicEnum identifiers;
     pt::host::readTraceDataFile(tables, std::string(PT_TEST_DATA_DIR) + "/" + fixture, points, info, identifiers);
-    std::vector<std::string> loaded;
-    for (const auto& p : points) loaded.push_back(describe(tables, *p));
-    EXPECT_EQ(loaded, expected);
+    EXPECT_EQ(pt_test::describe(tables, points), expected);
     EXPECT_EQ(std::make_tuple(identifiers.getString(0), identifiers.getString(1), identifiers.size()),
               std::make_tuple(std::string("modelStr"), std::string("TestFile"), std::size_t{2}));
     EXPECT_EQ(tables.getMapTestPath(),

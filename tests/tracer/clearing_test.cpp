@@ -10,6 +10,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <typeinfo>
 #include <vector>
 
@@ -78,15 +79,17 @@ TEST_F(ClearingTest, AFullClearRestartsNumberingButKeepsGroupingsAndSwitches) {
   tracer.clearRawDataVector();
   tracer.clearMapCollections();
   EXPECT_TRUE(tracer.rawDataVector()->empty());
-  EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "Second", true), 0);
-  EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "B", false), grouping);
-  EXPECT_TRUE(tracer.isGroupingEnabled("B"));
-  EXPECT_TRUE(tracer.isGlobalLoggingEnabled());
-  EXPECT_TRUE(tracer.isDetailedMemStatsEnabled());
-  EXPECT_EQ(tracer.identifierRawEnum().getInt("modelStr"), -1);
-  EXPECT_EQ(tracer.getMapCollections().count("modelStr"), 1u);
-  EXPECT_EQ(tracer.getNumberForString("modelStr", "m"), -1);
-  EXPECT_EQ(tracer.getNumberForString("statisticsTypeStr", "Update"), update);
+  EXPECT_EQ((std::tuple{tracer.getNumberForString(EPT_PHASE, "Second", true),
+                        tracer.getNumberForString(EPT_GROUPING, "B", false)}),
+            std::make_tuple(0, grouping));
+  EXPECT_EQ((std::vector<bool>{tracer.isGroupingEnabled("B"), tracer.isGlobalLoggingEnabled(),
+                               tracer.isDetailedMemStatsEnabled()}),
+            std::vector<bool>(3, true));
+  // Identifier names stay known, their values go; statistics types stay.
+  EXPECT_EQ((std::tuple{tracer.identifierRawEnum().getInt("modelStr"), tracer.getMapCollections().count("modelStr"),
+                        tracer.getNumberForString("modelStr", "m"),
+                        tracer.getNumberForString("statisticsTypeStr", "Update")}),
+            std::make_tuple(-1, std::size_t{1}, -1, update));
   tracer.logCalvoranData("B", "m", "t", "P", true);  // the model's statistics type went too
   EXPECT_EQ(tracer.getStringForNumber(EPT_STATISTICS_TYPE, tracer.rawDataVector()->back()->statisticsType), "");
 }
@@ -112,11 +115,9 @@ TEST_F(ClearingTest, SetKeepsItsOwnVectorFilteredReadsShareAndFullReadsCopy) {
   for (std::size_t i = 0; i < copies->size(); ++i) {
     const PTKAVLORDataPoint& original = *tracer.rawDataVector()->at(i);
     const PTKAVLORDataPoint& copy = *copies->at(i);
-    EXPECT_NE(&copy, &original);
     EXPECT_NE(copy.basicMemStats, original.basicMemStats);
     EXPECT_EQ(typeid(copy), typeid(original));
-    EXPECT_EQ(copy.type, original.type);
-    EXPECT_TRUE(original.matchPoint(copies->at(i)));
+    EXPECT_TRUE(original.matchPoint(copies->at(i)));  // kind, grouping and phase
   }
 
   ptCleanupRawDataVector(copies);
@@ -134,10 +135,8 @@ TEST(ExportedClearing, FullClearEmptiesEveryTableButTheGroupings) {
   const std::int32_t grouping = tracer.getNumberForString(EPT_GROUPING, "Cleared", false);
 
   ptClearRawData();
-  EXPECT_TRUE(tracer.rawDataVector()->empty());
-  EXPECT_TRUE(tracer.getMapTestPath().empty());
-  EXPECT_EQ(tracer.getNumberForString("modelStr", "m"), -1);
-  EXPECT_EQ(ptGetPhaseStr(0), "");
+  EXPECT_TRUE(tracer.rawDataVector()->empty() && tracer.getMapTestPath().empty());
+  EXPECT_EQ(std::make_tuple(tracer.getNumberForString("modelStr", "m"), ptGetPhaseStr(0)), std::make_tuple(-1, ""));
   EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "Cleared", false), grouping);
   EXPECT_TRUE(ptIsTracerEnabled("Cleared"));
   ptEnableTracer("Cleared", false);

@@ -27,14 +27,12 @@ TEST(DataPoints, CopiesAreDeep) {
   source.basicMemStats->procMemUsage = 42;
   source.detailedMemStats.reset();  // as read from a record without detailed figures
   source.identifiers["modelStr"] = 1;
-  source.identifiers.max_load_factor(0.5f);
 
   PTTracerDataPoint copy(source);
   copy.basicMemStats->procMemUsage = 7;
   EXPECT_EQ(source.basicMemStats->procMemUsage, 42);
   ASSERT_TRUE(copy.detailedMemStats);
   EXPECT_EQ(copy.identifiers, source.identifiers);
-  EXPECT_EQ(copy.identifiers.max_load_factor(), 0.5f);
   EXPECT_EQ(std::make_tuple(bool{copy.isGapPoint}, bool{copy.isStart}, copy.statisticsType, copy.cpuTime),
             std::make_tuple(true, false, 4, 0.5));
 
@@ -87,8 +85,7 @@ TEST(DataPoints, MatchIgnoresStartFlagStatisticsTypeAndSamplesButNotKinds) {
   // Never across kinds.
   auto block = makePoint<PTCLTGXDataPoint>(1, 2, true);
   auto plain = makePoint<PTKAVLORDataPoint>(1, 2, false);
-  EXPECT_FALSE(block->matchPoint(plain));
-  EXPECT_FALSE(plain->matchPoint(block));
+  EXPECT_FALSE(block->matchPoint(plain) || plain->matchPoint(block));
   EXPECT_TRUE(plain->matchPoint(makePoint<PTKAVLORDataPoint>(1, 2, true)));
   // A base-class point claiming another kind (a record can make one) is not
   // read as that class.
@@ -112,11 +109,9 @@ TEST(DataPoints, TracerPointsMatchOnEqualIdentifierMaps) {
   EXPECT_FALSE(start->matchPoint(end));
   end->identifiers["modelStr"] = 1;
   end->identifiers["targetStr"] = 0;
-  EXPECT_FALSE(start->matchPoint(end));
-  EXPECT_FALSE(end->matchPoint(start));
-
-  EXPECT_EQ(end->getIdentifierNum("targetStr"), 0);
-  EXPECT_EQ(end->getIdentifierNum("chartStr"), -1);
+  EXPECT_FALSE(start->matchPoint(end) || end->matchPoint(start));
+  EXPECT_EQ(std::make_tuple(end->getIdentifierNum("targetStr"), end->getIdentifierNum("chartStr")),
+            std::make_tuple(0, -1));
 }
 
 TEST(IdentifierName, EqualTextsShareOneKey) {

@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <tuple>
 #include <vector>
 
 namespace {
@@ -147,11 +148,9 @@ TEST_F(GroupingsTest, ASubGroupSharedByManyBranchesIsVisitedOnce) {
   EXPECT_TRUE(tracer.isGroupingEnabled(level(0)));
   const Names list = tracer.getGroupingList(level(kLevels - 1));
   ASSERT_EQ(list.size(), static_cast<std::size_t>(kLevels));
-  EXPECT_EQ(list.front(), level(0));
-  EXPECT_EQ(list[1], level(1));
+  EXPECT_EQ(std::tie(list[0], list[1]), std::make_tuple(level(0), level(1)));
   EXPECT_TRUE(tracer.removeGrouping(level(kLevels - 1)));
-  EXPECT_TRUE(tracer.getKnownGroupingStatus().empty());
-  EXPECT_FALSE(tracer.isAnyGroupEnabled());
+  EXPECT_TRUE(tracer.getKnownGroupingStatus().empty() && !tracer.isAnyGroupEnabled());
 }
 
 TEST_F(GroupingsTest, TheStateVectorGrowsPastTwentyWithUnknownStates) {
@@ -162,9 +161,9 @@ TEST_F(GroupingsTest, TheStateVectorGrowsPastTwentyWithUnknownStates) {
   const std::vector<EPTGroupingEnabled>& states = tracer.getGroupingEnabledStates();
   ASSERT_EQ(states.size(), 26u);
   for (int i = 20; i < 25; ++i) EXPECT_EQ(states[i], EPT_GROUPING_UNKNOWN) << i;
-  EXPECT_TRUE(tracer.isGroupingEnabled(25));
-  EXPECT_FALSE(tracer.isGroupingEnabled(26));
-  EXPECT_FALSE(tracer.isGroupingEnabled(-1));
+  EXPECT_EQ(
+      (std::vector<bool>{tracer.isGroupingEnabled(25), tracer.isGroupingEnabled(26), tracer.isGroupingEnabled(-1)}),
+      (std::vector<bool>{true, false, false}));
 }
 
 TEST_F(GroupingsTest, AnUninitialisedTracerRegistersNothingAndAnswersFalse) {

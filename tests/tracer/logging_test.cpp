@@ -1,6 +1,6 @@
-#include "fake_platform.h"
 #include "platform/feature_flags.h"
 #include "platform/instrument/listeners.h"
+#include "recorder_road.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_clearing.h"
 #include "tracer/pt_groupings.h"
@@ -48,12 +48,7 @@ TEST(LoggingAtExit, PointsLoggedAfterStaticObjectsAreDestroyedAreKept) {
   ASSERT_TRUE(PerformanceTracer::getInstance()->rawDataVector() != nullptr);
 }
 
-/// The value text of identifier `name` of the tracer's point i, or "<none>".
-std::string identifierText(const PerformanceTracer& tracer, std::size_t i, const std::string& name) {
-  const auto& point = dynamic_cast<const PTTracerDataPoint&>(*tracer.rawDataVector()->at(i));
-  const std::int32_t number = point.getIdentifierNum(name);
-  return number == -1 ? "<none>" : tracer.getStringForNumber(name, number);
-}
+using Texts = IdentifierTexts;
 
 class LoggingTest : public ::testing::Test {
  protected:
@@ -71,7 +66,7 @@ class LoggingTest : public ::testing::Test {
   const Point& point(std::size_t i) const {
     return dynamic_cast<const Point&>(*points().at(i));
   }
-  std::string identifier(std::size_t i, const std::string& name) const { return identifierText(tracer, i, name); }
+  Texts identifiers(std::size_t i) const { return identifierTexts(tracer, i); }
 
   CallLog reads;
   FakeClock clock{&reads};
@@ -88,10 +83,7 @@ TEST_F(LoggingTest, TheDirectRoadAppendsASampledTracerPoint) {
   EXPECT_EQ(start.grouping, tracer.getNumberForString(EPT_GROUPING, "G", false));
   EXPECT_EQ(start.phase, point(1).phase);
   EXPECT_EQ(std::tie(start.wallClockTime, start.cpuTime), std::make_tuple(12.5, clock.cpu));
-  EXPECT_EQ(start.identifiers.size(), 3u);
-  EXPECT_EQ(identifier(0, "modelStr"), "m1");
-  EXPECT_EQ(identifier(0, "TestCase"), "c1");
-  EXPECT_EQ(identifier(0, "statisticsTypeStr"), "Update");
+  EXPECT_EQ(identifiers(0), (Texts{{"modelStr", "m1"}, {"TestCase", "c1"}, kUpdate}));
 }
 
 TEST_F(LoggingTest, TheRoadFollowsTheFeatureOnlyFromARefreshOn) {
@@ -107,8 +99,7 @@ TEST_F(LoggingTest, TheRoadFollowsTheFeatureOnlyFromARefreshOn) {
 
 TEST_F(LoggingTest, EmptyValuesAndTheLastNameOfAnOddListAreLeftOut) {
   ASSERT_TRUE(tracer.logEvent("G", "P", true, Pairs{"modelStr", "m1", "targetStr", "", "dangling"}));
-  EXPECT_EQ(identifier(0, "targetStr"), "<none>");
-  EXPECT_EQ(point(0).identifiers.size(), 2u);
+  EXPECT_EQ(identifiers(0), (Texts{{"modelStr", "m1"}, kUpdate}));
   EXPECT_EQ(tracer.getMapCollections().count("targetStr") + tracer.getMapCollections().count("dangling"), 0u);
 
   Pairs names, values;
@@ -216,7 +207,7 @@ TEST_F(LoggingRecorderTest, StartsAndStopsBecomeEventsConvertedOnRead) {
   EXPECT_EQ(kinds(), (std::vector<std::int32_t>{instrument::kStartEvent, instrument::kStopEvent}));
 
   ASSERT_EQ(tracer.getRawDataVector()->size(), 2u);
-  EXPECT_EQ(identifier(1, "modelStr"), "m1");
+  EXPECT_EQ(identifiers(1), (Texts{{"modelStr", "m1"}, kUpdate}));
   EXPECT_EQ(tracer.getMapCollections().count("odd"), 0u);
 }
 
@@ -257,7 +248,7 @@ class ExportedLoggingTest : public ::testing::Test {
     ptClearRawData();
     platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt);
   }
-  std::string identifier(std::size_t i, const std::string& name) const { return identifierText(tracer, i, name); }
+  Texts identifiers(std::size_t i) const { return identifierTexts(tracer, i); }
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
 };
 
@@ -273,12 +264,11 @@ TEST_F(ExportedLoggingTest, EveryFunctionEndsInTheFunnelWithItsIdentifiers) {
   ptEnableTracer("Calvoran Startup", false);
 
   ASSERT_EQ(tracer.rawDataVector()->size(), 5u);
-  EXPECT_EQ(identifier(0, "modelStr"), "m1");
-  EXPECT_EQ(identifier(0, "targetStr"), "<none>");
-  EXPECT_EQ(identifier(1, "machineStr"), "mach");
-  EXPECT_EQ(identifier(1, "chartStr"), "chart");
-  EXPECT_EQ(identifier(2, "statisticsTypeStr"), "Update");
-  EXPECT_EQ(identifier(3, "TestCase"), "c");
+  EXPECT_EQ(identifiers(0), (Texts{{"modelStr", "m1"}, kUpdate}));
+  EXPECT_EQ(identifiers(1),
+            (Texts{{"modelStr", "m1"}, {"targetStr", "t"}, {"machineStr", "mach"}, {"chartStr", "chart"}, kUpdate}));
+  EXPECT_EQ(identifiers(2), Texts{kUpdate});
+  EXPECT_EQ(identifiers(3), (Texts{{"TestCase", "c"}, kUpdate}));
   EXPECT_EQ(tracer.rawDataVector()->at(4)->grouping,
             tracer.getNumberForString(EPT_GROUPING, "Calvoran Startup", false));
 

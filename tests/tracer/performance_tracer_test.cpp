@@ -20,21 +20,21 @@ class TracerTest : public ::testing::Test {
 };
 
 TEST_F(TracerTest, MappingsNumberFromZeroAndOnlyGroupingsSurviveAClear) {
-  EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "Load", true), 0);
-  EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "Build", true), 1);
-  EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "Load", true), 0);
-  EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "Run", false), -1);
-  EXPECT_EQ(tracer.getNumberForString(EPT_STATISTICS_TYPE, "Update", true), 0);
-  EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "G0", true), 0);
-  EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "G1", true), 1);
-  EXPECT_EQ(tracer.getNumberForString(EPT_CHART, "Chart1", true), 0);
+  const auto number = [&](EPTStringMappings mapping, const char* text, bool add = true) {
+    return tracer.getNumberForString(mapping, text, add);
+  };
+  // Each table numbers on its own; a text is numbered once; an absent one is -1.
+  EXPECT_EQ((std::vector<int>{number(EPT_PHASE, "Load"), number(EPT_PHASE, "Build"), number(EPT_PHASE, "Load"),
+                              number(EPT_PHASE, "Run", false), number(EPT_STATISTICS_TYPE, "Update"),
+                              number(EPT_GROUPING, "G0"), number(EPT_GROUPING, "G1"), number(EPT_CHART, "Chart1")}),
+            (std::vector<int>{0, 1, 0, -1, 0, 0, 1, 0}));
 
   tracer.clearStringMappings();
-  EXPECT_EQ(tracer.getStringForNumber(EPT_GROUPING, 1), "G1");
-  EXPECT_EQ(tracer.getStringForNumber(EPT_PHASE, 0), "");
-  EXPECT_EQ(tracer.getStringForNumber(EPT_CHART, 0), "");
-  EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "Build", true), 0);
-  EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "G2", true), 2);
+  EXPECT_EQ(
+      (std::vector<std::string>{tracer.getStringForNumber(EPT_GROUPING, 1), tracer.getStringForNumber(EPT_PHASE, 0),
+                                tracer.getStringForNumber(EPT_CHART, 0)}),
+      (std::vector<std::string>{"G1", "", ""}));
+  EXPECT_EQ(std::make_tuple(number(EPT_PHASE, "Build"), number(EPT_GROUPING, "G2")), std::make_tuple(0, 2));
 }
 
 // Copies look texts up among their own entries, never the source's.
@@ -48,11 +48,9 @@ TEST(StringNumberMappingTable, CopiesAnswerAfterTheSourceIsGone) {
   assigned = *source;
   source.reset();
   for (StringNumberMapping* table : {&copied, &assigned}) {
-    EXPECT_EQ(table->getNumber("Build"), 1);
-    EXPECT_EQ(table->getNumber("Other"), -1);
-    EXPECT_TRUE(table->remove("Build"));
-    EXPECT_EQ(table->getNumber("Build"), -1);
-    EXPECT_EQ(table->getNumberOrAdd("Load"), 0);
+    EXPECT_EQ((std::tuple{table->getNumber("Build"), table->getNumber("Other"), table->remove("Build")}),
+              std::make_tuple(1, -1, true));
+    EXPECT_EQ((std::tuple{table->getNumber("Build"), table->getNumberOrAdd("Load")}), std::make_tuple(-1, 0));
   }
 }
 
@@ -89,36 +87,32 @@ TEST_F(TracerTest, IdentifierMapsNumberValuesPerIdentifier) {
   EXPECT_EQ(tracer.getIdentifierAmount(), 0u);
 
   const PTIdentifierMap ids = tracer.getMapForStrings({"modelStr", "targetStr", "modelStr"}, {"m1", "t1", "m2"});
-  EXPECT_EQ(ids.size(), 3u);
-  EXPECT_EQ(ids.at("modelStr"), 1);  // the later pair wins
-  EXPECT_EQ(ids.at("targetStr"), 0);
-  EXPECT_EQ(ids.at("statisticsTypeStr"), 0);
-  EXPECT_EQ(tracer.getStringForNumber("statisticsTypeStr", 0), "Update");
-  EXPECT_EQ(tracer.getStringForNumber("modelStr", 0), "m1");
-  EXPECT_EQ(tracer.getIdentifierAmount(), 3u);
+  // The later pair wins; every map carries the statistics type.
+  EXPECT_EQ(std::make_tuple(ids.size(), ids.at("modelStr"), ids.at("targetStr"), ids.at("statisticsTypeStr")),
+            std::make_tuple(std::size_t{3}, 1, 0, 0));
+  EXPECT_EQ(std::make_tuple(tracer.getStringForNumber("statisticsTypeStr", 0), tracer.getStringForNumber("modelStr", 0),
+                            tracer.getIdentifierAmount()),
+            std::make_tuple(std::string("Update"), std::string("m1"), std::size_t{3}));
 
   // A name without a value (odd pair list) gets no entry.
   EXPECT_EQ(tracer.getMapForStrings({"modelStr", "chartStr"}, {"m2"}).count("chartStr"), 0u);
-}
 
-TEST_F(TracerTest, ClearingMapCollectionsKeepsStatisticsTypesAndNames) {
-  tracer.getMapForStrings({"modelStr"}, {"m1"});
+  // Clearing keeps the names and the statistics types only.
   tracer.getNumberForString("statisticsTypeStr", "Other", true);
   tracer.clearMapCollections();
   tracer.initializeMapCollectionsForStat();  // an existing table is left alone
-  EXPECT_EQ(tracer.getIdentifierAmount(), 2u);
-  EXPECT_EQ(tracer.getNumberForString("statisticsTypeStr", "Other"), 1);
-  EXPECT_EQ(tracer.getNumberForString("modelStr", "m1"), -1);
-  EXPECT_EQ(tracer.getNumberForString("modelStr", "m9", true), 0);
+  EXPECT_EQ(
+      (std::tuple{tracer.getIdentifierAmount(), tracer.getNumberForString("statisticsTypeStr", "Other"),
+                  tracer.getNumberForString("modelStr", "m1"), tracer.getNumberForString("modelStr", "m9", true)}),
+      std::make_tuple(std::size_t{3}, 1, -1, 0));
 }
 
 TEST_F(TracerTest, IdentifierEnumerationNumbersNewNamesAndKeepsOldOnes) {
   tracer.addToIdentifierRawEnum("zStr");
   tracer.insertIdentifierToMapCollections(std::vector<std::string>{"targetStr", "modelStr", "zStr"});
   DynamicEnum& names = tracer.getIdentifierRawEnum();
-  EXPECT_EQ(names.getInt("zStr"), 0);
-  EXPECT_EQ(names.getInt("modelStr"), 1);
-  EXPECT_EQ(names.getInt("targetStr"), 2);
+  EXPECT_EQ(std::make_tuple(names.getInt("zStr"), names.getInt("modelStr"), names.getInt("targetStr")),
+            std::make_tuple(0, 1, 2));
 
   DynamicEnum loaded;
   loaded.add("chartStr", 4);

@@ -24,10 +24,7 @@ TEST(RecorderConversion, AStartAndItsStopBecomeTwoPointsOnce) {
   EXPECT_TRUE(start.isStart && !end.isStart);
   EXPECT_EQ(start.grouping, road.tracer.getNumberForString(EPT_GROUPING, "ConversionPair", false));
   EXPECT_EQ(road.tracer.getStringForNumber(EPT_PHASE, end.phase), "Compile");
-  EXPECT_EQ(start.identifiers, end.identifiers);
-  EXPECT_EQ(road.identifier(0, "modelStr"), "m1");
-  EXPECT_EQ(road.identifier(0, "statisticsTypeStr"), "Update");
-  EXPECT_EQ(road.identifier(0, "targetStr"), "<none>");  // an empty value names nothing
+  EXPECT_EQ(road.identifiers(0), (IdentifierTexts{{"modelStr", "m1"}, kUpdate}));  // an empty value names nothing
   EXPECT_EQ(road.tracer.getMapCollections().count("targetStr"), 1u);
   EXPECT_TRUE(start.matchPoint(road.points()[1]));
 
@@ -77,7 +74,7 @@ TEST(RecorderConversion, AnEndWithoutStartIsAnInstantConvertedOnceIntoAnEndPoint
   road.end("Save", {"modelStr", "m3"});
   ASSERT_EQ(road.convert(), 3u);
   EXPECT_FALSE(road.point(1).isStart);
-  EXPECT_EQ(road.identifier(1, "modelStr"), "m2");
+  EXPECT_EQ(road.identifiers(1), (IdentifierTexts{{"modelStr", "m2"}, kUpdate}));
   EXPECT_EQ(road.tracer.getStringForNumber(EPT_PHASE, road.point(2).phase), "Save");
   EXPECT_EQ(road.point(2).basicMemStats->procMemUsage, 4000);  // an instant keeps its snapshot
   // The open start comes again; the instants do not.
@@ -104,7 +101,7 @@ TEST(RecorderConversion, AStopWhoseStartWasNotRecordedNeitherFailsNorRecurs) {
   ASSERT_EQ(road.convert(), 2u);
   EXPECT_EQ(road.tracer.getStringForNumber(EPT_PHASE, road.point(0).phase), "Save");
   EXPECT_FALSE(road.point(0).isStart);
-  EXPECT_EQ(road.identifier(0, "modelStr"), "m9");
+  EXPECT_EQ(road.identifiers(0), (IdentifierTexts{{"modelStr", "m9"}, kUpdate}));
   EXPECT_EQ(road.tracer.getStringForNumber(EPT_PHASE, road.point(1).phase), "Run");
   EXPECT_EQ(road.convert(), 0u);
 }
@@ -135,15 +132,16 @@ TEST(RecorderConversion, SplitsTestPathsAndSurvivesMalformedOnes) {
   testing::internal::CaptureStderr();
   ASSERT_EQ(road.convert(), 4u);
   const std::string diagnostics = testing::internal::GetCapturedStderr();
-  EXPECT_EQ(road.identifier(0, "TestCase"), "Case");
-  EXPECT_EQ(road.identifier(0, "IterationName"), "it1");
-  EXPECT_EQ(road.identifier(0, "TestFile"), "f.m");  // "TestPath" comes after "UserString"
-  EXPECT_EQ(road.identifier(0, "TestSuite"), "s");
-  EXPECT_EQ(road.identifier(3, "TestCase"), "Case");
-  for (std::size_t i : {1u, 2u}) {
-    EXPECT_EQ(road.identifier(i, "TestResult"), "Results: run1");
-    EXPECT_EQ(road.identifier(i, "TestFile"), "<none>");
-  }
+  // "TestPath" comes after "UserString".
+  EXPECT_EQ(road.identifiers(0), (IdentifierTexts{{"UserString", "t1"},
+                                                  {"TestPath", "f.m > s"},
+                                                  {"TestFile", "f.m"},
+                                                  {"TestSuite", "s"},
+                                                  {"TestCase", "Case"},
+                                                  {"IterationName", "it1"},
+                                                  kUpdate}));
+  EXPECT_EQ(road.identifiers(3), road.identifiers(0));
+  for (std::size_t i : {1u, 2u}) EXPECT_EQ(road.identifiers(i), (IdentifierTexts{{bad[0], bad[1]}, kUpdate}));
   // Reported once, for the event as a whole.
   EXPECT_EQ(diagnostics,
             "performance_tracer: test path of an event of grouping \"ConversionTestPaths\" left unsplit: "

@@ -1,7 +1,7 @@
 // A fresh tracer on the recorder road, for recorder tests: the feature is on,
 // the tracer's listener attached and the grouping's control enabled; all three
 // are undone on destruction. Starts and ends are logged the way the logging
-// road does it.
+// road does it. identifierTexts() reads a point's identifiers as texts.
 //   RecorderRoad road("Build");
 //   road.start("Compile", {"modelStr", "m1"});  road.end("Compile", {"modelStr", "m1"});
 #pragma once
@@ -11,8 +11,20 @@
 #include "platform/instrument/emit.h"
 #include "tracer/performance_tracer.h"
 
+#include <map>
 #include <string>
 #include <vector>
+
+using IdentifierTexts = std::map<std::string, std::string>;
+inline const IdentifierTexts::value_type kUpdate{"statisticsTypeStr", "Update"};
+
+/// Every identifier of the tracer's point i as name and value text.
+inline IdentifierTexts identifierTexts(const PerformanceTracer& tracer, std::size_t i) {
+  IdentifierTexts texts;
+  for (const auto& [name, number] : dynamic_cast<const PTTracerDataPoint&>(*tracer.rawDataVector()->at(i)).identifiers)
+    texts[name.str()] = tracer.getStringForNumber(name.str(), number);
+  return texts;
+}
 
 class RecorderRoad {
  public:
@@ -53,11 +65,7 @@ class RecorderRoad {
     return dynamic_cast<const PTTracerDataPoint&>(*points().at(i));
   }
 
-  /// The value text of the point's identifier, or "<none>".
-  std::string identifier(std::size_t i, const std::string& name) {
-    const std::int32_t number = point(i).getIdentifierNum(name);
-    return number == -1 ? "<none>" : tracer.getStringForNumber(name, number);
-  }
+  IdentifierTexts identifiers(std::size_t i) const { return identifierTexts(tracer, i); }
 
   const std::string grouping;
   FakeMemoryProbe probe;

@@ -56,15 +56,14 @@ TEST_F(SamplingTest, SnapshotsHeldElsewhereAreNeverOverwritten) {
   const auto heldDetailed = first.detailedMemStats;  // shares the basic snapshot's allocation
   probe.detailed.committedBytes = 6;
   tracer.getPerformanceStats(first);
-  EXPECT_EQ(heldDetailed->commitMem, 10.0);
-  EXPECT_EQ(first.detailedMemStats->commitMem, 6.0);
+  EXPECT_EQ(std::tie(heldDetailed->commitMem, first.detailedMemStats->commitMem), std::make_tuple(10.0, 6.0));
 
   PTTracerDataPoint second;
   second.basicMemStats = first.basicMemStats;  // shared, as a careless copy would
   probe.basic.inUseBytes = 5.0;
   tracer.getPerformanceStats(second);
-  EXPECT_EQ(first.basicMemStats->procMemUsage, 1000.0);
-  EXPECT_EQ(second.basicMemStats->procMemUsage, 5.0);
+  EXPECT_EQ(std::tie(first.basicMemStats->procMemUsage, second.basicMemStats->procMemUsage),
+            std::make_tuple(1000.0, 5.0));
 }
 
 TEST_F(SamplingTest, BasicProbeOffOrFailingGivesZeros) {
@@ -117,9 +116,7 @@ TEST(Sampling, PerfTimeCountsSecondsFromFirstMarch2004) {
   const std::time_t seconds = std::chrono::system_clock::to_time_t(epoch);
   std::tm local{};
   ::localtime_r(&seconds, &local);
-  EXPECT_EQ(local.tm_year, 104);
-  EXPECT_EQ(local.tm_mon, 2);
-  EXPECT_EQ(local.tm_mday, 1);
+  EXPECT_EQ(std::tie(local.tm_year, local.tm_mon, local.tm_mday), std::make_tuple(104, 2, 1));
 }
 
 }  // namespace
