@@ -122,7 +122,7 @@ bool pt::writeInstrumentationErrorPage(const std::string& fileName, std::string_
   return true;
 }
 
-std::string PerformanceTracer::generateDiagnosticHeaderForReportType(PTDataPointType reportType) const {
+std::string generateDiagnosticHeaderForReportType(const PerformanceTracer& tracer, PTDataPointType reportType) {
   std::string header = "            <tr>\n";
   headerCell(header, "Point Type");
   headerCell(header, "Grouping");
@@ -135,7 +135,7 @@ std::string PerformanceTracer::generateDiagnosticHeaderForReportType(PTDataPoint
     headerCell(header, "Chart");
   }
   if (reportType == PT_KAVLOR || reportType == PT_TRACER) {
-    for (const auto& entry : identifierRawEnum().entries().right) {
+    for (const auto& entry : tracer.identifierRawEnum().entries().right) {
       headerCell(header, pt::detail::diagnosticCellText(entry.second));
     }
   }
@@ -147,25 +147,25 @@ std::string PerformanceTracer::generateDiagnosticHeaderForReportType(PTDataPoint
   return header;
 }
 
-bool PerformanceTracer::diagnosticReport(const std::string& fileName, const std::string& grouping,
-                                         PTRawDataVector* rawData) {
+bool pt::detail::writeDiagnosticReport(PerformanceTracer& tracer, const std::string& fileName,
+                                       const std::string& grouping, const PTRawDataVector* rawData) {
   ReportFile file(ptCreateReportFile(fileName));
   if (!file) return false;
   const PTRawDataVector* points = rawData;
   if (points == nullptr) {
-    processRecorderDataToRawData();
-    points = rawDataVector_.get();
+    tracer.processRecorderDataToRawData();
+    points = tracer.rawDataVector();
   }
   const PTRawDataVector none;
   if (points == nullptr) points = &none;
-  const PTDataPointType reportType = getDiagnosticReportType(points, grouping);
-  const std::vector<RowMark> marks = markRows(*this, *points, grouping);
-  getIdentifierRawEnum();  // numbers every identifier a point may carry: each gets a column
-  pt::detail::DiagnosticCells cells(*this);
+  const PTDataPointType reportType = tracer.getDiagnosticReportType(points, grouping);
+  const std::vector<RowMark> marks = markRows(tracer, *points, grouping);
+  tracer.getIdentifierRawEnum();  // numbers every identifier a point may carry: each gets a column
+  DiagnosticCells cells(tracer);
 
   std::string page =
       replaced(pt::assets::diagnostic_report_head_html(), "@GROUPING@", pt::detail::diagnosticCellText(grouping));
-  page += generateDiagnosticHeaderForReportType(reportType);
+  page += generateDiagnosticHeaderForReportType(tracer, reportType);
   page.reserve(kWriteChunk + 4096);
   for (std::size_t index = 0; index < points->size(); ++index) {
     if (marks[index] == RowMark::kNone) continue;

@@ -1,8 +1,9 @@
 // The MemChart tab of the phase report: its container and its drawing script.
 // The markup holds no trace text; the drawing script reads names from the
 // page's arrays and puts them on the page only as text.
+#include "report/phase/memory_chart.h"
+
 #include "report/phase/html_escape.h"
-#include "tracer/performance_tracer.h"
 
 #include "pt_assets_assets.h"
 #include "report/phase/page_parts.h"
@@ -62,7 +63,7 @@ std::string scriptString(std::string_view text) {
 
 }  // namespace
 
-std::string PerformanceTracer::generateMemoryCanvasTable(bool hasDetailedMemStats) const {
+std::string generateMemoryCanvasTable(bool hasDetailedMemStats) {
   std::string script =
       "        var memoryCanvasTableMarkup = " + scriptString(hasDetailedMemStats ? kChartTable : kNotCollectedTable) +
       ";\n";
@@ -71,7 +72,7 @@ std::string PerformanceTracer::generateMemoryCanvasTable(bool hasDetailedMemStat
   return scriptBlock(script);
 }
 
-std::string PerformanceTracer::generateCanvasJavaScript(bool hasDetailedMemStats) const {
+std::string generateCanvasJavaScript(bool hasDetailedMemStats) {
   std::string script = "        var hasDetailedMemStats = ";
   script += hasDetailedMemStats ? "true" : "false";
   script += ";\n";

@@ -7,6 +7,7 @@
 #include "report/phase/call_tree.h"
 #include "report/phase/data_arrays.h"
 #include "report/phase/html_escape.h"
+#include "report/phase/memory_chart.h"
 #include "report/phase/summary_tables.h"
 #include "sysinfo/system_info.h"
 #include "tracer/fixed_texts.h"
@@ -62,13 +63,13 @@ std::string generateMissingDetailedMemStatsPage() {
       "ZezaDazod.Tracer.enableDetailedMemStats(true)<br>\n");
 }
 
-std::string PerformanceTracer::generateCommonHTMLFileHeader() const {
+std::string generateCommonHTMLFileHeader() {
   return "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\"\n"
          "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n"
          "<html xmlns=\"http://www.w3.org/1999/xhtml\"xml:lang=\"en\" lang=\"en\">\n";
 }
 
-std::string PerformanceTracer::generatePhaseNameCellCSSStrings(int numLevels) const {
+std::string generatePhaseNameCellCSSStrings(int numLevels) {
   std::string rules;
   for (int level = 0; level < numLevels; ++level) {
     rules += "            table.dataTable td.phaseNameCell" + std::to_string(level) + " {\n";
@@ -79,8 +80,7 @@ std::string PerformanceTracer::generatePhaseNameCellCSSStrings(int numLevels) co
   return rules;
 }
 
-std::string PerformanceTracer::generateHeadAndCSSString(int numLevels, const std::string& title,
-                                                        bool comparison) const {
+std::string generateHeadAndCSSString(int numLevels, const std::string& title, bool comparison) {
   const std::string shownTitle = title == pt::kGlobalGrouping ? "Full Tracer Report"
                                  : !title.empty()             ? title
                                                               : "Performance Tracer Report";
@@ -96,13 +96,12 @@ std::string PerformanceTracer::generateHeadAndCSSString(int numLevels, const std
   return head;
 }
 
-std::string PerformanceTracer::getMemStatsHTMLReportCSS() const {
+std::string getMemStatsHTMLReportCSS() {
   return "        <style type=\"text/css\">\n" + std::string(pt::assets::memstats_bar_graph_css()) +
          "        </style>\n";
 }
 
-std::string PerformanceTracer::generateHeaderBarTable(bool noCallTree, const std::string& statisticsType,
-                                                      bool aggregateOnly) const {
+std::string generateHeaderBarTable(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) {
   return "            <table id = \"headerTable\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" "
          "style=\"width:100%;\"> \n"
          "                <tr>\n"
@@ -113,12 +112,11 @@ std::string PerformanceTracer::generateHeaderBarTable(bool noCallTree, const std
          "            </table>\n";
 }
 
-std::string PerformanceTracer::generateHeaderDivs(bool noCallTree, const std::string& statisticsType,
-                                                  bool aggregateOnly) const {
+std::string generateHeaderDivs(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) {
   return pt::report::tabBarDivs(presentTabs(noCallTree, statisticsType, aggregateOnly), "aggregateSummary");
 }
 
-std::string PerformanceTracer::getHardwareInfoHTML(const PTSystemInfoStruct* info) const {
+std::string getHardwareInfoHTML(const PTSystemInfoStruct* info) {
   if (info == nullptr) return {};
   const std::array<std::pair<const char*, const std::string*>, 7> fields{{
       {"Processor: ", &info->processorStr},
@@ -137,7 +135,7 @@ std::string PerformanceTracer::getHardwareInfoHTML(const PTSystemInfoStruct* inf
   return html;
 }
 
-std::string PerformanceTracer::generateSystemInfoTable(const PTSystemInfoStruct* info) const {
+std::string generateSystemInfoTable(const PTSystemInfoStruct* info) {
   std::string html =
       "            <div id=\"systemInfoTableDiv\"  style=\"align:center;overflow:auto;border:2px solid #324678;\">\n"
       "                <table id=\"systemInfoTable\" class=\"dataTable systemInfo\" cellpadding=\"0\" "
@@ -154,8 +152,8 @@ std::string PerformanceTracer::generateSystemInfoTable(const PTSystemInfoStruct*
   return html;
 }
 
-std::string PerformanceTracer::generateJavaScript(const std::string& statisticsType, bool, bool comparison,
-                                                  bool noCallTree, bool aggregateOnly) const {
+std::string generateJavaScript(const std::string& statisticsType, bool comparison, bool noCallTree,
+                               bool aggregateOnly) {
   std::string script = "        var pageNoCallTree = ";
   script += jsBool(noCallTree);
   script += ";\n        var pageAggregateOnly = ";
@@ -170,9 +168,9 @@ std::string PerformanceTracer::generateJavaScript(const std::string& statisticsT
   return scriptBlock(script);
 }
 
-std::string PerformanceTracer::generateCommonJSVarsAndFunctions(const std::string& statisticsType, bool comparison,
-                                                                const std::string& lhsName, const std::string& rhsName,
-                                                                bool aggregateOnly) const {
+std::string generateCommonJSVarsAndFunctions(const std::string& statisticsType, bool comparison,
+                                             const std::string& lhsName, const std::string& rhsName,
+                                             bool aggregateOnly) {
   std::string script = "        var statisticsType = \"" + ptEscapeForScriptString(statisticsType) + "\";\n";
   script += "        var comparison = ";
   script += jsBool(comparison);
@@ -232,25 +230,25 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
   const bool noCallTree = aggregateOnly;
   const bool withChartEvents = detailedMemory && summary.hasDetailedMemStats;
 
-  write(tracer.generateCommonHTMLFileHeader());
-  write(tracer.generateHeadAndCSSString(summary.numLevels, reportTitle, false));
+  write(generateCommonHTMLFileHeader());
+  write(generateHeadAndCSSString(summary.numLevels, reportTitle, false));
   write(withChartEvents ? "    <body onresize=\"onResizeAction()\" onmousemove=\"dialogMove(event)\" "
                           "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n"
                         : "    <body onresize=\"onResizeAction()\" "
                           "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n");
   write("        <div align=\"center\">\n");
-  write(tracer.generateHeaderBarTable(noCallTree, statisticsType, aggregateOnly));
+  write(generateHeaderBarTable(noCallTree, statisticsType, aggregateOnly));
   write(writeAggregateSummaryHTML());
   if (!noCallTree) write(writeCallTreeTableHTML());
   if (!aggregateOnly) write(writePhaseSummaryHTML(statisticsType, false));
-  write(tracer.generateSystemInfoTable(shownInfo));
+  write(generateSystemInfoTable(shownInfo));
   write("        </div>\n");
   write(generateFakeDataTableDiv(noCallTree, aggregateOnly));
   write("    </body>\n</html>\n");
 
-  write(tracer.generateJavaScript(statisticsType, summary.hasDetailedMemStats, false, noCallTree, aggregateOnly));
+  write(generateJavaScript(statisticsType, false, noCallTree, aggregateOnly));
   write(generateQSortJS());
-  write(tracer.generateCommonJSVarsAndFunctions(statisticsType, false, "none", "none", aggregateOnly));
+  write(generateCommonJSVarsAndFunctions(statisticsType, false, "none", "none", aggregateOnly));
   write(writeAggregateSummaryJS(statisticsType, false, aggregateOnly));
   if (!aggregateOnly) write(writePhaseSummaryJS(statisticsType, false));
   if (!noCallTree) write(generateCallTreeReportFunctionsJS(statisticsType));
@@ -258,20 +256,13 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
   // the other tabs' data from loading.
   if (!noCallTree) write(scriptBlock(generateCallTreeReportDataJS(summary.diagnosticInfos)));
   write("    <script type=\"text/javascript\">\n");
-  if (!aggregateOnly) write(tracer.generateDataArrayJS(&summary, statisticsType));
-  write(tracer.generatePhaseDataArrayJS(&summary));
+  if (!aggregateOnly) write(generateDataArrayJS(tracer, &summary, statisticsType));
+  write(generatePhaseDataArrayJS(tracer, &summary));
   write(generateAggregateDataArrayJS(aggregates, statisticsType, aggregateOnly));
   write("    </script>\n");
   if (detailedMemory && !aggregateOnly) {
-    write(tracer.generateMemoryCanvasTable(summary.hasDetailedMemStats));
-    write(tracer.generateCanvasJavaScript(summary.hasDetailedMemStats));
+    write(generateMemoryCanvasTable(summary.hasDetailedMemStats));
+    write(generateCanvasJavaScript(summary.hasDetailedMemStats));
   }
   return written && file.commit();
-}
-
-bool PerformanceTracer::generateHTMLReport(const std::string& fileName, const std::string& grouping,
-                                           const std::string& reportTitle, const std::string& statisticsType, bool,
-                                           PTRawDataVector* rawData, const PTSystemInfoStruct* systemInfo) {
-  return pt::detail::writePhasePage(*this, pt::detail::PhasePageKind::kFull, fileName, grouping, reportTitle,
-                                    statisticsType, rawData, systemInfo);
 }
