@@ -1,3 +1,4 @@
+#include "report/phase/page_parts.h"
 #include "report/phase/phase_page.h"
 
 #include "sysinfo/system_info.h"
@@ -48,6 +49,25 @@ TEST(PageFrame, SystemInformationIsShownAsText) {
   EXPECT_EQ(table.find("<script>"), std::string::npos);
   EXPECT_EQ(getHardwareInfoHTML(nullptr), "");
   EXPECT_NE(generateSystemInfoTable(nullptr).find("<pre class=\"SystemInfoText\">\n</pre>"), std::string::npos);
+}
+
+TEST(PageFrame, TemplateMarkersAreFilledOnceAndTheRestKept) {
+  struct Case {
+    const char* text;
+    const char* expected;
+  };
+  // A value is never searched again, so trace text spelling a marker stays text.
+  const Case cases[] = {
+      {"<b>%A%</b>%A%", "<b>%B%</b>%B%"},
+      {"%A%%B%", "%B%x"},
+      {"width:100%;\"> %UNKNOWN% 50%", "width:100%;\"> %UNKNOWN% 50%"},
+      {"%A", "%A"},
+      {"%%A%%", "%%B%%"},
+      {"", ""},
+  };
+  for (const Case& c : cases) {
+    EXPECT_EQ(pt::report::filledTemplate(c.text, {{"A", "%B%"}, {"B", "x"}}), c.expected) << c.text;
+  }
 }
 
 }  // namespace

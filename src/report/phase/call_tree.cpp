@@ -417,38 +417,4 @@ std::string generateCallTreeReportFunctionsJS(const std::string&) {
   return pt::report::scriptBlock(pt::assets::call_tree_js());
 }
 
-std::string generateCallTreeUserInputsHTML() {
-  std::string form =
-      "                <form id=\"CT_userInputs\" action=\"\" onsubmit=\"return ctUserInputsAction();\">\n"
-      "                <table id=\"CT_UserInputsTableId\" class=\"userInputs\" cellpadding=\"2\" cellspacing=\"0\">\n"
-      "                    <tr><td>\n"
-      "                <div><a href=\"javascript:void(0)\" onclick=\"toggleSection('CT_FilterExpandCollapse', "
-      "'CT_FilterData')\"><span id=\"CT_FilterExpandCollapse\">[+]</span> Filters (regular expressions)</a></div>\n"
-      "                        <table id=\"CT_FilterData\" style=\"display:none\">\n";
-  constexpr std::array<std::pair<const char*, const char*>, 4> inputs{{{"Phase", "CT_phasename"},
-                                                                       {"Grouping", "CT_groupingname"},
-                                                                       {"Model", "CT_modelname"},
-                                                                       {"Target", "CT_targetname"}}};
-  for (const auto& [label, id] : inputs) {
-    form += std::string("                            <tr><td class=\"FiltersNameCell\">") + label +
-            "</td><td class=\"FiltersInputCell\"><input type=\"text\" id=\"" + id + "\" name=\"" + id +
-            "\" size=\"24\" /></td></tr>\n";
-  }
-  form +=
-      "                        </table>\n"
-      "                    </td><td style=\"vertical-align:top\">\n"
-      "                        <input type=\"submit\" id=\"CT_userInputsSubmit\" value=\"Apply\" />\n"
-      "                        <span id=\"CT_filterMessage\" class=\"filterMessage\"></span>\n"
-      "                    </td></tr>\n"
-      "                </table>\n"
-      "                </form>\n";
-  return form;
-}
-
-std::string writeCallTreeTableHTML() {
-  return "            <div id=\"callTreeSummaryDiv\" style=\"height:100%;text-align:left;overflow:none\">\n" +
-         generateCallTreeUserInputsHTML() +
-         "                <div id=\"callTreeSummaryTableDiv\" "
-         "style=\"height:100%;vertical-align:top;text-align:left;overflow:none\"></div>\n"
-         "            </div>\n";
-}
+std::string writeCallTreeTableHTML() { return std::string(pt::assets::call_tree_table_html()); }

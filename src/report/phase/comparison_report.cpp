@@ -320,19 +320,6 @@ std::string comparisonTitle(const std::string& grouping) {
   return grouping == pt::kGlobalGrouping ? "Performance Comparison" : grouping + " Performance Comparison";
 }
 
-std::string missingDetailedMemStatsPage() {
-  return "<html>\n"
-         "    <body>\n"
-         "Detailed memstats was not collected.<br>\n"
-         "If generating report from a KVD file, please check if DetailedMemstats was enabled and is collected on a "
-         "Windows platform.<br>\n"
-         "If generating report with the data collected in the current session, please call:<br>"
-         "ZezaDazod.Tracer.clearRawData;<br>\n"
-         "ZezaDazod.Tracer.enableDetailedMemStats(true);<br>\n"
-         "    </body>\n"
-         "</html>\n";
-}
-
 void addOutlineLabels(const PTProcessedDataStruct& summary, PTOutlineLabelMap& labels) {
   PTOutlineLabels outline;
   for (const auto& info : summary.diagnosticInfos) {
@@ -344,28 +331,19 @@ void addOutlineLabels(const PTProcessedDataStruct& summary, PTOutlineLabelMap& l
 // is which side.
 std::string comparisonViewsHTML(bool aggregateOnly, bool charts, const std::string& lhsLabel,
                                 const std::string& rhsLabel) {
-  std::string html =
-      "            <div id=\"comparisonViews\" style=\"display:none\">"
-      "<a id=\"viewLink_aggregateSummary\" href=\"javascript:ShowTable('aggregateSummary')\">Aggregate</a>";
+  std::string links;
   if (!aggregateOnly) {
-    html += " <a id=\"viewLink_phaseSummary\" href=\"javascript:ShowTable('phaseSummary')\">Phases</a>";
+    links += " <a id=\"viewLink_phaseSummary\" href=\"javascript:ShowTable('phaseSummary')\">Phases</a>";
   }
-  if (charts) html += " <a id=\"viewLink_memCanvas\" href=\"javascript:ShowTable('memCanvas')\">Charts</a>";
-  html += " <span class=\"fileLegend\">&nbsp;&nbsp;LHS: " + ptEscapeForHtml(lhsLabel) +
-          " &nbsp;&nbsp;RHS: " + ptEscapeForHtml(rhsLabel) + "</span></div>\n";
-  html += "            <div id=\"otherMetricDiv\" style=\"display:none\"></div>\n";
-  return html;
+  if (charts) links += " <a id=\"viewLink_memCanvas\" href=\"javascript:ShowTable('memCanvas')\">Charts</a>";
+  return pt::report::filledTemplate(
+      pt::assets::comparison_views_html(),
+      {{"VIEW_LINKS", links}, {"LHS_LABEL", ptEscapeForHtml(lhsLabel)}, {"RHS_LABEL", ptEscapeForHtml(rhsLabel)}});
 }
 
 std::string comparisonHeaderBarTable() {
-  return "            <table id = \"headerTable\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" "
-         "style=\"width:100%;\"> \n"
-         "                <tr>\n"
-         "                    <td class=\"headerTable\">\n" +
-         generateComparisonHeaderDivs() +
-         "                    </td>\n"
-         "                </tr>\n"
-         "            </table>\n";
+  return pt::report::filledTemplate(pt::assets::header_bar_table_html(),
+                                    {{"TAB_BARS", generateComparisonHeaderDivs()}});
 }
 
 }  // namespace
@@ -471,28 +449,11 @@ std::string generateComparisonSystemInfoTable(const PTSystemInfoStruct* lhs, con
     if (info == nullptr) return std::string();
     return ptEscapeForHtml(info->operatingSystemStr + "\n" + info->installedProductsStr);
   };
-  std::string html =
-      "            <div id=\"systemInfoTableDiv\" "
-      "style=\"border:2px solid rgb(50, 70, 120);width:100%;overflow:auto;display:none;\">\n"
-      "                <table id=\"systemInfoTable\" class=\"dataTable systemInfo\" cellpadding=\"0\" "
-      "cellspacing=\"0\">\n"
-      "                    <tr><th colspan=\"2\">Hardware/Software</th></tr>\n"
-      "                    <tr><td class=\"fileLegend\" id=\"lhsLegend\">LHS</td>"
-      "<td class=\"fileLegend\" id=\"rhsLegend\">RHS</td></tr>\n"
-      "                    <tr><td style=\"vertical-align:top\">";
-  html += getHardwareInfoHTML(lhs);
-  html += "</td><td style=\"vertical-align:top\">";
-  html += getHardwareInfoHTML(rhs);
-  html +=
-      "</td></tr>\n"
-      "                    <tr><th colspan=\"2\">OS/Product Details</th></tr>\n"
-      "                    <tr><td colspan=\"2\"><div class=\"SystemInfoComparisonDiv\"><table style=\"width:100%\">"
-      "<tr class=\"SystemInfoTextComparison\"><td style=\"vertical-align:top;width:50%\"><pre>";
-  html += details(lhs);
-  html += "</pre></td><td style=\"vertical-align:top;width:50%\"><pre>";
-  html += details(rhs);
-  html += "</pre></td></tr></table></div></td></tr>\n                </table>\n            </div>\n";
-  return html;
+  return pt::report::filledTemplate(pt::assets::comparison_system_info_table_html(),
+                                    {{"LHS_HARDWARE", getHardwareInfoHTML(lhs)},
+                                     {"RHS_HARDWARE", getHardwareInfoHTML(rhs)},
+                                     {"LHS_PRODUCTS", details(lhs)},
+                                     {"RHS_PRODUCTS", details(rhs)}});
 }
 
 std::string getComparisonHTMLReportBarCSS() {
@@ -502,46 +463,8 @@ std::string getComparisonHTMLReportBarCSS() {
 }
 
 std::string generateDiffMemChartDivs(bool hasDetailedMemStats) {
-  if (!hasDetailedMemStats) {
-    return "        <div id=\"diffMemChartDiv\" style=\"display:none\"><p class=\"style2\">Detailed memory statistics "
-           "were not collected in both recordings: there is nothing to chart.</p></div>\n";
-  }
-  const auto ribbon = [](const char* name, const char* title) {
-    return std::string("<td style=\"vertical-align:top\"><div class=\"fileLegend\">") + title + "</div><div id=\"" +
-           name + "Div\"><canvas id=\"" + name +
-           "\" width=\"220\" height=\"400\" onmousemove=\"showToolTip(event)\" onmouseout=\"hideToolTip()\" "
-           "onclick=\"statsPopup(event)\"></canvas></div></td>";
-  };
-  std::string html =
-      "        <div id=\"diffMemChartDiv\" style=\"display:none\">\n"
-      "            <canvas id=\"canvasSupportTest\" width=\"1\" height=\"1\" style=\"display:none\"></canvas>\n"
-      "            <div id=\"noSupport\" style=\"display:none\"><p class=\"style1\">This browser cannot draw the "
-      "charts (no canvas support).</p></div>\n"
-      "            <div id=\"diffChartControls\">Memory: <select id=\"diffChartKind\" "
-      "onchange=\"chooseDiffChartKind(this)\"><option value=\"Committed\">Com</option>"
-      "<option value=\"Reserved\">Res</option><option value=\"Dlls\">Dll</option>"
-      "<option value=\"NonProcess\">OS</option><option value=\"Free\">Free</option></select>\n"
-      "            <a id=\"upDownArrowsPhaseNamesCanvasDiffDiv\" href=\"javascript:expandOrCollapse()\">"
-      "wider or narrower names</a></div>\n"
-      "            <div id=\"graphLabelCanvasDiffDiv\"><canvas id=\"graphLabelCanvasDiff\" width=\"1000\" "
-      "height=\"20\"></canvas></div>\n"
-      "            <div id=\"legendCanvasDiffDiv\"><canvas id=\"legendCanvasDiff\" width=\"900\" "
-      "height=\"20\"></canvas></div>\n"
-      "            <table id=\"diffChartTable\"><tr><td style=\"vertical-align:top\"><div class=\"fileLegend\">"
-      "Phase</div><div id=\"phaseNamesCanvasDiffDiv\"><canvas id=\"phaseNamesCanvasDiff\" width=\"240\" "
-      "height=\"400\"></canvas></div></td>";
-  html += ribbon("dataSet1CanvasDiff", "LHS");
-  html += ribbon("dataSet2CanvasDiff", "RHS");
-  html += ribbon("absDevCanvasDiff", "Abs Dev");
-  html +=
-      "<td style=\"vertical-align:top\"><div class=\"fileLegend\">&nbsp;</div><div id=\"fakeCanvasDiffDiv\" "
-      "onscroll=\"diffChartScrolled(this)\"><div id=\"fakeCanvasDiff\"></div></div></td></tr></table>\n"
-      "            <div id=\"diffToolTip\"></div>\n"
-      "            <div id=\"diffStatsPopup\"><div class=\"diffPopupHeader\">Statistics "
-      "<a href=\"javascript:void(0)\" onclick=\"document.getElementById('diffStatsPopup').style.display='none'\">"
-      "close</a></div><pre id=\"diffStatsPopupText\"></pre></div>\n"
-      "        </div>\n";
-  return html;
+  return std::string(hasDetailedMemStats ? pt::assets::comparison_memory_chart_html()
+                                         : pt::assets::comparison_memory_chart_missing_html());
 }
 
 std::string generateDiffMemChartsJS(bool hasDetailedMemStats) {
@@ -570,7 +493,7 @@ bool pt::detail::writeComparisonPage(PerformanceTracer& tracer, ComparisonPageKi
   const bool hasDetailedMemStats = lhs.hasDetailedMemStats && rhs.hasDetailedMemStats;
   const std::optional<pt::Metric> metric = pt::parseMetric(format);
   if (metric == pt::Metric::kDetailedMemory && !hasDetailedMemStats) {
-    write(missingDetailedMemStatsPage());
+    write(std::string(pt::assets::comparison_missing_detailed_memstats_page_html()));
     return written && file.commit();
   }
   const PTAggregateDataMap lhsAggregates = getAggregateData(tracer, lhs.diagnosticInfos);

@@ -24,13 +24,6 @@ using pt::report::scriptBlock;
 
 namespace {
 
-std::string errorPage(std::string_view bodyText) {
-  std::string page = "<html>\n    <body>\n";
-  page += bodyText;
-  page += "    </body>\n</html>\n";
-  return page;
-}
-
 std::vector<pt::report::PageTab> presentTabs(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) {
   std::vector<pt::report::PageTab> tabs{{"Aggregate", "aggregateSummary", "aggregateSumHeader"}};
   if (!noCallTree && !aggregateOnly) tabs.push_back({"Call Tree", "callTreeSummary", "callTreeHeader"});
@@ -46,28 +39,13 @@ const char* jsBool(bool value) { return value ? "true" : "false"; }
 
 }  // namespace
 
-std::string generateInstrumentationErrorPage() {
-  return errorPage(
-      "An error has been detected in the PerformanceTracer instrumentation.\n"
-      "Please call:<br> ZezaDazod.Tracer.diagnosticReport('htmlfile', 'mydiag.html')<br>\n"
-      "to generate a Diagnostic Report to determine where the error(s) occur.\n");
-}
+std::string generateInstrumentationErrorPage() { return std::string(pt::assets::instrumentation_error_page_html()); }
 
 std::string generateMissingDetailedMemStatsPage() {
-  return errorPage(
-      "Detailed memstats was not collected.<br>\n"
-      "If generating report from a KVD file, please check if DetailedMemstats was enabled and is collected on a "
-      "Windows platform.<br>\n"
-      "If generating report with the data collected in the current session, please call:<br> "
-      "ZezaDazod.Tracer.clearRawData;<br>\n"
-      "ZezaDazod.Tracer.enableDetailedMemStats(true)<br>\n");
+  return std::string(pt::assets::missing_detailed_memstats_page_html());
 }
 
-std::string generateCommonHTMLFileHeader() {
-  return "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\"\n"
-         "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n"
-         "<html xmlns=\"http://www.w3.org/1999/xhtml\"xml:lang=\"en\" lang=\"en\">\n";
-}
+std::string generateCommonHTMLFileHeader() { return std::string(pt::assets::page_document_header_html()); }
 
 std::string generatePhaseNameCellCSSStrings(int numLevels) {
   std::string rules;
@@ -84,16 +62,13 @@ std::string generateHeadAndCSSString(int numLevels, const std::string& title, bo
   const std::string shownTitle = title == pt::kGlobalGrouping ? "Full Tracer Report"
                                  : !title.empty()             ? title
                                                               : "Performance Tracer Report";
-  std::string head = "    <head>\n        <meta http-equiv=\"Content-type\" content=\"text/html;charset=UTF-8\" />\n";
-  head += "        <title>" + ptEscapeForHtml(shownTitle) + "</title>\n";
-  head += "        <style type=\"text/css\" media=\"screen\">\n";
-  head += pt::assets::report_page_css();
-  head += generatePhaseNameCellCSSStrings(numLevels < 1 ? 8 : numLevels);
-  head += pt::assets::report_cells_css();
-  if (comparison) head += pt::assets::report_comparison_css();
-  head += pt::assets::report_tail_css();
-  head += "        </style>\n    </head>\n";
-  return head;
+  std::string style(pt::assets::report_page_css());
+  style += generatePhaseNameCellCSSStrings(numLevels < 1 ? 8 : numLevels);
+  style += pt::assets::report_cells_css();
+  if (comparison) style += pt::assets::report_comparison_css();
+  style += pt::assets::report_tail_css();
+  return pt::report::filledTemplate(pt::assets::page_head_html(),
+                                    {{"TITLE", ptEscapeForHtml(shownTitle)}, {"STYLE", style}});
 }
 
 std::string getMemStatsHTMLReportCSS() {
@@ -102,14 +77,8 @@ std::string getMemStatsHTMLReportCSS() {
 }
 
 std::string generateHeaderBarTable(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) {
-  return "            <table id = \"headerTable\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" "
-         "style=\"width:100%;\"> \n"
-         "                <tr>\n"
-         "                    <td class=\"headerTable\">\n" +
-         generateHeaderDivs(noCallTree, statisticsType, aggregateOnly) +
-         "                    </td>\n"
-         "                </tr>\n"
-         "            </table>\n";
+  return pt::report::filledTemplate(pt::assets::header_bar_table_html(),
+                                    {{"TAB_BARS", generateHeaderDivs(noCallTree, statisticsType, aggregateOnly)}});
 }
 
 std::string generateHeaderDivs(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) {
@@ -136,20 +105,10 @@ std::string getHardwareInfoHTML(const PTSystemInfoStruct* info) {
 }
 
 std::string generateSystemInfoTable(const PTSystemInfoStruct* info) {
-  std::string html =
-      "            <div id=\"systemInfoTableDiv\"  style=\"align:center;overflow:auto;border:2px solid #324678;\">\n"
-      "                <table id=\"systemInfoTable\" class=\"dataTable systemInfo\" cellpadding=\"0\" "
-      "cellspacing=\"0\">\n"
-      "                    <tr><th>Hardware/Software</th></tr>\n"
-      "                    <tr><td>";
-  html += getHardwareInfoHTML(info);
-  html +=
-      "</td></tr>\n"
-      "                    <tr><th>OS/Product Details</th></tr>\n"
-      "                    <tr><td><pre class=\"SystemInfoText\">\n";
-  if (info != nullptr) html += ptEscapeForHtml(info->installedProductsStr);
-  html += "</pre></td></tr>\n                </table>\n            </div>\n";
-  return html;
+  return pt::report::filledTemplate(
+      pt::assets::system_info_table_html(),
+      {{"HARDWARE", getHardwareInfoHTML(info)},
+       {"PRODUCTS", info != nullptr ? ptEscapeForHtml(info->installedProductsStr) : std::string()}});
 }
 
 std::string generateJavaScript(const std::string& statisticsType, bool comparison, bool noCallTree,
