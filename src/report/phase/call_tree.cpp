@@ -342,31 +342,15 @@ std::string callTreeNode::getJSArrayStr(bool isRoot, bool resetCounter) {
 }
 
 std::string generateCallTreeDataJSFromRootNodes(const std::vector<CallTreeNodePtr>& roots) {
-  std::string script =
-      "        var isIE = navigator.userAgent.indexOf('MSIE') >= 0 || navigator.userAgent.indexOf('Trident/') >= 0;\n"
-      "        var CTDataView = new Array();\n"
-      "        CTDataView['Index'] = new Array();\n"
-      "        CTDataView['Checked'] = new Array();\n"
-      "        var nodeArray = new Array();\n"
-      "        function createNode(idx, parentIdx, ids, children) {\n"
-      "            var node = { index: idx, IDs: ids, Parent: parentIdx, children: children, show: idx == 0 };\n"
-      "            nodeArray[idx] = node;\n"
-      "            return node;\n"
-      "        }\n"
-      "        var callTreeArray = new Array();\n"
-      // Nested calls, one level per tree level, would exhaust the script
-      // parser's stack on a deep trace: the nodes come as flat records in
-      // depth-first order, [parent, row, row...], a root being its own
-      // parent, and are linked here.
-      "        function linkCallTreeNodes(records) {\n"
-      "            for (var i = 0; i < records.length; i++) {\n"
-      "                var record = records[i];\n"
-      "                var node = createNode(i, record[0], record.slice(1), []);\n"
-      "                if (record[0] == i) callTreeArray.push(node);\n"
-      "                else nodeArray[record[0]].children.push(node);\n"
-      "            }\n"
-      "        }\n"
-      "        linkCallTreeNodes([";
+  // Nested calls, one level per tree level, would exhaust the script parser's
+  // stack on a deep trace: the nodes come as flat records in depth-first
+  // order, [parent, row, row...], a root being its own parent, and the script
+  // links them. The records go straight into the text around the marker: a
+  // large tree's records are not copied again.
+  constexpr std::string_view kRecordsMarker = "%CALL_TREE_RECORDS%";
+  const std::string_view frame = pt::assets::call_tree_data_js();
+  const std::size_t recordsAt = frame.find(kRecordsMarker);
+  std::string script(frame.substr(0, recordsAt));
   // Depth first, each node with the index of its parent.
   struct Open {
     const callTreeNode* node;
@@ -399,7 +383,7 @@ std::string generateCallTreeDataJSFromRootNodes(const std::vector<CallTreeNodePt
       emit(*top.node->children[top.nextChild++], parent);
     }
   }
-  script += "]);\n        CTDataView.AllCTChecked = false;\n";
+  script += frame.substr(recordsAt + kRecordsMarker.size());
   return script;
 }
 

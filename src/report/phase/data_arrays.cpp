@@ -8,6 +8,7 @@
 #include "analysis/metric.h"
 #include "analysis/outline_labels.h"
 #include "analysis/processed_data.h"
+#include "pt_assets_assets.h"
 #include "report/phase/html_escape.h"
 #include "report/phase/page_parts.h"
 #include "tracer/fixed_texts.h"
@@ -55,27 +56,6 @@ std::string quotedName(std::string text) {
   quoted += ptEscapeForScriptString(text);
   quoted += '"';
   return quoted;
-}
-
-std::string declarationBlock() {
-  return "       var PhaseLengths     = new Array();\n"
-         "       var GroupingLengths  = new Array();\n"
-         "       var ModelLengths     = new Array();\n"
-         "       var TargetLengths    = new Array();\n"
-         "       var MachineLengths   = new Array();\n"
-         "       var ChartLengths     = new Array();\n"
-         "       var ExpandStrLengths = new Array();\n"
-         "       var ExpandStr        = [\"&nbsp;&nbsp;&nbsp;\",\"[+]\",\"[-]\"];\n"
-         "       var phaseStrToShow;\n"
-         "       var modelStrToShow;\n"
-         "       var machineStrToShow;\n"
-         "       var chartStrToShow;\n"
-         "       var phaseStr;\n"
-         "       var modelStr;\n"
-         "       var machineStr;\n"
-         "       var chartStr;\n"
-         "       var targetStr;\n"
-         "       var groupingStr;\n";
 }
 
 constexpr std::size_t kSubjects = 4;  // model, target, machine, chart
@@ -345,12 +325,12 @@ std::string generatePhaseDataArrayJS(const PerformanceTracer& tracer, const PTPr
          subjects.arrays(
              [&tracer](const std::string& identifier) { return generateJSForStringMapping(tracer, identifier); },
              [&tracer](EPTStringMappings mapping) { return generateJSForStringMapping(tracer, mapping); }) +
-         declarationBlock();
+         std::string(pt::assets::data_array_globals_js());
 }
 
 std::string generateAggregateDataArrayJS(const PTAggregateDataMap& aggregates, const std::string& statisticsType,
                                          bool aggregateOnly) {
-  std::string js = declarationBlock();
+  std::string js(pt::assets::data_array_globals_js());
   js +=
       "       var aggDataView = new Array();\n"
       "       aggDataView['Index'] = new Array();\n"
