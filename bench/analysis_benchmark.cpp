@@ -25,6 +25,7 @@
 
 #include "analysis/aggregation.h"
 #include "analysis/processed_data.h"
+#include "report/phase/data_arrays.h"
 #include "tracer/performance_tracer.h"
 
 #include "bench/resident_memory.h"
@@ -216,7 +217,7 @@ void BM_Analysis_DeepNesting(benchmark::State& state) {
   for (auto _ : state) {
     PTRawDataVector rawData = trace;
     const PTProcessedDataStruct summary = tracer.getProcessedData(&rawData, {"GLOBAL"}, false);
-    const std::string records = tracer.generateDataArrayJS(&summary, "time");
+    const std::string records = generateDataArrayJS(tracer, &summary, "time");
     benchmark::DoNotOptimize(records.data());
     recordBytes = records.size();
   }

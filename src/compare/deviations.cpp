@@ -2,7 +2,6 @@
 
 #include "analysis/aggregation.h"
 #include "analysis/processed_points.h"
-#include "tracer/performance_tracer.h"
 
 #include <algorithm>
 #include <array>
@@ -43,11 +42,11 @@ pt::MeasuredValues measured(const std::array<double, N>& values) {
 }
 
 template <class Out>
-void fill(const PerformanceTracer& tracer, const pt::MeasuredValues& lhs, const pt::MeasuredValues& rhs,
+void fill(const pt::MeasuredValues& lhs, const pt::MeasuredValues& rhs,
           std::span<PTMetricDeviation Out::*const> entries, Out& out, const std::string& format) {
   for (std::size_t k = 0; k < entries.size(); ++k) {
     PTMetricDeviation& entry = out.*entries[k];
-    tracer.calculateDeviations(lhs.values[k], rhs.values[k], entry.absDev, entry.relDev, entry.colourClass, format);
+    calculateDeviations(lhs.values[k], rhs.values[k], entry.absDev, entry.relDev, entry.colourClass, format);
   }
 }
 
@@ -163,23 +162,21 @@ std::span<PTMetricDeviation PTAggComparisonPoint::*const> pt::aggregateMetricEnt
   return {};
 }
 
-void PerformanceTracer::calculateDeviations(const PTKAVLORProcessedDataPoint* lhs,
-                                            const PTKAVLORProcessedDataPoint* rhs, PTComparisonPoint& out,
-                                            const std::string& format) const {
+void calculateDeviations(const PTKAVLORProcessedDataPoint* lhs, const PTKAVLORProcessedDataPoint* rhs,
+                         PTComparisonPoint& out, const std::string& format) {
   const std::optional<pt::Metric> metric = pt::parseMetric(format);
-  fill(*this, pt::measuredValues(lhs, metric), pt::measuredValues(rhs, metric), pt::rowMetricEntries(metric), out,
+  fill(pt::measuredValues(lhs, metric), pt::measuredValues(rhs, metric), pt::rowMetricEntries(metric), out, format);
+}
+
+void calculateDeviations(const PTAggregateDataPoint* lhs, const PTAggregateDataPoint* rhs, PTAggComparisonPoint& out,
+                         const std::string& format) {
+  const std::optional<pt::Metric> metric = pt::parseMetric(format);
+  fill(pt::measuredValues(lhs, metric), pt::measuredValues(rhs, metric), pt::aggregateMetricEntries(metric), out,
        format);
 }
 
-void PerformanceTracer::calculateDeviations(const PTAggregateDataPoint* lhs, const PTAggregateDataPoint* rhs,
-                                            PTAggComparisonPoint& out, const std::string& format) const {
-  const std::optional<pt::Metric> metric = pt::parseMetric(format);
-  fill(*this, pt::measuredValues(lhs, metric), pt::measuredValues(rhs, metric), pt::aggregateMetricEntries(metric), out,
-       format);
-}
-
-void PerformanceTracer::calculateDeviations(double lhsValue, double rhsValue, double& absDev, double& relDev,
-                                            std::string& colourClass, const std::string& format) const {
+void calculateDeviations(double lhsValue, double rhsValue, double& absDev, double& relDev, std::string& colourClass,
+                         const std::string& format) {
   // Values below a hundredth (negative ones included) are taken to two decimals.
   const double a = lhsValue < 0.01 ? roundVal(lhsValue) : lhsValue;
   const double b = rhsValue < 0.01 ? roundVal(rhsValue) : rhsValue;
@@ -203,8 +200,8 @@ void PerformanceTracer::calculateDeviations(double lhsValue, double rhsValue, do
   colourClass = generateDeviationColor(relDev);
 }
 
-void PerformanceTracer::calculateDeviations(std::uint64_t lhsValue, std::uint64_t rhsValue, std::int64_t& absDev,
-                                            double& relDev, std::string& colourClass, const std::string&) const {
+void calculateDeviations(std::uint64_t lhsValue, std::uint64_t rhsValue, std::int64_t& absDev, double& relDev,
+                         std::string& colourClass, const std::string&) {
   // The difference wraps into the signed range, which is exact whenever it fits.
   absDev = static_cast<std::int64_t>(rhsValue - lhsValue);
   // Computed in single precision, as the reports have always shown it.
@@ -213,12 +210,12 @@ void PerformanceTracer::calculateDeviations(std::uint64_t lhsValue, std::uint64_
   colourClass = generateDeviationColor(relDev);
 }
 
-double PerformanceTracer::roundVal(double value) {
+double roundVal(double value) {
   const double hundredths = 100.0 * value;
   return (hundredths >= 0.0 ? std::floor(hundredths + 0.5) : std::ceil(hundredths - 0.5)) / 100.0;
 }
 
-std::string PerformanceTracer::generateDeviationColor(double relDev) {
+std::string generateDeviationColor(double relDev) {
   for (const ColourStep& step : kColourLadder) {
     if (relDev > step.above) return step.colourClass;
   }

@@ -3,7 +3,7 @@
 // colour class of the report cell that shows them.
 //
 //   PTComparisonPoint deviation;
-//   tracer.calculateDeviations(entry.lhsPoint, entry.rhsPoint, deviation, "time");
+//   calculateDeviations(entry.lhsPoint, entry.rhsPoint, deviation, "time");
 //   cell(deviation.WCSC.relDev, deviation.WCSC.colourClass);  // " GT50" when more than 50 % slower
 //
 // Only the metric family of the report format is filled; the other entries
@@ -16,6 +16,7 @@
 
 #include <array>
 #include <cstddef>
+#include <cstdint>
 #include <optional>
 #include <span>
 #include <string>
@@ -68,6 +69,26 @@ std::span<PTMetricDeviation PTComparisonPoint::*const> rowMetricEntries(std::opt
 std::span<PTMetricDeviation PTAggComparisonPoint::*const> aggregateMetricEntries(std::optional<Metric> metric);
 
 }  // namespace pt
+
+/// Fills the metric family of `format` ("time", "basicmemory",
+/// "detailedmemory"; anything else fills nothing). A null side measures 0.
+void calculateDeviations(const PTKAVLORProcessedDataPoint* lhs, const PTKAVLORProcessedDataPoint* rhs,
+                         PTComparisonPoint& out, const std::string& format);
+void calculateDeviations(const PTAggregateDataPoint* lhs, const PTAggregateDataPoint* rhs, PTAggComparisonPoint& out,
+                         const std::string& format);
+/// One metric. Values below 0.01 are rounded to two decimals first;
+/// "basicmemory" compares signed values, the other formats magnitudes.
+void calculateDeviations(double lhsValue, double rhsValue, double& absDev, double& relDev, std::string& colourClass,
+                         const std::string& format);
+/// One count; the percentage is computed in single precision, and is 100
+/// when the LHS count is 0. The format is not consulted.
+void calculateDeviations(std::uint64_t lhsValue, std::uint64_t rhsValue, std::int64_t& absDev, double& relDev,
+                         std::string& colourClass, const std::string& format);
+/// Two decimals, halves away from zero.
+double roundVal(double value);
+/// The colour class of a relative deviation in percent (" GT50", ...,
+/// " LTM50"; NaN gives " LTM50").
+std::string generateDeviationColor(double relDev);
 
 /// `value` as a standard stream writes it with precision min(digits, 6) (a
 /// negative `digits` counts as 0): (2.0f / 3, 2) gives "0.67", (1234.5f, 3)

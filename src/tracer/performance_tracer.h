@@ -49,12 +49,7 @@ class MemoryProbe;
 }  // namespace platform
 
 class PTKAVLORProcessedDataPoint;
-class PTAggregateDataPoint;
 struct PTProcessedDataStruct;
-struct PTLCSDiffStruct;
-struct PTLCSAggDiffStruct;
-struct PTComparisonPoint;
-struct PTAggComparisonPoint;
 struct PTSystemInfoStruct;
 
 /// A system-clock time point in nanoseconds, as instrumentation events carry.
@@ -386,44 +381,35 @@ class PerformanceTracer {
   /// identifiers are numbered in this tracer's tables.
   void convertProcessedDataPoint(std::unique_ptr<PTKAVLORProcessedDataPoint>& point);
 
-  // ------------------------------------------------------------- Comparison
-  // Two recordings of the same work, a LHS and a RHS one, aligned phase by
-  // phase and measured against each other (defined in src/compare/). Nothing
-  // is kept between calls.
+  // ----------------------------------------------------------------- Reports
+  // The report entries the host methods and the command-line tool call:
+  // forwards to the report layer (src/report/phase/), which writes the pages
+  // from the free functions beside it. Trace texts are escaped wherever they
+  // are written.
 
-  /// Fills the metric family of `format` ("time", "basicmemory",
-  /// "detailedmemory"; anything else fills nothing). A null side measures 0.
-  void calculateDeviations(const PTKAVLORProcessedDataPoint* lhs, const PTKAVLORProcessedDataPoint* rhs,
-                           PTComparisonPoint& out, const std::string& format) const;
-  void calculateDeviations(const PTAggregateDataPoint* lhs, const PTAggregateDataPoint* rhs, PTAggComparisonPoint& out,
-                           const std::string& format) const;
-  /// One metric. Values below 0.01 are rounded to two decimals first;
-  /// "basicmemory" compares signed values, the other formats magnitudes.
-  void calculateDeviations(double lhsValue, double rhsValue, double& absDev, double& relDev, std::string& colourClass,
-                           const std::string& format) const;
-  /// One count; the percentage is computed in single precision, and is 100
-  /// when the LHS count is 0. The format is not consulted.
-  void calculateDeviations(std::uint64_t lhsValue, std::uint64_t rhsValue, std::int64_t& absDev, double& relDev,
-                           std::string& colourClass, const std::string& format) const;
-  /// Two decimals, halves away from zero.
-  static double roundVal(double value);
-  /// The colour class of a relative deviation in percent (" GT50", ...,
-  /// " LTM50"; NaN gives " LTM50").
-  static std::string generateDeviationColor(double relDev);
-
-  // --------------------------------------------------- Comparison reports
-  // Pages that set two recordings side by side (defined in src/report/phase/).
-  // Both recordings are analysed with this tracer's tables, so their numbers
-  // must come from them. Trace texts are escaped wherever they are written.
-
-  /// Outline label ("1.2.3") of every row of the compared recordings.
-  using PTOutlineLabelMap = boost::unordered_map<const PTKAVLORProcessedDataPoint*, std::string>;
-
-  /// The phase comparison report of the grouping ("GLOBAL": all) in the
-  /// format ("time", "basicmemory", "detailedmemory"). The file is replaced
-  /// only once the page is written; false, with the file as it was, when it
-  /// cannot be opened or written. A recording that does not pair leaves an
-  /// empty file.
+  /// The phase report of one grouping ("GLOBAL": all) in the format ("time",
+  /// "basicmemory", "detailedmemory"). Analysing may add names to the tables.
+  /// A null `systemInfo` shows the recording's record: a loaded trace's (none
+  /// when it stored none), else this machine's, asked of the host once. The
+  /// file is replaced only once the whole page is written; false, with the
+  /// file as it was, when it cannot be opened or written. The bool is not
+  /// consulted.
+  bool generateHTMLReport(const std::string& fileName, const std::string& grouping, const std::string& reportTitle,
+                          const std::string& statisticsType, bool, PTRawDataVector* rawData,
+                          const PTSystemInfoStruct* systemInfo);
+  /// The report reduced to its Aggregate and System Info tabs.
+  bool generateAggregateReport(const std::string& fileName, const std::string& grouping, const std::string& reportTitle,
+                               const std::string& statisticsType, bool, PTRawDataVector* rawData,
+                               const PTSystemInfoStruct* systemInfo);
+  /// The diagnostic report of one grouping ("GLOBAL": all): one row per raw
+  /// point in logging order, error rows on red, gap points left out. The
+  /// points (the caller's, or the recorded ones for null) are left as they
+  /// are. False only when the file cannot be created.
+  bool diagnosticReport(const std::string& fileName, const std::string& grouping, PTRawDataVector* rawData);
+  /// The phase comparison report of two recordings, both analysed with this
+  /// tracer's tables, so their numbers must come from them. The labels name
+  /// the sides on the page. Replaced and failing as generateHTMLReport; a
+  /// recording that does not pair leaves an empty file.
   bool generateHTMLComparisonReport(const std::string& htmlFile, const std::string& grouping,
                                     const std::string& lhsLabel, const std::string& rhsLabel, PTRawDataVector* lhsRaw,
                                     PTRawDataVector* rhsRaw, const PTSystemInfoStruct* lhsSystemInfo,
@@ -434,94 +420,6 @@ class PerformanceTracer {
                                              PTRawDataVector* lhsRaw, PTRawDataVector* rhsRaw,
                                              const PTSystemInfoStruct* lhsSystemInfo,
                                              const PTSystemInfoStruct* rhsSystemInfo, const std::string& format);
-  /// procData of the comparison: one record per entry, names as texts, the
-  /// missing side of a one-sided entry -99.99; with it procDataMatch, one
-  /// digit per entry (its matchKind). Rows without a label have an empty
-  /// HTMLPhaseNum.
-  std::string generateComparisonDataJS(const std::vector<PTLCSDiffStruct>& alignment, const std::string& lhsLabel,
-                                       const std::string& rhsLabel, const std::string& format,
-                                       const PTOutlineLabelMap* outlineLabels = nullptr) const;
-  /// aggData of the comparison and the aggregate table's state, with aggDataMatch.
-  std::string generateAggComparisonDataJS(const std::vector<PTLCSAggDiffStruct>& alignment, const std::string& lhsLabel,
-                                          const std::string& rhsLabel, const std::string& format) const;
-  /// Both recordings' hardware and product descriptions side by side.
-  std::string generateComparisonSystemInfoTable(const PTSystemInfoStruct* lhs, const PTSystemInfoStruct* rhs) const;
-  /// The tab bars Time, Basic Mem, Detailed Mem and System Info.
-  std::string generateComparisonHeaderDivs() const;
-  /// Style rules of comparison bar graphs.
-  std::string getComparisonHTMLReportBarCSS() const;
-  /// The canvases of the detailed-memory difference charts, or a message
-  /// when the recordings lack detailed statistics.
-  std::string generateDiffMemChartDivs(bool hasDetailedMemStats) const;
-  /// The script drawing the difference charts from procData.
-  std::string generateDiffMemChartsJS(bool hasDetailedMemStats) const;
-
-  // ------------------------------------------------------ Phase-based reports
-  // Self-contained HTML pages whose data travel as script arrays, rendered in
-  // the browser by the page scripts (defined in src/report/phase/). A report is
-  // written piece by piece; a trace that cannot be paired gives an error page
-  // instead. Texts from the trace are escaped wherever they are written.
-
-  /// The phase report of one grouping ("GLOBAL": all). Analysing may add
-  /// names to the tables. A null `systemInfo` shows the recording's record: a
-  /// loaded trace's (none when it stored none), else this machine's, asked of
-  /// the host once. The file is replaced only once the whole page is written;
-  /// false, with the file as it was, when it cannot be opened or written. The
-  /// bool is not consulted.
-  bool generateHTMLReport(const std::string& fileName, const std::string& grouping, const std::string& reportTitle,
-                          const std::string& statisticsType, bool, PTRawDataVector* rawData,
-                          const PTSystemInfoStruct* systemInfo);
-  /// The report reduced to its Aggregate and System Info tabs.
-  bool generateAggregateReport(const std::string& fileName, const std::string& grouping, const std::string& reportTitle,
-                               const std::string& statisticsType, bool, PTRawDataVector* rawData,
-                               const PTSystemInfoStruct* systemInfo);
-  /// The document type line and the opening html element.
-  std::string generateCommonHTMLFileHeader() const;
-  /// The head: title ("GLOBAL" gives "Full Tracer Report", empty gives
-  /// "Performance Tracer Report") and the style sheet.
-  std::string generateHeadAndCSSString(int numLevels, const std::string& title, bool comparison) const;
-  /// One indentation class per nesting level.
-  std::string generatePhaseNameCellCSSStrings(int numLevels) const;
-  std::string generateHeaderBarTable(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) const;
-  /// One tab bar per present tab, each naming its own tab and linking the others.
-  std::string generateHeaderDivs(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) const;
-  std::string generateSystemInfoTable(const PTSystemInfoStruct* info) const;
-  /// Empty for a null record.
-  std::string getHardwareInfoHTML(const PTSystemInfoStruct* info) const;
-  /// The tab-switching script.
-  std::string generateJavaScript(const std::string& statisticsType, bool hasDetailedMemStats, bool comparison,
-                                 bool noCallTree, bool aggregateOnly) const;
-  /// Page globals and the helpers every table script uses.
-  std::string generateCommonJSVarsAndFunctions(const std::string& statisticsType, bool comparison,
-                                               const std::string& lhsName, const std::string& rhsName,
-                                               bool aggregateOnly) const;
-  /// Style rules for memory bar graphs.
-  std::string getMemStatsHTMLReportCSS() const;
-  /// procData: one record per row of the summary.
-  std::string generateDataArrayJS(const PTProcessedDataStruct* summary, const std::string& statisticsType) const;
-  /// The name arrays the records of `summary` index, and the page's text
-  /// globals. The subject arrays also hold the names that only the summary's
-  /// tracer rows use; without a summary they are the tables alone.
-  std::string generatePhaseDataArrayJS(const PTProcessedDataStruct* summary) const;
-  std::string generatePhaseDataArrayJS() const;
-  std::string generateJSForStringMapping(EPTStringMappings mapping) const;
-  /// The value table of an identifier ("modelStr" gives the array "Model").
-  std::string generateJSForStringMapping(const std::string& identifier) const;
-  std::string generateJSForStringMapping(int) const = delete;
-  /// The MemChart container: a script that checks for canvas support at
-  /// load time and inserts the chart's canvases, or a message saying why there
-  /// is no chart.
-  std::string generateMemoryCanvasTable(bool hasDetailedMemStats) const;
-  /// The script that draws the MemChart tab from procData.
-  std::string generateCanvasJavaScript(bool hasDetailedMemStats) const;
-  /// The diagnostic report of one grouping ("GLOBAL": all): one row per raw
-  /// point in logging order, error rows on red, gap points left out. The
-  /// points (the caller's, or the recorded ones for null) are left as they
-  /// are. False only when the file cannot be created.
-  bool diagnosticReport(const std::string& fileName, const std::string& grouping, PTRawDataVector* rawData);
-  /// The header row for the report kind (a PTDataPointType): the subject
-  /// columns of that kind, the identifier enumeration's names for kinds 0 and 3.
-  std::string generateDiagnosticHeaderForReportType(PTDataPointType reportType) const;
 
   // --------------------------------------------------------- Text utilities
 

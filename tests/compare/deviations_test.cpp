@@ -2,7 +2,6 @@
 
 #include "analysis/aggregation.h"
 #include "analysis/processed_points.h"
-#include "tracer/performance_tracer.h"
 
 #include <gtest/gtest.h>
 
@@ -28,7 +27,7 @@ TEST(Deviations, ColourLadderHasExclusiveLowerBoundsAndNoThirtyToThirtyFiveBand)
       {-50, " LTM50"},        {kNaN, " LTM50"},
   };
   for (const auto& c : cases) {
-    EXPECT_EQ(PerformanceTracer::generateDeviationColor(c.relDev), c.colourClass) << c.relDev;
+    EXPECT_EQ(generateDeviationColor(c.relDev), c.colourClass) << c.relDev;
   }
 }
 
@@ -36,7 +35,7 @@ TEST(Deviations, RoundValRoundsHalvesAwayFromZero) {
   // 0.125 and its negative are exact binary halves of a hundredth.
   for (const auto& [value, rounded] :
        {std::pair{0.125, 0.13}, {-0.125, -0.13}, {-3.456, -3.46}, {1.234, 1.23}, {0.004, 0.0}, {-0.004, 0.0}}) {
-    EXPECT_EQ(PerformanceTracer::roundVal(value), rounded) << value;
+    EXPECT_EQ(roundVal(value), rounded) << value;
   }
 }
 
@@ -60,12 +59,11 @@ TEST(Deviations, OneMetricPerFormat) {
       {"basicmemory", 0, 0.5, 0.5, 100, " GT50"},
       {"basicmemory", 0, 0, 0, 0, " BETWN_M5_0"},
   };
-  const PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   for (const auto& c : cases) {
     double absDev = -1;
     double relDev = -1;
     std::string colourClass;
-    tracer.calculateDeviations(c.lhs, c.rhs, absDev, relDev, colourClass, c.format);
+    calculateDeviations(c.lhs, c.rhs, absDev, relDev, colourClass, c.format);
     EXPECT_DOUBLE_EQ(absDev, c.absDev) << c.format << " " << c.lhs << " " << c.rhs;
     EXPECT_DOUBLE_EQ(relDev, c.relDev) << c.format << " " << c.lhs << " " << c.rhs;
     EXPECT_EQ(colourClass, c.colourClass) << c.format << " " << c.lhs << " " << c.rhs;
@@ -74,13 +72,12 @@ TEST(Deviations, OneMetricPerFormat) {
   double absDev = 0;
   double relDev = 0;
   std::string colourClass;
-  tracer.calculateDeviations(kNaN, 1.0, absDev, relDev, colourClass, "time");
+  calculateDeviations(kNaN, 1.0, absDev, relDev, colourClass, "time");
   EXPECT_TRUE(std::isnan(relDev));
   EXPECT_EQ(colourClass, " LTM50");
 }
 
 TEST(Deviations, CountsInSinglePrecisionWithHundredPercentFromZero) {
-  const PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   const struct {
     std::uint64_t lhs, rhs;
     std::int64_t absDev;
@@ -98,7 +95,7 @@ TEST(Deviations, CountsInSinglePrecisionWithHundredPercentFromZero) {
     std::int64_t absDev = 0;
     double relDev = 0;
     std::string colourClass;
-    tracer.calculateDeviations(c.lhs, c.rhs, absDev, relDev, colourClass, "basicmemory");
+    calculateDeviations(c.lhs, c.rhs, absDev, relDev, colourClass, "basicmemory");
     EXPECT_EQ(absDev, c.absDev) << c.lhs << " " << c.rhs;
     EXPECT_NEAR(relDev, c.approxRelDev, 1e-5) << c.lhs << " " << c.rhs;
     EXPECT_EQ(static_cast<double>(static_cast<float>(relDev)), relDev) << "single precision";
@@ -128,29 +125,28 @@ TEST(Deviations, RowPairFillsTheFamilyOfTheFormatOnly) {
   parent.setDetailedProcessedMemStats(end);
   parent.setStartDetailedMemStats(pt::DetailedMemStats(5, 0, 0, 0, 20));
 
-  const PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   PTComparisonPoint time;
-  tracer.calculateDeviations(&leaf, &parent, time, "time");
+  calculateDeviations(&leaf, &parent, time, "time");
   EXPECT_EQ(std::make_tuple(time.WCSelf.relDev, time.WCSC.relDev, time.CPUSelf.absDev, time.CPUSC.relDev),
             std::make_tuple(-100.0, 50.0, -1.0, 0.0));  // a parent's self columns are 0
   EXPECT_EQ(time.Usage.colourClass, "");
 
   PTComparisonPoint basic;
-  tracer.calculateDeviations(&leaf, &parent, basic, "basicmemory");
+  calculateDeviations(&leaf, &parent, basic, "basicmemory");
   EXPECT_EQ(std::make_tuple(basic.Usage.relDev, basic.UsagePeakDelta.absDev, basic.UsageDelta.colourClass),
             std::make_tuple(50.0, -4.0, std::string(" BETWN_M5_0")));
   EXPECT_EQ(basic.WCSC.colourClass, "");
 
   PTComparisonPoint detailed;
-  tracer.calculateDeviations(&leaf, &parent, detailed, "detailedmemory");
+  calculateDeviations(&leaf, &parent, detailed, "detailedmemory");
   EXPECT_EQ(std::make_tuple(detailed.Free.relDev, detailed.NonProcess.absDev, detailed.FreeStart.absDev,
                             detailed.NonProcessStart.relDev),
             std::make_tuple(50.0, 0.0, -5.0, -50.0));  // the leaf's start values are its end values
 
   PTComparisonPoint missing;  // a missing side measures 0
-  tracer.calculateDeviations(nullptr, &leaf, missing, "time");
+  calculateDeviations(nullptr, &leaf, missing, "time");
   EXPECT_EQ(std::make_tuple(missing.WCSC.absDev, missing.WCSC.relDev), std::make_tuple(2.0, 100.0));
-  tracer.calculateDeviations(&leaf, nullptr, missing, "unknown");
+  calculateDeviations(&leaf, nullptr, missing, "unknown");
   EXPECT_EQ(missing.WCSC.absDev, 2.0);  // an unknown format fills nothing
 }
 
@@ -165,15 +161,14 @@ TEST(Deviations, AggregatePairUsesSelfAndTotalTimes) {
   rhs.procMemUsagePeak = 12;
   rhs.dllsMem = 6;
 
-  const PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   PTAggComparisonPoint time;
-  tracer.calculateDeviations(&lhs, &rhs, time, "time");
+  calculateDeviations(&lhs, &rhs, time, "time");
   EXPECT_EQ(std::make_tuple(time.WCSelf.relDev, time.WCSC.relDev), std::make_tuple(100.0, 0.0));
   PTAggComparisonPoint basic;
-  tracer.calculateDeviations(&lhs, &rhs, basic, "basicmemory");
+  calculateDeviations(&lhs, &rhs, basic, "basicmemory");
   EXPECT_EQ(std::make_tuple(basic.UsagePeak.relDev, basic.WCSelf.colourClass), std::make_tuple(20.0, std::string()));
   PTAggComparisonPoint detailed;
-  tracer.calculateDeviations(&lhs, &rhs, detailed, "detailedmemory");
+  calculateDeviations(&lhs, &rhs, detailed, "detailedmemory");
   EXPECT_EQ(detailed.Dlls.relDev, -25.0);
 }
 

@@ -31,7 +31,7 @@ TEST(DataArrays, TimeRecordsOfAParentAndItsChild) {
   t.trace.start("A", 0.0).start("B", 0.0).end("B", 0.05).end("A", 0.06);
   PTProcessedDataStruct summary = t.summary();
   ASSERT_FALSE(summary.hasErrors);
-  EXPECT_EQ(t.tracer.generateDataArrayJS(&summary, "time"),
+  EXPECT_EQ(generateDataArrayJS(t.tracer, &summary, "time"),
             "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine "
             "Chart WCStart WCElapsed WCSelf CPUStart CPUElapsed CPUSelf \");\n"
             "        var numBlankData = 0;\n"
@@ -47,11 +47,11 @@ TEST(DataArrays, MemoryRecordsCarrySelfValuesOnLeaves) {
   Trace t;
   t.trace.start("A", 0.0, 10.0).start("B", 0.0, 10.0).end("B", 0.05, 12.0).end("A", 0.06, 13.0);
   PTProcessedDataStruct summary = t.summary();
-  const std::string basic = t.tracer.generateDataArrayJS(&summary, "basicmemory");
+  const std::string basic = generateDataArrayJS(t.tracer, &summary, "basicmemory");
   // A: usage 13 MB, peak 26 MB, parent so its Self fields are 0; B: a leaf.
   EXPECT_NE(basic.find(", -1, -1, -1, -1,3,0,13,0,6,0,26,0)"), std::string::npos) << basic;
   EXPECT_NE(basic.find(", -1, -1, -1, -1,2,2,12,12,4,4,24,24)"), std::string::npos) << basic;
-  const std::string detailed = t.tracer.generateDataArrayJS(&summary, "detailedmemory");
+  const std::string detailed = generateDataArrayJS(t.tracer, &summary, "detailedmemory");
   EXPECT_NE(detailed.find(", -1, -1, -1, -1,12,12,0,0,0,0,0,0,0,0,12,0,0,0,0)"), std::string::npos) << detailed;
 }
 
@@ -63,7 +63,7 @@ TEST(DataArrays, NonFiniteValuesAreWrittenAsScriptNumbers) {
   t.trace.start("A", 0.0).end("A", std::nan("")).start("B", 1.0).end("B", infinity).start("C", infinity).end("C", 1.0);
   PTProcessedDataStruct summary = t.summary();
   ASSERT_FALSE(summary.hasErrors);
-  const std::string rows = t.tracer.generateDataArrayJS(&summary, "time");
+  const std::string rows = generateDataArrayJS(t.tracer, &summary, "time");
   const std::string aggregates =
       generateAggregateDataArrayJS(getAggregateData(t.tracer, summary.diagnosticInfos), "time", false);
   for (const std::string& js : {rows, aggregates}) {
@@ -79,11 +79,11 @@ TEST(DataArrays, NameArraysAreValidScriptStrings) {
   Trace t;
   t.tracer.getNumberForString(EPT_PHASE, "two\nlines", true);
   t.tracer.getNumberForString(EPT_GROUPING, "say \"hi\" \\ </script>", true);
-  EXPECT_EQ(t.tracer.generateJSForStringMapping(EPT_PHASE), "        var Phase = [\"two lines\"];\n");
-  EXPECT_NE(t.tracer.generateJSForStringMapping(EPT_GROUPING).find("\"say \\\"hi\\\" \\\\ \\x3C/script\\x3E\""),
+  EXPECT_EQ(generateJSForStringMapping(t.tracer, EPT_PHASE), "        var Phase = [\"two lines\"];\n");
+  EXPECT_NE(generateJSForStringMapping(t.tracer, EPT_GROUPING).find("\"say \\\"hi\\\" \\\\ \\x3C/script\\x3E\""),
             std::string::npos);
-  EXPECT_EQ(t.tracer.generateJSForStringMapping(EPT_CHART), "        var Chart = [];\n");
-  EXPECT_EQ(t.tracer.generateJSForStringMapping(std::string("chartStr")), "        var Chart = [];\n");
+  EXPECT_EQ(generateJSForStringMapping(t.tracer, EPT_CHART), "        var Chart = [];\n");
+  EXPECT_EQ(generateJSForStringMapping(t.tracer, std::string("chartStr")), "        var Chart = [];\n");
 }
 
 // The texts of one name array ("Model", "Target"...) of the page script.
@@ -129,8 +129,9 @@ TEST(DataArrays, SubjectCellsNameWhatEachRowWasLoggedWith) {
   ASSERT_EQ(summary.diagnosticInfos.size(), 3u);
   const std::vector<std::vector<std::string>> expected{
       {"Test", "m2", ""}, {"Simulate", "m1", "ert"}, {"Generate", "m2", "ert"}};
-  EXPECT_EQ(shownSubjects(t.tracer.generateDataArrayJS(&summary, "time"), t.tracer.generatePhaseDataArrayJS(&summary)),
-            expected);
+  EXPECT_EQ(
+      shownSubjects(generateDataArrayJS(t.tracer, &summary, "time"), generatePhaseDataArrayJS(t.tracer, &summary)),
+      expected);
 
   // A tracer row naming a model no block-diagram row has adds it to the array.
   Trace extra;
@@ -138,15 +139,15 @@ TEST(DataArrays, SubjectCellsNameWhatEachRowWasLoggedWith) {
   extra.trace.model("", "").identifiers({{"modelStr", "solo"}, {"targetStr", "ert"}}).start("Test", 0.01);
   extra.trace.end("Test", 0.02);
   PTProcessedDataStruct mixed = extra.summary();
-  const std::string arrays = extra.tracer.generatePhaseDataArrayJS(&mixed);
+  const std::string arrays = generatePhaseDataArrayJS(extra.tracer, &mixed);
   EXPECT_EQ(nameArray(arrays, "Model"), (std::vector<std::string>{"m1", "solo"}));
-  EXPECT_EQ(shownSubjects(extra.tracer.generateDataArrayJS(&mixed, "time"), arrays),
+  EXPECT_EQ(shownSubjects(generateDataArrayJS(extra.tracer, &mixed, "time"), arrays),
             (std::vector<std::vector<std::string>>{{"Simulate", "m1", "ert"}, {"Test", "solo", "ert"}}));
 
   // Without a summary the arrays come from the tracer's own tables.
   Trace plain;
   plain.trace.identifiers({{"modelStr", "engine"}}).start("A", 0.0).end("A", 0.02);
-  EXPECT_EQ(nameArray(plain.tracer.generatePhaseDataArrayJS(), "Model"), std::vector<std::string>{"engine"});
+  EXPECT_EQ(nameArray(generatePhaseDataArrayJS(plain.tracer), "Model"), std::vector<std::string>{"engine"});
 }
 
 TEST(DataArrays, DeepTracesKeepRecordsSmall) {
@@ -158,7 +159,7 @@ TEST(DataArrays, DeepTracesKeepRecordsSmall) {
   for (int level = 0; level < depth; ++level) t.trace.end("P", 0.0);
   PTProcessedDataStruct summary = t.summary();
   ASSERT_EQ(summary.diagnosticInfos.size(), static_cast<std::size_t>(depth));
-  const std::string records = t.tracer.generateDataArrayJS(&summary, "time");
+  const std::string records = generateDataArrayJS(t.tracer, &summary, "time");
   EXPECT_LT(records.size(), 300u * depth);
   // The deepest row: 1,000 parts, of which the first 32 and the last 31 are written.
   std::string deepest = "\"1";

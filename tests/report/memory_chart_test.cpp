@@ -1,3 +1,5 @@
+#include "report/phase/memory_chart.h"
+
 #include "support/scratch_files.h"
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
@@ -32,12 +34,10 @@ std::string scriptStringValue(const std::string& script, const std::string& name
 bool contains(const std::string& text, const std::string& part) { return text.find(part) != std::string::npos; }
 
 TEST(MemoryChart, ContainerHoldsTheCanvasesOnlyWithDetailedStatistics) {
-  PerformanceTracer tracer;
-  const std::string withStats = tracer.generateMemoryCanvasTable(true);
+  const std::string withStats = generateMemoryCanvasTable(true);
   // The drawing script (exercised in the browser tests) finds the canvases in this markup.
   EXPECT_TRUE(contains(scriptStringValue(withStats, "memoryCanvasTableMarkup"), R"(id="lockedcanvas")"));
-  const std::string notCollected =
-      scriptStringValue(tracer.generateMemoryCanvasTable(false), "memoryCanvasTableMarkup");
+  const std::string notCollected = scriptStringValue(generateMemoryCanvasTable(false), "memoryCanvasTableMarkup");
   EXPECT_TRUE(contains(notCollected, "was not enabled")) << notCollected;
   EXPECT_FALSE(contains(notCollected, "canvas id="));
   EXPECT_TRUE(
@@ -61,8 +61,8 @@ TEST(MemoryChart, OnlyDetailedMemoryReportsCarryTheChart) {
   const std::string page = write("detailedmemory", false);
   // The container script anchors the chart to the page's blocks and the
   // drawing script reads procData: both come after the page and its data.
-  const std::size_t containerAt = page.find(tracer.generateMemoryCanvasTable(true));
-  const std::size_t chartAt = page.find(tracer.generateCanvasJavaScript(true));
+  const std::size_t containerAt = page.find(generateMemoryCanvasTable(true));
+  const std::size_t chartAt = page.find(generateCanvasJavaScript(true));
   ASSERT_NE(containerAt, std::string::npos);
   ASSERT_NE(chartAt, std::string::npos);
   EXPECT_GT(containerAt, page.find("var procData = ["));

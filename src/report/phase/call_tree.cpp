@@ -342,31 +342,15 @@ std::string callTreeNode::getJSArrayStr(bool isRoot, bool resetCounter) {
 }
 
 std::string generateCallTreeDataJSFromRootNodes(const std::vector<CallTreeNodePtr>& roots) {
-  std::string script =
-      "        var isIE = navigator.userAgent.indexOf('MSIE') >= 0 || navigator.userAgent.indexOf('Trident/') >= 0;\n"
-      "        var CTDataView = new Array();\n"
-      "        CTDataView['Index'] = new Array();\n"
-      "        CTDataView['Checked'] = new Array();\n"
-      "        var nodeArray = new Array();\n"
-      "        function createNode(idx, parentIdx, ids, children) {\n"
-      "            var node = { index: idx, IDs: ids, Parent: parentIdx, children: children, show: idx == 0 };\n"
-      "            nodeArray[idx] = node;\n"
-      "            return node;\n"
-      "        }\n"
-      "        var callTreeArray = new Array();\n"
-      // Nested calls, one level per tree level, would exhaust the script
-      // parser's stack on a deep trace: the nodes come as flat records in
-      // depth-first order, [parent, row, row...], a root being its own
-      // parent, and are linked here.
-      "        function linkCallTreeNodes(records) {\n"
-      "            for (var i = 0; i < records.length; i++) {\n"
-      "                var record = records[i];\n"
-      "                var node = createNode(i, record[0], record.slice(1), []);\n"
-      "                if (record[0] == i) callTreeArray.push(node);\n"
-      "                else nodeArray[record[0]].children.push(node);\n"
-      "            }\n"
-      "        }\n"
-      "        linkCallTreeNodes([";
+  // Nested calls, one level per tree level, would exhaust the script parser's
+  // stack on a deep trace: the nodes come as flat records in depth-first
+  // order, [parent, row, row...], a root being its own parent, and the script
+  // links them. The records go straight into the text around the marker: a
+  // large tree's records are not copied again.
+  constexpr std::string_view kRecordsMarker = "%CALL_TREE_RECORDS%";
+  const std::string_view frame = pt::assets::call_tree_data_js();
+  const std::size_t recordsAt = frame.find(kRecordsMarker);
+  std::string script(frame.substr(0, recordsAt));
   // Depth first, each node with the index of its parent.
   struct Open {
     const callTreeNode* node;
@@ -399,7 +383,7 @@ std::string generateCallTreeDataJSFromRootNodes(const std::vector<CallTreeNodePt
       emit(*top.node->children[top.nextChild++], parent);
     }
   }
-  script += "]);\n        CTDataView.AllCTChecked = false;\n";
+  script += frame.substr(recordsAt + kRecordsMarker.size());
   return script;
 }
 
@@ -417,38 +401,4 @@ std::string generateCallTreeReportFunctionsJS(const std::string&) {
   return pt::report::scriptBlock(pt::assets::call_tree_js());
 }
 
-std::string generateCallTreeUserInputsHTML() {
-  std::string form =
-      "                <form id=\"CT_userInputs\" action=\"\" onsubmit=\"return ctUserInputsAction();\">\n"
-      "                <table id=\"CT_UserInputsTableId\" class=\"userInputs\" cellpadding=\"2\" cellspacing=\"0\">\n"
-      "                    <tr><td>\n"
-      "                <div><a href=\"javascript:void(0)\" onclick=\"toggleSection('CT_FilterExpandCollapse', "
-      "'CT_FilterData')\"><span id=\"CT_FilterExpandCollapse\">[+]</span> Filters (regular expressions)</a></div>\n"
-      "                        <table id=\"CT_FilterData\" style=\"display:none\">\n";
-  constexpr std::array<std::pair<const char*, const char*>, 4> inputs{{{"Phase", "CT_phasename"},
-                                                                       {"Grouping", "CT_groupingname"},
-                                                                       {"Model", "CT_modelname"},
-                                                                       {"Target", "CT_targetname"}}};
-  for (const auto& [label, id] : inputs) {
-    form += std::string("                            <tr><td class=\"FiltersNameCell\">") + label +
-            "</td><td class=\"FiltersInputCell\"><input type=\"text\" id=\"" + id + "\" name=\"" + id +
-            "\" size=\"24\" /></td></tr>\n";
-  }
-  form +=
-      "                        </table>\n"
-      "                    </td><td style=\"vertical-align:top\">\n"
-      "                        <input type=\"submit\" id=\"CT_userInputsSubmit\" value=\"Apply\" />\n"
-      "                        <span id=\"CT_filterMessage\" class=\"filterMessage\"></span>\n"
-      "                    </td></tr>\n"
-      "                </table>\n"
-      "                </form>\n";
-  return form;
-}
-
-std::string writeCallTreeTableHTML() {
-  return "            <div id=\"callTreeSummaryDiv\" style=\"height:100%;text-align:left;overflow:none\">\n" +
-         generateCallTreeUserInputsHTML() +
-         "                <div id=\"callTreeSummaryTableDiv\" "
-         "style=\"height:100%;vertical-align:top;text-align:left;overflow:none\"></div>\n"
-         "            </div>\n";
-}
+std::string writeCallTreeTableHTML() { return std::string(pt::assets::call_tree_table_html()); }

@@ -77,7 +77,5 @@ std::string generateCallTreeReportDataJS(const PTDiagnosticInfoVector& rows);
 
 /// The Call Tree tab's script block: view, expansion, filter, totals and table.
 std::string generateCallTreeReportFunctionsJS(const std::string& statisticsType);
-/// The Call Tree tab's filter form.
-std::string generateCallTreeUserInputsHTML();
 /// The Call Tree tab's block: the filter form and the table's holder.
 std::string writeCallTreeTableHTML();

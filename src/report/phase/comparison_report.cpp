@@ -4,6 +4,8 @@
 // The page frame and table machinery are those of the phase report; the
 // records here carry names as texts, since the two recordings' entries are
 // interleaved, and the missing side of a one-sided entry as -99.99.
+#include "report/phase/comparison_report.h"
+
 #include "analysis/aggregation.h"
 #include "analysis/diagnostic_info.h"
 #include "analysis/metric.h"
@@ -13,7 +15,9 @@
 #include "compare/alignment.h"
 #include "compare/deviations.h"
 #include "platform/replacing_file.h"
+#include "report/phase/data_arrays.h"
 #include "report/phase/html_escape.h"
+#include "report/phase/phase_page.h"
 #include "report/phase/summary_tables.h"
 #include "sysinfo/system_info.h"
 #include "tracer/fixed_texts.h"
@@ -277,9 +281,8 @@ int shownMatchKind(int matchKind) { return std::clamp(matchKind, 0, 2); }
 // Both sides' values from field `first` on, then the deviations of a matched
 // entry; what an entry's kind lacks is not written.
 template <class Comparison, class Point, class Entries>
-void addSides(ColumnarRecords& records, std::size_t first, const PerformanceTracer& tracer, const Point* lhs,
-              const Point* rhs, int matchKind, const Columns& columns, const Entries& entries,
-              const std::string& format) {
+void addSides(ColumnarRecords& records, std::size_t first, const Point* lhs, const Point* rhs, int matchKind,
+              const Columns& columns, const Entries& entries, const std::string& format) {
   const auto addValues = [&](const Point* point, std::size_t from, std::size_t count) {
     const pt::MeasuredValues values = pt::measuredValues(point, pt::parseMetric(format));
     for (std::size_t k = 0; k < count; ++k) {
@@ -293,7 +296,7 @@ void addSides(ColumnarRecords& records, std::size_t first, const PerformanceTrac
   first += columns.rhs.size();
   if (kind != EPT_MATCH_BOTH) return;
   Comparison deviations;
-  tracer.calculateDeviations(lhs, rhs, deviations, format);
+  calculateDeviations(lhs, rhs, deviations, format);
   for (PTMetricDeviation Comparison::*entry : entries) {
     const PTMetricDeviation& deviation = deviations.*entry;
     records.number(first++, static_cast<double>(static_cast<float>(deviation.absDev)));
@@ -317,20 +320,7 @@ std::string comparisonTitle(const std::string& grouping) {
   return grouping == pt::kGlobalGrouping ? "Performance Comparison" : grouping + " Performance Comparison";
 }
 
-std::string missingDetailedMemStatsPage() {
-  return "<html>\n"
-         "    <body>\n"
-         "Detailed memstats was not collected.<br>\n"
-         "If generating report from a KVD file, please check if DetailedMemstats was enabled and is collected on a "
-         "Windows platform.<br>\n"
-         "If generating report with the data collected in the current session, please call:<br>"
-         "ZezaDazod.Tracer.clearRawData;<br>\n"
-         "ZezaDazod.Tracer.enableDetailedMemStats(true);<br>\n"
-         "    </body>\n"
-         "</html>\n";
-}
-
-void addOutlineLabels(const PTProcessedDataStruct& summary, PerformanceTracer::PTOutlineLabelMap& labels) {
+void addOutlineLabels(const PTProcessedDataStruct& summary, PTOutlineLabelMap& labels) {
   PTOutlineLabels outline;
   for (const auto& info : summary.diagnosticInfos) {
     if (info && info->processedPoint) labels[info->processedPoint.get()] = outline.next(*info->processedPoint);
@@ -341,111 +331,32 @@ void addOutlineLabels(const PTProcessedDataStruct& summary, PerformanceTracer::P
 // is which side.
 std::string comparisonViewsHTML(bool aggregateOnly, bool charts, const std::string& lhsLabel,
                                 const std::string& rhsLabel) {
-  std::string html =
-      "            <div id=\"comparisonViews\" style=\"display:none\">"
-      "<a id=\"viewLink_aggregateSummary\" href=\"javascript:ShowTable('aggregateSummary')\">Aggregate</a>";
+  std::string links;
   if (!aggregateOnly) {
-    html += " <a id=\"viewLink_phaseSummary\" href=\"javascript:ShowTable('phaseSummary')\">Phases</a>";
+    links += " <a id=\"viewLink_phaseSummary\" href=\"javascript:ShowTable('phaseSummary')\">Phases</a>";
   }
-  if (charts) html += " <a id=\"viewLink_memCanvas\" href=\"javascript:ShowTable('memCanvas')\">Charts</a>";
-  html += " <span class=\"fileLegend\">&nbsp;&nbsp;LHS: " + ptEscapeForHtml(lhsLabel) +
-          " &nbsp;&nbsp;RHS: " + ptEscapeForHtml(rhsLabel) + "</span></div>\n";
-  html += "            <div id=\"otherMetricDiv\" style=\"display:none\"></div>\n";
-  return html;
+  if (charts) links += " <a id=\"viewLink_memCanvas\" href=\"javascript:ShowTable('memCanvas')\">Charts</a>";
+  return pt::report::filledTemplate(
+      pt::assets::comparison_views_html(),
+      {{"VIEW_LINKS", links}, {"LHS_LABEL", ptEscapeForHtml(lhsLabel)}, {"RHS_LABEL", ptEscapeForHtml(rhsLabel)}});
 }
 
-std::string comparisonHeaderBarTable(const PerformanceTracer& tracer) {
-  return "            <table id = \"headerTable\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" "
-         "style=\"width:100%;\"> \n"
-         "                <tr>\n"
-         "                    <td class=\"headerTable\">\n" +
-         tracer.generateComparisonHeaderDivs() +
-         "                    </td>\n"
-         "                </tr>\n"
-         "            </table>\n";
-}
-
-// Both pages share one road; the aggregate page leaves out the Phases view,
-// its data and its script. As with the phase report, the file is replaced only
-// once every piece is written.
-bool writeComparisonPage(PerformanceTracer& tracer, bool aggregateOnly, const std::string& htmlFile,
-                         const std::string& grouping, const std::string& lhsLabel, const std::string& rhsLabel,
-                         PTRawDataVector* lhsRaw, PTRawDataVector* rhsRaw, const PTSystemInfoStruct* lhsSystemInfo,
-                         const PTSystemInfoStruct* rhsSystemInfo, const std::string& format) {
-  platform::ReplacingFile file(htmlFile, tracer.fileCalls());
-  if (!file.isOpen()) return false;
-  bool written = true;
-  auto write = [&file, &written](const std::string& piece) { written = file.write(piece) && written; };
-
-  const PTProcessedDataStruct lhs = tracer.getProcessedData(lhsRaw, {grouping}, false);
-  if (lhs.hasErrors) return file.commit();
-  const PTProcessedDataStruct rhs = tracer.getProcessedData(rhsRaw, {grouping}, false);
-  if (rhs.hasErrors) return file.commit();
-  const bool hasDetailedMemStats = lhs.hasDetailedMemStats && rhs.hasDetailedMemStats;
-  const std::optional<pt::Metric> metric = pt::parseMetric(format);
-  if (metric == pt::Metric::kDetailedMemory && !hasDetailedMemStats) {
-    write(missingDetailedMemStatsPage());
-    return written && file.commit();
-  }
-  const PTAggregateDataMap lhsAggregates = getAggregateData(tracer, lhs.diagnosticInfos);
-  const PTAggregateDataMap rhsAggregates = getAggregateData(tracer, rhs.diagnosticInfos);
-  const std::vector<PTLCSAggDiffStruct> aggregateAlignment =
-      generateAggLCSDiffInfo(tracer, lhsAggregates, rhsAggregates);
-  std::vector<PTLCSDiffStruct> alignment;
-  PerformanceTracer::PTOutlineLabelMap labels;
-  if (!aggregateOnly) {
-    alignment = generateLCSDiffInfo(tracer, lhs.diagnosticInfos, rhs.diagnosticInfos);
-    addOutlineLabels(lhs, labels);
-    addOutlineLabels(rhs, labels);
-  }
-
-  write(tracer.generateCommonHTMLFileHeader());
-  write(tracer.generateHeadAndCSSString(std::max(lhs.numLevels, rhs.numLevels), comparisonTitle(grouping), true));
-  write(
-      "    <body onresize=\"onResizeAction()\" onmousemove=\"dialogMove(event)\" "
-      "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n");
-  write("        <div align=\"center\">\n");
-  write(comparisonHeaderBarTable(tracer));
-  const bool charts = metric == pt::Metric::kDetailedMemory && !aggregateOnly;
-  write(comparisonViewsHTML(aggregateOnly, charts, lhsLabel, rhsLabel));
-  if (!aggregateOnly) write(writePhaseSummaryHTML(format, true));
-  write(writeAggregateSummaryHTML());
-  write(tracer.generateComparisonSystemInfoTable(lhsSystemInfo, rhsSystemInfo));
-  write("        </div>\n");
-  write(tracer.generateJavaScript(format, hasDetailedMemStats, true, true, aggregateOnly));
-  write(generateFakeDataTableDiv(true, aggregateOnly));
-  write("    </body>\n</html>\n");
-
-  write(generateQSortJS());
-  write(tracer.generateCommonJSVarsAndFunctions(format, true, lhsLabel, rhsLabel, aggregateOnly));
-  if (!aggregateOnly)
-    write(scriptBlock(tracer.generateComparisonDataJS(alignment, lhsLabel, rhsLabel, format, &labels)));
-  write(writeAggregateSummaryJS(format, true, aggregateOnly));
-  if (!aggregateOnly) write(writePhaseSummaryJS(format, true));
-  write("    <script type=\"text/javascript\">\n");
-  write(tracer.generatePhaseDataArrayJS());
-  write(tracer.generateAggComparisonDataJS(aggregateAlignment, lhsLabel, rhsLabel, format));
-  write("    </script>\n");
-  if (charts) {
-    write(tracer.generateDiffMemChartDivs(hasDetailedMemStats));
-    write(tracer.generateDiffMemChartsJS(hasDetailedMemStats));
-  }
-  return written && file.commit();
+std::string comparisonHeaderBarTable() {
+  return pt::report::filledTemplate(pt::assets::header_bar_table_html(),
+                                    {{"TAB_BARS", generateComparisonHeaderDivs()}});
 }
 
 }  // namespace
 
-std::string PerformanceTracer::generateComparisonDataJS(const std::vector<PTLCSDiffStruct>& alignment,
-                                                        const std::string&, const std::string&,
-                                                        const std::string& format,
-                                                        const PTOutlineLabelMap* outlineLabels) const {
+std::string generateComparisonDataJS(const PerformanceTracer& tracer, const std::vector<PTLCSDiffStruct>& alignment,
+                                     const std::string& format, const PTOutlineLabelMap* outlineLabels) {
   const std::optional<pt::Metric> metric = pt::parseMetric(format);
   const Columns columns = rowColumns(metric);
   const auto entries = pt::rowMetricEntries(metric);
   // isParent HTMLPhaseNum GapRow Phase Grouping Model Target Machine Chart
   constexpr std::size_t kFirstSide = 9;
   ColumnarRecords records("nsntttttt" + sideKinds(columns));
-  TracerNames names(*this);
+  TracerNames names(tracer);
   const PTKAVLORProcessedDataPoint emptyRow;
   for (const PTLCSDiffStruct& entry : alignment) {
     const PTKAVLORProcessedDataPoint* shown = entry.matchKind == EPT_MATCH_RHS_ONLY ? entry.rhsPoint : entry.lhsPoint;
@@ -460,8 +371,8 @@ std::string PerformanceTracer::generateComparisonDataJS(const std::vector<PTLCSD
     records.interned(3, names.mapping(EPT_PHASE, row.phase));
     records.interned(4, names.mapping(EPT_GROUPING, row.grouping));
     addSubjects(records, 5, row, names);
-    addSides<PTComparisonPoint>(records, kFirstSide, *this, entry.lhsPoint, entry.rhsPoint, entry.matchKind, columns,
-                                entries, format);
+    addSides<PTComparisonPoint>(records, kFirstSide, entry.lhsPoint, entry.rhsPoint, entry.matchKind, columns, entries,
+                                format);
   }
   std::string js =
       "        var dataStruct = makeStruct(\"isParent HTMLPhaseNum GapRow Phase Grouping Model Target "
@@ -479,16 +390,15 @@ std::string PerformanceTracer::generateComparisonDataJS(const std::vector<PTLCSD
   return js;
 }
 
-std::string PerformanceTracer::generateAggComparisonDataJS(const std::vector<PTLCSAggDiffStruct>& alignment,
-                                                           const std::string&, const std::string&,
-                                                           const std::string& format) const {
+std::string generateAggComparisonDataJS(const PerformanceTracer& tracer,
+                                        const std::vector<PTLCSAggDiffStruct>& alignment, const std::string& format) {
   const std::optional<pt::Metric> metric = pt::parseMetric(format);
   const Columns columns = aggregateColumns(metric);
   const auto entries = pt::aggregateMetricEntries(metric);
   // IsParent Phase LHS_Count RHS_Count CountAbsDev
   constexpr std::size_t kFirstSide = 5;
   ColumnarRecords records("ntnnn" + sideKinds(columns));
-  TracerNames names(*this);
+  TracerNames names(tracer);
   for (const PTLCSAggDiffStruct& entry : alignment) {
     const PTAggregateDataPoint* shown = entry.matchKind == EPT_MATCH_RHS_ONLY ? entry.rhsAggregate : entry.lhsAggregate;
     const bool hasLhs = entry.matchKind != EPT_MATCH_RHS_ONLY && entry.lhsAggregate != nullptr;
@@ -501,7 +411,7 @@ std::string PerformanceTracer::generateAggComparisonDataJS(const std::vector<PTL
     records.integer(2, lhsCount);
     records.integer(3, rhsCount);
     records.integer(4, rhsCount - lhsCount);
-    addSides<PTAggComparisonPoint>(records, kFirstSide, *this, entry.lhsAggregate, entry.rhsAggregate, entry.matchKind,
+    addSides<PTAggComparisonPoint>(records, kFirstSide, entry.lhsAggregate, entry.rhsAggregate, entry.matchKind,
                                    columns, entries, format);
   }
   std::string js =
@@ -526,7 +436,7 @@ std::string PerformanceTracer::generateAggComparisonDataJS(const std::vector<PTL
   return js;
 }
 
-std::string PerformanceTracer::generateComparisonHeaderDivs() const {
+std::string generateComparisonHeaderDivs() {
   static constexpr std::array<pt::report::PageTab, 4> kTabs{{{"Time", "time", "timeHeader"},
                                                              {"Basic Mem", "basicMemory", "basicMemoryHeader"},
                                                              {"Detailed Mem", "detailedMemory", "detailedMemoryHeader"},
@@ -534,106 +444,99 @@ std::string PerformanceTracer::generateComparisonHeaderDivs() const {
   return pt::report::tabBarDivs(kTabs, kTabs[0].key);
 }
 
-std::string PerformanceTracer::generateComparisonSystemInfoTable(const PTSystemInfoStruct* lhs,
-                                                                 const PTSystemInfoStruct* rhs) const {
+std::string generateComparisonSystemInfoTable(const PTSystemInfoStruct* lhs, const PTSystemInfoStruct* rhs) {
   const auto details = [](const PTSystemInfoStruct* info) {
     if (info == nullptr) return std::string();
     return ptEscapeForHtml(info->operatingSystemStr + "\n" + info->installedProductsStr);
   };
-  std::string html =
-      "            <div id=\"systemInfoTableDiv\" "
-      "style=\"border:2px solid rgb(50, 70, 120);width:100%;overflow:auto;display:none;\">\n"
-      "                <table id=\"systemInfoTable\" class=\"dataTable systemInfo\" cellpadding=\"0\" "
-      "cellspacing=\"0\">\n"
-      "                    <tr><th colspan=\"2\">Hardware/Software</th></tr>\n"
-      "                    <tr><td class=\"fileLegend\" id=\"lhsLegend\">LHS</td>"
-      "<td class=\"fileLegend\" id=\"rhsLegend\">RHS</td></tr>\n"
-      "                    <tr><td style=\"vertical-align:top\">";
-  html += getHardwareInfoHTML(lhs);
-  html += "</td><td style=\"vertical-align:top\">";
-  html += getHardwareInfoHTML(rhs);
-  html +=
-      "</td></tr>\n"
-      "                    <tr><th colspan=\"2\">OS/Product Details</th></tr>\n"
-      "                    <tr><td colspan=\"2\"><div class=\"SystemInfoComparisonDiv\"><table style=\"width:100%\">"
-      "<tr class=\"SystemInfoTextComparison\"><td style=\"vertical-align:top;width:50%\"><pre>";
-  html += details(lhs);
-  html += "</pre></td><td style=\"vertical-align:top;width:50%\"><pre>";
-  html += details(rhs);
-  html += "</pre></td></tr></table></div></td></tr>\n                </table>\n            </div>\n";
-  return html;
+  return pt::report::filledTemplate(pt::assets::comparison_system_info_table_html(),
+                                    {{"LHS_HARDWARE", getHardwareInfoHTML(lhs)},
+                                     {"RHS_HARDWARE", getHardwareInfoHTML(rhs)},
+                                     {"LHS_PRODUCTS", details(lhs)},
+                                     {"RHS_PRODUCTS", details(rhs)}});
 }
 
-std::string PerformanceTracer::getComparisonHTMLReportBarCSS() const {
+std::string getComparisonHTMLReportBarCSS() {
   return "            table.comparisonBarGraph { height: 20px; width: 100%; text-align: center; "
          "border: 1px solid black; border-collapse: collapse; }\n"
          "            table.comparisonBarGraph td { height: 20px; padding: 0; }\n";
 }
 
-std::string PerformanceTracer::generateDiffMemChartDivs(bool hasDetailedMemStats) const {
-  if (!hasDetailedMemStats) {
-    return "        <div id=\"diffMemChartDiv\" style=\"display:none\"><p class=\"style2\">Detailed memory statistics "
-           "were not collected in both recordings: there is nothing to chart.</p></div>\n";
-  }
-  const auto ribbon = [](const char* name, const char* title) {
-    return std::string("<td style=\"vertical-align:top\"><div class=\"fileLegend\">") + title + "</div><div id=\"" +
-           name + "Div\"><canvas id=\"" + name +
-           "\" width=\"220\" height=\"400\" onmousemove=\"showToolTip(event)\" onmouseout=\"hideToolTip()\" "
-           "onclick=\"statsPopup(event)\"></canvas></div></td>";
-  };
-  std::string html =
-      "        <div id=\"diffMemChartDiv\" style=\"display:none\">\n"
-      "            <canvas id=\"canvasSupportTest\" width=\"1\" height=\"1\" style=\"display:none\"></canvas>\n"
-      "            <div id=\"noSupport\" style=\"display:none\"><p class=\"style1\">This browser cannot draw the "
-      "charts (no canvas support).</p></div>\n"
-      "            <div id=\"diffChartControls\">Memory: <select id=\"diffChartKind\" "
-      "onchange=\"chooseDiffChartKind(this)\"><option value=\"Committed\">Com</option>"
-      "<option value=\"Reserved\">Res</option><option value=\"Dlls\">Dll</option>"
-      "<option value=\"NonProcess\">OS</option><option value=\"Free\">Free</option></select>\n"
-      "            <a id=\"upDownArrowsPhaseNamesCanvasDiffDiv\" href=\"javascript:expandOrCollapse()\">"
-      "wider or narrower names</a></div>\n"
-      "            <div id=\"graphLabelCanvasDiffDiv\"><canvas id=\"graphLabelCanvasDiff\" width=\"1000\" "
-      "height=\"20\"></canvas></div>\n"
-      "            <div id=\"legendCanvasDiffDiv\"><canvas id=\"legendCanvasDiff\" width=\"900\" "
-      "height=\"20\"></canvas></div>\n"
-      "            <table id=\"diffChartTable\"><tr><td style=\"vertical-align:top\"><div class=\"fileLegend\">"
-      "Phase</div><div id=\"phaseNamesCanvasDiffDiv\"><canvas id=\"phaseNamesCanvasDiff\" width=\"240\" "
-      "height=\"400\"></canvas></div></td>";
-  html += ribbon("dataSet1CanvasDiff", "LHS");
-  html += ribbon("dataSet2CanvasDiff", "RHS");
-  html += ribbon("absDevCanvasDiff", "Abs Dev");
-  html +=
-      "<td style=\"vertical-align:top\"><div class=\"fileLegend\">&nbsp;</div><div id=\"fakeCanvasDiffDiv\" "
-      "onscroll=\"diffChartScrolled(this)\"><div id=\"fakeCanvasDiff\"></div></div></td></tr></table>\n"
-      "            <div id=\"diffToolTip\"></div>\n"
-      "            <div id=\"diffStatsPopup\"><div class=\"diffPopupHeader\">Statistics "
-      "<a href=\"javascript:void(0)\" onclick=\"document.getElementById('diffStatsPopup').style.display='none'\">"
-      "close</a></div><pre id=\"diffStatsPopupText\"></pre></div>\n"
-      "        </div>\n";
-  return html;
+std::string generateDiffMemChartDivs(bool hasDetailedMemStats) {
+  return std::string(hasDetailedMemStats ? pt::assets::comparison_memory_chart_html()
+                                         : pt::assets::comparison_memory_chart_missing_html());
 }
 
-std::string PerformanceTracer::generateDiffMemChartsJS(bool hasDetailedMemStats) const {
+std::string generateDiffMemChartsJS(bool hasDetailedMemStats) {
   if (!hasDetailedMemStats) return scriptBlock("        function renderMemChart() {}\n");
   return scriptBlock(pt::assets::comparison_memory_chart_js());
 }
 
-bool PerformanceTracer::generateHTMLComparisonReport(const std::string& htmlFile, const std::string& grouping,
-                                                     const std::string& lhsLabel, const std::string& rhsLabel,
-                                                     PTRawDataVector* lhsRaw, PTRawDataVector* rhsRaw,
-                                                     const PTSystemInfoStruct* lhsSystemInfo,
-                                                     const PTSystemInfoStruct* rhsSystemInfo,
-                                                     const std::string& format) {
-  return writeComparisonPage(*this, false, htmlFile, grouping, lhsLabel, rhsLabel, lhsRaw, rhsRaw, lhsSystemInfo,
-                             rhsSystemInfo, format);
-}
+// Both pages share one road; the aggregate page leaves out the Phases view,
+// its data and its script. As with the phase report, the file is replaced only
+// once every piece is written.
+bool pt::detail::writeComparisonPage(PerformanceTracer& tracer, ComparisonPageKind kind, const std::string& htmlFile,
+                                     const std::string& grouping, const std::string& lhsLabel,
+                                     const std::string& rhsLabel, PTRawDataVector* lhsRaw, PTRawDataVector* rhsRaw,
+                                     const PTSystemInfoStruct* lhsSystemInfo, const PTSystemInfoStruct* rhsSystemInfo,
+                                     const std::string& format) {
+  const bool aggregateOnly = kind == ComparisonPageKind::kAggregates;
+  platform::ReplacingFile file(htmlFile, tracer.fileCalls());
+  if (!file.isOpen()) return false;
+  bool written = true;
+  auto write = [&file, &written](const std::string& piece) { written = file.write(piece) && written; };
 
-bool PerformanceTracer::generateHTMLAggregateComparisonReport(const std::string& htmlFile, const std::string& grouping,
-                                                              const std::string& lhsLabel, const std::string& rhsLabel,
-                                                              PTRawDataVector* lhsRaw, PTRawDataVector* rhsRaw,
-                                                              const PTSystemInfoStruct* lhsSystemInfo,
-                                                              const PTSystemInfoStruct* rhsSystemInfo,
-                                                              const std::string& format) {
-  return writeComparisonPage(*this, true, htmlFile, grouping, lhsLabel, rhsLabel, lhsRaw, rhsRaw, lhsSystemInfo,
-                             rhsSystemInfo, format);
+  const PTProcessedDataStruct lhs = tracer.getProcessedData(lhsRaw, {grouping}, false);
+  if (lhs.hasErrors) return file.commit();
+  const PTProcessedDataStruct rhs = tracer.getProcessedData(rhsRaw, {grouping}, false);
+  if (rhs.hasErrors) return file.commit();
+  const bool hasDetailedMemStats = lhs.hasDetailedMemStats && rhs.hasDetailedMemStats;
+  const std::optional<pt::Metric> metric = pt::parseMetric(format);
+  if (metric == pt::Metric::kDetailedMemory && !hasDetailedMemStats) {
+    write(std::string(pt::assets::comparison_missing_detailed_memstats_page_html()));
+    return written && file.commit();
+  }
+  const PTAggregateDataMap lhsAggregates = getAggregateData(tracer, lhs.diagnosticInfos);
+  const PTAggregateDataMap rhsAggregates = getAggregateData(tracer, rhs.diagnosticInfos);
+  const std::vector<PTLCSAggDiffStruct> aggregateAlignment =
+      generateAggLCSDiffInfo(tracer, lhsAggregates, rhsAggregates);
+  std::vector<PTLCSDiffStruct> alignment;
+  PTOutlineLabelMap labels;
+  if (!aggregateOnly) {
+    alignment = generateLCSDiffInfo(tracer, lhs.diagnosticInfos, rhs.diagnosticInfos);
+    addOutlineLabels(lhs, labels);
+    addOutlineLabels(rhs, labels);
+  }
+
+  write(generateCommonHTMLFileHeader());
+  write(generateHeadAndCSSString(std::max(lhs.numLevels, rhs.numLevels), comparisonTitle(grouping), true));
+  write(
+      "    <body onresize=\"onResizeAction()\" onmousemove=\"dialogMove(event)\" "
+      "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n");
+  write("        <div align=\"center\">\n");
+  write(comparisonHeaderBarTable());
+  const bool charts = metric == pt::Metric::kDetailedMemory && !aggregateOnly;
+  write(comparisonViewsHTML(aggregateOnly, charts, lhsLabel, rhsLabel));
+  if (!aggregateOnly) write(writePhaseSummaryHTML(format, true));
+  write(writeAggregateSummaryHTML());
+  write(generateComparisonSystemInfoTable(lhsSystemInfo, rhsSystemInfo));
+  write("        </div>\n");
+  write(generateJavaScript(format, true, true, aggregateOnly));
+  write(generateFakeDataTableDiv(true, aggregateOnly));
+  write("    </body>\n</html>\n");
+
+  write(generateQSortJS());
+  write(generateCommonJSVarsAndFunctions(format, true, lhsLabel, rhsLabel, aggregateOnly));
+  if (!aggregateOnly) write(scriptBlock(generateComparisonDataJS(tracer, alignment, format, &labels)));
+  write(writeAggregateSummaryJS(format, true, aggregateOnly));
+  if (!aggregateOnly) write(writePhaseSummaryJS(format, true));
+  write("    <script type=\"text/javascript\">\n");
+  write(generatePhaseDataArrayJS(tracer));
+  write(generateAggComparisonDataJS(tracer, aggregateAlignment, format));
+  write("    </script>\n");
+  if (charts) {
+    write(generateDiffMemChartDivs(hasDetailedMemStats));
+    write(generateDiffMemChartsJS(hasDetailedMemStats));
+  }
+  return written && file.commit();
 }

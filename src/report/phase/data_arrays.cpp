@@ -8,6 +8,7 @@
 #include "analysis/metric.h"
 #include "analysis/outline_labels.h"
 #include "analysis/processed_data.h"
+#include "pt_assets_assets.h"
 #include "report/phase/html_escape.h"
 #include "report/phase/page_parts.h"
 #include "tracer/fixed_texts.h"
@@ -55,27 +56,6 @@ std::string quotedName(std::string text) {
   quoted += ptEscapeForScriptString(text);
   quoted += '"';
   return quoted;
-}
-
-std::string declarationBlock() {
-  return "       var PhaseLengths     = new Array();\n"
-         "       var GroupingLengths  = new Array();\n"
-         "       var ModelLengths     = new Array();\n"
-         "       var TargetLengths    = new Array();\n"
-         "       var MachineLengths   = new Array();\n"
-         "       var ChartLengths     = new Array();\n"
-         "       var ExpandStrLengths = new Array();\n"
-         "       var ExpandStr        = [\"&nbsp;&nbsp;&nbsp;\",\"[+]\",\"[-]\"];\n"
-         "       var phaseStrToShow;\n"
-         "       var modelStrToShow;\n"
-         "       var machineStrToShow;\n"
-         "       var chartStrToShow;\n"
-         "       var phaseStr;\n"
-         "       var modelStr;\n"
-         "       var machineStr;\n"
-         "       var chartStr;\n"
-         "       var targetStr;\n"
-         "       var groupingStr;\n";
 }
 
 constexpr std::size_t kSubjects = 4;  // model, target, machine, chart
@@ -245,8 +225,8 @@ SubjectColumns makeSubjectColumns(const PerformanceTracer& tracer, const Perform
 
 }  // namespace
 
-std::string PerformanceTracer::generateDataArrayJS(const PTProcessedDataStruct* summary,
-                                                   const std::string& statisticsType) const {
+std::string generateDataArrayJS(const PerformanceTracer& tracer, const PTProcessedDataStruct* summary,
+                                const std::string& statisticsType) {
   // Reserved before the first text: GCC 12 otherwise sizes the buffer by that
   // text and reports the appends below as out of bounds.
   std::string js;
@@ -268,7 +248,7 @@ std::string PerformanceTracer::generateDataArrayJS(const PTProcessedDataStruct* 
   }
   js += "\");\n        var numBlankData = 0;\n        var procData = [";
   if (summary != nullptr) {
-    SubjectColumns subjects = makeSubjectColumns(*this, mapCollections_, summary);
+    SubjectColumns subjects = makeSubjectColumns(tracer, tracer.getMapCollections(), summary);
     PTOutlineLabels labels;
     js.reserve(js.size() + summary->diagnosticInfos.size() * 160);
     bool first = true;
@@ -295,9 +275,9 @@ std::string PerformanceTracer::generateDataArrayJS(const PTProcessedDataStruct* 
   return js;
 }
 
-std::string PerformanceTracer::generateJSForStringMapping(EPTStringMappings mapping) const {
-  std::string js = "        var " + getNameForMappingID(mapping) + " = [";
-  if (const StringNumberMapping* table = getMappingByType(mapping)) {
+std::string generateJSForStringMapping(const PerformanceTracer& tracer, EPTStringMappings mapping) {
+  std::string js = "        var " + PerformanceTracer::getNameForMappingID(mapping) + " = [";
+  if (const StringNumberMapping* table = tracer.getMappingByType(mapping)) {
     const auto count = static_cast<std::int32_t>(table->size());
     for (std::int32_t number = 0; number < count; ++number) {
       if (number > 0) js += ", \n";
@@ -309,7 +289,7 @@ std::string PerformanceTracer::generateJSForStringMapping(EPTStringMappings mapp
   return js;
 }
 
-std::string PerformanceTracer::generateJSForStringMapping(const std::string& identifier) const {
+std::string generateJSForStringMapping(const PerformanceTracer& tracer, const std::string& identifier) {
   std::string name;
   if (identifier == "modelStr")
     name = "Model";
@@ -318,7 +298,7 @@ std::string PerformanceTracer::generateJSForStringMapping(const std::string& ide
   else if (identifier == "machineStr")
     name = "Machine";
   else
-    name = capitalizeFirstLetter(removeStrSuffix(identifier));
+    name = capitalizeFirstLetter(PerformanceTracer::removeStrSuffix(identifier));
   // Only the four subject identifiers reach here from the page writers; any
   // other name must still make a valid script identifier.
   if (name.empty() || !std::all_of(name.begin(), name.end(),
@@ -326,7 +306,9 @@ std::string PerformanceTracer::generateJSForStringMapping(const std::string& ide
     name = "Identifier";
   }
   std::string js = "        var " + name + " = [";
-  if (const StringNumberMapping* table = identifierTable(identifier)) {
+  const auto& collections = tracer.getMapCollections();
+  if (const auto found = collections.find(identifier); found != collections.end() && found->second) {
+    const StringNumberMapping* table = found->second.get();
     const auto count = static_cast<std::int32_t>(table->size());
     for (std::int32_t number = 0; number < count; ++number) {
       if (number > 0) js += ", \n";
@@ -337,19 +319,18 @@ std::string PerformanceTracer::generateJSForStringMapping(const std::string& ide
   return js;
 }
 
-std::string PerformanceTracer::generatePhaseDataArrayJS() const { return generatePhaseDataArrayJS(nullptr); }
-
-std::string PerformanceTracer::generatePhaseDataArrayJS(const PTProcessedDataStruct* summary) const {
-  const SubjectColumns subjects = makeSubjectColumns(*this, mapCollections_, summary);
-  return generateJSForStringMapping(EPT_PHASE) + generateJSForStringMapping(EPT_GROUPING) +
-         subjects.arrays([this](const std::string& identifier) { return generateJSForStringMapping(identifier); },
-                         [this](EPTStringMappings mapping) { return generateJSForStringMapping(mapping); }) +
-         declarationBlock();
+std::string generatePhaseDataArrayJS(const PerformanceTracer& tracer, const PTProcessedDataStruct* summary) {
+  const SubjectColumns subjects = makeSubjectColumns(tracer, tracer.getMapCollections(), summary);
+  return generateJSForStringMapping(tracer, EPT_PHASE) + generateJSForStringMapping(tracer, EPT_GROUPING) +
+         subjects.arrays(
+             [&tracer](const std::string& identifier) { return generateJSForStringMapping(tracer, identifier); },
+             [&tracer](EPTStringMappings mapping) { return generateJSForStringMapping(tracer, mapping); }) +
+         std::string(pt::assets::data_array_globals_js());
 }
 
 std::string generateAggregateDataArrayJS(const PTAggregateDataMap& aggregates, const std::string& statisticsType,
                                          bool aggregateOnly) {
-  std::string js = declarationBlock();
+  std::string js(pt::assets::data_array_globals_js());
   js +=
       "       var aggDataView = new Array();\n"
       "       aggDataView['Index'] = new Array();\n"

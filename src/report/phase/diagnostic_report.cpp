@@ -1,5 +1,6 @@
 #include "report/phase/diagnostic_report.h"
 
+#include "report/phase/page_parts.h"
 #include "report/phase/phase_page.h"
 #include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
@@ -23,14 +24,6 @@ using ReportFile = std::unique_ptr<std::FILE, FileCloser>;
 // Rows are written in pieces of about this size, so a page of a million rows
 // is never held in memory as a whole.
 constexpr std::size_t kWriteChunk = std::size_t{1} << 20;
-
-std::string replaced(std::string_view text, std::string_view marker, std::string_view value) {
-  std::string result(text);
-  for (std::size_t at = result.find(marker); at != std::string::npos; at = result.find(marker, at + value.size())) {
-    result.replace(at, marker.size(), value);
-  }
-  return result;
-}
 
 // A file name as a relative URL: every byte outside the unreserved characters
 // and "/" is percent-encoded, so "#", "?", "%" and quotes stay part of the name.
@@ -108,9 +101,9 @@ void headerCell(std::string& out, std::string_view text) {
 
 std::string generateInstrumentationErrorPage(std::string_view diagnosticReportHref) {
   std::string page = generateInstrumentationErrorPage();
-  const std::string link =
-      replaced(replaced(pt::assets::error_page_diagnostic_link_html(), "@HREF@", hrefOf(diagnosticReportHref)),
-               "@NAME@", pt::detail::diagnosticCellText(diagnosticReportHref));
+  const std::string link = pt::report::filledTemplate(
+      pt::assets::error_page_diagnostic_link_html(),
+      {{"HREF", hrefOf(diagnosticReportHref)}, {"NAME", pt::detail::diagnosticCellText(diagnosticReportHref)}});
   page.insert(page.rfind("    </body>"), link);
   return page;
 }
@@ -122,7 +115,7 @@ bool pt::writeInstrumentationErrorPage(const std::string& fileName, std::string_
   return true;
 }
 
-std::string PerformanceTracer::generateDiagnosticHeaderForReportType(PTDataPointType reportType) const {
+std::string generateDiagnosticHeaderForReportType(const PerformanceTracer& tracer, PTDataPointType reportType) {
   std::string header = "            <tr>\n";
   headerCell(header, "Point Type");
   headerCell(header, "Grouping");
@@ -135,7 +128,7 @@ std::string PerformanceTracer::generateDiagnosticHeaderForReportType(PTDataPoint
     headerCell(header, "Chart");
   }
   if (reportType == PT_KAVLOR || reportType == PT_TRACER) {
-    for (const auto& entry : identifierRawEnum().entries().right) {
+    for (const auto& entry : tracer.identifierRawEnum().entries().right) {
       headerCell(header, pt::detail::diagnosticCellText(entry.second));
     }
   }
@@ -147,25 +140,25 @@ std::string PerformanceTracer::generateDiagnosticHeaderForReportType(PTDataPoint
   return header;
 }
 
-bool PerformanceTracer::diagnosticReport(const std::string& fileName, const std::string& grouping,
-                                         PTRawDataVector* rawData) {
+bool pt::detail::writeDiagnosticReport(PerformanceTracer& tracer, const std::string& fileName,
+                                       const std::string& grouping, const PTRawDataVector* rawData) {
   ReportFile file(ptCreateReportFile(fileName));
   if (!file) return false;
   const PTRawDataVector* points = rawData;
   if (points == nullptr) {
-    processRecorderDataToRawData();
-    points = rawDataVector_.get();
+    tracer.processRecorderDataToRawData();
+    points = tracer.rawDataVector();
   }
   const PTRawDataVector none;
   if (points == nullptr) points = &none;
-  const PTDataPointType reportType = getDiagnosticReportType(points, grouping);
-  const std::vector<RowMark> marks = markRows(*this, *points, grouping);
-  getIdentifierRawEnum();  // numbers every identifier a point may carry: each gets a column
-  pt::detail::DiagnosticCells cells(*this);
+  const PTDataPointType reportType = tracer.getDiagnosticReportType(points, grouping);
+  const std::vector<RowMark> marks = markRows(tracer, *points, grouping);
+  tracer.getIdentifierRawEnum();  // numbers every identifier a point may carry: each gets a column
+  DiagnosticCells cells(tracer);
 
-  std::string page =
-      replaced(pt::assets::diagnostic_report_head_html(), "@GROUPING@", pt::detail::diagnosticCellText(grouping));
-  page += generateDiagnosticHeaderForReportType(reportType);
+  std::string page = pt::report::filledTemplate(pt::assets::diagnostic_report_head_html(),
+                                                {{"GROUPING", pt::detail::diagnosticCellText(grouping)}});
+  page += generateDiagnosticHeaderForReportType(tracer, reportType);
   page.reserve(kWriteChunk + 4096);
   for (std::size_t index = 0; index < points->size(); ++index) {
     if (marks[index] == RowMark::kNone) continue;

@@ -23,6 +23,11 @@ class PerformanceTracer;
 /// diagnostic report, `diagnosticReportHref` relative to the page.
 std::string generateInstrumentationErrorPage(std::string_view diagnosticReportHref);
 
+/// The header row for the report kind (a PTDataPointType): the subject
+/// columns of that kind, `tracer`'s identifier enumeration's names for kinds
+/// 0 and 3.
+std::string generateDiagnosticHeaderForReportType(const PerformanceTracer& tracer, PTDataPointType reportType);
+
 namespace pt {
 
 /// Writes the page above into `fileName`; false when the file cannot be created.
@@ -31,6 +36,12 @@ bool writeInstrumentationErrorPage(const std::string& fileName, std::string_view
 }  // namespace pt
 
 namespace pt::detail {
+
+/// Writes the diagnostic report of the grouping ("GLOBAL": all) of the points
+/// (the tracer's recorded ones, after converting recorded events, for null);
+/// false only when the file cannot be created.
+bool writeDiagnosticReport(PerformanceTracer& tracer, const std::string& fileName, const std::string& grouping,
+                           const PTRawDataVector* rawData);
 
 /// Appends the diagnostic cells of points whose names are numbers of
 /// `tracer`'s tables. Escaped name texts are kept per number, since a trace

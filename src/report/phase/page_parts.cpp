@@ -6,6 +6,32 @@
 
 namespace pt::report {
 
+std::string filledTemplate(std::string_view text, std::initializer_list<TemplateMarker> markers) {
+  const auto isNameChar = [](char c) { return (c >= 'A' && c <= 'Z') || c == '_'; };
+  std::string out;
+  out.reserve(text.size());
+  std::size_t at = 0;
+  while (at < text.size()) {
+    const std::size_t open = text.find('%', at);
+    if (open == std::string_view::npos) break;
+    std::size_t close = open + 1;
+    while (close < text.size() && isNameChar(text[close])) ++close;
+    const std::string_view name = text.substr(open + 1, close - open - 1);
+    const auto marker = std::find_if(markers.begin(), markers.end(),
+                                     [name](const TemplateMarker& entry) { return entry.first == name; });
+    if (close < text.size() && text[close] == '%' && !name.empty() && marker != markers.end()) {
+      out += text.substr(at, open - at);
+      out += marker->second;
+      at = close + 1;
+    } else {
+      out += text.substr(at, open + 1 - at);
+      at = open + 1;
+    }
+  }
+  out += text.substr(at);
+  return out;
+}
+
 std::string scriptBlock(std::string_view body) {
   std::string block = "    <script type=\"text/javascript\">\n";
   block += body;

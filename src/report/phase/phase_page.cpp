@@ -7,6 +7,7 @@
 #include "report/phase/call_tree.h"
 #include "report/phase/data_arrays.h"
 #include "report/phase/html_escape.h"
+#include "report/phase/memory_chart.h"
 #include "report/phase/summary_tables.h"
 #include "sysinfo/system_info.h"
 #include "tracer/fixed_texts.h"
@@ -23,13 +24,6 @@ using pt::report::scriptBlock;
 
 namespace {
 
-std::string errorPage(std::string_view bodyText) {
-  std::string page = "<html>\n    <body>\n";
-  page += bodyText;
-  page += "    </body>\n</html>\n";
-  return page;
-}
-
 std::vector<pt::report::PageTab> presentTabs(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) {
   std::vector<pt::report::PageTab> tabs{{"Aggregate", "aggregateSummary", "aggregateSumHeader"}};
   if (!noCallTree && !aggregateOnly) tabs.push_back({"Call Tree", "callTreeSummary", "callTreeHeader"});
@@ -45,30 +39,15 @@ const char* jsBool(bool value) { return value ? "true" : "false"; }
 
 }  // namespace
 
-std::string generateInstrumentationErrorPage() {
-  return errorPage(
-      "An error has been detected in the PerformanceTracer instrumentation.\n"
-      "Please call:<br> ZezaDazod.Tracer.diagnosticReport('htmlfile', 'mydiag.html')<br>\n"
-      "to generate a Diagnostic Report to determine where the error(s) occur.\n");
-}
+std::string generateInstrumentationErrorPage() { return std::string(pt::assets::instrumentation_error_page_html()); }
 
 std::string generateMissingDetailedMemStatsPage() {
-  return errorPage(
-      "Detailed memstats was not collected.<br>\n"
-      "If generating report from a KVD file, please check if DetailedMemstats was enabled and is collected on a "
-      "Windows platform.<br>\n"
-      "If generating report with the data collected in the current session, please call:<br> "
-      "ZezaDazod.Tracer.clearRawData;<br>\n"
-      "ZezaDazod.Tracer.enableDetailedMemStats(true)<br>\n");
+  return std::string(pt::assets::missing_detailed_memstats_page_html());
 }
 
-std::string PerformanceTracer::generateCommonHTMLFileHeader() const {
-  return "<!DOCTYPE html PUBLIC \"-//W3C//DTD XHTML 1.0 Strict//EN\"\n"
-         "\"http://www.w3.org/TR/xhtml1/DTD/xhtml1-strict.dtd\">\n"
-         "<html xmlns=\"http://www.w3.org/1999/xhtml\"xml:lang=\"en\" lang=\"en\">\n";
-}
+std::string generateCommonHTMLFileHeader() { return std::string(pt::assets::page_document_header_html()); }
 
-std::string PerformanceTracer::generatePhaseNameCellCSSStrings(int numLevels) const {
+std::string generatePhaseNameCellCSSStrings(int numLevels) {
   std::string rules;
   for (int level = 0; level < numLevels; ++level) {
     rules += "            table.dataTable td.phaseNameCell" + std::to_string(level) + " {\n";
@@ -79,46 +58,34 @@ std::string PerformanceTracer::generatePhaseNameCellCSSStrings(int numLevels) co
   return rules;
 }
 
-std::string PerformanceTracer::generateHeadAndCSSString(int numLevels, const std::string& title,
-                                                        bool comparison) const {
+std::string generateHeadAndCSSString(int numLevels, const std::string& title, bool comparison) {
   const std::string shownTitle = title == pt::kGlobalGrouping ? "Full Tracer Report"
                                  : !title.empty()             ? title
                                                               : "Performance Tracer Report";
-  std::string head = "    <head>\n        <meta http-equiv=\"Content-type\" content=\"text/html;charset=UTF-8\" />\n";
-  head += "        <title>" + ptEscapeForHtml(shownTitle) + "</title>\n";
-  head += "        <style type=\"text/css\" media=\"screen\">\n";
-  head += pt::assets::report_page_css();
-  head += generatePhaseNameCellCSSStrings(numLevels < 1 ? 8 : numLevels);
-  head += pt::assets::report_cells_css();
-  if (comparison) head += pt::assets::report_comparison_css();
-  head += pt::assets::report_tail_css();
-  head += "        </style>\n    </head>\n";
-  return head;
+  std::string style(pt::assets::report_page_css());
+  style += generatePhaseNameCellCSSStrings(numLevels < 1 ? 8 : numLevels);
+  style += pt::assets::report_cells_css();
+  if (comparison) style += pt::assets::report_comparison_css();
+  style += pt::assets::report_tail_css();
+  return pt::report::filledTemplate(pt::assets::page_head_html(),
+                                    {{"TITLE", ptEscapeForHtml(shownTitle)}, {"STYLE", style}});
 }
 
-std::string PerformanceTracer::getMemStatsHTMLReportCSS() const {
+std::string getMemStatsHTMLReportCSS() {
   return "        <style type=\"text/css\">\n" + std::string(pt::assets::memstats_bar_graph_css()) +
          "        </style>\n";
 }
 
-std::string PerformanceTracer::generateHeaderBarTable(bool noCallTree, const std::string& statisticsType,
-                                                      bool aggregateOnly) const {
-  return "            <table id = \"headerTable\" border=\"0\" cellspacing=\"0\" cellpadding=\"0\" "
-         "style=\"width:100%;\"> \n"
-         "                <tr>\n"
-         "                    <td class=\"headerTable\">\n" +
-         generateHeaderDivs(noCallTree, statisticsType, aggregateOnly) +
-         "                    </td>\n"
-         "                </tr>\n"
-         "            </table>\n";
+std::string generateHeaderBarTable(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) {
+  return pt::report::filledTemplate(pt::assets::header_bar_table_html(),
+                                    {{"TAB_BARS", generateHeaderDivs(noCallTree, statisticsType, aggregateOnly)}});
 }
 
-std::string PerformanceTracer::generateHeaderDivs(bool noCallTree, const std::string& statisticsType,
-                                                  bool aggregateOnly) const {
+std::string generateHeaderDivs(bool noCallTree, const std::string& statisticsType, bool aggregateOnly) {
   return pt::report::tabBarDivs(presentTabs(noCallTree, statisticsType, aggregateOnly), "aggregateSummary");
 }
 
-std::string PerformanceTracer::getHardwareInfoHTML(const PTSystemInfoStruct* info) const {
+std::string getHardwareInfoHTML(const PTSystemInfoStruct* info) {
   if (info == nullptr) return {};
   const std::array<std::pair<const char*, const std::string*>, 7> fields{{
       {"Processor: ", &info->processorStr},
@@ -137,25 +104,15 @@ std::string PerformanceTracer::getHardwareInfoHTML(const PTSystemInfoStruct* inf
   return html;
 }
 
-std::string PerformanceTracer::generateSystemInfoTable(const PTSystemInfoStruct* info) const {
-  std::string html =
-      "            <div id=\"systemInfoTableDiv\"  style=\"align:center;overflow:auto;border:2px solid #324678;\">\n"
-      "                <table id=\"systemInfoTable\" class=\"dataTable systemInfo\" cellpadding=\"0\" "
-      "cellspacing=\"0\">\n"
-      "                    <tr><th>Hardware/Software</th></tr>\n"
-      "                    <tr><td>";
-  html += getHardwareInfoHTML(info);
-  html +=
-      "</td></tr>\n"
-      "                    <tr><th>OS/Product Details</th></tr>\n"
-      "                    <tr><td><pre class=\"SystemInfoText\">\n";
-  if (info != nullptr) html += ptEscapeForHtml(info->installedProductsStr);
-  html += "</pre></td></tr>\n                </table>\n            </div>\n";
-  return html;
+std::string generateSystemInfoTable(const PTSystemInfoStruct* info) {
+  return pt::report::filledTemplate(
+      pt::assets::system_info_table_html(),
+      {{"HARDWARE", getHardwareInfoHTML(info)},
+       {"PRODUCTS", info != nullptr ? ptEscapeForHtml(info->installedProductsStr) : std::string()}});
 }
 
-std::string PerformanceTracer::generateJavaScript(const std::string& statisticsType, bool, bool comparison,
-                                                  bool noCallTree, bool aggregateOnly) const {
+std::string generateJavaScript(const std::string& statisticsType, bool comparison, bool noCallTree,
+                               bool aggregateOnly) {
   std::string script = "        var pageNoCallTree = ";
   script += jsBool(noCallTree);
   script += ";\n        var pageAggregateOnly = ";
@@ -170,9 +127,9 @@ std::string PerformanceTracer::generateJavaScript(const std::string& statisticsT
   return scriptBlock(script);
 }
 
-std::string PerformanceTracer::generateCommonJSVarsAndFunctions(const std::string& statisticsType, bool comparison,
-                                                                const std::string& lhsName, const std::string& rhsName,
-                                                                bool aggregateOnly) const {
+std::string generateCommonJSVarsAndFunctions(const std::string& statisticsType, bool comparison,
+                                             const std::string& lhsName, const std::string& rhsName,
+                                             bool aggregateOnly) {
   std::string script = "        var statisticsType = \"" + ptEscapeForScriptString(statisticsType) + "\";\n";
   script += "        var comparison = ";
   script += jsBool(comparison);
@@ -232,25 +189,25 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
   const bool noCallTree = aggregateOnly;
   const bool withChartEvents = detailedMemory && summary.hasDetailedMemStats;
 
-  write(tracer.generateCommonHTMLFileHeader());
-  write(tracer.generateHeadAndCSSString(summary.numLevels, reportTitle, false));
+  write(generateCommonHTMLFileHeader());
+  write(generateHeadAndCSSString(summary.numLevels, reportTitle, false));
   write(withChartEvents ? "    <body onresize=\"onResizeAction()\" onmousemove=\"dialogMove(event)\" "
                           "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n"
                         : "    <body onresize=\"onResizeAction()\" "
                           "onload=\"ShowTable('aggregateSummary'); onResizeAction();\">\n");
   write("        <div align=\"center\">\n");
-  write(tracer.generateHeaderBarTable(noCallTree, statisticsType, aggregateOnly));
+  write(generateHeaderBarTable(noCallTree, statisticsType, aggregateOnly));
   write(writeAggregateSummaryHTML());
   if (!noCallTree) write(writeCallTreeTableHTML());
   if (!aggregateOnly) write(writePhaseSummaryHTML(statisticsType, false));
-  write(tracer.generateSystemInfoTable(shownInfo));
+  write(generateSystemInfoTable(shownInfo));
   write("        </div>\n");
   write(generateFakeDataTableDiv(noCallTree, aggregateOnly));
   write("    </body>\n</html>\n");
 
-  write(tracer.generateJavaScript(statisticsType, summary.hasDetailedMemStats, false, noCallTree, aggregateOnly));
+  write(generateJavaScript(statisticsType, false, noCallTree, aggregateOnly));
   write(generateQSortJS());
-  write(tracer.generateCommonJSVarsAndFunctions(statisticsType, false, "none", "none", aggregateOnly));
+  write(generateCommonJSVarsAndFunctions(statisticsType, false, "none", "none", aggregateOnly));
   write(writeAggregateSummaryJS(statisticsType, false, aggregateOnly));
   if (!aggregateOnly) write(writePhaseSummaryJS(statisticsType, false));
   if (!noCallTree) write(generateCallTreeReportFunctionsJS(statisticsType));
@@ -258,20 +215,13 @@ bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, c
   // the other tabs' data from loading.
   if (!noCallTree) write(scriptBlock(generateCallTreeReportDataJS(summary.diagnosticInfos)));
   write("    <script type=\"text/javascript\">\n");
-  if (!aggregateOnly) write(tracer.generateDataArrayJS(&summary, statisticsType));
-  write(tracer.generatePhaseDataArrayJS(&summary));
+  if (!aggregateOnly) write(generateDataArrayJS(tracer, &summary, statisticsType));
+  write(generatePhaseDataArrayJS(tracer, &summary));
   write(generateAggregateDataArrayJS(aggregates, statisticsType, aggregateOnly));
   write("    </script>\n");
   if (detailedMemory && !aggregateOnly) {
-    write(tracer.generateMemoryCanvasTable(summary.hasDetailedMemStats));
-    write(tracer.generateCanvasJavaScript(summary.hasDetailedMemStats));
+    write(generateMemoryCanvasTable(summary.hasDetailedMemStats));
+    write(generateCanvasJavaScript(summary.hasDetailedMemStats));
   }
   return written && file.commit();
-}
-
-bool PerformanceTracer::generateHTMLReport(const std::string& fileName, const std::string& grouping,
-                                           const std::string& reportTitle, const std::string& statisticsType, bool,
-                                           PTRawDataVector* rawData, const PTSystemInfoStruct* systemInfo) {
-  return pt::detail::writePhasePage(*this, pt::detail::PhasePageKind::kFull, fileName, grouping, reportTitle,
-                                    statisticsType, rawData, systemInfo);
 }

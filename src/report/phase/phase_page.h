@@ -1,10 +1,10 @@
-// Page frame of the phase-based reports: the pages written instead of a report
-// when the trace cannot be shown. The frame's other pieces (head, style
-// sheet, tab bars, system information, tab script) are members of
-// PerformanceTracer.
+// Page frame of the phase-based reports: the pieces every phase and
+// comparison page shares (document header, head and style sheet, tab bars,
+// system information, tab script, script globals), and the pages written
+// instead of a report when the trace cannot be shown.
 //
 //   if (summary.hasErrors) file.write(generateInstrumentationErrorPage());
-//   std::string page = tracer.generateCommonHTMLFileHeader();
+//   std::string page = generateCommonHTMLFileHeader() + generateHeadAndCSSString(levels, title, false);
 #pragma once
 
 #include <string>
@@ -20,6 +20,28 @@ std::string generateInstrumentationErrorPage();
 /// The page of a "detailedmemory" report whose trace carries no detailed
 /// memory statistics.
 std::string generateMissingDetailedMemStatsPage();
+
+/// The document type line and the opening html element.
+std::string generateCommonHTMLFileHeader();
+/// The head: title ("GLOBAL" gives "Full Tracer Report", empty gives
+/// "Performance Tracer Report") and the style sheet.
+std::string generateHeadAndCSSString(int numLevels, const std::string& title, bool comparison);
+/// One indentation class per nesting level.
+std::string generatePhaseNameCellCSSStrings(int numLevels);
+std::string generateHeaderBarTable(bool noCallTree, const std::string& statisticsType, bool aggregateOnly);
+/// One tab bar per present tab, each naming its own tab and linking the others.
+std::string generateHeaderDivs(bool noCallTree, const std::string& statisticsType, bool aggregateOnly);
+std::string generateSystemInfoTable(const PTSystemInfoStruct* info);
+/// Empty for a null record.
+std::string getHardwareInfoHTML(const PTSystemInfoStruct* info);
+/// The tab-switching script.
+std::string generateJavaScript(const std::string& statisticsType, bool comparison, bool noCallTree, bool aggregateOnly);
+/// Page globals and the helpers every table script uses.
+std::string generateCommonJSVarsAndFunctions(const std::string& statisticsType, bool comparison,
+                                             const std::string& lhsName, const std::string& rhsName,
+                                             bool aggregateOnly);
+/// Style rules for memory bar graphs.
+std::string getMemStatsHTMLReportCSS();
 
 namespace pt::detail {
 

@@ -1,0 +1,18 @@
+       var PhaseLengths     = new Array();
+       var GroupingLengths  = new Array();
+       var ModelLengths     = new Array();
+       var TargetLengths    = new Array();
+       var MachineLengths   = new Array();
+       var ChartLengths     = new Array();
+       var ExpandStrLengths = new Array();
+       var ExpandStr        = ["&nbsp;&nbsp;&nbsp;","[+]","[-]"];
+       var phaseStrToShow;
+       var modelStrToShow;
+       var machineStrToShow;
+       var chartStrToShow;
+       var phaseStr;
+       var modelStr;
+       var machineStr;
+       var chartStr;
+       var targetStr;
+       var groupingStr;
