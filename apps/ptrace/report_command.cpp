@@ -2,11 +2,13 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "apps/ptrace/commands.h"
 #include "apps/ptrace/progress.h"
 #include "apps/ptrace/trace_input.h"
 #include "report/phase/diagnostic_report.h"
+#include "report/processed_data_report.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {
@@ -46,21 +48,18 @@ std::string writeReport(const ReportOptions& options) {
   refuseToOverwrite(output, options.trace);
   loadTrace(options.trace);
   const Progress writing("writing the report");
-  // Checks the grouping; the report analyses the trace again itself.
-  const bool pairsCleanly = !analyseGrouping(options.grouping).hasErrors;
+  // Checks the grouping; the page is written from this one analysis.
+  PTProcessedDataStruct summary = analyseGrouping(options.grouping);
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   // Without points there is nothing to diagnose; the page says there is no data.
-  if (const PTRawDataVector* points = tracer.rawDataVector(); !pairsCleanly && points && !points->empty()) {
+  if (const PTRawDataVector* points = tracer.rawDataVector(); summary.hasErrors && points && !points->empty()) {
     const std::string diagnostic = writeErrorPageAndDiagnosticReport(output, options);
     return output + "\n" + diagnostic + ": diagnostic report (the phases do not pair cleanly, so the page is an " +
            "error page that links to this report of where)";
   }
   // The recording machine's description, not this one's.
-  const PTSystemInfoStruct* systemInfo = tracer.getStoredSystemInfo();
-  const bool written = options.aggregate ? tracer.generateAggregateReport(output, options.grouping, options.trace,
-                                                                          options.metric, false, nullptr, systemInfo)
-                                         : tracer.generateHTMLReport(output, options.grouping, options.trace,
-                                                                     options.metric, false, nullptr, systemInfo);
+  const bool written = pt::writePhaseReport(tracer, output, std::move(summary), options.trace, options.metric,
+                                            options.aggregate, tracer.getStoredSystemInfo());
   if (!written) throw CommandError("cannot write the report file '" + output + "'");
   return output;
 }
