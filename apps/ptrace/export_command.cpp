@@ -7,8 +7,8 @@
 #include "apps/ptrace/terminal_text.h"
 #include "apps/ptrace/trace_export.h"
 #include "apps/ptrace/trace_input.h"
-#include "apps/ptrace/trace_pairing.h"
 #include "platform/replacing_file.h"
+#include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {
 namespace {
@@ -33,7 +33,7 @@ Exported runExport(const ExportOptions& options) {
   const Progress exporting("exporting");
   checkGrouping(options.grouping);
   // Phases that pair are exported even when others do not.
-  const PairedTrace paired = pairTrace(options.grouping);
+  const pt::PairedTrace paired = pt::pairPerThread(*PerformanceTracer::getInstance(), options.grouping);
   if (paired.summary.diagnosticInfos.empty() && paired.problems.empty()) {
     throw CommandError("'" + options.trace + "' holds no points to export");
   }

@@ -7,12 +7,12 @@
 #include <sstream>
 #include <string>
 
+#include "analysis/thread_pairing.h"
 #include "apps/ptrace/commands.h"
 #include "apps/ptrace/phase_table.h"
 #include "apps/ptrace/progress.h"
 #include "apps/ptrace/terminal_text.h"
 #include "apps/ptrace/trace_input.h"
-#include "apps/ptrace/trace_pairing.h"
 #include "sysinfo/system_info.h"
 #include "tracer/performance_tracer.h"
 
@@ -50,7 +50,7 @@ void runInfo(const std::string& path) {
     first = &point == &points.front() ? point->wallClockTime : std::min(first, point->wallClockTime);
     last = &point == &points.front() ? point->wallClockTime : std::max(last, point->wallClockTime);
   }
-  const PairedTrace paired = pairTrace(kAllGroupings);
+  const pt::PairedTrace paired = pt::pairPerThread(tracer, kAllGroupings);
   analysing.reset();  // its line is gone before the summary is printed
 
   // Every name below comes from the file, and may hold control characters.
@@ -61,7 +61,7 @@ void runInfo(const std::string& path) {
             << (paired.problems.empty() ? "" : " (the trace does not pair cleanly; ptrace diag shows where)") << "\n";
   constexpr std::size_t kProblemsShown = 10;
   for (std::size_t i = 0; i < std::min(kProblemsShown, paired.problems.size()); ++i) {
-    const PairingProblem& problem = paired.problems[i];
+    const pt::PairingProblem& problem = paired.problems[i];
     std::cout << "    at " << (problem.wallClockTime - first) << " s: " << problem.reason << "\n";
   }
   if (paired.problems.size() > kProblemsShown) {

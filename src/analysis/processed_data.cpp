@@ -164,6 +164,12 @@ bool PerformanceTracer::matchVectorString(const std::vector<std::string>& list, 
   return std::find(list.begin(), list.end(), text) != list.end();
 }
 
+void pt::detail::pairGroupings(PerformanceTracer& tracer, PTRawDataVector* rawData,
+                               const std::vector<std::string>& groupings, PTProcessedDataStruct& summary,
+                               PairingSinks sinks) {
+  groupingLoop(tracer, rawData, groupings, summary, sinks);
+}
+
 void generateProcessedDataForGroupings(PerformanceTracer& tracer, PTRawDataVector* rawData,
                                        const std::vector<std::string>& groupings, PTDiagnosticMap& diagnosticMap,
                                        PTProcessedDataStruct& summary) {

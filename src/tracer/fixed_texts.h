@@ -36,6 +36,9 @@ inline constexpr char kUnaccountedPhase[] = "Unaccounted Phase";
 /// standing for all.
 inline constexpr std::array<const char*, 3> kModelIdentifierCandidates{"modelStr", "model", "Model"};
 
+/// The identifier that names the thread a point was logged on.
+inline constexpr char kThreadIdentifier[] = "threadStr";
+
 /// Grouping enable states a tracer starts with; the table grows as needed.
 inline constexpr std::size_t kInitialGroupingStates = 20;
 
