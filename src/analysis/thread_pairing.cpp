@@ -65,8 +65,7 @@ void pairThread(PerformanceTracer& tracer, PTRawDataVector points, const std::st
     const auto at = loggedAt.find(each.point.get());
     found.push_back({at == loggedAt.end() ? 0 : at->second,
                      {each.point->wallClockTime, tracer.getStringForNumber(EPT_PHASE, each.point->phase),
-                      tracer.getStringForNumber(EPT_GROUPING, each.point->grouping), thread,
-                      reasonFor(tracer, each)}});
+                      tracer.getStringForNumber(EPT_GROUPING, each.point->grouping), thread, reasonFor(tracer, each)}});
   }
   for (boost::shared_ptr<PTDiagnosticInfo>& row : startRows) {
     if (neverClosed.count(row.get()) != 0) continue;
