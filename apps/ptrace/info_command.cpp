@@ -14,6 +14,7 @@
 #include "apps/ptrace/terminal_text.h"
 #include "apps/ptrace/trace_input.h"
 #include "sysinfo/system_info.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {
@@ -42,10 +43,10 @@ void runInfo(const std::string& path) {
       if (subject->model != -1) models.insert(tracer.getStringForNumber(EPT_MODEL, subject->model));
       if (subject->target != -1) targets.insert(tracer.getStringForNumber(EPT_TARGET, subject->target));
     } else if (const auto* generic = dynamic_cast<const PTTracerDataPoint*>(point.get())) {
-      if (const auto model = generic->getIdentifierNum("modelStr"); model != -1)
-        models.insert(tracer.getStringForNumber("modelStr", model));
-      if (const auto target = generic->getIdentifierNum("targetStr"); target != -1)
-        targets.insert(tracer.getStringForNumber("targetStr", target));
+      if (const auto model = generic->getIdentifierNum(pt::kModelIdentifier); model != -1)
+        models.insert(tracer.getStringForNumber(pt::kModelIdentifier, model));
+      if (const auto target = generic->getIdentifierNum(pt::kTargetIdentifier); target != -1)
+        targets.insert(tracer.getStringForNumber(pt::kTargetIdentifier, target));
     }
     first = &point == &points.front() ? point->wallClockTime : std::min(first, point->wallClockTime);
     last = &point == &points.front() ? point->wallClockTime : std::max(last, point->wallClockTime);
