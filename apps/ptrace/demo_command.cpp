@@ -11,6 +11,7 @@
 #include "report/model/model_diff_report.h"
 #include "report/model/model_report.h"
 #include "tracer/dynamic_enum.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_clearing.h"
 
@@ -65,7 +66,8 @@ int runDemo(const std::string& folder) {
 
   // The test manager's grouping alone makes the test report: runs by test file, suite and case.
   const std::string testReport = (out / "demo-tests.html").string();
-  if (!generateReport_modelBased(tracer, testReport, "CLTestManager", "time", {}, nullptr, PT_REPORT_TEST, false)) {
+  if (!generateReport_modelBased(tracer, testReport, pt::kTestManagerGrouping, "time", {}, nullptr, PT_REPORT_TEST,
+                                 false)) {
     throw CommandError("cannot write the report file '" + testReport + "'");
   }
 

@@ -1,4 +1,5 @@
 #include "apps/ptrace/demo_workload.h"
+#include "tracer/fixed_texts.h"
 
 #include <cmath>
 #include <cstdint>
@@ -16,7 +17,7 @@
 namespace ptrace_tool {
 namespace {
 
-const char kTarget[] = "TGX";
+const char* const kTarget = pt::kCodeGenerationTarget;
 const char kLoadGrouping[] = "Calvoran Load";
 const char kSessionGrouping[] = "Demo Session";
 
@@ -258,11 +259,12 @@ int runDemoWorkload(const std::string& slowerModel) {
     for (const char* test : tests) {
       const std::string key = std::string(subject.name) + "_" + test;
       ptAddTestPathToMap(key, std::string(subject.name) + "_tests.m > " + test + "Response > test" + test);
-      const std::vector<std::string> identifiers = {"modelStr", subject.name, "targetStr", kTarget, "UserString", key};
-      ptLogTracerDataVecInput("CLTestManager", "Run Test", true, identifiers);
+      const std::vector<std::string> identifiers = {pt::kModelIdentifier, subject.name, pt::kTargetIdentifier, kTarget,
+                                                    "UserString",         key};
+      ptLogTracerDataVecInput(pt::kTestManagerGrouping, "Run Test", true, identifiers);
       const int steps = test[0] == 'S' ? 60 : 120;
       failures += !sameResults(runProgram(program, model.blocks.size(), steps), simulateReference(model, steps));
-      ptLogTracerDataVecInput("CLTestManager", "Run Test", false, identifiers);
+      ptLogTracerDataVecInput(pt::kTestManagerGrouping, "Run Test", false, identifiers);
     }
     ptLogCalvoranData(kSessionGrouping, subject.name, kTarget, "Run Tests", false);
     loaded.push_back(std::move(model));

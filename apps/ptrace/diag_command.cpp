@@ -4,6 +4,7 @@
 
 #include "apps/ptrace/commands.h"
 #include "apps/ptrace/progress.h"
+#include "apps/ptrace/report_command_support.h"
 #include "apps/ptrace/trace_input.h"
 #include "tracer/performance_tracer.h"
 
@@ -18,14 +19,11 @@ struct DiagOptions {
 
 // The report's file name.
 std::string writeDiagnosticReport(const DiagOptions& options) {
-  const std::string output = options.output.empty() ? besideTrace(options.trace, "-diagnostic.html") : options.output;
-  refuseToOverwrite(output, options.trace);
+  const std::string output = reportFile(options.output, options.trace, "-diagnostic.html", {options.trace});
   loadTrace(options.trace);
   checkGrouping(options.grouping);
   const Progress writing("writing the diagnostic report");
-  if (!PerformanceTracer::getInstance()->diagnosticReport(output, options.grouping, nullptr)) {
-    throw CommandError("cannot write the report file '" + output + "'");
-  }
+  requireWritten(PerformanceTracer::getInstance()->diagnosticReport(output, options.grouping, nullptr), output);
   return output;
 }
 
@@ -37,13 +35,8 @@ void addDiagCommand(CLI::App& app, int& exitCode) {
       app.add_subcommand("diag", "Write the diagnostic report: every point of a saved trace, unpaired ones on red");
   command->add_option("trace", options->trace, "Trace data file (.kvd)")->required();
   command->add_option("-o,--out", options->output, "Report file (default: beside the trace)");
-  command->add_option("--grouping", options->grouping, "Grouping to show; GLOBAL admits every point")
-      ->capture_default_str();
-  command->callback([options, &exitCode] {
-    // Printed once the step's progress line is gone.
-    std::cout << writeDiagnosticReport(*options) << "\n";
-    exitCode = 0;
-  });
+  addGroupingOption(*command, options->grouping, "show");
+  runPrintingResult(*command, exitCode, [options] { return writeDiagnosticReport(*options); });
 }
 
 }  // namespace ptrace_tool

@@ -4,6 +4,7 @@
 
 #include "apps/ptrace/commands.h"
 #include "apps/ptrace/progress.h"
+#include "apps/ptrace/report_command_support.h"
 #include "apps/ptrace/trace_input.h"
 #include "platform/host_messages.h"
 #include "sysinfo/system_info.h"
@@ -52,13 +53,10 @@ void checkSide(Side& side, const std::string& grouping) {
 
 // The report's file name.
 std::string writeComparisonReport(const DiffOptions& options) {
-  std::string output = options.output;
-  if (output.empty()) {
-    output = besideTrace(options.rhs,
-                         std::string(options.aggregate ? "-aggregate" : "") + "-diff-" + options.metric + ".html");
-  }
-  refuseToOverwrite(output, options.lhs);
-  refuseToOverwrite(output, options.rhs);
+  const std::string output =
+      reportFile(options.output, options.rhs,
+                 std::string(options.aggregate ? "-aggregate" : "") + "-diff-" + options.metric + ".html",
+                 {options.lhs, options.rhs});
   // Both files are read into the one process-wide set of tables, so a phase
   // has the same number, and the same name, on both sides.
   Side lhs{"LHS", options.lhs, {}, {}};
@@ -75,7 +73,7 @@ std::string writeComparisonReport(const DiffOptions& options) {
                                                          &rhs.points, &lhs.systemInfo, &rhs.systemInfo, options.metric)
           : tracer.generateHTMLComparisonReport(output, options.grouping, lhs.path, rhs.path, &lhs.points, &rhs.points,
                                                 &lhs.systemInfo, &rhs.systemInfo, options.metric);
-  if (!written) throw CommandError("cannot write the report file '" + output + "'");
+  requireWritten(written, output);
   return output;
 }
 
@@ -88,17 +86,10 @@ void addDiffCommand(CLI::App& app, int& exitCode) {
   command->add_option("lhs", options->lhs, "Trace data file to compare against (.kvd)")->required();
   command->add_option("rhs", options->rhs, "Trace data file compared with it (.kvd)")->required();
   command->add_option("-o,--out", options->output, "Report file (default: beside the RHS trace)");
-  command->add_option("--grouping", options->grouping, "Grouping to compare; GLOBAL admits every point")
-      ->capture_default_str();
-  command->add_option("--metric", options->metric, "What the report compares")
-      ->check(CLI::IsMember(metricChoices()))
-      ->capture_default_str();
+  addGroupingOption(*command, options->grouping, "compare");
+  addMetricOption(*command, options->metric, "What the report compares");
   command->add_flag("--aggregate", options->aggregate, "Compare per-phase aggregates only (one row per phase)");
-  command->callback([options, &exitCode] {
-    // Printed once the step's progress line is gone.
-    std::cout << writeComparisonReport(*options) << "\n";
-    exitCode = 0;
-  });
+  runPrintingResult(*command, exitCode, [options] { return writeComparisonReport(*options); });
 }
 
 }  // namespace ptrace_tool

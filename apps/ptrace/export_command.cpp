@@ -4,11 +4,12 @@
 
 #include "apps/ptrace/commands.h"
 #include "apps/ptrace/progress.h"
+#include "apps/ptrace/report_command_support.h"
 #include "apps/ptrace/terminal_text.h"
 #include "apps/ptrace/trace_export.h"
 #include "apps/ptrace/trace_input.h"
-#include "apps/ptrace/trace_pairing.h"
 #include "platform/replacing_file.h"
+#include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {
 namespace {
@@ -33,7 +34,7 @@ Exported runExport(const ExportOptions& options) {
   const Progress exporting("exporting");
   checkGrouping(options.grouping);
   // Phases that pair are exported even when others do not.
-  const PairedTrace paired = pairTrace(options.grouping);
+  const pt::PairedTrace paired = pt::pairPerThread(*PerformanceTracer::getInstance(), options.grouping);
   if (paired.summary.diagnosticInfos.empty() && paired.problems.empty()) {
     throw CommandError("'" + options.trace + "' holds no points to export");
   }
@@ -78,8 +79,7 @@ void addExportCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand("export", "Export the phases of a saved trace for other viewers");
   command->add_option("trace", options->trace, "Trace data file (.kvd)")->required();
   command->add_option("-o,--output", options->output, "Output file (default: standard output)");
-  command->add_option("--grouping", options->grouping, "Grouping to export; GLOBAL admits every point")
-      ->capture_default_str();
+  addGroupingOption(*command, options->grouping, "export");
   auto* chrome = command->add_flag("--chrome", options->chrome, "Chrome Trace Event JSON (opens in Perfetto)");
   auto* folded =
       command->add_flag("--folded", options->folded, "Folded stacks with self nanoseconds, for flame graphs");

@@ -7,13 +7,14 @@
 #include <sstream>
 #include <string>
 
+#include "analysis/thread_pairing.h"
 #include "apps/ptrace/commands.h"
 #include "apps/ptrace/phase_table.h"
 #include "apps/ptrace/progress.h"
 #include "apps/ptrace/terminal_text.h"
 #include "apps/ptrace/trace_input.h"
-#include "apps/ptrace/trace_pairing.h"
 #include "sysinfo/system_info.h"
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {
@@ -42,15 +43,15 @@ void runInfo(const std::string& path) {
       if (subject->model != -1) models.insert(tracer.getStringForNumber(EPT_MODEL, subject->model));
       if (subject->target != -1) targets.insert(tracer.getStringForNumber(EPT_TARGET, subject->target));
     } else if (const auto* generic = dynamic_cast<const PTTracerDataPoint*>(point.get())) {
-      if (const auto model = generic->getIdentifierNum("modelStr"); model != -1)
-        models.insert(tracer.getStringForNumber("modelStr", model));
-      if (const auto target = generic->getIdentifierNum("targetStr"); target != -1)
-        targets.insert(tracer.getStringForNumber("targetStr", target));
+      if (const auto model = generic->getIdentifierNum(pt::kModelIdentifier); model != -1)
+        models.insert(tracer.getStringForNumber(pt::kModelIdentifier, model));
+      if (const auto target = generic->getIdentifierNum(pt::kTargetIdentifier); target != -1)
+        targets.insert(tracer.getStringForNumber(pt::kTargetIdentifier, target));
     }
     first = &point == &points.front() ? point->wallClockTime : std::min(first, point->wallClockTime);
     last = &point == &points.front() ? point->wallClockTime : std::max(last, point->wallClockTime);
   }
-  const PairedTrace paired = pairTrace(kAllGroupings);
+  const pt::PairedTrace paired = pt::pairPerThread(tracer, kAllGroupings);
   analysing.reset();  // its line is gone before the summary is printed
 
   // Every name below comes from the file, and may hold control characters.
@@ -61,7 +62,7 @@ void runInfo(const std::string& path) {
             << (paired.problems.empty() ? "" : " (the trace does not pair cleanly; ptrace diag shows where)") << "\n";
   constexpr std::size_t kProblemsShown = 10;
   for (std::size_t i = 0; i < std::min(kProblemsShown, paired.problems.size()); ++i) {
-    const PairingProblem& problem = paired.problems[i];
+    const pt::PairingProblem& problem = paired.problems[i];
     std::cout << "    at " << (problem.wallClockTime - first) << " s: " << problem.reason << "\n";
   }
   if (paired.problems.size() > kProblemsShown) {

@@ -7,11 +7,10 @@
 #include "analysis/processed_data.h"
 #include "apps/ptrace/commands.h"
 #include "apps/ptrace/progress.h"
+#include "apps/ptrace/report_command_support.h"
 #include "apps/ptrace/trace_input.h"
-#include "host/trace_data_file.h"
 #include "report/model/model_diff_report.h"
 #include "report/model/model_report.h"
-#include "tracer/dynamic_enum.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {
@@ -28,47 +27,40 @@ struct ModelOptions {
 
 std::string writeModelReport(const ModelOptions& options) {
   const std::string& trace = options.traces.front();
-  std::string output = options.output.empty() ? besideTrace(trace, "-model.html") : options.output;
-  refuseToOverwrite(output, trace);
+  const std::string output = reportFile(options.output, trace, "-model.html", {trace});
   loadTrace(trace);
   const Progress writing("writing the model report");
   const PTProcessedDataStruct summary = analyseGrouping(options.grouping);
   // Test-manager recordings are shown by test file, suite and case.
   const PTReportType type = summary.reportKind == PT_REPORT_TEST_MANAGER ? PT_REPORT_TEST : PT_REPORT_MODEL;
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
-  if (!generateReport_modelBased(tracer, output, options.grouping, options.metric, {}, nullptr, type,
-                                 options.flameGraph)) {
-    throw CommandError("cannot write the report file '" + output + "'");
-  }
+  requireWritten(generateReport_modelBased(tracer, output, options.grouping, options.metric, {}, nullptr, type,
+                                           options.flameGraph),
+                 output);
   return output;
 }
 
 // Both files are read into vectors of their own, numbered through the same
-// name tables, so that their trees can be matched by name numbers.
-PTRawDataVector readTrace(const std::string& path) {
-  loadTrace(path);  // checks the file and names it in any error
-  PTRawDataVector points;
-  PTSystemInfoStruct systemInfo;
-  DynamicEnum identifiers;
-  pt::host::readTraceDataFile(path, points, systemInfo, identifiers);
-  return points;
+// name tables, so that their trees can be matched by name numbers; the
+// tracer holds the last one read, whose groupings --grouping is checked against.
+PTRawDataVector readSide(const std::string& path) {
+  loadTrace(path);
+  std::unique_ptr<PTRawDataVector> copy = PerformanceTracer::getInstance()->getRawDataVector();
+  return copy ? std::move(*copy) : PTRawDataVector();
 }
 
 std::string writeModelDiffReport(const ModelOptions& options) {
   const std::string& lhsTrace = options.traces[0];
   const std::string& rhsTrace = options.traces[1];
-  std::string output = options.output.empty() ? besideTrace(lhsTrace, "-model-diff.html") : options.output;
-  refuseToOverwrite(output, lhsTrace);
-  refuseToOverwrite(output, rhsTrace);
-  PTRawDataVector lhs = readTrace(lhsTrace);
-  PTRawDataVector rhs = readTrace(rhsTrace);
+  const std::string output = reportFile(options.output, lhsTrace, "-model-diff.html", {lhsTrace, rhsTrace});
+  PTRawDataVector lhs = readSide(lhsTrace);
+  PTRawDataVector rhs = readSide(rhsTrace);
   const Progress writing("writing the model difference report");
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   checkGrouping(options.grouping);
-  if (!generateDiffReport_modelBased(tracer, output, options.grouping, lhsTrace, rhsTrace, &lhs, &rhs, options.metric,
-                                     options.flameGraph)) {
-    throw CommandError("cannot write the report file '" + output + "'");
-  }
+  requireWritten(generateDiffReport_modelBased(tracer, output, options.grouping, lhsTrace, rhsTrace, &lhs, &rhs,
+                                               options.metric, options.flameGraph),
+                 output);
   // The report leaves its file empty when a recording does not pair.
   std::error_code error;
   if (std::filesystem::file_size(output, error) == 0 && !error) {
@@ -89,13 +81,10 @@ void addModelCommand(CLI::App& app, int& exitCode) {
       ->expected(1, 2);
   command->add_flag("--diff", options->diff, "Compare two traces: LHS.kvd RHS.kvd");
   command->add_option("-o,--out", options->output, "Report file (default: beside the (LHS) trace)");
-  command->add_option("--grouping", options->grouping, "Grouping to report; GLOBAL admits every point")
-      ->capture_default_str();
-  command->add_option("--metric", options->metric, "What the flame graph (and a difference) measures")
-      ->check(CLI::IsMember(metricChoices()))
-      ->capture_default_str();
+  addGroupingOption(*command, options->grouping, "report");
+  addMetricOption(*command, options->metric, "What the flame graph (and a difference) measures");
   command->add_flag("--flamegraph", options->flameGraph, "Draw a flame graph of the recording");
-  command->callback([options, &exitCode] {
+  runPrintingResult(*command, exitCode, [options] {
     if (options->diff != (options->traces.size() == 2)) {
       throw CommandError(options->diff ? "--diff needs two trace files: LHS.kvd RHS.kvd"
                                        : "one trace file, or --diff with two");
@@ -103,8 +92,7 @@ void addModelCommand(CLI::App& app, int& exitCode) {
     if (options->diff && pt::parseMetric(options->metric) == pt::Metric::kDetailedMemory) {
       throw CommandError("a model difference report compares \"time\" or \"basicmemory\"");
     }
-    std::cout << (options->diff ? writeModelDiffReport(*options) : writeModelReport(*options)) << "\n";
-    exitCode = 0;
+    return options->diff ? writeModelDiffReport(*options) : writeModelReport(*options);
   });
 }
 

@@ -7,8 +7,8 @@
 
 #include "analysis/aggregation.h"
 #include "analysis/diagnostic_info.h"
+#include "analysis/thread_pairing.h"
 #include "apps/ptrace/terminal_text.h"
-#include "apps/ptrace/trace_pairing.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {
@@ -29,7 +29,7 @@ double timeInAll(const PTDiagnosticInfoVector& rows) {
   for (const auto& info : rows) {
     const PTKAVLORProcessedDataPoint& row = *info->processedPoint;
     if (row.gapRow) continue;
-    if (std::string thread = threadOf(row); thread != openThread) {
+    if (std::string thread = pt::threadOf(*PerformanceTracer::getInstance(), row); thread != openThread) {
       open.clear();
       openThread = std::move(thread);
     }

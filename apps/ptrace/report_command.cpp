@@ -2,11 +2,14 @@
 #include <iostream>
 #include <memory>
 #include <string>
+#include <utility>
 
 #include "apps/ptrace/commands.h"
 #include "apps/ptrace/progress.h"
+#include "apps/ptrace/report_command_support.h"
 #include "apps/ptrace/trace_input.h"
 #include "report/phase/diagnostic_report.h"
+#include "report/processed_data_report.h"
 #include "tracer/performance_tracer.h"
 
 namespace ptrace_tool {
@@ -28,40 +31,31 @@ std::string writeErrorPageAndDiagnosticReport(const std::string& output, const R
   diagnostic += "-diagnostic.html";
   refuseToOverwrite(diagnostic.string(), options.trace);
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
-  if (!tracer.diagnosticReport(diagnostic.string(), options.grouping, nullptr)) {
-    throw CommandError("cannot write the report file '" + diagnostic.string() + "'");
-  }
-  if (!pt::writeInstrumentationErrorPage(output, diagnostic.filename().string())) {
-    throw CommandError("cannot write the report file '" + output + "'");
-  }
+  requireWritten(tracer.diagnosticReport(diagnostic.string(), options.grouping, nullptr), diagnostic.string());
+  requireWritten(pt::writeInstrumentationErrorPage(output, diagnostic.filename().string()), output);
   return diagnostic.string();
 }
 
 // The report's file name, then a line naming the diagnostic report when one was written.
 std::string writeReport(const ReportOptions& options) {
-  std::string output = options.output;
-  if (output.empty())
-    output =
-        besideTrace(options.trace, std::string(options.aggregate ? "-aggregate" : "") + "-" + options.metric + ".html");
-  refuseToOverwrite(output, options.trace);
+  const std::string output =
+      reportFile(options.output, options.trace,
+                 std::string(options.aggregate ? "-aggregate" : "") + "-" + options.metric + ".html", {options.trace});
   loadTrace(options.trace);
   const Progress writing("writing the report");
-  // Checks the grouping; the report analyses the trace again itself.
-  const bool pairsCleanly = !analyseGrouping(options.grouping).hasErrors;
+  // Checks the grouping; the page is written from this one analysis.
+  PTProcessedDataStruct summary = analyseGrouping(options.grouping);
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   // Without points there is nothing to diagnose; the page says there is no data.
-  if (const PTRawDataVector* points = tracer.rawDataVector(); !pairsCleanly && points && !points->empty()) {
+  if (const PTRawDataVector* points = tracer.rawDataVector(); summary.hasErrors && points && !points->empty()) {
     const std::string diagnostic = writeErrorPageAndDiagnosticReport(output, options);
     return output + "\n" + diagnostic + ": diagnostic report (the phases do not pair cleanly, so the page is an " +
            "error page that links to this report of where)";
   }
   // The recording machine's description, not this one's.
-  const PTSystemInfoStruct* systemInfo = tracer.getStoredSystemInfo();
-  const bool written = options.aggregate ? tracer.generateAggregateReport(output, options.grouping, options.trace,
-                                                                          options.metric, false, nullptr, systemInfo)
-                                         : tracer.generateHTMLReport(output, options.grouping, options.trace,
-                                                                     options.metric, false, nullptr, systemInfo);
-  if (!written) throw CommandError("cannot write the report file '" + output + "'");
+  requireWritten(pt::writePhaseReport(tracer, output, std::move(summary), options.trace, options.metric,
+                                      options.aggregate, tracer.getStoredSystemInfo()),
+                 output);
   return output;
 }
 
@@ -72,17 +66,10 @@ void addReportCommand(CLI::App& app, int& exitCode) {
   CLI::App* command = app.add_subcommand("report", "Write the HTML report of a saved trace");
   command->add_option("trace", options->trace, "Trace data file (.kvd)")->required();
   command->add_option("-o,--output", options->output, "Report file (default: beside the trace)");
-  command->add_option("--grouping", options->grouping, "Grouping to report; GLOBAL admits every point")
-      ->capture_default_str();
-  command->add_option("--metric", options->metric, "What the report measures")
-      ->check(CLI::IsMember(metricChoices()))
-      ->capture_default_str();
+  addGroupingOption(*command, options->grouping, "report");
+  addMetricOption(*command, options->metric, "What the report measures");
   command->add_flag("--aggregate", options->aggregate, "Write the aggregate report (one row per phase)");
-  command->callback([options, &exitCode] {
-    // Printed once the step's progress line is gone.
-    std::cout << writeReport(*options) << "\n";
-    exitCode = 0;
-  });
+  runPrintingResult(*command, exitCode, [options] { return writeReport(*options); });
 }
 
 }  // namespace ptrace_tool

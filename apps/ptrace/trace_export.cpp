@@ -82,10 +82,10 @@ struct Clock {
 // Midnight UTC before the earliest time: the timestamps stay small enough for
 // a double to keep every nanosecond, and none is 0, which some viewers take
 // for "no time" when they compute the trace's bounds.
-Clock clockFor(const PairedTrace& trace) {
+Clock clockFor(const pt::PairedTrace& trace) {
   double first = trace.summary.baseWallClockTime;
   for (const auto& info : trace.summary.diagnosticInfos) first = std::min(first, info->processedPoint->wcStartTime);
-  for (const PairingProblem& problem : trace.problems) first = std::min(first, problem.wallClockTime);
+  for (const pt::PairingProblem& problem : trace.problems) first = std::min(first, problem.wallClockTime);
   constexpr double kDay = 86400.0;
   Clock clock{std::floor(first / kDay) * kDay};
   if (clock.at(first) == 0) clock.origin -= kDay;
@@ -104,7 +104,7 @@ nlohmann::json identifiersOf(const PTKAVLORProcessedDataPoint& row, PerformanceT
   if (const auto* tracerRow = dynamic_cast<const PTTracerProcessedDataPoint*>(&row)) {
     for (const auto& [name, number] : tracerRow->identifiers) {
       // The thread is the event's tid.
-      if (name == pt::statisticsTypeIdentifierText() || name == kThreadIdentifier) continue;
+      if (name == pt::statisticsTypeIdentifierText() || name == pt::kThreadIdentifier) continue;
       const std::string& text = name.str();
       put(PerformanceTracer::removeStrSuffix(text), tracer.getStringForNumber(text, number));
     }
@@ -133,7 +133,7 @@ std::string processName(const std::string& grouping, const PTSystemInfoStruct* i
 
 }  // namespace
 
-nlohmann::json chromeTrace(const PairedTrace& trace, const std::string& grouping, std::size_t& repairedNames) {
+nlohmann::json chromeTrace(const pt::PairedTrace& trace, const std::string& grouping, std::size_t& repairedNames) {
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   ExportedNames names;
   const Clock clock = clockFor(trace);
@@ -154,7 +154,7 @@ nlohmann::json chromeTrace(const PairedTrace& trace, const std::string& grouping
                             {"ph", "B"},
                             {"ts", Clock::microseconds(start)},
                             {"pid", kPid},
-                            {"tid", tidOf(threadOf(row))}};
+                            {"tid", tidOf(pt::threadOf(tracer, row))}};
     if (nlohmann::json args = identifiersOf(row, tracer, names); !args.empty()) event["args"] = std::move(args);
     if (end == start) {
       // A begin and an end at one time could be read in either order.
@@ -176,7 +176,7 @@ nlohmann::json chromeTrace(const PairedTrace& trace, const std::string& grouping
   }
   // A reason quotes names already counted where they are the event's own.
   std::size_t reasonRepairs = 0;
-  for (const PairingProblem& problem : trace.problems) {
+  for (const pt::PairingProblem& problem : trace.problems) {
     events.push_back({{"name", names.text(problem.phase)},
                       {"cat", category(problem.grouping, names)},
                       {"ph", "i"},
@@ -204,7 +204,7 @@ nlohmann::json chromeTrace(const PairedTrace& trace, const std::string& grouping
   return {{"traceEvents", std::move(metadata)}, {"displayTimeUnit", "ms"}};
 }
 
-std::string foldedStacks(const PairedTrace& trace, std::size_t& repairedNames) {
+std::string foldedStacks(const pt::PairedTrace& trace, std::size_t& repairedNames) {
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
   ExportedNames names;
   const Clock clock = clockFor(trace);
@@ -230,7 +230,7 @@ std::string foldedStacks(const PairedTrace& trace, std::size_t& repairedNames) {
     const PTKAVLORProcessedDataPoint& row = *info->processedPoint;
     if (row.gapRow) continue;
     const std::int64_t start = clock.at(row.wcStartTime), end = clock.at(row.wcStartTime + row.wcElapsedTime);
-    if (std::string thread = threadOf(row); thread != openThread) {
+    if (std::string thread = pt::threadOf(tracer, row); thread != openThread) {
       closeTo(0, start);
       openThread = std::move(thread);
     }

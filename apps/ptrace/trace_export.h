@@ -4,7 +4,7 @@
 // whole nanoseconds, so a phase's self time is the same in both.
 //
 //   std::size_t repairedNames = 0;
-//   nlohmann::json events = ptrace_tool::chromeTrace(pairTrace("GLOBAL"), "GLOBAL", repairedNames);
+//   nlohmann::json events = ptrace_tool::chromeTrace(pt::pairPerThread(tracer, "GLOBAL"), "GLOBAL", repairedNames);
 #pragma once
 
 #include <cstddef>
@@ -12,7 +12,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "apps/ptrace/trace_pairing.h"
+#include "analysis/thread_pairing.h"
 
 namespace ptrace_tool {
 
@@ -24,13 +24,13 @@ namespace ptrace_tool {
 /// point that could not be paired, args its reason. Points naming their thread
 /// (the identifier "threadStr") get a tid of their own. Names are valid UTF-8
 /// (a bad byte becomes U+FFFD); `repairedNames` counts the names repaired.
-nlohmann::json chromeTrace(const PairedTrace& trace, const std::string& grouping, std::size_t& repairedNames);
+nlohmann::json chromeTrace(const pt::PairedTrace& trace, const std::string& grouping, std::size_t& repairedNames);
 
 /// One line per distinct stack of the paired phases, "outer;inner <self
 /// nanoseconds>", sorted by stack; stacks without self time are left out.
 /// In frame names "%", ";" and control characters are written as %XX, an empty
 /// name as "(unnamed)" and a name that reads "(unnamed)" as "%28unnamed)";
 /// names are repaired as in chromeTrace. Points that do not pair are left out.
-std::string foldedStacks(const PairedTrace& trace, std::size_t& repairedNames);
+std::string foldedStacks(const pt::PairedTrace& trace, std::size_t& repairedNames);
 
 }  // namespace ptrace_tool

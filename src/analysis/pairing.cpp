@@ -97,6 +97,10 @@ void Pairing::record(const boost::shared_ptr<PTKAVLORDataPoint>& point,
   if (sinks_.diagnosticMap != nullptr) (*sinks_.diagnosticMap)[point] = info;
 }
 
+void Pairing::recordUnpaired(UnpairedPoint unpaired) {
+  if (sinks_.unpaired != nullptr) sinks_.unpaired->push_back(std::move(unpaired));
+}
+
 void Pairing::step(const boost::shared_ptr<PTKAVLORDataPoint>& point, std::size_t index) {
   if (!previous_) {
     processDiagFirstPoint(point);
@@ -159,6 +163,7 @@ void Pairing::processDiagEndPoint(const boost::shared_ptr<PTKAVLORDataPoint>& po
     rowNumber_ += 1;
     info->processedPoint->errorRow = true;
     record(point, info);
+    recordUnpaired({point, nullptr, info});
     summary_.hasErrors = true;
     return;
   }
@@ -169,6 +174,7 @@ void Pairing::processDiagEndPoint(const boost::shared_ptr<PTKAVLORDataPoint>& po
     // it is still open at the end), the end points at it.
     innermost.info->processedPoint->errorRow = true;
     record(point, innermost.info);
+    recordUnpaired({point, innermost.point, innermost.info});
     summary_.hasErrors = true;
     return;
   }
@@ -268,6 +274,7 @@ std::size_t Pairing::closeOpenStarts() {
     PTKAVLORProcessedDataPoint& row = *open_.back().info->processedPoint;
     row.errorRow = true;
     row.numDescendants = descendantsOf(row);
+    recordUnpaired({open_.back().point, nullptr, open_.back().info});
     open_.pop_back();
   }
   return stillOpen;

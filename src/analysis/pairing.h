@@ -30,7 +30,18 @@ namespace pt::detail {
 /// phase gets a gap row.
 inline constexpr double kGapThresholdSeconds = static_cast<double>(0.1f);
 
-/// Where a walk puts the rows it makes; either may be null.
+/// A point a walk could not pair.
+struct UnpairedPoint {
+  /// An end that closes nothing or not the innermost open phase, or a start
+  /// still open when the walk is closed.
+  boost::shared_ptr<PTKAVLORDataPoint> point;
+  /// For an end: the start of the innermost open phase; null when nothing was open.
+  boost::shared_ptr<PTKAVLORDataPoint> open;
+  /// The error row it made or marked.
+  boost::shared_ptr<PTDiagnosticInfo> row;
+};
+
+/// Where a walk puts the rows it makes; any may be null.
 struct PairingSinks {
   /// Every stepped raw point → its row.
   PTDiagnosticMap* diagnosticMap = nullptr;
@@ -40,6 +51,9 @@ struct PairingSinks {
   /// False when the raw data is a private copy that is dropped afterwards:
   /// the gap points then need no room in it.
   bool insertGapPoints = true;
+  /// The points that could not be paired: ends as they are stepped, then the
+  /// starts still open, innermost first.
+  std::vector<UnpairedPoint>* unpaired = nullptr;
 };
 
 class Pairing {
@@ -101,6 +115,7 @@ class Pairing {
                                    const boost::shared_ptr<PTKAVLORDataPoint>& parent, std::size_t index);
   void insertGapPoints(PTRawDataVector& rawData);
   void record(const boost::shared_ptr<PTKAVLORDataPoint>& point, const boost::shared_ptr<PTDiagnosticInfo>& info);
+  void recordUnpaired(UnpairedPoint unpaired);
   /// The rows made since `row`, all opened while it was open.
   std::int32_t descendantsOf(const PTKAVLORProcessedDataPoint& row) const;
 
@@ -121,5 +136,9 @@ class Pairing {
   /// so a row kept alive keeps the walk's rows alive.
   boost::shared_ptr<std::deque<PTDiagnosticInfo>> infos_;
 };
+
+/// The loop behind generateProcessedDataForGroupings, with sinks of the caller's choice.
+void pairGroupings(PerformanceTracer& tracer, PTRawDataVector* rawData, const std::vector<std::string>& groupings,
+                   PTProcessedDataStruct& summary, PairingSinks sinks);
 
 }  // namespace pt::detail

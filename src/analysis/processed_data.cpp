@@ -11,10 +11,6 @@
 
 namespace {
 
-const std::string kTestManagerGrouping = "CLTestManager";
-const std::string kTargetIdentifier = "targetStr";
-const std::string kCodeGenerationTarget = "TGX";
-
 // Whether the text of a number is one of the wanted names, worked out once per
 // number: a trace has millions of points but few distinct groupings or models.
 class NameMatch {
@@ -141,8 +137,9 @@ PTProcessedDataStruct summarise(PerformanceTracer& tracer, PTRawDataVector* rawD
     summary.baseWallClockTime = first->wallClockTime;
     summary.baseCpuTime = first->cpuTime;
   }
-  const std::int32_t testManagerGrouping = tracer.getNumberForString(EPT_GROUPING, kTestManagerGrouping, true);
-  const std::int32_t codeGenerationTarget = tracer.getNumberForString(kTargetIdentifier, kCodeGenerationTarget, true);
+  const std::int32_t testManagerGrouping = tracer.getNumberForString(EPT_GROUPING, pt::kTestManagerGrouping, true);
+  const std::int32_t codeGenerationTarget =
+      tracer.getNumberForString(pt::kTargetIdentifier, pt::kCodeGenerationTarget, true);
   // The first rows decide the kind; only the rows looked at are converted.
   for (const boost::shared_ptr<PTDiagnosticInfo>& row : rows) {
     if (summary.reportKind != PT_REPORT_PLAIN) break;
@@ -150,7 +147,7 @@ PTProcessedDataStruct summarise(PerformanceTracer& tracer, PTRawDataVector* rawD
     const auto* converted = dynamic_cast<const PTTracerProcessedDataPoint*>(row->processedPoint.get());
     if (row->processedPoint->grouping == testManagerGrouping) {
       summary.reportKind = PT_REPORT_TEST_MANAGER;
-    } else if (converted != nullptr && converted->getIdentifierNum(kTargetIdentifier) == codeGenerationTarget) {
+    } else if (converted != nullptr && converted->getIdentifierNum(pt::kTargetIdentifier) == codeGenerationTarget) {
       summary.reportKind = PT_REPORT_CODE_GENERATION;
     }
   }
@@ -162,6 +159,12 @@ PTProcessedDataStruct summarise(PerformanceTracer& tracer, PTRawDataVector* rawD
 
 bool PerformanceTracer::matchVectorString(const std::vector<std::string>& list, const std::string& text) {
   return std::find(list.begin(), list.end(), text) != list.end();
+}
+
+void pt::detail::pairGroupings(PerformanceTracer& tracer, PTRawDataVector* rawData,
+                               const std::vector<std::string>& groupings, PTProcessedDataStruct& summary,
+                               PairingSinks sinks) {
+  groupingLoop(tracer, rawData, groupings, summary, sinks);
 }
 
 void generateProcessedDataForGroupings(PerformanceTracer& tracer, PTRawDataVector* rawData,

@@ -1,4 +1,5 @@
 #include "analysis/processed_points.h"
+#include "tracer/fixed_texts.h"
 
 #include "tracer/performance_tracer.h"
 #include "tracer/text_utils.h"
@@ -290,14 +291,14 @@ PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTCLTGXProcessedDat
                                                        PerformanceTracer& tables)
     : PTKAVLORProcessedDataPoint(other, PT_TRACER) {
   namingTracer = &tables;
-  addSubjectIdentifier(tables, "modelStr", EPT_MODEL, other.model);
-  addSubjectIdentifier(tables, "targetStr", EPT_TARGET, other.target);
+  addSubjectIdentifier(tables, pt::kModelIdentifier, EPT_MODEL, other.model);
+  addSubjectIdentifier(tables, pt::kTargetIdentifier, EPT_TARGET, other.target);
 }
 
 PTTracerProcessedDataPoint::PTTracerProcessedDataPoint(const PTQDProcessedDataPoint& other, PerformanceTracer& tables)
     : PTTracerProcessedDataPoint(static_cast<const PTCLTGXProcessedDataPoint&>(other), tables) {
-  addSubjectIdentifier(tables, "machineStr", EPT_MACHINE, other.machine);
-  addSubjectIdentifier(tables, "chartStr", EPT_CHART, other.chart);
+  addSubjectIdentifier(tables, pt::kMachineIdentifier, EPT_MACHINE, other.machine);
+  addSubjectIdentifier(tables, pt::kChartIdentifier, EPT_CHART, other.chart);
 }
 
 PTTracerProcessedDataPoint::~PTTracerProcessedDataPoint() = default;

@@ -130,13 +130,13 @@ haArray* rowCell(const PTKAVLORProcessedDataPoint& row, const NamedTexts& subjec
 }
 
 NamedTexts modelTarget(const PTCLTGXProcessedDataPoint& row) {
-  return {{"modelStr", ptGetModelStr(row.model)}, {"targetStr", ptGetTargetStr(row.target)}};
+  return {{pt::kModelIdentifier, ptGetModelStr(row.model)}, {pt::kTargetIdentifier, ptGetTargetStr(row.target)}};
 }
 
 NamedTexts modelTargetMachineChart(const PTQDProcessedDataPoint& row) {
   NamedTexts subjects = modelTarget(row);
-  subjects.emplace_back("machineStr", ptGetMachineStr(row.machine));
-  subjects.emplace_back("chartStr", ptGetChartStr(row.chart));
+  subjects.emplace_back(pt::kMachineIdentifier, ptGetMachineStr(row.machine));
+  subjects.emplace_back(pt::kChartIdentifier, ptGetChartStr(row.chart));
   return subjects;
 }
 

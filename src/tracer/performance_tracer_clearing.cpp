@@ -1,4 +1,5 @@
 // Clearing, replacing and reading the raw data vector.
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 
 #include <boost/make_shared.hpp>
@@ -63,12 +64,12 @@ void PerformanceTracer::clearRawGroupingData(const std::string& grouping) {
 }
 
 void PerformanceTracer::clearRawModelData(const std::string& model) {
-  const std::int32_t number = std::as_const(*this).getNumberForString("modelStr", model);
+  const std::int32_t number = std::as_const(*this).getNumberForString(pt::kModelIdentifier, model);
   // -1 would match every point without a model: a model never logged has no points.
   if (!rawDataVector_ || number == -1) return;
   eraseIf(*rawDataVector_, [number](const PTKAVLORDataPoint& point) {
     const PTTracerDataPoint* tracerPoint = asTracerPoint(point);
-    return tracerPoint != nullptr && tracerPoint->getIdentifierNum("modelStr") == number;
+    return tracerPoint != nullptr && tracerPoint->getIdentifierNum(pt::kModelIdentifier) == number;
   });
 }
 
@@ -80,12 +81,13 @@ void PerformanceTracer::clearRawDataVector(const std::string& grouping, const st
   if (!rawDataVector_) return;
   const std::int32_t groupingNumber = getNumberForString(EPT_GROUPING, grouping, false);
   const std::int32_t modelNumber = getNumberForString(EPT_MODEL, model, false);
-  const std::int32_t modelValue = std::as_const(*this).getNumberForString("modelStr", model);
+  const std::int32_t modelValue = std::as_const(*this).getNumberForString(pt::kModelIdentifier, model);
   eraseIf(*rawDataVector_, [&](const PTKAVLORDataPoint& point) {
     if (point.grouping != groupingNumber) return false;
     if (const PTCLTGXDataPoint* modelPoint = asModelPoint(point)) return modelPoint->model == modelNumber;
     const PTTracerDataPoint* tracerPoint = asTracerPoint(point);
-    return tracerPoint != nullptr && modelValue != -1 && tracerPoint->getIdentifierNum("modelStr") == modelValue;
+    return tracerPoint != nullptr && modelValue != -1 &&
+           tracerPoint->getIdentifierNum(pt::kModelIdentifier) == modelValue;
   });
 }
 
@@ -95,16 +97,16 @@ void PerformanceTracer::clearRawDataVector(const std::string& grouping, const st
   const std::int32_t groupingNumber = getNumberForString(EPT_GROUPING, grouping, false);
   const std::int32_t modelNumber = getNumberForString(EPT_MODEL, model, false);
   const std::int32_t targetNumber = getNumberForString(EPT_TARGET, target, false);
-  const std::int32_t modelValue = std::as_const(*this).getNumberForString("modelStr", model);
-  const std::int32_t targetValue = std::as_const(*this).getNumberForString("targetStr", target);
+  const std::int32_t modelValue = std::as_const(*this).getNumberForString(pt::kModelIdentifier, model);
+  const std::int32_t targetValue = std::as_const(*this).getNumberForString(pt::kTargetIdentifier, target);
   eraseIf(*rawDataVector_, [&](const PTKAVLORDataPoint& point) {
     if (point.grouping != groupingNumber) return false;
     if (const PTCLTGXDataPoint* modelPoint = asModelPoint(point))
       return modelPoint->model == modelNumber && modelPoint->target == targetNumber;
     const PTTracerDataPoint* tracerPoint = asTracerPoint(point);
     return tracerPoint != nullptr && modelValue != -1 && targetValue != -1 &&
-           tracerPoint->getIdentifierNum("modelStr") == modelValue &&
-           tracerPoint->getIdentifierNum("targetStr") == targetValue;
+           tracerPoint->getIdentifierNum(pt::kModelIdentifier) == modelValue &&
+           tracerPoint->getIdentifierNum(pt::kTargetIdentifier) == targetValue;
   });
 }
 

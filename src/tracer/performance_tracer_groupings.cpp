@@ -256,7 +256,7 @@ void PerformanceTracer::enableTracer(const std::string& name, bool enable) {
   const bool compile = test || name == kCompile;
   if (compile || name == kCodeGeneration) addGrouping(kCodeGeneration, {"TGXCG", "MRV", "CLbuild"});
   if (compile) addGrouping(kCompile, {"Calvoran Compile", kCodeGeneration});
-  if (test) addGrouping(kTest, {"Report Generation", "CLTestManager", kCompile});
+  if (test) addGrouping(kTest, {"Report Generation", pt::kTestManagerGrouping, kCompile});
   enableGrouping(name, enable);
   perfTracerEnabledFlag_ = isAnyGroupEnabled() || globalLoggingEnabled_;
 }

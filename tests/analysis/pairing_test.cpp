@@ -2,6 +2,7 @@
 
 #include "analysis/outline_labels.h"
 #include "analysis/processed_data.h"
+#include "analysis/thread_pairing.h"
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
 
@@ -254,3 +255,57 @@ TEST(Pairing, ReportTypeIsTheRichestKindUpToTheFirstChartOrTracerPoint) {
 }
 
 }  // namespace
+
+// Each thread pairs on its own; what does not pair is said in logging order,
+// and only phases closed by their own end are rows.
+TEST(Pairing, PerThreadKeepsClosedPhasesAndSaysWhatDoesNotPair) {
+  struct Case {
+    const char* name;
+    void (*build)(pt_test::TraceBuilder&);
+    std::vector<std::string> rows;  // phase@thread, in order
+    std::size_t errorRows;
+    std::vector<std::string> problems;  // phase@thread: reason
+  };
+  const Case cases[] = {
+      {"threads overlapping in time",
+       [](pt_test::TraceBuilder& b) {
+         b.start("A", 0.0).identifiers({{"threadStr", "w"}}).start("B", 0.01).identifiers({}).end("A", 0.02);
+         b.identifiers({{"threadStr", "w"}}).end("B", 0.03);
+       },
+       {"A@", "B@w"},
+       0,
+       {}},
+      {"unbalanced",
+       [](pt_test::TraceBuilder& b) {
+         b.start("Session", 0.0).start("Load", 0.0).end("Load", 0.05).start("Solve", 0.05).end("Step", 0.06);
+         b.end("Solve", 0.08).start("Save", 0.08).end("Session", 0.1);
+       },
+       {"Load@", "Solve@"},
+       3,
+       {"Session@: start of 'Session' is never closed", "Step@: end of 'Step' while 'Solve' is open",
+        "Save@: start of 'Save' is never closed", "Session@: end of 'Session' while 'Save' is open"}},
+      {"end before any start, on a thread",
+       [](pt_test::TraceBuilder& b) {
+         b.identifiers({{"threadStr", "w"}}).end("X", 0.0).start("A", 0.01).end("A", 0.02);
+       },
+       {"A@w"},
+       1,
+       {"X@w: end of 'X' closes no open phase"}},
+  };
+  for (const Case& c : cases) {
+    Traced t;
+    c.build(t.trace);
+    t.tracer.setRawDataVector(t.trace.points());
+    const pt::PairedTrace paired = pt::pairPerThread(t.tracer, "GLOBAL");
+    std::vector<std::string> rows, problems;
+    for (const auto& info : paired.summary.diagnosticInfos) {
+      rows.push_back(t.phaseName(*info->processedPoint) + "@" + pt::threadOf(t.tracer, *info->processedPoint));
+    }
+    for (const auto& problem : paired.problems)
+      problems.push_back(problem.phase + "@" + problem.thread + ": " + problem.reason);
+    EXPECT_EQ(rows, c.rows) << c.name;
+    EXPECT_EQ(paired.pairedPhases, c.rows.size()) << c.name;
+    EXPECT_EQ(paired.errorRows, c.errorRows) << c.name;
+    EXPECT_EQ(problems, c.problems) << c.name;
+  }
+}

@@ -1,4 +1,5 @@
 #include "report/model/model_report.h"
+#include "tracer/fixed_texts.h"
 
 #include "analysis/metric.h"
 #include "analysis/processed_data.h"
@@ -182,8 +183,8 @@ std::string generateSummaryTreeStr(const PTNodeVector& nodes, PTReportType type,
   }
   std::string out = parsedRecords("leftTreeData", records);
   out += generateMapStr(EPT_PHASE);
-  out += generateMapStr(std::string("modelStr"));
-  out += generateMapStr(std::string("targetStr"));
+  out += generateMapStr(std::string(pt::kModelIdentifier));
+  out += generateMapStr(std::string(pt::kTargetIdentifier));
   if (isTestType(type)) out += generateMapStr(std::string("harnessModel"));
   return out;
 }

@@ -1,4 +1,5 @@
 #include "report/model/processed_data_node.h"
+#include "tracer/fixed_texts.h"
 
 #include "analysis/metric.h"
 #include "analysis/processed_points.h"
@@ -13,11 +14,11 @@
 namespace {
 
 const IdentifierName& modelKey() {
-  static const IdentifierName name("modelStr");
+  static const IdentifierName name(pt::kModelIdentifier);
   return name;
 }
 const IdentifierName& targetKey() {
-  static const IdentifierName name("targetStr");
+  static const IdentifierName name(pt::kTargetIdentifier);
   return name;
 }
 const IdentifierName& harnessKey() {

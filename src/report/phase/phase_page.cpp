@@ -163,18 +163,25 @@ const PTSystemInfoStruct* recordingSystemInfo(PerformanceTracer& tracer) {
 // Both reports share one road; the aggregate-only page leaves out the Call
 // Tree and Details tabs, their data and their scripts. The page goes into a
 // file that replaces the target only once every piece is written, so a
-// failure (or an exception from the analysis) leaves the previous report.
+// failure (or an exception from the analysis, which runs first) leaves the
+// previous report.
 bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, const std::string& fileName,
                                 const std::string& grouping, const std::string& reportTitle,
                                 const std::string& statisticsType, PTRawDataVector* rawData,
                                 const PTSystemInfoStruct* systemInfo) {
+  return writePhasePage(tracer, kind, fileName, tracer.getProcessedData(rawData, {grouping}, false), reportTitle,
+                        statisticsType, systemInfo);
+}
+
+bool pt::detail::writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, const std::string& fileName,
+                                PTProcessedDataStruct summary, const std::string& reportTitle,
+                                const std::string& statisticsType, const PTSystemInfoStruct* systemInfo) {
   platform::ReplacingFile file(fileName, tracer.fileCalls());
   if (!file.isOpen()) return false;
   const PTSystemInfoStruct* shownInfo = systemInfo != nullptr ? systemInfo : recordingSystemInfo(tracer);
   bool written = true;
   auto write = [&file, &written](const std::string& piece) { written = file.write(piece) && written; };
 
-  PTProcessedDataStruct summary = tracer.getProcessedData(rawData, {grouping}, false);
   if (summary.hasErrors) {
     write(generateInstrumentationErrorPage());
     return written && file.commit();

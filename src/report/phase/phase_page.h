@@ -12,6 +12,7 @@
 #include "tracer/data_points.h"
 
 class PerformanceTracer;
+struct PTProcessedDataStruct;
 struct PTSystemInfoStruct;
 
 /// The page of a trace that could not be paired (or held no data), pointing
@@ -53,5 +54,9 @@ enum class PhasePageKind { kFull, kAggregateOnly };
 bool writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, const std::string& fileName,
                     const std::string& grouping, const std::string& reportTitle, const std::string& statisticsType,
                     PTRawDataVector* rawData, const PTSystemInfoStruct* systemInfo);
+/// The same page of rows already analysed (the rows' points may be converted on the way).
+bool writePhasePage(PerformanceTracer& tracer, PhasePageKind kind, const std::string& fileName,
+                    PTProcessedDataStruct summary, const std::string& reportTitle, const std::string& statisticsType,
+                    const PTSystemInfoStruct* systemInfo);
 
 }  // namespace pt::detail
