@@ -8,9 +8,7 @@
 //   ids["modelStr"] = 3;  int32_t n = findIdentifierNumber(ids, "modelStr");
 #pragma once
 
-#include "platform/huge_page_pool.h"
-
-#include <boost/unordered_map.hpp>
+#include <boost/container/small_vector.hpp>
 
 #include <cstddef>
 #include <cstdint>
@@ -18,6 +16,7 @@
 #include <iosfwd>
 #include <string>
 #include <string_view>
+#include <utility>
 
 namespace pt::detail {
 
@@ -60,15 +59,93 @@ class IdentifierName {
 
 std::ostream& operator<<(std::ostream& out, const IdentifierName& name);
 
-/// Identifier name → number of its value in that identifier's own table. Its
-/// nodes and buckets come from the pool that holds the points themselves: a
-/// trace has millions of these maps, each a handful of small allocations.
-using PTIdentifierMap =
-    boost::unordered_map<IdentifierName, std::int32_t, boost::hash<IdentifierName>, std::equal_to<IdentifierName>,
-                         platform::HugePageAllocator<std::pair<const IdentifierName, std::int32_t>>>;
+/// Identifier name → number of its value in that identifier's own table.
+///
+/// A flat store: the entries of a point sit inline (a tracer point names three
+/// identifiers; more spill to the heap), and look-ups scan them by pointer.
+/// Entries are kept in the order a chained hash table with power-of-two
+/// buckets would visit them, since that order decides the order of the
+/// identifier elements in saved records and files made by earlier versions:
+/// the store keeps the bucket count and load factor such a table would have
+/// and places each new entry where it would link it. Iteration order thus
+/// depends on the sequence of inserts, reserves and copies, never on chance.
+class PTIdentifierMap {
+ public:
+  using key_type = IdentifierName;
+  using mapped_type = std::int32_t;
+  using value_type = std::pair<IdentifierName, std::int32_t>;
+  using size_type = std::size_t;
 
-/// An empty map with the smallest bucket array and a maximum load factor of
-/// 1.0; the default constructor would reserve 16 buckets for a handful of keys.
+ private:
+  static constexpr std::size_t kInlineEntries = 3;
+  using Entries = boost::container::small_vector<value_type, kInlineEntries>;
+
+ public:
+  using iterator = Entries::iterator;
+  using const_iterator = Entries::const_iterator;
+
+  /// Sixteen buckets' worth of order, as a default-sized table.
+  PTIdentifierMap() : PTIdentifierMap(kDefaultBucketRequest) {}
+  /// `buckets` rounded up to a power of two, at least four.
+  explicit PTIdentifierMap(std::size_t buckets) : bucketShift_(shiftFor(newBucketCount(buckets))) {}
+  PTIdentifierMap(const PTIdentifierMap& other);
+  PTIdentifierMap(PTIdentifierMap&& other) noexcept;
+  PTIdentifierMap& operator=(const PTIdentifierMap& other);
+  PTIdentifierMap& operator=(PTIdentifierMap&& other) noexcept;
+  ~PTIdentifierMap() = default;
+
+  iterator begin() noexcept { return entries_.begin(); }
+  iterator end() noexcept { return entries_.end(); }
+  const_iterator begin() const noexcept { return entries_.begin(); }
+  const_iterator end() const noexcept { return entries_.end(); }
+  size_type size() const noexcept { return entries_.size(); }
+  bool empty() const noexcept { return entries_.empty(); }
+
+  iterator find(const IdentifierName& name) noexcept;
+  const_iterator find(const IdentifierName& name) const noexcept;
+  size_type count(const IdentifierName& name) const noexcept { return find(name) == end() ? 0 : 1; }
+  /// The number under `name`, inserting 0 when missing.
+  std::int32_t& operator[](const IdentifierName& name);
+  /// The number under `name`; throws std::out_of_range when missing.
+  std::int32_t at(const IdentifierName& name) const;
+  /// Removes every entry; the bucket count stays.
+  void clear() noexcept { entries_.clear(); }
+
+  /// Room for `count` entries without a rehash (and the bucket count that gives).
+  void reserve(std::size_t count);
+  void rehash(std::size_t buckets);
+  float max_load_factor() const noexcept { return maxLoadFactor_; }
+  void max_load_factor(float factor) noexcept;
+  std::size_t bucket_count() const noexcept { return std::size_t{1} << bucketShift_; }
+
+  /// Equal entries, whatever their order.
+  friend bool operator==(const PTIdentifierMap& a, const PTIdentifierMap& b) noexcept;
+
+ private:
+  static constexpr std::size_t kDefaultBucketRequest = 11;
+  static std::size_t newBucketCount(std::size_t atLeast) noexcept;
+  static std::uint8_t shiftFor(std::size_t buckets) noexcept;
+  std::size_t bucketOf(const IdentifierName& name) const noexcept;
+  std::size_t maxLoad() const noexcept;
+  std::size_t minBucketsForSize(std::size_t size) const noexcept;
+  void setBucketCount(std::size_t buckets) noexcept { bucketShift_ = shiftFor(buckets); }
+  /// Links `entry` as a table links a new node: first of its bucket's run,
+  /// or first of all when its bucket is empty. Returns its index.
+  std::size_t link(const value_type& entry);
+  /// Relinks every entry for `buckets` buckets, in the table's own way.
+  void relink(std::size_t buckets);
+  void copyFrom(const PTIdentifierMap& other);
+
+  Entries entries_;
+  float maxLoadFactor_ = 1.0f;
+  std::uint8_t bucketShift_;
+  /// A table allocates its buckets at its first insert; until then its
+  /// count may still grow to fit without relinking anything.
+  bool hasBuckets_ = false;
+};
+
+/// An empty map with the order of the smallest bucket array and a maximum load
+/// factor of 1.0, as every point's map starts.
 PTIdentifierMap makeIdentifierMap();
 
 /// The number stored under `name`, or -1. Does not intern `name`, so looking up
