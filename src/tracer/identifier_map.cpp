@@ -11,6 +11,7 @@
 #include <mutex>
 #include <ostream>
 #include <stdexcept>
+#include <type_traits>
 
 namespace pt::detail {
 
@@ -105,18 +106,71 @@ std::size_t PTIdentifierMap::minBucketsForSize(std::size_t size) const noexcept 
   return newBucketCount(doubleToSize(std::floor(static_cast<double>(size) / static_cast<double>(maxLoadFactor_)) + 1));
 }
 
+static_assert(std::is_trivially_destructible_v<PTIdentifierMap::value_type> &&
+                  std::is_trivially_copy_constructible_v<PTIdentifierMap::value_type>,
+              "entries are moved about as plain bytes and never destroyed");
+
+void PTIdentifierMap::setSize(std::size_t size) noexcept {
+  if (onHeap()) {
+    heap_->size = size;
+  } else {
+    inlineSize_ = static_cast<std::uint8_t>(size);
+  }
+}
+
+void PTIdentifierMap::releaseHeap() noexcept {
+  if (!onHeap()) return;
+  ::operator delete(heap_);
+  inlineSize_ = 0;
+}
+
+void PTIdentifierMap::reserveEntries(std::size_t count) {
+  if (count <= capacity()) return;
+  if (count > (std::numeric_limits<std::size_t>::max() - sizeof(HeapEntries)) / sizeof(value_type)) {
+    throw std::length_error("identifier map too large");
+  }
+  const std::size_t size = this->size();
+  auto* block = static_cast<HeapEntries*>(::operator new(sizeof(HeapEntries) + count * sizeof(value_type)));
+  block->size = size;
+  block->capacity = count;
+  std::uninitialized_copy_n(data(), size, block->entries());
+  releaseHeap();
+  heap_ = block;
+  inlineSize_ = kOnHeap;
+}
+
+PTIdentifierMap::value_type* PTIdentifierMap::insertAt(std::size_t index, const value_type& entry) {
+  const std::size_t size = this->size();
+  if (size == capacity()) reserveEntries(std::max(2 * size, size + 1));
+  value_type* const entries = data();
+  std::construct_at(entries + size, entry);
+  std::rotate(entries + index, entries + size, entries + size + 1);
+  setSize(size + 1);
+  return entries + index;
+}
+
+void PTIdentifierMap::takeEntries(PTIdentifierMap& other) noexcept {
+  releaseHeap();
+  if (other.onHeap()) {
+    heap_ = other.heap_;
+    inlineSize_ = kOnHeap;
+    other.inlineSize_ = 0;
+  } else {
+    std::uninitialized_copy_n(other.data(), other.inlineSize_, reinterpret_cast<value_type*>(inline_));
+    inlineSize_ = other.inlineSize_;
+    other.inlineSize_ = 0;
+  }
+}
+
 PTIdentifierMap::PTIdentifierMap(const PTIdentifierMap& other)
     : maxLoadFactor_(other.maxLoadFactor_), bucketShift_(shiftFor(other.minBucketsForSize(other.size()))) {
-  entries_.reserve(other.size());
+  reserveEntries(other.size());
   copyFrom(other);
 }
 
 PTIdentifierMap::PTIdentifierMap(PTIdentifierMap&& other) noexcept
-    : entries_(std::move(other.entries_)),
-      maxLoadFactor_(other.maxLoadFactor_),
-      bucketShift_(other.bucketShift_),
-      hasBuckets_(other.hasBuckets_) {
-  other.entries_.clear();
+    : maxLoadFactor_(other.maxLoadFactor_), bucketShift_(other.bucketShift_), hasBuckets_(other.hasBuckets_) {
+  takeEntries(other);
   other.hasBuckets_ = false;
 }
 
@@ -127,18 +181,18 @@ PTIdentifierMap& PTIdentifierMap::operator=(const PTIdentifierMap& other) {
     setBucketCount(minBucketsForSize(other.size()));
     hasBuckets_ = true;
   }
-  entries_.clear();
+  clear();
+  reserveEntries(other.size());
   copyFrom(other);
   return *this;
 }
 
 PTIdentifierMap& PTIdentifierMap::operator=(PTIdentifierMap&& other) noexcept {
   if (this == &other) return *this;
-  entries_ = std::move(other.entries_);
+  takeEntries(other);
   maxLoadFactor_ = other.maxLoadFactor_;
   bucketShift_ = other.bucketShift_;
   hasBuckets_ = other.hasBuckets_;
-  other.entries_.clear();
   other.hasBuckets_ = false;
   return *this;
 }
@@ -148,56 +202,58 @@ PTIdentifierMap& PTIdentifierMap::operator=(PTIdentifierMap&& other) noexcept {
 void PTIdentifierMap::copyFrom(const PTIdentifierMap& other) {
   if (other.empty()) return;
   hasBuckets_ = true;
-  for (const value_type& entry : other.entries_) link(entry);
+  for (const value_type& entry : other) link(entry);
 }
 
 PTIdentifierMap::iterator PTIdentifierMap::find(const IdentifierName& name) noexcept {
-  return std::find_if(entries_.begin(), entries_.end(), [&](const value_type& entry) { return entry.first == name; });
+  return std::find_if(begin(), end(), [&](const value_type& entry) { return entry.first == name; });
 }
 
 PTIdentifierMap::const_iterator PTIdentifierMap::find(const IdentifierName& name) const noexcept {
-  return std::find_if(entries_.begin(), entries_.end(), [&](const value_type& entry) { return entry.first == name; });
+  return std::find_if(begin(), end(), [&](const value_type& entry) { return entry.first == name; });
 }
 
 std::int32_t PTIdentifierMap::at(const IdentifierName& name) const {
   const auto found = find(name);
-  if (found == entries_.end()) throw std::out_of_range("no identifier named " + name.str());
+  if (found == end()) throw std::out_of_range("no identifier named " + name.str());
   return found->second;
 }
 
 std::int32_t& PTIdentifierMap::operator[](const IdentifierName& name) {
-  if (const auto found = find(name); found != entries_.end()) return found->second;
-  const std::size_t size = entries_.size() + 1;
+  if (const auto found = find(name); found != end()) return found->second;
+  const std::size_t size = this->size() + 1;
   if (!hasBuckets_) {
     // The first insert allocates the buckets: nothing to relink yet.
     setBucketCount(std::max(bucket_count(), minBucketsForSize(size)));
     hasBuckets_ = true;
   } else if (size > maxLoad()) {
-    const std::size_t buckets = minBucketsForSize(std::max(size, entries_.size() + entries_.size() / 2));
+    const std::size_t buckets = minBucketsForSize(std::max(size, this->size() + this->size() / 2));
     if (buckets != bucket_count()) relink(buckets);
   }
-  return entries_[link(value_type(name, 0))].second;
+  // Linking may move the entries to the heap: index them only afterwards.
+  const std::size_t index = link(value_type(name, 0));
+  return data()[index].second;
 }
 
 std::size_t PTIdentifierMap::link(const value_type& entry) {
   const std::size_t bucket = bucketOf(entry.first);
-  const auto run = std::find_if(entries_.begin(), entries_.end(),
-                                [&](const value_type& other) { return bucketOf(other.first) == bucket; });
-  const auto at = entries_.insert(run == entries_.end() ? entries_.begin() : run, entry);
-  return static_cast<std::size_t>(at - entries_.begin());
+  const auto run =
+      std::find_if(begin(), end(), [&](const value_type& other) { return bucketOf(other.first) == bucket; });
+  const std::size_t index = run == end() ? 0 : static_cast<std::size_t>(run - begin());
+  insertAt(index, entry);
+  return index;
 }
 
 // Walks the entries in order: one whose bucket is still empty stays where it
 // is, one whose bucket already has entries moves to the front of that run.
 void PTIdentifierMap::relink(std::size_t buckets) {
   setBucketCount(buckets);
-  for (std::size_t next = 1; next < entries_.size(); ++next) {
-    const std::size_t bucket = bucketOf(entries_[next].first);
+  value_type* const entries = data();
+  for (std::size_t next = 1; next < size(); ++next) {
+    const std::size_t bucket = bucketOf(entries[next].first);
     for (std::size_t earlier = 0; earlier < next; ++earlier) {
-      if (bucketOf(entries_[earlier].first) != bucket) continue;
-      std::rotate(entries_.begin() + static_cast<std::ptrdiff_t>(earlier),
-                  entries_.begin() + static_cast<std::ptrdiff_t>(next),
-                  entries_.begin() + static_cast<std::ptrdiff_t>(next + 1));
+      if (bucketOf(entries[earlier].first) != bucket) continue;
+      std::rotate(entries + earlier, entries + next, entries + next + 1);
       break;
     }
   }
@@ -205,18 +261,17 @@ void PTIdentifierMap::relink(std::size_t buckets) {
 
 void PTIdentifierMap::reserve(std::size_t count) {
   rehash(static_cast<std::size_t>(std::ceil(static_cast<double>(count) / static_cast<double>(maxLoadFactor_))));
-  entries_.reserve(count);
+  reserveEntries(count);
 }
 
 void PTIdentifierMap::rehash(std::size_t buckets) {
-  if (entries_.empty()) {
+  if (empty()) {
     hasBuckets_ = false;
     setBucketCount(newBucketCount(buckets));
     return;
   }
   const std::size_t fitting = newBucketCount(std::max(
-      buckets,
-      doubleToSize(std::floor(static_cast<double>(entries_.size()) / static_cast<double>(maxLoadFactor_))) + 1));
+      buckets, doubleToSize(std::floor(static_cast<double>(size()) / static_cast<double>(maxLoadFactor_))) + 1));
   if (fitting != bucket_count()) relink(fitting);
 }
 

@@ -8,8 +8,6 @@
 //   ids["modelStr"] = 3;  int32_t n = findIdentifierNumber(ids, "modelStr");
 #pragma once
 
-#include <boost/container/small_vector.hpp>
-
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -61,8 +59,8 @@ std::ostream& operator<<(std::ostream& out, const IdentifierName& name);
 
 /// Identifier name → number of its value in that identifier's own table.
 ///
-/// A flat store: the entries of a point sit inline (a tracer point names three
-/// identifiers; more spill to the heap), and look-ups scan them by pointer.
+/// A flat store: the entries of a point sit inline (a tracer point names up to
+/// three identifiers; more spill to the heap), and look-ups scan them by pointer.
 /// Entries are kept in the order a chained hash table with power-of-two
 /// buckets would visit them, since that order decides the order of the
 /// identifier elements in saved records and files made by earlier versions:
@@ -75,14 +73,8 @@ class PTIdentifierMap {
   using mapped_type = std::int32_t;
   using value_type = std::pair<IdentifierName, std::int32_t>;
   using size_type = std::size_t;
-
- private:
-  static constexpr std::size_t kInlineEntries = 3;
-  using Entries = boost::container::small_vector<value_type, kInlineEntries>;
-
- public:
-  using iterator = Entries::iterator;
-  using const_iterator = Entries::const_iterator;
+  using iterator = value_type*;
+  using const_iterator = const value_type*;
 
   /// Sixteen buckets' worth of order, as a default-sized table.
   PTIdentifierMap() : PTIdentifierMap(kDefaultBucketRequest) {}
@@ -92,14 +84,14 @@ class PTIdentifierMap {
   PTIdentifierMap(PTIdentifierMap&& other) noexcept;
   PTIdentifierMap& operator=(const PTIdentifierMap& other);
   PTIdentifierMap& operator=(PTIdentifierMap&& other) noexcept;
-  ~PTIdentifierMap() = default;
+  ~PTIdentifierMap() { releaseHeap(); }
 
-  iterator begin() noexcept { return entries_.begin(); }
-  iterator end() noexcept { return entries_.end(); }
-  const_iterator begin() const noexcept { return entries_.begin(); }
-  const_iterator end() const noexcept { return entries_.end(); }
-  size_type size() const noexcept { return entries_.size(); }
-  bool empty() const noexcept { return entries_.empty(); }
+  iterator begin() noexcept { return data(); }
+  iterator end() noexcept { return data() + size(); }
+  const_iterator begin() const noexcept { return data(); }
+  const_iterator end() const noexcept { return data() + size(); }
+  size_type size() const noexcept { return onHeap() ? heap_->size : inlineSize_; }
+  bool empty() const noexcept { return size() == 0; }
 
   iterator find(const IdentifierName& name) noexcept;
   const_iterator find(const IdentifierName& name) const noexcept;
@@ -109,7 +101,7 @@ class PTIdentifierMap {
   /// The number under `name`; throws std::out_of_range when missing.
   std::int32_t at(const IdentifierName& name) const;
   /// Removes every entry; the bucket count stays.
-  void clear() noexcept { entries_.clear(); }
+  void clear() noexcept { setSize(0); }
 
   /// Room for `count` entries without a rehash (and the bucket count that gives).
   void reserve(std::size_t count);
@@ -136,12 +128,39 @@ class PTIdentifierMap {
   void relink(std::size_t buckets);
   void copyFrom(const PTIdentifierMap& other);
 
-  Entries entries_;
+  // Storage: up to kInlineEntries in the map itself, more in one heap block
+  // that starts with its size and capacity. The small fields share one word,
+  // so that a point's map takes 56 bytes.
+  struct HeapEntries {
+    std::size_t size;
+    std::size_t capacity;
+    value_type* entries() noexcept { return reinterpret_cast<value_type*>(this + 1); }
+  };
+  static constexpr std::size_t kInlineEntries = 3;
+  static constexpr std::uint8_t kOnHeap = 0xff;
+  bool onHeap() const noexcept { return inlineSize_ == kOnHeap; }
+  value_type* data() noexcept { return onHeap() ? heap_->entries() : reinterpret_cast<value_type*>(inline_); }
+  const value_type* data() const noexcept { return const_cast<PTIdentifierMap*>(this)->data(); }
+  std::size_t capacity() const noexcept { return onHeap() ? heap_->capacity : kInlineEntries; }
+  void setSize(std::size_t size) noexcept;
+  /// Room for `count` entries; the entries keep their order.
+  void reserveEntries(std::size_t count);
+  /// Puts `entry` at `index`, moving the later entries up one.
+  value_type* insertAt(std::size_t index, const value_type& entry);
+  void releaseHeap() noexcept;
+  /// Takes `other`'s entries, leaving it empty.
+  void takeEntries(PTIdentifierMap& other) noexcept;
+
   float maxLoadFactor_ = 1.0f;
   std::uint8_t bucketShift_;
+  std::uint8_t inlineSize_ = 0;  ///< or kOnHeap
   /// A table allocates its buckets at its first insert; until then its
   /// count may still grow to fit without relinking anything.
   bool hasBuckets_ = false;
+  union {
+    alignas(value_type) unsigned char inline_[kInlineEntries * sizeof(value_type)];
+    HeapEntries* heap_;
+  };
 };
 
 /// An empty map with the order of the smallest bucket array and a maximum load
