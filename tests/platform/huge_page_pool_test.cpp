@@ -72,7 +72,7 @@ struct MakesObjectsWhenDestroyed {
   bool* made = nullptr;
   ~MakesObjectsWhenDestroyed() {
     if (made == nullptr) return;
-    const auto blocks = allocateMany(100);
+    const auto blocks = allocateMany(8);
     *made = intact(blocks);
     for (const auto& block : blocks) platform::hugePageFree(block.first);
   }
