@@ -51,21 +51,23 @@ struct CurrentChunk {
   unsigned char* free = nullptr;
   unsigned char* end = nullptr;
   std::size_t carved = 0;
+  bool retired = false;  ///< the thread let go of its chunk
 };
 thread_local CurrentChunk current;
 
-// Drops the thread's chunk when the thread ends. Logging can go on in exit
-// handlers after that, so the chunk is forgotten too and they map a fresh one
-// (left to the process's end) instead of carving from an unmapped one. A
-// separate object, since stores into an object its own destructor is ending
-// may be dropped by the compiler.
-struct CurrentChunkRelease {
-  ~CurrentChunkRelease() {
+// Lets go of the thread's chunk when the thread ends. Objects may still be made
+// after that (logging from exit handlers and later thread-local destructors),
+// when the chunk may be unmapped: they get chunks of their own. A separate
+// object, since stores to an object in its own destructor may be dropped.
+struct ChunkRelease {
+  ~ChunkRelease() {
     if (current.chunk != nullptr) release(current.chunk);
-    current = CurrentChunk{.carved = current.carved};
+    current.chunk = nullptr;
+    current.free = current.end = nullptr;
+    current.retired = true;
   }
 };
-thread_local CurrentChunkRelease currentRelease;
+thread_local ChunkRelease chunkRelease;
 
 unsigned char* firstByte(ChunkHeader* chunk) { return reinterpret_cast<unsigned char*>(chunk) + sizeof(ChunkHeader); }
 
@@ -74,17 +76,17 @@ unsigned char* firstByte(ChunkHeader* chunk) { return reinterpret_cast<unsigned 
 void* hugePageAllocate(std::size_t bytes) {
   if constexpr (kHeapOnly) return ::operator new(bytes);
   bytes = bytes == 0 ? kAlignment : (bytes + kAlignment - 1) / kAlignment * kAlignment;
-  if (bytes > kLargestShared) {
+  CurrentChunk& c = current;
+  if (bytes > kLargestShared || c.retired) {
     const std::size_t size = (sizeof(ChunkHeader) + bytes + kChunkSize - 1) / kChunkSize * kChunkSize;
     return firstByte(mapChunk(size));  // its one reference is the object's
   }
-  CurrentChunk& c = current;
   if (static_cast<std::size_t>(c.end - c.free) < bytes) {
     ChunkHeader* fresh = mapChunk(kChunkSize);
     if (c.chunk != nullptr) {
       release(c.chunk);
     } else {
-      (void)&currentRelease;  // registers its destructor for this thread
+      [[maybe_unused]] volatile ChunkRelease* registered = &chunkRelease;  // first chunk: release it at thread end
     }
     c.chunk = fresh;
     c.free = firstByte(fresh);

@@ -66,4 +66,27 @@ TEST(HugePagePoolThreads, ObjectsMadeOnOneThreadAreFreedOnAnother) {
   for (const auto& block : second) platform::hugePageFree(block.first);
 }
 
+// Made before the thread's first pool object, so destroyed after the thread's
+// current chunk: its destructor stands for logging from a late destructor.
+struct MakesObjectsWhenDestroyed {
+  bool* made = nullptr;
+  ~MakesObjectsWhenDestroyed() {
+    if (made == nullptr) return;
+    const auto blocks = allocateMany(8);
+    *made = intact(blocks);
+    for (const auto& block : blocks) platform::hugePageFree(block.first);
+  }
+};
+
+TEST(HugePagePoolThreads, ObjectsAreMadeAfterTheThreadsChunkIsGone) {
+  bool made = false;
+  std::thread([&] {
+    thread_local MakesObjectsWhenDestroyed late;
+    late.made = &made;
+    // The only object of the chunk, freed: the chunk goes with the thread's hold on it.
+    platform::hugePageFree(platform::hugePageAllocate(64));
+  }).join();
+  EXPECT_TRUE(made);
+}
+
 }  // namespace

@@ -3,9 +3,12 @@
 #include <gtest/gtest.h>
 
 #include <boost/make_shared.hpp>
+#include <boost/unordered_map.hpp>
 
+#include <random>
 #include <string>
 #include <tuple>
+#include <vector>
 
 namespace {
 
@@ -121,6 +124,74 @@ TEST(IdentifierName, EqualTextsShareOneKey) {
   EXPECT_EQ(name, text);
   EXPECT_FALSE(name == IdentifierName("modelStr"));
   EXPECT_TRUE(IdentifierName("a") < IdentifierName("b"));
+}
+
+// The flat identifier store must visit its entries in the order a chained hash
+// table of the same history does, since that order is the order of identifier
+// elements in saved files. Random histories of inserts, reserves, rehashes,
+// copies and moves are replayed on both and compared after every step.
+TEST(IdentifierMap, VisitsEntriesInTheOrderOfTheHashTable) {
+  using Reference = boost::unordered_map<IdentifierName, std::int32_t, boost::hash<IdentifierName>>;
+  std::vector<IdentifierName> names;
+  for (int i = 0; i < 40; ++i) names.emplace_back("identifier" + std::to_string(i * 7919));
+  const auto orderOf = [](const auto& map) {
+    std::vector<std::pair<std::string, std::int32_t>> order;
+    for (const auto& [name, number] : map) order.emplace_back(name.str(), number);
+    return order;
+  };
+  std::mt19937 random(20261207);
+  for (int history = 0; history < 400; ++history) {
+    PTIdentifierMap flat = makeIdentifierMap();
+    Reference reference(0);
+    reference.max_load_factor(1.0f);
+    const std::size_t keys = 1 + random() % (history % 4 == 0 ? 40 : 9);
+    for (int step = 0; step < 24; ++step) {
+      const unsigned operation = random() % 16;
+      if (operation < 9) {
+        const IdentifierName& name = names[random() % keys];
+        const auto number = static_cast<std::int32_t>(random() % 100);
+        flat[name] = number;
+        reference[name] = number;
+      } else if (operation == 9) {
+        const std::size_t count = random() % 12;
+        flat.reserve(count);
+        reference.reserve(count);
+      } else if (operation == 10) {
+        const std::size_t buckets = random() % 20;
+        flat.rehash(buckets);
+        reference.rehash(buckets);
+      } else if (operation == 11) {
+        PTIdentifierMap flatCopy(flat);
+        Reference referenceCopy(reference);
+        flat = std::move(flatCopy);
+        reference = std::move(referenceCopy);
+      } else if (operation == 12) {
+        // Assigned onto a map with a history of its own.
+        PTIdentifierMap flatTarget = makeIdentifierMap();
+        Reference referenceTarget(0);
+        flatTarget[names[0]] = 1;
+        referenceTarget[names[0]] = 1;
+        flatTarget = flat;
+        referenceTarget = reference;
+        flat = flatTarget;
+        reference = referenceTarget;
+      } else if (operation == 13) {
+        const float factor = 0.25f * static_cast<float>(1 + random() % 8);
+        flat.max_load_factor(factor);
+        reference.max_load_factor(factor);
+      } else if (operation == 14 && random() % 4 == 0) {
+        flat.clear();
+        reference.clear();
+      } else {
+        const PTIdentifierMap moved(std::move(flat));
+        flat = moved;
+        const Reference referenceMoved(std::move(reference));
+        reference = referenceMoved;
+      }
+      ASSERT_EQ(orderOf(flat), orderOf(reference)) << "history " << history << " step " << step;
+      ASSERT_EQ(flat.bucket_count(), reference.bucket_count()) << "history " << history << " step " << step;
+    }
+  }
 }
 
 }  // namespace
