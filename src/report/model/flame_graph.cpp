@@ -1,20 +1,22 @@
 #include "report/model/flame_graph.h"
 
 #include "platform/child_process.h"
+#include "platform/output_file.h"
 #include "platform/private_folder.h"
 #include "platform/system_probe.h"
+
+#include <fcntl.h>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <limits>
-#include <sstream>
 #include <string_view>
 #include <unordered_map>
 
@@ -143,6 +145,15 @@ std::string stackLine(const std::string& path, const Counts& counts, bool isDiff
   return line;
 }
 
+/// Whether `path` opens for reading.
+bool canRead(const std::string& path) {
+  platform::FileCalls& calls = platform::systemFileCalls();
+  const int fd = calls.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+  if (fd < 0) return false;
+  calls.close(fd);
+  return true;
+}
+
 std::string replaceAll(const std::string& text, std::string_view from, std::string_view to) {
   std::string out;
   out.reserve(text.size());
@@ -162,7 +173,7 @@ std::string flameGraphScriptPath() {
   return (std::filesystem::path(platform::installationRoot()) / PT_FLAMEGRAPH_SCRIPT).string();
 }
 
-bool checkFlameGraphPLExists() { return std::ifstream(flameGraphScriptPath()).is_open(); }
+bool checkFlameGraphPLExists() { return canRead(flameGraphScriptPath()); }
 
 PTprocessedDataNode::Ptr buildAggregateTree(const PTNodeMap& nodeMap) {
   const auto found = nodeMap.find("root");
@@ -294,14 +305,16 @@ std::string convertToUnixFormat(std::string text) {
   return text;
 }
 
-bool writeStackTracesToFile(const std::string& fileName, const std::vector<std::string>& lines) {
-  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  // Lines are gathered into large blocks: one stream write per line costs
-  // more than the copy.
+bool writeStackTracesToFile(const std::string& fileName, const std::vector<std::string>& lines,
+                            platform::FileCalls& calls) {
+  std::FILE* file = platform::openOutputFile(fileName, calls);
+  if (file == nullptr) return false;
+  // Lines are gathered into large blocks: one write per line costs more than
+  // the copy.
   constexpr std::size_t kBlock = std::size_t{1} << 20;
   std::string block;
   block.reserve(kBlock + 4096);
+  bool written = true;
   for (const std::string& line : lines) {
     if (line.find('\r') == std::string::npos) {
       block += line;
@@ -310,16 +323,16 @@ bool writeStackTracesToFile(const std::string& fileName, const std::vector<std::
     }
     block += '\n';
     if (block.size() >= kBlock) {
-      out.write(block.data(), static_cast<std::streamsize>(block.size()));
+      written = platform::writeWhole(file, block, calls);
+      if (!written) break;
       block.clear();
     }
   }
-  out.write(block.data(), static_cast<std::streamsize>(block.size()));
-  out.close();
-  return static_cast<bool>(out);
+  if (written) written = platform::writeWhole(file, block, calls);
+  return std::fclose(file) == 0 && written;
 }
 
-bool checkFlameGraphSVGExists(const std::string& path) { return std::ifstream(path).is_open(); }
+bool checkFlameGraphSVGExists(const std::string& path) { return canRead(path); }
 
 bool generateFlameGraph(const std::string& folder) {
   const std::filesystem::path dir(folder);
@@ -330,8 +343,9 @@ bool generateFlameGraph(const std::string& folder) {
       platform::runProcess({"perl", script, (dir / "stacks.txt").string(), "--width", "1600"}, svg, messages);
   if (!run.ok()) {
     std::string detail;
-    std::ifstream in(messages);
-    std::getline(in, detail);
+    if (platform::readWholeFile(messages, detail, platform::systemFileCalls())) {
+      detail.resize(std::min(detail.find('\n'), detail.size()));
+    }
     std::cerr << "Flame graph not drawn: perl " << script << " " << run.describe()
               << (detail.empty() ? "" : ": " + detail) << "\n";
     return false;
@@ -341,26 +355,19 @@ bool generateFlameGraph(const std::string& folder) {
 }
 
 std::string readFileAsString(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::string text;
+  if (!platform::readWholeFile(path, text, platform::systemFileCalls())) {
     std::cerr << "Unable to open file for reading: " << path << "\n";
-    return {};
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return std::move(text).str();
+  return text;
 }
 
-void replaceInFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+void replaceInFile(const std::string& path, platform::FileCalls& calls) {
+  std::string text;
+  if (!platform::readWholeFile(path, text, calls)) {
     std::cerr << "Unable to open file for reading: " << path << "\n";
     return;
   }
-  std::ostringstream read;
-  read << in.rdbuf();
-  in.close();
-  std::string text = std::move(read).str();
   text = replaceAll(text, "<title>", "<id>");
   text = replaceAll(text, "</title>", "</id>");
   text = replaceAll(text, R"x(<g class="func_g" onmouseover="s(this)" onmouseout="c()" onclick="zoom(this)">)x", "<g>");
@@ -369,22 +376,24 @@ void replaceInFile(const std::string& path) {
       text,
       R"x(onmouseover="searchover()" onmouseout="searchout()" onclick="search_prompt()" style="opacity:0.1;cursor:pointer")x",
       "");
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out || !(out << text) || !(out.flush())) {
-    std::cerr << "Unable to open file for writing: " << path << "\n";
+  // Replaced whole or not at all: a failed write keeps the drawing as it was.
+  platform::ReplacingFile out(path, calls);
+  if (!out.write(text) || !out.commit()) {
+    std::cerr << "Unable to open file for writing: " << path << " (" << out.error() << ")\n";
   }
 }
 
 std::string extractSVGLine(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) {
+  std::string text;
+  if (!platform::readWholeFile(path, text, platform::systemFileCalls())) {
     std::cerr << "Unable to open file for reading: " << path << "\n";
     return {};
   }
-  for (std::string line; std::getline(in, line);) {
-    if (line.find("<svg") != std::string::npos) return line;
-  }
-  return {};
+  const std::size_t found = text.find("<svg");
+  if (found == std::string::npos) return {};
+  const std::size_t begin = text.rfind('\n', found);
+  const std::size_t start = begin == std::string::npos ? 0 : begin + 1;
+  return text.substr(start, text.find('\n', found) - start);
 }
 
 std::string getTextContent(const std::string& svg) {
