@@ -45,10 +45,24 @@ struct Tree {
     node->identifiers["leftTree"] = mark;
     return node;
   }
+  /// The stack lines; written straight to a file, they must come out the same.
   std::vector<std::string> lines(PTReportType type = PT_REPORT_MODEL, bool isTime = true) {
     const Ptr aggregate = buildAggregateTree(nodes);
     updateAggregateTree(aggregate);
-    return generateStackTraces(aggregate, type, isTime);
+    std::vector<std::string> lines = generateStackTraces(aggregate, type, isTime);
+    pt_test::ScratchFolder folder;
+    const PTStackFile file = writeStackTracesToFile(folder.file("stacks.txt"), aggregate, type, isTime);
+    std::string text;
+    bool anyCount = false;
+    for (const std::string& line : lines) {
+      text += line + "\n";
+      anyCount |= !line.ends_with(isDiffReportType(type) ? " 0 0" : " 0");
+    }
+    EXPECT_TRUE(file.written);
+    EXPECT_EQ(file.lines, lines.size());
+    EXPECT_EQ(file.anyCount, anyCount);
+    EXPECT_EQ(pt_test::fileBytes(folder.file("stacks.txt")), text);
+    return lines;
   }
 };
 

@@ -17,6 +17,7 @@
 #include <iostream>
 #include <iterator>
 #include <limits>
+#include <memory_resource>
 #include <string_view>
 #include <unordered_map>
 
@@ -128,21 +129,64 @@ Counts subtreeCounts(const Node& top, bool isTime) {
   return sum;
 }
 
-std::string stackLine(const std::string& path, const Counts& counts, bool isDiff) {
+/// Appends "path COUNT" (" OTHER" too for the difference types, without a
+/// line end); whether any of its counts is not 0.
+bool appendStackLine(std::string& out, const std::string& path, const Counts& counts, bool isDiff) {
   std::array<char, 24> ownBuffer;
   std::array<char, 24> otherBuffer;
   const std::string_view own = countText(counts.own, ownBuffer);
   const std::string_view other = !isDiff ? "" : counts.hasOther ? countText(counts.other, otherBuffer) : "0";
-  std::string line;
-  line.reserve(path.size() + own.size() + other.size() + 2);
-  line += path;
-  line += ' ';
-  line += own;
+  out.reserve(out.size() + path.size() + own.size() + other.size() + 2);
+  out += path;
+  out += ' ';
+  out += own;
   if (isDiff) {
-    line += ' ';
-    line += other;
+    out += ' ';
+    out += other;
   }
-  return line;
+  return own != "0" || (isDiff && other != "0");
+}
+
+/// Calls `emit(path, counts)` for every stack line of the tree, depth first
+/// in child order, below the root's children marked "leftTree".
+template <typename Emit>
+void visitStackLines(const Node::Ptr& aggregateRoot, bool isTime, Emit&& emit) {
+  if (!aggregateRoot) return;
+  struct Open {
+    const Node* node;
+    std::size_t nextChild;
+    std::size_t pathLength;  // of the path before this node's name
+  };
+  std::vector<Open> open;
+  std::string path;
+  const auto enter = [&](const Node& node) {
+    const std::size_t before = path.size();
+    if (!path.empty()) path += ';';
+    appendFrameName(path, node.nodeName);
+    if (open.size() + 1 == kMaxFlameGraphDepth && !node.children.empty()) {
+      emit(path, subtreeCounts(node, isTime));
+      path.resize(before);
+      return;
+    }
+    emit(path, countsOf(node, isTime));
+    open.push_back({&node, 0, before});
+  };
+  for (const auto& top : aggregateRoot->children) {
+    if (!top) continue;
+    const auto mark = top->identifiers.find(kLeftTree);
+    if (mark == top->identifiers.end() || mark->second == 0) continue;
+    enter(*top);
+    while (!open.empty()) {
+      Open& current = open.back();
+      if (current.nextChild < current.node->children.size()) {
+        const Node* child = current.node->children[current.nextChild++].get();
+        if (child != nullptr) enter(*child);
+      } else {
+        path.resize(current.pathLength);
+        open.pop_back();
+      }
+    }
+  }
 }
 
 /// Whether `path` opens for reading.
@@ -183,7 +227,10 @@ PTprocessedDataNode::Ptr buildAggregateTree(const PTNodeMap& nodeMap) {
   }
   const Node& root = *found->second;
   auto aggregateRoot = std::make_shared<Node>(root.nodeName, root.phaseID);
-  std::unordered_map<AggregateKey, Node*, AggregateKeyHash> aggregates;
+  // The look-up table's entries all go at once with their arena, rather than
+  // one free each.
+  std::pmr::monotonic_buffer_resource arena;
+  std::pmr::unordered_map<AggregateKey, Node*, AggregateKeyHash> aggregates(&arena);
   aggregates.reserve(nodeMap.size());
 
   // Depth first, in child order, as the aggregate children are appended in
@@ -260,44 +307,36 @@ void updateAggregateTree(const PTprocessedDataNode::Ptr& aggregateRoot) {
 std::vector<std::string> generateStackTraces(const PTprocessedDataNode::Ptr& aggregateRoot, PTReportType type,
                                              bool isTime) {
   std::vector<std::string> lines;
-  if (!aggregateRoot) return lines;
   const bool isDiff = isDiffReportType(type);
-  struct Open {
-    const Node* node;
-    std::size_t nextChild;
-    std::size_t pathLength;  // of the path before this node's name
-  };
-  std::vector<Open> open;
-  std::string path;
-  const auto enter = [&](const Node& node) {
-    const std::size_t before = path.size();
-    if (!path.empty()) path += ';';
-    appendFrameName(path, node.nodeName);
-    if (open.size() + 1 == kMaxFlameGraphDepth && !node.children.empty()) {
-      lines.push_back(stackLine(path, subtreeCounts(node, isTime), isDiff));
-      path.resize(before);
-      return;
-    }
-    lines.push_back(stackLine(path, countsOf(node, isTime), isDiff));
-    open.push_back({&node, 0, before});
-  };
-  for (const auto& top : aggregateRoot->children) {
-    if (!top) continue;
-    const auto mark = top->identifiers.find(kLeftTree);
-    if (mark == top->identifiers.end() || mark->second == 0) continue;
-    enter(*top);
-    while (!open.empty()) {
-      Open& current = open.back();
-      if (current.nextChild < current.node->children.size()) {
-        const Node* child = current.node->children[current.nextChild++].get();
-        if (child != nullptr) enter(*child);
-      } else {
-        path.resize(current.pathLength);
-        open.pop_back();
-      }
-    }
-  }
+  visitStackLines(aggregateRoot, isTime, [&](const std::string& path, const Counts& counts) {
+    appendStackLine(lines.emplace_back(), path, counts, isDiff);
+  });
   return lines;
+}
+
+PTStackFile writeStackTracesToFile(const std::string& fileName, const PTprocessedDataNode::Ptr& aggregateRoot,
+                                   PTReportType type, bool isTime, platform::FileCalls& calls) {
+  PTStackFile result;
+  std::FILE* file = platform::openOutputFile(fileName, calls);
+  if (file == nullptr) return result;
+  const bool isDiff = isDiffReportType(type);
+  // The lines go through one buffer, written out whenever it is large.
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  std::string block;
+  block.reserve(kBlock + 4096);
+  bool written = true;
+  visitStackLines(aggregateRoot, isTime, [&](const std::string& path, const Counts& counts) {
+    ++result.lines;
+    if (appendStackLine(block, path, counts, isDiff)) result.anyCount = true;
+    block += '\n';
+    if (block.size() >= kBlock && written) {
+      written = platform::writeWhole(file, block, calls);
+      block.clear();
+    }
+  });
+  if (written) written = platform::writeWhole(file, block, calls);
+  result.written = std::fclose(file) == 0 && written;
+  return result;
 }
 
 std::string convertToUnixFormat(std::string text) {
@@ -437,24 +476,12 @@ std::optional<PTFlameGraph> makeFlameGraph(const PTNodeMap& nodeMap, PTReportTyp
   const auto aggregateRoot = buildAggregateTree(nodeMap);
   if (!aggregateRoot) return std::nullopt;
   updateAggregateTree(aggregateRoot);
-  const auto lines = generateStackTraces(aggregateRoot, type, format == "time");
-  if (lines.empty()) return std::nullopt;  // nothing selectable to draw
-  // Every phase below one count (a hundredth of a second for times): the
-  // script would draw no frame, so there is nothing to show.
-  const std::size_t countFields = isDiffReportType(type) ? 2 : 1;
-  const auto hasCount = [countFields](const std::string& line) {
-    std::size_t end = line.size();
-    for (std::size_t field = 0; field < countFields; ++field) {
-      const std::size_t blank = line.rfind(' ', end - 1);
-      if (blank == std::string::npos) return false;
-      if (line.compare(blank + 1, end - blank - 1, "0") != 0) return true;
-      end = blank;
-    }
-    return false;
-  };
-  if (std::none_of(lines.begin(), lines.end(), hasCount)) return std::nullopt;
   const std::string stacks = scratch.file("stacks.txt");
-  if (!writeStackTracesToFile(stacks, lines)) {
+  const PTStackFile written = writeStackTracesToFile(stacks, aggregateRoot, type, format == "time");
+  // No line selected, or every phase below one count (a hundredth of a
+  // second for times): the script would draw no frame, nothing to show.
+  if (written.lines == 0 || !written.anyCount) return std::nullopt;
+  if (!written.written) {
     std::cerr << "Flame graph not drawn: unable to write " << stacks << "\n";
     return std::nullopt;
   }

@@ -43,6 +43,17 @@ inline constexpr std::size_t kMaxFlameGraphDepth = 1000;
 /// when the file cannot be opened or written.
 bool writeStackTracesToFile(const std::string& fileName, const std::vector<std::string>& lines,
                             platform::FileCalls& calls = platform::systemFileCalls());
+/// What writing the stack lines of a tree found.
+struct PTStackFile {
+  bool written = false;   ///< the file was opened and every line written
+  std::size_t lines = 0;  ///< lines met, written or not
+  bool anyCount = false;  ///< some line counts more than 0
+};
+/// The lines generateStackTraces gives, written as the function above does
+/// without holding them all.
+PTStackFile writeStackTracesToFile(const std::string& fileName, const PTprocessedDataNode::Ptr& aggregateRoot,
+                                   PTReportType type, bool isTime,
+                                   platform::FileCalls& calls = platform::systemFileCalls());
 std::string convertToUnixFormat(std::string text);
 
 /// Runs the script (no shell involved) on `folder`/stacks.txt into
