@@ -329,9 +329,9 @@ PTStackFile writeStackTracesToFile(const std::string& fileName, const PTprocesse
     ++result.lines;
     if (appendStackLine(block, path, counts, isDiff)) result.anyCount = true;
     block += '\n';
-    if (block.size() >= kBlock && written) {
-      written = platform::writeWhole(file, block, calls);
-      block.clear();
+    if (block.size() >= kBlock) {
+      if (written) written = platform::writeWhole(file, block, calls);
+      block.clear();  // after a failure too: the lines are still counted
     }
   });
   if (written) written = platform::writeWhole(file, block, calls);
