@@ -59,9 +59,7 @@ void BM_AggregateTree_AggregateAndWriteStacks(benchmark::State& state) {
   for (auto _ : state) {
     const Ptr aggregate = buildAggregateTree(nodes);
     updateAggregateTree(aggregate);
-    const auto stacks = generateStackTraces(aggregate, PT_REPORT_MODEL, true);
-    benchmark::DoNotOptimize(writeStackTracesToFile(folder.file("stacks.txt"), stacks));
-    lines = stacks.size();
+    lines = writeStackTracesToFile(folder.file("stacks.txt"), aggregate, PT_REPORT_MODEL, true).lines;
   }
   state.counters["lines"] = static_cast<double>(lines);
 }

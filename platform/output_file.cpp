@@ -31,4 +31,32 @@ bool writeWhole(std::FILE* file, std::string_view text, FileCalls& calls) {
   return true;
 }
 
+bool readWholeFile(const std::string& path, std::string& text, FileCalls& calls) {
+  text.clear();
+  const int fd = calls.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+  if (fd < 0) return false;
+  constexpr std::size_t kChunk = std::size_t{1} << 16;
+  for (;;) {
+    const std::size_t size = text.size();
+    text.resize(size + kChunk);
+    const ssize_t got = calls.read(fd, text.data() + size, kChunk);
+    if (got < 0 && errno == EINTR) {
+      text.resize(size);
+      continue;
+    }
+    if (got <= 0) {
+      text.resize(size);
+      if (got == 0) break;
+      const int error = errno;
+      calls.close(fd);
+      text.clear();
+      errno = error;
+      return false;
+    }
+    text.resize(size + static_cast<std::size_t>(got));
+  }
+  calls.close(fd);
+  return true;
+}
+
 }  // namespace platform

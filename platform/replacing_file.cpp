@@ -21,6 +21,7 @@ class SystemFileCalls final : public FileCalls {
  public:
   int open(const char* path, int flags, mode_t mode) override { return ::open(path, flags, mode); }
   ssize_t write(int fd, const void* data, std::size_t size) override { return ::write(fd, data, size); }
+  ssize_t read(int fd, void* data, std::size_t size) override { return ::read(fd, data, size); }
   int fdatasync(int fd) override { return ::fdatasync(fd); }
   int fchmod(int fd, mode_t mode) override { return ::fchmod(fd, mode); }
   int close(int fd) override { return ::close(fd); }

@@ -23,13 +23,14 @@
 
 namespace platform {
 
-/// The system calls a replacing file makes, with the POSIX meanings and
+/// The system calls a replacing file (or a whole-file read) makes, with the POSIX meanings and
 /// results (-1 and errno on failure). Tests replace them to make any one fail.
 class FileCalls {
  public:
   virtual ~FileCalls() = default;
   virtual int open(const char* path, int flags, mode_t mode) = 0;
   virtual ssize_t write(int fd, const void* data, std::size_t size) = 0;
+  virtual ssize_t read(int fd, void* data, std::size_t size) = 0;
   virtual int fdatasync(int fd) = 0;
   virtual int fchmod(int fd, mode_t mode) = 0;
   virtual int close(int fd) = 0;

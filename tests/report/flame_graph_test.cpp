@@ -2,6 +2,7 @@
 
 #include "analysis/processed_data.h"
 #include "platform/child_process.h"
+#include "support/failing_file_calls.h"
 #include "support/scratch_files.h"
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
@@ -13,6 +14,7 @@
 
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -43,10 +45,24 @@ struct Tree {
     node->identifiers["leftTree"] = mark;
     return node;
   }
+  /// The stack lines; written straight to a file, they must come out the same.
   std::vector<std::string> lines(PTReportType type = PT_REPORT_MODEL, bool isTime = true) {
     const Ptr aggregate = buildAggregateTree(nodes);
     updateAggregateTree(aggregate);
-    return generateStackTraces(aggregate, type, isTime);
+    std::vector<std::string> lines = generateStackTraces(aggregate, type, isTime);
+    pt_test::ScratchFolder folder;
+    const PTStackFile file = writeStackTracesToFile(folder.file("stacks.txt"), aggregate, type, isTime);
+    std::string text;
+    bool anyCount = false;
+    for (const std::string& line : lines) {
+      text += line + "\n";
+      anyCount |= !line.ends_with(isDiffReportType(type) ? " 0 0" : " 0");
+    }
+    EXPECT_TRUE(file.written);
+    EXPECT_EQ(file.lines, lines.size());
+    EXPECT_EQ(file.anyCount, anyCount);
+    EXPECT_EQ(pt_test::fileBytes(folder.file("stacks.txt")), text);
+    return lines;
   }
 };
 
@@ -235,6 +251,35 @@ TEST(FlameGraphScript, PageGetsFramesAndStaticPartsOfTheDrawing) {
   EXPECT_EQ(testing::internal::GetCapturedStderr(),
             "End script tag not found\nEnd </g> tag not found\nUnable to open file for reading: " +
                 folder.file("missing.svg") + "\n");
+
+  // Files that cannot be written are failures, named, and a drawing that
+  // cannot be rewritten stays as it was; a disk taking a few bytes at a time
+  // is no failure.
+  using Fail = pt_test::FailingCalls::Fail;
+  const std::string reading = "Unable to open file for reading: " + path + "\n";
+  const std::string writing = "Unable to open file for writing: " + path + " (cannot ";
+  const struct {
+    Fail fail;
+    bool stacksWritten;
+    std::string message;
+  } cases[] = {
+      {Fail::kOpen, false, reading},
+      {Fail::kWrite, false, writing + "write the file: " + std::strerror(ENOSPC) + ")\n"},
+      {Fail::kRename, true, writing + "replace the file: " + std::strerror(EXDEV) + ")\n"},
+      {Fail::kShortWrites, true, ""},
+  };
+  for (const auto& c : cases) {
+    pt_test::FailingCalls calls(c.fail);
+    std::filesystem::remove(folder.file("stacks.txt"));
+    EXPECT_EQ(writeStackTracesToFile(folder.file("stacks.txt"), {"a;b 1", "a;c\r 2"}, calls), c.stacksWritten);
+    if (c.stacksWritten) {
+      EXPECT_EQ(pt_test::fileBytes(folder.file("stacks.txt")), "a;b 1\na;c 2\n");
+    }
+    testing::internal::CaptureStderr();
+    replaceInFile(path, calls);
+    EXPECT_EQ(testing::internal::GetCapturedStderr(), c.message);
+    EXPECT_EQ(readFileAsString(path), svg);  // kept whole, or rewritten to the same
+  }
 }
 
 /// Points the installation root and the temporary folder somewhere else

@@ -28,6 +28,7 @@ class FailingCalls : public platform::FileCalls {
     if (fail_ == Fail::kShortWrites) return system_.write(fd, data, size < 3 ? size : 3);
     return system_.write(fd, data, size);
   }
+  ssize_t read(int fd, void* data, std::size_t size) override { return system_.read(fd, data, size); }
   int fdatasync(int fd) override { return fail_ == Fail::kSync ? refuse(EIO) : system_.fdatasync(fd); }
   int fchmod(int fd, mode_t mode) override { return system_.fchmod(fd, mode); }
   int close(int fd) override {

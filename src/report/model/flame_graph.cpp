@@ -1,20 +1,23 @@
 #include "report/model/flame_graph.h"
 
 #include "platform/child_process.h"
+#include "platform/output_file.h"
 #include "platform/private_folder.h"
 #include "platform/system_probe.h"
+
+#include <fcntl.h>
 
 #include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
 #include <cstdint>
+#include <cstdio>
 #include <filesystem>
-#include <fstream>
 #include <iostream>
 #include <iterator>
 #include <limits>
-#include <sstream>
+#include <memory_resource>
 #include <string_view>
 #include <unordered_map>
 
@@ -126,21 +129,73 @@ Counts subtreeCounts(const Node& top, bool isTime) {
   return sum;
 }
 
-std::string stackLine(const std::string& path, const Counts& counts, bool isDiff) {
+/// Appends "path COUNT" (" OTHER" too for the difference types, without a
+/// line end); whether any of its counts is not 0.
+bool appendStackLine(std::string& out, const std::string& path, const Counts& counts, bool isDiff) {
   std::array<char, 24> ownBuffer;
   std::array<char, 24> otherBuffer;
   const std::string_view own = countText(counts.own, ownBuffer);
   const std::string_view other = !isDiff ? "" : counts.hasOther ? countText(counts.other, otherBuffer) : "0";
-  std::string line;
-  line.reserve(path.size() + own.size() + other.size() + 2);
-  line += path;
-  line += ' ';
-  line += own;
+  out.reserve(out.size() + path.size() + own.size() + other.size() + 2);
+  out += path;
+  out += ' ';
+  out += own;
   if (isDiff) {
-    line += ' ';
-    line += other;
+    out += ' ';
+    out += other;
   }
-  return line;
+  return own != "0" || (isDiff && other != "0");
+}
+
+/// Calls `emit(path, counts)` for every stack line of the tree, depth first
+/// in child order, below the root's children marked "leftTree".
+template <typename Emit>
+void visitStackLines(const Node::Ptr& aggregateRoot, bool isTime, Emit&& emit) {
+  if (!aggregateRoot) return;
+  struct Open {
+    const Node* node;
+    std::size_t nextChild;
+    std::size_t pathLength;  // of the path before this node's name
+  };
+  std::vector<Open> open;
+  std::string path;
+  const auto enter = [&](const Node& node) {
+    const std::size_t before = path.size();
+    if (!path.empty()) path += ';';
+    appendFrameName(path, node.nodeName);
+    if (open.size() + 1 == kMaxFlameGraphDepth && !node.children.empty()) {
+      emit(path, subtreeCounts(node, isTime));
+      path.resize(before);
+      return;
+    }
+    emit(path, countsOf(node, isTime));
+    open.push_back({&node, 0, before});
+  };
+  for (const auto& top : aggregateRoot->children) {
+    if (!top) continue;
+    const auto mark = top->identifiers.find(kLeftTree);
+    if (mark == top->identifiers.end() || mark->second == 0) continue;
+    enter(*top);
+    while (!open.empty()) {
+      Open& current = open.back();
+      if (current.nextChild < current.node->children.size()) {
+        const Node* child = current.node->children[current.nextChild++].get();
+        if (child != nullptr) enter(*child);
+      } else {
+        path.resize(current.pathLength);
+        open.pop_back();
+      }
+    }
+  }
+}
+
+/// Whether `path` opens for reading.
+bool canRead(const std::string& path) {
+  platform::FileCalls& calls = platform::systemFileCalls();
+  const int fd = calls.open(path.c_str(), O_RDONLY | O_CLOEXEC, 0);
+  if (fd < 0) return false;
+  calls.close(fd);
+  return true;
 }
 
 std::string replaceAll(const std::string& text, std::string_view from, std::string_view to) {
@@ -162,7 +217,7 @@ std::string flameGraphScriptPath() {
   return (std::filesystem::path(platform::installationRoot()) / PT_FLAMEGRAPH_SCRIPT).string();
 }
 
-bool checkFlameGraphPLExists() { return std::ifstream(flameGraphScriptPath()).is_open(); }
+bool checkFlameGraphPLExists() { return canRead(flameGraphScriptPath()); }
 
 PTprocessedDataNode::Ptr buildAggregateTree(const PTNodeMap& nodeMap) {
   const auto found = nodeMap.find("root");
@@ -172,7 +227,10 @@ PTprocessedDataNode::Ptr buildAggregateTree(const PTNodeMap& nodeMap) {
   }
   const Node& root = *found->second;
   auto aggregateRoot = std::make_shared<Node>(root.nodeName, root.phaseID);
-  std::unordered_map<AggregateKey, Node*, AggregateKeyHash> aggregates;
+  // The look-up table's entries all go at once with their arena, rather than
+  // one free each.
+  std::pmr::monotonic_buffer_resource arena;
+  std::pmr::unordered_map<AggregateKey, Node*, AggregateKeyHash> aggregates(&arena);
   aggregates.reserve(nodeMap.size());
 
   // Depth first, in child order, as the aggregate children are appended in
@@ -249,44 +307,36 @@ void updateAggregateTree(const PTprocessedDataNode::Ptr& aggregateRoot) {
 std::vector<std::string> generateStackTraces(const PTprocessedDataNode::Ptr& aggregateRoot, PTReportType type,
                                              bool isTime) {
   std::vector<std::string> lines;
-  if (!aggregateRoot) return lines;
   const bool isDiff = isDiffReportType(type);
-  struct Open {
-    const Node* node;
-    std::size_t nextChild;
-    std::size_t pathLength;  // of the path before this node's name
-  };
-  std::vector<Open> open;
-  std::string path;
-  const auto enter = [&](const Node& node) {
-    const std::size_t before = path.size();
-    if (!path.empty()) path += ';';
-    appendFrameName(path, node.nodeName);
-    if (open.size() + 1 == kMaxFlameGraphDepth && !node.children.empty()) {
-      lines.push_back(stackLine(path, subtreeCounts(node, isTime), isDiff));
-      path.resize(before);
-      return;
-    }
-    lines.push_back(stackLine(path, countsOf(node, isTime), isDiff));
-    open.push_back({&node, 0, before});
-  };
-  for (const auto& top : aggregateRoot->children) {
-    if (!top) continue;
-    const auto mark = top->identifiers.find(kLeftTree);
-    if (mark == top->identifiers.end() || mark->second == 0) continue;
-    enter(*top);
-    while (!open.empty()) {
-      Open& current = open.back();
-      if (current.nextChild < current.node->children.size()) {
-        const Node* child = current.node->children[current.nextChild++].get();
-        if (child != nullptr) enter(*child);
-      } else {
-        path.resize(current.pathLength);
-        open.pop_back();
-      }
-    }
-  }
+  visitStackLines(aggregateRoot, isTime, [&](const std::string& path, const Counts& counts) {
+    appendStackLine(lines.emplace_back(), path, counts, isDiff);
+  });
   return lines;
+}
+
+PTStackFile writeStackTracesToFile(const std::string& fileName, const PTprocessedDataNode::Ptr& aggregateRoot,
+                                   PTReportType type, bool isTime, platform::FileCalls& calls) {
+  PTStackFile result;
+  std::FILE* file = platform::openOutputFile(fileName, calls);
+  if (file == nullptr) return result;
+  const bool isDiff = isDiffReportType(type);
+  // The lines go through one buffer, written out whenever it is large.
+  constexpr std::size_t kBlock = std::size_t{1} << 20;
+  std::string block;
+  block.reserve(kBlock + 4096);
+  bool written = true;
+  visitStackLines(aggregateRoot, isTime, [&](const std::string& path, const Counts& counts) {
+    ++result.lines;
+    if (appendStackLine(block, path, counts, isDiff)) result.anyCount = true;
+    block += '\n';
+    if (block.size() >= kBlock) {
+      if (written) written = platform::writeWhole(file, block, calls);
+      block.clear();  // after a failure too: the lines are still counted
+    }
+  });
+  if (written) written = platform::writeWhole(file, block, calls);
+  result.written = std::fclose(file) == 0 && written;
+  return result;
 }
 
 std::string convertToUnixFormat(std::string text) {
@@ -294,14 +344,16 @@ std::string convertToUnixFormat(std::string text) {
   return text;
 }
 
-bool writeStackTracesToFile(const std::string& fileName, const std::vector<std::string>& lines) {
-  std::ofstream out(fileName, std::ios::binary | std::ios::trunc);
-  if (!out) return false;
-  // Lines are gathered into large blocks: one stream write per line costs
-  // more than the copy.
+bool writeStackTracesToFile(const std::string& fileName, const std::vector<std::string>& lines,
+                            platform::FileCalls& calls) {
+  std::FILE* file = platform::openOutputFile(fileName, calls);
+  if (file == nullptr) return false;
+  // Lines are gathered into large blocks: one write per line costs more than
+  // the copy.
   constexpr std::size_t kBlock = std::size_t{1} << 20;
   std::string block;
   block.reserve(kBlock + 4096);
+  bool written = true;
   for (const std::string& line : lines) {
     if (line.find('\r') == std::string::npos) {
       block += line;
@@ -310,16 +362,16 @@ bool writeStackTracesToFile(const std::string& fileName, const std::vector<std::
     }
     block += '\n';
     if (block.size() >= kBlock) {
-      out.write(block.data(), static_cast<std::streamsize>(block.size()));
+      written = platform::writeWhole(file, block, calls);
+      if (!written) break;
       block.clear();
     }
   }
-  out.write(block.data(), static_cast<std::streamsize>(block.size()));
-  out.close();
-  return static_cast<bool>(out);
+  if (written) written = platform::writeWhole(file, block, calls);
+  return std::fclose(file) == 0 && written;
 }
 
-bool checkFlameGraphSVGExists(const std::string& path) { return std::ifstream(path).is_open(); }
+bool checkFlameGraphSVGExists(const std::string& path) { return canRead(path); }
 
 bool generateFlameGraph(const std::string& folder) {
   const std::filesystem::path dir(folder);
@@ -330,8 +382,9 @@ bool generateFlameGraph(const std::string& folder) {
       platform::runProcess({"perl", script, (dir / "stacks.txt").string(), "--width", "1600"}, svg, messages);
   if (!run.ok()) {
     std::string detail;
-    std::ifstream in(messages);
-    std::getline(in, detail);
+    if (platform::readWholeFile(messages, detail, platform::systemFileCalls())) {
+      detail.resize(std::min(detail.find('\n'), detail.size()));
+    }
     std::cerr << "Flame graph not drawn: perl " << script << " " << run.describe()
               << (detail.empty() ? "" : ": " + detail) << "\n";
     return false;
@@ -341,26 +394,19 @@ bool generateFlameGraph(const std::string& folder) {
 }
 
 std::string readFileAsString(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+  std::string text;
+  if (!platform::readWholeFile(path, text, platform::systemFileCalls())) {
     std::cerr << "Unable to open file for reading: " << path << "\n";
-    return {};
   }
-  std::ostringstream text;
-  text << in.rdbuf();
-  return std::move(text).str();
+  return text;
 }
 
-void replaceInFile(const std::string& path) {
-  std::ifstream in(path, std::ios::binary);
-  if (!in) {
+void replaceInFile(const std::string& path, platform::FileCalls& calls) {
+  std::string text;
+  if (!platform::readWholeFile(path, text, calls)) {
     std::cerr << "Unable to open file for reading: " << path << "\n";
     return;
   }
-  std::ostringstream read;
-  read << in.rdbuf();
-  in.close();
-  std::string text = std::move(read).str();
   text = replaceAll(text, "<title>", "<id>");
   text = replaceAll(text, "</title>", "</id>");
   text = replaceAll(text, R"x(<g class="func_g" onmouseover="s(this)" onmouseout="c()" onclick="zoom(this)">)x", "<g>");
@@ -369,22 +415,24 @@ void replaceInFile(const std::string& path) {
       text,
       R"x(onmouseover="searchover()" onmouseout="searchout()" onclick="search_prompt()" style="opacity:0.1;cursor:pointer")x",
       "");
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  if (!out || !(out << text) || !(out.flush())) {
-    std::cerr << "Unable to open file for writing: " << path << "\n";
+  // Replaced whole or not at all: a failed write keeps the drawing as it was.
+  platform::ReplacingFile out(path, calls);
+  if (!out.write(text) || !out.commit()) {
+    std::cerr << "Unable to open file for writing: " << path << " (" << out.error() << ")\n";
   }
 }
 
 std::string extractSVGLine(const std::string& path) {
-  std::ifstream in(path);
-  if (!in) {
+  std::string text;
+  if (!platform::readWholeFile(path, text, platform::systemFileCalls())) {
     std::cerr << "Unable to open file for reading: " << path << "\n";
     return {};
   }
-  for (std::string line; std::getline(in, line);) {
-    if (line.find("<svg") != std::string::npos) return line;
-  }
-  return {};
+  const std::size_t found = text.find("<svg");
+  if (found == std::string::npos) return {};
+  const std::size_t begin = text.rfind('\n', found);
+  const std::size_t start = begin == std::string::npos ? 0 : begin + 1;
+  return text.substr(start, text.find('\n', found) - start);
 }
 
 std::string getTextContent(const std::string& svg) {
@@ -428,24 +476,12 @@ std::optional<PTFlameGraph> makeFlameGraph(const PTNodeMap& nodeMap, PTReportTyp
   const auto aggregateRoot = buildAggregateTree(nodeMap);
   if (!aggregateRoot) return std::nullopt;
   updateAggregateTree(aggregateRoot);
-  const auto lines = generateStackTraces(aggregateRoot, type, format == "time");
-  if (lines.empty()) return std::nullopt;  // nothing selectable to draw
-  // Every phase below one count (a hundredth of a second for times): the
-  // script would draw no frame, so there is nothing to show.
-  const std::size_t countFields = isDiffReportType(type) ? 2 : 1;
-  const auto hasCount = [countFields](const std::string& line) {
-    std::size_t end = line.size();
-    for (std::size_t field = 0; field < countFields; ++field) {
-      const std::size_t blank = line.rfind(' ', end - 1);
-      if (blank == std::string::npos) return false;
-      if (line.compare(blank + 1, end - blank - 1, "0") != 0) return true;
-      end = blank;
-    }
-    return false;
-  };
-  if (std::none_of(lines.begin(), lines.end(), hasCount)) return std::nullopt;
   const std::string stacks = scratch.file("stacks.txt");
-  if (!writeStackTracesToFile(stacks, lines)) {
+  const PTStackFile written = writeStackTracesToFile(stacks, aggregateRoot, type, format == "time");
+  // No line selected, or every phase below one count (a hundredth of a
+  // second for times): the script would draw no frame, nothing to show.
+  if (written.lines == 0 || !written.anyCount) return std::nullopt;
+  if (!written.written) {
     std::cerr << "Flame graph not drawn: unable to write " << stacks << "\n";
     return std::nullopt;
   }

@@ -11,6 +11,7 @@
 // report without a flame graph; none of them throws.
 #pragma once
 
+#include "platform/replacing_file.h"
 #include "report/model/tree_construction.h"
 
 #include <optional>
@@ -40,7 +41,19 @@ inline constexpr std::size_t kMaxFlameGraphDepth = 1000;
 
 /// Writes each line, carriage returns removed, ending in a line feed; false
 /// when the file cannot be opened or written.
-bool writeStackTracesToFile(const std::string& fileName, const std::vector<std::string>& lines);
+bool writeStackTracesToFile(const std::string& fileName, const std::vector<std::string>& lines,
+                            platform::FileCalls& calls = platform::systemFileCalls());
+/// What writing the stack lines of a tree found.
+struct PTStackFile {
+  bool written = false;   ///< the file was opened and every line written
+  std::size_t lines = 0;  ///< lines met, written or not
+  bool anyCount = false;  ///< some line counts more than 0
+};
+/// The lines generateStackTraces gives, written as the function above does
+/// without holding them all.
+PTStackFile writeStackTracesToFile(const std::string& fileName, const PTprocessedDataNode::Ptr& aggregateRoot,
+                                   PTReportType type, bool isTime,
+                                   platform::FileCalls& calls = platform::systemFileCalls());
 std::string convertToUnixFormat(std::string text);
 
 /// Runs the script (no shell involved) on `folder`/stacks.txt into
@@ -51,7 +64,8 @@ bool checkFlameGraphSVGExists(const std::string& path);
 
 /// Turns the frames' tool-tips into hidden <id> elements and strips the
 /// script's own event handlers, for the page's script to drive the drawing.
-void replaceInFile(const std::string& path);
+/// A file that cannot be read or written is named on standard error.
+void replaceInFile(const std::string& path, platform::FileCalls& calls = platform::systemFileCalls());
 /// The whole file; empty, with a message, when it cannot be read.
 std::string readFileAsString(const std::string& path);
 /// The first line holding "<svg"; empty when there is none.

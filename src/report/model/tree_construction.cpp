@@ -7,6 +7,7 @@
 #include <algorithm>
 #include <optional>
 #include <stdexcept>
+#include <unordered_set>
 
 namespace {
 
