@@ -14,7 +14,6 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
 #include <filesystem>
 #include <map>
 #include <sstream>
@@ -257,15 +256,15 @@ TEST(FlameGraphScript, PageGetsFramesAndStaticPartsOfTheDrawing) {
   // is no failure.
   using Fail = pt_test::FailingCalls::Fail;
   const std::string reading = "Unable to open file for reading: " + path + "\n";
-  const std::string writing = "Unable to open file for writing: " + path + " (cannot ";
+  const std::string writing = "Unable to open file for writing: " + path + "\n";
   const struct {
     Fail fail;
     bool stacksWritten;
     std::string message;
   } cases[] = {
       {Fail::kOpen, false, reading},
-      {Fail::kWrite, false, writing + "write the file: " + std::strerror(ENOSPC) + ")\n"},
-      {Fail::kRename, true, writing + "replace the file: " + std::strerror(EXDEV) + ")\n"},
+      {Fail::kWrite, false, writing},
+      {Fail::kRename, true, writing},
       {Fail::kShortWrites, true, ""},
   };
   for (const auto& c : cases) {

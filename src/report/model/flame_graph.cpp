@@ -417,9 +417,7 @@ void replaceInFile(const std::string& path, platform::FileCalls& calls) {
       "");
   // Replaced whole or not at all: a failed write keeps the drawing as it was.
   platform::ReplacingFile out(path, calls);
-  if (!out.write(text) || !out.commit()) {
-    std::cerr << "Unable to open file for writing: " << path << " (" << out.error() << ")\n";
-  }
+  if (!out.write(text) || !out.commit()) std::cerr << "Unable to open file for writing: " << path << "\n";
 }
 
 std::string extractSVGLine(const std::string& path) {
