@@ -53,7 +53,10 @@ struct CurrentChunk {
   std::size_t carved = 0;
   bool retired = false;  ///< the thread let go of its chunk
 };
-thread_local CurrentChunk current;
+// Initial-exec: every pooled point reaches this, and the default model for a
+// shared library calls into the loader on each access. The library is linked,
+// not loaded later, so its few bytes fit the static thread storage.
+[[gnu::tls_model("initial-exec")]] thread_local CurrentChunk current;
 
 // Lets go of the thread's chunk when the thread ends. Objects may still be made
 // after that (logging from exit handlers and later thread-local destructors),

@@ -33,6 +33,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <limits>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -489,10 +490,16 @@ class PerformanceTracer {
   void enableGroupingTree(const std::string& name, EPTGroupingEnabled state, std::unordered_set<std::int32_t>& visited);
   void noteEnabledStateChange(std::int32_t number, EPTGroupingEnabled previous, EPTGroupingEnabled state);
   void refreshEnabledGroupings() const;
-  /// The number of the enabled grouping of that name, if any.
-  std::optional<std::int32_t> findEnabledGrouping(std::string_view name) const;
-  /// The grouping's number when an event of it is to be recorded.
-  std::optional<std::int32_t> admittedGroupingNumber(const std::string& grouping) const;
+  /// What the two below answer when the grouping is not enabled, or its event
+  /// not to be recorded. A plain number rather than an optional: the funnel
+  /// turns most calls away, and an optional returned through the stack cost
+  /// it a stalled load each time.
+  static constexpr std::int32_t kNotAdmitted = std::numeric_limits<std::int32_t>::min();
+  /// The number of the enabled grouping of that name, else kNotAdmitted.
+  std::int32_t findEnabledGrouping(std::string_view name) const;
+  /// The grouping's number when an event of it is to be recorded (-1 when
+  /// there is no grouping table), else kNotAdmitted.
+  std::int32_t admittedGroupingNumber(const std::string& grouping) const;
   void refreshRecorderListener();
   bool logAdmittedEvent(const std::string& grouping, std::int32_t groupingNumber, const std::string& phase,
                         bool isStart, std::span<const LoggedIdentifier> identifiers);
@@ -534,12 +541,16 @@ class PerformanceTracer {
   /// about are not enabled, and the few enabled ones are found by comparing
   /// texts, without hashing one: bit min(length, 63) of enabledNameLengths_
   /// is set for the length of every enabled name, which turns most others
-  /// away at once. Valid while the grouping table is at the version noted (no
-  /// two tables share a version); rebuilt on the first question after the
-  /// table or a state changed.
+  /// away at once; a name of an enabled length is then compared by its length
+  /// and first eight bytes held in the entry, and only a name matching both
+  /// has its remaining bytes compared. Valid while the grouping table is at
+  /// the version noted (no two tables share a version); rebuilt on the first
+  /// question after the table or a state changed.
   struct EnabledGrouping {
-    std::string name;
+    std::uint64_t head;  ///< the name's first eight bytes, zero past its end
+    std::size_t length;
     std::int32_t number;
+    std::string name;
   };
   static constexpr std::uint64_t kStaleEnabledGroupings = ~std::uint64_t{0};
   mutable std::vector<EnabledGrouping> enabledGroupings_;

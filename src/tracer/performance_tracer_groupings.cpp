@@ -7,6 +7,7 @@
 #include "platform/instrument/listeners.h"
 
 #include <algorithm>
+#include <cstring>
 #include <unordered_set>
 #include <utility>
 
@@ -177,6 +178,18 @@ namespace {
 
 std::uint64_t lengthBit(std::size_t length) { return std::uint64_t{1} << std::min<std::size_t>(length, 63); }
 
+// The first eight bytes of `text` as one word, zero past its end: equal words
+// and lengths leave only the bytes after the eighth to compare.
+std::uint64_t headWord(std::string_view text) {
+  std::uint64_t word = 0;
+  if (text.size() >= sizeof word) {
+    std::memcpy(&word, text.data(), sizeof word);  // one load, the common case
+  } else if (!text.empty()) {
+    std::memcpy(&word, text.data(), text.size());
+  }
+  return word;
+}
+
 }  // namespace
 
 void PerformanceTracer::noteEnabledStateChange(std::int32_t, EPTGroupingEnabled previous, EPTGroupingEnabled state) {
@@ -193,32 +206,39 @@ void PerformanceTracer::refreshEnabledGroupings() const {
     // A number may be enabled before any name has it.
     auto named = groupings->entries().right.find(static_cast<std::int32_t>(number));
     if (named == groupings->entries().right.end()) continue;
-    enabledGroupings_.push_back(EnabledGrouping{named->second, static_cast<std::int32_t>(number)});
-    enabledNameLengths_ |= lengthBit(named->second.size());
+    const std::string& name = named->second;
+    enabledGroupings_.push_back(EnabledGrouping{headWord(name), name.size(), static_cast<std::int32_t>(number), name});
+    enabledNameLengths_ |= lengthBit(name.size());
   }
   enabledGroupingsVersion_ = groupings == nullptr ? kStaleEnabledGroupings : groupings->version();
 }
 
-std::optional<std::int32_t> PerformanceTracer::findEnabledGrouping(std::string_view name) const {
+std::int32_t PerformanceTracer::findEnabledGrouping(std::string_view name) const {
   // The table may be changed by anyone holding it: the list is rebuilt whenever it did.
-  const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
-  if (groupings == nullptr) return std::nullopt;
+  const StringNumberMapping* groupings = mappings_[EPT_GROUPING].get();
+  if (groupings == nullptr) return kNotAdmitted;
   if (groupings->version() != enabledGroupingsVersion_) refreshEnabledGroupings();
-  if ((enabledNameLengths_ & lengthBit(name.size())) == 0) return std::nullopt;
+  if ((enabledNameLengths_ & lengthBit(name.size())) == 0) return kNotAdmitted;
   // Comparing texts beats hashing one only while the enabled groupings are few.
   constexpr std::size_t kComparedGroupings = 16;
   if (enabledGroupings_.size() > kComparedGroupings) {
     const std::int32_t number = groupings->getNumber(name);
-    return isGroupingEnabled(number) ? std::optional<std::int32_t>(number) : std::nullopt;
+    return isGroupingEnabled(number) ? number : kNotAdmitted;
   }
+  const std::uint64_t head = headWord(name);
+  constexpr std::size_t kHeadBytes = sizeof head;
   for (const EnabledGrouping& enabled : enabledGroupings_) {
-    if (enabled.name == name) return enabled.number;
+    if (enabled.length != name.size() || enabled.head != head) continue;
+    if (name.size() <= kHeadBytes ||
+        std::memcmp(enabled.name.data() + kHeadBytes, name.data() + kHeadBytes, name.size() - kHeadBytes) == 0) {
+      return enabled.number;
+    }
   }
-  return std::nullopt;
+  return kNotAdmitted;
 }
 
 bool PerformanceTracer::isGroupingEnabled(const std::string& name) const {
-  return findEnabledGrouping(name).has_value();
+  return findEnabledGrouping(name) != kNotAdmitted;
 }
 
 bool PerformanceTracer::isGroupingEnabled(std::int32_t number) const {

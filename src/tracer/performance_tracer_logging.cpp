@@ -13,7 +13,6 @@
 #include <boost/make_shared.hpp>
 
 #include <exception>
-#include <optional>
 #include <utility>
 
 namespace {
@@ -34,7 +33,7 @@ constexpr std::size_t kInlineIdentifiers = 8;
 
 // ---------------------------------------------------------------- The funnel
 
-std::optional<std::int32_t> PerformanceTracer::admittedGroupingNumber(const std::string& grouping) const {
+std::int32_t PerformanceTracer::admittedGroupingNumber(const std::string& grouping) const {
   // One look-up serves both the admission and the point.
   if (!globalLoggingEnabled_) return findEnabledGrouping(grouping);
   const StringNumberMapping* groupings = getMappingByType(EPT_GROUPING);
@@ -43,8 +42,8 @@ std::optional<std::int32_t> PerformanceTracer::admittedGroupingNumber(const std:
 
 bool PerformanceTracer::logEvent(const std::string& grouping, const std::string& phase, bool isStart,
                                  const std::vector<std::string>& pairs) {
-  const std::optional<std::int32_t> number = admittedGroupingNumber(grouping);
-  if (!number) return false;
+  const std::int32_t number = admittedGroupingNumber(grouping);
+  if (number == kNotAdmitted) return false;
   try {
     const std::size_t length = wholePairsLength(pairs);
     boost::container::small_vector<LoggedIdentifier, kInlineIdentifiers> identifiers;
@@ -52,7 +51,7 @@ bool PerformanceTracer::logEvent(const std::string& grouping, const std::string&
     for (std::size_t i = 0; i < length; i += 2) {
       identifiers.push_back(LoggedIdentifier{loggedIdentifierName(pairs[i]), pairs[i + 1]});
     }
-    return logAdmittedEvent(grouping, *number, phase, isStart, {identifiers.data(), identifiers.size()});
+    return logAdmittedEvent(grouping, number, phase, isStart, {identifiers.data(), identifiers.size()});
   } catch (const std::exception&) {
     return false;
   }
@@ -60,8 +59,8 @@ bool PerformanceTracer::logEvent(const std::string& grouping, const std::string&
 
 bool PerformanceTracer::logEvent(const std::string& grouping, const std::string& phase, bool isStart,
                                  std::span<const LoggedIdentifier> identifiers) {
-  const std::optional<std::int32_t> number = admittedGroupingNumber(grouping);
-  return number && logAdmittedEvent(grouping, *number, phase, isStart, identifiers);
+  const std::int32_t number = admittedGroupingNumber(grouping);
+  return number != kNotAdmitted && logAdmittedEvent(grouping, number, phase, isStart, identifiers);
 }
 
 bool PerformanceTracer::logAdmittedEvent(const std::string& grouping, std::int32_t groupingNumber,

@@ -138,6 +138,36 @@ TEST_F(GroupingsTest, AGroupingEnabledBeforeItIsNamedIsFoundByItsName) {
   EXPECT_FALSE(tracer.isGroupingEnabled("LateName"));
 }
 
+// Enabled names are found by length and first eight bytes before the rest is
+// compared: names alike in those but not in the rest must not be taken.
+TEST_F(GroupingsTest, OnlyTheExactNameOfAnEnabledGroupingIsAdmitted) {
+  for (const std::string& name : Names{"Calvoran Compile", "Cal", "Calvoran", std::string("ab\0cd", 5)}) {
+    tracer.enableGrouping(name, true);
+  }
+  const struct {
+    std::string name;
+    bool admitted;
+  } cases[] = {{"Calvoran Compile", true},
+               {"Calvoran Compilf", false},
+               {"Dalvoran Compile", false},
+               {"Calvoran Compil", false},
+               {"Calvoran Compile ", false},
+               {"Cal", true},
+               {"Cam", false},
+               {"Calvoran", true},
+               {"Calvorax", false},
+               {"Calvoran ", false},
+               {std::string("ab\0cd", 5), true},
+               {std::string("ab\0ce", 5), false},
+               {"ab", false},
+               {"", false}};
+  for (const auto& [name, admitted] : cases) {
+    EXPECT_EQ(tracer.isGroupingEnabled(name), admitted) << name;
+    EXPECT_EQ(tracer.logEvent(name, "Load", true, Names{}), admitted) << name;
+  }
+  EXPECT_EQ(tracer.rawDataVector()->size(), 4u);
+}
+
 TEST_F(GroupingsTest, ASubGroupSharedByManyBranchesIsVisitedOnce) {
   // Each level names the one below twice: every path through the tree is
   // 2^63 paths at the top.
