@@ -1,5 +1,5 @@
-#include "report/phase/page_parts.h"
 #include "report/phase/phase_page.h"
+#include "report/phase/page_parts.h"
 
 #include "sysinfo/system_info.h"
 
