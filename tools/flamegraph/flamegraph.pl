@@ -164,18 +164,12 @@ if ($differential) {
 # Children come after their parents, so one pass from the end sums subtrees
 # and one from the start places each child after its earlier siblings.
 $#after = $#name;
-my @total = map { defined && $_ > 0 ? $_ : 0 } @after;  # negative counts draw nothing
-my @change;
+my @change = $differential ? map { ($after[$_] // 0) - ($before[$_] // 0) } 0 .. $#name : ();
+my @total = @after;  # negative counts draw nothing
+for (@total) { $_ = 0 unless defined && $_ > 0 }
+for my $i (reverse 1 .. $#name) { $total[$parent[$i]] += $total[$i] }
 if ($differential) {
-  $#before = $#name;
-  @change = map { ($after[$_] // 0) - ($before[$_] // 0) } 0 .. $#name;
-  for my $i (reverse 1 .. $#name) {
-    my $p = $parent[$i];
-    $total[$p] += $total[$i];
-    $change[$p] += $change[$i];
-  }
-} else {
-  for my $i (reverse 1 .. $#name) { $total[$parent[$i]] += $total[$i] }
+  for my $i (reverse 1 .. $#name) { $change[$parent[$i]] += $change[$i] }
 }
 my $total = $total[0];
 my $fontsize = $opt{fontsize};
@@ -195,7 +189,6 @@ if ($total > 0 && $total >= $minunits) {
   @drawn = (0);
   @start = @cursor = @depth = (0);
 }
-my $drawndepth = 0;
 for my $i (1 .. $#name) {
   my $p = $parent[$i];
   my $at = $cursor[$p];
@@ -204,10 +197,11 @@ for my $i (1 .. $#name) {
   $cursor[$p] = $at + $span;
   next unless $span > 0 && $span >= $minunits;
   $start[$i] = $cursor[$i] = $at;
-  my $depth = $depth[$i] = $depth[$p] + 1;
-  $drawndepth = $depth if $depth > $drawndepth;
+  $depth[$i] = $depth[$p] + 1;
   push @drawn, $i;
 }
+my $drawndepth = 0;
+for (@drawn) { $drawndepth = $depth[$_] if $depth[$_] > $drawndepth }
 my $height = ($drawndepth + 1) * $frameheight + $ypad1 + $ypad2;
 
 # ---------------------------------------------------------------- colours
@@ -285,7 +279,7 @@ sub xml_text {
 
 sub commas {
   my $n = $_[0] == int($_[0]) ? sprintf('%d', $_[0]) : sprintf('%.2f', $_[0]);
-  $n =~ s/(\d)(?=(?:\d{3})+(?!\d))/$1,/g if length($n) > 3;
+  1 while $n =~ s/^(-?\d+)(\d{3})/$1,$2/;
   return $n;
 }
 
@@ -456,12 +450,8 @@ if (!@drawn) {
 }
 my $bottom = $height - $ypad2;
 my $totaltext = $total > 0 ? $total : 1;
-# One format fills a frame's whole text: its title is the name, the count,
-# the percentage and, differential, the change.
-(my $countfmt = $countname) =~ s/%/%%/g;
-my $rectheight = sprintf('%.1f', $frameheight - 1);
 my $framefmt = qq{<g class="func_g" onmouseover="s(this)" onmouseout="c()" onclick="zoom(this)">\n}
-  . qq{<title>%s (%s $countfmt, %.2f%%%s)</title><rect x="%.2f" y="%.1f" width="%.2f" height="$rectheight" fill="%s" rx="2" ry="2"/>\n}
+  . qq{<title>%s (%s)</title><rect x="%.2f" y="%.1f" width="%.2f" height="%.1f" fill="%s" rx="2" ry="2"/>\n}
   . qq{<text x="%.2f" y="%.1f">%s</text>\n</g>\n};
 for my $i (@drawn) {
   my $name = $name[$i];
@@ -471,10 +461,11 @@ for my $i (@drawn) {
   my $y = $bottom - ($depth[$i] + 1) * $frameheight;
   my $plain = $name =~ $plainname;
   my $label = $plain ? $name : xml_text($name);
-  my ($fill, $changetext) = ('', '');
+  my $info = commas($span) . " $countname, " . sprintf('%.2f', 100 * $span / $totaltext) . '%';
+  my $fill;
   if ($differential) {
     my $change = $change[$i];
-    $changetext = '; ' . ($change > 0 ? '+' : '') . commas($change);
+    $info .= '; ' . ($change > 0 ? '+' : '') . commas($change);
     $fill = change_colour($change);
   } else {
     $fill = $i == 0 ? 'rgb(230,140,60)' : $colour{$name} // colour_of($name);
@@ -490,8 +481,8 @@ for my $i (@drawn) {
       $text = length($chars) <= $room ? $label : xml_text(substr($chars, 0, $room - 2)) . '..';
     }
   }
-  $out .= sprintf($framefmt, $label, commas($span), 100 * $span / $totaltext, $changetext, $x1, $y, $w, $fill,
-    $x1 + 3, $y + $frameheight - 4.5, $text);
+  $out .= sprintf($framefmt, $label, $info, $x1, $y, $w, $frameheight - 1, $fill, $x1 + 3,
+    $y + $frameheight - 4.5, $text);
 }
 $out .= "</svg>\n";
 utf8::encode($out);
