@@ -19,6 +19,19 @@ std::size_t hashIdentifierText(std::string_view text) noexcept { return std::has
 
 namespace {
 
+// The bit mixer the table applies to a name's hash before masking it to a
+// bucket; part of what fixes the order of saved identifier elements.
+std::size_t mixHash(std::size_t key) noexcept {
+  key = (~key) + (key << 21);
+  key = key ^ (key >> 24);
+  key = (key + (key << 3)) + (key << 8);
+  key = key ^ (key >> 14);
+  key = (key + (key << 2)) + (key << 4);
+  key = key ^ (key >> 28);
+  key = key + (key << 31);
+  return key;
+}
+
 // The names of a process are few (the identifier names its tools log), so the
 // pool only grows by new names and never frees one: points may outlive any
 // tracer. Entries are heap nodes, so their addresses stay put as the index grows.
@@ -30,7 +43,8 @@ class InternPool {
     std::lock_guard lock(mutex_);
     auto found = index_.find(text);
     if (found != index_.end()) return found->second.get();
-    auto entry = std::make_unique<InternedText>(InternedText{std::string(text), hash});
+    // Mixed once here rather than for every entry a map insert passes over.
+    auto entry = std::make_unique<InternedText>(InternedText{std::string(text), hash, mixHash(hash)});
     const std::string_view key = entry->text;
     return index_.emplace(key, std::move(entry)).first->second.get();
   }
@@ -60,20 +74,10 @@ std::ostream& operator<<(std::ostream& out, const IdentifierName& name) { return
 
 namespace {
 
-// The bit mixer the table applies to a name's hash before masking it to a
-// bucket; part of what fixes the order of saved identifier elements.
-std::size_t mixHash(std::size_t key) noexcept {
-  key = (~key) + (key << 21);
-  key = key ^ (key >> 24);
-  key = (key + (key << 3)) + (key << 8);
-  key = key ^ (key >> 14);
-  key = (key + (key << 2)) + (key << 4);
-  key = key ^ (key >> 28);
-  key = key + (key << 31);
-  return key;
-}
-
 constexpr float kMinimumMaxLoadFactor = 1e-3f;
+
+// Sizes below this convert to double and back unchanged.
+constexpr std::size_t kExactInDouble = std::size_t{1} << 53;
 
 std::size_t doubleToSize(double value) noexcept {
   constexpr std::size_t kMax = std::numeric_limits<std::size_t>::max();
@@ -93,16 +97,20 @@ std::uint8_t PTIdentifierMap::shiftFor(std::size_t buckets) noexcept {
 }
 
 std::size_t PTIdentifierMap::bucketOf(const IdentifierName& name) const noexcept {
-  return mixHash(name.hash()) & (bucket_count() - 1);
+  return name.bucketHash() & (bucket_count() - 1);
 }
 
 std::size_t PTIdentifierMap::maxLoad() const noexcept {
+  // Every point's map has the factor 1, where the floating-point forms below
+  // give exactly these integers.
+  if (maxLoadFactor_ == 1.0f) return hasBuckets_ ? bucket_count() : 0;
   return hasBuckets_
              ? doubleToSize(std::ceil(static_cast<double>(maxLoadFactor_) * static_cast<double>(bucket_count())))
              : 0;
 }
 
 std::size_t PTIdentifierMap::minBucketsForSize(std::size_t size) const noexcept {
+  if (maxLoadFactor_ == 1.0f && size < kExactInDouble) return newBucketCount(size + 1);
   return newBucketCount(doubleToSize(std::floor(static_cast<double>(size) / static_cast<double>(maxLoadFactor_)) + 1));
 }
 
@@ -143,8 +151,10 @@ PTIdentifierMap::value_type* PTIdentifierMap::insertAt(std::size_t index, const 
   const std::size_t size = this->size();
   if (size == capacity()) reserveEntries(std::max(2 * size, size + 1));
   value_type* const entries = data();
-  std::construct_at(entries + size, entry);
-  std::rotate(entries + index, entries + size, entries + size + 1);
+  // Entries are plain bytes (asserted above), and a point's map has a few:
+  // shift the later ones up one by one.
+  for (std::size_t i = size; i > index; --i) std::construct_at(entries + i, entries[i - 1]);
+  std::construct_at(entries + index, entry);
   setSize(size + 1);
   return entries + index;
 }
@@ -260,6 +270,11 @@ void PTIdentifierMap::relink(std::size_t buckets) {
 }
 
 void PTIdentifierMap::reserve(std::size_t count) {
+  if (maxLoadFactor_ == 1.0f && count < kExactInDouble) {
+    rehash(count);
+    reserveEntries(count);
+    return;
+  }
   rehash(static_cast<std::size_t>(std::ceil(static_cast<double>(count) / static_cast<double>(maxLoadFactor_))));
   reserveEntries(count);
 }

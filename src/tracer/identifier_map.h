@@ -22,6 +22,7 @@ namespace pt::detail {
 struct InternedText {
   std::string text;
   std::size_t hash;
+  std::size_t bucketHash;  ///< `hash` through the identifier map's bit mixer
 };
 
 std::size_t hashIdentifierText(std::string_view text) noexcept;
@@ -41,6 +42,7 @@ class IdentifierName {
   const std::string& str() const noexcept { return entry_->text; }
   operator const std::string&() const noexcept { return entry_->text; }
   std::size_t hash() const noexcept { return entry_->hash; }
+  std::size_t bucketHash() const noexcept { return entry_->bucketHash; }
 
   friend bool operator==(const IdentifierName& a, const IdentifierName& b) noexcept { return a.entry_ == b.entry_; }
   friend bool operator==(const IdentifierName& a, std::string_view b) noexcept { return a.str() == b; }

@@ -560,6 +560,10 @@ class PerformanceTracer {
   /// needed). Logging finds a name by its stored hash and pointer instead of
   /// hashing and comparing the text on every point.
   boost::unordered_map<IdentifierName, StringNumberMapping*> loggedIdentifierTables_;
+  /// The tables found last, compared by interned pointer before hashing: a
+  /// point names the same few identifiers as the one before it.
+  std::array<std::pair<IdentifierName, StringNumberMapping*>, 4> recentIdentifierTables_{};
+  std::size_t nextRecentIdentifierTable_ = 0;
 
   // Seams and switches of this implementation.
   std::atomic<bool> basicMemStatsEnabled_;

@@ -124,8 +124,14 @@ const IdentifierName& PerformanceTracer::loggedIdentifierName(std::string_view t
 }
 
 StringNumberMapping& PerformanceTracer::loggedIdentifierTable(const IdentifierName& name) {
+  // Tables are never removed, so a pointer found once stays good.
+  for (const auto& [recentName, recentTable] : recentIdentifierTables_) {
+    if (recentTable != nullptr && recentName == name) return *recentTable;
+  }
   StringNumberMapping*& table = loggedIdentifierTables_.try_emplace(name, nullptr).first->second;
   if (table == nullptr) table = &identifierTableOrAdd(name.str());
+  recentIdentifierTables_[nextRecentIdentifierTable_] = {name, table};
+  nextRecentIdentifierTable_ = (nextRecentIdentifierTable_ + 1) % recentIdentifierTables_.size();
   return *table;
 }
 

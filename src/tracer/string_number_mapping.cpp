@@ -24,6 +24,7 @@ StringNumberMapping& StringNumberMapping::operator=(const StringNumberMapping& o
 }
 
 void StringNumberMapping::rebuildIndex() {
+  forgetLastText();
   index_.clear();
   index_.reserve(entries_.size());
   for (const auto& entry : entries_.left) index_.emplace(std::string_view(entry.first), entry.second);
@@ -34,8 +35,12 @@ std::int32_t StringNumberMapping::getNumber(std::string_view text) const {
   return found == index_.end() ? -1 : found->second;
 }
 
-std::int32_t StringNumberMapping::getNumberOrAdd(const std::string& text) {
-  if (auto found = index_.find(text); found != index_.end()) return found->second;
+std::int32_t StringNumberMapping::findOrAdd(const std::string& text) {
+  if (auto found = index_.find(text); found != index_.end()) {
+    lastText_ = found->first;
+    lastNumber_ = found->second;
+    return found->second;
+  }
   if (entries_.size() >= static_cast<std::size_t>(std::numeric_limits<std::int32_t>::max())) return -1;
   const auto number = static_cast<std::int32_t>(entries_.size());
   // Only a table that also had pairs inserted or removed by hand can already hold
@@ -63,6 +68,7 @@ bool StringNumberMapping::insert(const std::string& text, std::int32_t number) {
 bool StringNumberMapping::remove(const std::string& text) {
   auto found = entries_.left.find(text);
   if (found == entries_.left.end()) return false;
+  forgetLastText();
   index_.erase(std::string_view(found->first));
   entries_.left.erase(found);
   version_ = nextVersion();
@@ -70,6 +76,7 @@ bool StringNumberMapping::remove(const std::string& text) {
 }
 
 void StringNumberMapping::clear() {
+  forgetLastText();
   index_.clear();
   entries_.clear();
   version_ = nextVersion();

@@ -28,7 +28,10 @@ class StringNumberMapping {
   std::int32_t getNumber(std::string_view text) const;
   /// The text's number; a new text gets the entry count, so numbers run
   /// densely from 0 in insertion order as long as only this adds entries.
-  std::int32_t getNumberOrAdd(const std::string& text);
+  std::int32_t getNumberOrAdd(const std::string& text) {
+    if (text.size() == lastText_.size() && lastNumber_ >= 0 && std::string_view(text) == lastText_) return lastNumber_;
+    return findOrAdd(text);
+  }
   /// The number's text, or the empty string.
   std::string getString(std::int32_t number) const;
 
@@ -48,12 +51,22 @@ class StringNumberMapping {
 
  private:
   void rebuildIndex();
+  std::int32_t findOrAdd(const std::string& text);
+  void forgetLastText() {
+    lastText_ = {};
+    lastNumber_ = -1;
+  }
 
   Entries entries_;
   /// Text → number, hashed: every logged point looks up several texts, and the
   /// ordered view would compare each with several stored texts. Keys are views
   /// of the texts stored in entries_, whose nodes never move.
   std::unordered_map<std::string_view, std::int32_t> index_;
+  /// The text getNumberOrAdd found or added last (a view of its stored key)
+  /// and its number: a tool logs runs of points with the same model, target
+  /// and phase, and comparing one text costs far less than hashing it.
+  std::string_view lastText_;
+  std::int32_t lastNumber_ = -1;
   std::uint64_t version_ = nextVersion();
 
   static std::uint64_t nextVersion();

@@ -54,6 +54,20 @@ TEST(StringNumberMappingTable, CopiesAnswerAfterTheSourceIsGone) {
   }
 }
 
+TEST(StringNumberMappingTable, ATextLookedUpLastIsAddedAgainOnceItsEntryIsGone) {
+  StringNumberMapping table;
+  table.getNumberOrAdd("Load");
+  table.remove("Load");
+  EXPECT_EQ((std::tuple{table.getNumberOrAdd("Load"), table.size()}), std::make_tuple(0, std::size_t{1}));
+  table.clear();
+  EXPECT_EQ((std::tuple{table.getNumberOrAdd("Load"), table.size()}), std::make_tuple(0, std::size_t{1}));
+  StringNumberMapping other;
+  other.getNumberOrAdd("Build");
+  other.getNumberOrAdd("Load");
+  table = other;
+  EXPECT_EQ((std::tuple{table.getNumberOrAdd("Load"), table.size()}), std::make_tuple(1, std::size_t{2}));
+}
+
 TEST_F(TracerTest, UnknownMappingsAddressNoTable) {
   for (int value : {-1, 7}) {
     const auto mapping = static_cast<EPTStringMappings>(value);
