@@ -316,3 +316,11 @@ bool generateReport_modelBased(PerformanceTracer& tracer, const std::string& htm
   return writeModelPage(tracer, file, tracer.getProcessedData(rawData, {grouping}, false), format, arguments, type,
                         includeFlameGraph);
 }
+
+bool generateReport_modelBased(PerformanceTracer& tracer, const std::string& htmlFile,
+                               const PTProcessedDataStruct& summary, const std::string& format,
+                               const std::vector<std::string>& arguments, PTReportType type, bool includeFlameGraph) {
+  platform::ReplacingFile file(htmlFile, tracer.fileCalls());
+  if (!file.isOpen()) return false;
+  return writeModelPage(tracer, file, summary, format, arguments, type, includeFlameGraph);
+}

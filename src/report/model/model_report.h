@@ -21,6 +21,7 @@
 #include <vector>
 
 class PerformanceTracer;
+struct PTProcessedDataStruct;
 
 /// Writes the model-based report of one recording (the tracer's own points
 /// when rawData is null). A test report (PT_REPORT_TEST) of data without test
@@ -30,6 +31,10 @@ class PerformanceTracer;
 bool generateReport_modelBased(PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
                                const std::string& format, const std::vector<std::string>& arguments,
                                PTRawDataVector* rawData, PTReportType type, bool includeFlameGraph);
+/// The same page of rows already analysed, numbered in `tracer`'s tables.
+bool generateReport_modelBased(PerformanceTracer& tracer, const std::string& htmlFile,
+                               const PTProcessedDataStruct& summary, const std::string& format,
+                               const std::vector<std::string>& arguments, PTReportType type, bool includeFlameGraph);
 
 /// The page up to its scripts: style, left and right panes, the flame graph
 /// block when there is a drawing.
