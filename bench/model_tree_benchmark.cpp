@@ -52,7 +52,8 @@ void BM_ModelTree_Construct1M(benchmark::State& state) {
       PerformanceTracer::getInstance()->generateProcessedData(&points, std::string("GLOBAL"), false);
   for (auto _ : state) {
     PTNodeMap nodes;
-    benchmark::DoNotOptimize(constructNodes(summary.diagnosticInfos, PT_REPORT_MODEL, nodes));
+    benchmark::DoNotOptimize(
+        constructNodes(*PerformanceTracer::getInstance(), summary.diagnosticInfos, PT_REPORT_MODEL, nodes));
   }
   state.counters["rows"] = static_cast<double>(summary.diagnosticInfos.size());
 }

@@ -23,8 +23,7 @@ constexpr const char* kSlowerModel = "heat_exchanger";
 PTRawDataVector readPoints(const std::string& path) {
   PTRawDataVector points;
   PTSystemInfoStruct systemInfo;
-  DynamicEnum identifiers;
-  pt::host::readTraceDataFile(path, points, systemInfo, identifiers);
+  pt::host::readTraceDataFile(path, points, systemInfo);
   return points;
 }
 

@@ -30,12 +30,12 @@ std::string writeModelReport(const ModelOptions& options) {
   const std::string output = reportFile(options.output, trace, "-model.html", {trace});
   loadTrace(trace);
   const Progress writing("writing the model report");
+  // Checks the grouping; the page is written from this one analysis.
   const PTProcessedDataStruct summary = analyseGrouping(options.grouping);
   // Test-manager recordings are shown by test file, suite and case.
   const PTReportType type = summary.reportKind == PT_REPORT_TEST_MANAGER ? PT_REPORT_TEST : PT_REPORT_MODEL;
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
-  requireWritten(generateReport_modelBased(tracer, output, options.grouping, options.metric, {}, nullptr, type,
-                                           options.flameGraph),
+  requireWritten(generateReport_modelBased(tracer, output, summary, options.metric, {}, type, options.flameGraph),
                  output);
   return output;
 }

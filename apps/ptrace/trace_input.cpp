@@ -49,8 +49,7 @@ void loadTrace(const std::string& path) {
 void readTrace(const std::string& path, PTRawDataVector& points, PTSystemInfoStruct& systemInfo) {
   checkTraceFile(path);
   readWithProgress(path, [&](pt::host::ReadProgress& progress) {
-    DynamicEnum identifierEnum;
-    pt::host::readTraceDataFile(path, points, systemInfo, identifierEnum, &progress);
+    pt::host::readTraceDataFile(path, points, systemInfo, &progress);
   });
 }
 

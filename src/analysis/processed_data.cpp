@@ -52,8 +52,11 @@ void pairAdmittedPoints(PerformanceTracer& tracer, PTRawDataVector& rawData, Adm
   if (pairing.closeOpenStarts() > 0) summary.hasErrors = true;
 }
 
-void groupingLoop(PerformanceTracer& tracer, PTRawDataVector* rawData, const std::vector<std::string>& groupings,
-                  PTProcessedDataStruct& summary, pt::detail::PairingSinks sinks) {
+}  // namespace
+
+void pt::detail::pairGroupings(PerformanceTracer& tracer, PTRawDataVector* rawData,
+                               const std::vector<std::string>& groupings, PTProcessedDataStruct& summary,
+                               PairingSinks sinks) {
   if (rawData == nullptr || rawData->empty()) {
     summary.hasErrors = true;
     return;
@@ -69,6 +72,8 @@ void groupingLoop(PerformanceTracer& tracer, PTRawDataVector* rawData, const std
       },
       summary, sinks);
 }
+
+namespace {
 
 // The caller owns rawData; a null one is replaced by the tracer's own copy.
 void modelLoop(PerformanceTracer& tracer, PTRawDataVector& rawData, const std::vector<std::string>& models,
@@ -128,7 +133,7 @@ PTProcessedDataStruct summarise(PerformanceTracer& tracer, PTRawDataVector* rawD
   } else if (forModels) {
     modelLoop(tracer, *rawData, names, summary, sinks);
   } else {
-    groupingLoop(tracer, rawData, names, summary, sinks);
+    pt::detail::pairGroupings(tracer, rawData, names, summary, sinks);
   }
   if (summary.hasErrors) return summary;
 
@@ -161,16 +166,10 @@ bool PerformanceTracer::matchVectorString(const std::vector<std::string>& list, 
   return std::find(list.begin(), list.end(), text) != list.end();
 }
 
-void pt::detail::pairGroupings(PerformanceTracer& tracer, PTRawDataVector* rawData,
-                               const std::vector<std::string>& groupings, PTProcessedDataStruct& summary,
-                               PairingSinks sinks) {
-  groupingLoop(tracer, rawData, groupings, summary, sinks);
-}
-
 void generateProcessedDataForGroupings(PerformanceTracer& tracer, PTRawDataVector* rawData,
                                        const std::vector<std::string>& groupings, PTDiagnosticMap& diagnosticMap,
                                        PTProcessedDataStruct& summary) {
-  groupingLoop(tracer, rawData, groupings, summary, {.diagnosticMap = &diagnosticMap});
+  pt::detail::pairGroupings(tracer, rawData, groupings, summary, {.diagnosticMap = &diagnosticMap});
 }
 
 void generateProcessedDataForModels(PerformanceTracer& tracer, PTRawDataVector* rawData,

@@ -123,8 +123,7 @@ class ReportData {
                         : tracer.getSystemInfo();
     } else {
       points_ = std::make_unique<PTRawDataVector>();
-      DynamicEnum identifierEnum;
-      pt::host::readTraceDataFile(file_, *points_, fileSystemInfo_, identifierEnum);
+      pt::host::readTraceDataFile(file_, *points_, fileSystemInfo_);
       systemInfo_ = &fileSystemInfo_;
     }
   }

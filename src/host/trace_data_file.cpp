@@ -322,13 +322,14 @@ void saveStartupTraceDataFile(const std::string& fileName) {
 
 // ------------------------------------------------------------------- Loading
 
-void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTSystemInfoStruct& systemInfo,
-                       DynamicEnum& identifierEnum, ReadProgress* progress) {
-  readTraceDataFile(tracer(), fileName, points, systemInfo, identifierEnum, progress);
+DynamicEnum readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTSystemInfoStruct& systemInfo,
+                              ReadProgress* progress) {
+  return readTraceDataFile(tracer(), fileName, points, systemInfo, progress);
 }
 
-void readTraceDataFile(PerformanceTracer& tracer, const std::string& fileName, PTRawDataVector& points,
-                       PTSystemInfoStruct& systemInfo, DynamicEnum& identifierEnum, ReadProgress* progress) {
+DynamicEnum readTraceDataFile(PerformanceTracer& tracer, const std::string& fileName, PTRawDataVector& points,
+                              PTSystemInfoStruct& systemInfo, ReadProgress* progress) {
+  DynamicEnum identifierEnum;
   ReadFile file(fileName);
   constexpr const char* kTraceVariables[] = {kRecordsVariable, kIdentifiersVariable, kTestPathsVariable,
                                              kSystemInfoVariable, kRootVariable};
@@ -372,6 +373,7 @@ void readTraceDataFile(PerformanceTracer& tracer, const std::string& fileName, P
   file.close();
   if (skipped.total() > 0)
     haWarningMsgId("SkippedRecords", std::to_string(skipped.total()), fileName, skipped.reasons());
+  return identifierEnum;
 }
 
 namespace {
@@ -394,8 +396,7 @@ void loadTraceDataFile(PerformanceTracer& tracer, const std::string& fileName, R
   requireKvdName(fileName);
   PTRawDataVector points;
   PTSystemInfoStruct systemInfo;
-  DynamicEnum identifierEnum;
-  readTraceDataFile(tracer, fileName, points, systemInfo, identifierEnum, progress);
+  const DynamicEnum identifierEnum = readTraceDataFile(tracer, fileName, points, systemInfo, progress);
   tracer.setRawDataVector(points);
   tracer.setSystemInfo(&systemInfo);
   tracer.setIdentifierRawEnum(identifierEnum);

@@ -50,19 +50,19 @@ struct ReadProgress {
 };
 
 /// Reads a trace data file into the caller's containers: appends its points,
-/// numbered in the tables of `tracer`, fills `systemInfo` (eight empty texts
-/// when the file has none) and adds its identifier enumeration to
-/// `identifierEnum`. Adds the file's test paths and identifier names to
-/// `tracer`. Tracer points are numbered through the file's enumeration, or
+/// numbered in the tables of `tracer`, and fills `systemInfo` (eight empty
+/// texts when the file has none). Returns the file's identifier enumeration
+/// (empty when it has none). Adds the file's test paths and identifier names
+/// to `tracer`. Tracer points are numbered through the file's enumeration, or
 /// through the tracer's when the file has none. Records that are empty, not
 /// cell arrays or of an unknown record version are skipped with one warning
 /// ("SkippedRecords") saying how many and why; a file with none of a trace's
 /// variables is "CorruptKvdFile".
-void readTraceDataFile(PerformanceTracer& tracer, const std::string& fileName, PTRawDataVector& points,
-                       PTSystemInfoStruct& systemInfo, DynamicEnum& identifierEnum, ReadProgress* progress = nullptr);
+DynamicEnum readTraceDataFile(PerformanceTracer& tracer, const std::string& fileName, PTRawDataVector& points,
+                              PTSystemInfoStruct& systemInfo, ReadProgress* progress = nullptr);
 /// As above, into the process-wide tracer.
-void readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTSystemInfoStruct& systemInfo,
-                       DynamicEnum& identifierEnum, ReadProgress* progress = nullptr);
+DynamicEnum readTraceDataFile(const std::string& fileName, PTRawDataVector& points, PTSystemInfoStruct& systemInfo,
+                              ReadProgress* progress = nullptr);
 
 /// Replaces the tracer's raw data, system information and identifier
 /// enumeration with the file's and stops using the instrumentation recorder.

@@ -79,22 +79,22 @@ class PTKAVLORDataPoint {
 
   // -------------------------------------------------- Diagnostic report cells
   // The point as one row of the diagnostic report, cell by cell. Names are
-  // those of the process-wide tracer, HTML-escaped. Defined in
-  // report/phase/diagnostic_cells.cpp.
+  // those of `tables`, the tracer that numbered the point, HTML-escaped.
+  // Defined in report/phase/diagnostic_cells.cpp.
 
   /// The whole row in a report of `reportType` (a PTDataPointType), on red
   /// when `info` is an error row. Empty when a point of this class has no row
   /// in such a report (a state-chart point outside kind 2, a tracer point
   /// outside kind 3).
-  std::string getDiagnosticHTMLString(PTDataPointType reportType,
-                                      const boost::shared_ptr<PTDiagnosticInfo>& info) const;
+  std::string getDiagnosticHTMLString(PTDataPointType reportType, const boost::shared_ptr<PTDiagnosticInfo>& info,
+                                      const PerformanceTracer& tables) const;
   std::string getRowStartHTMLCellString(bool isError) const;
   std::string getRowEndHTMLCellString() const;
   /// "KAVLOR", "Calvoran", "Quorindel" or "Tracer", by class.
   virtual std::string getTypeHTMLCellString() const;
-  std::string getGroupingHTMLCellString() const;
+  std::string getGroupingHTMLCellString(const PerformanceTracer& tables) const;
   /// The phase name shortened as reports show it.
-  std::string getPhaseHTMLCellString() const;
+  std::string getPhaseHTMLCellString(const PerformanceTracer& tables) const;
   std::string getIsStartHTMLCellString() const;
   std::string getEmptyHTMLCellString() const;
   /// Times with two significant digits; the five detailed memory values with
@@ -146,8 +146,8 @@ class PTCLTGXDataPoint : public PTKAVLORDataPoint {
   using PTKAVLORDataPoint::writeToCellArray;
   haArray* writeToCellArray(PerformanceTracer& tables) const override;
   std::string getTypeHTMLCellString() const override;
-  std::string getModelHTMLCellString() const;
-  std::string getTargetHTMLCellString() const;
+  std::string getModelHTMLCellString(const PerformanceTracer& tables) const;
+  std::string getTargetHTMLCellString(const PerformanceTracer& tables) const;
 
   std::int32_t model = -1;   ///< number in the model mapping
   std::int32_t target = -1;  ///< number in the target mapping
@@ -179,8 +179,8 @@ class PTQuorindelDataPoint : public PTCLTGXDataPoint {
   using PTKAVLORDataPoint::writeToCellArray;
   haArray* writeToCellArray(PerformanceTracer& tables) const override;
   std::string getTypeHTMLCellString() const override;
-  std::string getMachineHTMLCellString() const;
-  std::string getChartHTMLCellString() const;
+  std::string getMachineHTMLCellString(const PerformanceTracer& tables) const;
+  std::string getChartHTMLCellString(const PerformanceTracer& tables) const;
 
   std::int32_t machine = -1;  ///< number in the machine mapping
   std::int32_t chart = -1;    ///< number in the chart mapping
@@ -217,7 +217,8 @@ class PTTracerDataPoint : public PTKAVLORDataPoint {
   haArray* writeToCellArray(PerformanceTracer& tables) const override;
   std::string getTypeHTMLCellString() const override;
   /// The value text of `identifier`'s value `number`.
-  std::string getIdentifiersHTMLCellString(const std::string& identifier, int number) const;
+  std::string getIdentifiersHTMLCellString(const std::string& identifier, int number,
+                                           const PerformanceTracer& tables) const;
 
   /// The number stored under `name`, or -1.
   std::int32_t getIdentifierNum(std::string_view name) const { return findIdentifierNumber(identifiers, name); }

@@ -70,7 +70,7 @@ class ReportMethods : public ::testing::Test {
     ptClearRawData();
     logToolRun("m2");
     logToolRun("m2");
-    pt::host::readTraceDataFile(saved, savedPoints, savedInfo, savedEnum);
+    pt::host::readTraceDataFile(saved, savedPoints, savedInfo);
   }
 
   pt_test::ScratchFolder folder;
@@ -78,7 +78,6 @@ class ReportMethods : public ::testing::Test {
                     viaLibrary = folder.file("library.html");
   PTRawDataVector savedPoints;
   PTSystemInfoStruct savedInfo;
-  DynamicEnum savedEnum;
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
 };
 

@@ -153,14 +153,13 @@ TEST_F(TraceDataFile, SaveAndReadThroughTracersOfTheirOwn) {
   for (int i = 0; i < 80; ++i) second.getNumberForString(EPT_PHASE, "second " + std::to_string(i), true);
   PTRawDataVector mine, read;  // numbered by the first tracer, then by the second
   PTSystemInfoStruct info;
-  DynamicEnum liveIdentifiers, firstIdentifiers;
   const std::string path = file("second.kvd");
   pt::host::saveTraceDataFile(path);
-  pt::host::readTraceDataFile(first, path, mine, info, liveIdentifiers);
+  pt::host::readTraceDataFile(first, path, mine, info);
   first.setRawDataVector(mine);
   first.addTestPathToMap("second-tracer user", "g > s > c");
   pt::host::saveTraceDataFile(first, path);
-  pt::host::readTraceDataFile(second, path, read, info, firstIdentifiers);
+  pt::host::readTraceDataFile(second, path, read, info);
   ASSERT_EQ(read.size(), live.size());
   for (std::size_t i = 0; i < read.size(); ++i)
     EXPECT_EQ(second.getStringForNumber(EPT_PHASE, read[i]->phase), ptGetPhaseStr(live[i]->phase)) << i;
@@ -185,8 +184,8 @@ TEST(TraceFormatFixtures, LoadToTheirExactPoints) {
     tables.initialize();
     PTRawDataVector points;
     PTSystemInfoStruct info;
-    DynamicEnum identifiers;
-    pt::host::readTraceDataFile(tables, std::string(PT_TEST_DATA_DIR) + "/" + fixture, points, info, identifiers);
+    const DynamicEnum identifiers =
+        pt::host::readTraceDataFile(tables, std::string(PT_TEST_DATA_DIR) + "/" + fixture, points, info);
     EXPECT_EQ(pt_test::describe(tables, points), expected);
     EXPECT_EQ(std::make_tuple(identifiers.getString(0), identifiers.getString(1), identifiers.size()),
               std::make_tuple(std::string("modelStr"), std::string("TestFile"), std::size_t{2}));
@@ -237,8 +236,7 @@ TEST_F(TraceDataFile, StartupSaveAndEmptyTraces) {
   EXPECT_EQ(variablesOf(startup), startupVariables);
   PTRawDataVector points;
   PTSystemInfoStruct info;
-  DynamicEnum identifiers;
-  pt::host::readTraceDataFile(startup, points, info, identifiers);
+  const DynamicEnum identifiers = pt::host::readTraceDataFile(startup, points, info);
   EXPECT_EQ(points.size(), 3u);
   EXPECT_EQ(identifiers.size(), 0u);
 

@@ -123,7 +123,7 @@ TEST(AggregateTree, DeepRecordingsNeedNoDeepStack) {
   const PTProcessedDataStruct summary = tracer.generateProcessedData(&trace.points(), std::string("GLOBAL"), false);
   ASSERT_EQ(summary.diagnosticInfos.size(), static_cast<std::size_t>(kDepth));
   PTNodeMap nodes;
-  const PTNodeVector result = constructNodes(summary.diagnosticInfos, PT_REPORT_MODEL, nodes);
+  const PTNodeVector result = constructNodes(tracer, summary.diagnosticInfos, PT_REPORT_MODEL, nodes);
   EXPECT_EQ(result.front()->timeValue, 1.0);
   EXPECT_EQ(
       result.front()->generateJSONStrDetailed_tree(PT_REPORT_MODEL, "time").size(), 0u + [&] {

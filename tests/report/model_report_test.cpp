@@ -176,7 +176,7 @@ TEST(ModelReport, SuggestedArgumentsFollowTheReportType) {
   EXPECT_EQ(transformInput(withFormat, PT_REPORT_MODEL), "'htmlfile', 'r.html', 'format', 'test', 'x'");
   EXPECT_EQ(transformInput(withFormat, PT_REPORT_TEST), "'htmlfile', 'r.html', 'x'");
   EXPECT_EQ(transformInput(plain, PT_REPORT_CODEGEN), "'htmlfile', 'r.html'");
-  EXPECT_EQ(generateMapStr(std::string("noSuchIdentifier")), "noSuchIdentifier= []\n");
+  EXPECT_EQ(generateMapStr(tracer(), std::string("noSuchIdentifier")), "noSuchIdentifier= []\n");
 }
 
 TEST(ModelReport, FlameGraphOnlyWhenAFrameHasACount) {

@@ -30,20 +30,21 @@ struct Recording {
     summary = live ? tracer().getProcessedData(nullptr, std::vector<std::string>{"GLOBAL"}, false)
                    : tracer().generateProcessedData(&trace.points(), std::string("GLOBAL"), false);
     EXPECT_FALSE(summary.hasErrors);
-    if (type == PT_REPORT_TEST) return constructNodes_CLTestReport(summary.diagnosticInfos, nodes);
-    if (type == PT_REPORT_CODEGEN) return constructNodes_TGX(summary.diagnosticInfos, type, nodes);
-    return constructNodes(summary.diagnosticInfos, type, nodes);
+    if (type == PT_REPORT_TEST) return constructNodes_CLTestReport(tracer(), summary.diagnosticInfos, nodes);
+    if (type == PT_REPORT_CODEGEN) return constructNodes_TGX(tracer(), summary.diagnosticInfos, type, nodes);
+    return constructNodes(tracer(), summary.diagnosticInfos, type, nodes);
   }
 };
 
-/// "phase=time{children}" of a subtree, phases by name.
-std::string outline(const PTprocessedDataNode& node) {
+/// "phase=time{children}" of a subtree, phases by name in `tables`.
+std::string outline(const PTprocessedDataNode& node, const PerformanceTracer& tables = tracer()) {
   char time[32];
   std::snprintf(time, sizeof time, "%.2f", node.timeValue);
-  std::string text = ptGetStringForNumber(EPT_PHASE, node.phaseID) + "=" + time;
+  std::string text = tables.getStringForNumber(EPT_PHASE, node.phaseID) + "=" + time;
   if (!node.children.empty()) {
     text += "{";
-    for (const auto& child : node.children) text += outline(*child) + (child == node.children.back() ? "" : ",");
+    for (const auto& child : node.children)
+      text += outline(*child, tables) + (child == node.children.back() ? "" : ",");
     text += "}";
   }
   return text;
@@ -179,8 +180,38 @@ TEST(ModelTree, ArrangesPhasesByModelSectionAndReferencedModel) {
             "b=2.00{Main Model Code Generation=2.00{Generate=2.00},Sub-Model Code Generation=0.00}}");
 
   Recording empty;
-  EXPECT_EQ(names(constructNodes({}, PT_REPORT_MODEL, empty.nodes)), std::vector<std::string>{"root"});
+  EXPECT_EQ(names(constructNodes(tracer(), {}, PT_REPORT_MODEL, empty.nodes)), std::vector<std::string>{"root"});
   EXPECT_EQ(empty.nodes.size(), 1u);
+}
+
+// A recording of a tracer of its own, whose names have other numbers than the
+// process-wide tracer's: the tree is named, and the names it adds numbered, in
+// that tracer's tables alone.
+TEST(ModelTree, BuildsWithTheTablesOfTheTracerItIsGiven) {
+  tracer().initialize();
+  const std::size_t processWidePhases = tracer().getMappingByType(EPT_PHASE)->size();
+  PerformanceTracer own;
+  own.initialize();
+  for (const char* name : {"x", "y", "z"}) {
+    own.getNumberForString(EPT_PHASE, name, true);
+    own.getNumberForString("modelStr", name, true);
+  }
+  pt_test::TraceBuilder trace(own);
+  trace.identifiers({{"modelStr", "plant"}, {"targetStr", "grt"}}).start("Pre_Compile", 0).start("Load", 0);
+  trace.end("Load", 1)
+      .identifiers({{"modelStr", "ref"}, {"targetStr", "ref_mdlref"}})
+      .start("Build", 1)
+      .end("Build", 2);
+  trace.identifiers({{"modelStr", "plant"}, {"targetStr", "grt"}}).end("Pre_Compile", 2);
+  trace.start("Simulation", 2).start("Step", 2).end("Step", 3).end("Simulation", 3);
+  const PTProcessedDataStruct summary = own.generateProcessedData(&trace.points(), std::string("GLOBAL"), false);
+  PTNodeMap nodes;
+  const PTNodeVector built = constructNodes(own, summary.diagnosticInfos, PT_REPORT_MODEL, nodes);
+  EXPECT_EQ(outline(*built.front(), own),
+            "root=3.00{plant=3.00{Main Model Compilation=1.00{Pre_Compile=1.00{Load=1.00}},"
+            "Sub-Model Compilation=1.00{ref=1.00{Build=1.00}},Simulation=1.00{Simulation=1.00{Step=1.00}},"
+            "Termination=0.00}}");
+  EXPECT_EQ(tracer().getMappingByType(EPT_PHASE)->size(), processWidePhases);
 }
 
 TEST(ModelTree, TestManagerRunsGroupByFileSuiteCaseAndIteration) {

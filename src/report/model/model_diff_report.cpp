@@ -30,12 +30,14 @@ PTReportType differenceType(std::int32_t kind) {
   return PT_REPORT_MODEL_DIFF;
 }
 
-PTNodeVector buildTree(const PTProcessedDataStruct& data, PTNodeMap& nodeMap) {
-  if (data.reportKind == PT_REPORT_TEST_MANAGER) return constructNodes_CLTestReport(data.diagnosticInfos, nodeMap);
-  if (data.reportKind == PT_REPORT_CODE_GENERATION) {
-    return constructNodes_TGX(data.diagnosticInfos, PT_REPORT_CODEGEN, nodeMap);
+PTNodeVector buildTree(PerformanceTracer& tracer, const PTProcessedDataStruct& data, PTNodeMap& nodeMap) {
+  if (data.reportKind == PT_REPORT_TEST_MANAGER) {
+    return constructNodes_CLTestReport(tracer, data.diagnosticInfos, nodeMap);
   }
-  return constructNodes(data.diagnosticInfos, PT_REPORT_MODEL, nodeMap);
+  if (data.reportKind == PT_REPORT_CODE_GENERATION) {
+    return constructNodes_TGX(tracer, data.diagnosticInfos, PT_REPORT_CODEGEN, nodeMap);
+  }
+  return constructNodes(tracer, data.diagnosticInfos, PT_REPORT_MODEL, nodeMap);
 }
 
 /// The copies of RHS-only navigation nodes, in pre-order, so that each comes
@@ -172,14 +174,15 @@ bool generateDiffReport_modelBased(PerformanceTracer& tracer, const std::string&
   const PTReportType type = differenceType(lhs.reportKind);
   PTNodeMap lhsMap;
   PTNodeMap rhsMap;
-  PTNodeVector lhsNodes = buildTree(lhs, lhsMap);
-  const PTNodeVector rhsNodes = buildTree(rhs, rhsMap);
+  PTNodeVector lhsNodes = buildTree(tracer, lhs, lhsMap);
+  const PTNodeVector rhsNodes = buildTree(tracer, rhs, rhsMap);
   mergeTrees(lhsNodes.front(), rhsNodes.front());
   collectNavigationCopies(lhsNodes.front(), lhsNodes);
 
   std::optional<PTFlameGraph> flameGraph;
   if (includeFlameGraph) flameGraph = makeFlameGraph(lhsMap, type, format);
-  for (const std::string& piece : pt::detail::modelPagePieces(lhsNodes, type, lhsLabel, rhsLabel, format, flameGraph)) {
+  for (const std::string& piece :
+       pt::detail::modelPagePieces(tracer, lhsNodes, type, lhsLabel, rhsLabel, format, flameGraph)) {
     write(piece);
   }
   return written && file.commit();

@@ -159,33 +159,34 @@ std::string transformInput(const std::vector<std::string>& arguments, PTReportTy
   return out;
 }
 
-std::string generateMapStr(EPTStringMappings mapping) {
+std::string generateMapStr(const PerformanceTracer& tracer, EPTStringMappings mapping) {
   const char* head = mapping == EPT_MODEL    ? " modelStr = [\n"
                      : mapping == EPT_TARGET ? " targetStr = [\n"
                                              : " phase = [\n";
   std::string out = head;
-  out += quotedNames(PerformanceTracer::getInstance()->getMappingByType(mapping), ",\n");
+  out += quotedNames(tracer.getMappingByType(mapping), ",\n");
   out += "\n]\n";
   return out;
 }
 
-std::string generateMapStr(const std::string& identifierName) {
-  const auto& collections = PerformanceTracer::getInstance()->getMapCollections();
+std::string generateMapStr(const PerformanceTracer& tracer, const std::string& identifierName) {
+  const auto& collections = tracer.getMapCollections();
   const auto found = collections.find(identifierName);
   if (found == collections.end() || !found->second) return identifierName + "= []\n";
   return identifierName + " = [\n" + quotedNames(found->second.get(), ", \n") + "\n]\n";
 }
 
-std::string generateSummaryTreeStr(const PTNodeVector& nodes, PTReportType type, const std::string& format) {
+std::string generateSummaryTreeStr(const PerformanceTracer& tracer, const PTNodeVector& nodes, PTReportType type,
+                                   const std::string& format) {
   std::string records;
   for (const auto& node : nodes) {
     if (node) records += node->generateJSONStrSummary(type, format);
   }
   std::string out = parsedRecords("leftTreeData", records);
-  out += generateMapStr(EPT_PHASE);
-  out += generateMapStr(std::string(pt::kModelIdentifier));
-  out += generateMapStr(std::string(pt::kTargetIdentifier));
-  if (isTestType(type)) out += generateMapStr(std::string("harnessModel"));
+  out += generateMapStr(tracer, EPT_PHASE);
+  out += generateMapStr(tracer, std::string(pt::kModelIdentifier));
+  out += generateMapStr(tracer, std::string(pt::kTargetIdentifier));
+  if (isTestType(type)) out += generateMapStr(tracer, std::string("harnessModel"));
   return out;
 }
 
@@ -254,14 +255,14 @@ std::string generateDetailedJSStrPart3(PTReportType type, const std::string& lhs
   return fillCommonMarkers(script, type, lhsLabel, rhsLabel, format);
 }
 
-std::vector<std::string> pt::detail::modelPagePieces(const PTNodeVector& nodes, PTReportType type,
-                                                     const std::string& lhsLabel, const std::string& rhsLabel,
-                                                     const std::string& format,
+std::vector<std::string> pt::detail::modelPagePieces(const PerformanceTracer& tracer, const PTNodeVector& nodes,
+                                                     PTReportType type, const std::string& lhsLabel,
+                                                     const std::string& rhsLabel, const std::string& format,
                                                      const std::optional<PTFlameGraph>& flameGraph) {
   const bool withFlameGraph = flameGraph.has_value();
   std::vector<std::string> pieces;
   pieces.push_back(generateHTMLTemplateStr(type, withFlameGraph ? &*flameGraph : nullptr));
-  pieces.push_back(scriptBlock(generateSummaryTreeStr(nodes, type, format) +
+  pieces.push_back(scriptBlock(generateSummaryTreeStr(tracer, nodes, type, format) +
                                generateSummaryJSStr(type, lhsLabel, rhsLabel, format, withFlameGraph)));
   pieces.push_back(scriptBlock(
       generateDetailedTreeStr(nodes, type, format) + generateDetailedJSStrPart1(type, lhsLabel, rhsLabel, format) +
@@ -270,15 +271,13 @@ std::vector<std::string> pt::detail::modelPagePieces(const PTNodeVector& nodes, 
   return pieces;
 }
 
-bool generateReport_modelBased(PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
-                               const std::string& format, const std::vector<std::string>& arguments,
-                               PTRawDataVector* rawData, PTReportType type, bool includeFlameGraph) {
-  platform::ReplacingFile file(htmlFile, tracer.fileCalls());
-  if (!file.isOpen()) return false;
+namespace {
+
+bool writeModelPage(PerformanceTracer& tracer, platform::ReplacingFile& file, const PTProcessedDataStruct& summary,
+                    const std::string& format, const std::vector<std::string>& arguments, PTReportType type,
+                    bool includeFlameGraph) {
   bool written = true;
   const auto write = [&file, &written](const std::string& piece) { written = file.write(piece) && written; };
-
-  PTProcessedDataStruct summary = tracer.getProcessedData(rawData, {grouping}, false);
   if (summary.hasErrors) {
     write(generateInstrumentationErrorPage());
     return written && file.commit();
@@ -286,21 +285,42 @@ bool generateReport_modelBased(PerformanceTracer& tracer, const std::string& htm
   PTNodeMap nodeMap;
   PTNodeVector nodes;
   if (type == PT_REPORT_TEST && summary.reportKind == PT_REPORT_TEST_MANAGER) {
-    nodes = constructNodes_CLTestReport(summary.diagnosticInfos, nodeMap);
+    nodes = constructNodes_CLTestReport(tracer, summary.diagnosticInfos, nodeMap);
   } else {
     if (type == PT_REPORT_TEST) {
       haWarningMsgId("performance_tracer:PerformanceTracer:NoCLTestInfo", transformInput(arguments, PT_REPORT_MODEL));
     }
     if (summary.reportKind == PT_REPORT_CODE_GENERATION) {
       type = PT_REPORT_CODEGEN;
-      nodes = constructNodes_TGX(summary.diagnosticInfos, type, nodeMap);
+      nodes = constructNodes_TGX(tracer, summary.diagnosticInfos, type, nodeMap);
     } else {
       type = PT_REPORT_MODEL;
-      nodes = constructNodes(summary.diagnosticInfos, type, nodeMap);
+      nodes = constructNodes(tracer, summary.diagnosticInfos, type, nodeMap);
     }
   }
   std::optional<PTFlameGraph> flameGraph;
   if (includeFlameGraph) flameGraph = makeFlameGraph(nodeMap, type, format);
-  for (const std::string& piece : pt::detail::modelPagePieces(nodes, type, "", "", "time", flameGraph)) write(piece);
+  for (const std::string& piece : pt::detail::modelPagePieces(tracer, nodes, type, "", "", "time", flameGraph)) {
+    write(piece);
+  }
   return written && file.commit();
+}
+
+}  // namespace
+
+bool generateReport_modelBased(PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
+                               const std::string& format, const std::vector<std::string>& arguments,
+                               PTRawDataVector* rawData, PTReportType type, bool includeFlameGraph) {
+  platform::ReplacingFile file(htmlFile, tracer.fileCalls());
+  if (!file.isOpen()) return false;
+  return writeModelPage(tracer, file, tracer.getProcessedData(rawData, {grouping}, false), format, arguments, type,
+                        includeFlameGraph);
+}
+
+bool generateReport_modelBased(PerformanceTracer& tracer, const std::string& htmlFile,
+                               const PTProcessedDataStruct& summary, const std::string& format,
+                               const std::vector<std::string>& arguments, PTReportType type, bool includeFlameGraph) {
+  platform::ReplacingFile file(htmlFile, tracer.fileCalls());
+  if (!file.isOpen()) return false;
+  return writeModelPage(tracer, file, summary, format, arguments, type, includeFlameGraph);
 }

@@ -3,11 +3,12 @@
 // call tree, a detail table and optionally a flame graph of the checked items.
 //
 //   generateReport_modelBased(tracer, "models.html", "GLOBAL", "time", {}, nullptr, PT_REPORT_MODEL, true);
-//   std::string rows = generateSummaryTreeStr(navigationNodes, PT_REPORT_MODEL, "time");
+//   std::string rows = generateSummaryTreeStr(tracer, navigationNodes, PT_REPORT_MODEL, "time");
 //
 // The page is a template from the library's embedded assets with named
 // markers filled in, followed by script blocks holding the node records and
-// name tables. Every trace text lands escaped for the place it lands in.
+// name tables, those of the tracer the page is written for. Every trace text
+// lands escaped for the place it lands in.
 #pragma once
 
 #include "report/model/flame_graph.h"
@@ -20,6 +21,7 @@
 #include <vector>
 
 class PerformanceTracer;
+struct PTProcessedDataStruct;
 
 /// Writes the model-based report of one recording (the tracer's own points
 /// when rawData is null). A test report (PT_REPORT_TEST) of data without test
@@ -29,19 +31,24 @@ class PerformanceTracer;
 bool generateReport_modelBased(PerformanceTracer& tracer, const std::string& htmlFile, const std::string& grouping,
                                const std::string& format, const std::vector<std::string>& arguments,
                                PTRawDataVector* rawData, PTReportType type, bool includeFlameGraph);
+/// The same page of rows already analysed, numbered in `tracer`'s tables.
+bool generateReport_modelBased(PerformanceTracer& tracer, const std::string& htmlFile,
+                               const PTProcessedDataStruct& summary, const std::string& format,
+                               const std::vector<std::string>& arguments, PTReportType type, bool includeFlameGraph);
 
 /// The page up to its scripts: style, left and right panes, the flame graph
 /// block when there is a drawing.
 std::string generateHTMLTemplateStr(PTReportType type, const PTFlameGraph* flameGraph);
 /// "var leftTreeData = [ ...]" of the navigation nodes, then the phase, model,
 /// target (and, for test kinds, harness model) name tables.
-std::string generateSummaryTreeStr(const PTNodeVector& nodes, PTReportType type, const std::string& format);
+std::string generateSummaryTreeStr(const PerformanceTracer& tracer, const PTNodeVector& nodes, PTReportType type,
+                                   const std::string& format);
 /// "var rightTreeData = [ ...]": the phase subtrees of the selectable items.
 std::string generateDetailedTreeStr(const PTNodeVector& nodes, PTReportType type, const std::string& format);
 /// " phase = [" ... of EPT_PHASE, EPT_MODEL or EPT_TARGET, names escaped.
-std::string generateMapStr(EPTStringMappings mapping);
+std::string generateMapStr(const PerformanceTracer& tracer, EPTStringMappings mapping);
 /// "name = [" ... of an identifier's value table; "name= []" without one.
-std::string generateMapStr(const std::string& identifierName);
+std::string generateMapStr(const PerformanceTracer& tracer, const std::string& identifierName);
 /// The left tree's script: node class, tree building, checkable table.
 std::string generateSummaryJSStr(PTReportType type, const std::string& lhsLabel, const std::string& rhsLabel,
                                  const std::string& format, bool withFlameGraph);
@@ -58,8 +65,8 @@ std::string transformInput(const std::vector<std::string>& arguments, PTReportTy
 namespace pt::detail {
 
 /// The whole page of a built tree (single or merged difference tree).
-std::vector<std::string> modelPagePieces(const PTNodeVector& nodes, PTReportType type, const std::string& lhsLabel,
-                                         const std::string& rhsLabel, const std::string& format,
-                                         const std::optional<PTFlameGraph>& flameGraph);
+std::vector<std::string> modelPagePieces(const PerformanceTracer& tracer, const PTNodeVector& nodes, PTReportType type,
+                                         const std::string& lhsLabel, const std::string& rhsLabel,
+                                         const std::string& format, const std::optional<PTFlameGraph>& flameGraph);
 
 }  // namespace pt::detail

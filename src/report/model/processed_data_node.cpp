@@ -4,7 +4,7 @@
 #include "analysis/metric.h"
 #include "analysis/processed_points.h"
 #include "report/phase/html_escape.h"
-#include "tracer/pt_api.h"
+#include "tracer/performance_tracer.h"
 
 #include <charconv>
 #include <cmath>
@@ -110,8 +110,8 @@ std::optional<std::int32_t> findNodeIdentifier(const PTprocessedDataNode& node, 
   return identifierOf(node, IdentifierName(name));
 }
 
-PTprocessedDataNode::PTprocessedDataNode(std::string name, const std::string& phaseName)
-    : nodeName(std::move(name)), phaseID(ptGetNumberForString(EPT_PHASE, phaseName)) {}
+PTprocessedDataNode::PTprocessedDataNode(std::string name, const std::string& phaseName, PerformanceTracer& tracer)
+    : nodeName(std::move(name)), phaseID(tracer.getNumberForString(EPT_PHASE, phaseName, true)) {}
 
 PTprocessedDataNode::PTprocessedDataNode(std::string name, const PTTracerProcessedDataPoint& point)
     : nodeName(std::move(name)),

@@ -2,7 +2,7 @@
 // target, section or phase with the time and memory measured for it — and the
 // array records in which the report page receives it.
 //
-//   auto node = std::make_shared<PTprocessedDataNode>("root", std::string("root"));
+//   auto node = std::make_shared<PTprocessedDataNode>("root", std::string("root"), tracer);
 //   node->updateTreeInfo(PT_REPORT_MODEL);  std::string row = node->generateJSONStrSummary(PT_REPORT_MODEL, "time");
 //
 // Nodes are always held by shared pointers; a child keeps a weak link to its
@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+class PerformanceTracer;
 class PTTracerProcessedDataPoint;
 struct PTLCSDiffStruct;
 
@@ -39,17 +40,17 @@ class PTprocessedDataNode {
 
   PTprocessedDataNode() = default;
   explicit PTprocessedDataNode(std::string name) : nodeName(std::move(name)) {}
-  /// phaseID is the phase name's number in the process-wide phase mapping,
-  /// added when new.
-  PTprocessedDataNode(std::string name, const std::string& phaseName);
+  /// phaseID is the phase name's number in `tracer`'s phase mapping, added
+  /// when new.
+  PTprocessedDataNode(std::string name, const std::string& phaseName, PerformanceTracer& tracer);
   PTprocessedDataNode(std::string name, std::int32_t phase) : nodeName(std::move(name)), phaseID(phase) {}
   /// The point's phase, wall-clock elapsed time, memory usage delta and identifiers.
   PTprocessedDataNode(std::string name, const PTTracerProcessedDataPoint& point);
   /// As above; the alignment entry is not kept.
   PTprocessedDataNode(std::string name, const PTTracerProcessedDataPoint& point, const PTLCSDiffStruct&)
       : PTprocessedDataNode(std::move(name), point) {}
-  PTprocessedDataNode(std::string name, const std::string& phaseName, const PTLCSDiffStruct&)
-      : PTprocessedDataNode(std::move(name), phaseName) {}
+  PTprocessedDataNode(std::string name, const std::string& phaseName, PerformanceTracer& tracer, const PTLCSDiffStruct&)
+      : PTprocessedDataNode(std::move(name), phaseName, tracer) {}
   /// Releases the subtree without recursion.
   ~PTprocessedDataNode();
   PTprocessedDataNode(const PTprocessedDataNode&) = delete;

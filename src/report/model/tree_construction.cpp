@@ -1,7 +1,7 @@
 #include "report/model/tree_construction.h"
 
 #include "analysis/diagnostic_info.h"
-#include "tracer/pt_api.h"
+#include "tracer/performance_tracer.h"
 #include "tracer/text_utils.h"
 
 #include <algorithm>
@@ -33,16 +33,23 @@ std::optional<std::int32_t> identifierOf(const PTProcessedIdentifierMap& ids, co
 /// Places the rows of one recording; one per build.
 class TreeBuilder {
  public:
-  TreeBuilder(const PTDiagnosticInfoVector& infos, PTNodeMap& nodeMap, Kind kind)
-      : infos_(infos), nodeMap_(nodeMap), kind_(kind), placed_(infos.size(), false), nodeOf_(infos.size()) {
+  TreeBuilder(PerformanceTracer& tracer, const PTDiagnosticInfoVector& infos, PTNodeMap& nodeMap, Kind kind)
+      : tracer_(tracer),
+        infos_(infos),
+        nodeMap_(nodeMap),
+        kind_(kind),
+        placed_(infos.size(), false),
+        nodeOf_(infos.size()) {
     nodeMap_.reserve(nodeMap_.size() + infos.size() + 16);
-    root_ = createAndSetupNode("root", std::string("root"), nullptr);
+    root_ = createAndSetupNode(tracer_, "root", std::string("root"), nullptr);
     nodeMap_["root"] = root_;
     result_.push_back(root_);
-    autosave_ = ptGetNumberForString(EPT_PHASE, "Autosave");
-    preCompile_ = ptGetNumberForString(EPT_PHASE, "Pre_Compile");
-    simulation_ = ptGetNumberForString(EPT_PHASE, "Simulation");
-    termination_ = ptGetNumberForString(EPT_PHASE, "Termination");
+    // Numbered even when absent: the page's phase table lists every name the
+    // tree gives a number, in the order they were given.
+    autosave_ = phaseNumber("Autosave");
+    preCompile_ = phaseNumber("Pre_Compile");
+    simulation_ = phaseNumber("Simulation");
+    termination_ = phaseNumber("Termination");
   }
 
   PTNodeVector buildModelTree(PTReportType type) {
@@ -71,7 +78,7 @@ class TreeBuilder {
   }
 
   PTNodeVector buildTestTree() {
-    const auto manager = createAndSetupNode("clt_manager", std::string("Calvoran Test Manager"), root_);
+    const auto manager = createAndSetupNode(tracer_, "clt_manager", std::string("Calvoran Test Manager"), root_);
     manager->identifiers[kLeftTree] = 1;
     enter(manager);
     for (std::size_t i = 0; i < infos_.size(); ++i) {
@@ -92,13 +99,14 @@ class TreeBuilder {
 
   PTprocessedDataNode::Ptr grouping(const std::string& key, const std::string& display,
                                     const PTprocessedDataNode::Ptr& parent, std::int32_t leftTree) {
-    auto node = createAndSetupNode(key, display, parent);
+    auto node = createAndSetupNode(tracer_, key, display, parent);
     node->identifiers[kLeftTree] = leftTree;
     enter(node);
     return node;
   }
 
-  std::string modelName(std::int32_t model) const { return ptGetStringForNumber("modelStr", model); }
+  std::int32_t phaseNumber(const std::string& name) { return tracer_.getNumberForString(EPT_PHASE, name, true); }
+  std::string modelName(std::int32_t model) const { return tracer_.getStringForNumber("modelStr", model); }
 
   void createNodesForTopModel(std::int32_t model) {
     const std::string n = std::to_string(model);
@@ -133,7 +141,7 @@ class TreeBuilder {
     }
     if (const auto target = identifierOf(point.identifiers, kTarget)) {
       // A model-reference target is built for the current top model.
-      if (ptGetStringForNumber("targetStr", *target).find("mdlref") != std::string::npos) return;
+      if (tracer_.getStringForNumber("targetStr", *target).find("mdlref") != std::string::npos) return;
     }
     makeTopModel(model, point.stackDepth);
   }
@@ -174,7 +182,7 @@ class TreeBuilder {
     const auto& section = findNode(nodeMap_, (kind_ == Kind::CodeGen ? "subModelCodeGen" : "subModelCompilation") + n);
     auto node = createAndSetupNode(key, point, section);
     node->timeValue = -1.0;
-    node->phaseID = ptGetNumberForString(EPT_PHASE, modelName(model));
+    node->phaseID = phaseNumber(modelName(model));
     node->identifiers[kLeftTree] = 2;
     enter(node);
     return node;
@@ -232,7 +240,7 @@ class TreeBuilder {
     if (kind_ == Kind::Test) {
       // Test rows show the model they ran.
       if (const auto model = testText(point, "modelToRun")) {
-        node->identifiers[kModel] = ptGetNumberForString("modelStr", *model);
+        node->identifiers[kModel] = tracer_.getNumberForString("modelStr", *model, true);
       }
     }
     nodeMap_.emplace(node->nodeName, node);
@@ -248,7 +256,7 @@ class TreeBuilder {
   std::optional<std::string> testText(const PTTracerProcessedDataPoint& point, const char* name) const {
     const auto number = identifierOf(point.identifiers, IdentifierName(name));
     if (!number) return std::nullopt;
-    return ptGetStringForNumber(name, *number);
+    return tracer_.getStringForNumber(name, *number);
   }
 
   /// The node a test-manager point goes under: the manager for points that
@@ -281,6 +289,7 @@ class TreeBuilder {
     return parent;
   }
 
+  PerformanceTracer& tracer_;
   const PTDiagnosticInfoVector& infos_;
   PTNodeMap& nodeMap_;
   Kind kind_;
@@ -318,9 +327,9 @@ const PTprocessedDataNode::Ptr& findNode(const PTNodeMap& nodeMap, const std::st
   return found->second;
 }
 
-PTprocessedDataNode::Ptr createAndSetupNode(const std::string& identifier, const std::string& displayText,
-                                            const PTprocessedDataNode::Ptr& parent) {
-  auto node = std::make_shared<PTprocessedDataNode>(identifier, displayText);
+PTprocessedDataNode::Ptr createAndSetupNode(PerformanceTracer& tracer, const std::string& identifier,
+                                            const std::string& displayText, const PTprocessedDataNode::Ptr& parent) {
+  auto node = std::make_shared<PTprocessedDataNode>(identifier, displayText, tracer);
   if (parent) {
     node->parent = parent;
     parent->addChild(node);
@@ -371,14 +380,17 @@ void subtractParent(PTprocessedDataNode* node, const PTKAVLORProcessedDataPoint*
   }
 }
 
-PTNodeVector constructNodes(const PTDiagnosticInfoVector& infos, PTReportType type, PTNodeMap& nodeMap) {
-  return TreeBuilder(infos, nodeMap, Kind::Model).buildModelTree(type);
+PTNodeVector constructNodes(PerformanceTracer& tracer, const PTDiagnosticInfoVector& infos, PTReportType type,
+                            PTNodeMap& nodeMap) {
+  return TreeBuilder(tracer, infos, nodeMap, Kind::Model).buildModelTree(type);
 }
 
-PTNodeVector constructNodes_TGX(const PTDiagnosticInfoVector& infos, PTReportType type, PTNodeMap& nodeMap) {
-  return TreeBuilder(infos, nodeMap, Kind::CodeGen).buildModelTree(type);
+PTNodeVector constructNodes_TGX(PerformanceTracer& tracer, const PTDiagnosticInfoVector& infos, PTReportType type,
+                                PTNodeMap& nodeMap) {
+  return TreeBuilder(tracer, infos, nodeMap, Kind::CodeGen).buildModelTree(type);
 }
 
-PTNodeVector constructNodes_CLTestReport(const PTDiagnosticInfoVector& infos, PTNodeMap& nodeMap) {
-  return TreeBuilder(infos, nodeMap, Kind::Test).buildTestTree();
+PTNodeVector constructNodes_CLTestReport(PerformanceTracer& tracer, const PTDiagnosticInfoVector& infos,
+                                         PTNodeMap& nodeMap) {
+  return TreeBuilder(tracer, infos, nodeMap, Kind::Test).buildTestTree();
 }

@@ -3,14 +3,15 @@
 // with a map from every node's identifier to the node.
 //
 //   PTNodeMap nodes;
-//   std::vector<PTprocessedDataNode::Ptr> navigation = constructNodes(summary.diagnosticInfos, PT_REPORT_MODEL, nodes);
+//   PTNodeVector navigation = constructNodes(tracer, summary.diagnosticInfos, PT_REPORT_MODEL, nodes);
 //
 // The returned vector holds the navigation nodes (root, models, sections,
 // referenced-model and test groupings) in creation order; phase nodes are
 // reached through the tree and the map. Only rows of the generic tracer class
-// are placed. Names are looked up in the process-wide tracer's mappings, so
-// the rows must have been numbered there. Every builder completes the tree
-// with updateTreeInfo before returning.
+// are placed. Names are looked up in the given tracer's mappings, so the rows
+// must have been numbered there; the names the tree shows that the phase
+// mapping lacks (sections, groupings, referenced models) are added to it.
+// Every builder completes the tree with updateTreeInfo before returning.
 #pragma once
 
 #include "analysis/analysis_types.h"
@@ -22,6 +23,8 @@
 #include <unordered_map>
 #include <utility>
 #include <vector>
+
+class PerformanceTracer;
 
 /// Hashes node identifiers. Phase nodes are named by their row numbers, which
 /// hash to themselves: made in row order, a million of them then fill
@@ -37,16 +40,19 @@ using PTNodeVector = std::vector<PTprocessedDataNode::Ptr>;
 using PTPlacementQueue = std::deque<std::pair<std::size_t, std::size_t>>;
 
 /// Host/block-diagram data.
-PTNodeVector constructNodes(const PTDiagnosticInfoVector& infos, PTReportType type, PTNodeMap& nodeMap);
+PTNodeVector constructNodes(PerformanceTracer& tracer, const PTDiagnosticInfoVector& infos, PTReportType type,
+                            PTNodeMap& nodeMap);
 /// Code-generation data.
-PTNodeVector constructNodes_TGX(const PTDiagnosticInfoVector& infos, PTReportType type, PTNodeMap& nodeMap);
+PTNodeVector constructNodes_TGX(PerformanceTracer& tracer, const PTDiagnosticInfoVector& infos, PTReportType type,
+                                PTNodeMap& nodeMap);
 /// Test-manager data.
-PTNodeVector constructNodes_CLTestReport(const PTDiagnosticInfoVector& infos, PTNodeMap& nodeMap);
+PTNodeVector constructNodes_CLTestReport(PerformanceTracer& tracer, const PTDiagnosticInfoVector& infos,
+                                         PTNodeMap& nodeMap);
 
-/// A node made by the (name, phaseName) or (name, point) constructor, linked
-/// under `parent` (when given).
-PTprocessedDataNode::Ptr createAndSetupNode(const std::string& identifier, const std::string& displayText,
-                                            const PTprocessedDataNode::Ptr& parent);
+/// A node made by the (name, phaseName, tracer) or (name, point) constructor,
+/// linked under `parent` (when given).
+PTprocessedDataNode::Ptr createAndSetupNode(PerformanceTracer& tracer, const std::string& identifier,
+                                            const std::string& displayText, const PTprocessedDataNode::Ptr& parent);
 PTprocessedDataNode::Ptr createAndSetupNode(const std::string& identifier, const PTTracerProcessedDataPoint& point,
                                             const PTprocessedDataNode::Ptr& parent);
 

@@ -57,10 +57,6 @@ std::string oneCell(Cells&& append) {
   return out;
 }
 
-pt::detail::DiagnosticCells cellsOfTheTracer() {
-  return pt::detail::DiagnosticCells(*PerformanceTracer::getInstance());
-}
-
 }  // namespace
 
 namespace pt::detail {
@@ -229,9 +225,10 @@ void DiagnosticCells::row(std::string& out, const PTKAVLORDataPoint& point, PTDa
 using pt::detail::DiagnosticCells;
 
 std::string PTKAVLORDataPoint::getDiagnosticHTMLString(PTDataPointType reportType,
-                                                       const boost::shared_ptr<PTDiagnosticInfo>& info) const {
+                                                       const boost::shared_ptr<PTDiagnosticInfo>& info,
+                                                       const PerformanceTracer& tables) const {
   const bool isError = info && info->processedPoint && info->processedPoint->errorRow;
-  return oneCell([&](std::string& out) { cellsOfTheTracer().row(out, *this, reportType, isError); });
+  return oneCell([&](std::string& out) { DiagnosticCells(tables).row(out, *this, reportType, isError); });
 }
 
 std::string PTKAVLORDataPoint::getRowStartHTMLCellString(bool isError) const {
@@ -256,12 +253,12 @@ std::string PTTracerDataPoint::getTypeHTMLCellString() const {
   return oneCell([](std::string& out) { textCell(out, typeText(PointClass::kTracer)); });
 }
 
-std::string PTKAVLORDataPoint::getGroupingHTMLCellString() const {
-  return oneCell([this](std::string& out) { cellsOfTheTracer().grouping(out, *this); });
+std::string PTKAVLORDataPoint::getGroupingHTMLCellString(const PerformanceTracer& tables) const {
+  return oneCell([&](std::string& out) { DiagnosticCells(tables).grouping(out, *this); });
 }
 
-std::string PTKAVLORDataPoint::getPhaseHTMLCellString() const {
-  return oneCell([this](std::string& out) { cellsOfTheTracer().phase(out, *this); });
+std::string PTKAVLORDataPoint::getPhaseHTMLCellString(const PerformanceTracer& tables) const {
+  return oneCell([&](std::string& out) { DiagnosticCells(tables).phase(out, *this); });
 }
 
 std::string PTKAVLORDataPoint::getIsStartHTMLCellString() const {
@@ -274,22 +271,23 @@ std::string PTKAVLORDataPoint::getDataHTMLCellString() const {
   return oneCell([this](std::string& out) { DiagnosticCells::data(out, *this); });
 }
 
-std::string PTCLTGXDataPoint::getModelHTMLCellString() const {
-  return oneCell([this](std::string& out) { cellsOfTheTracer().mapped(out, EPT_MODEL, model); });
+std::string PTCLTGXDataPoint::getModelHTMLCellString(const PerformanceTracer& tables) const {
+  return oneCell([&](std::string& out) { DiagnosticCells(tables).mapped(out, EPT_MODEL, model); });
 }
 
-std::string PTCLTGXDataPoint::getTargetHTMLCellString() const {
-  return oneCell([this](std::string& out) { cellsOfTheTracer().mapped(out, EPT_TARGET, target); });
+std::string PTCLTGXDataPoint::getTargetHTMLCellString(const PerformanceTracer& tables) const {
+  return oneCell([&](std::string& out) { DiagnosticCells(tables).mapped(out, EPT_TARGET, target); });
 }
 
-std::string PTQuorindelDataPoint::getMachineHTMLCellString() const {
-  return oneCell([this](std::string& out) { cellsOfTheTracer().mapped(out, EPT_MACHINE, machine); });
+std::string PTQuorindelDataPoint::getMachineHTMLCellString(const PerformanceTracer& tables) const {
+  return oneCell([&](std::string& out) { DiagnosticCells(tables).mapped(out, EPT_MACHINE, machine); });
 }
 
-std::string PTQuorindelDataPoint::getChartHTMLCellString() const {
-  return oneCell([this](std::string& out) { cellsOfTheTracer().mapped(out, EPT_CHART, chart); });
+std::string PTQuorindelDataPoint::getChartHTMLCellString(const PerformanceTracer& tables) const {
+  return oneCell([&](std::string& out) { DiagnosticCells(tables).mapped(out, EPT_CHART, chart); });
 }
 
-std::string PTTracerDataPoint::getIdentifiersHTMLCellString(const std::string& identifier, int number) const {
-  return oneCell([&](std::string& out) { cellsOfTheTracer().identifier(out, identifier, number); });
+std::string PTTracerDataPoint::getIdentifiersHTMLCellString(const std::string& identifier, int number,
+                                                            const PerformanceTracer& tables) const {
+  return oneCell([&](std::string& out) { DiagnosticCells(tables).identifier(out, identifier, number); });
 }
