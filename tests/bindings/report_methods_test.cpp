@@ -3,16 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "bindings/host_call.h"
-#include "host/cell_records.h"
 #include "host/trace_data_file.h"
 #include "report/model/model_diff_report.h"
 #include "report/model/model_report.h"
-#include "support/host_array_equal.h"
+#include "support/point_text.h"
 #include "support/scratch_files.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_clearing.h"
@@ -39,23 +37,6 @@ void logToolRun(const char* model) {
   callTracer("logCalvoranData", {text("Tool"), text(model), text("grt"), text("Build"), flag(false)});
   callTracer("logKAVLORData", {text("Tool"), text("Test"), flag(true)});
   callTracer("logKAVLORData", {text("Tool"), text("Test"), flag(false)});
-}
-
-// Equal records, but for the order of a tracer point's identifiers, which is a hash map's.
-void expectSameRecord(const haArray* expected, const haArray* actual) {
-  ASSERT_EQ(haGetNumberOfElements(expected), haGetNumberOfElements(actual));
-  const bool tracerPoint = static_cast<int>(ptGetDoubleFrom_haArray(haGetCell(expected, 1))) == PT_TRACER;
-  const std::size_t identifiers = tracerPoint ? ptGetDoubleFrom_haArray(haGetCell(expected, 4)) : 0;
-  std::multiset<std::string> expectedIdentifiers, actualIdentifiers;
-  for (std::size_t j = 0; j < haGetNumberOfElements(expected); ++j) {
-    if (j >= 5 && j < 5 + identifiers) {
-      expectedIdentifiers.insert(ptCreateStringFrom_haArray(haGetCell(expected, j)));
-      actualIdentifiers.insert(ptCreateStringFrom_haArray(haGetCell(actual, j)));
-    } else {
-      EXPECT_TRUE(pt_test::sameHostArray(haGetCell(expected, j), haGetCell(actual, j))) << "element " << j;
-    }
-  }
-  EXPECT_EQ(expectedIdentifiers, actualIdentifiers);
 }
 
 std::size_t livePoints() { return haGetNumberOfElements(callTracer("getRawData", {}, 1).at(0).get()); }
@@ -213,24 +194,17 @@ TEST_F(ReportMethods, RefuseToWriteOverTheirInputToReadDamagedDataOrToReportNoth
 }
 
 // A tool run logged through the host methods only, saved, and loaded back
-// after a full clear to the records it was saved from.
-TEST_F(ReportMethods, ALoggedRunSavedAndLoadedGivesItsRecordsBack) {
+// after a full clear to the points it was saved from.
+TEST_F(ReportMethods, ALoggedRunSavedAndLoadedGivesItsPointsBack) {
   const std::string run = folder.file("run.kvd");
   ptClearRawData();
   logToolRun("m3");
   callTracer("saveToFile", {text(run.c_str())});
-  // Records name identifiers by their number in the enumeration, which saving settles.
-  const platform::HostArrayPtr logged = std::move(callTracer("getRawData", {}, 1).at(0));
+  const std::vector<std::string> logged = pt_test::describe(tracer, *tracer.getRawDataVector());
   callTracer("clearRawData", {});
   EXPECT_EQ(livePoints(), 0u);
-
   callTracer("loadTracerData", {text(run.c_str())});
-  const platform::HostArrayPtr loaded = std::move(callTracer("getRawData", {}, 1).at(0));
-  ASSERT_EQ(haGetNumberOfElements(loaded.get()), haGetNumberOfElements(logged.get()));
-  for (std::size_t i = 0; i < haGetNumberOfElements(logged.get()); ++i) {
-    SCOPED_TRACE("record " + std::to_string(i));
-    expectSameRecord(haGetCell(logged.get(), i), haGetCell(loaded.get(), i));
-  }
+  EXPECT_EQ(pt_test::describe(tracer, *tracer.getRawDataVector()), logged);
 }
 
 }  // namespace
