@@ -68,29 +68,42 @@ TEST_F(ReportMethods, WriteWhatTheLibraryWritesForTheSameDataAndLeaveTheLiveData
   auto live = [&] { return tracer.getRawDataVector(); };
   const PTSystemInfoStruct* liveInfo = tracer.getSystemInfo();
   using Arguments = std::vector<std::string>;
+  // Writes the same report from the library; the model pages list the call's arguments.
+  using Library = std::function<bool(const std::string&, const Arguments&)>;
   struct Case {
     const char* method;
-    Arguments inputs;  // after 'htmlfile'; "@" is the saved trace
-    // Writes the same report from the library; the model pages list the call's arguments.
-    std::function<bool(const std::string&, const Arguments&)> library;
+    Arguments inputs;  // after 'htmlfile'; "@" is the saved trace, null points the live data
+    Library library;
+  };
+  const auto phases = [&](const char* grouping, const char* title, const char* metric, bool showMeta,
+                          PTRawDataVector* points, const PTSystemInfoStruct* info) -> Library {
+    return [=, this](const std::string& f, const Arguments&) {
+      return tracer.generateHTMLReport(f, grouping, title, metric, showMeta, points ? points : live().get(), info);
+    };
+  };
+  const auto models = [&](const char* grouping, const char* metric, PTRawDataVector* points, auto kind,
+                          bool flameGraph) -> Library {
+    return [=, this](const std::string& f, const Arguments& arguments) {
+      return generateReport_modelBased(tracer, f, grouping, metric, arguments, points ? points : live().get(), kind,
+                                       flameGraph);
+    };
+  };
+  const auto savedAgainstLive = [&](const char* grouping, const char* lhsLabel) -> Library {
+    return [=, this](const std::string& f, const Arguments&) {
+      return tracer.generateHTMLComparisonReport(f, grouping, lhsLabel, "CurrentRun", &savedPoints, live().get(),
+                                                 &savedInfo, liveInfo, "time");
+    };
   };
   const std::vector<Case> cases = {
       {"generateHTMLReport",
        {"Grouping", "Tool", "METRIC", "BasicMemory"},
-       [&](const std::string& f, const Arguments&) {
-         return tracer.generateHTMLReport(f, "Tool", "Tool", "basicmemory", true, live().get(), liveInfo);
-       }},
+       phases("Tool", "Tool", "basicmemory", true, nullptr, liveInfo)},
       {"generateHTMLReport",
        {"kvdfile", "@", "format", "ModelBased", "includeflamegraph", "false"},
-       [&](const std::string& f, const Arguments& arguments) {
-         return generateReport_modelBased(tracer, f, "GLOBAL", "time", arguments, &savedPoints, PT_REPORT_MODEL, false);
-       }},
+       models("GLOBAL", "time", &savedPoints, PT_REPORT_MODEL, false)},
       {"generateHTMLReport",
        {"format", "modelbased", "grouping", "Tool", "metric", "detailedmemory"},
-       [&](const std::string& f, const Arguments& arguments) {
-         return generateReport_modelBased(tracer, f, "Tool", "detailedmemory", arguments, live().get(), PT_REPORT_MODEL,
-                                          true);
-       }},
+       models("Tool", "detailedmemory", nullptr, PT_REPORT_MODEL, true)},
       {"generateAggregateReport",
        {"kvdfile", "@"},
        [&](const std::string& f, const Arguments&) {
@@ -99,12 +112,7 @@ TEST_F(ReportMethods, WriteWhatTheLibraryWritesForTheSameDataAndLeaveTheLiveData
       {"diagnosticReport",
        {"kvdfile", "@", "grouping", "Tool"},
        [&](const std::string& f, const Arguments&) { return tracer.diagnosticReport(f, "Tool", &savedPoints); }},
-      {"generateDifferenceReport",
-       {"lhsfile", "@"},
-       [&](const std::string& f, const Arguments&) {
-         return tracer.generateHTMLComparisonReport(f, "GLOBAL", "Baseline", "CurrentRun", &savedPoints, live().get(),
-                                                    &savedInfo, liveInfo, "time");
-       }},
+      {"generateDifferenceReport", {"lhsfile", "@"}, savedAgainstLive("GLOBAL", "Baseline")},
       {"generateDifferenceReport",
        {"rhsfile", "@", "format", "ModelBased", "rhslabel", "After", "grouping", "Tool"},
        [&](const std::string& f, const Arguments&) {
@@ -119,33 +127,19 @@ TEST_F(ReportMethods, WriteWhatTheLibraryWritesForTheSameDataAndLeaveTheLiveData
        }},
       {"generateCLTestReport",
        {"kvdfile", "@", "metric", "BasicMemory"},
-       [&](const std::string& f, const Arguments& arguments) {
-         return generateReport_modelBased(tracer, f, "GLOBAL", "basicmemory", arguments, &savedPoints, PT_REPORT_TEST,
-                                          true);
-       }},
+       models("GLOBAL", "basicmemory", &savedPoints, PT_REPORT_TEST, true)},
       {"generateCLTestReport",
        {"grouping", "Tool", "includeflamegraph", "false"},
-       [&](const std::string& f, const Arguments& arguments) {
-         return generateReport_modelBased(tracer, f, "Tool", "time", arguments, live().get(), PT_REPORT_TEST, false);
-       }},
+       models("Tool", "time", nullptr, PT_REPORT_TEST, false)},
       {"generateCLStartupReport",
        {"kvdfile", "@"},
-       [&](const std::string& f, const Arguments&) {
-         return tracer.generateHTMLReport(f, "Calvoran Startup", "Calvoran Startup Performance", "time", false,
-                                          &savedPoints, &savedInfo);
-       }},
+       phases("Calvoran Startup", "Calvoran Startup Performance", "time", false, &savedPoints, &savedInfo)},
       {"generateCLStartupReport",
        {"metric", "basicmemory"},
-       [&](const std::string& f, const Arguments&) {
-         return tracer.generateHTMLReport(f, "Calvoran Startup", "Calvoran Startup Performance", "basicmemory", false,
-                                          live().get(), liveInfo);
-       }},
+       phases("Calvoran Startup", "Calvoran Startup Performance", "basicmemory", false, nullptr, liveInfo)},
       {"generateCLStartupDifferenceReport",
        {"lhsfile", "@", "lhslabel", "Before"},
-       [&](const std::string& f, const Arguments&) {
-         return tracer.generateHTMLComparisonReport(f, "Calvoran Startup", "Before", "CurrentRun", &savedPoints,
-                                                    live().get(), &savedInfo, liveInfo, "time");
-       }},
+       savedAgainstLive("Calvoran Startup", "Before")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.method);
