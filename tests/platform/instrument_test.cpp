@@ -41,8 +41,8 @@ TEST_F(InstrumentEmit, StartStatusesFollowTheAdmissionRulesAndOnlyStartedEventsS
   instrument::stopEvent(handle, EventId{5, 0}, listeners);  // nobody listening
   listeners.add(recorder);
   EXPECT_EQ(instrument::startEvent(handle, context, 0, listeners), EventId::none(instrument::kNotAdmitted));
-  instrument::stopEvent(handle, EventId::none(instrument::kNotAdmitted), listeners);
   controls.enable("load");
+  instrument::stopEvent(handle, EventId::none(instrument::kNotAdmitted), listeners);
   EventId first = instrument::startEvent(handle, context, 0, listeners);
   EventId second = instrument::startEvent(handle, context, 7, listeners);
   EXPECT_TRUE(first.isEvent());
