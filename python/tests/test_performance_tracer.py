@@ -71,9 +71,6 @@ def test_unmappable_values_raise_type_error_naming_the_argument(call, where):
 @pytest.mark.parametrize("call, key, arguments", [
     (lambda: Tracer.enable(GROUPING, 1), "ParameterMismatchBoolean", ("Enable",)),
     (lambda: Tracer.clearRawData("grouping"), "ExpectedEvenNumberOfParameters", ()),
-    (lambda: Tracer.enableDetailedMemStats(True), "WindowsOnlyFeature", ("Detailed Memory Statistics",)),
-    (lambda: Tracer.ScopedTracerData(GROUPING), "MinParamsNotReached", ("2",)),
-    (lambda: Tracer.ScopedTracerData(GROUPING, "P", "Model"), "ExpectedEvenNumberOfParameters", ()),
     (lambda: Tracer.ScopedTracerData(GROUPING, 7), "ParameterMismatchString", ("Phase",)),
 ])
 def test_host_errors_carry_identifier_arguments_and_catalogue_text(call, key, arguments):

@@ -3,16 +3,14 @@
 #include <gtest/gtest.h>
 
 #include <functional>
-#include <set>
 #include <string>
 #include <vector>
 
 #include "bindings/host_call.h"
-#include "host/cell_records.h"
 #include "host/trace_data_file.h"
 #include "report/model/model_diff_report.h"
 #include "report/model/model_report.h"
-#include "support/host_array_equal.h"
+#include "support/point_text.h"
 #include "support/scratch_files.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_clearing.h"
@@ -39,23 +37,6 @@ void logToolRun(const char* model) {
   callTracer("logCalvoranData", {text("Tool"), text(model), text("grt"), text("Build"), flag(false)});
   callTracer("logKAVLORData", {text("Tool"), text("Test"), flag(true)});
   callTracer("logKAVLORData", {text("Tool"), text("Test"), flag(false)});
-}
-
-// Equal records, but for the order of a tracer point's identifiers, which is a hash map's.
-void expectSameRecord(const haArray* expected, const haArray* actual) {
-  ASSERT_EQ(haGetNumberOfElements(expected), haGetNumberOfElements(actual));
-  const bool tracerPoint = static_cast<int>(ptGetDoubleFrom_haArray(haGetCell(expected, 1))) == PT_TRACER;
-  const std::size_t identifiers = tracerPoint ? ptGetDoubleFrom_haArray(haGetCell(expected, 4)) : 0;
-  std::multiset<std::string> expectedIdentifiers, actualIdentifiers;
-  for (std::size_t j = 0; j < haGetNumberOfElements(expected); ++j) {
-    if (j >= 5 && j < 5 + identifiers) {
-      expectedIdentifiers.insert(ptCreateStringFrom_haArray(haGetCell(expected, j)));
-      actualIdentifiers.insert(ptCreateStringFrom_haArray(haGetCell(actual, j)));
-    } else {
-      EXPECT_TRUE(pt_test::sameHostArray(haGetCell(expected, j), haGetCell(actual, j))) << "element " << j;
-    }
-  }
-  EXPECT_EQ(expectedIdentifiers, actualIdentifiers);
 }
 
 std::size_t livePoints() { return haGetNumberOfElements(callTracer("getRawData", {}, 1).at(0).get()); }
@@ -86,29 +67,42 @@ TEST_F(ReportMethods, WriteWhatTheLibraryWritesForTheSameDataAndLeaveTheLiveData
   auto live = [&] { return tracer.getRawDataVector(); };
   const PTSystemInfoStruct* liveInfo = tracer.getSystemInfo();
   using Arguments = std::vector<std::string>;
+  // Writes the same report from the library; the model pages list the call's arguments.
+  using Library = std::function<bool(const std::string&, const Arguments&)>;
   struct Case {
     const char* method;
-    Arguments inputs;  // after 'htmlfile'; "@" is the saved trace
-    // Writes the same report from the library; the model pages list the call's arguments.
-    std::function<bool(const std::string&, const Arguments&)> library;
+    Arguments inputs;  // after 'htmlfile'; "@" is the saved trace, null points the live data
+    Library library;
+  };
+  const auto phases = [&](const char* grouping, const char* title, const char* metric, bool showMeta,
+                          PTRawDataVector* points, const PTSystemInfoStruct* info) -> Library {
+    return [=, this](const std::string& f, const Arguments&) {
+      return tracer.generateHTMLReport(f, grouping, title, metric, showMeta, points ? points : live().get(), info);
+    };
+  };
+  const auto models = [&](const char* grouping, const char* metric, PTRawDataVector* points, auto kind,
+                          bool flameGraph) -> Library {
+    return [=, this](const std::string& f, const Arguments& arguments) {
+      return generateReport_modelBased(tracer, f, grouping, metric, arguments, points ? points : live().get(), kind,
+                                       flameGraph);
+    };
+  };
+  const auto savedAgainstLive = [&](const char* grouping, const char* lhsLabel) -> Library {
+    return [=, this](const std::string& f, const Arguments&) {
+      return tracer.generateHTMLComparisonReport(f, grouping, lhsLabel, "CurrentRun", &savedPoints, live().get(),
+                                                 &savedInfo, liveInfo, "time");
+    };
   };
   const std::vector<Case> cases = {
       {"generateHTMLReport",
        {"Grouping", "Tool", "METRIC", "BasicMemory"},
-       [&](const std::string& f, const Arguments&) {
-         return tracer.generateHTMLReport(f, "Tool", "Tool", "basicmemory", true, live().get(), liveInfo);
-       }},
+       phases("Tool", "Tool", "basicmemory", true, nullptr, liveInfo)},
       {"generateHTMLReport",
        {"kvdfile", "@", "format", "ModelBased", "includeflamegraph", "false"},
-       [&](const std::string& f, const Arguments& arguments) {
-         return generateReport_modelBased(tracer, f, "GLOBAL", "time", arguments, &savedPoints, PT_REPORT_MODEL, false);
-       }},
+       models("GLOBAL", "time", &savedPoints, PT_REPORT_MODEL, false)},
       {"generateHTMLReport",
        {"format", "modelbased", "grouping", "Tool", "metric", "detailedmemory"},
-       [&](const std::string& f, const Arguments& arguments) {
-         return generateReport_modelBased(tracer, f, "Tool", "detailedmemory", arguments, live().get(), PT_REPORT_MODEL,
-                                          true);
-       }},
+       models("Tool", "detailedmemory", nullptr, PT_REPORT_MODEL, true)},
       {"generateAggregateReport",
        {"kvdfile", "@"},
        [&](const std::string& f, const Arguments&) {
@@ -117,12 +111,7 @@ TEST_F(ReportMethods, WriteWhatTheLibraryWritesForTheSameDataAndLeaveTheLiveData
       {"diagnosticReport",
        {"kvdfile", "@", "grouping", "Tool"},
        [&](const std::string& f, const Arguments&) { return tracer.diagnosticReport(f, "Tool", &savedPoints); }},
-      {"generateDifferenceReport",
-       {"lhsfile", "@"},
-       [&](const std::string& f, const Arguments&) {
-         return tracer.generateHTMLComparisonReport(f, "GLOBAL", "Baseline", "CurrentRun", &savedPoints, live().get(),
-                                                    &savedInfo, liveInfo, "time");
-       }},
+      {"generateDifferenceReport", {"lhsfile", "@"}, savedAgainstLive("GLOBAL", "Baseline")},
       {"generateDifferenceReport",
        {"rhsfile", "@", "format", "ModelBased", "rhslabel", "After", "grouping", "Tool"},
        [&](const std::string& f, const Arguments&) {
@@ -137,33 +126,19 @@ TEST_F(ReportMethods, WriteWhatTheLibraryWritesForTheSameDataAndLeaveTheLiveData
        }},
       {"generateCLTestReport",
        {"kvdfile", "@", "metric", "BasicMemory"},
-       [&](const std::string& f, const Arguments& arguments) {
-         return generateReport_modelBased(tracer, f, "GLOBAL", "basicmemory", arguments, &savedPoints, PT_REPORT_TEST,
-                                          true);
-       }},
+       models("GLOBAL", "basicmemory", &savedPoints, PT_REPORT_TEST, true)},
       {"generateCLTestReport",
        {"grouping", "Tool", "includeflamegraph", "false"},
-       [&](const std::string& f, const Arguments& arguments) {
-         return generateReport_modelBased(tracer, f, "Tool", "time", arguments, live().get(), PT_REPORT_TEST, false);
-       }},
+       models("Tool", "time", nullptr, PT_REPORT_TEST, false)},
       {"generateCLStartupReport",
        {"kvdfile", "@"},
-       [&](const std::string& f, const Arguments&) {
-         return tracer.generateHTMLReport(f, "Calvoran Startup", "Calvoran Startup Performance", "time", false,
-                                          &savedPoints, &savedInfo);
-       }},
+       phases("Calvoran Startup", "Calvoran Startup Performance", "time", false, &savedPoints, &savedInfo)},
       {"generateCLStartupReport",
        {"metric", "basicmemory"},
-       [&](const std::string& f, const Arguments&) {
-         return tracer.generateHTMLReport(f, "Calvoran Startup", "Calvoran Startup Performance", "basicmemory", false,
-                                          live().get(), liveInfo);
-       }},
+       phases("Calvoran Startup", "Calvoran Startup Performance", "basicmemory", false, nullptr, liveInfo)},
       {"generateCLStartupDifferenceReport",
        {"lhsfile", "@", "lhslabel", "Before"},
-       [&](const std::string& f, const Arguments&) {
-         return tracer.generateHTMLComparisonReport(f, "Calvoran Startup", "Before", "CurrentRun", &savedPoints,
-                                                    live().get(), &savedInfo, liveInfo, "time");
-       }},
+       savedAgainstLive("Calvoran Startup", "Before")},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.method);
@@ -212,24 +187,17 @@ TEST_F(ReportMethods, RefuseToWriteOverTheirInputToReadDamagedDataOrToReportNoth
 }
 
 // A tool run logged through the host methods only, saved, and loaded back
-// after a full clear to the records it was saved from.
-TEST_F(ReportMethods, ALoggedRunSavedAndLoadedGivesItsRecordsBack) {
+// after a full clear to the points it was saved from.
+TEST_F(ReportMethods, ALoggedRunSavedAndLoadedGivesItsPointsBack) {
   const std::string run = folder.file("run.kvd");
   ptClearRawData();
   logToolRun("m3");
   callTracer("saveToFile", {text(run.c_str())});
-  // Records name identifiers by their number in the enumeration, which saving settles.
-  const platform::HostArrayPtr logged = std::move(callTracer("getRawData", {}, 1).at(0));
+  const std::vector<std::string> logged = pt_test::describe(tracer, *tracer.getRawDataVector());
   callTracer("clearRawData", {});
   EXPECT_EQ(livePoints(), 0u);
-
   callTracer("loadTracerData", {text(run.c_str())});
-  const platform::HostArrayPtr loaded = std::move(callTracer("getRawData", {}, 1).at(0));
-  ASSERT_EQ(haGetNumberOfElements(loaded.get()), haGetNumberOfElements(logged.get()));
-  for (std::size_t i = 0; i < haGetNumberOfElements(logged.get()); ++i) {
-    SCOPED_TRACE("record " + std::to_string(i));
-    expectSameRecord(haGetCell(logged.get(), i), haGetCell(loaded.get(), i));
-  }
+  EXPECT_EQ(pt_test::describe(tracer, *tracer.getRawDataVector()), logged);
 }
 
 }  // namespace

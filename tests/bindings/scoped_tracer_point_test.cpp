@@ -50,20 +50,29 @@ std::vector<std::string> loggedPoints() {
   return lines;
 }
 
-class ScopedTracerDataLogging : public ::testing::Test {
+// Points made with the recorder feature as given; the recorder hears every
+// event, and without it grouping G logs.
+template <bool kUseRecorder>
+class ScopedTracerData : public ::testing::Test {
  protected:
   void SetUp() override {
-    platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
+    platform::setFeature(kUsePerformanceTracerRecorderFeature, kUseRecorder);
     ScopedPerfTracerPoint_VESK::forgetFeature();
     ptClearRawData();
-    ptEnableTracer("G", true);
+    ptEnableTracer("G", !kUseRecorder);
+    instrument::listeners.add(recorder);
   }
   void TearDown() override {
+    instrument::listeners.remove(recorder);
+    instrument::controls.disable("RecordedG");
     ptEnableTracer("G", false);
     platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt);
     ScopedPerfTracerPoint_VESK::forgetFeature();
   }
+  instrument::InstrumentRecorder recorder;
 };
+using ScopedTracerDataLogging = ScopedTracerData<false>;
+using ScopedTracerDataRecorder = ScopedTracerData<true>;
 
 TEST_F(ScopedTracerDataLogging, LogsTheStartAtCreationAndTheEndOnceAtStopOrDestruction) {
   auto point = scopedPoint({text("G"), text("P")});
@@ -98,23 +107,6 @@ TEST_F(ScopedTracerDataLogging, RefusesBadInputsBeforeLoggingAnything) {
   }
   EXPECT_TRUE(loggedPoints().empty());
 }
-
-class ScopedTracerDataRecorder : public ::testing::Test {
- protected:
-  void SetUp() override {
-    platform::setFeature(kUsePerformanceTracerRecorderFeature, true);
-    ScopedPerfTracerPoint_VESK::forgetFeature();
-    ptClearRawData();
-    instrument::listeners.add(recorder);
-  }
-  void TearDown() override {
-    instrument::listeners.remove(recorder);
-    instrument::controls.disable("RecordedG");
-    platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt);
-    ScopedPerfTracerPoint_VESK::forgetFeature();
-  }
-  instrument::InstrumentRecorder recorder;
-};
 
 TEST_F(ScopedTracerDataRecorder, RecordsOneEventWithTheMachineThatRanItAndKeepsTheMode) {
   auto off = scopedPoint({text("RecordedG"), text("P")});  // a disabled control: no event, no end

@@ -66,16 +66,6 @@ TEST(CellRecords, ReadersApplyTheirTypeRulesAndAlwaysAdvance) {
   EXPECT_FALSE(ptGetLogicalFromCellArray(cell.get(), onDouble));
 }
 
-TEST(CellRecords, VersionPeekDoesNotAdvance) {
-  const HostArrayPtr current = record({haCreateString("1"), scalar<std::int32_t>(3)});
-  const HostArrayPtr older = record({scalar<std::int32_t>(3)});
-  unsigned long cursor[2] = {0, 0};
-  EXPECT_TRUE(ptCellArrayHasVersionString(current.get(), cursor));
-  EXPECT_EQ(cursor[1], 0u);
-  EXPECT_FALSE(ptCellArrayHasVersionString(older.get(), cursor));
-  EXPECT_FALSE(ptCellArrayHasVersionString(nullptr, cursor));
-}
-
 TEST(CellRecords, StringVectorsOfNestedAndWholeCells) {
   HostArrayPtr cell(haCreateCellMatrix(1, 3));
   unsigned long cursor[2] = {0, 0};

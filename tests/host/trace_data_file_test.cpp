@@ -26,6 +26,7 @@
 #include "support/point_text.h"
 #include "support/raised.h"
 #include "support/scratch_files.h"
+#include "support/trace_builder.h"
 #include "tracer/fake_platform.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_api.h"
@@ -454,6 +455,23 @@ TEST_F(TraceDataFile, SavesFollowLinksAndClearKilledSaves) {
   EXPECT_TRUE(fs::exists(other));
   pt::host::loadTraceDataFile(file("store/run.kvd"));
   EXPECT_EQ(tracer().rawDataVector()->size(), 4u);
+}
+
+// More records than one progress update covers, so that the last partial
+// stretch must be counted too.
+TEST_F(TraceDataFile, ProgressEndsWithEveryRecordOfTheFileRead) {
+  pt_test::TraceBuilder trace(tracer());
+  constexpr int kPhases = 5001;
+  for (int i = 0; i < kPhases; ++i) trace.start("P", i * 1e-3).end("P", i * 1e-3 + 5e-4);
+  tracer().setRawDataVector(trace.points());
+  const std::string path = file("progress.kvd");
+  pt::host::saveTraceDataFile(path);
+
+  pt::host::ReadProgress progress;
+  pt::host::loadTraceDataFile(path, &progress);
+  EXPECT_EQ(progress.records.load(), 2u * kPhases);
+  EXPECT_EQ(progress.recordsRead.load(), 2u * kPhases);
+  EXPECT_EQ(tracer().rawDataVector()->size(), 2u * kPhases);
 }
 
 // "<prefix><n>", built without a temporary (GCC 12 warns on literal + to_string).

@@ -34,21 +34,30 @@ struct InstrumentEmit : testing::Test {
   instrument::ControlElement& handle = controls.getHandle("load");
 };
 
-TEST_F(InstrumentEmit, StartStatusesFollowTheAdmissionRules) {
+TEST_F(InstrumentEmit, StartStatusesFollowTheAdmissionRulesAndOnlyStartedEventsStop) {
   ContextSet context{{"phase", "p"}};
 
   EXPECT_EQ(instrument::startEvent(handle, context, 0, listeners), EventId::none(instrument::kListenersInactive));
+  instrument::stopEvent(handle, EventId{5, 0}, listeners);  // nobody listening
   listeners.add(recorder);
   EXPECT_EQ(instrument::startEvent(handle, context, 0, listeners), EventId::none(instrument::kNotAdmitted));
   controls.enable("load");
+  instrument::stopEvent(handle, EventId::none(instrument::kNotAdmitted), listeners);
   EventId first = instrument::startEvent(handle, context, 0, listeners);
   EventId second = instrument::startEvent(handle, context, 7, listeners);
   EXPECT_TRUE(first.isEvent());
   EXPECT_NE(first, second);
   EXPECT_EQ(second.tag, 7u) << "the source travels in the second word";
-  EXPECT_EQ(recorder.getAllEventPoints().size(), 2u);
   controls.disable("load");
   EXPECT_EQ(instrument::startEvent(handle, context, 0, listeners), EventId::none(instrument::kNotAdmitted));
+  // Disabling the control between start and stop must not leave the event open.
+  instrument::stopEvent(handle, first, listeners);
+
+  std::vector<instrument::EventPoint> points = recorder.getAllEventPoints();
+  ASSERT_EQ(points.size(), 3u);
+  EXPECT_EQ(points[2].kind, instrument::kStopEvent);
+  EXPECT_EQ(points[2].id, first);
+  EXPECT_TRUE(points[2].context.empty());
 }
 
 TEST_F(InstrumentEmit, ContextFilterOverridesTheFlag) {
@@ -72,23 +81,6 @@ TEST_F(InstrumentEmit, ContextFilterOverridesTheFlag) {
   std::vector<instrument::EventPoint> points = recorder.getAllEventPoints();
   ASSERT_EQ(points.size(), 4u);
   EXPECT_EQ(points[2].kind, instrument::kInstantEvent);
-}
-
-TEST_F(InstrumentEmit, StopsReachListenersOnlyForStartedEvents) {
-  instrument::stopEvent(handle, EventId{5, 0}, listeners);  // nobody listening
-  listeners.add(recorder);
-  handle.setEnabled(true);
-  instrument::stopEvent(handle, EventId::none(instrument::kNotAdmitted), listeners);
-  EventId id = instrument::startEvent(handle, {{"phase", "p"}}, 0, listeners);
-  // Disabling the control between start and stop must not leave the event open.
-  handle.setEnabled(false);
-  instrument::stopEvent(handle, id, listeners);
-
-  std::vector<instrument::EventPoint> points = recorder.getAllEventPoints();
-  ASSERT_EQ(points.size(), 2u);
-  EXPECT_EQ(points[1].kind, instrument::kStopEvent);
-  EXPECT_EQ(points[1].id, id);
-  EXPECT_TRUE(points[1].context.empty());
 }
 
 TEST_F(InstrumentEmit, ListenersAreAddedOnceAndRemovalStopsDelivery) {

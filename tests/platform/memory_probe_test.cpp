@@ -43,23 +43,37 @@ platform::BasicMemoryReading basicNow() {
   return reading;
 }
 
-TEST(MemoryProbe, BasicReadingFollowsTouchedMemory) {
-  platform::BasicMemoryReading before = basicNow();
+TEST(MemoryProbe, ReadingsFollowTouchedMemoryAndAgreeWithTheSystem) {
+  const platform::BasicMemoryReading before = basicNow();
   EXPECT_GT(before.inUseBytes, 0);
   EXPECT_GE(before.virtualSizeBytes, before.inUseBytes);
   EXPECT_GE(before.peakInUseBytes, before.inUseBytes);
+  platform::DetailedMemoryReading detailedBefore, during;
+  ASSERT_TRUE(platform::linuxMemoryProbe().readDetailed(detailedBefore));
+  const std::string meminfo = pt_test::fileBytes("/proc/meminfo");
+  const auto total = platform::detail::findKibField(meminfo, "MemTotal");
+  const auto available = platform::detail::findKibField(meminfo, "MemAvailable");
+  ASSERT_TRUE(total && available);
+  EXPECT_NEAR(static_cast<double>(detailedBefore.freeBytes), static_cast<double>(*available), 64.0 * kMiB);
+  EXPECT_LT(detailedBefore.nonProcessBytes, *total);
+  EXPECT_GT(detailedBefore.dllsBytes, 0u) << "the program's own code is file-backed";
+  EXPECT_GT(detailedBefore.reservedBytes, 0u);
 
   TouchedPages pages(64 * kMiB);
   ASSERT_TRUE(pages.ok());
-  platform::BasicMemoryReading during = basicNow();
-  EXPECT_GE(during.inUseBytes - before.inUseBytes, 60.0 * kMiB);
-  EXPECT_GE(during.virtualSizeBytes - before.virtualSizeBytes, 60.0 * kMiB);
-  EXPECT_GE(during.peakInUseBytes, during.inUseBytes);
+  ASSERT_TRUE(platform::linuxMemoryProbe().readDetailed(during));
+  const platform::BasicMemoryReading basic = basicNow();
+  EXPECT_GE(basic.inUseBytes - before.inUseBytes, 60.0 * kMiB);
+  EXPECT_GE(basic.virtualSizeBytes - before.virtualSizeBytes, 60.0 * kMiB);
+  EXPECT_GE(basic.peakInUseBytes, basic.inUseBytes);
+  EXPECT_GE(during.committedBytes, detailedBefore.committedBytes + 60 * kMiB);
+  // Resident anonymous plus file-backed memory is the resident size.
+  EXPECT_NEAR(static_cast<double>(during.committedBytes + during.dllsBytes), basic.inUseBytes, 8.0 * kMiB);
 
   pages.release();
-  platform::BasicMemoryReading after = basicNow();
-  EXPECT_LE(after.inUseBytes, during.inUseBytes - 60.0 * kMiB);
-  EXPECT_GE(after.peakInUseBytes, during.inUseBytes) << "the peak never falls";
+  const platform::BasicMemoryReading after = basicNow();
+  EXPECT_LE(after.inUseBytes, basic.inUseBytes - 60.0 * kMiB);
+  EXPECT_GE(after.peakInUseBytes, basic.inUseBytes) << "the peak never falls";
 }
 
 TEST(MemoryProbe, PeakCatchesASpikeNoReadingSaw) {
@@ -72,28 +86,6 @@ TEST(MemoryProbe, PeakCatchesASpikeNoReadingSaw) {
   std::this_thread::sleep_for(std::chrono::milliseconds(20));
   platform::BasicMemoryReading after = basicNow();
   EXPECT_GE(after.peakInUseBytes, before.inUseBytes + 90.0 * kMiB);
-}
-
-TEST(MemoryProbe, DetailedReadingAgreesWithTheSystem) {
-  platform::DetailedMemoryReading before;
-  ASSERT_TRUE(platform::linuxMemoryProbe().readDetailed(before));
-  std::string meminfo = pt_test::fileBytes("/proc/meminfo");
-  auto total = platform::detail::findKibField(meminfo, "MemTotal");
-  auto available = platform::detail::findKibField(meminfo, "MemAvailable");
-  ASSERT_TRUE(total && available);
-  EXPECT_NEAR(static_cast<double>(before.freeBytes), static_cast<double>(*available), 64.0 * kMiB);
-  EXPECT_LT(before.nonProcessBytes, *total);
-  EXPECT_GT(before.dllsBytes, 0u) << "the program's own code is file-backed";
-  EXPECT_GT(before.reservedBytes, 0u);
-
-  TouchedPages pages(64 * kMiB);
-  ASSERT_TRUE(pages.ok());
-  platform::DetailedMemoryReading during;
-  ASSERT_TRUE(platform::linuxMemoryProbe().readDetailed(during));
-  EXPECT_GE(during.committedBytes, before.committedBytes + 60 * kMiB);
-  // Resident anonymous plus file-backed memory is the resident size.
-  platform::BasicMemoryReading basic = basicNow();
-  EXPECT_NEAR(static_cast<double>(during.committedBytes + during.dllsBytes), basic.inUseBytes, 8.0 * kMiB);
 }
 
 TEST(MemoryProbe, ForkedChildReadsItsOwnMemory) {
