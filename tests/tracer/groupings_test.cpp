@@ -56,10 +56,8 @@ TEST_F(GroupingsTest, TheBuiltInTestTreeIsRegisteredNestedAndEnabledWhole) {
   EXPECT_EQ(tracer.addGrouping("Calvoran Test", {"Other"}), "Group: Calvoran Test");
   tracer.enableTracer("Calvoran Test", true);
   EXPECT_EQ(tracer.getGroupingList("Calvoran Test"), kTestTree);
-}
 
-TEST_F(GroupingsTest, DisablingAnInnerTreeLeavesTheOuterGroupsEnabled) {
-  tracer.enableTracer("Calvoran Test", true);
+  // Disabling an inner tree leaves the outer groups enabled.
   tracer.enableTracer("All Calvoran Compile", false);
   EXPECT_EQ(enabled(), (Names{"Report Generation", "CLTestManager", "Calvoran Test"}));
   EXPECT_EQ(state("MRV"), EPT_GROUPING_DISABLED);
