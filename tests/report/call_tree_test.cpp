@@ -251,17 +251,14 @@ TEST(CallTree, DeepTracesFoldAndWriteWithoutRecursion) {
   EXPECT_LT(script.size(), 2u * kDepth * 16 + 2000);
 }
 
-TEST(CallTree, NestedNodeTextsAreNumberedDepthFirstUntilAReset) {
+TEST(CallTree, NodeTextsAreNumberedDepthFirstUntilAResetAndOnlyTheFullReportCarriesThem) {
   FoldedTree tree("A{B} A{B} C");
   EXPECT_TRUE(tree.roots[0]->getJSArrayStr(true, true).starts_with("createNode(0,0, ["));
   EXPECT_EQ(tree.roots[1]->getJSArrayStr(true, false), "createNode(2,2, [4], \n[])");
   EXPECT_EQ(tree.roots[1]->getJSArrayStr(true, true), "createNode(0,0, [4], \n[])");
-}
 
-// The browser tests follow the tree of a full page; the aggregate-only page
-// carries neither the tree nor the phase table.
-TEST(CallTree, OnlyTheFullReportCarriesTheTree) {
-  FoldedTree tree("A{B} A{B} C");
+  // The browser tests follow the tree of a full page; the aggregate-only page
+  // carries neither the tree nor the phase table.
   const pt_test::ScratchFolder folder;
   const std::string path = folder.file("call_tree_report.html");
   auto write = [&](const char* statisticsType, bool aggregateOnly) {

@@ -194,15 +194,6 @@ TEST_F(GroupingsTest, TheStateVectorGrowsPastTwentyWithUnknownStates) {
       (std::vector<bool>{true, false, false}));
 }
 
-TEST_F(GroupingsTest, AnUninitialisedTracerRegistersNothingAndAnswersFalse) {
-  PerformanceTracer bare;
-  EXPECT_EQ(bare.addGrouping("G"), -1);
-  EXPECT_EQ(bare.addGrouping("G", {"S"}), "No grouping table for: G");
-  bare.enableGrouping("G", true);
-  EXPECT_FALSE(bare.isGroupingEnabled("G"));
-  EXPECT_TRUE(bare.getGroupingList("G").empty());
-}
-
 // The recorder listens while anything is recorded, and controls follow states.
 TEST_F(GroupingsTest, WithTheRecorderStatesAreMirroredAndTheListenerFollowsWhatIsRecorded) {
   platform::setFeature(kUsePerformanceTracerRecorderFeature, true);
