@@ -93,7 +93,7 @@ TEST(Pairing, MeasuresMemoryInMegabytes) {
             std::make_tuple(false, true));
 }
 
-TEST(Pairing, EndWithNothingOpenIsAnErrorRowOfItsOwn) {
+TEST(Pairing, EndsThatCloseNothingAndStartsNeverClosedAreErrorRows) {
   Traced t;
   t.trace.end("X", 0).start("A", 0.01).end("A", 0.02);
   EXPECT_FALSE(t.pair());
@@ -101,15 +101,14 @@ TEST(Pairing, EndWithNothingOpenIsAnErrorRowOfItsOwn) {
   EXPECT_EQ(std::make_tuple(bool{t.row(0).errorRow}, t.row(0).HTMLRowNumber), std::make_tuple(true, 1));
   EXPECT_EQ(std::make_tuple(bool{t.row(1).errorRow}, t.row(1).HTMLRowNumber, t.row(1).stackDepth),
             std::make_tuple(false, 2, 0));
-}
 
-TEST(Pairing, InterleavedEndLeavesThePhaseOpenAsAnError) {
-  Traced t;
-  t.trace.start("A", 0).end("B", 0.01);
-  EXPECT_TRUE(t.pair());  // A is still open at the end
-  EXPECT_EQ(&t.row(1), &t.row(0));
-  EXPECT_TRUE(t.row(0).errorRow);
-  EXPECT_TRUE(t.summary.hasErrors);
+  // An interleaved end leaves the phase open as an error.
+  Traced interleaved;
+  interleaved.trace.start("A", 0).end("B", 0.01);
+  EXPECT_TRUE(interleaved.pair());  // A is still open at the end
+  EXPECT_EQ(&interleaved.row(1), &interleaved.row(0));
+  EXPECT_TRUE(interleaved.row(0).errorRow);
+  EXPECT_TRUE(interleaved.summary.hasErrors);
 
   // A start never closed is an error row, but not an error of the summary here.
   Traced open;

@@ -198,31 +198,6 @@ TEST(CallTree, ChildrenUnderAnEqualLeafAreCarriedOver) {
   EXPECT_EQ(target->children[0]->children[0]->IDs, std::vector<int>{4});
 }
 
-TEST(CallTree, EveryRowStaysInALargerTree) {
-  // Deterministic mix of repeated, reordered and gapped subtrees.
-  std::string shape;
-  unsigned seed = 7;
-  auto next = [&seed](unsigned range) {
-    seed = seed * 1103515245u + 12345u;
-    return (seed >> 16) % range;
-  };
-  for (int top = 0; top < 60; ++top) {
-    shape += "T{";
-    const unsigned children = 1 + next(4);
-    for (unsigned c = 0; c < children; ++c) {
-      if (next(5) == 0) shape += "~";
-      shape += std::string(1, static_cast<char>('A' + next(3)));
-      if (next(2) == 0) shape += std::string("{") + static_cast<char>('X' + next(2)) + (next(3) == 0 ? ",Y" : "") + "}";
-      shape += c + 1 < children ? "," : "";
-    }
-    shape += "} ";
-  }
-  FoldedTree tree(shape);
-  ASSERT_FALSE(tree.summary.hasErrors);
-  EXPECT_LT(tree.roots.size(), 60u);
-  tree.expectEveryRowOnce();
-}
-
 // Rows of `chains` nested chains, each `depth` levels deep; level d is phase
 // d % 7 (plus `shift`).
 PTDiagnosticInfoVector chainRows(int chains, int depth, int shift = 0) {
@@ -276,17 +251,14 @@ TEST(CallTree, DeepTracesFoldAndWriteWithoutRecursion) {
   EXPECT_LT(script.size(), 2u * kDepth * 16 + 2000);
 }
 
-TEST(CallTree, NestedNodeTextsAreNumberedDepthFirstUntilAReset) {
+TEST(CallTree, NodeTextsAreNumberedDepthFirstUntilAResetAndOnlyTheFullReportCarriesThem) {
   FoldedTree tree("A{B} A{B} C");
   EXPECT_TRUE(tree.roots[0]->getJSArrayStr(true, true).starts_with("createNode(0,0, ["));
   EXPECT_EQ(tree.roots[1]->getJSArrayStr(true, false), "createNode(2,2, [4], \n[])");
   EXPECT_EQ(tree.roots[1]->getJSArrayStr(true, true), "createNode(0,0, [4], \n[])");
-}
 
-// The browser tests follow the tree of a full page; the aggregate-only page
-// carries neither the tree nor the phase table.
-TEST(CallTree, OnlyTheFullReportCarriesTheTree) {
-  FoldedTree tree("A{B} A{B} C");
+  // The browser tests follow the tree of a full page; the aggregate-only page
+  // carries neither the tree nor the phase table.
   const pt_test::ScratchFolder folder;
   const std::string path = folder.file("call_tree_report.html");
   auto write = [&](const char* statisticsType, bool aggregateOnly) {

@@ -26,9 +26,9 @@ struct Trace {
   pt_test::TraceBuilder trace{tracer};
 };
 
-TEST(DataArrays, TimeRecordsOfAParentAndItsChild) {
+TEST(DataArrays, RecordsOfAParentAndItsChild) {
   Trace t;
-  t.trace.start("A", 0.0).start("B", 0.0).end("B", 0.05).end("A", 0.06);
+  t.trace.start("A", 0.0, 10.0).start("B", 0.0, 10.0).end("B", 0.05, 12.0).end("A", 0.06, 13.0);
   PTProcessedDataStruct summary = t.summary();
   ASSERT_FALSE(summary.hasErrors);
   EXPECT_EQ(generateDataArrayJS(t.tracer, &summary, "time"),
@@ -41,12 +41,6 @@ TEST(DataArrays, TimeRecordsOfAParentAndItsChild) {
                 "                    new dataStruct(0,\"1.1\",0," +
                 t.number(EPT_PHASE, "B") + "," + t.number(EPT_GROUPING, "G") +
                 ", -1, -1, -1, -1,0,0.05,0.05,0,0.025,0.025)];\n");
-}
-
-TEST(DataArrays, MemoryRecordsCarrySelfValuesOnLeaves) {
-  Trace t;
-  t.trace.start("A", 0.0, 10.0).start("B", 0.0, 10.0).end("B", 0.05, 12.0).end("A", 0.06, 13.0);
-  PTProcessedDataStruct summary = t.summary();
   const std::string basic = generateDataArrayJS(t.tracer, &summary, "basicmemory");
   // A: usage 13 MB, peak 26 MB, parent so its Self fields are 0; B: a leaf.
   EXPECT_NE(basic.find(", -1, -1, -1, -1,3,0,13,0,6,0,26,0)"), std::string::npos) << basic;

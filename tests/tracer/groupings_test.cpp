@@ -56,10 +56,8 @@ TEST_F(GroupingsTest, TheBuiltInTestTreeIsRegisteredNestedAndEnabledWhole) {
   EXPECT_EQ(tracer.addGrouping("Calvoran Test", {"Other"}), "Group: Calvoran Test");
   tracer.enableTracer("Calvoran Test", true);
   EXPECT_EQ(tracer.getGroupingList("Calvoran Test"), kTestTree);
-}
 
-TEST_F(GroupingsTest, DisablingAnInnerTreeLeavesTheOuterGroupsEnabled) {
-  tracer.enableTracer("Calvoran Test", true);
+  // Disabling an inner tree leaves the outer groups enabled.
   tracer.enableTracer("All Calvoran Compile", false);
   EXPECT_EQ(enabled(), (Names{"Report Generation", "CLTestManager", "Calvoran Test"}));
   EXPECT_EQ(state("MRV"), EPT_GROUPING_DISABLED);
@@ -194,15 +192,6 @@ TEST_F(GroupingsTest, TheStateVectorGrowsPastTwentyWithUnknownStates) {
   EXPECT_EQ(
       (std::vector<bool>{tracer.isGroupingEnabled(25), tracer.isGroupingEnabled(26), tracer.isGroupingEnabled(-1)}),
       (std::vector<bool>{true, false, false}));
-}
-
-TEST_F(GroupingsTest, AnUninitialisedTracerRegistersNothingAndAnswersFalse) {
-  PerformanceTracer bare;
-  EXPECT_EQ(bare.addGrouping("G"), -1);
-  EXPECT_EQ(bare.addGrouping("G", {"S"}), "No grouping table for: G");
-  bare.enableGrouping("G", true);
-  EXPECT_FALSE(bare.isGroupingEnabled("G"));
-  EXPECT_TRUE(bare.getGroupingList("G").empty());
 }
 
 // The recorder listens while anything is recorded, and controls follow states.

@@ -76,14 +76,17 @@ class LoggingTest : public ::testing::Test {
 
 TEST_F(LoggingTest, TheDirectRoadAppendsASampledTracerPoint) {
   clock.wall = 12.5;
-  ASSERT_TRUE(tracer.logEvent("G", "Load", true, Pairs{"modelStr", "m1", "TestCase", "c1"}));
-  ASSERT_TRUE(tracer.logEvent("G", "Load", false, Pairs{"modelStr", "m1", "TestCase", "c1"}));
+  // Empty values and the last name of an odd list are left out.
+  const Pairs pairs{"modelStr", "m1", "TestCase", "c1", "targetStr", "", "dangling"};
+  ASSERT_TRUE(tracer.logEvent("G", "Load", true, pairs));
+  ASSERT_TRUE(tracer.logEvent("G", "Load", false, pairs));
   const PTTracerDataPoint& start = point(0);
   EXPECT_TRUE(start.isStart && !point(1).isStart);
   EXPECT_EQ(start.grouping, tracer.getNumberForString(EPT_GROUPING, "G", false));
   EXPECT_EQ(start.phase, point(1).phase);
   EXPECT_EQ(std::tie(start.wallClockTime, start.cpuTime), std::make_tuple(12.5, clock.cpu));
   EXPECT_EQ(identifiers(0), (Texts{{"modelStr", "m1"}, {"TestCase", "c1"}, kUpdate}));
+  EXPECT_EQ(tracer.getMapCollections().count("targetStr") + tracer.getMapCollections().count("dangling"), 0u);
 }
 
 TEST_F(LoggingTest, TheRoadFollowsTheFeatureOnlyFromARefreshOn) {
@@ -97,11 +100,7 @@ TEST_F(LoggingTest, TheRoadFollowsTheFeatureOnlyFromARefreshOn) {
   EXPECT_EQ(points().size(), 2u);
 }
 
-TEST_F(LoggingTest, EmptyValuesAndTheLastNameOfAnOddListAreLeftOut) {
-  ASSERT_TRUE(tracer.logEvent("G", "P", true, Pairs{"modelStr", "m1", "targetStr", "", "dangling"}));
-  EXPECT_EQ(identifiers(0), (Texts{{"modelStr", "m1"}, kUpdate}));
-  EXPECT_EQ(tracer.getMapCollections().count("targetStr") + tracer.getMapCollections().count("dangling"), 0u);
-
+TEST(ExtractIdentifiers, EmptyValuesAndTheLastNameOfAnOddListAreLeftOut) {
   Pairs names, values;
   extractIdentifiers({"a", "1", "b", "", "c"}, names, values);
   EXPECT_EQ(names, Pairs{"a"});

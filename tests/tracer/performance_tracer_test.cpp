@@ -87,6 +87,11 @@ TEST(PerformanceTracer, UninitialisedTracerBehavesAsEmpty) {
   bare.clearStringMappings();
   EXPECT_FALSE(bare.appendRawDataPoint(boost::make_shared<PTKAVLORDataPoint>()));
   EXPECT_TRUE(bare.getKnownGroupingStatus().empty());
+  EXPECT_EQ(bare.addGrouping("G"), -1);
+  EXPECT_EQ(bare.addGrouping("G", {"S"}), "No grouping table for: G");
+  bare.enableGrouping("G", true);
+  EXPECT_FALSE(bare.isGroupingEnabled("G"));
+  EXPECT_TRUE(bare.getGroupingList("G").empty());
   bare.setDetailedMemStatsEnabled(true);
   PTKAVLORDataPoint point;
   bare.getPerformanceStats(point);

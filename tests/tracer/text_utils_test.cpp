@@ -27,16 +27,14 @@ class RootTest : public ::testing::Test {
   void TearDown() override { ptSetCurrentKAVLORRoot(""); }
 };
 
-TEST_F(RootTest, PhaseNamesBecomeRelativeToTheRootWithForwardSlashes) {
+TEST_F(RootTest, PhaseNamesBecomeRelativeToTheRootWithoutCustomizationFolders) {
   EXPECT_EQ(ptCleanupPhaseName("C:\\kv\\R2024\\toolbox\\sim\\load.m", false), "toolbox/sim/load.m");
   EXPECT_EQ(ptRemoveKAVLORRoot("D:/work/C:/kv/R2024/x.m"), "D:/work/C:/kv/R2024/x.m");
   EXPECT_EQ(ptRemoveKAVLORRoot("C:/kv/R2024b/x.m"), "C:/kv/R2024b/x.m");  // a sibling folder, not the root
   EXPECT_EQ(ptRemoveKAVLORRoot("C:/kv/R2024"), "");
   EXPECT_EQ(ptCleanupPhaseName("//x", false), "x");
   EXPECT_EQ(ptCleanupPhaseName("a/b", false), "a/b");
-}
-
-TEST_F(RootTest, CustomizationFoldersAreStrippedInternalOneFirst) {
+  // Customization folders are stripped, the internal one first.
   EXPECT_EQ(ptCleanupPhaseName("C:\\kv\\R2024\\tb\\cl_internal_customization\\cl_customization\\f.m", true), "tb/f.m");
   EXPECT_EQ(ptCleanupPhaseName("tb/cl_customization/f.m", false), "tb/cl_customization/f.m");
   EXPECT_EQ(ptCleanupPhaseName("x/cl_customization", true), "x");
