@@ -23,6 +23,7 @@
 #include "tracer/string_mappings.h"
 #include "tracer/string_number_mapping.h"
 
+#include <boost/container/small_vector.hpp>
 #include <boost/shared_ptr.hpp>
 #include <boost/unordered_map.hpp>
 #include <boost/unordered_set.hpp>
@@ -32,7 +33,6 @@
 #include <chrono>
 #include <cstddef>
 #include <cstdint>
-#include <deque>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -462,7 +462,7 @@ class PerformanceTracer {
   pt::PerformanceTracerRecorder& recorder() { return recorder_; }
   const pt::PerformanceTracerRecorder& recorder() const { return recorder_; }
   /// Remembers an open start event of `input`; the latest is stopped first.
-  void addEventId(const UserInput& input, instrument::EventId id);
+  void addEventId(UserInput input, instrument::EventId id);
   /// Takes the latest open start event of `input`, or the no-event identifier
   /// with status instrument::kNoOpenEvent.
   instrument::EventId getEventId(const UserInput& input);
@@ -532,8 +532,9 @@ class PerformanceTracer {
 
   pt::PerformanceTracerRecorder recorder_{*this};
   bool usePerformanceTracerRecorder_ = true;
-  /// Open start events per logging input, the latest at the back.
-  boost::unordered_map<UserInput, std::deque<instrument::EventId>> recorderEventIds_;
+  /// Open start events per logging input, the latest at the back. Starts are
+  /// rarely nested under one input, so two are held inline: no heap block per start.
+  boost::unordered_map<UserInput, boost::container::small_vector<instrument::EventId, 2>> recorderEventIds_;
   /// Stops and instants already turned into raw points.
   boost::unordered_set<instrument::EventId> convertedEventIds_;
 

@@ -13,6 +13,7 @@
 
 #include <cstdio>
 #include <stdexcept>
+#include <utility>
 
 namespace {
 
@@ -51,8 +52,8 @@ bool PerformanceTracer::isPerformanceTracerRecorderUsed() {
   return usePerformanceTracerRecorder_;
 }
 
-void PerformanceTracer::addEventId(const UserInput& input, instrument::EventId id) {
-  recorderEventIds_[input].push_back(id);
+void PerformanceTracer::addEventId(UserInput input, instrument::EventId id) {
+  recorderEventIds_[std::move(input)].push_back(id);
 }
 
 instrument::EventId PerformanceTracer::getEventId(const UserInput& input) {
