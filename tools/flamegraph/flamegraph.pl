@@ -84,11 +84,9 @@ sub node_of {
   return $parent;
 }
 
-my ($lines, $twocount) = (0, 0);
-# Two-count lines keep their counts apart until every line is known to have
-# two: node, first count, second count and (see below) stack of each, and the
-# second counts summed.
-my (@twocounts, @pairafter);
+# All input is read first, each file ending in a line feed, so that stacks in
+# the form the library writes can be taken apart by one match over the text.
+my $data = '';
 for my $file (@ARGV ? @ARGV : ('-')) {
   my $in;
   if ($file eq '-') {
@@ -99,51 +97,119 @@ for my $file (@ARGV ? @ARGV : ('-')) {
     my $size = -s $in;
     keys(%node) = $size / 40 if $size && keys(%node) < $size / 40;
   }
-  while (my $line = <$in>) {
-    # The count is the last blank-separated field, after which only blanks
-    # and a carriage return may follow; the blanks before it do not belong to
-    # the stack. A blank in the first column does not separate a count.
-    $line =~ /^(.*[^ \t])?([ \t]+)(-?\d+(?:\.\d+)?)[ \t\r]*$/ or next;
-    my ($stack, $second) = ($1, $3);
-    unless (defined $stack) {
-      next if length($2) == 1;
-      $stack = '';
-    }
-    ++$lines;
-    my $first;
-    if ($stack =~ tr/ \t// && $stack =~ /^(.*[^ \t])?([ \t]+)(-?\d+(?:\.\d+)?)\z/ && (defined $1 || length($2) > 1)) {
-      $first = $3;
-      $stack = $1 // '';
-    }
-    # Most stacks extend one seen before by one frame: found inline.
-    my $node = $node{$stack};
-    unless (defined $node) {
+  my $text = do { local $/; <$in> } // '';
+  $data .= $text;
+  $data .= "\n" if $text ne '' && substr($text, -1) ne "\n";
+  close($in) if $file ne '-';
+}
+
+my ($lines, $twocount) = (0, 0);
+# Reads a stack seen for the first time. Stacks usually follow their parents,
+# often right after them.
+my ($prev, $prevnode) = ("\n", 0);
+sub new_node {
+  my ($stack) = @_;
+  my $cut = rindex($stack, ';');
+  my $parent = $cut < 0 ? 0 : substr($stack, 0, $cut) eq $prev ? $prevnode : $node{substr($stack, 0, $cut)};
+  return node_of($stack) unless defined $parent;
+  push @name, substr($stack, $cut + 1);
+  push @parent, $parent;
+  return $node{$stack} = $#name;
+}
+
+# Lines of one blank-free stack, one space and one or two plain counts need
+# none of the rules below; they are taken when every line has that form.
+my $linecount = $data =~ tr/\n//;
+my $count = qr/\d+(?:\.\d+)?/;
+my $pairs = $data =~ /\A[^ \t\n]+ $count $count$/m;
+my @field;
+for my $form ($pairs ? (3, 2) : (2, 3)) {
+  last unless $linecount;
+  @field = $form == 2 ? $data =~ /^([^ \t\n]+) ($count)$/mg : $data =~ /^([^ \t\n]+) ($count) ($count)$/mg;
+  if (@field == $form * $linecount) {
+    $lines = $linecount;
+    $twocount = $form == 3 ? $lines : 0;
+    last;
+  }
+  @field = ();
+}
+if ($lines && !$twocount) {
+  for (my $i = 0; $i < @field; $i += 2) {
+    my $stack = $field[$i];
+    my $slot = \$node{$stack};
+    unless (defined $$slot) {
       my $cut = rindex($stack, ';');
-      my $parent = $cut < 0 ? 0 : $node{substr($stack, 0, $cut)};
+      my $parent = $cut < 0 ? 0 : substr($stack, 0, $cut) eq $prev ? $prevnode : $node{substr($stack, 0, $cut)};
       if (defined $parent) {
         push @name, substr($stack, $cut + 1);
         push @parent, $parent;
-        $node = $node{$stack} = $#name;
+        $$slot = $#name;
       } else {
-        $node = node_of($stack);
+        node_of($stack);
       }
     }
-    if (defined $first) {
-      ++$twocount;
-      $before[$node] += $first;
-      $pairafter[$node] += $second;
-      # A stack's text follows from its node's path, except for a leading
-      # empty frame, which is the root's.
-      push @twocounts, $node, $first, $second, substr($stack, 0, 1) eq ';' ? $stack : undef;
+    $after[$prevnode = $$slot] += $field[$i + 1];
+    $prev = $stack;
+  }
+} elsif ($lines) {
+  for (my $i = 0; $i < @field; $i += 3) {
+    my $stack = $field[$i];
+    my $node = $node{$stack} // new_node($stack);
+    $before[$node] += $field[$i + 1];
+    $after[$node] += $field[$i + 2];
+    ($prev, $prevnode) = ($stack, $node);
+  }
+}
+@field = ();
+
+# Any other form, line by line. Two-count lines keep their counts apart until
+# every line is known to have two: node, first count, second count and (see
+# below) stack of each, and the second counts summed.
+my (@twocounts, @pairafter);
+for my $line ($lines ? () : split(/^/, $data)) {
+  # The count is the last blank-separated field, after which only blanks
+  # and a carriage return may follow; the blanks before it do not belong to
+  # the stack. A blank in the first column does not separate a count.
+  $line =~ /^(.*[^ \t])?([ \t]+)(-?\d+(?:\.\d+)?)[ \t\r]*$/ or next;
+  my ($stack, $second) = ($1, $3);
+  unless (defined $stack) {
+    next if length($2) == 1;
+    $stack = '';
+  }
+  ++$lines;
+  my $first;
+  if ($stack =~ tr/ \t// && $stack =~ /^(.*[^ \t])?([ \t]+)(-?\d+(?:\.\d+)?)\z/ && (defined $1 || length($2) > 1)) {
+    $first = $3;
+    $stack = $1 // '';
+  }
+  # Most stacks extend one seen before by one frame: found inline.
+  my $node = $node{$stack};
+  unless (defined $node) {
+    my $cut = rindex($stack, ';');
+    my $parent = $cut < 0 ? 0 : $node{substr($stack, 0, $cut)};
+    if (defined $parent) {
+      push @name, substr($stack, $cut + 1);
+      push @parent, $parent;
+      $node = $node{$stack} = $#name;
     } else {
-      $after[$node] += $second;
+      $node = node_of($stack);
     }
   }
-  close($in) if $file ne '-';
+  if (defined $first) {
+    ++$twocount;
+    $before[$node] += $first;
+    $pairafter[$node] += $second;
+    # A stack's text follows from its node's path, except for a leading
+    # empty frame, which is the root's.
+    push @twocounts, $node, $first, $second, substr($stack, 0, 1) eq ';' ? $stack : undef;
+  } else {
+    $after[$node] += $second;
+  }
 }
+undef $data;
 my $differential = $lines > 0 && $twocount == $lines;
 if ($differential) {
-  @after = @pairafter;
+  @after = @pairafter if @twocounts;
 } else {
   # One count per line: a stack whose last frame ended in a number was read
   # as two counts; give the number back to the frame, with that line's count.
