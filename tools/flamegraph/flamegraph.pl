@@ -287,46 +287,31 @@ if ($bgname =~ /^#[0-9a-fA-F]{6}\z/) {
 
 # Stable per name, so a frame keeps its colour from one graph to the next:
 # three values in [0, 1] from an FNV-1a hash of the name's bytes.
-sub namehash {
-  my $h = 2166136261;
-  {
-    use integer;
-    for my $c (unpack('C*', $_[0])) {
-      $h = (($h ^ $c) * 16777619) & 0xffffffff;
-    }
-  }
-  return (($h & 255) / 255, (($h >> 8) & 255) / 255, (($h >> 16) & 255) / 255);
-}
 my %palette = (
-  hot    => sub { [205 + int(50 * $_[0]), int(230 * $_[1]), int(55 * $_[2])] },
-  mem    => sub { [int(80 * $_[2]), 190 + int(50 * $_[1]), int(80 * $_[0])] },
-  io     => sub { [80 + int(60 * $_[0]), 80 + int(60 * $_[0]), 190 + int(55 * $_[1])] },
-  red    => sub { [200 + int(55 * $_[0]), 50 + int(80 * $_[0]), 50 + int(80 * $_[0])] },
-  green  => sub { [50 + int(60 * $_[0]), 200 + int(55 * $_[0]), 50 + int(60 * $_[0])] },
-  blue   => sub { [80 + int(60 * $_[0]), 80 + int(60 * $_[0]), 205 + int(50 * $_[0])] },
-  aqua   => sub { [50 + int(60 * $_[0]), 165 + int(55 * $_[0]), 165 + int(55 * $_[0])] },
-  yellow => sub { [175 + int(55 * $_[0]), 175 + int(55 * $_[0]), 50 + int(20 * $_[0])] },
-  purple => sub { [190 + int(65 * $_[0]), 80 + int(60 * $_[0]), 190 + int(65 * $_[0])] },
-  orange => sub { [190 + int(65 * $_[0]), 90 + int(65 * $_[0]), 0] },
+  hot    => sub { 'rgb(' . (205 + int(50 * $_[0])) . ',' . int(230 * $_[1]) . ',' . int(55 * $_[2]) . ')' },
+  mem    => sub { 'rgb(' . int(80 * $_[2]) . ',' . (190 + int(50 * $_[1])) . ',' . int(80 * $_[0]) . ')' },
+  io     => sub { 'rgb(' . (80 + int(60 * $_[0])) . ',' . (80 + int(60 * $_[0])) . ',' . (190 + int(55 * $_[1])) . ')' },
+  red    => sub { 'rgb(' . (200 + int(55 * $_[0])) . ',' . (50 + int(80 * $_[0])) . ',' . (50 + int(80 * $_[0])) . ')' },
+  green  => sub { 'rgb(' . (50 + int(60 * $_[0])) . ',' . (200 + int(55 * $_[0])) . ',' . (50 + int(60 * $_[0])) . ')' },
+  blue   => sub { 'rgb(' . (80 + int(60 * $_[0])) . ',' . (80 + int(60 * $_[0])) . ',' . (205 + int(50 * $_[0])) . ')' },
+  aqua   => sub { 'rgb(' . (50 + int(60 * $_[0])) . ',' . (165 + int(55 * $_[0])) . ',' . (165 + int(55 * $_[0])) . ')' },
+  yellow => sub { 'rgb(' . (175 + int(55 * $_[0])) . ',' . (175 + int(55 * $_[0])) . ',' . (50 + int(20 * $_[0])) . ')' },
+  purple => sub { 'rgb(' . (190 + int(65 * $_[0])) . ',' . (80 + int(60 * $_[0])) . ',' . (190 + int(65 * $_[0])) . ')' },
+  orange => sub { 'rgb(' . (190 + int(65 * $_[0])) . ',' . (90 + int(65 * $_[0])) . ',0)' },
 );
 my $paint = $palette{$opt{colors}} or die "flamegraph.pl: unknown --colors $opt{colors}\n";
 my %colour;
 sub colour_of {
-  my ($name) = @_;
-  return $colour{$name} //= do {
-    'rgb(' . join(',', @{ $paint->(namehash($name)) }) . ')';
-  };
+  my $h = 2166136261;
+  {
+    use integer;
+    $h = (($h ^ $_) * 16777619) & 0xffffffff for unpack('C*', $_[0]);
+  }
+  return $colour{$_[0]} = $paint->(($h & 255) / 255, (($h >> 8) & 255) / 255, (($h >> 16) & 255) / 255);
 }
 my $maxchange = 0;
 if ($differential) {
   for (@drawn) { my $a = abs $change[$_]; $maxchange = $a if $a > $maxchange }
-}
-sub change_colour {
-  my ($change) = @_;
-  $change = -$change if $opt{negate};
-  return 'rgb(250,250,250)' if $change == 0 || $maxchange == 0;
-  my $fade = 210 - int(210 * abs($change) / $maxchange);
-  return $change > 0 ? "rgb(255,$fade,$fade)" : "rgb($fade,$fade,255)";
 }
 
 # ---------------------------------------------------------------- escaping
@@ -516,9 +501,14 @@ if (!@drawn) {
 }
 my $bottom = $height - $ypad2;
 my $totaltext = $total > 0 ? $total : 1;
+# The count, its share and (differential) its change go straight into the
+# title; "%" in the count's name is no conversion.
+(my $countunit = $countname) =~ s/%/%%/g;
 my $framefmt = qq{<g class="func_g" onmouseover="s(this)" onmouseout="c()" onclick="zoom(this)">\n}
-  . qq{<title>%s (%s)</title><rect x="%.2f" y="%.1f" width="%.2f" height="%.1f" fill="%s" rx="2" ry="2"/>\n}
+  . qq{<title>%s (%s $countunit, %.2f%%%s)</title><rect x="%.2f" y="%.1f" width="%.2f" height="%.1f" fill="%s" rx="2" ry="2"/>\n}
   . qq{<text x="%.2f" y="%.1f">%s</text>\n</g>\n};
+my $rectheight = $frameheight - 1;
+my $negate = $opt{negate};
 for my $i (@drawn) {
   my $name = $name[$i];
   my $span = $total[$i];
@@ -527,14 +517,22 @@ for my $i (@drawn) {
   my $y = $bottom - ($depth[$i] + 1) * $frameheight;
   my $plain = $name =~ $plainname;
   my $label = $plain ? $name : xml_text($name);
-  my $info = commas($span) . " $countname, " . sprintf('%.2f', 100 * $span / $totaltext) . '%';
-  my $fill;
+  my $count = $span == int($span) ? sprintf('%d', $span) : sprintf('%.2f', $span);
+  1 while length($count) > 3 && $count =~ s/^(-?\d+)(\d{3})/$1,$2/;
+  my ($fill, $change);
   if ($differential) {
-    my $change = $change[$i];
-    $info .= '; ' . ($change > 0 ? '+' : '') . commas($change);
-    $fill = change_colour($change);
+    $change = $change[$i];
+    my $shown = $negate ? -$change : $change;
+    if ($shown == 0 || $maxchange == 0) {
+      $fill = 'rgb(250,250,250)';
+    } else {
+      my $fade = 210 - int(210 * abs($shown) / $maxchange);
+      $fill = $shown > 0 ? "rgb(255,$fade,$fade)" : "rgb($fade,$fade,255)";
+    }
+    $change = '; ' . ($change > 0 ? '+' : '') . commas($change);
   } else {
     $fill = $i == 0 ? 'rgb(230,140,60)' : $colour{$name} // colour_of($name);
+    $change = '';
   }
   my $room = int(($w - 6) / $charwidth);
   my $text = '';
@@ -547,8 +545,8 @@ for my $i (@drawn) {
       $text = length($chars) <= $room ? $label : xml_text(substr($chars, 0, $room - 2)) . '..';
     }
   }
-  $out .= sprintf($framefmt, $label, $info, $x1, $y, $w, $frameheight - 1, $fill, $x1 + 3,
-    $y + $frameheight - 4.5, $text);
+  $out .= sprintf($framefmt, $label, $count, 100 * $span / $totaltext, $change, $x1, $y, $w, $rectheight, $fill,
+    $x1 + 3, $y + $frameheight - 4.5, $text);
 }
 $out .= "</svg>\n";
 utf8::encode($out);
