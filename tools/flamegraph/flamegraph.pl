@@ -97,9 +97,10 @@ for my $file (@ARGV ? @ARGV : ('-')) {
     my $size = -s $in;
     keys(%node) = $size / 40 if $size && keys(%node) < $size / 40;
   }
-  my $text = do { local $/; <$in> } // '';
-  $data .= $text;
-  $data .= "\n" if $text ne '' && substr($text, -1) ne "\n";
+  # Read in one piece when the size is known.
+  my ($from, $size) = (length $data, -s $in);
+  1 while read($in, $data, $size && $size > 65536 ? $size + 1 : 65536, length $data);
+  $data .= "\n" if length $data > $from && substr($data, -1) ne "\n";
   close($in) if $file ne '-';
 }
 
@@ -330,7 +331,14 @@ sub xml_text {
 
 sub commas {
   my $n = $_[0] == int($_[0]) ? sprintf('%d', $_[0]) : sprintf('%.2f', $_[0]);
-  1 while $n =~ s/^(-?\d+)(\d{3})/$1,$2/;
+  # A comma before each group of three digits ending the whole part.
+  my $whole = index($n, '.');
+  $whole = length $n if $whole < 0;
+  my $sign = substr($n, 0, 1) eq '-';
+  for (my $at = $whole - 3; $at > $sign; $at -= 3) {
+    last unless substr($n, $at - 1, 1) =~ tr/0-9//;
+    substr($n, $at, 0, ',');
+  }
   return $n;
 }
 
@@ -504,21 +512,26 @@ my $totaltext = $total > 0 ? $total : 1;
 # The count, its share and (differential) its change go straight into the
 # title; "%" in the count's name is no conversion.
 (my $countunit = $countname) =~ s/%/%%/g;
+# Heights and heights above the bottom are formatted once per depth.
+my $rectheight = sprintf('%.1f', $frameheight - 1);
 my $framefmt = qq{<g class="func_g" onmouseover="s(this)" onmouseout="c()" onclick="zoom(this)">\n}
-  . qq{<title>%s (%s $countunit, %.2f%%%s)</title><rect x="%.2f" y="%.1f" width="%.2f" height="%.1f" fill="%s" rx="2" ry="2"/>\n}
-  . qq{<text x="%.2f" y="%.1f">%s</text>\n</g>\n};
-my $rectheight = $frameheight - 1;
+  . qq{<title>%s (%s $countunit, %.2f%%%s)</title><rect x="%.2f" y="%s" width="%.2f" height="$rectheight" fill="%s" rx="2" ry="2"/>\n}
+  . qq{<text x="%.2f" y="%s">%s</text>\n</g>\n};
+my (@recty, @texty);
 my $negate = $opt{negate};
 for my $i (@drawn) {
   my $name = $name[$i];
   my $span = $total[$i];
   my $x1 = $xpad + $start[$i] * $scale;
   my $w = $span * $scale;
-  my $y = $bottom - ($depth[$i] + 1) * $frameheight;
+  my $depth = $depth[$i];
+  unless (defined $recty[$depth]) {
+    my $y = $bottom - ($depth + 1) * $frameheight;
+    $recty[$depth] = sprintf('%.1f', $y);
+    $texty[$depth] = sprintf('%.1f', $y + $frameheight - 4.5);
+  }
   my $plain = $name =~ $plainname;
   my $label = $plain ? $name : xml_text($name);
-  my $count = $span == int($span) ? sprintf('%d', $span) : sprintf('%.2f', $span);
-  1 while length($count) > 3 && $count =~ s/^(-?\d+)(\d{3})/$1,$2/;
   my ($fill, $change);
   if ($differential) {
     $change = $change[$i];
@@ -545,8 +558,8 @@ for my $i (@drawn) {
       $text = length($chars) <= $room ? $label : xml_text(substr($chars, 0, $room - 2)) . '..';
     }
   }
-  $out .= sprintf($framefmt, $label, $count, 100 * $span / $totaltext, $change, $x1, $y, $w, $rectheight, $fill,
-    $x1 + 3, $y + $frameheight - 4.5, $text);
+  $out .= sprintf($framefmt, $label, commas($span), 100 * $span / $totaltext, $change, $x1, $recty[$depth], $w, $fill,
+    $x1 + 3, $texty[$depth], $text);
 }
 $out .= "</svg>\n";
 utf8::encode($out);
