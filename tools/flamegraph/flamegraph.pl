@@ -105,63 +105,46 @@ for my $file (@ARGV ? @ARGV : ('-')) {
 }
 
 my ($lines, $twocount) = (0, 0);
-# Reads a stack seen for the first time. Stacks usually follow their parents,
-# often right after them.
-my ($prev, $prevnode) = ("\n", 0);
-sub new_node {
-  my ($stack) = @_;
-  my $cut = rindex($stack, ';');
-  my $parent = $cut < 0 ? 0 : substr($stack, 0, $cut) eq $prev ? $prevnode : $node{substr($stack, 0, $cut)};
-  return node_of($stack) unless defined $parent;
-  push @name, substr($stack, $cut + 1);
-  push @parent, $parent;
-  return $node{$stack} = $#name;
-}
-
 # Lines of one blank-free stack, one space and one or two plain counts need
-# none of the rules below; they are taken when every line has that form.
-my $linecount = $data =~ tr/\n//;
+# none of the rules below; they are taken when every line has that form,
+# which holds when the fields and their separators make up the whole text.
 my $count = qr/\d+(?:\.\d+)?/;
 my $pairs = $data =~ /\A[^ \t\n]+ $count $count$/m;
 my @field;
 for my $form ($pairs ? (3, 2) : (2, 3)) {
-  last unless $linecount;
+  last if $data eq '';
   @field = $form == 2 ? $data =~ /^([^ \t\n]+) ($count)$/mg : $data =~ /^([^ \t\n]+) ($count) ($count)$/mg;
-  if (@field == $form * $linecount) {
-    $lines = $linecount;
+  if (length(join('', @field)) + @field == length $data) {
+    $lines = @field / $form;
     $twocount = $form == 3 ? $lines : 0;
     last;
   }
   @field = ();
 }
-if ($lines && !$twocount) {
-  for (my $i = 0; $i < @field; $i += 2) {
-    my $stack = $field[$i];
-    my $slot = \$node{$stack};
-    unless (defined $$slot) {
-      my $cut = rindex($stack, ';');
-      my $parent = $cut < 0 ? 0 : substr($stack, 0, $cut) eq $prev ? $prevnode : $node{substr($stack, 0, $cut)};
-      if (defined $parent) {
-        push @name, substr($stack, $cut + 1);
-        push @parent, $parent;
-        $$slot = $#name;
-      } else {
-        node_of($stack);
-      }
+# A stack's node is made when the stack is first seen, after its parent's
+# unless the stacks come out of order.
+my $step = $twocount ? 3 : 2;
+for (my $i = 0; $i < @field; $i += $step) {
+  my $stack = $field[$i];
+  my $node = $node{$stack};
+  unless (defined $node) {
+    my $cut = rindex($stack, ';');
+    my $parent = $cut < 0 ? 0 : $node{substr($stack, 0, $cut)};
+    if (defined $parent) {
+      push @name, substr($stack, $cut + 1);
+      push @parent, $parent;
+      $node = $node{$stack} = $#name;
+    } else {
+      $node = node_of($stack);
     }
-    $after[$prevnode = $$slot] += $field[$i + 1];
-    $prev = $stack;
   }
-} elsif ($lines) {
-  for (my $i = 0; $i < @field; $i += 3) {
-    my $stack = $field[$i];
-    my $node = $node{$stack} // new_node($stack);
+  if ($twocount) {
     $before[$node] += $field[$i + 1];
     $after[$node] += $field[$i + 2];
-    ($prev, $prevnode) = ($stack, $node);
+  } else {
+    $after[$node] += $field[$i + 1];
   }
 }
-@field = ();
 
 # Any other form, line by line. Two-count lines keep their counts apart until
 # every line is known to have two: node, first count, second count and (see
@@ -257,14 +240,12 @@ if ($total > 0 && $total >= $minunits) {
   @start = @cursor = @depth = (0);
 }
 for my $i (1 .. $#name) {
-  my $p = $parent[$i];
-  my $at = $cursor[$p];
-  next unless defined $at;
+  my $at = $cursor[$parent[$i]] // next;
   my $span = $total[$i];
-  $cursor[$p] = $at + $span;
+  $cursor[$parent[$i]] = $at + $span;
   next unless $span > 0 && $span >= $minunits;
   $start[$i] = $cursor[$i] = $at;
-  $depth[$i] = $depth[$p] + 1;
+  $depth[$i] = $depth[$parent[$i]] + 1;
   push @drawn, $i;
 }
 my $drawndepth = 0;
