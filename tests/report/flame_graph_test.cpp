@@ -250,6 +250,16 @@ TEST(FlameGraphScript, LinesOfTheLibrarysFormDrawAsAnyOther) {
     for (const auto& [name, count] : c.counts)
       EXPECT_NEAR(frames[name].width, count * 1580.0 / c.counts.at("all"), 0.01) << c.lines.front() << ' ' << name;
   }
+
+  // Long input is read in blocks; one line of another form near the end
+  // sends the whole of it the long way, counted once.
+  Lines many;
+  for (int i = 0; i < 40000; ++i) many.emplace_back(1, 's').append(std::to_string(i)).append(" 1");
+  many.push_back("x  5");
+  const std::map<std::string, Frame> frames = byName(framesOf(draw(folder, many)));
+  ASSERT_EQ(frames.size(), 2u);  // the others are too narrow to draw
+  EXPECT_EQ(frames.at("all").title, "all (40,005 samples, 100.00%)");
+  EXPECT_NEAR(frames.at("x").width, 5 * 1580.0 / 40005, 0.01);
 }
 
 TEST(FlameGraphScript, PageGetsFramesAndStaticPartsOfTheDrawing) {

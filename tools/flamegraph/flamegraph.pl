@@ -106,45 +106,52 @@ for my $file (@ARGV ? @ARGV : ('-')) {
 
 my ($lines, $twocount) = (0, 0);
 # Lines of one blank-free stack, one space and one or two plain counts need
-# none of the rules below; they are taken when every line has that form,
-# which holds when the fields and their separators make up the whole text.
+# none of the rules below. They are taken apart by one match over a block of
+# lines at a time, which took every line when the fields and their
+# separators make up the whole block; a block of any other form sends all
+# the input the long way.
 my $count = qr/\d+(?:\.\d+)?/;
-my $pairs = $data =~ /\A[^ \t\n]+ $count $count$/m;
-my @field;
-for my $form ($pairs ? (3, 2) : (2, 3)) {
-  last if $data eq '';
-  @field = $form == 2 ? $data =~ /^([^ \t\n]+) ($count)$/mg : $data =~ /^([^ \t\n]+) ($count) ($count)$/mg;
-  if (length(join('', @field)) + @field == length $data) {
-    $lines = @field / $form;
-    $twocount = $form == 3 ? $lines : 0;
+my $form = $data =~ /\A[^ \t\n]+ $count $count$/m ? 3 : $data =~ /\A[^ \t\n]+ $count$/m ? 2 : 0;
+for (my $at = 0; $form && $at < length $data;) {
+  my $end = index($data, "\n", $at + (1 << 18));
+  $end = length($data) - 1 if $end < 0;
+  my $block = substr($data, $at, $end + 1 - $at);
+  $at = $end + 1;
+  my @field = $form == 2 ? $block =~ /^([^ \t\n]+) ($count)$/mg : $block =~ /^([^ \t\n]+) ($count) ($count)$/mg;
+  if (length(join('', @field)) + @field != length $block) {
+    $form = $lines = 0;
+    %node = ('' => 0);
+    @name = ('all');
+    @parent = (-1);
+    @after = @before = (0);
     last;
   }
-  @field = ();
-}
-# A stack's node is made when the stack is first seen, after its parent's
-# unless the stacks come out of order.
-my $step = $twocount ? 3 : 2;
-for (my $i = 0; $i < @field; $i += $step) {
-  my $stack = $field[$i];
-  my $node = $node{$stack};
-  unless (defined $node) {
-    my $cut = rindex($stack, ';');
-    my $parent = $cut < 0 ? 0 : $node{substr($stack, 0, $cut)};
-    if (defined $parent) {
-      push @name, substr($stack, $cut + 1);
-      push @parent, $parent;
-      $node = $node{$stack} = $#name;
+  $lines += @field / $form;
+  # A stack's node is made when the stack is first seen, after its parent's
+  # unless the stacks come out of order.
+  for (my $i = 0; $i < @field; $i += $form) {
+    my $stack = $field[$i];
+    my $node = $node{$stack};
+    unless (defined $node) {
+      my $cut = rindex($stack, ';');
+      my $parent = $cut < 0 ? 0 : $node{substr($stack, 0, $cut)};
+      if (defined $parent) {
+        push @name, substr($stack, $cut + 1);
+        push @parent, $parent;
+        $node = $node{$stack} = $#name;
+      } else {
+        $node = node_of($stack);
+      }
+    }
+    if ($form == 3) {
+      $before[$node] += $field[$i + 1];
+      $after[$node] += $field[$i + 2];
     } else {
-      $node = node_of($stack);
+      $after[$node] += $field[$i + 1];
     }
   }
-  if ($twocount) {
-    $before[$node] += $field[$i + 1];
-    $after[$node] += $field[$i + 2];
-  } else {
-    $after[$node] += $field[$i + 1];
-  }
 }
+$twocount = $lines if $form == 3;
 
 # Any other form, line by line. Two-count lines keep their counts apart until
 # every line is known to have two: node, first count, second count and (see
