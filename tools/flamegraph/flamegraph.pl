@@ -85,7 +85,7 @@ sub node_of {
 }
 
 # All input is read first, each file ending in a line feed, so that stacks in
-# the form the library writes can be taken apart by one match over the text.
+# the form the library writes can be taken apart by a few large matches.
 my $data = '';
 for my $file (@ARGV ? @ARGV : ('-')) {
   my $in;
@@ -274,8 +274,6 @@ if ($bgname =~ /^#[0-9a-fA-F]{6}\z/) {
   die "flamegraph.pl: unknown --bgcolors $bgname\n";
 }
 
-# Stable per name, so a frame keeps its colour from one graph to the next:
-# three values in [0, 1] from an FNV-1a hash of the name's bytes.
 my %palette = (
   hot    => sub { 'rgb(' . (205 + int(50 * $_[0])) . ',' . int(230 * $_[1]) . ',' . int(55 * $_[2]) . ')' },
   mem    => sub { 'rgb(' . int(80 * $_[2]) . ',' . (190 + int(50 * $_[1])) . ',' . int(80 * $_[0]) . ')' },
@@ -290,6 +288,8 @@ my %palette = (
 );
 my $paint = $palette{$opt{colors}} or die "flamegraph.pl: unknown --colors $opt{colors}\n";
 my %colour;
+# Stable per name, so a frame keeps its colour from one graph to the next:
+# three values in [0, 1] from an FNV-1a hash of the name's bytes.
 sub colour_of {
   my $h = 2166136261;
   {
