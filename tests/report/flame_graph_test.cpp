@@ -222,6 +222,46 @@ TEST(FlameGraphScript, FramesAreAsWideAsTheirCounts) {
   for (const auto& [name, count] : mixed) EXPECT_NEAR(frames[name].width, count * 1580.0 / 15, 0.01) << name;
 }
 
+TEST(FlameGraphScript, LinesOfTheLibrarysFormDrawAsAnyOther) {
+  // One space before plain counts is the library's form, which the script
+  // reads by a shorter road; with two blanks the same stacks take the long
+  // one. Both must draw the same, whatever the order of the stacks.
+  pt_test::ScratchFolder folder;
+  const struct {
+    Lines lines;
+    std::map<std::string, double> counts;  // none: names repeat
+  } cases[] = {
+      {{"a 1", "a;b 2", "a;b;c 3", "a;d 4", "e 5"}, {{"all", 15}, {"a", 10}, {"b", 5}, {"c", 3}, {"d", 4}, {"e", 5}}},
+      {{"a;b;c 3", "x;y 2", "a;b 1", "a 4", "x;y;z 2", "a;q 1"},
+       {{"all", 13}, {"a", 9}, {"b", 4}, {"c", 3}, {"q", 1}, {"x", 4}, {"y", 4}, {"z", 2}}},
+      {{"a;b 2", "a;b 3", "c 1", "a;b;d 1", "c 4", "a;b 1"}, {{"all", 12}, {"a", 7}, {"b", 7}, {"d", 1}, {"c", 5}}},
+      {{";a 1", "a 2", "; 3", ";;b 4", "a; 5", "a;;b 6", "a;b 1"}, {}},
+      {{"a 1 2", "a;b 3 1", "c 0 5", "a;b 2 2", "c;d 4 0"}, {{"all", 10}, {"a", 5}, {"b", 3}, {"c", 5}}},
+  };
+  for (const auto& c : cases) {
+    Lines spaced;
+    for (const std::string& line : c.lines)
+      spaced.push_back(line.substr(0, line.find(' ')) + " " + line.substr(line.find(' ')));
+    const std::string svg = draw(folder, c.lines);
+    EXPECT_EQ(svg, draw(folder, spaced)) << c.lines.front();
+    if (c.counts.empty()) continue;
+    std::map<std::string, Frame> frames = byName(framesOf(svg));
+    EXPECT_EQ(frames.size(), c.counts.size()) << c.lines.front();
+    for (const auto& [name, count] : c.counts)
+      EXPECT_NEAR(frames[name].width, count * 1580.0 / c.counts.at("all"), 0.01) << c.lines.front() << ' ' << name;
+  }
+
+  // Long input is read in blocks; one line of another form near the end
+  // sends the whole of it the long way, counted once.
+  Lines many;
+  for (int i = 0; i < 40000; ++i) many.emplace_back(1, 's').append(std::to_string(i)).append(" 1");
+  many.push_back("x  5");
+  const std::map<std::string, Frame> frames = byName(framesOf(draw(folder, many)));
+  ASSERT_EQ(frames.size(), 2u);  // the others are too narrow to draw
+  EXPECT_EQ(frames.at("all").title, "all (40,005 samples, 100.00%)");
+  EXPECT_NEAR(frames.at("x").width, 5 * 1580.0 / 40005, 0.01);
+}
+
 TEST(FlameGraphScript, PageGetsFramesAndStaticPartsOfTheDrawing) {
   pt_test::ScratchFolder folder;
   draw(folder, {"main;load 30", "main;run 40", "solo 1"});

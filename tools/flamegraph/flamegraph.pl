@@ -84,11 +84,9 @@ sub node_of {
   return $parent;
 }
 
-my ($lines, $twocount) = (0, 0);
-# Two-count lines keep their counts apart until every line is known to have
-# two: node, first count, second count and (see below) stack of each, and the
-# second counts summed.
-my (@twocounts, @pairafter);
+# All input is read first, each file ending in a line feed, so that stacks in
+# the form the library writes can be taken apart by a few large matches.
+my $data = '';
 for my $file (@ARGV ? @ARGV : ('-')) {
   my $in;
   if ($file eq '-') {
@@ -99,23 +97,40 @@ for my $file (@ARGV ? @ARGV : ('-')) {
     my $size = -s $in;
     keys(%node) = $size / 40 if $size && keys(%node) < $size / 40;
   }
-  while (my $line = <$in>) {
-    # The count is the last blank-separated field, after which only blanks
-    # and a carriage return may follow; the blanks before it do not belong to
-    # the stack. A blank in the first column does not separate a count.
-    $line =~ /^(.*[^ \t])?([ \t]+)(-?\d+(?:\.\d+)?)[ \t\r]*$/ or next;
-    my ($stack, $second) = ($1, $3);
-    unless (defined $stack) {
-      next if length($2) == 1;
-      $stack = '';
-    }
-    ++$lines;
-    my $first;
-    if ($stack =~ tr/ \t// && $stack =~ /^(.*[^ \t])?([ \t]+)(-?\d+(?:\.\d+)?)\z/ && (defined $1 || length($2) > 1)) {
-      $first = $3;
-      $stack = $1 // '';
-    }
-    # Most stacks extend one seen before by one frame: found inline.
+  # Read in one piece when the size is known.
+  my ($from, $size) = (length $data, -s $in);
+  1 while read($in, $data, $size && $size > 65536 ? $size + 1 : 65536, length $data);
+  $data .= "\n" if length $data > $from && substr($data, -1) ne "\n";
+  close($in) if $file ne '-';
+}
+
+my ($lines, $twocount) = (0, 0);
+# Lines of one blank-free stack, one space and one or two plain counts need
+# none of the rules below. They are taken apart by one match over a block of
+# lines at a time, which took every line when the fields and their
+# separators make up the whole block; a block of any other form sends all
+# the input the long way.
+my $count = qr/\d+(?:\.\d+)?/;
+my $form = $data =~ /\A[^ \t\n]+ $count $count$/m ? 3 : $data =~ /\A[^ \t\n]+ $count$/m ? 2 : 0;
+for (my $at = 0; $form && $at < length $data;) {
+  my $end = index($data, "\n", $at + (1 << 18));
+  $end = length($data) - 1 if $end < 0;
+  my $block = substr($data, $at, $end + 1 - $at);
+  $at = $end + 1;
+  my @field = $form == 2 ? $block =~ /^([^ \t\n]+) ($count)$/mg : $block =~ /^([^ \t\n]+) ($count) ($count)$/mg;
+  if (length(join('', @field)) + @field != length $block) {
+    $form = $lines = 0;
+    %node = ('' => 0);
+    @name = ('all');
+    @parent = (-1);
+    @after = @before = (0);
+    last;
+  }
+  $lines += @field / $form;
+  # A stack's node is made when the stack is first seen, after its parent's
+  # unless the stacks come out of order.
+  for (my $i = 0; $i < @field; $i += $form) {
+    my $stack = $field[$i];
     my $node = $node{$stack};
     unless (defined $node) {
       my $cut = rindex($stack, ';');
@@ -128,22 +143,64 @@ for my $file (@ARGV ? @ARGV : ('-')) {
         $node = node_of($stack);
       }
     }
-    if (defined $first) {
-      ++$twocount;
-      $before[$node] += $first;
-      $pairafter[$node] += $second;
-      # A stack's text follows from its node's path, except for a leading
-      # empty frame, which is the root's.
-      push @twocounts, $node, $first, $second, substr($stack, 0, 1) eq ';' ? $stack : undef;
+    if ($form == 3) {
+      $before[$node] += $field[$i + 1];
+      $after[$node] += $field[$i + 2];
     } else {
-      $after[$node] += $second;
+      $after[$node] += $field[$i + 1];
     }
   }
-  close($in) if $file ne '-';
 }
+$twocount = $lines if $form == 3;
+
+# Any other form, line by line. Two-count lines keep their counts apart until
+# every line is known to have two: node, first count, second count and (see
+# below) stack of each, and the second counts summed.
+my (@twocounts, @pairafter);
+for my $line ($lines ? () : split(/^/, $data)) {
+  # The count is the last blank-separated field, after which only blanks
+  # and a carriage return may follow; the blanks before it do not belong to
+  # the stack. A blank in the first column does not separate a count.
+  $line =~ /^(.*[^ \t])?([ \t]+)(-?\d+(?:\.\d+)?)[ \t\r]*$/ or next;
+  my ($stack, $second) = ($1, $3);
+  unless (defined $stack) {
+    next if length($2) == 1;
+    $stack = '';
+  }
+  ++$lines;
+  my $first;
+  if ($stack =~ tr/ \t// && $stack =~ /^(.*[^ \t])?([ \t]+)(-?\d+(?:\.\d+)?)\z/ && (defined $1 || length($2) > 1)) {
+    $first = $3;
+    $stack = $1 // '';
+  }
+  # Most stacks extend one seen before by one frame: found inline.
+  my $node = $node{$stack};
+  unless (defined $node) {
+    my $cut = rindex($stack, ';');
+    my $parent = $cut < 0 ? 0 : $node{substr($stack, 0, $cut)};
+    if (defined $parent) {
+      push @name, substr($stack, $cut + 1);
+      push @parent, $parent;
+      $node = $node{$stack} = $#name;
+    } else {
+      $node = node_of($stack);
+    }
+  }
+  if (defined $first) {
+    ++$twocount;
+    $before[$node] += $first;
+    $pairafter[$node] += $second;
+    # A stack's text follows from its node's path, except for a leading
+    # empty frame, which is the root's.
+    push @twocounts, $node, $first, $second, substr($stack, 0, 1) eq ';' ? $stack : undef;
+  } else {
+    $after[$node] += $second;
+  }
+}
+undef $data;
 my $differential = $lines > 0 && $twocount == $lines;
 if ($differential) {
-  @after = @pairafter;
+  @after = @pairafter if @twocounts;
 } else {
   # One count per line: a stack whose last frame ended in a number was read
   # as two counts; give the number back to the frame, with that line's count.
@@ -190,14 +247,12 @@ if ($total > 0 && $total >= $minunits) {
   @start = @cursor = @depth = (0);
 }
 for my $i (1 .. $#name) {
-  my $p = $parent[$i];
-  my $at = $cursor[$p];
-  next unless defined $at;
+  my $at = $cursor[$parent[$i]] // next;
   my $span = $total[$i];
-  $cursor[$p] = $at + $span;
+  $cursor[$parent[$i]] = $at + $span;
   next unless $span > 0 && $span >= $minunits;
   $start[$i] = $cursor[$i] = $at;
-  $depth[$i] = $depth[$p] + 1;
+  $depth[$i] = $depth[$parent[$i]] + 1;
   push @drawn, $i;
 }
 my $drawndepth = 0;
@@ -219,48 +274,33 @@ if ($bgname =~ /^#[0-9a-fA-F]{6}\z/) {
   die "flamegraph.pl: unknown --bgcolors $bgname\n";
 }
 
-# Stable per name, so a frame keeps its colour from one graph to the next:
-# three values in [0, 1] from an FNV-1a hash of the name's bytes.
-sub namehash {
-  my $h = 2166136261;
-  {
-    use integer;
-    for my $c (unpack('C*', $_[0])) {
-      $h = (($h ^ $c) * 16777619) & 0xffffffff;
-    }
-  }
-  return (($h & 255) / 255, (($h >> 8) & 255) / 255, (($h >> 16) & 255) / 255);
-}
 my %palette = (
-  hot    => sub { [205 + int(50 * $_[0]), int(230 * $_[1]), int(55 * $_[2])] },
-  mem    => sub { [int(80 * $_[2]), 190 + int(50 * $_[1]), int(80 * $_[0])] },
-  io     => sub { [80 + int(60 * $_[0]), 80 + int(60 * $_[0]), 190 + int(55 * $_[1])] },
-  red    => sub { [200 + int(55 * $_[0]), 50 + int(80 * $_[0]), 50 + int(80 * $_[0])] },
-  green  => sub { [50 + int(60 * $_[0]), 200 + int(55 * $_[0]), 50 + int(60 * $_[0])] },
-  blue   => sub { [80 + int(60 * $_[0]), 80 + int(60 * $_[0]), 205 + int(50 * $_[0])] },
-  aqua   => sub { [50 + int(60 * $_[0]), 165 + int(55 * $_[0]), 165 + int(55 * $_[0])] },
-  yellow => sub { [175 + int(55 * $_[0]), 175 + int(55 * $_[0]), 50 + int(20 * $_[0])] },
-  purple => sub { [190 + int(65 * $_[0]), 80 + int(60 * $_[0]), 190 + int(65 * $_[0])] },
-  orange => sub { [190 + int(65 * $_[0]), 90 + int(65 * $_[0]), 0] },
+  hot    => sub { 'rgb(' . (205 + int(50 * $_[0])) . ',' . int(230 * $_[1]) . ',' . int(55 * $_[2]) . ')' },
+  mem    => sub { 'rgb(' . int(80 * $_[2]) . ',' . (190 + int(50 * $_[1])) . ',' . int(80 * $_[0]) . ')' },
+  io     => sub { 'rgb(' . (80 + int(60 * $_[0])) . ',' . (80 + int(60 * $_[0])) . ',' . (190 + int(55 * $_[1])) . ')' },
+  red    => sub { 'rgb(' . (200 + int(55 * $_[0])) . ',' . (50 + int(80 * $_[0])) . ',' . (50 + int(80 * $_[0])) . ')' },
+  green  => sub { 'rgb(' . (50 + int(60 * $_[0])) . ',' . (200 + int(55 * $_[0])) . ',' . (50 + int(60 * $_[0])) . ')' },
+  blue   => sub { 'rgb(' . (80 + int(60 * $_[0])) . ',' . (80 + int(60 * $_[0])) . ',' . (205 + int(50 * $_[0])) . ')' },
+  aqua   => sub { 'rgb(' . (50 + int(60 * $_[0])) . ',' . (165 + int(55 * $_[0])) . ',' . (165 + int(55 * $_[0])) . ')' },
+  yellow => sub { 'rgb(' . (175 + int(55 * $_[0])) . ',' . (175 + int(55 * $_[0])) . ',' . (50 + int(20 * $_[0])) . ')' },
+  purple => sub { 'rgb(' . (190 + int(65 * $_[0])) . ',' . (80 + int(60 * $_[0])) . ',' . (190 + int(65 * $_[0])) . ')' },
+  orange => sub { 'rgb(' . (190 + int(65 * $_[0])) . ',' . (90 + int(65 * $_[0])) . ',0)' },
 );
 my $paint = $palette{$opt{colors}} or die "flamegraph.pl: unknown --colors $opt{colors}\n";
 my %colour;
+# Stable per name, so a frame keeps its colour from one graph to the next:
+# three values in [0, 1] from an FNV-1a hash of the name's bytes.
 sub colour_of {
-  my ($name) = @_;
-  return $colour{$name} //= do {
-    'rgb(' . join(',', @{ $paint->(namehash($name)) }) . ')';
-  };
+  my $h = 2166136261;
+  {
+    use integer;
+    $h = (($h ^ $_) * 16777619) & 0xffffffff for unpack('C*', $_[0]);
+  }
+  return $colour{$_[0]} = $paint->(($h & 255) / 255, (($h >> 8) & 255) / 255, (($h >> 16) & 255) / 255);
 }
 my $maxchange = 0;
 if ($differential) {
   for (@drawn) { my $a = abs $change[$_]; $maxchange = $a if $a > $maxchange }
-}
-sub change_colour {
-  my ($change) = @_;
-  $change = -$change if $opt{negate};
-  return 'rgb(250,250,250)' if $change == 0 || $maxchange == 0;
-  my $fade = 210 - int(210 * abs($change) / $maxchange);
-  return $change > 0 ? "rgb(255,$fade,$fade)" : "rgb($fade,$fade,255)";
 }
 
 # ---------------------------------------------------------------- escaping
@@ -279,7 +319,14 @@ sub xml_text {
 
 sub commas {
   my $n = $_[0] == int($_[0]) ? sprintf('%d', $_[0]) : sprintf('%.2f', $_[0]);
-  1 while $n =~ s/^(-?\d+)(\d{3})/$1,$2/;
+  # A comma before each group of three digits ending the whole part.
+  my $whole = index($n, '.');
+  $whole = length $n if $whole < 0;
+  my $sign = substr($n, 0, 1) eq '-';
+  for (my $at = $whole - 3; $at > $sign; $at -= 3) {
+    last unless substr($n, $at - 1, 1) =~ tr/0-9//;
+    substr($n, $at, 0, ',');
+  }
   return $n;
 }
 
@@ -450,25 +497,43 @@ if (!@drawn) {
 }
 my $bottom = $height - $ypad2;
 my $totaltext = $total > 0 ? $total : 1;
+# The count, its share and (differential) its change go straight into the
+# title; "%" in the count's name is no conversion.
+(my $countunit = $countname) =~ s/%/%%/g;
+# Heights and heights above the bottom are formatted once per depth.
+my $rectheight = sprintf('%.1f', $frameheight - 1);
 my $framefmt = qq{<g class="func_g" onmouseover="s(this)" onmouseout="c()" onclick="zoom(this)">\n}
-  . qq{<title>%s (%s)</title><rect x="%.2f" y="%.1f" width="%.2f" height="%.1f" fill="%s" rx="2" ry="2"/>\n}
-  . qq{<text x="%.2f" y="%.1f">%s</text>\n</g>\n};
+  . qq{<title>%s (%s $countunit, %.2f%%%s)</title><rect x="%.2f" y="%s" width="%.2f" height="$rectheight" fill="%s" rx="2" ry="2"/>\n}
+  . qq{<text x="%.2f" y="%s">%s</text>\n</g>\n};
+my (@recty, @texty);
+my $negate = $opt{negate};
 for my $i (@drawn) {
   my $name = $name[$i];
   my $span = $total[$i];
   my $x1 = $xpad + $start[$i] * $scale;
   my $w = $span * $scale;
-  my $y = $bottom - ($depth[$i] + 1) * $frameheight;
+  my $depth = $depth[$i];
+  unless (defined $recty[$depth]) {
+    my $y = $bottom - ($depth + 1) * $frameheight;
+    $recty[$depth] = sprintf('%.1f', $y);
+    $texty[$depth] = sprintf('%.1f', $y + $frameheight - 4.5);
+  }
   my $plain = $name =~ $plainname;
   my $label = $plain ? $name : xml_text($name);
-  my $info = commas($span) . " $countname, " . sprintf('%.2f', 100 * $span / $totaltext) . '%';
-  my $fill;
+  my ($fill, $change);
   if ($differential) {
-    my $change = $change[$i];
-    $info .= '; ' . ($change > 0 ? '+' : '') . commas($change);
-    $fill = change_colour($change);
+    $change = $change[$i];
+    my $shown = $negate ? -$change : $change;
+    if ($shown == 0 || $maxchange == 0) {
+      $fill = 'rgb(250,250,250)';
+    } else {
+      my $fade = 210 - int(210 * abs($shown) / $maxchange);
+      $fill = $shown > 0 ? "rgb(255,$fade,$fade)" : "rgb($fade,$fade,255)";
+    }
+    $change = '; ' . ($change > 0 ? '+' : '') . commas($change);
   } else {
     $fill = $i == 0 ? 'rgb(230,140,60)' : $colour{$name} // colour_of($name);
+    $change = '';
   }
   my $room = int(($w - 6) / $charwidth);
   my $text = '';
@@ -481,8 +546,8 @@ for my $i (@drawn) {
       $text = length($chars) <= $room ? $label : xml_text(substr($chars, 0, $room - 2)) . '..';
     }
   }
-  $out .= sprintf($framefmt, $label, $info, $x1, $y, $w, $frameheight - 1, $fill, $x1 + 3,
-    $y + $frameheight - 4.5, $text);
+  $out .= sprintf($framefmt, $label, commas($span), 100 * $span / $totaltext, $change, $x1, $recty[$depth], $w, $fill,
+    $x1 + 3, $texty[$depth], $text);
 }
 $out .= "</svg>\n";
 utf8::encode($out);
