@@ -101,8 +101,8 @@ void PerformanceTracer::logThroughRecorder(const std::string& grouping, const st
   const bool recordAnyway = globalLoggingEnabled_ && instrument::listeners.isActive();
   if (isStart) {
     const instrument::ContextSet context = makeContextEntriesWithPhase(phase, input.pairs);
-    const instrument::EventId id = recordAnyway ? instrument::listeners.onEventStart(handle, context)
-                                                : instrument::startEvent(handle, context);
+    const instrument::EventId id =
+        recordAnyway ? instrument::listeners.onEventStart(handle, context) : instrument::startEvent(handle, context);
     // Moved only now: the context's names are views of the input's pairs.
     addEventId(std::move(input), id);
     return;
