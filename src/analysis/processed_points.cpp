@@ -1,6 +1,6 @@
 #include "analysis/processed_points.h"
-#include "tracer/fixed_texts.h"
 
+#include "tracer/fixed_texts.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/text_utils.h"
 

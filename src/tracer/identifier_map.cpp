@@ -100,18 +100,22 @@ std::size_t PTIdentifierMap::bucketOf(const IdentifierName& name) const noexcept
   return name.bucketHash() & (bucket_count() - 1);
 }
 
+std::size_t PTIdentifierMap::perLoadFactor(std::size_t count, bool roundUp) const noexcept {
+  // Every point's map has the factor 1, which gives `count` itself: no
+  // floating-point division on the logging path.
+  if (maxLoadFactor_ == 1.0f && count < kExactInDouble) return count;
+  const double quotient = static_cast<double>(count) / static_cast<double>(maxLoadFactor_);
+  return doubleToSize(roundUp ? std::ceil(quotient) : std::floor(quotient));
+}
+
 std::size_t PTIdentifierMap::maxLoad() const noexcept {
-  // Every point's map has the factor 1, where the floating-point forms below
-  // give exactly these integers.
-  if (maxLoadFactor_ == 1.0f) return hasBuckets_ ? bucket_count() : 0;
-  return hasBuckets_
-             ? doubleToSize(std::ceil(static_cast<double>(maxLoadFactor_) * static_cast<double>(bucket_count())))
-             : 0;
+  if (!hasBuckets_) return 0;
+  if (maxLoadFactor_ == 1.0f) return bucket_count();
+  return doubleToSize(std::ceil(static_cast<double>(maxLoadFactor_) * static_cast<double>(bucket_count())));
 }
 
 std::size_t PTIdentifierMap::minBucketsForSize(std::size_t size) const noexcept {
-  if (maxLoadFactor_ == 1.0f && size < kExactInDouble) return newBucketCount(size + 1);
-  return newBucketCount(doubleToSize(std::floor(static_cast<double>(size) / static_cast<double>(maxLoadFactor_)) + 1));
+  return newBucketCount(perLoadFactor(size, false) + 1);
 }
 
 static_assert(std::is_trivially_destructible_v<PTIdentifierMap::value_type> &&
@@ -270,12 +274,7 @@ void PTIdentifierMap::relink(std::size_t buckets) {
 }
 
 void PTIdentifierMap::reserve(std::size_t count) {
-  if (maxLoadFactor_ == 1.0f && count < kExactInDouble) {
-    rehash(count);
-    reserveEntries(count);
-    return;
-  }
-  rehash(static_cast<std::size_t>(std::ceil(static_cast<double>(count) / static_cast<double>(maxLoadFactor_))));
+  rehash(perLoadFactor(count, true));
   reserveEntries(count);
 }
 
@@ -285,8 +284,7 @@ void PTIdentifierMap::rehash(std::size_t buckets) {
     setBucketCount(newBucketCount(buckets));
     return;
   }
-  const std::size_t fitting = newBucketCount(std::max(
-      buckets, doubleToSize(std::floor(static_cast<double>(size()) / static_cast<double>(maxLoadFactor_))) + 1));
+  const std::size_t fitting = std::max(newBucketCount(buckets), minBucketsForSize(size()));
   if (fitting != bucket_count()) relink(fitting);
 }
 

@@ -120,6 +120,8 @@ class PTIdentifierMap {
   static std::size_t newBucketCount(std::size_t atLeast) noexcept;
   static std::uint8_t shiftFor(std::size_t buckets) noexcept;
   std::size_t bucketOf(const IdentifierName& name) const noexcept;
+  /// `count` / the maximum load factor, rounded down or up.
+  std::size_t perLoadFactor(std::size_t count, bool roundUp) const noexcept;
   std::size_t maxLoad() const noexcept;
   std::size_t minBucketsForSize(std::size_t size) const noexcept;
   void setBucketCount(std::size_t buckets) noexcept { bucketShift_ = shiftFor(buckets); }

@@ -29,7 +29,7 @@ class StringNumberMapping {
   /// The text's number; a new text gets the entry count, so numbers run
   /// densely from 0 in insertion order as long as only this adds entries.
   std::int32_t getNumberOrAdd(const std::string& text) {
-    if (text.size() == lastText_.size() && lastNumber_ >= 0 && std::string_view(text) == lastText_) return lastNumber_;
+    if (lastNumber_ >= 0 && std::string_view(text) == lastText_) return lastNumber_;
     return findOrAdd(text);
   }
   /// The number's text, or the empty string.
@@ -62,9 +62,10 @@ class StringNumberMapping {
   /// ordered view would compare each with several stored texts. Keys are views
   /// of the texts stored in entries_, whose nodes never move.
   std::unordered_map<std::string_view, std::int32_t> index_;
-  /// The text getNumberOrAdd found or added last (a view of its stored key)
-  /// and its number: a tool logs runs of points with the same model, target
-  /// and phase, and comparing one text costs far less than hashing it.
+  /// The text getNumberOrAdd last found in the index (a view of its stored
+  /// key) and its number, -1 for none: a tool logs runs of points with the
+  /// same model, target and phase, and comparing one text costs far less
+  /// than hashing it.
   std::string_view lastText_;
   std::int32_t lastNumber_ = -1;
   std::uint64_t version_ = nextVersion();
