@@ -211,6 +211,17 @@ PTIdentifierMap& PTIdentifierMap::operator=(PTIdentifierMap&& other) noexcept {
   return *this;
 }
 
+void PTIdentifierMap::cloneFrom(const PTIdentifierMap& other) {
+  if (this == &other) return;
+  clear();
+  reserveEntries(other.size());
+  std::uninitialized_copy_n(other.data(), other.size(), data());
+  setSize(other.size());
+  maxLoadFactor_ = other.maxLoadFactor_;
+  bucketShift_ = other.bucketShift_;
+  hasBuckets_ = other.hasBuckets_;
+}
+
 // A copy links the entries one by one in the source's order into buckets
 // sized for them, so its order may differ from the source's.
 void PTIdentifierMap::copyFrom(const PTIdentifierMap& other) {

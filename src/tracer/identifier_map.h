@@ -112,6 +112,11 @@ class PTIdentifierMap {
   void max_load_factor(float factor) noexcept;
   std::size_t bucket_count() const noexcept { return std::size_t{1} << bucketShift_; }
 
+  /// Makes this map the exact twin of `other`: the same entries in the same
+  /// order, bucket count and load factor, as the same inserts would have made
+  /// it. A copy is linked anew, as a table's copy is, and may differ in both.
+  void cloneFrom(const PTIdentifierMap& other);
+
   /// Equal entries, whatever their order.
   friend bool operator==(const PTIdentifierMap& a, const PTIdentifierMap& b) noexcept;
 

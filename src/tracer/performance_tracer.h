@@ -49,6 +49,10 @@ class FileCalls;
 class MemoryProbe;
 }  // namespace platform
 
+namespace instrument {
+class ControlElement;
+}  // namespace instrument
+
 class PTKAVLORProcessedDataPoint;
 struct PTProcessedDataStruct;
 struct PTSystemInfoStruct;
@@ -504,7 +508,9 @@ class PerformanceTracer {
   bool logAdmittedEvent(const std::string& grouping, std::int32_t groupingNumber, const std::string& phase,
                         bool isStart, std::span<const LoggedIdentifier> identifiers);
   void logThroughRecorder(const std::string& grouping, const std::string& phase, bool isStart,
-                          std::vector<std::string> pairs);
+                          std::span<const LoggedIdentifier> identifiers);
+  /// The instrumentation control of a grouping, through a one-entry cache.
+  instrument::ControlElement& recorderControl(const std::string& grouping);
   template <class Point, class FillFields>
   bool appendPoint(std::int32_t grouping, const std::string& phase, bool isStart, FillFields fill);
   std::int32_t statisticsTypeNumberForModel(const std::string& model);
@@ -512,6 +518,9 @@ class PerformanceTracer {
   const IdentifierName& loggedIdentifierName(std::string_view text);
   /// The identifier's value table (created when new), through the logging cache.
   StringNumberMapping& loggedIdentifierTable(const IdentifierName& name);
+  /// Fills a fresh point's map with the logged identifiers that have values,
+  /// then "statisticsTypeStr" → "Update", as inserting them in that order does.
+  void fillLoggedIdentifiers(PTIdentifierMap& map, std::span<const LoggedIdentifier> identifiers);
 
   std::atomic<bool> detailedMemStatsEnabled_{false};
   std::unique_ptr<PTRawDataVector> rawDataVector_;
@@ -535,6 +544,7 @@ class PerformanceTracer {
   /// Open start events per logging input, the latest at the back. Starts are
   /// rarely nested under one input, so two are held inline: no heap block per start.
   boost::unordered_map<UserInput, boost::container::small_vector<instrument::EventId, 2>> recorderEventIds_;
+  instrument::ControlElement* lastRecorderControl_ = nullptr;
   /// Stops and instants already turned into raw points.
   boost::unordered_set<instrument::EventId> convertedEventIds_;
 
@@ -565,6 +575,17 @@ class PerformanceTracer {
   /// point names the same few identifiers as the one before it.
   std::array<std::pair<IdentifierName, StringNumberMapping*>, 4> recentIdentifierTables_{};
   std::size_t nextRecentIdentifierTable_ = 0;
+  /// The identifier map of the last point logged with identifiers, numbers
+  /// aside. A map's layout follows from its reserve and the names inserted,
+  /// in order, alone, so a point naming the same identifiers clones it and
+  /// sets the numbers in place instead of inserting each name.
+  struct LoggedMapLayout {
+    std::size_t reserved = 0;
+    std::vector<IdentifierName> names;  ///< in the order inserted
+    std::vector<std::size_t> slots;     ///< the entry of each name in `map`
+    PTIdentifierMap map;
+  };
+  LoggedMapLayout loggedMapLayout_;
 
   // Seams and switches of this implementation.
   std::atomic<bool> basicMemStatsEnabled_;

@@ -12,6 +12,7 @@
 #include <boost/container/small_vector.hpp>
 #include <boost/make_shared.hpp>
 
+#include <algorithm>
 #include <exception>
 #include <utility>
 
@@ -69,37 +70,101 @@ bool PerformanceTracer::logAdmittedEvent(const std::string& grouping, std::int32
   // The cached switch: reading the feature costs more than the rest of a point.
   if (usePerformanceTracerRecorder_) {
     try {
-      std::vector<std::string> pairs;
-      pairs.reserve(2 * identifiers.size());
-      for (const LoggedIdentifier& identifier : identifiers) {
-        pairs.push_back(identifier.name.str());
-        pairs.push_back(identifier.value);
-      }
-      logThroughRecorder(grouping, phase, isStart, std::move(pairs));
+      logThroughRecorder(grouping, phase, isStart, identifiers);
     } catch (const std::exception&) {
       // Logging never throws; the event is lost like any point that cannot be built.
     }
     return false;
   }
   return appendPoint<PTTracerDataPoint>(groupingNumber, phase, isStart, [&](PTTracerDataPoint& point) {
-    point.identifiers.reserve(identifiers.size() + 1);
-    for (const LoggedIdentifier& identifier : identifiers) {
-      if (identifier.value.empty()) continue;
-      point.identifiers[identifier.name] = loggedIdentifierTable(identifier.name).getNumberOrAdd(identifier.value);
-    }
-    point.identifiers[statisticsTypeName()] =
-        loggedIdentifierTable(statisticsTypeName()).getNumberOrAdd(pt::statisticsTypeUpdateText());
+    fillLoggedIdentifiers(point.identifiers, identifiers);
   });
 }
 
+void PerformanceTracer::fillLoggedIdentifiers(PTIdentifierMap& map, std::span<const LoggedIdentifier> identifiers) {
+  // Values are numbered in the order they were given, before any entry is placed.
+  boost::container::small_vector<PTIdentifierMap::value_type, kInlineIdentifiers> entries;
+  for (const LoggedIdentifier& identifier : identifiers) {
+    if (identifier.value.empty()) continue;
+    entries.emplace_back(identifier.name, loggedIdentifierTable(identifier.name).getNumberOrAdd(identifier.value));
+  }
+  entries.emplace_back(statisticsTypeName(),
+                       loggedIdentifierTable(statisticsTypeName()).getNumberOrAdd(pt::statisticsTypeUpdateText()));
+
+  LoggedMapLayout& layout = loggedMapLayout_;
+  const std::size_t reserved = identifiers.size() + 1;
+  const bool sameNames = layout.reserved == reserved && layout.names.size() == entries.size() &&
+                         std::equal(entries.begin(), entries.end(), layout.names.begin(),
+                                    [](const auto& entry, const IdentifierName& name) { return entry.first == name; });
+  if (sameNames) {
+    map.cloneFrom(layout.map);
+    // A name given twice keeps its last number, as a second insert would.
+    for (std::size_t i = 0; i < entries.size(); ++i) map.begin()[layout.slots[i]].second = entries[i].second;
+    return;
+  }
+  map.reserve(reserved);
+  for (const auto& [name, number] : entries) map[name] = number;
+  layout.reserved = 0;  // unusable until complete
+  layout.names.clear();
+  layout.slots.clear();
+  for (const auto& entry : entries) {
+    layout.names.push_back(entry.first);
+    layout.slots.push_back(static_cast<std::size_t>(map.find(entry.first) - map.begin()));
+  }
+  layout.map.cloneFrom(map);
+  layout.reserved = reserved;
+}
+
+namespace {
+
+// An input as the logging call gave it, found among the open starts without
+// copying a text.
+struct UserInputViews {
+  const std::string& grouping;
+  const std::string& phase;
+  std::span<const PerformanceTracer::LoggedIdentifier> identifiers;
+
+  std::size_t hash() const {
+    UserInputHash hash;
+    hash.add(grouping);
+    hash.add(phase);
+    for (const PerformanceTracer::LoggedIdentifier& identifier : identifiers) {
+      hash.add(identifier.name.str());
+      hash.add(identifier.value);
+    }
+    return hash.value();
+  }
+
+  bool matches(const UserInput& input) const {
+    if (input.grouping != grouping || input.phase != phase || input.pairs.size() != 2 * identifiers.size())
+      return false;
+    for (std::size_t i = 0; i < identifiers.size(); ++i) {
+      if (identifiers[i].name != input.pairs[2 * i] || identifiers[i].value != input.pairs[2 * i + 1]) return false;
+    }
+    return true;
+  }
+};
+
+std::vector<std::string> pairsOf(std::span<const PerformanceTracer::LoggedIdentifier> identifiers) {
+  std::vector<std::string> pairs;
+  pairs.reserve(2 * identifiers.size());
+  for (const PerformanceTracer::LoggedIdentifier& identifier : identifiers) {
+    pairs.push_back(identifier.name.str());
+    pairs.push_back(identifier.value);
+  }
+  return pairs;
+}
+
+}  // namespace
+
 void PerformanceTracer::logThroughRecorder(const std::string& grouping, const std::string& phase, bool isStart,
-                                           std::vector<std::string> pairs) {
-  instrument::ControlElement& handle = instrument::controls.getHandle(grouping);
-  UserInput input{grouping, phase, std::move(pairs)};
+                                           std::span<const LoggedIdentifier> identifiers) {
+  instrument::ControlElement& handle = recorderControl(grouping);
   // Global logging records every grouping, as on the direct road: the control
   // of a grouping that was never enabled must not refuse what the funnel let in.
   const bool recordAnyway = globalLoggingEnabled_ && instrument::listeners.isActive();
   if (isStart) {
+    UserInput input{grouping, phase, pairsOf(identifiers)};
     const instrument::ContextSet context = makeContextEntriesWithPhase(phase, input.pairs);
     const instrument::EventId id =
         recordAnyway ? instrument::listeners.onEventStart(handle, context) : instrument::startEvent(handle, context);
@@ -107,12 +172,35 @@ void PerformanceTracer::logThroughRecorder(const std::string& grouping, const st
     addEventId(std::move(input), id);
     return;
   }
-  auto open = recorderEventIds_.find(input);
-  if (recordAnyway && (open == recorderEventIds_.end() || open->second.empty())) {
-    instrument::listeners.onEventInstant(handle, makeContextEntriesWithPhase(phase, input.pairs));
+  const UserInputViews views{grouping, phase, identifiers};
+  auto open = recorderEventIds_.find(
+      views, [](const UserInputViews& key) { return key.hash(); },
+      [](const UserInputViews& key, const UserInput& input) { return key.matches(input); });
+  if (open != recorderEventIds_.end() && !open->second.empty()) {
+    // The latest start first. One that was not admitted left a no-event
+    // identifier, which stopping ignores.
+    const instrument::EventId id = open->second.back();
+    open->second.pop_back();
+    if (open->second.empty()) recorderEventIds_.erase(open);
+    instrument::stopEvent(handle, id);
     return;
   }
-  perfTracerRecorderStopEvent(input);
+  const std::vector<std::string> pairs = pairsOf(identifiers);
+  const instrument::ContextSet context = makeContextEntriesWithPhase(phase, pairs);
+  if (recordAnyway) {
+    instrument::listeners.onEventInstant(handle, context);
+  } else {
+    instrument::instantEvent(handle, context);
+  }
+}
+
+instrument::ControlElement& PerformanceTracer::recorderControl(const std::string& grouping) {
+  // Controls are never destroyed, so the one found last stays good; logging
+  // mostly repeats a grouping.
+  if (lastRecorderControl_ == nullptr || lastRecorderControl_->name() != grouping) {
+    lastRecorderControl_ = &instrument::controls.getHandle(grouping);
+  }
+  return *lastRecorderControl_;
 }
 
 const IdentifierName& PerformanceTracer::loggedIdentifierName(std::string_view text) {

@@ -9,16 +9,17 @@
 #include <stdexcept>
 #include <string_view>
 
+// Texts hashed whole: this container hash folds a string in byte by byte,
+// which was a tenth of an event's cost. Only look-ups use it; nothing
+// iterates the open events.
+void UserInputHash::add(std::string_view text) { boost::hash_combine(seed_, std::hash<std::string_view>{}(text)); }
+
 std::size_t hash_value(const UserInput& input) {
-  // Texts hashed whole: this container hash folds a string in byte by byte,
-  // which was a tenth of an event's cost. Only look-ups use it; nothing
-  // iterates the open events.
-  const auto text = [](const std::string& value) { return std::hash<std::string_view>{}(value); };
-  std::size_t seed = 0;
-  boost::hash_combine(seed, text(input.grouping));
-  boost::hash_combine(seed, text(input.phase));
-  for (const std::string& value : input.pairs) boost::hash_combine(seed, text(value));
-  return seed;
+  UserInputHash hash;
+  hash.add(input.grouping);
+  hash.add(input.phase);
+  for (const std::string& value : input.pairs) hash.add(value);
+  return hash.value();
 }
 
 instrument::ContextSet makeContextEntriesWithPhase(const std::string& phase, const std::vector<std::string>& pairs) {

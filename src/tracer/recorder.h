@@ -43,6 +43,18 @@ struct UserInput {
   friend std::size_t hash_value(const UserInput& input);
 };
 
+/// Hashes the texts of an input in order (grouping, phase, then each pair's
+/// name and value) as hash_value(UserInput) does, so that an input can be
+/// found by views of its texts without building one.
+class UserInputHash {
+ public:
+  void add(std::string_view text);
+  std::size_t value() const { return seed_; }
+
+ private:
+  std::size_t seed_ = 0;
+};
+
 /// The context of an event: "phase" → phase, then one entry per pair. Entry
 /// names are views of the strings in `pairs` (and of a literal for "phase"), so
 /// `pairs` must outlive the result; values are copies. Pairs with empty values

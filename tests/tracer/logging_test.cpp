@@ -89,6 +89,42 @@ TEST_F(LoggingTest, TheDirectRoadAppendsASampledTracerPoint) {
   EXPECT_EQ(tracer.getMapCollections().count("targetStr") + tracer.getMapCollections().count("dangling"), 0u);
 }
 
+// The order of a point's identifiers decides the order of its elements in
+// saved records: each point gets the map its own inserts make, whatever
+// points came before it.
+TEST_F(LoggingTest, EachPointGetsTheIdentifierMapItsInsertsMake) {
+  const std::vector<Pairs> calls{{"modelStr", "m1", "TestCase", "c1"},
+                                 {"modelStr", "m2", "TestCase", "c2"},
+                                 {"TestCase", "c3", "modelStr", "m3"},
+                                 {"modelStr", "m4", "TestCase", ""},
+                                 {"modelStr", "m5", "TestCase", "c5", "modelStr", "m6"},
+                                 {"modelStr", "m7", "TestCase", "c7", "modelStr", "m8"},
+                                 {"a", "1", "b", "2", "c", "3", "d", "4", "e", "5"},
+                                 {"a", "6", "b", "7", "c", "8", "d", "9", "e", "10"},
+                                 {"modelStr", "m9", "TestCase", "c9"}};
+  for (const Pairs& pairs : calls) ASSERT_TRUE(tracer.logEvent("G", "Load", true, pairs));
+  const auto namesOf = [](const PTIdentifierMap& map) {
+    std::vector<std::string> names;
+    for (const auto& entry : map) names.push_back(entry.first);
+    return names;
+  };
+  for (std::size_t i = 0; i < calls.size(); ++i) {
+    PTIdentifierMap inserted = makeIdentifierMap();
+    inserted.reserve(calls[i].size() / 2 + 1);
+    Texts texts{kUpdate};
+    for (std::size_t j = 0; j < calls[i].size(); j += 2) {
+      if (calls[i][j + 1].empty()) continue;
+      inserted[calls[i][j]] = 0;
+      texts[calls[i][j]] = calls[i][j + 1];  // a name given twice keeps its last value
+    }
+    inserted[kUpdate.first] = 0;
+    const PTIdentifierMap& logged = point(i).identifiers;
+    EXPECT_EQ(namesOf(logged), namesOf(inserted)) << i;
+    EXPECT_EQ(logged.bucket_count(), inserted.bucket_count()) << i;
+    EXPECT_EQ(identifiers(i), texts) << i;
+  }
+}
+
 TEST_F(LoggingTest, TheRoadFollowsTheFeatureOnlyFromARefreshOn) {
   platform::setFeature(kUsePerformanceTracerRecorderFeature, true);
   EXPECT_TRUE(tracer.logEvent("G", "Load", true, Pairs{}));  // the road cached at SetUp
