@@ -30,8 +30,10 @@ namespace detail {
 namespace {
 
 bool parseUnsigned(std::string_view& text, std::uint64_t& value) {
-  std::size_t start = text.find_first_not_of(" \t");
-  if (start == std::string_view::npos) return false;
+  // Blanks skipped by hand: find_first_not_of searches its set once per character.
+  std::size_t start = 0;
+  while (start < text.size() && (text[start] == ' ' || text[start] == '\t')) ++start;
+  if (start == text.size()) return false;
   text.remove_prefix(start);
   auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
   if (ec != std::errc{}) return false;

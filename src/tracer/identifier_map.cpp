@@ -211,8 +211,7 @@ PTIdentifierMap& PTIdentifierMap::operator=(PTIdentifierMap&& other) noexcept {
   return *this;
 }
 
-void PTIdentifierMap::cloneFrom(const PTIdentifierMap& other) {
-  if (this == &other) return;
+void PTIdentifierMap::cloneFromAnywhere(const PTIdentifierMap& other) {
   clear();
   reserveEntries(other.size());
   std::uninitialized_copy_n(other.data(), other.size(), data());

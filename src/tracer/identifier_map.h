@@ -10,6 +10,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <functional>
 #include <iosfwd>
 #include <string>
@@ -115,7 +116,16 @@ class PTIdentifierMap {
   /// Makes this map the exact twin of `other`: the same entries in the same
   /// order, bucket count and load factor, as the same inserts would have made
   /// it. A copy is linked anew, as a table's copy is, and may differ in both.
-  void cloneFrom(const PTIdentifierMap& other);
+  void cloneFrom(const PTIdentifierMap& other) {
+    if (this == &other) return;
+    if (onHeap() || other.onHeap()) return cloneFromAnywhere(other);
+    // Both inline, which a point's map mostly is: a plain copy of the bytes.
+    std::memcpy(inline_, other.inline_, sizeof inline_);
+    inlineSize_ = other.inlineSize_;
+    maxLoadFactor_ = other.maxLoadFactor_;
+    bucketShift_ = other.bucketShift_;
+    hasBuckets_ = other.hasBuckets_;
+  }
 
   /// Equal entries, whatever their order.
   friend bool operator==(const PTIdentifierMap& a, const PTIdentifierMap& b) noexcept;
@@ -136,6 +146,7 @@ class PTIdentifierMap {
   /// Relinks every entry for `buckets` buckets, in the table's own way.
   void relink(std::size_t buckets);
   void copyFrom(const PTIdentifierMap& other);
+  void cloneFromAnywhere(const PTIdentifierMap& other);
 
   // Storage: up to kInlineEntries in the map itself, more in one heap block
   // that starts with its size and capacity. The small fields share one word,

@@ -567,6 +567,7 @@ class PerformanceTracer {
   mutable std::vector<EnabledGrouping> enabledGroupings_;
   mutable std::uint64_t enabledNameLengths_ = 0;
   mutable std::uint64_t enabledGroupingsVersion_ = kStaleEnabledGroupings;
+  mutable std::size_t lastEnabledGrouping_ = 0;  ///< index of the entry found last
   /// Identifier name → its table in mapCollections_ (null until first
   /// needed). Logging finds a name by its stored hash and pointer instead of
   /// hashing and comparing the text on every point.
@@ -580,9 +581,13 @@ class PerformanceTracer {
   /// in order, alone, so a point naming the same identifiers clones it and
   /// sets the numbers in place instead of inserting each name.
   struct LoggedMapLayout {
-    std::size_t reserved = 0;
-    std::vector<IdentifierName> names;  ///< in the order inserted
-    std::vector<std::size_t> slots;     ///< the entry of each name in `map`
+    struct Entry {
+      IdentifierName name;
+      StringNumberMapping* table;  ///< the name's value table; tables are never removed
+      std::size_t slot;            ///< the name's entry in `map`
+    };
+    std::size_t reserved = 0;    ///< 0: no layout kept
+    std::vector<Entry> entries;  ///< in the order inserted, "statisticsTypeStr" last
     PTIdentifierMap map;
   };
   LoggedMapLayout loggedMapLayout_;

@@ -227,12 +227,19 @@ std::int32_t PerformanceTracer::findEnabledGrouping(std::string_view name) const
   }
   const std::uint64_t head = headWord(name);
   constexpr std::size_t kHeadBytes = sizeof head;
-  for (const EnabledGrouping& enabled : enabledGroupings_) {
-    if (enabled.length != name.size() || enabled.head != head) continue;
-    if (name.size() <= kHeadBytes ||
-        std::memcmp(enabled.name.data() + kHeadBytes, name.data() + kHeadBytes, name.size() - kHeadBytes) == 0) {
-      return enabled.number;
-    }
+  const auto matches = [&](const EnabledGrouping& enabled) {
+    return enabled.length == name.size() && enabled.head == head &&
+           (name.size() <= kHeadBytes ||
+            std::memcmp(enabled.name.data() + kHeadBytes, name.data() + kHeadBytes, name.size() - kHeadBytes) == 0);
+  };
+  // Logging mostly repeats a grouping: the one found last is tried first.
+  if (lastEnabledGrouping_ < enabledGroupings_.size() && matches(enabledGroupings_[lastEnabledGrouping_])) {
+    return enabledGroupings_[lastEnabledGrouping_].number;
+  }
+  for (std::size_t i = 0; i < enabledGroupings_.size(); ++i) {
+    if (!matches(enabledGroupings_[i])) continue;
+    lastEnabledGrouping_ = i;
+    return enabledGroupings_[i].number;
   }
   return kNotAdmitted;
 }

@@ -82,34 +82,48 @@ bool PerformanceTracer::logAdmittedEvent(const std::string& grouping, std::int32
 }
 
 void PerformanceTracer::fillLoggedIdentifiers(PTIdentifierMap& map, std::span<const LoggedIdentifier> identifiers) {
-  // Values are numbered in the order they were given, before any entry is placed.
-  boost::container::small_vector<PTIdentifierMap::value_type, kInlineIdentifiers> entries;
-  for (const LoggedIdentifier& identifier : identifiers) {
-    if (identifier.value.empty()) continue;
-    entries.emplace_back(identifier.name, loggedIdentifierTable(identifier.name).getNumberOrAdd(identifier.value));
-  }
-  entries.emplace_back(statisticsTypeName(),
-                       loggedIdentifierTable(statisticsTypeName()).getNumberOrAdd(pt::statisticsTypeUpdateText()));
-
-  LoggedMapLayout& layout = loggedMapLayout_;
+  // Values are numbered in the order they were given, then "Update".
+  const auto isNamed = [](const LoggedIdentifier& identifier) { return !identifier.value.empty(); };
   const std::size_t reserved = identifiers.size() + 1;
-  const bool sameNames = layout.reserved == reserved && layout.names.size() == entries.size() &&
-                         std::equal(entries.begin(), entries.end(), layout.names.begin(),
-                                    [](const auto& entry, const IdentifierName& name) { return entry.first == name; });
-  if (sameNames) {
+  LoggedMapLayout& layout = loggedMapLayout_;
+  std::size_t named = 0;
+  bool sameNames = layout.reserved == reserved;
+  for (const LoggedIdentifier& identifier : identifiers) {
+    if (!sameNames) break;
+    if (!isNamed(identifier)) continue;
+    sameNames = named + 1 < layout.entries.size() && layout.entries[named].name == identifier.name;
+    ++named;
+  }
+  if (sameNames && named + 1 == layout.entries.size()) {
     map.cloneFrom(layout.map);
     // A name given twice keeps its last number, as a second insert would.
-    for (std::size_t i = 0; i < entries.size(); ++i) map.begin()[layout.slots[i]].second = entries[i].second;
+    const auto place = [&](const LoggedMapLayout::Entry& entry, const std::string& value) {
+      map.begin()[entry.slot].second = entry.table->getNumberOrAdd(value);
+    };
+    const LoggedMapLayout::Entry* entry = layout.entries.data();
+    for (const LoggedIdentifier& identifier : identifiers) {
+      if (isNamed(identifier)) place(*entry++, identifier.value);
+    }
+    place(*entry, pt::statisticsTypeUpdateText());
     return;
   }
-  map.reserve(reserved);
-  for (const auto& [name, number] : entries) map[name] = number;
+
   layout.reserved = 0;  // unusable until complete
-  layout.names.clear();
-  layout.slots.clear();
-  for (const auto& entry : entries) {
-    layout.names.push_back(entry.first);
-    layout.slots.push_back(static_cast<std::size_t>(map.find(entry.first) - map.begin()));
+  layout.entries.clear();
+  for (const LoggedIdentifier& identifier : identifiers) {
+    if (isNamed(identifier)) layout.entries.push_back({identifier.name, &loggedIdentifierTable(identifier.name), 0});
+  }
+  layout.entries.push_back({statisticsTypeName(), &loggedIdentifierTable(statisticsTypeName()), 0});
+  boost::container::small_vector<std::int32_t, kInlineIdentifiers> numbers;
+  const LoggedMapLayout::Entry* entry = layout.entries.data();
+  for (const LoggedIdentifier& identifier : identifiers) {
+    if (isNamed(identifier)) numbers.push_back((entry++)->table->getNumberOrAdd(identifier.value));
+  }
+  numbers.push_back(entry->table->getNumberOrAdd(pt::statisticsTypeUpdateText()));
+  map.reserve(reserved);
+  for (std::size_t i = 0; i < numbers.size(); ++i) map[layout.entries[i].name] = numbers[i];
+  for (LoggedMapLayout::Entry& placed : layout.entries) {
+    placed.slot = static_cast<std::size_t>(map.find(placed.name) - map.begin());
   }
   layout.map.cloneFrom(map);
   layout.reserved = reserved;
