@@ -198,10 +198,8 @@ TEST(ModelTree, BuildsWithTheTablesOfTheTracerItIsGiven) {
   }
   pt_test::TraceBuilder trace(own);
   trace.identifiers({{"modelStr", "plant"}, {"targetStr", "grt"}}).start("Pre_Compile", 0).start("Load", 0);
-  trace.end("Load", 1)
-      .identifiers({{"modelStr", "ref"}, {"targetStr", "ref_mdlref"}})
-      .start("Build", 1)
-      .end("Build", 2);
+  trace.end("Load", 1).identifiers({{"modelStr", "ref"}, {"targetStr", "ref_mdlref"}});
+  trace.start("Build", 1).end("Build", 2);
   trace.identifiers({{"modelStr", "plant"}, {"targetStr", "grt"}}).end("Pre_Compile", 2);
   trace.start("Simulation", 2).start("Step", 2).end("Step", 3).end("Simulation", 3);
   const PTProcessedDataStruct summary = own.generateProcessedData(&trace.points(), std::string("GLOBAL"), false);

@@ -51,11 +51,7 @@ ExportTrace recordExportTrace(PerformanceTracer& tracer) {
       {"", "(unnamed)", "(unnamed)"},
       {"(unnamed)", "(unnamed)", "%28unnamed)"},
       {"bad \xff\xfe utf8", "bad \xEF\xBF\xBD\xEF\xBF\xBD utf8", "bad \xEF\xBF\xBD\xEF\xBF\xBD utf8"},
-      {"50% \xc2\x9b"
-       "2J",
-       "50% \xc2\x9b"
-       "2J",
-       "50%25 %C2%9B2J"},
+      {"50% \xc2\x9b\x32J", "50% \xc2\x9b\x32J", "50%25 %C2%9B2J"},  // \x32 is the '2' of "2J"
       {"Grouped", "Grouped", "Grouped"},
   };
   double at = 1.3e-3;
