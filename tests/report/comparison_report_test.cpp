@@ -79,13 +79,10 @@ class ComparisonReport : public testing::Test {
     recordLhs(lhs);
     recordRhs(rhs);
     const std::string file = folder.file("comparison.html");
-    const bool written =
-        aggregateOnly
-            ? tracer.generateHTMLAggregateComparisonReport(file, grouping, "before.kvd", "after.kvd", &lhs.points(),
-                                                           &rhs.points(), nullptr, nullptr, format)
-            : tracer.generateHTMLComparisonReport(file, grouping, "before.kvd", "after.kvd", &lhs.points(),
-                                                  &rhs.points(), nullptr, nullptr, format);
-    EXPECT_TRUE(written);
+    const auto generate = aggregateOnly ? &PerformanceTracer::generateHTMLAggregateComparisonReport
+                                        : &PerformanceTracer::generateHTMLComparisonReport;
+    EXPECT_TRUE((tracer.*generate)(file, grouping, "before.kvd", "after.kvd", &lhs.points(), &rhs.points(), nullptr,
+                                   nullptr, format));
     return pt_test::fileBytes(file);
   }
 

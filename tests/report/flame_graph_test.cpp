@@ -125,13 +125,9 @@ TEST(AggregateTree, DeepRecordingsNeedNoDeepStack) {
   PTNodeMap nodes;
   const PTNodeVector result = constructNodes(tracer, summary.diagnosticInfos, PT_REPORT_MODEL, nodes);
   EXPECT_EQ(result.front()->timeValue, 1.0);
-  EXPECT_EQ(
-      result.front()->generateJSONStrDetailed_tree(PT_REPORT_MODEL, "time").size(), 0u + [&] {
-        std::size_t size = 0;
-        for (const auto& [key, node] : nodes)
-          size += node->generateJSONStrDetailed_node(PT_REPORT_MODEL, "time").size();
-        return size;
-      }());
+  std::size_t nodeTexts = 0;  // the tree's text is its nodes' texts
+  for (const auto& [key, node] : nodes) nodeTexts += node->generateJSONStrDetailed_node(PT_REPORT_MODEL, "time").size();
+  EXPECT_EQ(result.front()->generateJSONStrDetailed_tree(PT_REPORT_MODEL, "time").size(), nodeTexts);
   const Ptr aggregate = buildAggregateTree(nodes);
   updateAggregateTree(aggregate);
   const Lines lines = generateStackTraces(aggregate, PT_REPORT_MODEL, true);

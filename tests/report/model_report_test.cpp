@@ -220,17 +220,9 @@ PTprocessedDataNode::Ptr tree(const std::string& text) {
 
 /// "name/status<counterpart" of the merged subtree, pre-order.
 std::string marks(const PTprocessedDataNode& node) {
-  std::string out = node.nodeName;
-  out.push_back('/');
-  out.append(node.diffStatus ? std::to_string(*node.diffStatus) : "-");
-  if (node.counterpart) {
-    out.push_back('<');
-    out.append(node.counterpart->nodeName);
-  }
-  for (const auto& child : node.children) {
-    out.push_back(' ');
-    out.append(marks(*child));
-  }
+  std::string out = node.nodeName + "/" + (node.diffStatus ? std::to_string(*node.diffStatus) : "-");
+  if (node.counterpart) out.append("<").append(node.counterpart->nodeName);
+  for (const auto& child : node.children) out.append(" ").append(marks(*child));
   return out;
 }
 

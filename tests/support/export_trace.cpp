@@ -81,12 +81,11 @@ ExportTrace recordExportTrace(PerformanceTracer& tracer) {
     return std::tie(a.time, a.order) < std::tie(b.time, b.order);
   });
   TraceBuilder builder(tracer);
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
   for (const Point& point : points) {
     const ExportPhase& phase = *point.phase;
     builder.grouping(phase.name == "Grouped" ? trace.commaGrouping : "G");
-    builder.identifiers(phase.thread.empty()
-                            ? std::vector<std::pair<std::string, std::string>>{}
-                            : std::vector<std::pair<std::string, std::string>>{{"threadStr", phase.thread}});
+    builder.identifiers(phase.thread.empty() ? Pairs{} : Pairs{{"threadStr", phase.thread}});
     if (point.isStart) {
       builder.start(phase.name, point.time);
     } else {
