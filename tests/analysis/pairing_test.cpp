@@ -180,9 +180,11 @@ TEST(Pairing, DeepNestingKeepsRowsSmallAndLabelsBounded) {
     for (std::size_t k = 1; k < parts; ++k) text += ".1";
     return text;
   };
-  // Written in full up to the limit; longer labels are abbreviated as the
-  // deep records of the phase page show (data arrays test).
   EXPECT_EQ(labels[kMaxOutlineLabelParts - 1], ones(kMaxOutlineLabelParts));
+  // 201 parts: the first 32, the 138 left out, the last 31.
+  const std::string abbreviated =
+      ones(kOutlineLabelHeadParts) + ".(+138)." + ones(kMaxOutlineLabelParts - kOutlineLabelHeadParts - 1);
+  EXPECT_EQ(labels.back(), abbreviated);
 }
 
 TEST(Pairing, GapThresholdIsSinglePrecisionTenth) {
