@@ -274,15 +274,6 @@ TEST(Pairing, PerThreadKeepsClosedPhasesAndSaysWhatDoesNotPair) {
        {"A@", "B@w"},
        0,
        {}},
-      {"unbalanced",
-       [](pt_test::TraceBuilder& b) {
-         b.start("Session", 0.0).start("Load", 0.0).end("Load", 0.05).start("Solve", 0.05).end("Step", 0.06);
-         b.end("Solve", 0.08).start("Save", 0.08).end("Session", 0.1);
-       },
-       {"Load@", "Solve@"},
-       3,
-       {"Session@: start of 'Session' is never closed", "Step@: end of 'Step' while 'Solve' is open",
-        "Save@: start of 'Save' is never closed", "Session@: end of 'Session' while 'Save' is open"}},
       {"end before any start, on a thread",
        [](pt_test::TraceBuilder& b) {
          b.identifiers({{"threadStr", "w"}}).end("X", 0.0).start("A", 0.01).end("A", 0.02);

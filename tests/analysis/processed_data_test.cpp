@@ -106,12 +106,8 @@ TEST(ProcessedData, ModelsAdmitByModelIdentifierOrModelField) {
   // Gap points without memory statistics are plain points, yet the walk
   // pairs them once and moves on.
   Traced gaps;
-  gaps.trace.withoutMemory()
-      .identifiers({{"modelStr", "m1"}})
-      .start("A", 0)
-      .start("B", 0.5)
-      .end("B", 0.5)
-      .end("A", 0.5);
+  gaps.trace.withoutMemory().identifiers({{"modelStr", "m1"}});
+  gaps.trace.start("A", 0).start("B", 0.5).end("B", 0.5).end("A", 0.5);
   EXPECT_EQ(gaps.phases(gaps.rows({"m1"}, true)), (std::vector<std::string>{"A", "Unaccounted Phase", "B"}));
   // The vector now holds that pair: a second analysis pairs it again, it adds no other.
   EXPECT_EQ(gaps.phases(gaps.rows({"m1"}, true)), (std::vector<std::string>{"A", "Unaccounted Phase", "B"}));

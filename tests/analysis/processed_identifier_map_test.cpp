@@ -10,7 +10,7 @@ PTIdentifierMap identifiers(std::initializer_list<std::pair<const char*, std::in
   return map;
 }
 
-TEST(ProcessedIdentifierMap, EqualMapsShareEntriesButWriteAlone) {
+TEST(ProcessedIdentifierMap, EqualMapsShareEntriesButWriteAloneAndIterateByName) {
   PTIdentifierMapPool pool;
   PTProcessedIdentifierMap first = pool.share(identifiers({{"modelStr", 1}, {"targetStr", 2}}));
   PTProcessedIdentifierMap second = pool.share(identifiers({{"targetStr", 2}, {"modelStr", 1}}));
@@ -29,15 +29,12 @@ TEST(ProcessedIdentifierMap, EqualMapsShareEntriesButWriteAlone) {
   copy[IdentifierName("modelStr")] = 9;
   EXPECT_EQ(first.number("modelStr"), 1);
   EXPECT_EQ(copy.number("modelStr"), 9);
-}
 
-TEST(ProcessedIdentifierMap, IteratesByNameAndHandlesEmpty) {
   const PTProcessedIdentifierMap map(identifiers({{"zeta", 1}, {"alpha", 2}, {"mid", 3}}));
   std::string order;
   for (const auto& [name, number] : map) order += name.str() + std::to_string(number);
   EXPECT_EQ(order, "alpha2mid3zeta1");
 
-  PTIdentifierMapPool pool;
   PTProcessedIdentifierMap empty = pool.share(makeIdentifierMap());
   EXPECT_TRUE(empty.empty());
   EXPECT_EQ(empty.begin(), empty.end());

@@ -101,15 +101,9 @@ TEST(ProcessedPoints, KeysAndDetailRowsNameTheSubject) {
   EXPECT_NE(chartRow.getMetaStringsTDString().find(">Sim/m1/t1/NO MACHINE SPECIFIED/c1</td>"), std::string::npos);
 }
 
-TEST(ProcessedPoints, UserStringWithAKnownTestPathIsSplit) {
-  ptAddTestPathToMap("suite run 7", "a.m > Suite > Case # it1");
-  auto raw = rawPoint<PTTracerDataPoint>("Test", "CLTest");
-  raw.identifiers["UserString"] = ptGetNumberForString("UserString", "suite run 7");
-  const PTTracerProcessedDataPoint row(&raw);
-  EXPECT_EQ(ptGetStringForNumber("TestFile", row.getIdentifierNum("TestFile")), "a.m");
-  EXPECT_EQ(ptGetStringForNumber("IterationName", row.getIdentifierNum("IterationName")), "it1");
-
-  // The tracer's splitting errors (each tested there) reach the caller.
+// A row splits a known test path as it is made (see the rows of a second
+// tracer below); the tracer's splitting errors (each tested there) reach the caller.
+TEST(ProcessedPoints, TestPathSplittingErrorsReachTheCaller) {
   PTTracerProcessedDataPoint plain;
   EXPECT_THROW(plain.addTestPathToIdentifierMap("Suite>Case"), std::runtime_error);
   EXPECT_TRUE(plain.identifiers.empty());

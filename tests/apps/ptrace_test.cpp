@@ -46,10 +46,7 @@ std::string quoted(const std::string& text) {
 
 ToolRun runPtrace(const fs::path& folder, const std::vector<std::string>& arguments) {
   std::string command = quoted(PTRACE_EXE);
-  for (const std::string& argument : arguments) {
-    command += ' ';
-    command += quoted(argument);
-  }
+  for (const std::string& argument : arguments) command.append(" ").append(quoted(argument));
   const fs::path out = folder / "stdout.txt", err = folder / "stderr.txt";
   command += " >" + quoted(out.string()) + " 2>" + quoted(err.string());
   const int status = std::system(command.c_str());

@@ -11,7 +11,7 @@ namespace {
 
 // Each test uses its own flag names: flags are process-wide.
 
-TEST(FeatureFlags, EnvironmentValues) {
+TEST(FeatureFlags, EnvironmentValuesAndCallsThatWinOverThemUntilReset) {
   for (const char* on : {"1", "true", "TRUE", "on", "On"}) {
     ::setenv("PT_FEATURE_FromEnv", on, 1);
     EXPECT_TRUE(platform::isFeatureEnabled("FromEnv")) << on;
@@ -26,9 +26,8 @@ TEST(FeatureFlags, EnvironmentValues) {
   EXPECT_FALSE(platform::isFeatureEnabled("Longer"));
   EXPECT_FALSE(platform::isFeatureEnabled("LongerNameStill"));
   ::unsetenv("PT_FEATURE_LongerName");
-}
 
-TEST(FeatureFlags, OffUnlessSetAndCallWinsOverEnvironmentUntilReset) {
+  // Off unless set; a call wins over the environment until it is reset.
   EXPECT_FALSE(platform::isFeatureEnabled("NeverSetAnywhere"));
   ::setenv("PT_FEATURE_Contested", "1", 1);
   platform::setFeature("Contested", false);

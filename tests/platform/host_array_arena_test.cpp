@@ -4,6 +4,7 @@
 
 #include "platform/host_array.h"
 #include "support/host_array_equal.h"
+#include "support/host_records.h"
 
 namespace {
 
@@ -13,18 +14,13 @@ using platform::HostArrayPtr;
 // A record with every kind of element: scalars, a long text, a nested cell, a
 // struct (whose body always lives on the heap) and a three-dimensional array.
 HostArrayPtr record() {
-  HostArrayPtr cell(haCreateCellMatrix(1, 6));
-  haSetCell(cell.get(), 0, haCreateDoubleScalar(2.5));
-  haSetCell(cell.get(), 1, haCreateString("a text longer than the handle's own bytes"));
-  haSetCell(cell.get(), 2, haCreateCellMatrix(1, 0));
   const char* names[] = {"f"};
   const std::size_t one[2] = {1, 1}, cube[3] = {2, 2, 2};
   haArray* info = haCreateStructArray(2, one, 1, names);
   haSetFieldByNumber(info, 0, 0, haCreateLogicalScalar(true));
-  haSetCell(cell.get(), 3, info);
-  haSetCell(cell.get(), 4, haCreateNumericArray(3, cube, haINT32_CLASS, haREAL));
-  haSetCell(cell.get(), 5, haCreateCellMatrix(1, 300));  // data bigger than most allocations
-  return cell;
+  return pt_test::cellRecord({haCreateDoubleScalar(2.5), haCreateString("a text longer than the handle's own bytes"),
+                              haCreateCellMatrix(1, 0), info, haCreateNumericArray(3, cube, haINT32_CLASS, haREAL),
+                              haCreateCellMatrix(1, 300)});  // data bigger than most allocations
 }
 
 TEST(HostArrayArena, ArraysMadeInAnArenaBehaveAlike) {

@@ -15,27 +15,19 @@ namespace {
 
 using platform::HostArrayPtr;
 
-HostArrayPtr int32Scalar(std::int32_t value) { return HostArrayPtr(pt_test::scalar<std::int32_t>(value)); }
-
 // {int32 7, "phase name longer than eight bytes", {double 2.5, struct{x: true}}}
 HostArrayPtr nestedRecord() {
-  HostArrayPtr record(haCreateCellMatrix(1, 3));
-  haSetCell(record.get(), 0, int32Scalar(7).release());
-  haSetCell(record.get(), 1, haCreateString("phase name longer than eight bytes"));
-  HostArrayPtr inner(haCreateCellMatrix(1, 2));
-  haSetCell(inner.get(), 0, haCreateDoubleScalar(2.5));
   const char* names[] = {"x"};
   const std::size_t one[2] = {1, 1};
-  HostArrayPtr s(haCreateStructArray(2, one, 1, names));
-  haSetFieldByNumber(s.get(), 0, 0, haCreateLogicalScalar(true));
-  haSetCell(inner.get(), 1, s.release());
-  haSetCell(record.get(), 2, inner.release());
-  return record;
+  haArray* s = haCreateStructArray(2, one, 1, names);
+  haSetFieldByNumber(s, 0, 0, haCreateLogicalScalar(true));
+  return pt_test::cellRecord({pt_test::scalar<std::int32_t>(7), haCreateString("phase name longer than eight bytes"),
+                              pt_test::cellRecord({haCreateDoubleScalar(2.5), s}).release()});
 }
 
 TEST(HostArray, ScalarsHaveTheirClassAndValue) {
   HostArrayPtr d(haCreateDoubleScalar(1));
-  HostArrayPtr i(int32Scalar(-5));
+  HostArrayPtr i(pt_test::scalar<std::int32_t>(-5));
   HostArrayPtr u(pt_test::scalar<std::uint32_t>(4000000000u));
   HostArrayPtr f(haCreateLogicalScalar(false));
 

@@ -8,6 +8,7 @@
 
 #include "platform/host_data_file.h"
 #include "support/host_array_equal.h"
+#include "support/host_records.h"
 #include "support/scratch_files.h"
 
 namespace {
@@ -17,10 +18,8 @@ using pt_test::fileBytes;
 
 HostArrayPtr element(std::size_t i) {
   if (i == 2) return nullptr;  // an empty element
-  HostArrayPtr record(haCreateCellMatrix(1, 2));
-  haSetCell(record.get(), 0, haCreateString(std::string("r").append(std::to_string(i)).c_str()));
-  haSetCell(record.get(), 1, haCreateDoubleScalar(static_cast<double>(i) + 0.5));
-  return record;
+  return pt_test::cellRecord({haCreateString(std::string("r").append(std::to_string(i)).c_str()),
+                              haCreateDoubleScalar(static_cast<double>(i) + 0.5)});
 }
 
 HostArrayPtr wholeCell(std::size_t count) {
@@ -109,26 +108,18 @@ TEST(HostDataFileCells, RepeatedTextsAreWrittenOnce) {
   pt_test::ScratchFolder folder;
   const std::string path = folder.file("texts.kvd");
   const std::string phase = "toolbox/cl/compile/phase_1.m";
+  const auto record = [&](std::size_t i) {  // "ab" is too short to be numbered
+    return pt_test::cellRecord({haCreateString(phase.c_str()), haCreateString(("id" + std::to_string(i % 300)).c_str()),
+                                haCreateString("ab")});
+  };
   kvdFile* file = kvdOpen(path.c_str(), "w");
-  ASSERT_EQ(kvdPutCellVariable(file, "Records", 1000,
-                               [&](std::size_t i) {
-                                 HostArrayPtr record(haCreateCellMatrix(1, 3));
-                                 haSetCell(record.get(), 0, haCreateString(phase.c_str()));
-                                 haSetCell(record.get(), 1, haCreateString(("id" + std::to_string(i % 300)).c_str()));
-                                 haSetCell(record.get(), 2, haCreateString("ab"));  // too short to be numbered
-                                 return record;
-                               }),
-            0);
+  ASSERT_EQ(kvdPutCellVariable(file, "Records", 1000, record), 0);
   ASSERT_EQ(kvdClose(file), 0);
   const std::string bytes = fileBytes(path);
   EXPECT_EQ(bytes.find(phase), bytes.rfind(phase));
   const std::vector<HostArrayPtr> records = visitAll(path, "Records");
   ASSERT_EQ(records.size(), 1000u);
-  for (std::size_t i : {0u, 299u, 300u, 999u}) {
-    EXPECT_EQ(haArrayToStdString(haGetCell(records[i].get(), 0)), phase);
-    EXPECT_EQ(haArrayToStdString(haGetCell(records[i].get(), 1)), "id" + std::to_string(i % 300));
-    EXPECT_EQ(haArrayToStdString(haGetCell(records[i].get(), 2)), "ab");
-  }
+  for (std::size_t i : {0u, 299u, 300u, 999u}) EXPECT_TRUE(pt_test::sameHostArray(record(i).get(), records[i].get()));
 }
 
 }  // namespace

@@ -5,12 +5,11 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include <cmath>
 #include <cstring>
 #include <filesystem>
-#include <functional>
 #include <limits>
 #include <string>
+#include <string_view>
 #include <utility>
 #include <vector>
 
@@ -160,15 +159,20 @@ HostArrayPtr decode(const std::string& bytes) {
   return platform::cbor::decodeHostArray(in);
 }
 
-// A trace data file holding one variable "v" whose encoded value is `payload`.
-std::string fileWithPayload(const std::function<void(platform::cbor::Writer&)>& payload, std::uint64_t version = 1,
-                            const char* format = "performance_tracer trace data") {
-  StringSink value;
-  {
-    platform::cbor::Writer out(value);
-    payload(out);
-    out.flush();
+// Bytes written as hexadecimal pairs, spaces ignored.
+std::string hexBytes(std::string_view hex) {
+  std::string bytes;
+  for (std::size_t at = 0; at < hex.size(); ++at) {
+    if (hex[at] == ' ') continue;
+    bytes += static_cast<char>(std::stoi(std::string(hex.substr(at, 2)), nullptr, 16));
+    ++at;
   }
+  return bytes;
+}
+
+// A trace data file holding one variable "v" whose encoded value is `payload`.
+std::string fileWithPayload(const std::string& payload, std::uint64_t version = 1,
+                            const char* format = "performance_tracer trace data") {
   StringSink file;
   platform::cbor::Writer out(file);
   out.tag(55799);
@@ -181,7 +185,7 @@ std::string fileWithPayload(const std::function<void(platform::cbor::Writer&)>& 
   out.mapStart(1);
   out.text("v");
   out.tag(24);
-  out.bytes(value.bytes.data(), value.bytes.size());
+  out.bytes(payload.data(), payload.size());
   out.flush();
   return file.bytes;
 }
@@ -352,8 +356,8 @@ TEST(HostDataFile, UnopenableAndForeignFiles) {
       {"", "the file is empty"},
       {"just some text\n", "signature"},
       {"\xd9\xd9", "ends inside an item"},
-      {fileWithPayload([](auto& out) { out.uint(1); }, 1, "something else"), "not a trace data file"},
-      {fileWithPayload([](auto& out) { out.uint(1); }, 7), "newer version of the format (version 7)"},
+      {fileWithPayload("\x01", 1, "something else"), "not a trace data file"},
+      {fileWithPayload("\x01", 7), "newer version of the format (version 7)"},
   };
   for (const auto& [bytes, expected] : cases) {
     writeFileBytes(path, bytes);
@@ -363,64 +367,23 @@ TEST(HostDataFile, UnopenableAndForeignFiles) {
 }
 
 TEST(HostDataFile, HostileValuesAreRefusedBeforeAllocating) {
-  using W = platform::cbor::Writer;
   ScratchFolder folder;
   const std::string path = folder.file("hostile.kvd");
-  const std::vector<std::pair<std::function<void(W&)>, std::string>> cases = {
-      {[](W& out) { out.arrayStart(std::size_t{1} << 60); }, "more elements than the data can hold"},
-      {[](W& out) { out.mapStart(std::size_t{1} << 40); }, "more fields than the data can hold"},
-      {[](W& out) {
-         for (int i = 0; i < 1000; ++i) out.arrayStart(1);
-         out.null();
-       },
-       "nested deeper"},
-      {[](W& out) {
-         out.tag(1040);  // a 2^20-by-2^20 array holding one value
-         out.arrayStart(2);
-         out.arrayStart(2);
-         out.uint(std::uint64_t{1} << 20);
-         out.uint(std::uint64_t{1} << 20);
-         out.arrayStart(1);
-         out.null();
-       },
-       "do not match"},
-      {[](W& out) {
-         out.tag(0x70740003);  // a struct of 2^62 elements with one field
-         out.arrayStart(3);
-         out.arrayStart(2);
-         out.uint(1);
-         out.uint(std::uint64_t{1} << 62);
-         out.arrayStart(1);
-         out.text("f");
-         out.arrayStart(4);
-       },
-       "more struct elements than the data can hold"},
-      {[](W& out) { out.uint(std::uint64_t{1} << 31); }, "int32 range"},
-      {[](W& out) {
-         out.tag(86);
-         out.bytes("abc", 3);
-       },
-       "multiple of its element size"},
-      {[](W& out) {
-         out.tag(9999);
-         out.null();
-       },
-       "unknown tag 9999"},
-      {[](W& out) { out.bytes("abc", 3); }, "unexpected byte string"},
-      {[](W& out) {
-         out.mapStart(2);
-         out.text("a");
-         out.null();
-         out.text("a");
-         out.null();
-       },
-       "appears twice"},
-      {[](W& out) { out.null(); }, "holds no value"},
-      {[](W& out) {
-         out.uint(1);
-         out.uint(2);
-       },
-       "unexpected bytes after its value"},
+  const std::vector<std::pair<std::string, std::string>> cases = {
+      {hexBytes("9b 1000000000000000"), "more elements than the data can hold"},  // an array of 2^60
+      {hexBytes("bb 0000010000000000"), "more fields than the data can hold"},    // a map of 2^40
+      {std::string(1000, '\x81') + '\xf6', "nested deeper"},
+      // A 2^20-by-2^20 array (tag 1040) holding one value.
+      {hexBytes("d9 0410 82 82 1a00100000 1a00100000 81 f6"), "do not match"},
+      // A struct (tag 0x70740003) of 2^62 elements with one field "f".
+      {hexBytes("da 70740003 83 82 01 1b4000000000000000 81 6166 84"), "more struct elements than the data can hold"},
+      {hexBytes("1a 80000000"), "int32 range"},
+      {hexBytes("d8 56 43 616263"), "multiple of its element size"},  // tag 86 on three bytes
+      {hexBytes("d9 270f f6"), "unknown tag 9999"},
+      {hexBytes("43 616263"), "unexpected byte string"},
+      {hexBytes("a2 6161 f6 6161 f6"), "appears twice"},  // {"a": null, "a": null}
+      {hexBytes("f6"), "holds no value"},
+      {hexBytes("01 02"), "unexpected bytes after its value"},
   };
   for (const auto& [payload, expected] : cases) {
     writeFileBytes(path, fileWithPayload(payload));

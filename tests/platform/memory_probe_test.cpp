@@ -11,6 +11,7 @@
 #include <filesystem>
 #include <string>
 #include <thread>
+#include <tuple>
 
 #include "support/scratch_files.h"
 
@@ -144,28 +145,23 @@ TEST(MemoryProbe, SurvivesItsDescriptorBeingClosedOrReused) {
   ::close(stranger);
 }
 
-TEST(MemoryProbeParsing, StatmNeedsAllSevenFields) {
+TEST(MemoryProbeParsing, StatmNeedsAllSevenFieldsAndDetailedCountersComeFromTheirFields) {
   auto pages = platform::detail::parseStatm("2500 700 300 36 0 412 0\n");
   ASSERT_TRUE(pages);
-  EXPECT_EQ(pages->size, 2500u);
-  EXPECT_EQ(pages->resident, 700u);
+  EXPECT_EQ(std::tie(pages->size, pages->resident), std::make_tuple(2500u, 700u));
   EXPECT_FALSE(platform::detail::parseStatm("2500 700 300"));
   EXPECT_FALSE(platform::detail::parseStatm("MemTotal: 12 kB"));
   EXPECT_FALSE(platform::detail::parseStatm(""));
-}
 
-TEST(MemoryProbeParsing, DetailedCountersComeFromTheirFields) {
   const char* status =
       "Name:\tprog\nVmPeak:\t  9000 kB\nVmSize:\t  8000 kB\nVmHWM:\t  3000 kB\nVmRSS:\t  2500 kB\n"
       "RssAnon:\t  1500 kB\nRssFile:\t   900 kB\nRssShmem:\t   100 kB\n";
   const char* meminfo = "MemTotal:  100000 kB\nMemFree:  20000 kB\nMemAvailable:  60000 kB\n";
   auto reading = platform::detail::detailedFromProcText(status, meminfo);
   ASSERT_TRUE(reading);
-  EXPECT_EQ(reading->committedBytes, 1500u * 1024);
-  EXPECT_EQ(reading->reservedBytes, 5500u * 1024);
-  EXPECT_EQ(reading->freeBytes, 60000u * 1024);
-  EXPECT_EQ(reading->dllsBytes, 1000u * 1024);
-  EXPECT_EQ(reading->nonProcessBytes, 37500u * 1024);
+  EXPECT_EQ(std::tie(reading->committedBytes, reading->reservedBytes, reading->freeBytes, reading->dllsBytes,
+                     reading->nonProcessBytes),
+            std::make_tuple(1500u * 1024, 5500u * 1024, 60000u * 1024, 1000u * 1024, 37500u * 1024));
 
   // A process larger than the system's used memory (a container's view) floors at 0.
   auto crowded = platform::detail::detailedFromProcText(status, "MemTotal: 3000 kB\nMemAvailable: 1000 kB\n");

@@ -18,7 +18,7 @@ void writeFile(const fs::path& path, const std::string& text) {
   std::ofstream(path) << text;
 }
 
-TEST(SystemProbe, CpuinfoGivesTheFastestProcessorInKHz) {
+TEST(SystemProbe, FastestProcessorInKHzFromSysfsOrCpuinfoAndOnThisMachine) {
   const char* cpuinfo =
       "processor\t: 0\nmodel name\t: Some CPU @ 2.10GHz\ncpu MHz\t\t: 2095.986\n\n"
       "processor\t: 1\ncpu MHz\t\t: 3400.5\n\nprocessor\t: 2\ncpu MHz\t\t: fast\n";
@@ -27,16 +27,15 @@ TEST(SystemProbe, CpuinfoGivesTheFastestProcessorInKHz) {
   EXPECT_DOUBLE_EQ(*khz, 3400500.0);
   EXPECT_FALSE(platform::detail::maxFrequencyKHzFromCpuinfo("processor\t: 0\nBogoMIPS\t: 50.00\n"));
   EXPECT_FALSE(platform::detail::maxFrequencyKHzFromCpuinfo(""));
-}
 
-TEST(SystemProbe, SysfsWinsAndCpuinfoIsTheFallback) {
+  // Sysfs wins and the processor information is the fallback.
   pt_test::ScratchFolder dir;
   fs::path cpuRoot = dir.path() / "cpu";
   writeFile(cpuRoot / "cpu0" / "cpufreq" / "cpuinfo_max_freq", "2400000\n");
   writeFile(cpuRoot / "cpu11" / "cpufreq" / "cpuinfo_max_freq", "3200000\n");
   writeFile(cpuRoot / "cpufreq" / "cpuinfo_max_freq", "9900000\n");  // not a processor
   writeFile(dir.path() / "cpuinfo", "cpu MHz\t: 1000.0\n");
-  auto khz = platform::detail::maxProcessorFrequencyKHz(cpuRoot, dir.path() / "cpuinfo");
+  khz = platform::detail::maxProcessorFrequencyKHz(cpuRoot, dir.path() / "cpuinfo");
   ASSERT_TRUE(khz);
   EXPECT_DOUBLE_EQ(*khz, 3200000.0);
 
@@ -44,25 +43,22 @@ TEST(SystemProbe, SysfsWinsAndCpuinfoIsTheFallback) {
   ASSERT_TRUE(khz);
   EXPECT_DOUBLE_EQ(*khz, 1000000.0);
   EXPECT_FALSE(platform::detail::maxProcessorFrequencyKHz(dir.path() / "none", dir.path() / "none"));
-}
 
-TEST(SystemProbe, ThisMachineHasAFrequency) {
-  auto khz = platform::maxProcessorFrequencyKHz();
+  khz = platform::maxProcessorFrequencyKHz();
   ASSERT_TRUE(khz) << "neither sysfs nor /proc/cpuinfo states a frequency";
   EXPECT_GT(*khz, 1e5);
   EXPECT_LT(*khz, 1e8);
 }
 
-TEST(SystemProbe, RootIsAboveTheLibOrBinFolder) {
+TEST(SystemProbe, RootIsAboveTheLibOrBinFolderUnlessTheEnvironmentSaysOtherwise) {
   using platform::detail::rootFromBinaryPath;
   EXPECT_EQ(rootFromBinaryPath("/opt/pt/lib/libperformance_tracer.so"), "/opt/pt");
   EXPECT_EQ(rootFromBinaryPath("/opt/pt/lib64/libperformance_tracer.so"), "/opt/pt");
   EXPECT_EQ(rootFromBinaryPath("/opt/pt/bin/ptrace"), "/opt/pt");
   EXPECT_EQ(rootFromBinaryPath("/usr/lib/x86_64-linux-gnu/libperformance_tracer.so"), "/usr");
   EXPECT_FALSE(rootFromBinaryPath("/work/build/src/libperformance_tracer.so"));
-}
 
-TEST(SystemProbe, EnvironmentOverridesTheInstallationRoot) {
+  // The environment overrides the installation root.
   ::setenv("PT_INSTALL_ROOT", "/somewhere/else", 1);
   EXPECT_EQ(platform::installationRoot(), "/somewhere/else");
   std::string derived;

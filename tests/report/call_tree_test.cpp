@@ -68,19 +68,12 @@ struct FoldedTree {
   std::string text(const std::vector<CallTreeNodePtr>& nodes) const {
     std::string out;
     for (const CallTreeNodePtr& node : nodes) {
-      if (!out.empty()) out += ' ';
       const auto& row = *summary.diagnosticInfos.at(static_cast<std::size_t>(node->IDs.front()))->processedPoint;
-      out += tracer.getStringForNumber(EPT_PHASE, row.phase) + "[";
-      for (std::size_t i = 0; i < node->IDs.size(); ++i) {
-        if (i > 0) out += ',';
-        out += std::to_string(node->IDs[i]);
-      }
-      out += "]";
-      if (!node->children.empty()) {
-        out += '{';
-        out += text(node->children);
-        out += '}';
-      }
+      out.append(out.empty() ? "" : " ").append(tracer.getStringForNumber(EPT_PHASE, row.phase)).append("[");
+      for (std::size_t i = 0; i < node->IDs.size(); ++i)
+        out.append(i > 0 ? "," : "").append(std::to_string(node->IDs[i]));
+      out.append("]");
+      if (!node->children.empty()) out.append("{").append(text(node->children)).append("}");
     }
     return out;
   }

@@ -101,22 +101,15 @@ TEST(DiagnosticReport, OneRowPerRealPointUnpairedOnesOnRed) {
 TEST(DiagnosticReport, StateChartKindGivesBlockDiagramPointsTwoEmptySubjectCells) {
   Diagnosis diagnosis;
   PerformanceTracer& tracer = diagnosis.tracer;
-  auto blockDiagram = boost::make_shared<PTCLTGXDataPoint>();
-  blockDiagram->grouping = tracer.getNumberForString(EPT_GROUPING, "G", true);
-  blockDiagram->phase = tracer.getNumberForString(EPT_PHASE, "Load", true);
-  blockDiagram->model = tracer.getNumberForString(EPT_MODEL, "engine", true);
-  blockDiagram->target = tracer.getNumberForString(EPT_TARGET, "TGX", true);
-  blockDiagram->isStart = true;
-  blockDiagram->wallClockTime = 123.456;
-  blockDiagram->cpuTime = 61.728;
-  blockDiagram->detailedMemStats.reset();
+  diagnosis.trace.model("engine", "TGX").start("Load", 123.456);  // CPU time 61.728
+  diagnosis.trace.points().back()->detailedMemStats.reset();
   auto stateChart = boost::make_shared<PTQuorindelDataPoint>();
-  stateChart->grouping = blockDiagram->grouping;
-  stateChart->phase = blockDiagram->phase;
+  stateChart->grouping = tracer.getNumberForString(EPT_GROUPING, "G", false);
+  stateChart->phase = tracer.getNumberForString(EPT_PHASE, "Load", false);
   stateChart->machine = tracer.getNumberForString(EPT_MACHINE, "pump", true);
   stateChart->detailedMemStats->freeMem = 1234567.0;
-  diagnosis.trace.point(blockDiagram).point(stateChart);
-  diagnosis.trace.start("Ignored", 124.0);  // a tracer point has no row in this kind
+  // A tracer point has no row in this kind.
+  diagnosis.trace.point(stateChart).model("", "").start("Ignored", 124.0);
 
   const std::vector<Row> rows = diagnosis.rows();
   ASSERT_EQ(rows.size(), 3u);
@@ -134,10 +127,8 @@ TEST(DiagnosticReport, StateChartKindGivesBlockDiagramPointsTwoEmptySubjectCells
 TEST(DiagnosticReport, TraceTextsAreEscapedInEveryCell) {
   Diagnosis diagnosis;
   const std::string hostile = "<img src=x onerror=\"alert(1)\">&'";
-  diagnosis.trace.grouping("<b>" + hostile)
-      .identifiers({{"modelStr", "</td>" + hostile}, {"<i>" + hostile, "v"}})
-      .start(hostile, 0.0)
-      .end(std::string("nul\0bell\a", 9), 0.1);
+  diagnosis.trace.grouping("<b>" + hostile).identifiers({{"modelStr", "</td>" + hostile}, {"<i>" + hostile, "v"}});
+  diagnosis.trace.start(hostile, 0.0).end(std::string("nul\0bell\a", 9), 0.1);
   const std::vector<Row> rows = diagnosis.rows();
   const std::string escaped = "&lt;img src=x onerror=&quot;alert(1)&quot;&gt;&amp;&#39;";
   ASSERT_EQ(rows.size(), 3u);

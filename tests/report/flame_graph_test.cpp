@@ -2,6 +2,7 @@
 
 #include "analysis/processed_data.h"
 #include "platform/child_process.h"
+#include "platform/environment.h"
 #include "support/failing_file_calls.h"
 #include "support/scratch_files.h"
 #include "support/trace_builder.h"
@@ -12,7 +13,6 @@
 #include <boost/property_tree/ptree.hpp>
 #include <boost/property_tree/xml_parser.hpp>
 
-#include <cmath>
 #include <cstdlib>
 #include <filesystem>
 #include <map>
@@ -125,13 +125,9 @@ TEST(AggregateTree, DeepRecordingsNeedNoDeepStack) {
   PTNodeMap nodes;
   const PTNodeVector result = constructNodes(tracer, summary.diagnosticInfos, PT_REPORT_MODEL, nodes);
   EXPECT_EQ(result.front()->timeValue, 1.0);
-  EXPECT_EQ(
-      result.front()->generateJSONStrDetailed_tree(PT_REPORT_MODEL, "time").size(), 0u + [&] {
-        std::size_t size = 0;
-        for (const auto& [key, node] : nodes)
-          size += node->generateJSONStrDetailed_node(PT_REPORT_MODEL, "time").size();
-        return size;
-      }());
+  std::size_t nodeTexts = 0;  // the tree's text is its nodes' texts
+  for (const auto& [key, node] : nodes) nodeTexts += node->generateJSONStrDetailed_node(PT_REPORT_MODEL, "time").size();
+  EXPECT_EQ(result.front()->generateJSONStrDetailed_tree(PT_REPORT_MODEL, "time").size(), nodeTexts);
   const Ptr aggregate = buildAggregateTree(nodes);
   updateAggregateTree(aggregate);
   const Lines lines = generateStackTraces(aggregate, PT_REPORT_MODEL, true);
@@ -321,18 +317,10 @@ TEST(FlameGraphScript, PageGetsFramesAndStaticPartsOfTheDrawing) {
   }
 }
 
-/// Points the installation root and the temporary folder somewhere else
-/// for one test.
-class Environment {
- public:
-  Environment(const std::string& root, const std::string& temp) {
-    ::setenv("PT_INSTALL_ROOT", root.c_str(), 1);
-    ::setenv("TMPDIR", temp.c_str(), 1);
-  }
-  ~Environment() {
-    ::unsetenv("PT_INSTALL_ROOT");
-    ::unsetenv("TMPDIR");
-  }
+/// Points the temporary folder somewhere else for one test.
+struct TemporaryFolder {
+  explicit TemporaryFolder(const std::string& temp) { ::setenv("TMPDIR", temp.c_str(), 1); }
+  ~TemporaryFolder() { ::unsetenv("TMPDIR"); }
 };
 
 TEST(FlameGraph, RunsWithoutAShellInAPrivateFolder) {
@@ -342,7 +330,8 @@ TEST(FlameGraph, RunsWithoutAShellInAPrivateFolder) {
   const std::filesystem::path root = folder.path() / "it's a \"root\" $(touch pwned)";
   const std::filesystem::path temp = folder.path() / "temp";
   std::filesystem::create_directories(temp);
-  Environment environment(root.string(), temp.string());
+  const platform::EnvironmentOverride installation("PT_INSTALL_ROOT", root.string());
+  const TemporaryFolder temporary(temp.string());
   Tree t;
   t.add("s", t.top("top", 2.0), 3, 0.5);
 

@@ -161,22 +161,18 @@ TEST(ModelReport, TestReportOfOtherDataWarnsAndShowsModels) {
   EXPECT_EQ(warnings[0].identifier, "performance_tracer:PerformanceTracer:NoCLTestInfo");
   EXPECT_EQ(warnings[0].arguments, std::vector<std::string>{"'htmlfile', 'r.html', 'format', 'modelBased'"});
   EXPECT_NE(text.find("var reportType = 0;"), std::string::npos);
+  // The suggested arguments follow the report type.
+  const std::vector<std::string> withFormat{"htmlfile", "r.html", "format", "test", "x"};
+  EXPECT_EQ(transformInput(withFormat, PT_REPORT_MODEL), "'htmlfile', 'r.html', 'format', 'test', 'x'");
+  EXPECT_EQ(transformInput(withFormat, PT_REPORT_TEST), "'htmlfile', 'r.html', 'x'");
+  EXPECT_EQ(transformInput({"htmlfile", "r.html"}, PT_REPORT_CODEGEN), "'htmlfile', 'r.html'");
+  EXPECT_EQ(generateMapStr(tracer(), std::string("noSuchIdentifier")), "noSuchIdentifier= []\n");
 
   pt_test::TraceBuilder unpaired(tracer());
   unpaired.start("Open", 0.0);
   EXPECT_NE(page(unpaired, PT_REPORT_MODEL).find("An error has been detected"), std::string::npos);
   EXPECT_FALSE(generateReport_modelBased(tracer(), "/nonexistent-folder/m.html", "GLOBAL", "time", {}, &trace.points(),
                                          PT_REPORT_MODEL, false));
-}
-
-TEST(ModelReport, SuggestedArgumentsFollowTheReportType) {
-  const std::vector<std::string> plain{"htmlfile", "r.html"};
-  const std::vector<std::string> withFormat{"htmlfile", "r.html", "format", "test", "x"};
-  EXPECT_EQ(transformInput(plain, PT_REPORT_MODEL), "'htmlfile', 'r.html', 'format', 'modelBased'");
-  EXPECT_EQ(transformInput(withFormat, PT_REPORT_MODEL), "'htmlfile', 'r.html', 'format', 'test', 'x'");
-  EXPECT_EQ(transformInput(withFormat, PT_REPORT_TEST), "'htmlfile', 'r.html', 'x'");
-  EXPECT_EQ(transformInput(plain, PT_REPORT_CODEGEN), "'htmlfile', 'r.html'");
-  EXPECT_EQ(generateMapStr(tracer(), std::string("noSuchIdentifier")), "noSuchIdentifier= []\n");
 }
 
 TEST(ModelReport, FlameGraphOnlyWhenAFrameHasACount) {
@@ -224,17 +220,9 @@ PTprocessedDataNode::Ptr tree(const std::string& text) {
 
 /// "name/status<counterpart" of the merged subtree, pre-order.
 std::string marks(const PTprocessedDataNode& node) {
-  std::string out = node.nodeName;
-  out.push_back('/');
-  out.append(node.diffStatus ? std::to_string(*node.diffStatus) : "-");
-  if (node.counterpart) {
-    out.push_back('<');
-    out.append(node.counterpart->nodeName);
-  }
-  for (const auto& child : node.children) {
-    out.push_back(' ');
-    out.append(marks(*child));
-  }
+  std::string out = node.nodeName + "/" + (node.diffStatus ? std::to_string(*node.diffStatus) : "-");
+  if (node.counterpart) out.append("<").append(node.counterpart->nodeName);
+  for (const auto& child : node.children) out.append(" ").append(marks(*child));
   return out;
 }
 

@@ -9,6 +9,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -41,13 +42,9 @@ std::string outline(const PTprocessedDataNode& node, const PerformanceTracer& ta
   char time[32];
   std::snprintf(time, sizeof time, "%.2f", node.timeValue);
   std::string text = tables.getStringForNumber(EPT_PHASE, node.phaseID) + "=" + time;
-  if (!node.children.empty()) {
-    text += "{";
-    for (const auto& child : node.children)
-      text += outline(*child, tables) + (child == node.children.back() ? "" : ",");
-    text += "}";
-  }
-  return text;
+  for (const auto& child : node.children)
+    text.append(child == node.children.front() ? "{" : ",").append(outline(*child, tables));
+  return node.children.empty() ? text : text + "}";
 }
 
 std::vector<std::string> names(const PTNodeVector& nodes) {
@@ -198,10 +195,8 @@ TEST(ModelTree, BuildsWithTheTablesOfTheTracerItIsGiven) {
   }
   pt_test::TraceBuilder trace(own);
   trace.identifiers({{"modelStr", "plant"}, {"targetStr", "grt"}}).start("Pre_Compile", 0).start("Load", 0);
-  trace.end("Load", 1)
-      .identifiers({{"modelStr", "ref"}, {"targetStr", "ref_mdlref"}})
-      .start("Build", 1)
-      .end("Build", 2);
+  trace.end("Load", 1).identifiers({{"modelStr", "ref"}, {"targetStr", "ref_mdlref"}});
+  trace.start("Build", 1).end("Build", 2);
   trace.identifiers({{"modelStr", "plant"}, {"targetStr", "grt"}}).end("Pre_Compile", 2);
   trace.start("Simulation", 2).start("Step", 2).end("Step", 3).end("Simulation", 3);
   const PTProcessedDataStruct summary = own.generateProcessedData(&trace.points(), std::string("GLOBAL"), false);
@@ -236,9 +231,9 @@ TEST(ModelTree, TestManagerRunsGroupByFileSuiteCaseAndIteration) {
                                                      "a.m::Suite1::Suite2::case::Case",
                                                      "a.m::Suite1::Suite2::case::Case::iteration::it1"}));
   std::string shape = outline(*result.front());
-  for (char& c : shape) {
-    if (c >= '0' && c <= '9') c = '#';  // times of a live recording
-  }
+  // Times of a live recording.
+  std::replace_if(
+      shape.begin(), shape.end(), [](char c) { return c >= '0' && c <= '9'; }, '#');
   EXPECT_EQ(shape,
             "root=#.##{Calvoran Test Manager=#.##{Setup=#.##},a.m=#.##{Suite#=#.##{Suite#=#.##{Case=#.##{"
             "it#=#.##{Run=#.##{Sim=#.##},Run=#.##{Sim=#.##}},Run=#.##{Sim=#.##}}}}}}");

@@ -51,11 +51,7 @@ ExportTrace recordExportTrace(PerformanceTracer& tracer) {
       {"", "(unnamed)", "(unnamed)"},
       {"(unnamed)", "(unnamed)", "%28unnamed)"},
       {"bad \xff\xfe utf8", "bad \xEF\xBF\xBD\xEF\xBF\xBD utf8", "bad \xEF\xBF\xBD\xEF\xBF\xBD utf8"},
-      {"50% \xc2\x9b"
-       "2J",
-       "50% \xc2\x9b"
-       "2J",
-       "50%25 %C2%9B2J"},
+      {"50% \xc2\x9b\x32J", "50% \xc2\x9b\x32J", "50%25 %C2%9B2J"},  // \x32 is the '2' of "2J"
       {"Grouped", "Grouped", "Grouped"},
   };
   double at = 1.3e-3;
@@ -85,12 +81,11 @@ ExportTrace recordExportTrace(PerformanceTracer& tracer) {
     return std::tie(a.time, a.order) < std::tie(b.time, b.order);
   });
   TraceBuilder builder(tracer);
+  using Pairs = std::vector<std::pair<std::string, std::string>>;
   for (const Point& point : points) {
     const ExportPhase& phase = *point.phase;
     builder.grouping(phase.name == "Grouped" ? trace.commaGrouping : "G");
-    builder.identifiers(phase.thread.empty()
-                            ? std::vector<std::pair<std::string, std::string>>{}
-                            : std::vector<std::pair<std::string, std::string>>{{"threadStr", phase.thread}});
+    builder.identifiers(phase.thread.empty() ? Pairs{} : Pairs{{"threadStr", phase.thread}});
     if (point.isStart) {
       builder.start(phase.name, point.time);
     } else {
