@@ -32,9 +32,8 @@ class GroupingsTest : public ::testing::Test {
 
   Names enabled() const {
     Names names;
-    for (const std::string& name : kTestTree) {
+    for (const std::string& name : kTestTree)
       if (tracer.isGroupingEnabled(name)) names.push_back(name);
-    }
     return names;
   }
   std::int32_t number(const std::string& name) { return tracer.getNumberForString(EPT_GROUPING, name, false); }
@@ -139,9 +138,8 @@ TEST_F(GroupingsTest, AGroupingEnabledBeforeItIsNamedIsFoundByItsName) {
 // Enabled names are found by length and first eight bytes before the rest is
 // compared: names alike in those but not in the rest must not be taken.
 TEST_F(GroupingsTest, OnlyTheExactNameOfAnEnabledGroupingIsAdmitted) {
-  for (const std::string& name : Names{"Calvoran Compile", "Cal", "Calvoran", std::string("ab\0cd", 5)}) {
+  for (const std::string& name : Names{"Calvoran Compile", "Cal", "Calvoran", std::string("ab\0cd", 5)})
     tracer.enableGrouping(name, true);
-  }
   const struct {
     std::string name;
     bool admitted;
