@@ -79,7 +79,7 @@ TEST(StringHelpers, SplitFindCapitalizeAndSuffix) {
   EXPECT_EQ(PerformanceTracer::removeStrSuffix("St"), "St");
 }
 
-TEST(WriteUStringToFile, WritesEveryByteAndReportsAFullDisk) {
+TEST(WriteUStringToFile, WritesEveryByteAndReportsAFullDiskOrAFileThatCannotBeMade) {
   std::FILE* full = std::fopen("/dev/full", "w");
   ASSERT_NE(full, nullptr);
   EXPECT_FALSE(ptWriteUStringToFile(full, "a report"));
@@ -108,6 +108,8 @@ TEST(WriteUStringToFile, WritesEveryByteAndReportsAFullDisk) {
   PerformanceTracer::getInstance()->setFileCalls(&refusing);
   EXPECT_EQ(ptCreateReportFile(::testing::TempDir() + "refused.html"), nullptr);
   PerformanceTracer::getInstance()->setFileCalls(nullptr);
+  EXPECT_EQ(ptCreateReportFile(""), nullptr);
+  EXPECT_EQ(ptCreateReportFile(std::string("a\0b", 3)), nullptr);  // would create "a"
 }
 
 TEST(KAVLORRoot, ComesFromTheHostAndIsKeptWhenTheHostFails) {
