@@ -275,14 +275,11 @@ TEST_F(TraceDataFile, PartialFilesAndOddRecords) {
   EXPECT_EQ(warnings, std::vector<std::string>{"Skipped 3 of the records in '" + path +
                                                "': 1 has the record version '2', which this version does not read; "
                                                "1 is not a cell array; 1 is empty."});
-  const PTRawDataVector& loaded = *tracer().rawDataVector();
-  ASSERT_EQ(loaded.size(), 2u);
-  EXPECT_EQ(loaded[0]->type, PT_KAVLOR);  // an empty kind reads as 0
-  EXPECT_EQ(loaded[1]->type, 7);
-  const auto* generic = dynamic_cast<const PTTracerDataPoint*>(loaded[1].get());
-  ASSERT_NE(generic, nullptr);
-  // Named through the tracer's enumeration, the file having none.
-  EXPECT_EQ(generic->getIdentifierNum("modelStr"), ptGetNumberForString("modelStr", "vdp"));
+  // An empty kind reads as 0; identifiers are named through the tracer's
+  // enumeration, the file having none.
+  EXPECT_EQ(pt_test::describe(tracer(), *tracer().rawDataVector()),
+            (std::vector<std::string>{"0|P|G||end|0|0|detailed none|basic 0 0 0",
+                                      "7|P|G|modelStr=vdp end|0|0|detailed none|basic 0 0 0"}));
   EXPECT_EQ(tracer().getStoredSystemInfo()->processorStr, "");
   EXPECT_EQ(tracer().identifierRawEnum().size(), 0u);
   for (int row = 0; row < 3; ++row)
@@ -305,24 +302,21 @@ TEST_F(TraceDataFile, VariablesOfTheWrongClassReadAsEmpty) {
 
 // Identifier texts whose number is not one cannot be told from damage.
 TEST_F(TraceDataFile, MalformedIdentifierNumbersAreReported) {
-  HostArrayPtr enumeration(haCreateCellMatrix(1, 2));
-  haSetCell(enumeration.get(), 0, haCreateString("no colon, passed over"));
-  haSetCell(enumeration.get(), 1, haCreateString("x:modelStr"));
+  const HostArrayPtr enumeration =
+      pt_test::cellRecord({haCreateString("no colon, passed over"), haCreateString("x:modelStr")});
   const auto int32 = pt_test::scalar<std::int32_t>;
-  HostArrayPtr records =
+  const HostArrayPtr records =
       pt_test::cellRecord({pt_test::cellRecord({haCreateString("1"), int32(3), haCreateString("P"), haCreateString("G"),
                                                 int32(1), haCreateString("99999999999:vdp")})
                                .release()});
-
   for (const auto& [path, problem] :
-       {std::pair{writeFile("enum.kvd", {{"IdentifierEnumeratorInfo", enumeration.get()}}), "identifier entry 2"},
-        std::pair{writeFile("records.kvd", {{"PerformanceTracingRawDataVector", records.get()}}), "record 1"}}) {
+       {std::pair{writeFile("enum.kvd", {{"IdentifierEnumeratorInfo", enumeration.get()}}),
+                  "identifier entry 2 ('x:modelStr') does not begin with a number"},
+        std::pair{writeFile("records.kvd", {{"PerformanceTracingRawDataVector", records.get()}}),
+                  "record 1 has an identifier element that does not begin with a number"}}) {
     const HostError e = raised([&] { pt::host::loadTraceDataFile(path); });
-    const std::vector<std::string>& arguments = e.arguments();
     EXPECT_EQ(e.key(), "CorruptKvdFile");
-    ASSERT_EQ(arguments.size(), 2u);
-    EXPECT_EQ(arguments[0], path);
-    EXPECT_NE(arguments[1].find(problem), std::string::npos) << arguments[1];
+    EXPECT_EQ(e.arguments(), (std::vector<std::string>{path, problem}));
   }
 }
 
