@@ -21,10 +21,10 @@ def fresh_tracer():
 
 
 def phases():
-    """(phase, errorRow, identifier Model or None) of each processed row."""
+    """(phase, errorRow, identifier Model or None, stackDepth) of each processed row."""
     rows = Tracer.getProcessedData("grouping", GROUPING)
     rows = rows if isinstance(rows, list) else [rows]
-    return [(r["phaseIDStr"], r["errorRow"], r.get("Model")) for r in rows if not r["gapRow"]]
+    return [(r["phaseIDStr"], r["errorRow"], r.get("Model"), r["stackDepth"]) for r in rows if not r["gapRow"]]
 
 
 def test_every_registered_method_is_reachable():
@@ -89,7 +89,7 @@ def test_scoped_point_logs_its_phase_with_identifiers():
     point.stop()
     del point
     Tracer.ScopedTracerData(GROUPING, "dropped")  # released unstopped: its end is logged then
-    assert phases() == [("compile", False, "m1"), ("dropped", False, None)]
+    assert phases() == [("compile", False, "m1", 0), ("dropped", False, None, 0)]
 
 
 def test_context_manager_ends_the_phase_even_when_the_block_raises():
@@ -100,9 +100,7 @@ def test_context_manager_ends_the_phase_even_when_the_block_raises():
                 1 / 0
     with Tracer.ScopedTracerData(GROUPING, "stopped early") as point:
         point.stop()
-    assert phases() == [("outer", False, None), ("inner", False, "m2"), ("stopped early", False, None)]
-    rows = Tracer.getProcessedData("grouping", GROUPING)
-    assert [r["stackDepth"] for r in rows if not r["gapRow"]] == [0, 1, 0]
+    assert phases() == [("outer", False, None, 0), ("inner", False, "m2", 1), ("stopped early", False, None, 0)]
 
 
 def test_example_traces_saves_and_reports(tmp_path):

@@ -113,9 +113,9 @@ class ProcessedStructsFromHost : public ::testing::Test {
   void TearDown() override { ptEnableTracer("StructG", false); }
 };
 
-const haArray* rowNamed(const haArray* rows, const std::string& phase) {
+const haArray* rowNamed(const haArray* rows, const std::string& phase, const char* field = "phaseIDStr") {
   for (std::size_t i = 0; i < haGetNumberOfElements(rows); ++i)
-    if (textField(haGetCell(rows, i), "phaseIDStr") == phase) return haGetCell(rows, i);
+    if (textField(haGetCell(rows, i), field) == phase) return haGetCell(rows, i);
   ADD_FAILURE() << "no row of phase " << phase;
   return nullptr;
 }
@@ -147,9 +147,7 @@ TEST_F(ProcessedStructsFromHost, RowsCarryTheirIdentifiersAsFieldsAndTheirPlaceI
 TEST_F(ProcessedStructsFromHost, AggregatesHaveNineFieldsInOrder) {
   const HostArrayPtr aggregates =
       std::move(callTracer("getAggregateProcessedData", {text("grouping"), pt_test::cell({text("StructG")})}, 1).at(0));
-  const haArray* inner = nullptr;
-  for (std::size_t i = 0; i < haGetNumberOfElements(aggregates.get()); ++i)
-    if (textField(haGetCell(aggregates.get(), i), "phaseID") == "Inner") inner = haGetCell(aggregates.get(), i);
+  const haArray* inner = rowNamed(aggregates.get(), "Inner", "phaseID");
   ASSERT_NE(inner, nullptr);
   const Layout expected = {{"pointType", "uint32"},
                            {"grouping", "char"},

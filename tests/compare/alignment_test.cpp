@@ -24,25 +24,17 @@ namespace {
 // compact alignment must agree with entry for entry.
 std::vector<pt::KeyAlignmentEntry> tableAlignment(const std::vector<std::uint32_t>& lhs,
                                                   const std::vector<std::uint32_t>& rhs) {
-  const std::size_t m = lhs.size();
-  const std::size_t n = rhs.size();
+  const std::size_t m = lhs.size(), n = rhs.size();
   std::vector<std::vector<std::uint64_t>> table(m + 1, std::vector<std::uint64_t>(n + 1, 0));
-  for (std::size_t i = 1; i <= m; ++i) {
-    for (std::size_t j = 1; j <= n; ++j) {
+  for (std::size_t i = 1; i <= m; ++i)
+    for (std::size_t j = 1; j <= n; ++j)
       table[i][j] = lhs[i - 1] == rhs[j - 1] ? table[i - 1][j - 1] + 1 : std::max(table[i][j - 1], table[i - 1][j]);
-    }
-  }
   std::vector<pt::KeyAlignmentEntry> entries;
-  std::size_t i = m;
-  std::size_t j = n;
+  std::size_t i = m, j = n;
   while (i > 0 || j > 0) {
     if (i > 0 && j > 0 && lhs[i - 1] == rhs[j - 1]) {
       entries.push_back({--i, --j});
-    } else if (i > 0 && j > 0 && table[i][j - 1] >= table[i - 1][j]) {
-      entries.push_back({pt::kNoPosition, --j});
-    } else if (i > 0 && j > 0) {
-      entries.push_back({--i, pt::kNoPosition});
-    } else if (i == 0) {
+    } else if (j > 0 && (i == 0 || table[i][j - 1] >= table[i - 1][j])) {
       entries.push_back({pt::kNoPosition, --j});
     } else {
       entries.push_back({--i, pt::kNoPosition});
@@ -79,13 +71,10 @@ TEST(KeyAlignment, AgreesWithTheFullTableOnRandomAndAdversarialSequences) {
   std::mt19937 random(20260917);
   std::vector<std::pair<std::vector<std::uint32_t>, std::vector<std::uint32_t>>> cases;
   // Sizes around word and band edges; few distinct keys make long repeated runs.
-  for (const std::size_t m : {0, 1, 2, 63, 64, 65, 130, 257}) {
-    for (const std::size_t n : {0, 1, 63, 64, 65, 129, 300}) {
-      for (const std::uint32_t distinct : {1U, 2U, 5U}) {
+  for (const std::size_t m : {0, 1, 2, 63, 64, 65, 130, 257})
+    for (const std::size_t n : {0, 1, 63, 64, 65, 129, 300})
+      for (const std::uint32_t distinct : {1U, 2U, 5U})
         cases.emplace_back(randomKeys(random, m, distinct), randomKeys(random, n, distinct));
-      }
-    }
-  }
   for (int trial = 0; trial < 700; ++trial) {
     const std::uint32_t distinct = std::vector<std::uint32_t>{1, 2, 3, 8, 40, 1000}[trial % 6];
     const std::vector<std::uint32_t> lhs = randomKeys(random, random() % 220, distinct);
@@ -141,9 +130,8 @@ std::string describe(const std::vector<PTLCSDiffStruct>& entries, const PTDiagno
                      const PTDiagnosticInfoVector& rhs) {
   const auto position = [](const PTDiagnosticInfoVector& side, const PTKAVLORProcessedDataPoint* point) {
     if (point == nullptr) return std::string("-");
-    for (std::size_t k = 0; k < side.size(); ++k) {
+    for (std::size_t k = 0; k < side.size(); ++k)
       if (side[k]->processedPoint.get() == point) return std::to_string(k);
-    }
     return std::string("stranger");
   };
   std::string text;
@@ -186,8 +174,7 @@ TEST(PhaseAlignment, EmitsMatchesAndUnmatchedRowsInTraceBackOrder) {
 
 TEST(PhaseAlignment, RowsMatchByKeyTextNotByKind) {
   // A block-diagram row without model or target prints the base row's key.
-  PTDiagnosticInfoVector lhs;
-  lhs.push_back(boost::make_shared<PTDiagnosticInfo>(row("Load")));
+  PTDiagnosticInfoVector lhs = rows({"Load"});
   lhs.push_back(boost::make_shared<PTDiagnosticInfo>(row("Load", "OtherGrouping")));
   auto blockDiagram = std::make_unique<PTCLTGXProcessedDataPoint>();
   blockDiagram->phase = lhs[0]->processedPoint->phase;

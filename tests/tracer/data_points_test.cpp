@@ -8,6 +8,7 @@
 #include <random>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -142,26 +143,25 @@ TEST(IdentifierMap, VisitsEntriesInTheOrderOfTheHashTable) {
     Reference reference(0);
     reference.max_load_factor(1.0f);
     const std::size_t keys = 1 + random() % (history % 4 == 0 ? 40 : 9);
+    const auto onBoth = [&](const auto& step) {
+      step(flat);
+      step(reference);
+    };
     for (int step = 0; step < 24; ++step) {
       const unsigned operation = random() % 16;
       if (operation < 9) {
         const IdentifierName& name = names[random() % keys];
         const auto number = static_cast<std::int32_t>(random() % 100);
-        flat[name] = number;
-        reference[name] = number;
+        onBoth([&](auto& map) { map[name] = number; });
       } else if (operation == 9) {
-        const std::size_t count = random() % 12;
-        flat.reserve(count);
-        reference.reserve(count);
+        onBoth([count = random() % 12](auto& map) { map.reserve(count); });
       } else if (operation == 10) {
-        const std::size_t buckets = random() % 20;
-        flat.rehash(buckets);
-        reference.rehash(buckets);
+        onBoth([buckets = random() % 20](auto& map) { map.rehash(buckets); });
       } else if (operation == 11) {
-        PTIdentifierMap flatCopy(flat);
-        Reference referenceCopy(reference);
-        flat = std::move(flatCopy);
-        reference = std::move(referenceCopy);
+        onBoth([](auto& map) {
+          auto copy(map);
+          map = std::move(copy);
+        });
       } else if (operation == 12) {
         // Assigned onto a map with a history of its own.
         PTIdentifierMap flatTarget = makeIdentifierMap();
@@ -173,17 +173,14 @@ TEST(IdentifierMap, VisitsEntriesInTheOrderOfTheHashTable) {
         flat = flatTarget;
         reference = referenceTarget;
       } else if (operation == 13) {
-        const float factor = 0.25f * static_cast<float>(1 + random() % 8);
-        flat.max_load_factor(factor);
-        reference.max_load_factor(factor);
+        onBoth([factor = 0.25f * static_cast<float>(1 + random() % 8)](auto& map) { map.max_load_factor(factor); });
       } else if (operation == 14 && random() % 4 == 0) {
-        flat.clear();
-        reference.clear();
+        onBoth([](auto& map) { map.clear(); });
       } else {
-        const PTIdentifierMap moved(std::move(flat));
-        flat = moved;
-        const Reference referenceMoved(std::move(reference));
-        reference = referenceMoved;
+        onBoth([](auto& map) {
+          const auto moved(std::move(map));
+          map = moved;
+        });
       }
       ASSERT_EQ(orderOf(flat), orderOf(reference)) << "history " << history << " step " << step;
       ASSERT_EQ(flat.bucket_count(), reference.bucket_count()) << "history " << history << " step " << step;

@@ -11,6 +11,7 @@
 namespace {
 
 using Names = std::vector<std::string>;
+using namespace std::string_literals;
 
 const Names kTestTree = {"Report Generation",
                          "CLTestManager",
@@ -32,9 +33,8 @@ class GroupingsTest : public ::testing::Test {
 
   Names enabled() const {
     Names names;
-    for (const std::string& name : kTestTree) {
+    for (const std::string& name : kTestTree)
       if (tracer.isGroupingEnabled(name)) names.push_back(name);
-    }
     return names;
   }
   std::int32_t number(const std::string& name) { return tracer.getNumberForString(EPT_GROUPING, name, false); }
@@ -139,29 +139,23 @@ TEST_F(GroupingsTest, AGroupingEnabledBeforeItIsNamedIsFoundByItsName) {
 // Enabled names are found by length and first eight bytes before the rest is
 // compared: names alike in those but not in the rest must not be taken.
 TEST_F(GroupingsTest, OnlyTheExactNameOfAnEnabledGroupingIsAdmitted) {
-  for (const std::string& name : Names{"Calvoran Compile", "Cal", "Calvoran", std::string("ab\0cd", 5)}) {
-    tracer.enableGrouping(name, true);
-  }
-  const struct {
-    std::string name;
-    bool admitted;
-  } cases[] = {{"Calvoran Compile", true},
-               {"Calvoran Compilf", false},
-               {"Dalvoran Compile", false},
-               {"Calvoran Compil", false},
-               {"Calvoran Compile ", false},
-               {"Cal", true},
-               {"Cam", false},
-               {"Calvoran", true},
-               {"Calvorax", false},
-               {"Calvoran ", false},
-               {std::string("ab\0cd", 5), true},
-               {std::string("ab\0ce", 5), false},
-               {"ab", false},
-               {"", false}};
-  for (const auto& [name, admitted] : cases) {
-    EXPECT_EQ(tracer.isGroupingEnabled(name), admitted) << name;
-    EXPECT_EQ(tracer.logEvent(name, "Load", true, Names{}), admitted) << name;
+  const Names enabledNames = {"Calvoran Compile", "Cal", "Calvoran", "ab\0cd"s};
+  for (const std::string& name : enabledNames) tracer.enableGrouping(name, true);
+  const Names alike = {"Calvoran Compilf",
+                       "Dalvoran Compile",
+                       "Calvoran Compil",
+                       "Calvoran Compile ",
+                       "Cam",
+                       "Calvorax",
+                       "Calvoran ",
+                       "ab\0ce"s,
+                       "ab",
+                       ""};
+  for (const auto& [names, admitted] : {std::pair{enabledNames, true}, {alike, false}}) {
+    for (const std::string& name : names) {
+      EXPECT_EQ(tracer.isGroupingEnabled(name), admitted) << name;
+      EXPECT_EQ(tracer.logEvent(name, "Load", true, Names{}), admitted) << name;
+    }
   }
   EXPECT_EQ(tracer.rawDataVector()->size(), 4u);
 }

@@ -313,9 +313,4 @@ TEST_F(ExportedLoggingTest, EveryFunctionEndsInTheFunnelWithItsIdentifiers) {
   EXPECT_TRUE(ptIsTracerEnabled("Other"));
 }
 
-TEST(ReportFile, ANameWithANulOrNoNameIsRefused) {
-  EXPECT_EQ(ptCreateReportFile(""), nullptr);
-  EXPECT_EQ(ptCreateReportFile(std::string("a\0b", 3)), nullptr);  // would create "a"
-}
-
 }  // namespace

