@@ -12,7 +12,6 @@
 #include <boost/container/small_vector.hpp>
 #include <boost/make_shared.hpp>
 
-#include <algorithm>
 #include <exception>
 #include <utility>
 
