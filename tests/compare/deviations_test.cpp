@@ -26,7 +26,9 @@ TEST(Deviations, ColourLadderHasExclusiveLowerBoundsAndNoThirtyToThirtyFiveBand)
       {0, " BETWN_M5_0"},     {-5, " BETWN_M10_M5"}, {-30, " BETWN_M35_M30"}, {-49.99, " BETWN_M50_M45"},
       {-50, " LTM50"},        {kNaN, " LTM50"},
   };
-  for (const auto& c : cases) EXPECT_EQ(generateDeviationColor(c.relDev), c.colourClass) << c.relDev;
+  for (const auto& c : cases) {
+    EXPECT_EQ(generateDeviationColor(c.relDev), c.colourClass) << c.relDev;
+  }
 }
 
 TEST(Deviations, RoundValRoundsHalvesAwayFromZero) {

@@ -33,8 +33,9 @@ class GroupingsTest : public ::testing::Test {
 
   Names enabled() const {
     Names names;
-    for (const std::string& name : kTestTree)
+    for (const std::string& name : kTestTree) {
       if (tracer.isGroupingEnabled(name)) names.push_back(name);
+    }
     return names;
   }
   std::int32_t number(const std::string& name) { return tracer.getNumberForString(EPT_GROUPING, name, false); }

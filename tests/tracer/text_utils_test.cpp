@@ -53,8 +53,9 @@ TEST(DoubleToUString, PrintsSeventeenDigitsAndCutsWithoutRounding) {
                                                         {1e-5, 2, "0.00"},
                                                         {-std::ldexp(1.0, -20), 10, "-0.0000009536"},
                                                         {1e20, 1, "100000000000000000000.0"}};
-  for (const auto& [value, precision, text] : cases)
+  for (const auto& [value, precision, text] : cases) {
     EXPECT_EQ(ptDoubleToUString(value, precision), text) << value << " to " << precision;
+  }
 
   testing::internal::CaptureStdout();
   EXPECT_EQ(ptDoubleToUString(1.5, -1), "");
