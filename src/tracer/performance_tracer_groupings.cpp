@@ -190,6 +190,14 @@ std::uint64_t headWord(std::string_view text) {
   return word;
 }
 
+// The last eight bytes of a text of at least eight, else zero: with the head
+// word, a name of up to sixteen bytes is compared in two words.
+std::uint64_t tailWord(std::string_view text) {
+  std::uint64_t word = 0;
+  if (text.size() >= sizeof word) std::memcpy(&word, text.data() + text.size() - sizeof word, sizeof word);
+  return word;
+}
+
 }  // namespace
 
 void PerformanceTracer::noteEnabledStateChange(std::int32_t, EPTGroupingEnabled previous, EPTGroupingEnabled state) {
@@ -207,7 +215,8 @@ void PerformanceTracer::refreshEnabledGroupings() const {
     auto named = groupings->entries().right.find(static_cast<std::int32_t>(number));
     if (named == groupings->entries().right.end()) continue;
     const std::string& name = named->second;
-    enabledGroupings_.push_back(EnabledGrouping{headWord(name), name.size(), static_cast<std::int32_t>(number), name});
+    enabledGroupings_.push_back(
+        EnabledGrouping{headWord(name), tailWord(name), name.size(), static_cast<std::int32_t>(number), name});
     enabledNameLengths_ |= lengthBit(name.size());
   }
   enabledGroupingsVersion_ = groupings == nullptr ? kStaleEnabledGroupings : groupings->version();
@@ -226,11 +235,13 @@ std::int32_t PerformanceTracer::findEnabledGrouping(std::string_view name) const
     return isGroupingEnabled(number) ? number : kNotAdmitted;
   }
   const std::uint64_t head = headWord(name);
-  constexpr std::size_t kHeadBytes = sizeof head;
+  const std::uint64_t tail = tailWord(name);
+  constexpr std::size_t kWordBytes = sizeof head;
   const auto matches = [&](const EnabledGrouping& enabled) {
-    return enabled.length == name.size() && enabled.head == head &&
-           (name.size() <= kHeadBytes ||
-            std::memcmp(enabled.name.data() + kHeadBytes, name.data() + kHeadBytes, name.size() - kHeadBytes) == 0);
+    if (enabled.length != name.size() || enabled.head != head || enabled.tail != tail) return false;
+    // What lies between the two words, in a name longer than sixteen bytes.
+    return name.size() <= 2 * kWordBytes ||
+           std::memcmp(enabled.name.data() + kWordBytes, name.data() + kWordBytes, name.size() - 2 * kWordBytes) == 0;
   };
   // Logging mostly repeats a grouping: the one found last is tried first.
   if (lastEnabledGrouping_ < enabledGroupings_.size() && matches(enabledGroupings_[lastEnabledGrouping_])) {
