@@ -554,9 +554,9 @@ class PerformanceTracer {
   /// is set for the length of every enabled name, which turns most others
   /// away at once; a name of an enabled length is then compared by its length
   /// and first and last eight bytes held in the entry, and only a name longer
-  /// than sixteen bytes matching those has the bytes between compared. Valid while the grouping table is at
-  /// the version noted (no two tables share a version); rebuilt on the first
-  /// question after the table or a state changed.
+  /// than sixteen bytes matching those has the bytes between compared. Valid
+  /// while the grouping table is at the version noted (no two tables share a
+  /// version); rebuilt on the first question after the table or a state changed.
   struct EnabledGrouping {
     std::uint64_t head;  ///< the name's first eight bytes, zero past its end
     std::uint64_t tail;  ///< its last eight bytes, zero for a shorter name
