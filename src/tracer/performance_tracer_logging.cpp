@@ -81,7 +81,6 @@ bool PerformanceTracer::logAdmittedEvent(const std::string& grouping, std::int32
 }
 
 void PerformanceTracer::fillLoggedIdentifiers(PTIdentifierMap& map, std::span<const LoggedIdentifier> identifiers) {
-  // Values are numbered in the order they were given, then "Update".
   const auto isNamed = [](const LoggedIdentifier& identifier) { return !identifier.value.empty(); };
   const std::size_t reserved = identifiers.size() + 1;
   LoggedMapLayout& layout = loggedMapLayout_;
@@ -93,39 +92,34 @@ void PerformanceTracer::fillLoggedIdentifiers(PTIdentifierMap& map, std::span<co
     sameNames = named + 1 < layout.entries.size() && layout.entries[named].name == identifier.name;
     ++named;
   }
-  if (sameNames && named + 1 == layout.entries.size()) {
-    map.cloneFrom(layout.map);
-    // A name given twice keeps its last number, as a second insert would.
-    const auto place = [&](const LoggedMapLayout::Entry& entry, const std::string& value) {
-      map.begin()[entry.slot].second = entry.table->getNumberOrAdd(value);
-    };
-    const LoggedMapLayout::Entry* entry = layout.entries.data();
+  if (!sameNames || named + 1 != layout.entries.size()) {
+    // Other names: lay them out as inserting them into this fresh map does.
+    layout.reserved = 0;  // unusable until complete
+    layout.entries.clear();
     for (const LoggedIdentifier& identifier : identifiers) {
-      if (isNamed(identifier)) place(*entry++, identifier.value);
+      if (isNamed(identifier)) layout.entries.push_back({identifier.name, &loggedIdentifierTable(identifier.name), 0});
     }
-    place(*entry, pt::statisticsTypeUpdateText());
-    return;
+    layout.entries.push_back({statisticsTypeName(), &loggedIdentifierTable(statisticsTypeName()), 0});
+    layout.map.cloneFrom(map);
+    layout.map.reserve(reserved);
+    for (const LoggedMapLayout::Entry& entry : layout.entries) layout.map[entry.name] = 0;
+    for (LoggedMapLayout::Entry& entry : layout.entries) {
+      entry.slot = static_cast<std::size_t>(layout.map.find(entry.name) - layout.map.begin());
+    }
+    layout.reserved = reserved;
   }
 
-  layout.reserved = 0;  // unusable until complete
-  layout.entries.clear();
-  for (const LoggedIdentifier& identifier : identifiers) {
-    if (isNamed(identifier)) layout.entries.push_back({identifier.name, &loggedIdentifierTable(identifier.name), 0});
-  }
-  layout.entries.push_back({statisticsTypeName(), &loggedIdentifierTable(statisticsTypeName()), 0});
-  boost::container::small_vector<std::int32_t, kInlineIdentifiers> numbers;
+  map.cloneFrom(layout.map);
+  // Values are numbered in the order given, then "Update"; a name given twice
+  // keeps its last number, as a second insert would.
+  const auto place = [&](const LoggedMapLayout::Entry& entry, const std::string& value) {
+    map.begin()[entry.slot].second = entry.table->getNumberOrAdd(value);
+  };
   const LoggedMapLayout::Entry* entry = layout.entries.data();
   for (const LoggedIdentifier& identifier : identifiers) {
-    if (isNamed(identifier)) numbers.push_back((entry++)->table->getNumberOrAdd(identifier.value));
+    if (isNamed(identifier)) place(*entry++, identifier.value);
   }
-  numbers.push_back(entry->table->getNumberOrAdd(pt::statisticsTypeUpdateText()));
-  map.reserve(reserved);
-  for (std::size_t i = 0; i < numbers.size(); ++i) map[layout.entries[i].name] = numbers[i];
-  for (LoggedMapLayout::Entry& placed : layout.entries) {
-    placed.slot = static_cast<std::size_t>(map.find(placed.name) - map.begin());
-  }
-  layout.map.cloneFrom(map);
-  layout.reserved = reserved;
+  place(*entry, pt::statisticsTypeUpdateText());
 }
 
 namespace {
