@@ -13,13 +13,13 @@ double toSeconds(const timespec& ts) { return static_cast<double>(ts.tv_sec) + s
 // tick sampling; the CPU-time clock sums every thread's exact run time.
 class SystemClock final : public Clock {
  public:
-  double wallClockSeconds() override {
+  [[gnu::hot]] double wallClockSeconds() override {
     timespec ts{};
     clock_gettime(CLOCK_REALTIME, &ts);
     return toSeconds(ts);
   }
 
-  double cpuSeconds() override {
+  [[gnu::hot]] double cpuSeconds() override {
     timespec ts{};
     clock_gettime(CLOCK_PROCESS_CPUTIME_ID, &ts);
     return toSeconds(ts);

@@ -76,7 +76,7 @@ unsigned char* firstByte(ChunkHeader* chunk) { return reinterpret_cast<unsigned 
 
 }  // namespace
 
-void* hugePageAllocate(std::size_t bytes) {
+[[gnu::hot]] void* hugePageAllocate(std::size_t bytes) {
   if constexpr (kHeapOnly) return ::operator new(bytes);
   bytes = bytes == 0 ? kAlignment : (bytes + kAlignment - 1) / kAlignment * kAlignment;
   CurrentChunk& c = current;

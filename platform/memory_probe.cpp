@@ -43,7 +43,7 @@ bool parseUnsigned(std::string_view& text, std::uint64_t& value) {
 
 }  // namespace
 
-std::optional<StatmPages> parseStatm(std::string_view text) {
+[[gnu::hot]] std::optional<StatmPages> parseStatm(std::string_view text) {
   StatmPages pages;
   if (!parseUnsigned(text, pages.size) || !parseUnsigned(text, pages.resident)) return std::nullopt;
   // The remaining five fields are not used but must be there: a short or
@@ -229,7 +229,7 @@ class LinuxMemoryProbe final : public MemoryProbe {
     return *probe;
   }
 
-  bool readBasic(BasicMemoryReading& out) override {
+  [[gnu::hot]] bool readBasic(BasicMemoryReading& out) override {
     char buffer[128];
     auto pages = statm_.readParsed(buffer, sizeof buffer, detail::parseStatm);
     if (!pages) return false;

@@ -65,7 +65,7 @@ struct PooledPointBlock {
 };
 
 template <class Point>
-boost::shared_ptr<Point> makePooledPoint() {
+[[gnu::hot]] boost::shared_ptr<Point> makePooledPoint() {
   auto block = boost::allocate_shared<PooledPointBlock<Point>>(platform::HugePageAllocator<PooledPointBlock<Point>>());
   Point* const point = &block->point;
   return boost::shared_ptr<Point>(std::move(block), point);

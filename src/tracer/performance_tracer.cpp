@@ -207,8 +207,8 @@ void PerformanceTracer::assignCommonData(PTKAVLORDataPoint& point, const std::st
   assignCommonData(point, getNumberForString(EPT_GROUPING, grouping, true), phase, isStart);
 }
 
-void PerformanceTracer::assignCommonData(PTKAVLORDataPoint& point, std::int32_t grouping, const std::string& phase,
-                                         bool isStart) {
+[[gnu::hot]] void PerformanceTracer::assignCommonData(PTKAVLORDataPoint& point, std::int32_t grouping,
+                                                      const std::string& phase, bool isStart) {
   point.grouping = grouping;
   point.phase = getNumberForString(EPT_PHASE, phase, true);
   point.isStart = isStart;
@@ -216,7 +216,7 @@ void PerformanceTracer::assignCommonData(PTKAVLORDataPoint& point, std::int32_t 
   if (!usePerformanceTracerRecorder_) getPerformanceStats(point);
 }
 
-bool PerformanceTracer::appendRawDataPoint(boost::shared_ptr<PTKAVLORDataPoint> point) {
+[[gnu::hot]] bool PerformanceTracer::appendRawDataPoint(boost::shared_ptr<PTKAVLORDataPoint> point) {
   if (!rawDataVector_) return false;
   rawDataVector_->push_back(std::move(point));
   return true;

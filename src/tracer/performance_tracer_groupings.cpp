@@ -222,7 +222,7 @@ void PerformanceTracer::refreshEnabledGroupings() const {
   enabledGroupingsVersion_ = groupings == nullptr ? kStaleEnabledGroupings : groupings->version();
 }
 
-std::int32_t PerformanceTracer::findEnabledGrouping(std::string_view name) const {
+[[gnu::hot]] std::int32_t PerformanceTracer::findEnabledGrouping(std::string_view name) const {
   // The table may be changed by anyone holding it: the list is rebuilt whenever it did.
   const StringNumberMapping* groupings = mappings_[EPT_GROUPING].get();
   if (groupings == nullptr) return kNotAdmitted;

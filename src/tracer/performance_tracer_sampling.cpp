@@ -41,16 +41,23 @@ PTSystemTimePoint computeRecorderEpoch() {
 
 }  // namespace
 
-void PerformanceTracer::getPerformanceStats(PTKAVLORDataPoint& point) const {
+[[gnu::hot]] void PerformanceTracer::getPerformanceStats(PTKAVLORDataPoint& point) const {
+  // The detailed reading takes several system calls and is stored at once. The
+  // basic one and the times are stored after the last reading: each reading may
+  // be a system call, which leaves caches and address translations cold, so the
+  // point is touched once after them rather than between them.
   if (isDetailedMemStatsEnabled()) storeSnapshot(point, point.detailedMemStats, getDetailedMemStats());
-  storeSnapshot(point, point.basicMemStats, getBasicMemStats());
+  const pt::BasicMemStats basic = getBasicMemStats();
   // Times after memory: the phase a start point opens does not pay for the
   // point's own memory reads.
-  point.wallClockTime = clock_->wallClockSeconds();
-  point.cpuTime = clock_->cpuSeconds();
+  const double wallClockTime = clock_->wallClockSeconds();
+  const double cpuTime = clock_->cpuSeconds();
+  storeSnapshot(point, point.basicMemStats, basic);
+  point.wallClockTime = wallClockTime;
+  point.cpuTime = cpuTime;
 }
 
-pt::BasicMemStats PerformanceTracer::getBasicMemStats() const {
+[[gnu::hot]] pt::BasicMemStats PerformanceTracer::getBasicMemStats() const {
   platform::BasicMemoryReading reading;
   if (isBasicMemStatsEnabled() && memoryProbe_.load(std::memory_order_acquire)->readBasic(reading)) {
     return pt::BasicMemStats(reading.inUseBytes, reading.peakInUseBytes, reading.virtualSizeBytes);

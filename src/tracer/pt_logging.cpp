@@ -36,8 +36,8 @@ std::string groupingName(int grouping) { return loggingTracer().getStringForNumb
 
 }  // namespace
 
-bool ptLogTracerDataVecInput(const std::string& grouping, const std::string& phase, bool isStart,
-                             const std::vector<std::string>& pairs) {
+[[gnu::hot]] bool ptLogTracerDataVecInput(const std::string& grouping, const std::string& phase, bool isStart,
+                                          const std::vector<std::string>& pairs) {
   return loggingTracer().logEvent(grouping, phase, isStart, pairs);
 }
 
@@ -46,7 +46,7 @@ bool ptLogTracerDataVecInput(int grouping, const std::string& phase, bool isStar
   return ptLogTracerDataVecInput(groupingName(grouping), phase, isStart, pairs);
 }
 
-bool ptLogKAVLORData(const std::string& grouping, const std::string& phase, bool isStart) {
+[[gnu::hot]] bool ptLogKAVLORData(const std::string& grouping, const std::string& phase, bool isStart) {
   return loggingTracer().logEvent(grouping, phase, isStart, std::span<const PerformanceTracer::LoggedIdentifier>());
 }
 
@@ -54,8 +54,8 @@ bool ptLogKAVLORData(int grouping, const std::string& phase, bool isStart) {
   return ptLogKAVLORData(groupingName(grouping), phase, isStart);
 }
 
-bool ptLogCalvoranData(const std::string& grouping, const std::string& model, const std::string& target,
-                       const std::string& phase, bool isStart) {
+[[gnu::hot]] bool ptLogCalvoranData(const std::string& grouping, const std::string& model, const std::string& target,
+                                    const std::string& phase, bool isStart) {
   PerformanceTracer& tracer = loggingTracer();
   const ToolIdentifierNames& names = toolNames();
   const std::array<PerformanceTracer::LoggedIdentifier, 2> identifiers{{{names.model, model}, {names.target, target}}};
@@ -67,8 +67,9 @@ bool ptLogCalvoranData(int grouping, const std::string& model, const std::string
   return ptLogCalvoranData(groupingName(grouping), model, target, phase, isStart);
 }
 
-bool ptLogQuorindelData(const std::string& grouping, const std::string& model, const std::string& target,
-                        const std::string& machine, const std::string& chart, const std::string& phase, bool isStart) {
+[[gnu::hot]] bool ptLogQuorindelData(const std::string& grouping, const std::string& model, const std::string& target,
+                                     const std::string& machine, const std::string& chart, const std::string& phase,
+                                     bool isStart) {
   PerformanceTracer& tracer = loggingTracer();
   const ToolIdentifierNames& names = toolNames();
   const std::array<PerformanceTracer::LoggedIdentifier, 4> identifiers{

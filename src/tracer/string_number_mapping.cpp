@@ -35,7 +35,7 @@ std::int32_t StringNumberMapping::getNumber(std::string_view text) const {
   return found == index_.end() ? -1 : found->second;
 }
 
-std::int32_t StringNumberMapping::findOrAdd(const std::string& text) {
+[[gnu::hot]] std::int32_t StringNumberMapping::findOrAdd(const std::string& text) {
   if (auto found = index_.find(text); found != index_.end()) {
     lastText_ = found->first;
     lastNumber_ = found->second;

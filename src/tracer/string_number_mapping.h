@@ -11,9 +11,45 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 #include <string>
 #include <string_view>
 #include <unordered_map>
+
+namespace pt::detail {
+
+/// Equal texts. Logged names, models and targets are short, and for them the
+/// call and size dispatch of memcmp cost more than comparing the bytes inline.
+inline bool sameText(std::string_view a, std::string_view b) noexcept {
+  const std::size_t size = a.size();
+  if (size != b.size()) return false;
+  constexpr std::size_t kInlineBytes = 64;
+  if (size > kInlineBytes) return std::memcmp(a.data(), b.data(), size) == 0;
+  // The last word ends where the texts end, overlapping the one before it: no
+  // byte past either text is read.
+  const auto equalAt = [&]<class Word>(Word, std::size_t offset) {
+    Word x;
+    Word y;
+    std::memcpy(&x, a.data() + offset, sizeof x);
+    std::memcpy(&y, b.data() + offset, sizeof y);
+    return x == y;
+  };
+  if (size >= sizeof(std::uint64_t)) {
+    for (std::size_t offset = 0; offset + sizeof(std::uint64_t) < size; offset += sizeof(std::uint64_t)) {
+      if (!equalAt(std::uint64_t{}, offset)) return false;
+    }
+    return equalAt(std::uint64_t{}, size - sizeof(std::uint64_t));
+  }
+  if (size >= sizeof(std::uint32_t)) {
+    return equalAt(std::uint32_t{}, 0) && equalAt(std::uint32_t{}, size - sizeof(std::uint32_t));
+  }
+  for (std::size_t i = 0; i < size; ++i) {
+    if (a[i] != b[i]) return false;
+  }
+  return true;
+}
+
+}  // namespace pt::detail
 
 class StringNumberMapping {
  public:
@@ -29,7 +65,7 @@ class StringNumberMapping {
   /// The text's number; a new text gets the entry count, so numbers run
   /// densely from 0 in insertion order as long as only this adds entries.
   std::int32_t getNumberOrAdd(const std::string& text) {
-    if (lastNumber_ >= 0 && std::string_view(text) == lastText_) return lastNumber_;
+    if (lastNumber_ >= 0 && pt::detail::sameText(text, lastText_)) return lastNumber_;
     return findOrAdd(text);
   }
   /// The number's text, or the empty string.

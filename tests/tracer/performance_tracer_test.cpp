@@ -68,6 +68,22 @@ TEST(StringNumberMappingTable, ATextLookedUpLastIsAddedAgainOnceItsEntryIsGone) 
   EXPECT_EQ((std::tuple{table.getNumberOrAdd("Load"), table.size()}), std::make_tuple(1, std::size_t{2}));
 }
 
+// The text looked up last is compared word by word: a text differing from it
+// in any one byte, at any length, must get a number of its own.
+TEST(StringNumberMappingTable, ATextDifferingFromTheLastInOneByteIsAnotherText) {
+  for (std::size_t length = 1; length <= 70; ++length) {
+    StringNumberMapping table;
+    const std::string text(length, 'a');
+    table.getNumberOrAdd(text);
+    for (std::size_t at = 0; at < length; ++at) {
+      std::string other = text;
+      other[at] = 'b';
+      ASSERT_NE(table.getNumberOrAdd(other), table.getNumberOrAdd(std::string(text))) << length << " " << at;
+    }
+    EXPECT_EQ(table.size(), length + 1);
+  }
+}
+
 TEST_F(TracerTest, UnknownMappingsAddressNoTable) {
   for (int value : {-1, 7}) {
     const auto mapping = static_cast<EPTStringMappings>(value);
