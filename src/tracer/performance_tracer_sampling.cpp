@@ -22,8 +22,10 @@ long sameAllocation(const boost::shared_ptr<A>& a, const boost::shared_ptr<B>& b
 // allocation).
 template <class Stats>
 void storeSnapshot(PTKAVLORDataPoint& point, boost::shared_ptr<Stats>& slot, const Stats& value) {
-  const long ownSlots = sameAllocation(point.basicMemStats, slot) + sameAllocation(point.detailedMemStats, slot);
-  if (slot && (slot.use_count() == 0 || slot.use_count() == ownSlots)) {
+  const auto onlyThePointHoldsIt = [&] {
+    return slot.use_count() == sameAllocation(point.basicMemStats, slot) + sameAllocation(point.detailedMemStats, slot);
+  };
+  if (slot && (slot.use_count() == 0 || onlyThePointHoldsIt())) {
     *slot = value;
   } else {
     slot = boost::make_shared<Stats>(value);
