@@ -367,10 +367,6 @@ TEST_F(TraceDataFile, DamagedFilesAreReportedAndLeaveTheTracerAlone) {
     EXPECT_TRUE(!arguments.empty() && arguments[0] == bad) << what;
     EXPECT_EQ(tracer().rawDataVector()->size(), pointsBefore) << what;
   };
-  writeFileBytes(bad, "");
-  expectRefused("empty");
-  writeFileBytes(bad, "PerformanceTracingRawDataVector, but as plain text\n");
-  expectRefused("foreign");
   const HostArrayPtr number(haCreateDoubleScalar(1));
   writeFile("bad.kvd", {{"Something else", number.get()}});
   expectRefused("none of a trace's variables");
