@@ -189,9 +189,7 @@ TEST_F(Ptrace, ChromeExportHasOnePhaseEventPerPairedPhase) {
 TEST_F(Ptrace, BadInputGivesOneLineOnStandardErrorAndFailure) {
   const fs::path notTrace = *folder_ / "notes.kvd";
   std::ofstream(notTrace) << "just some notes\n";
-  const fs::path truncated = *folder_ / "truncated.kvd";
   const std::string whole = readFile(trace());
-  std::ofstream(truncated, std::ios::binary) << whole.substr(0, whole.size() / 2);
   const fs::path link = *folder_ / "link.kvd", loop = *folder_ / "loop.kvd";
   fs::create_symlink(trace(), link);
   fs::create_symlink(loop.filename(), loop);
@@ -208,8 +206,6 @@ TEST_F(Ptrace, BadInputGivesOneLineOnStandardErrorAndFailure) {
       {{"info", (*folder_ / "missing\x1b]0;owned\x07.kvd").string()}, "missing\\x1b]0;owned\\x07.kvd"},
       {{"info", notTrace.string()}, "damaged or is not a trace data file"},
       {{"info", loop.string()}, "Too many levels of symbolic links"},
-      {{"report", truncated.string()}, "damaged"},
-      {{"export", truncated.string(), "--chrome"}, "damaged"},
       {{"report", trace().string(), "--grouping", "No Such Grouping"}, "unknown grouping"},
       {{"report", trace().string(), "-o", trace().string()}, "is the trace"},
       {{"report", link.string(), "-o", trace().string()}, "is the trace"},

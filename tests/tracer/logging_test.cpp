@@ -1,6 +1,7 @@
 #include "platform/feature_flags.h"
 #include "platform/instrument/listeners.h"
 #include "recorder_road.h"
+#include "support/point_text.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_clearing.h"
 #include "tracer/pt_groupings.h"
@@ -202,18 +203,16 @@ TEST_F(LoggingTest, ToolSpecificMembersBuildTheirOwnKinds) {
   ASSERT_TRUE(tracer.logKAVLORData(7, "Start", true));
   ASSERT_TRUE(tracer.logTracerData("G", "Tracer", true, {"modelStr", "extra"}, {"m1"}));
 
-  const auto& model = point<PTCLTGXDataPoint>(0);
-  EXPECT_EQ(model.type, PT_CLTGX);
-  EXPECT_EQ(tracer.getStringForNumber(EPT_MODEL, model.model), "m1");
-  EXPECT_EQ(tracer.getStringForNumber(EPT_TARGET, model.target), "grt");
-  EXPECT_EQ(tracer.getStringForNumber(EPT_STATISTICS_TYPE, model.statisticsType), "Accelerated");
-  const auto& chart = point<PTQuorindelDataPoint>(1);
-  EXPECT_EQ(chart.grouping, -1);
-  EXPECT_EQ(tracer.getStringForNumber(EPT_CHART, chart.chart), "Chart");
-  EXPECT_EQ(tracer.getStringForNumber(EPT_STATISTICS_TYPE, chart.statisticsType), "");
-  EXPECT_EQ(point<PTKAVLORDataPoint>(2).grouping, 7);
-  EXPECT_EQ(point(3).identifiers.size(), 2u);  // "extra" has no value
-  EXPECT_EQ(reads.size(), 8u);                 // wall and CPU time for each
+  // "extra" has no value; a chart point takes no statistics type.
+  EXPECT_EQ(
+      pt_test::describe(tracer, points()),
+      (std::vector<std::string>{
+          "1|Build|G|Accelerated|m1|grt|start|100|2|detailed 0 0 0 0 0|basic 1000 2000 3000",
+          "2|Build|||m2|ert|Machine|Chart|end|100|2|detailed 0 0 0 0 0|basic 1000 2000 3000",
+          "0|Start|||start|100|2|detailed 0 0 0 0 0|basic 1000 2000 3000",
+          "3|Tracer|G|modelStr=m1 statisticsTypeStr=Update start|100|2|detailed 0 0 0 0 0|basic 1000 2000 3000"}));
+  EXPECT_EQ(std::make_tuple(points()[1]->grouping, points()[2]->grouping), std::make_tuple(-1, 7));
+  EXPECT_EQ(reads.size(), 8u);  // wall and CPU time for each
 }
 
 class LoggingRecorderTest : public LoggingTest {
