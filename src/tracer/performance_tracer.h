@@ -509,6 +509,13 @@ class PerformanceTracer {
                         bool isStart, std::span<const LoggedIdentifier> identifiers);
   void logThroughRecorder(const std::string& grouping, const std::string& phase, bool isStart,
                           std::span<const LoggedIdentifier> identifiers);
+  /// Open start events per logging input, the latest at the back. Starts are
+  /// rarely nested under one input, so two are held inline: no heap block per start.
+  using OpenRecorderEvents = boost::unordered_map<UserInput, boost::container::small_vector<instrument::EventId, 2>>;
+  /// Takes the latest open start of the input at `found` (or the no-event
+  /// identifier with status instrument::kNoOpenEvent for none), and forgets
+  /// the input once it has none left.
+  instrument::EventId takeLatestEventId(OpenRecorderEvents::iterator found);
   /// The instrumentation control of a grouping, through a one-entry cache.
   instrument::ControlElement& recorderControl(const std::string& grouping);
   template <class Point, class FillFields>
@@ -541,9 +548,7 @@ class PerformanceTracer {
 
   pt::PerformanceTracerRecorder recorder_{*this};
   bool usePerformanceTracerRecorder_ = true;
-  /// Open start events per logging input, the latest at the back. Starts are
-  /// rarely nested under one input, so two are held inline: no heap block per start.
-  boost::unordered_map<UserInput, boost::container::small_vector<instrument::EventId, 2>> recorderEventIds_;
+  OpenRecorderEvents recorderEventIds_;
   instrument::ControlElement* lastRecorderControl_ = nullptr;
   /// Stops and instants already turned into raw points.
   boost::unordered_set<instrument::EventId> convertedEventIds_;

@@ -189,12 +189,9 @@ void PerformanceTracer::logThroughRecorder(const std::string& grouping, const st
   auto open = recorderEventIds_.find(
       views, [](const UserInputViews& key) { return key.hash(); },
       [](const UserInputViews& key, const UserInput& input) { return key.matches(input); });
-  if (open != recorderEventIds_.end() && !open->second.empty()) {
-    // The latest start first. One that was not admitted left a no-event
-    // identifier, which stopping ignores.
-    const instrument::EventId id = open->second.back();
-    open->second.pop_back();
-    if (open->second.empty()) recorderEventIds_.erase(open);
+  if (const instrument::EventId id = takeLatestEventId(open);
+      id != instrument::EventId::none(instrument::kNoOpenEvent)) {
+    // A start that was not admitted left a no-event identifier, which stopping ignores.
     instrument::stopEvent(handle, id);
     return;
   }

@@ -56,8 +56,7 @@ void PerformanceTracer::addEventId(UserInput input, instrument::EventId id) {
   recorderEventIds_[std::move(input)].push_back(id);
 }
 
-instrument::EventId PerformanceTracer::getEventId(const UserInput& input) {
-  auto found = recorderEventIds_.find(input);
+instrument::EventId PerformanceTracer::takeLatestEventId(OpenRecorderEvents::iterator found) {
   if (found == recorderEventIds_.end() || found->second.empty()) {
     return instrument::EventId::none(instrument::kNoOpenEvent);
   }
@@ -68,12 +67,16 @@ instrument::EventId PerformanceTracer::getEventId(const UserInput& input) {
   return id;
 }
 
+instrument::EventId PerformanceTracer::getEventId(const UserInput& input) {
+  return takeLatestEventId(recorderEventIds_.find(input));
+}
+
 void PerformanceTracer::perfTracerRecorderStopEvent(const UserInput& input) {
   instrument::ControlElement& handle = instrument::controls.getHandle(input.grouping);
-  auto found = recorderEventIds_.find(input);
-  if (found != recorderEventIds_.end() && !found->second.empty()) {
+  const instrument::EventId id = getEventId(input);
+  if (id != instrument::EventId::none(instrument::kNoOpenEvent)) {
     // A start that was not admitted left a no-event identifier, which stopping ignores.
-    instrument::stopEvent(handle, getEventId(input));
+    instrument::stopEvent(handle, id);
     return;
   }
   instrument::instantEvent(handle, makeContextEntriesWithPhase(input.phase, input.pairs));
