@@ -4,6 +4,7 @@
 #include "platform/instrument/emit.h"
 #include "tracer/performance_tracer.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <boost/functional/hash.hpp>
@@ -33,12 +34,9 @@ TEST(MakeContextEntriesWithPhase, PhaseAndEveryPairInNameOrderEmptyValuesInclude
   EXPECT_EQ(context.begin()->name.data(), pairs[2].data());
   EXPECT_EQ(entriesOf(makeContextEntriesWithPhase("Load", {})), (Entries{{"phase", "Load"}}));
 
-  try {
-    makeContextEntriesWithPhase("Load", {"modelStr", "m1", "targetStr"});
-    FAIL() << "an odd pair list was accepted";
-  } catch (const std::invalid_argument& error) {
-    EXPECT_STREQ(error.what(), "makeContextEntriesWithPhase takes name/value pairs of strings.");
-  }
+  const auto oddPairs = [] { makeContextEntriesWithPhase("Load", {"modelStr", "m1", "targetStr"}); };
+  EXPECT_THAT(oddPairs, ::testing::ThrowsMessage<std::invalid_argument>(
+                            "makeContextEntriesWithPhase takes name/value pairs of strings."));
 }
 
 TEST(UserInput, EqualityCoversGroupingPhaseAndPairs) {
@@ -73,9 +71,8 @@ TEST_F(MemStatsRecorderTest, AStopWhoseStartWasNeverSeenStillGetsAnEntry) {
   setUsage(300, 0);
   EXPECT_FALSE(recorder.getEventDatum(second).has_value());
   recorder.onEventStop("G", {}, second);
-  const std::optional<pt::EventDatum> late = recorder.getEventDatum(second);
-  ASSERT_TRUE(late.has_value());
-  EXPECT_EQ(std::tie(late->start.procMemUsage, late->stop.procMemUsage), std::make_tuple(0.0, 300.0));
+  const pt::EventDatum late = recorder.getEventDatum(second).value();
+  EXPECT_EQ(std::tie(late.start.procMemUsage, late.stop.procMemUsage), std::make_tuple(0.0, 300.0));
 }
 
 // An instant's snapshot is both its start and its stop.
@@ -83,9 +80,9 @@ TEST_F(MemStatsRecorderTest, AnInstantsSnapshotIsBothSides) {
   tracer.setDetailedMemStatsEnabled(true);
   setUsage(700, 8192);
   recorder.onEventInstant("G", {}, second);
-  const std::optional<pt::EventDatum> instant = recorder.getEventDatum(second);
-  EXPECT_EQ(std::tie(instant->start.procMemUsage, instant->stop.procMemUsage), std::make_tuple(700.0, 700.0));
-  EXPECT_EQ(instant->detailedStop->commitMem, 8192);
+  const pt::EventDatum instant = recorder.getEventDatum(second).value();
+  EXPECT_EQ(std::tie(instant.start.procMemUsage, instant.stop.procMemUsage), std::make_tuple(700.0, 700.0));
+  EXPECT_EQ(instant.detailedStop->commitMem, 8192);
 }
 
 class TracerRecorderTest : public MemStatsRecorderTest {
@@ -103,12 +100,11 @@ TEST_F(TracerRecorderTest, EventPointsCarryTheSnapshotOfTheirSide) {
   listener.onEventStop("G", {}, first);
 
   const std::vector<pt::PerformanceTracerRecorder::EventPoint> points = listener.getAllEventPoints();
-  ASSERT_EQ(points.size(), 3u);
-  const std::int32_t kinds[] = {instrument::kStartEvent, instrument::kInstantEvent, instrument::kStopEvent};
-  for (std::size_t i = 0; i < 3; ++i) {
-    EXPECT_EQ(points[i].kind, kinds[i]) << i;
-    EXPECT_EQ(points[i].basic.procMemUsage, 100.0 * (i + 1)) << i;
-  }
+  std::vector<std::pair<std::int32_t, double>> kindsAndUsages;
+  for (const auto& point : points) kindsAndUsages.emplace_back(point.kind, point.basic.procMemUsage);
+  ASSERT_EQ(kindsAndUsages,
+            (std::vector<std::pair<std::int32_t, double>>{
+                {instrument::kStartEvent, 100}, {instrument::kInstantEvent, 200}, {instrument::kStopEvent, 300}}));
   EXPECT_EQ(points[0].context, context);
   EXPECT_EQ(points[2].id, first);
   EXPECT_LE(points[0].time, points[2].time);

@@ -1,5 +1,6 @@
 #include "tracer/performance_tracer.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
 #include <map>
@@ -9,6 +10,7 @@
 namespace {
 
 using Texts = std::map<std::string, std::string>;
+using ::testing::ThrowsMessage;
 
 class TestPathTest : public ::testing::Test {
  protected:
@@ -30,22 +32,12 @@ class TestPathTest : public ::testing::Test {
     tracer.addTestPathToIdentifierMap_TestSuitePath(identifiers, text);
     return textsOf(identifiers);
   }
-  /// The message of the std::runtime_error that `split` throws, or "".
-  template <class Split>
-  static std::string errorOf(Split split) {
-    try {
-      split();
-    } catch (const std::runtime_error& error) {
-      return error.what();
-    }
-    return "";
-  }
-
   PerformanceTracer tracer;
 };
 
-const char kTestFileNotFound[] = "Invalid input string format: TestFile not found.";
-const char kSuiteAndCaseNotFound[] = "Invalid input string format: TestSuite and TestCase not found.";
+const auto kThrowsNoTestFile = ThrowsMessage<std::runtime_error>("Invalid input string format: TestFile not found.");
+const auto kThrowsNoSuiteAndCase =
+    ThrowsMessage<std::runtime_error>("Invalid input string format: TestSuite and TestCase not found.");
 
 TEST_F(TestPathTest, FullPathsSplitIntoFileSuiteCaseAndIteration) {
   EXPECT_EQ(splitFull("a.m > Suite > Case # it1"),
@@ -57,10 +49,10 @@ TEST_F(TestPathTest, FullPathsSplitIntoFileSuiteCaseAndIteration) {
   EXPECT_EQ(splitFull(">  >#x")["TestSuite"], "  ");
   EXPECT_EQ(tracer.getMapCollections().count("IterationName"), 1u);
 
-  EXPECT_EQ(errorOf([&] { splitFull(""); }), kTestFileNotFound);
-  EXPECT_EQ(errorOf([&] { splitFull("Suite>Case"); }), kSuiteAndCaseNotFound);
-  EXPECT_EQ(errorOf([&] { splitFull("a.m"); }), kSuiteAndCaseNotFound);
-  EXPECT_EQ(errorOf([&] { splitFull("a.m > S # x > y"); }), kSuiteAndCaseNotFound);
+  EXPECT_THAT([&] { splitFull(""); }, kThrowsNoTestFile);
+  EXPECT_THAT([&] { splitFull("Suite>Case"); }, kThrowsNoSuiteAndCase);
+  EXPECT_THAT([&] { splitFull("a.m"); }, kThrowsNoSuiteAndCase);
+  EXPECT_THAT([&] { splitFull("a.m > S # x > y"); }, kThrowsNoSuiteAndCase);
 }
 
 TEST_F(TestPathTest, SuiteAndResultPathsSplitIntoFileAndSuite) {
@@ -76,8 +68,7 @@ TEST_F(TestPathTest, SuiteAndResultPathsSplitIntoFileAndSuite) {
   EXPECT_EQ(splitSuite("no separator"), (Texts{{"TestFile", ""}, {"TestSuite", ""}}));
 
   PTIdentifierMap untouched = makeIdentifierMap();
-  EXPECT_EQ(errorOf([&] { tracer.addTestPathToIdentifierMap_TestSuitePath(untouched, "Results: run1"); }),
-            kTestFileNotFound);
+  EXPECT_THAT([&] { tracer.addTestPathToIdentifierMap_TestSuitePath(untouched, "Results: run1"); }, kThrowsNoTestFile);
   EXPECT_TRUE(untouched.empty());
 }
 
@@ -102,7 +93,7 @@ TEST_F(TestPathTest, PointsAreSplitByUserStringThenTestPathOrElseTestResult) {
   EXPECT_EQ(pointWith({{"TestResult", "Results: r/g.m/t"}})["TestFile"], "g.m");
   EXPECT_EQ(pointWith({{"TestPath", "none"}})["TestFile"], "");
 
-  EXPECT_EQ(errorOf([&] { pointWith({{"UserString", "t1"}, {"TestResult", "Results: r"}}); }), kTestFileNotFound);
+  EXPECT_THAT([&] { pointWith({{"UserString", "t1"}, {"TestResult", "Results: r"}}); }, kThrowsNoTestFile);
   tracer.processTestPathForRawData(nullptr);
 
   tracer.clearMapTestPath();
