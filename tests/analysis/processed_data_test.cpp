@@ -23,23 +23,22 @@ struct Traced {
   }
   std::vector<std::string> phases(const PTProcessedDataStruct& summary) {
     std::vector<std::string> names;
-    for (const auto& info : summary.diagnosticInfos) {
+    for (const auto& info : summary.diagnosticInfos)
       names.push_back(tracer.getStringForNumber(EPT_PHASE, info->processedPoint->phase));
-    }
     return names;
   }
+  /// Appends a block-diagram point of model "m" without a target.
+  Traced& modelPoint(const std::string& grouping, const std::string& phase, bool isStart, double wall) {
+    auto point = boost::make_shared<PTCLTGXDataPoint>();
+    point->grouping = tracer.getNumberForString(EPT_GROUPING, grouping, true);
+    point->phase = tracer.getNumberForString(EPT_PHASE, phase, true);
+    point->model = tracer.getNumberForString(EPT_MODEL, "m", true);
+    point->isStart = isStart;
+    point->wallClockTime = wall;
+    trace.point(point);
+    return *this;
+  }
 };
-
-boost::shared_ptr<PTCLTGXDataPoint> modelPoint(PerformanceTracer& tracer, const std::string& grouping,
-                                               const std::string& phase, bool isStart, double wall) {
-  auto point = boost::make_shared<PTCLTGXDataPoint>();
-  point->grouping = tracer.getNumberForString(EPT_GROUPING, grouping, true);
-  point->phase = tracer.getNumberForString(EPT_PHASE, phase, true);
-  point->model = tracer.getNumberForString(EPT_MODEL, "m", true);
-  point->isStart = isStart;
-  point->wallClockTime = wall;
-  return point;
-}
 
 TEST(ProcessedData, GroupingsKeepTheirRowsInStartOrderWithGaps) {
   Traced t;
@@ -99,7 +98,7 @@ TEST(ProcessedData, ModelsAdmitByModelIdentifierOrModelField) {
   Traced t;
   t.trace.identifiers({{"modelStr", "m1"}}).start("A", 0).end("A", 0.01);
   t.trace.identifiers({{"modelStr", "m2"}}).start("B", 0.02).end("B", 0.03);
-  t.trace.point(modelPoint(t.tracer, "G", "C", true, 0.04)).point(modelPoint(t.tracer, "G", "C", false, 0.05));
+  t.modelPoint("G", "C", true, 0.04).modelPoint("G", "C", false, 0.05);
   EXPECT_EQ(t.phases(t.rows({"m1", "m"}, true)), (std::vector<std::string>{"A", "C"}));
   EXPECT_EQ(t.phases(t.rows({"GLOBAL"}, true)), (std::vector<std::string>{"A", "B", "C"}));
 
@@ -122,10 +121,8 @@ TEST(ProcessedData, ModelsAdmitByModelIdentifierOrModelField) {
 
 TEST(ProcessedData, FirstRowsDecideTheReportKind) {
   Traced testManager;
-  testManager.trace.point(modelPoint(testManager.tracer, "CLTestManager", "Run", true, 0));
-  testManager.trace.point(modelPoint(testManager.tracer, "G", "Case", true, 0.01));
-  testManager.trace.point(modelPoint(testManager.tracer, "G", "Case", false, 0.02));
-  testManager.trace.point(modelPoint(testManager.tracer, "CLTestManager", "Run", false, 0.03));
+  testManager.modelPoint("CLTestManager", "Run", true, 0).modelPoint("G", "Case", true, 0.01);
+  testManager.modelPoint("G", "Case", false, 0.02).modelPoint("CLTestManager", "Run", false, 0.03);
   const PTProcessedDataStruct managed = testManager.rows({"GLOBAL"});
   EXPECT_EQ(managed.reportKind, PT_REPORT_TEST_MANAGER);
   // Only the row that decided was converted.
@@ -138,7 +135,7 @@ TEST(ProcessedData, FirstRowsDecideTheReportKind) {
   EXPECT_EQ(codeGeneration.rows({"GLOBAL"}).reportKind, PT_REPORT_CODE_GENERATION);
 
   Traced plain;
-  plain.trace.point(modelPoint(plain.tracer, "G", "A", true, 0)).point(modelPoint(plain.tracer, "G", "A", false, 1));
+  plain.modelPoint("G", "A", true, 0).modelPoint("G", "A", false, 1);
   const PTProcessedDataStruct summary = plain.rows({"GLOBAL"});
   EXPECT_EQ(summary.reportKind, PT_REPORT_PLAIN);
   EXPECT_EQ(summary.diagnosticInfos[0]->processedPoint->pointType, PT_TRACER);

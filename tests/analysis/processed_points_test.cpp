@@ -2,12 +2,11 @@
 
 #include "analysis/diagnostic_info.h"
 #include "analysis/processed_data.h"
+#include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_api.h"
 
 #include <gtest/gtest.h>
-
-#include <boost/make_shared.hpp>
 
 #include <stdexcept>
 #include <string>
@@ -117,19 +116,11 @@ TEST(ProcessedPoints, RowsOfASecondTracerNameThemselvesThroughItsTables) {
   loaded.initialize();
   for (const char* earlier : {"a", "b", "c", "d", "e", "f", "g"}) loaded.getNumberForString(EPT_PHASE, earlier, true);
   loaded.addTestPathToMap("loaded run", "b.m > Suite > Case");
-  PTRawDataVector trace;
-  for (const bool isStart : {true, false}) {
-    auto point = boost::make_shared<PTTracerDataPoint>();
-    point->phase = loaded.getNumberForString(EPT_PHASE, "Compile", true);
-    point->grouping = loaded.getNumberForString(EPT_GROUPING, "Nightly", true);
-    point->identifiers["UserString"] = loaded.getNumberForString("UserString", "loaded run", true);
-    point->isStart = isStart;
-    point->wallClockTime = isStart ? 1.0 : 1.05;
-    trace.push_back(point);
-  }
-  ASSERT_NE(ptGetPhaseStr(trace[0]->phase), "Compile");  // the live tracer numbers otherwise
+  pt_test::TraceBuilder trace(loaded);
+  trace.grouping("Nightly").identifiers({{"UserString", "loaded run"}}).start("Compile", 1.0).end("Compile", 1.05);
+  ASSERT_NE(ptGetPhaseStr(trace.points()[0]->phase), "Compile");  // the live tracer numbers otherwise
 
-  const PTProcessedDataStruct summary = loaded.getProcessedData(&trace, {"GLOBAL"}, false);
+  const PTProcessedDataStruct summary = loaded.getProcessedData(&trace.points(), {"GLOBAL"}, false);
   ASSERT_EQ(summary.diagnosticInfos.size(), 1u);
   const auto& row = dynamic_cast<const PTTracerProcessedDataPoint&>(*summary.diagnosticInfos[0]->processedPoint);
   EXPECT_EQ(loaded.getStringForNumber("TestFile", row.getIdentifierNum("TestFile")), "b.m");
@@ -139,7 +130,7 @@ TEST(ProcessedPoints, RowsOfASecondTracerNameThemselvesThroughItsTables) {
   // Conversions keep naming through the row's tracer.
   const PTTracerProcessedDataPoint copy(row);
   EXPECT_EQ(copy.getLCSString(), row.getLCSString());
-  const auto model = makeProcessedDataPoint(trace[0].get(), &loaded);
+  const auto model = makeProcessedDataPoint(trace.points()[0].get(), &loaded);
   EXPECT_EQ(model->getLCSString().substr(0, 14), "CompileNightly");
 }
 
