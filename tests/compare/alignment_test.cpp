@@ -54,15 +54,10 @@ std::vector<std::uint32_t> edited(std::mt19937& random, const std::vector<std::u
                                   std::uint32_t distinct) {
   std::vector<std::uint32_t> result;
   for (const std::uint32_t key : keys) {
+    // Under percent: replaced; up to twice that: joined; up to three times: dropped.
     const unsigned roll = random() % 300;
-    if (roll >= 3 * percent) {
-      result.push_back(key);
-    } else if (roll < percent) {
-      result.push_back(static_cast<std::uint32_t>(random() % distinct));
-    } else if (roll < 2 * percent) {
-      result.push_back(key);
-      result.push_back(static_cast<std::uint32_t>(random() % distinct));
-    }
+    if (roll >= 3 * percent || (roll >= percent && roll < 2 * percent)) result.push_back(key);
+    if (roll < 2 * percent) result.push_back(static_cast<std::uint32_t>(random() % distinct));
   }
   return result;
 }
@@ -111,8 +106,9 @@ TEST(KeyAlignment, AgreesWithTheFullTableOnRandomAndAdversarialSequences) {
 // ---------------------------------------------------------------- Phase rows
 // Rows print their keys through the process-wide tracer, so they are named there.
 
+template <class Row = PTKAVLORProcessedDataPoint>
 std::unique_ptr<PTKAVLORProcessedDataPoint> row(const std::string& phase, const std::string& grouping = "G") {
-  auto point = std::make_unique<PTKAVLORProcessedDataPoint>();
+  auto point = std::make_unique<Row>();
   point->phase = ptGetNumberForString(EPT_PHASE, phase);
   point->grouping = ptGetNumberForString(EPT_GROUPING, grouping);
   return point;
@@ -176,11 +172,7 @@ TEST(PhaseAlignment, RowsMatchByKeyTextNotByKind) {
   // A block-diagram row without model or target prints the base row's key.
   PTDiagnosticInfoVector lhs = rows({"Load"});
   lhs.push_back(boost::make_shared<PTDiagnosticInfo>(row("Load", "OtherGrouping")));
-  auto blockDiagram = std::make_unique<PTCLTGXProcessedDataPoint>();
-  blockDiagram->phase = lhs[0]->processedPoint->phase;
-  blockDiagram->grouping = lhs[0]->processedPoint->grouping;
-  PTDiagnosticInfoVector rhs;
-  rhs.push_back(boost::make_shared<PTDiagnosticInfo>(std::move(blockDiagram)));
+  const PTDiagnosticInfoVector rhs{boost::make_shared<PTDiagnosticInfo>(row<PTCLTGXProcessedDataPoint>("Load"))};
   EXPECT_EQ(describe(generateLCSDiffInfo(*PerformanceTracer::getInstance(), lhs, rhs), lhs, rhs), "0:0 1:-");
 }
 
