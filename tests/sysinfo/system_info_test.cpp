@@ -29,21 +29,19 @@ class FakeHost {
   std::vector<std::string> calls;
 
   FakeHost() {
-    for (const char* name : {"system_dependent", "feature", "version", "evalc"}) {
-      const std::string function = name;
+    for (const std::string function : {"system_dependent", "feature", "version", "evalc"}) {
       scoped_.push_back(std::make_unique<ScopedHostFunction>(
           function, [this, function](int, haArray* outputs[], int nIn, const haArray* const inputs[]) {
             const std::string key = nIn > 0 ? function + " " + haArrayToStdString(inputs[0]) : function;
             calls.push_back(key);
-            if (auto text = texts.find(key); text != texts.end()) {
-              outputs[0] = haCreateString(text->second.c_str());
-              return 0;
+            if (texts.count(key) == 1) {
+              outputs[0] = haCreateString(texts.at(key).c_str());
+            } else if (numbers.count(key) == 1) {
+              outputs[0] = haCreateDoubleScalar(numbers.at(key));
+            } else {
+              return 1;
             }
-            if (auto number = numbers.find(key); number != numbers.end()) {
-              outputs[0] = haCreateDoubleScalar(number->second);
-              return 0;
-            }
-            return 1;
+            return 0;
           }));
     }
   }
