@@ -58,9 +58,8 @@ TEST(Aggregation, ParentSelfTimeComesFromItsSelfGapRows) {
                      leaf->isParent),
             std::make_tuple(2, 6.0, 6.0, 3.0, 7, false));
   EXPECT_EQ(r.of(aggregates, "_selfish")->count, 1);
-  for (const char* absent : {"P_self", "Orphan_self", "Orphan", "Gap"}) {
+  for (const char* absent : {"P_self", "Orphan_self", "Orphan", "Gap"})
     EXPECT_EQ(r.of(aggregates, absent), nullptr) << absent;
-  }
 }
 
 TEST(Aggregation, PeaksAreMaximaAndDeltasSumOverSelfRows) {

@@ -19,9 +19,8 @@ TEST(Metric, TextsRoundTripAndNothingElseParses) {
     EXPECT_EQ(pt::metricText(metric), text);
     EXPECT_EQ(pt::parseMetric(text), metric) << text;
   }
-  for (const std::string_view text : {"", "Time", "memory", "time ", "detailedmemoryx"}) {
+  for (const std::string_view text : {"", "Time", "memory", "time ", "detailedmemoryx"})
     EXPECT_EQ(pt::parseMetric(text), std::nullopt) << text;
-  }
 }
 
 }  // namespace

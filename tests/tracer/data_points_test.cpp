@@ -119,8 +119,7 @@ TEST(DataPoints, TracerPointsMatchOnEqualIdentifierMaps) {
 }
 
 TEST(IdentifierName, EqualTextsShareOneKey) {
-  const std::string text = "statisticsTypeStr";  // longer than the small-string buffer
-  const IdentifierName name(text);
+  const IdentifierName name(std::string("statisticsTypeStr"));  // longer than the small-string buffer
   EXPECT_EQ(&name.str(), &IdentifierName("statisticsTypeStr").str());
 }
 
@@ -182,8 +181,8 @@ TEST(IdentifierMap, VisitsEntriesInTheOrderOfTheHashTable) {
           map = moved;
         });
       }
-      ASSERT_EQ(orderOf(flat), orderOf(reference)) << "history " << history << " step " << step;
-      ASSERT_EQ(flat.bucket_count(), reference.bucket_count()) << "history " << history << " step " << step;
+      ASSERT_EQ(std::pair(orderOf(flat), flat.bucket_count()), std::pair(orderOf(reference), reference.bucket_count()))
+          << "history " << history << " step " << step;
     }
   }
 }

@@ -2,6 +2,7 @@
 
 #include "fake_platform.h"
 #include "platform/environment.h"
+#include "support/point_text.h"
 
 #include <gtest/gtest.h>
 
@@ -35,18 +36,14 @@ TEST_F(SamplingTest, EachCounterLandsInItsFieldAfterTheMemoryReads) {
   tracer.getPerformanceStats(point);
   EXPECT_EQ(log, (CallLog{"basic", "wall", "cpu"}));
   EXPECT_EQ(point.detailedMemStats, detailedBefore);  // detailed off: untouched
-  EXPECT_EQ(point.detailedMemStats->commitMem, 0.0);
-  const pt::BasicMemStats& basic = *point.basicMemStats;
-  EXPECT_EQ(std::tie(basic.procMemUsage, basic.procMemUsagePeak, basic.procVMSize, point.wallClockTime, point.cpuTime),
-            std::make_tuple(1000.0, 2000.0, 3000.0, 100.0, 2.0));
+  EXPECT_EQ(pt_test::describe(tracer, point), "3|||end|100|2|detailed 0 0 0 0 0|basic 1000 2000 3000");
 
   log.clear();
   tracer.setDetailedMemStatsEnabled(true);
   tracer.getPerformanceStats(point);
   EXPECT_EQ(log, (CallLog{"detailed", "basic", "wall", "cpu"}));
-  const pt::DetailedMemStats& stats = *point.detailedMemStats;
-  EXPECT_EQ(std::tie(stats.commitMem, stats.resMem, stats.freeMem, stats.dllsMem, stats.nonprocessMem),
-            std::make_tuple(10.0, 20.0, 30.0, 40.0, 50.0));
+  // Free, reserved, committed, DLL and non-process memory.
+  EXPECT_EQ(pt_test::describe(tracer, point), "3|||end|100|2|detailed 30 20 10 40 50|basic 1000 2000 3000");
 }
 
 TEST_F(SamplingTest, SnapshotsHeldElsewhereAreNeverOverwritten) {

@@ -21,13 +21,8 @@ namespace {
 
 using Pieces = std::vector<std::string>;
 
-class RootTest : public ::testing::Test {
- protected:
-  void SetUp() override { ptSetCurrentKAVLORRoot("C:\\kv\\R2024"); }
-  void TearDown() override { ptSetCurrentKAVLORRoot(""); }
-};
-
-TEST_F(RootTest, PhaseNamesBecomeRelativeToTheRootWithoutCustomizationFolders) {
+TEST(RootTest, PhaseNamesBecomeRelativeToTheRootWithoutCustomizationFolders) {
+  ptSetCurrentKAVLORRoot("C:\\kv\\R2024");
   EXPECT_EQ(ptCleanupPhaseName("C:\\kv\\R2024\\toolbox\\sim\\load.m", false), "toolbox/sim/load.m");
   EXPECT_EQ(ptRemoveKAVLORRoot("D:/work/C:/kv/R2024/x.m"), "D:/work/C:/kv/R2024/x.m");
   EXPECT_EQ(ptRemoveKAVLORRoot("C:/kv/R2024b/x.m"), "C:/kv/R2024b/x.m");  // a sibling folder, not the root
@@ -39,6 +34,7 @@ TEST_F(RootTest, PhaseNamesBecomeRelativeToTheRootWithoutCustomizationFolders) {
   EXPECT_EQ(ptCleanupPhaseName("tb/cl_customization/f.m", false), "tb/cl_customization/f.m");
   EXPECT_EQ(ptCleanupPhaseName("x/cl_customization", true), "x");
   EXPECT_EQ(ptCleanupPhaseName("//cl_customization", true), "/cl_customization");  // not longer than the folder
+  ptSetCurrentKAVLORRoot("");
 }
 
 TEST(DoubleToUString, PrintsSeventeenDigitsAndCutsWithoutRounding) {
@@ -53,9 +49,8 @@ TEST(DoubleToUString, PrintsSeventeenDigitsAndCutsWithoutRounding) {
                                                         {1e-5, 2, "0.00"},
                                                         {-std::ldexp(1.0, -20), 10, "-0.0000009536"},
                                                         {1e20, 1, "100000000000000000000.0"}};
-  for (const auto& [value, precision, text] : cases) {
+  for (const auto& [value, precision, text] : cases)
     EXPECT_EQ(ptDoubleToUString(value, precision), text) << value << " to " << precision;
-  }
 
   testing::internal::CaptureStdout();
   EXPECT_EQ(ptDoubleToUString(1.5, -1), "");
