@@ -45,9 +45,8 @@ TEST(UserInput, EqualityCoversGroupingPhaseAndPairs) {
   EXPECT_EQ(base, (UserInput{"G", "Load", {"modelStr", "m1"}}));
   EXPECT_EQ(hash(base), hash(UserInput{"G", "Load", {"modelStr", "m1"}}));
   for (const UserInput& other : {UserInput{"H", "Load", {"modelStr", "m1"}}, UserInput{"G", "Run", {"modelStr", "m1"}},
-                                 UserInput{"G", "Load", {"modelStr", "m2"}}, UserInput{"G", "Load", {}}}) {
+                                 UserInput{"G", "Load", {"modelStr", "m2"}}, UserInput{"G", "Load", {}}})
     EXPECT_NE(base, other);
-  }
 }
 
 class MemStatsRecorderTest : public ::testing::Test {

@@ -36,9 +36,8 @@ TEST(RecorderThreads, EventsFromSeveralThreadsAreAllKeptWhileTheRecorderIsRead) 
   std::size_t reads = 0, pointsWithoutSnapshot = 0;
   while (running.load() > 0 || reads == 0) {
     for (const pt::PerformanceTracerRecorder::EventPoint& point : road.tracer.recorder().getAllEventPoints()) {
-      if (point.basic.procMemUsage != 1000 || !point.detailed || point.detailed->commitMem != 64) {
+      if (point.basic.procMemUsage != 1000 || !point.detailed || point.detailed->commitMem != 64)
         ++pointsWithoutSnapshot;
-      }
     }
     road.tracer.recorder().getAllEvents();
     ++reads;
@@ -71,9 +70,8 @@ TEST(RecorderThreads, SwitchesAndProbeChangeWhileListenerThreadsTakeSnapshots) {
   std::vector<std::thread> threads;
   for (int t = 0; t < kThreads; ++t) {
     threads.emplace_back([&] {
-      for (int round = 0; round < kRounds; ++round) {
+      for (int round = 0; round < kRounds; ++round)
         instrument::stopEvent(handle, instrument::startEvent(handle, makeContextEntriesWithPhase("Work", {})));
-      }
       running.fetch_sub(1);
     });
   }
