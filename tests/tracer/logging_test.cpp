@@ -67,7 +67,6 @@ class LoggingTest : public ::testing::Test {
   const Point& point(std::size_t i) const {
     return dynamic_cast<const Point&>(*points().at(i));
   }
-  Texts identifiers(std::size_t i) const { return identifierTexts(tracer, i); }
 
   CallLog reads;
   FakeClock clock{&reads};
@@ -86,7 +85,7 @@ TEST_F(LoggingTest, TheDirectRoadAppendsASampledTracerPoint) {
   EXPECT_EQ(start.grouping, tracer.getNumberForString(EPT_GROUPING, "G", false));
   EXPECT_EQ(start.phase, point(1).phase);
   EXPECT_EQ(std::tie(start.wallClockTime, start.cpuTime), std::make_tuple(12.5, clock.cpu));
-  EXPECT_EQ(identifiers(0), (Texts{{"modelStr", "m1"}, {"TestCase", "c1"}, kUpdate}));
+  EXPECT_EQ(identifierTexts(tracer, 0), (Texts{{"modelStr", "m1"}, {"TestCase", "c1"}, kUpdate}));
   EXPECT_EQ(tracer.getMapCollections().count("targetStr") + tracer.getMapCollections().count("dangling"), 0u);
 }
 
@@ -122,7 +121,7 @@ TEST_F(LoggingTest, EachPointGetsTheIdentifierMapItsInsertsMake) {
     const PTIdentifierMap& logged = point(i).identifiers;
     EXPECT_EQ(namesOf(logged), namesOf(inserted)) << i;
     EXPECT_EQ(logged.bucket_count(), inserted.bucket_count()) << i;
-    EXPECT_EQ(identifiers(i), texts) << i;
+    EXPECT_EQ(identifierTexts(tracer, i), texts) << i;
   }
 }
 
@@ -233,7 +232,7 @@ TEST_F(LoggingRecorderTest, StartsAndStopsBecomeEventsConvertedOnRead) {
   EXPECT_EQ(kinds(), (std::vector<std::int32_t>{instrument::kStartEvent, instrument::kStopEvent}));
 
   ASSERT_EQ(tracer.getRawDataVector()->size(), 2u);
-  EXPECT_EQ(identifiers(1), (Texts{{"modelStr", "m1"}, kUpdate}));
+  EXPECT_EQ(identifierTexts(tracer, 1), (Texts{{"modelStr", "m1"}, kUpdate}));
   EXPECT_EQ(tracer.getMapCollections().count("odd"), 0u);
 }
 
@@ -272,7 +271,6 @@ class ExportedLoggingTest : public ::testing::Test {
     ptClearRawData();
     platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt);
   }
-  Texts identifiers(std::size_t i) const { return identifierTexts(tracer, i); }
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
 };
 
@@ -288,11 +286,11 @@ TEST_F(ExportedLoggingTest, EveryFunctionEndsInTheFunnelWithItsIdentifiers) {
   ptEnableTracer("Calvoran Startup", false);
 
   ASSERT_EQ(tracer.rawDataVector()->size(), 5u);
-  EXPECT_EQ(identifiers(0), (Texts{{"modelStr", "m1"}, kUpdate}));
-  EXPECT_EQ(identifiers(1),
+  EXPECT_EQ(identifierTexts(tracer, 0), (Texts{{"modelStr", "m1"}, kUpdate}));
+  EXPECT_EQ(identifierTexts(tracer, 1),
             (Texts{{"modelStr", "m1"}, {"targetStr", "t"}, {"machineStr", "mach"}, {"chartStr", "chart"}, kUpdate}));
-  EXPECT_EQ(identifiers(2), Texts{kUpdate});
-  EXPECT_EQ(identifiers(3), (Texts{{"TestCase", "c"}, kUpdate}));
+  EXPECT_EQ(identifierTexts(tracer, 2), Texts{kUpdate});
+  EXPECT_EQ(identifierTexts(tracer, 3), (Texts{{"TestCase", "c"}, kUpdate}));
   EXPECT_EQ(tracer.rawDataVector()->at(4)->grouping,
             tracer.getNumberForString(EPT_GROUPING, "Calvoran Startup", false));
 
