@@ -113,8 +113,7 @@ TEST_F(TracerRecorderTest, EventPointsCarryTheSnapshotOfTheirSide) {
   ASSERT_EQ(events.size(), 2u);
   EXPECT_EQ(events[0].event.id, first);
   EXPECT_TRUE(events[0].event.stopTime.has_value());
-  ASSERT_TRUE(events[0].datum.has_value());
-  const pt::EventDatum& datum = *events[0].datum;
+  const pt::EventDatum& datum = events[0].datum.value();
   EXPECT_EQ(std::tie(datum.name, datum.start.procMemUsage, datum.stop.procMemUsage, datum.stop.procVMSize),
             std::make_tuple("G", 100.0, 300.0, 900.0));
   EXPECT_FALSE(datum.detailedStart || datum.detailedStop);
