@@ -1,15 +1,14 @@
 // Calls into the library as host code makes them: through the host object
 // system, with host arrays in and out.
 //
-//   auto out = pt_test::callTracer("enable", {pt_test::text("G")}, 1);
+//   auto out = pt_test::callTracer("enable", {"G", true}, 1);
 //   platform::HostError e = pt_test::raised([] { pt_test::callTracer("enable", {}, 1); });
 #pragma once
 
 #include <gtest/gtest.h>
 
-#include <functional>
 #include <initializer_list>
-#include <string>
+#include <span>
 #include <variant>
 #include <vector>
 
@@ -21,9 +20,6 @@
 
 namespace pt_test {
 
-inline haArray* text(const char* value) { return haCreateString(value); }
-inline haArray* flag(bool value) { return haCreateLogicalScalar(value); }
-inline haArray* number(double value) { return haCreateDoubleScalar(value); }
 /// A 1-by-n cell taking over `elements`.
 inline haArray* cell(std::initializer_list<haArray*> elements) {
   haArray* c = haCreateCellMatrix(1, elements.size());
@@ -33,29 +29,27 @@ inline haArray* cell(std::initializer_list<haArray*> elements) {
 }
 
 /// An input written as a value: text, flag, number, a cell (empty or of one
-/// number) or no array; `make` builds its host array.
+/// number), no array, or an array made by hand (taken over); `make` builds
+/// its host array.
 struct EmptyCell {};
 struct NumberCell {};
-using In = std::variant<const char*, bool, double, EmptyCell, NumberCell, std::nullptr_t>;
+using In = std::variant<const char*, bool, double, EmptyCell, NumberCell, std::nullptr_t, haArray*>;
 
 inline haArray* make(const In& input) {
   switch (input.index()) {
-    case 0: return text(std::get<0>(input));
-    case 1: return flag(std::get<1>(input));
-    case 2: return number(std::get<2>(input));
+    case 0: return haCreateString(std::get<0>(input));
+    case 1: return haCreateLogicalScalar(std::get<1>(input));
+    case 2: return haCreateDoubleScalar(std::get<2>(input));
     case 3: return cell({});
-    case 4: return cell({number(1)});
-    default: return nullptr;
+    case 4: return cell({haCreateDoubleScalar(1)});
+    case 5: return nullptr;
+    default: return std::get<6>(input);
   }
 }
 
 /// Inputs owned for the length of one call.
 class Inputs {
  public:
-  Inputs(std::initializer_list<haArray*> values) {
-    for (haArray* value : values) owned_.emplace_back(value);
-    for (const auto& value : owned_) views_.push_back(value.get());
-  }
   explicit Inputs(const std::vector<In>& values) {
     for (const In& value : values) owned_.emplace_back(make(value));
     for (const auto& value : owned_) views_.push_back(value.get());
@@ -68,7 +62,7 @@ class Inputs {
 };
 
 /// Calls a static method of ZezaDazod.Tracer, taking over the inputs.
-inline std::vector<platform::HostArrayPtr> callTracer(const char* method, std::initializer_list<haArray*> inputs,
+inline std::vector<platform::HostArrayPtr> callTracer(const char* method, const std::vector<In>& inputs,
                                                       int nOutputs = 0) {
   KVInitialize_performance_tracer();
   const Inputs owned(inputs);

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <span>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -45,9 +46,8 @@ TEST(ModuleEntry, InitialisesOnceAndKeepsEverythingAfterTermination) {
   EXPECT_EQ(ns->getFunctionNames(),
             (std::vector<std::string>{"clsvStringTableDoGarbageCollection", "clsvStringTableDisableGarbageCollection",
                                       "clsvStringTableEnableGarbageCollection"}));
-  vesk::COSClass* tracer = vesk::COSClass::getClass("ZezaDazod.Tracer");
-  ASSERT_NE(tracer, nullptr);
-  EXPECT_EQ(tracer, PerformanceTracerCOSClassInfo::GetPerformanceTracerCOSClass());
+  EXPECT_EQ(vesk::COSClass::getClass("ZezaDazod.Tracer"),
+            PerformanceTracerCOSClassInfo::GetPerformanceTracerCOSClass());
   const vesk::COSClass* scoped = vesk::COSClass::getClass("ZezaDazod.Tracer.ScopedTracerData");
   ASSERT_NE(scoped, nullptr);
   EXPECT_EQ(scoped->getClassInfo().getDescription(), "Instrumentation Point for Performance Tracer");
@@ -61,9 +61,12 @@ TEST(ModuleEntry, InitialisesOnceAndKeepsEverythingAfterTermination) {
 }
 
 TEST(ModuleEntry, StringTableFunctionsRunClsvInternalOnTheCurrentMachine) {
+  const auto collect = [](std::span<const haArray* const> inputs) {
+    vesk::callFunction("ZezaDazod.clsvStringTableDoGarbageCollection", inputs, 0);
+  };
   KVInitialize_performance_tracer();
   RecordedClsvInternal onMain(hvm::Factory::getMainHVM());
-  vesk::callFunction("ZezaDazod.clsvStringTableDoGarbageCollection", {}, 0);
+  collect({});
   vesk::callFunction("ZezaDazod.clsvStringTableDisableGarbageCollection", {}, 0);
   auto secondary = hvm::Factory::createHVM();
   RecordedClsvInternal onSecondary(*secondary);
@@ -77,15 +80,10 @@ TEST(ModuleEntry, StringTableFunctionsRunClsvInternalOnTheCurrentMachine) {
   EXPECT_TRUE(onMain.sinkUsed);
 
   // The functions take no inputs, and the command's error reaches the caller.
-  pt_test::Inputs extra({pt_test::text("x")});
-  EXPECT_EQ(pt_test::raised([&] {
-              vesk::callFunction("ZezaDazod.clsvStringTableDoGarbageCollection", extra.span(), 0);
-            }).identifier(),
-            "vesk:TooManyInputs");
+  const pt_test::Inputs extra({"x"});
+  EXPECT_EQ(pt_test::raised([&] { collect(extra.span()); }).identifier(), "vesk:TooManyInputs");
   RecordedClsvInternal failing(hvm::Factory::getMainHVM(), true);
-  EXPECT_EQ(
-      pt_test::raised([] { vesk::callFunction("ZezaDazod.clsvStringTableDoGarbageCollection", {}, 0); }).identifier(),
-      "hvm:UndefinedFunction");
+  EXPECT_EQ(pt_test::raised([&] { collect({}); }).identifier(), "hvm:UndefinedFunction");
   EXPECT_EQ(failing.calls.size(), 1u);
 }
 

@@ -16,8 +16,6 @@ namespace {
 
 using platform::HostArrayPtr;
 using pt_test::callTracer;
-using pt_test::flag;
-using pt_test::text;
 
 // Field names with the class of their values, in order: "uint32", "char",
 // "double", "logical", "cell".
@@ -97,22 +95,6 @@ TEST(ProcessedStructs, EachRowClassHasItsFieldsInOrderWithTheirTypes) {
   EXPECT_EQ(haGetScalar(haGetCell(tracerCell.get(), 3)), 0.0);  // no identifiers
 }
 
-// Outer (Model=m1, Block=b) holding Inner, logged through the host methods.
-class ProcessedStructsFromHost : public ::testing::Test {
- protected:
-  void SetUp() override {
-    ptClearRawData();
-    ptEnableTracer("StructG", true);
-    callTracer("logTracerData",
-               {text("StructG"), text("Outer"), flag(true), text("Model"), text("m1"), text("Block"), text("b")});
-    callTracer("logKAVLORData", {text("StructG"), text("Inner"), flag(true)});
-    callTracer("logKAVLORData", {text("StructG"), text("Inner"), flag(false)});
-    callTracer("logTracerData",
-               {text("StructG"), text("Outer"), flag(false), text("Model"), text("m1"), text("Block"), text("b")});
-  }
-  void TearDown() override { ptEnableTracer("StructG", false); }
-};
-
 const haArray* rowNamed(const haArray* rows, const std::string& phase, const char* field = "phaseIDStr") {
   for (std::size_t i = 0; i < haGetNumberOfElements(rows); ++i)
     if (textField(haGetCell(rows, i), field) == phase) return haGetCell(rows, i);
@@ -120,8 +102,16 @@ const haArray* rowNamed(const haArray* rows, const std::string& phase, const cha
   return nullptr;
 }
 
-TEST_F(ProcessedStructsFromHost, RowsCarryTheirIdentifiersAsFieldsAndTheirPlaceInTheTree) {
-  const HostArrayPtr rows = std::move(callTracer("getProcessedData", {text("Grouping"), text("StructG")}, 1).at(0));
+TEST(ProcessedStructsFromHost, RowsCarryFieldsAndPlaceInTheTreeAndAggregatesNineFields) {
+  // Outer (Model=m1, Block=b) holding Inner, logged through the host methods.
+  ptClearRawData();
+  ptEnableTracer("StructG", true);
+  callTracer("logTracerData", {"StructG", "Outer", true, "Model", "m1", "Block", "b"});
+  callTracer("logKAVLORData", {"StructG", "Inner", true});
+  callTracer("logKAVLORData", {"StructG", "Inner", false});
+  callTracer("logTracerData", {"StructG", "Outer", false, "Model", "m1", "Block", "b"});
+  ptEnableTracer("StructG", false);
+  const HostArrayPtr rows = std::move(callTracer("getProcessedData", {"Grouping", "StructG"}, 1).at(0));
   const haArray* outer = rowNamed(rows.get(), "Outer");
   const haArray* inner = rowNamed(rows.get(), "Inner");
   ASSERT_TRUE(outer && inner);
@@ -142,25 +132,19 @@ TEST_F(ProcessedStructsFromHost, RowsCarryTheirIdentifiersAsFieldsAndTheirPlaceI
   EXPECT_STREQ(haGetClassName(haGetCell(children, 0)), "int32");
   EXPECT_EQ(haGetScalar(haGetCell(children, 0)), numberField(inner, "HTMLRowNumber"));
   EXPECT_GE(numberField(outer, "wcElapsedTime"), numberField(inner, "wcElapsedTime"));
-}
 
-TEST_F(ProcessedStructsFromHost, AggregatesHaveNineFieldsInOrder) {
-  const HostArrayPtr aggregates =
-      std::move(callTracer("getAggregateProcessedData", {text("grouping"), pt_test::cell({text("StructG")})}, 1).at(0));
-  const haArray* inner = rowNamed(aggregates.get(), "Inner", "phaseID");
-  ASSERT_NE(inner, nullptr);
-  const Layout expected = {{"pointType", "uint32"},
-                           {"grouping", "char"},
-                           {"phaseID", "char"},
-                           {"wcElapsedTime", "double"},
-                           {"cpuElapsedTime", "double"},
-                           {"procMemUsageDelta", "double"},
-                           {"procMemUsagePeakDelta", "double"},
-                           {"procVMSizeDelta", "double"},
-                           {"Count", "uint32"}};
-  EXPECT_EQ(layoutOf(inner), expected);
-  EXPECT_EQ(textField(inner, "grouping"), "StructG");
-  EXPECT_EQ(numberField(inner, "Count"), 1.0);
+  const HostArrayPtr aggregates = std::move(
+      callTracer("getAggregateProcessedData", {"grouping", pt_test::cell({haCreateString("StructG")})}, 1).at(0));
+  const haArray* aggregate = rowNamed(aggregates.get(), "Inner", "phaseID");
+  ASSERT_NE(aggregate, nullptr);
+  Layout nineFields = {{"pointType", "uint32"}, {"grouping", "char"}, {"phaseID", "char"}};
+  for (const char* name :
+       {"wcElapsedTime", "cpuElapsedTime", "procMemUsageDelta", "procMemUsagePeakDelta", "procVMSizeDelta"})
+    nineFields.emplace_back(name, "double");
+  nineFields.emplace_back("Count", "uint32");
+  EXPECT_EQ(layoutOf(aggregate), nineFields);
+  EXPECT_EQ(textField(aggregate, "grouping"), "StructG");
+  EXPECT_EQ(numberField(aggregate, "Count"), 1.0);
 }
 
 }  // namespace

@@ -14,29 +14,27 @@
 #include "support/scratch_files.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_clearing.h"
-#include "tracer/pt_groupings.h"
 
 namespace {
 
 using pt_test::callTracer;
 using pt_test::fileBytes;
-using pt_test::flag;
+using pt_test::In;
 using pt_test::raised;
-using pt_test::text;
 
 // A small tool run logged as a host would: startup, a build with a nested
 // compile, per model, then a test phase.
 void logToolRun(const char* model) {
-  callTracer("enable", {text("Tool"), flag(true)}, 1);
-  callTracer("enableCLStartupLogging", {flag(true)}, 1);
-  callTracer("logCLStartupData", {text("Init"), flag(true)});
-  callTracer("logCLStartupData", {text("Init"), flag(false)});
-  callTracer("logCalvoranData", {text("Tool"), text(model), text("grt"), text("Build"), flag(true)});
-  callTracer("logTracerData", {text("Tool"), text("Compile"), flag(true), text("modelStr"), text(model)});
-  callTracer("logTracerData", {text("Tool"), text("Compile"), flag(false), text("modelStr"), text(model)});
-  callTracer("logCalvoranData", {text("Tool"), text(model), text("grt"), text("Build"), flag(false)});
-  callTracer("logKAVLORData", {text("Tool"), text("Test"), flag(true)});
-  callTracer("logKAVLORData", {text("Tool"), text("Test"), flag(false)});
+  callTracer("enable", {"Tool", true}, 1);
+  callTracer("enableCLStartupLogging", {true}, 1);
+  callTracer("logCLStartupData", {"Init", true});
+  callTracer("logCLStartupData", {"Init", false});
+  callTracer("logCalvoranData", {"Tool", model, "grt", "Build", true});
+  callTracer("logTracerData", {"Tool", "Compile", true, "modelStr", model});
+  callTracer("logTracerData", {"Tool", "Compile", false, "modelStr", model});
+  callTracer("logCalvoranData", {"Tool", model, "grt", "Build", false});
+  callTracer("logKAVLORData", {"Tool", "Test", true});
+  callTracer("logKAVLORData", {"Tool", "Test", false});
 }
 
 std::size_t livePoints() { return haGetNumberOfElements(callTracer("getRawData", {}, 1).at(0).get()); }
@@ -47,7 +45,7 @@ class ReportMethods : public ::testing::Test {
     KVInitialize_performance_tracer();
     ptClearRawData();
     logToolRun("m1");
-    callTracer("saveToFile", {text(saved.c_str())});
+    callTracer("saveToFile", {saved.c_str()});
     logged = pt_test::describe(tracer, *tracer.getRawDataVector());
     ptClearRawData();
     logToolRun("m2");
@@ -146,14 +144,12 @@ TEST_F(ReportMethods, WriteWhatTheLibraryWritesForTheSameDataAndLeaveTheLiveData
     SCOPED_TRACE(c.method);
     Arguments arguments = {"htmlfile", viaHost};
     for (const std::string& input : c.inputs) arguments.push_back(input == "@" ? saved : input);
-    std::vector<platform::HostArrayPtr> owned;
-    for (const std::string& argument : arguments)
-      owned.emplace_back(argument == "true" || argument == "false" ? flag(argument == "true") : text(argument.c_str()));
-    std::vector<const haArray*> views;
-    for (const auto& input : owned) views.push_back(input.get());
+    std::vector<In> inputs;
+    for (const std::string& a : arguments)
+      inputs.push_back(a == "true" || a == "false" ? In(a == "true") : In(a.c_str()));
     // The library's report first, so that any names the analysis adds are in the tables for both.
     ASSERT_TRUE(c.library(viaLibrary, arguments));
-    vesk::callStaticMethod("ZezaDazod.Tracer", c.method, views, 0);
+    callTracer(c.method, inputs);
     EXPECT_FALSE(fileBytes(viaHost).empty());
     EXPECT_EQ(fileBytes(viaHost), fileBytes(viaLibrary));
     EXPECT_EQ(livePoints(), before) << "reading a trace changed the live data";
@@ -163,7 +159,7 @@ TEST_F(ReportMethods, WriteWhatTheLibraryWritesForTheSameDataAndLeaveTheLiveData
 TEST_F(ReportMethods, RefuseToWriteOverTheirInputToReadDamagedDataOrToReportNothing) {
   const std::string trace = fileBytes(saved);
   const platform::HostError overInput = raised([&] {
-    callTracer("generateHTMLReport", {text("htmlfile"), text(saved.c_str()), text("kvdfile"), text(saved.c_str())});
+    callTracer("generateHTMLReport", {"htmlfile", saved.c_str(), "kvdfile", saved.c_str()});
   });
   EXPECT_EQ(overInput.identifier(), "performance_tracer:PerformanceTracer:WriteFileFailed");
   EXPECT_EQ(fileBytes(saved), trace);
@@ -172,23 +168,19 @@ TEST_F(ReportMethods, RefuseToWriteOverTheirInputToReadDamagedDataOrToReportNoth
   const std::string damaged = folder.file("damaged.kvd");
   pt_test::writeFileBytes(damaged, trace.substr(0, trace.size() / 2));
   const std::size_t before = livePoints();
-  raised([&] { callTracer("loadTracerData", {text(damaged.c_str())}); });
-  raised([&] {
-    callTracer("generateDifferenceReport",
-               {text("htmlfile"), text(viaHost.c_str()), text("lhsfile"), text(damaged.c_str())});
-  });
+  raised([&] { callTracer("loadTracerData", {damaged.c_str()}); });
+  raised([&] { callTracer("generateDifferenceReport", {"htmlfile", viaHost.c_str(), "lhsfile", damaged.c_str()}); });
   EXPECT_EQ(livePoints(), before);
 
   ptClearRawData();
   const platform::HostError emptyRight = raised([&] {
-    callTracer("generateDifferenceReport",
-               {text("htmlfile"), text(viaHost.c_str()), text("lhsfile"), text(saved.c_str())});
+    callTracer("generateDifferenceReport", {"htmlfile", viaHost.c_str(), "lhsfile", saved.c_str()});
   });
   EXPECT_EQ(emptyRight.identifier(), "performance_tracer:PerformanceTracer:NoRawTracerDataLoaded");
   EXPECT_EQ(emptyRight.arguments(), std::vector<std::string>{""});
 
   // A run logged through the host methods only loads back to the points it was saved from.
-  callTracer("loadTracerData", {text(saved.c_str())});
+  callTracer("loadTracerData", {saved.c_str()});
   EXPECT_EQ(pt_test::describe(tracer, *tracer.getRawDataVector()), logged);
 }
 

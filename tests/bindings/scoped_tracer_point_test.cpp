@@ -19,11 +19,10 @@
 namespace {
 
 using pt_test::raised;
-using pt_test::text;
 
 constexpr char kClass[] = "ZezaDazod.Tracer.ScopedTracerData";
 
-std::unique_ptr<vesk::COSInterface> scopedPoint(std::initializer_list<haArray*> inputs) {
+std::unique_ptr<vesk::COSInterface> scopedPoint(const std::vector<pt_test::In>& inputs) {
   KVInitialize_performance_tracer();
   const pt_test::Inputs owned(inputs);
   return vesk::createObject(kClass, owned.span());
@@ -75,13 +74,13 @@ using ScopedTracerDataLogging = ScopedTracerData<false>;
 using ScopedTracerDataRecorder = ScopedTracerData<true>;
 
 TEST_F(ScopedTracerDataLogging, LogsTheStartAtCreationAndTheEndOnceAtStopOrDestruction) {
-  auto point = scopedPoint({text("G"), text("P")});
+  auto point = scopedPoint({"G", "P"});
   EXPECT_EQ(loggedPoints(), std::vector<std::string>{"start P G"});
   point->call("stop", {}, 0);
   point->call("stop", {}, 0);
   point.reset();  // destruction after stop logs nothing more
   // Destroyed without a stop, it ends the phase with the same identifiers.
-  scopedPoint({text("G"), text("Q"), text("Model"), text("m1")}).reset();
+  scopedPoint({"G", "Q", "Model", "m1"}).reset();
   EXPECT_EQ(loggedPoints(),
             (std::vector<std::string>{"start P G", "end P G", "start Q G Model=m1", "end Q G Model=m1"}));
 }
@@ -98,10 +97,8 @@ TEST_F(ScopedTracerDataLogging, RefusesBadInputsBeforeLoggingAnything) {
       {{1.0, "P"}, "ParameterMismatchString", {"Grouping"}},
       {{"G", true}, "ParameterMismatchString", {"Phase"}},
   };
-  KVInitialize_performance_tracer();
   for (const Case& c : cases) {
-    const pt_test::Inputs inputs(c.inputs);
-    const platform::HostError e = raised([&] { vesk::createObject(kClass, inputs.span()); });
+    const platform::HostError e = raised([&] { scopedPoint(c.inputs); });
     EXPECT_EQ(e.key(), c.key);
     EXPECT_EQ(e.arguments(), c.arguments);
   }
@@ -109,7 +106,7 @@ TEST_F(ScopedTracerDataLogging, RefusesBadInputsBeforeLoggingAnything) {
 }
 
 TEST_F(ScopedTracerDataRecorder, RecordsOneEventWithTheMachineThatRanItAndKeepsTheMode) {
-  auto off = scopedPoint({text("RecordedG"), text("P")});  // a disabled control: no event, no end
+  auto off = scopedPoint({"RecordedG", "P"});  // a disabled control: no event, no end
   off->call("stop", {}, 0);
   off.reset();
   EXPECT_TRUE(recorder.getAllEventPoints().empty());
@@ -117,12 +114,12 @@ TEST_F(ScopedTracerDataRecorder, RecordsOneEventWithTheMachineThatRanItAndKeepsT
   auto secondary = hvm::Factory::createHVM();
   {
     hvm::ScopedCurrentHVM bound(*secondary);
-    auto point = scopedPoint({text("RecordedG"), text("P"), text("Model"), text("m1")});
+    auto point = scopedPoint({"RecordedG", "P", "Model", "m1"});
     // The feature is read once: switching it off now changes no point's mode.
     platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
     point->call("stop", {}, 0);
   }
-  scopedPoint({text("RecordedG"), text("Q")}).reset();
+  scopedPoint({"RecordedG", "Q"}).reset();
 
   const std::vector<instrument::Event> events = recorder.getAllEvents();
   ASSERT_EQ(events.size(), 2u);
@@ -131,8 +128,7 @@ TEST_F(ScopedTracerDataRecorder, RecordsOneEventWithTheMachineThatRanItAndKeepsT
   EXPECT_EQ(events[1].id.tag, 0u);  // the main machine's points carry no identifier
   EXPECT_TRUE(events[0].stopTime.has_value());
   EXPECT_TRUE(events[1].stopTime.has_value());
-  const instrument::ContextSet expected{{"phase", "P"}, {"Model", "m1"}};
-  EXPECT_EQ(events[0].context, expected);
+  EXPECT_EQ(events[0].context, (instrument::ContextSet{{"phase", "P"}, {"Model", "m1"}}));
   EXPECT_TRUE(PerformanceTracer::getInstance()->getRawDataVector()->empty());
 }
 

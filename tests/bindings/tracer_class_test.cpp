@@ -9,17 +9,14 @@
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_clearing.h"
 #include "tracer/pt_groupings.h"
-#include "tracer/pt_logging.h"
 
 namespace {
 
 using pt_test::callTracer;
 using pt_test::EmptyCell;
-using pt_test::flag;
 using pt_test::In;
 using pt_test::NumberCell;
 using pt_test::raised;
-using pt_test::text;
 
 class TracerClass : public ::testing::Test {
  protected:
@@ -130,9 +127,7 @@ TEST_F(TracerClass, RaisesEachErrorWithItsArguments) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(std::string(c.method) + " " + c.key);
-    const pt_test::Inputs inputs(c.inputs);
-    const platform::HostError e =
-        raised([&] { vesk::callStaticMethod("ZezaDazod.Tracer", c.method, inputs.span(), 0); });
+    const platform::HostError e = raised([&] { callTracer(c.method, c.inputs); });
     EXPECT_EQ(e.identifier(), std::string("performance_tracer:PerformanceTracer:") + c.key);
     EXPECT_EQ(e.arguments(), c.arguments);
   }
@@ -141,10 +136,9 @@ TEST_F(TracerClass, RaisesEachErrorWithItsArguments) {
 
 // Raw points left after logging one start of model m1 and two of m2 in
 // grouping G and then clearing with `clearInputs`.
-std::size_t leftAfterClearing(std::initializer_list<haArray*> clearInputs) {
+std::size_t leftAfterClearing(const std::vector<In>& clearInputs) {
   ptClearRawData();
-  for (const char* model : {"m1", "m2", "m2"})
-    callTracer("logCalvoranData", {text("G"), text(model), text("grt"), text("Build"), flag(true)});
+  for (const char* model : {"m1", "m2", "m2"}) callTracer("logCalvoranData", {"G", model, "grt", "Build", true});
   callTracer("clearRawData", clearInputs);
   return haGetNumberOfElements(callTracer("getRawData", {}, 1).at(0).get());
 }
@@ -152,29 +146,27 @@ std::size_t leftAfterClearing(std::initializer_list<haArray*> clearInputs) {
 TEST_F(TracerClass, ClearRawDataTakesNamesInAnyCaseAndTheLastValueOfAName) {
   ptEnableTracer("G", true);
   EXPECT_EQ(leftAfterClearing({}), 0u);
-  EXPECT_EQ(leftAfterClearing({text("MODEL"), text("m1")}), 2u);
-  EXPECT_EQ(leftAfterClearing({text("model"), text("m1"), text("Model"), text("m2")}), 1u);
-  EXPECT_EQ(leftAfterClearing({text("Model"), text("m1"), text("GROUPING"), text("G")}), 2u);
-  EXPECT_EQ(leftAfterClearing({text("grouping"), text("G"), text("model"), text("m2")}), 1u);
-  EXPECT_EQ(leftAfterClearing({text("grouping"), text("Other"), text("model"), text("m2")}), 3u);
-  EXPECT_EQ(leftAfterClearing({text("grouping"), text("G"), text("model"), text("m1"), text("target"), text("grt")}),
-            2u);
-  EXPECT_EQ(leftAfterClearing({text("grouping"), text("G"), text("model"), text("m1"), text("target"), text("ert")}),
-            3u);
+  EXPECT_EQ(leftAfterClearing({"MODEL", "m1"}), 2u);
+  EXPECT_EQ(leftAfterClearing({"model", "m1", "Model", "m2"}), 1u);
+  EXPECT_EQ(leftAfterClearing({"Model", "m1", "GROUPING", "G"}), 2u);
+  EXPECT_EQ(leftAfterClearing({"grouping", "G", "model", "m2"}), 1u);
+  EXPECT_EQ(leftAfterClearing({"grouping", "Other", "model", "m2"}), 3u);
+  EXPECT_EQ(leftAfterClearing({"grouping", "G", "model", "m1", "target", "grt"}), 2u);
+  EXPECT_EQ(leftAfterClearing({"grouping", "G", "model", "m1", "target", "ert"}), 3u);
   // A grouping without a model clears the whole grouping, a target or not.
-  EXPECT_EQ(leftAfterClearing({text("Grouping"), text("G"), text("target"), text("grt")}), 0u);
+  EXPECT_EQ(leftAfterClearing({"Grouping", "G", "target", "grt"}), 0u);
   ptEnableTracer("G", false);
 }
 
 TEST_F(TracerClass, EnableAnswersTheStateAndSetsItOnlyWhenGivenAFlag) {
-  auto state = [](std::initializer_list<haArray*> inputs) {
+  auto state = [](const std::vector<In>& inputs) {
     return haIsLogicalScalarTrue(callTracer("enable", inputs, 1).at(0).get());
   };
-  EXPECT_FALSE(state({text("Switched")}));
-  EXPECT_TRUE(state({text("Switched"), flag(true)}));
-  EXPECT_TRUE(state({text("Switched")}));
-  EXPECT_FALSE(state({text("Switched"), flag(false)}));
-  EXPECT_FALSE(state({text("Switched")}));
+  EXPECT_FALSE(state({"Switched"}));
+  EXPECT_TRUE(state({"Switched", true}));
+  EXPECT_TRUE(state({"Switched"}));
+  EXPECT_FALSE(state({"Switched", false}));
+  EXPECT_FALSE(state({"Switched"}));
 }
 
 TEST_F(TracerClass, HostObjectsOfTheClassHaveATracerOfTheirOwn) {

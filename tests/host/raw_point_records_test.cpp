@@ -59,27 +59,23 @@ TEST_F(RawPointRecords, TracerPointIdentifiersTravelAsEnumeratedNumbers) {
   // Through a file's enumeration, where 7 stands for Model; 99 names nothing.
   DynamicEnum fileEnum;
   fileEnum.add("Model", 7);
-  std::vector<haArray*> elementsIn = {haCreateString("1"),      int32(3), haCreateString("P"),
-                                      haCreateString("G"),      int32(2), haCreateString("7:abc"),
-                                      haCreateString("99:lost")};
-  const HostArrayPtr numbered = record(elementsIn);
+  const HostArrayPtr numbered = record({haCreateString("1"), int32(3), haCreateString("P"), haCreateString("G"),
+                                        int32(2), haCreateString("7:abc"), haCreateString("99:lost")});
   const PTTracerDataPoint read(numbered.get(), fileEnum);
   EXPECT_EQ(read.getIdentifierNum("Model"), ptGetNumberForString("Model", "abc"));
   EXPECT_EQ(read.getIdentifierNum(""), ptGetNumberForString("", "lost"));
 }
 
 TEST_F(RawPointRecords, OddRecordsReadSafely) {
-  const HostArrayPtr unknownVersion = record({haCreateString("2"), int32(0), haCreateString("P")});
-  const PTKAVLORDataPoint unknown(unknownVersion.get());
+  const PTKAVLORDataPoint unknown(record({haCreateString("2"), int32(0), haCreateString("P")}).get());
   EXPECT_EQ(std::make_tuple(unknown.type, unknown.phase, unknown.basicMemStats != nullptr,
                             unknown.detailedMemStats == nullptr),
             std::make_tuple(PT_KAVLOR, -1, true, true));
 
   // A count far beyond the record reads only what is there, and the kind
   // is kept as the record gives it.
-  const HostArrayPtr hugeCount =
-      record({haCreateString("1"), int32(7), haCreateString("P"), haCreateString("G"), int32(2147483647)});
-  const PTTracerDataPoint huge(hugeCount.get());
+  const PTTracerDataPoint huge(
+      record({haCreateString("1"), int32(7), haCreateString("P"), haCreateString("G"), int32(2147483647)}).get());
   EXPECT_EQ(huge.type, 7);
   EXPECT_TRUE(huge.identifiers.empty());
 

@@ -219,9 +219,8 @@ TEST_F(TraceDataFile, StartupSaveAndEmptyTraces) {
   const HostArrayPtr name(haCreateString(startup.c_str()));
   const haArray* inputs[] = {name.get()};
   pt::host::saveCLStartupData(1, inputs);
-  const std::vector<std::string> startupVariables = {"PerformanceTracingRawDataVector", "PerformanceTracingSystemInfo",
-                                                     "KAVLORRoot"};
-  EXPECT_EQ(variablesOf(startup), startupVariables);
+  EXPECT_EQ(variablesOf(startup), (std::vector<std::string>{"PerformanceTracingRawDataVector",
+                                                            "PerformanceTracingSystemInfo", "KAVLORRoot"}));
   PTRawDataVector points;
   PTSystemInfoStruct info;
   const DynamicEnum identifiers = pt::host::readTraceDataFile(startup, points, info);

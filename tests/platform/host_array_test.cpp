@@ -55,10 +55,8 @@ TEST(HostArray, TextKeepsEveryByte) {
   EXPECT_TRUE(haIsCharVector(empty.get()));  // 1-by-0 still counts as a text
   EXPECT_EQ(haArrayToStdString(empty.get()), "");
   const std::size_t square[2] = {2, 2};
-  HostArrayPtr matrix(haCreateCharArray(2, square));
-  EXPECT_FALSE(haIsCharVector(matrix.get()));
-  HostArrayPtr number(haCreateDoubleScalar(65));
-  EXPECT_EQ(haArrayToStdString(number.get()), "");
+  EXPECT_FALSE(haIsCharVector(HostArrayPtr(haCreateCharArray(2, square)).get()));
+  EXPECT_EQ(haArrayToStdString(HostArrayPtr(haCreateDoubleScalar(65)).get()), "");
 }
 
 TEST(HostArray, DimensionsAreKeptAndIndexedColumnMajor) {
@@ -83,8 +81,7 @@ TEST(HostArray, DimensionsAreKeptAndIndexedColumnMajor) {
   EXPECT_EQ(haGetElements<double>(row.get())[5], 5.0);
   const std::size_t tooMany[2] = {3, 3};
   EXPECT_THROW(haSetDimensions(row.get(), 2, tooMany), std::invalid_argument);
-  const std::size_t huge[2] = {std::numeric_limits<std::size_t>::max(), 2};
-  EXPECT_THROW(haCreateDoubleMatrix(huge[0], huge[1], haREAL), std::length_error);
+  EXPECT_THROW(haCreateDoubleMatrix(std::numeric_limits<std::size_t>::max(), 2, haREAL), std::length_error);
 }
 
 // Run under AddressSanitizer: a missing or a double release shows up there.

@@ -5,7 +5,7 @@
 #include <signal.h>
 #include <sys/resource.h>
 
-#include <cstring>
+#include <bit>
 #include <filesystem>
 #include <limits>
 #include <string>
@@ -40,13 +40,6 @@ haArray* numeric(haClassID classId, std::vector<std::size_t> dims, std::vector<T
 
 using pt_test::cellRecord;
 
-double nanWithPayload() {
-  const std::uint64_t bits = 0xFFF8000000001234ull;
-  double d;
-  std::memcpy(&d, &bits, sizeof d);
-  return d;
-}
-
 // One of everything the encoding distinguishes.
 HostArrayPtr everyKindOfValue() {
   const char* names[] = {"processorStr", "numCoresStr"};
@@ -59,8 +52,9 @@ HostArrayPtr everyKindOfValue() {
   const std::string bytes("bad\xff\0utf8", 9);
   constexpr double kInf = std::numeric_limits<double>::infinity();
   std::vector<haArray*> doubles;
+  const double nanWithPayload = std::bit_cast<double>(0xFFF8000000001234ull);
   for (double d :
-       {0.0, -0.0, 1.5, 65504.0, 0.1, 1e-310, 1.0e300, kInf, -kInf, nanWithPayload(), 1.7e9 + 0.123456, 100000.0})
+       {0.0, -0.0, 1.5, 65504.0, 0.1, 1e-310, 1.0e300, kInf, -kInf, nanWithPayload, 1.7e9 + 0.123456, 100000.0})
     doubles.push_back(haCreateDoubleScalar(d));
   const std::string longText(100, 'L');  // stored once, then referenced
   HostArrayPtr matrix(haCreateCellMatrix(2, 2));
@@ -119,26 +113,18 @@ void save(const std::string& path, const std::vector<std::pair<const char*, cons
   ASSERT_EQ(kvdClose(file), 0);
 }
 
-// Opens the file and decodes every variable; false when the file cannot be opened.
-bool loadEverything(const std::string& path) {
-  kvdFile* file = kvdOpen(path.c_str(), "r");
-  if (file == nullptr) return false;
-  try {
-    for (const std::string& name : kvdGetVariableNames(file)) HostArrayPtr(kvdGetVariable(file, name.c_str()));
-  } catch (...) {
-    kvdClose(file);
-    throw;
-  }
-  EXPECT_EQ(kvdClose(file), 0);
-  return true;
-}
-
-// The problem text of a CorruptKvdFile error, or what went wrong instead.
+// The problem text of the CorruptKvdFile error that opening the file and
+// decoding every variable raises, or what happened instead.
 std::string damageReported(const std::string& path) {
+  kvdFile* file = nullptr;
   try {
-    loadEverything(path);
+    file = kvdOpen(path.c_str(), "r");
+    if (file == nullptr) return "wrong error: the file did not open";
+    for (const std::string& name : kvdGetVariableNames(file)) HostArrayPtr(kvdGetVariable(file, name.c_str()));
+    EXPECT_EQ(kvdClose(file), 0);
     return "loaded";
   } catch (const HostError& e) {
+    kvdClose(file);
     if (e.key() != "CorruptKvdFile" || e.arguments().size() != 2 || e.arguments()[0] != path)
       return std::string("wrong error: ") + e.what();
     return e.arguments()[1];
@@ -190,18 +176,14 @@ std::string fileWithPayload(const std::string& payload, std::uint64_t version = 
   return file.bytes;
 }
 
-// A saved file of trace points and values of every kind, to be damaged.
-std::string damageableBytes(const ScratchFolder& folder) {
-  const std::string good = folder.file("good.kvd");
-  HostArrayPtr records = cellRecord({tracePoint(1).release(), tracePoint(2).release()});
-  HostArrayPtr all = everyKindOfValue();
-  save(good, {{"Records", records.get()}, {"Everything", all.get()}});
-  return fileBytes(good);
-}
-
-TEST(HostDataFile, RoundTripsNestedValuesOfEveryClassAsOrdinaryCbor) {
+// Each test's own folder, and a file in it.
+class HostDataFile : public ::testing::Test {
+ protected:
   ScratchFolder folder;
-  const std::string path = folder.file("all.kvd");
+  const std::string path = folder.file("trace.kvd");
+};
+
+TEST_F(HostDataFile, RoundTripsNestedValuesOfEveryClassAsOrdinaryCbor) {
   HostArrayPtr all = everyKindOfValue();
   HostArrayPtr root(haCreateString("/opt/kavlor"));
   save(path, {{"Everything", all.get()}, {"KAVLORRoot", root.get()}});
@@ -230,7 +212,7 @@ TEST(HostDataFile, RoundTripsNestedValuesOfEveryClassAsOrdinaryCbor) {
 
 // The standard's own example (http://cbor.schmorp.de/stringref), and a
 // reference to a string the namespace does not hold.
-TEST(HostDataFile, StringReferencesAsTheStandardWritesThem) {
+TEST_F(HostDataFile, StringReferencesAsTheStandardWritesThem) {
   StringSink example;
   {
     platform::cbor::Writer out(example);
@@ -249,9 +231,11 @@ TEST(HostDataFile, StringReferencesAsTheStandardWritesThem) {
   EXPECT_THROW(decode(std::string("\xd8\x19\x00", 3)), platform::cbor::DecodeError);  // outside any namespace
 }
 
-TEST(HostDataFile, TruncationOrAFlippedByteAnywhereIsReported) {
-  ScratchFolder folder;
-  const std::string bytes = damageableBytes(folder), bad = folder.file("bad.kvd");
+TEST_F(HostDataFile, TruncationOrAFlippedByteAnywhereIsReported) {
+  // A saved file of trace points and values of every kind, to be damaged.
+  const HostArrayPtr records = cellRecord({tracePoint(1).release(), tracePoint(2).release()}), all = everyKindOfValue();
+  save(path, {{"Records", records.get()}, {"Everything", all.get()}});
+  const std::string bytes = fileBytes(path), bad = folder.file("bad.kvd");
   const auto expectReported = [&](const std::string& damaged, const std::string& damage) {
     writeFileBytes(bad, damaged);
     const std::string problem = damageReported(bad);
@@ -272,9 +256,7 @@ TEST(HostDataFile, TruncationOrAFlippedByteAnywhereIsReported) {
   EXPECT_NE(damageReported(bad).find("unexpected bytes after the end"), std::string::npos);
 }
 
-TEST(HostDataFile, FailedSaveKeepsTheExistingFile) {
-  ScratchFolder folder;
-  const std::string path = folder.file("keep.kvd");
+TEST_F(HostDataFile, FailedSaveKeepsTheExistingFile) {
   HostArrayPtr original = everyKindOfValue();
   save(path, {{"Everything", original.get()}});
   const std::string before = fileBytes(path);
@@ -309,9 +291,7 @@ TEST(HostDataFile, FailedSaveKeepsTheExistingFile) {
   EXPECT_EQ(folder.entries(), 1u);
 }
 
-TEST(HostDataFile, RefusedPutsLeaveTheSaveUsable) {
-  ScratchFolder folder;
-  const std::string path = folder.file("puts.kvd");
+TEST_F(HostDataFile, RefusedPutsLeaveTheSaveUsable) {
   HostArrayPtr value(haCreateString("v"));
   kvdFile* file = kvdOpen(path.c_str(), "w");
   ASSERT_NE(file, nullptr);
@@ -332,8 +312,7 @@ TEST(HostDataFile, RefusedPutsLeaveTheSaveUsable) {
   EXPECT_NE(kvdClose(nullptr), 0);
 }
 
-TEST(HostDataFile, UnopenableAndForeignFiles) {
-  ScratchFolder folder;
+TEST_F(HostDataFile, UnopenableAndForeignFiles) {
   EXPECT_EQ(kvdOpen(folder.file("missing.kvd").c_str(), "r"), nullptr);
   EXPECT_EQ(kvdOpen(folder.file("").c_str(), "r"), nullptr);  // a folder
   EXPECT_EQ(kvdOpen(folder.file("").c_str(), "w"), nullptr);
@@ -341,7 +320,6 @@ TEST(HostDataFile, UnopenableAndForeignFiles) {
   EXPECT_EQ(kvdOpen(folder.file("x.kvd").c_str(), "a"), nullptr);
   EXPECT_EQ(kvdOpen(nullptr, "r"), nullptr);
 
-  const std::string path = folder.file("foreign.kvd");
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"", "the file is empty"},
       {"just some text\n", "signature"},
@@ -356,9 +334,7 @@ TEST(HostDataFile, UnopenableAndForeignFiles) {
   }
 }
 
-TEST(HostDataFile, HostileValuesAreRefusedBeforeAllocating) {
-  ScratchFolder folder;
-  const std::string path = folder.file("hostile.kvd");
+TEST_F(HostDataFile, HostileValuesAreRefusedBeforeAllocating) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {hexBytes("9b 1000000000000000"), "more elements than the data can hold"},  // an array of 2^60
       {hexBytes("bb 0000010000000000"), "more fields than the data can hold"},    // a map of 2^40
@@ -387,7 +363,7 @@ TEST(HostDataFile, HostileValuesAreRefusedBeforeAllocating) {
 
 // Files crafted with valid checksums (tests/data/make_hostile_traces.py):
 // each once overflowed the stack, looped without end or decoded into gigabytes.
-TEST(HostDataFile, CraftedFilesAreRefusedWithoutCrashOrSwelling) {
+TEST_F(HostDataFile, CraftedFilesAreRefusedWithoutCrashOrSwelling) {
   const std::vector<std::pair<std::string, std::string>> cases = {
       {"nested_string_ref_namespaces.kvd", "nested deeper than 200 levels"},
       {"chained_string_refs.kvd", "a string reference names no string"},

@@ -15,8 +15,7 @@ using platform::HostWarning;
 using pt_test::raised;
 
 TEST(HostMessages, ErrorCarriesIdentifierKeyArgumentsAndText) {
-  const std::string file = "run.kvd";
-  const HostError e = raised([&] { haErrorMsgIdAndTxt("DataWriteFail", "Raw Data", file); });
+  const HostError e = raised([] { haErrorMsgIdAndTxt("DataWriteFail", "Raw Data", std::string("run.kvd")); });
   EXPECT_EQ(e.identifier(), "performance_tracer:PerformanceTracer:DataWriteFail");
   EXPECT_EQ(e.key(), "DataWriteFail");
   EXPECT_EQ(e.arguments(), (std::vector<std::string>{"Raw Data", "run.kvd"}));

@@ -26,11 +26,11 @@ int verdictFromLevel(const ContextSet& context) {
   return it->value == "on" ? 1 : it->value == "off" ? -1 : 0;
 }
 
-// A control handle, the listeners, and a recorder not yet listening.
+// A control handle, the listeners, and a recorder on the stepping clock not yet listening.
 struct InstrumentEmit : testing::Test {
   instrument::Controls controls;
   instrument::Listeners listeners;
-  instrument::InstrumentRecorder recorder;
+  instrument::InstrumentRecorder recorder{&steppingClock};
   instrument::ControlElement& handle = controls.getHandle("load");
 };
 
@@ -99,20 +99,16 @@ TEST_F(InstrumentEmit, ListenersAreAddedOnceAndRemovalStopsDelivery) {
   EXPECT_EQ(second.getAllEventPoints().size(), 2u);
 }
 
-TEST(InstrumentRecorder, KeepsPointsInArrivalOrderWithKindAndTime) {
-  instrument::Controls controls;
-  instrument::Listeners listeners;
+TEST_F(InstrumentEmit, RecorderKeepsPointsInArrivalOrderWithKindAndTime) {
   gTicks = 0;
-  instrument::InstrumentRecorder recorder(&steppingClock);
   listeners.add(recorder);
-  instrument::ControlElement& load = controls.getHandle("load");
   instrument::ControlElement& save = controls.getHandle("save");
-  load.setEnabled(true);
+  handle.setEnabled(true);
   save.setEnabled(true);
 
-  EventId outer = instrument::startEvent(load, {{"phase", "outer"}}, 0, listeners);
+  EventId outer = instrument::startEvent(handle, {{"phase", "outer"}}, 0, listeners);
   EventId inner = instrument::startEvent(save, {{"phase", "inner"}, {"model", "m1"}}, 0, listeners);
-  instrument::instantEvent(load, {{"phase", "tick"}}, 0, listeners);
+  instrument::instantEvent(handle, {{"phase", "tick"}}, 0, listeners);
   instrument::stopEvent(save, inner, listeners);
   recorder.historicOnEventStop("load", {}, outer, fakeTime(42));
 

@@ -27,8 +27,7 @@ TEST(InstrumentThreads, ConcurrentEmissionLosesAndDuplicatesNothing) {
   std::vector<std::thread> emitters;
   for (int t = 0; t < kThreads; ++t) {
     emitters.emplace_back([&, t] {
-      std::string name = "thread" + std::to_string(t);
-      instrument::ControlElement& handle = controls.getHandle(name);
+      instrument::ControlElement& handle = controls.getHandle("thread" + std::to_string(t));
       handle.setEnabled(true);
       while (!go.load()) std::this_thread::yield();
       for (int i = 0; i < kPairsPerThread; ++i) {

@@ -57,24 +57,22 @@ class CounterInfo : public vesk::COSClassInfo {
 
   void initializeClass(vesk::COSClass* cls, const vesk::COSClient*) override {
     using Kind = vesk::COSMethodInfo::Kind;
-    cls->addMethod(std::make_unique<LambdaMI>(
-        "count", Kind::kStatic, signature({"any"}, true, 1),
-        [](int&, haArray* out[], int nIn, const haArray* const[]) { out[0] = haCreateDoubleScalar(nIn); }));
-    cls->addMethod(std::make_unique<LambdaMI>("twice", Kind::kStatic, signature({"double"}, false, 2),
-                                              [](int& n, haArray* out[], int, const haArray* const in[]) {
-                                                n = 2;
-                                                out[0] = haDuplicateArray(in[0]);
-                                                out[1] = haDuplicateArray(in[0]);
-                                              }));
-    cls->addMethod(std::make_unique<LambdaMI>("silent", Kind::kStatic, signature({"void"}, false, 1),
-                                              [](int& n, haArray*[], int, const haArray* const[]) { n = 0; }));
-    cls->addMethod(std::make_unique<LambdaMI>("calls", Kind::kInstance, signature({}, false, 0),
-                                              [](int&, haArray*[], int, const haArray* const[]) {}));
-    cls->addMethod(std::make_unique<LambdaMI>("Counter", Kind::kConstructor, signature({"logical"}, false, 0),
-                                              [](int&, haArray*[], int nIn, const haArray* const in[]) {
-                                                if (nIn == 1 && !haIsLogicalScalarTrue(in[0]))
-                                                  haErrorMsgIdAndTxt("InvalidNames");
-                                              }));
+    // Handlers take (int& nOut, haArray* out[], int nIn, const haArray* const in[]).
+    const auto add = [cls](const char* name, Kind kind, auto sig, LambdaMI::Body body) {
+      cls->addMethod(std::make_unique<LambdaMI>(name, kind, std::move(sig), std::move(body)));
+    };
+    add("count", Kind::kStatic, signature({"any"}, true, 1),
+        [](auto&, auto out, int nIn, auto) { out[0] = haCreateDoubleScalar(nIn); });
+    add("twice", Kind::kStatic, signature({"double"}, false, 2), [](int& n, auto out, int, auto in) {
+      n = 2;
+      out[0] = haDuplicateArray(in[0]);
+      out[1] = haDuplicateArray(in[0]);
+    });
+    add("silent", Kind::kStatic, signature({"void"}, false, 1), [](int& n, auto, int, auto) { n = 0; });
+    add("calls", Kind::kInstance, signature({}, false, 0), [](auto&, auto, int, auto) {});
+    add("Counter", Kind::kConstructor, signature({"logical"}, false, 0), [](auto&, auto, int nIn, auto in) {
+      if (nIn == 1 && !haIsLogicalScalarTrue(in[0])) haErrorMsgIdAndTxt("InvalidNames");
+    });
   }
   void* allocateInstance(vesk::COSInterface*) override {
     ++live;

@@ -81,20 +81,16 @@ TEST(ReplacingFile, WritesThroughLinksAndRefusesWhatItCannotReplace) {
   pt_test::writeFileBytes(folder.file("reports/real.html"), "old");
   fs::create_symlink("reports/real.html", folder.path() / "link.html");
   fs::create_symlink("link.html", folder.path() / "chain.html");
-  {
-    platform::ReplacingFile file(folder.file("chain.html"));
-    ASSERT_TRUE(file.write("new") && file.commit()) << file.error();
-    EXPECT_EQ(file.path(), folder.file("reports/real.html"));
-  }
+  platform::ReplacingFile chain(folder.file("chain.html"));
+  ASSERT_TRUE(chain.write("new") && chain.commit()) << chain.error();
+  EXPECT_EQ(chain.path(), folder.file("reports/real.html"));
   EXPECT_TRUE(fs::is_symlink(folder.path() / "link.html"));
   EXPECT_TRUE(fs::is_symlink(folder.path() / "chain.html"));
   EXPECT_EQ(pt_test::fileBytes(folder.file("reports/real.html")), "new");
   // A link to a file not made yet creates that file.
   fs::create_symlink("reports/later.html", folder.path() / "dangling.html");
-  {
-    platform::ReplacingFile file(folder.file("dangling.html"));
-    ASSERT_TRUE(file.write("made") && file.commit()) << file.error();
-  }
+  platform::ReplacingFile dangling(folder.file("dangling.html"));
+  ASSERT_TRUE(dangling.write("made") && dangling.commit()) << dangling.error();
   EXPECT_EQ(pt_test::fileBytes(folder.file("reports/later.html")), "made");
 
   fs::create_symlink("loop-b.html", folder.path() / "loop-a.html");
