@@ -52,6 +52,11 @@ class ReportMethods : public ::testing::Test {
     logToolRun("m2");
     pt::host::readTraceDataFile(saved, savedPoints, savedInfo);
   }
+  // A grouping left on would attach the tracer's recorder in later tests.
+  void TearDown() override {
+    callTracer("enable", {"Tool", false}, 1);
+    callTracer("enableCLStartupLogging", {false}, 1);
+  }
 
   pt_test::ScratchFolder folder;
   const std::string saved = folder.file("saved.kvd"), viaHost = folder.file("host.html"),
