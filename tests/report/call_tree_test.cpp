@@ -12,10 +12,12 @@
 #include <boost/make_shared.hpp>
 
 #include <algorithm>
+#include <cctype>
 #include <memory>
 #include <numeric>
 #include <string>
 #include <tuple>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -26,30 +28,23 @@ void record(pt_test::TraceBuilder& trace, const std::string& shape) {
   double now = 0.0;
   std::vector<std::string> open;
   std::string name;
-  auto step = [&](bool starting) {
-    if (starting) {
-      trace.start(name, now);
-      open.push_back(name);
-      name.clear();
-    } else {
-      trace.end(open.back(), now);
-      open.pop_back();
-    }
-    now += 0.01;
-  };
   for (const char c : shape + ' ') {
     if (c == '~') {
       now += 0.5;
-    } else if (c == '{') {
-      step(true);
-    } else if (c == ',' || c == ' ' || c == '}') {
-      if (!name.empty()) {
-        step(true);
-        step(false);
-      }
-      if (c == '}') step(false);
-    } else {
+    } else if (std::isalpha(static_cast<unsigned char>(c)) != 0) {
       name += c;
+    } else {
+      // A name before "{" opens a phase; before anything else it is a leaf.
+      const int closing = (c != '{' && !name.empty()) + (c == '}');
+      if (!name.empty()) {
+        trace.start(name, now);
+        open.push_back(std::exchange(name, ""));
+        now += 0.01;
+      }
+      for (int i = 0; i < closing; ++i, now += 0.01) {
+        trace.end(open.back(), now);
+        open.pop_back();
+      }
     }
   }
 }
