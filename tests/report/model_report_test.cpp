@@ -13,8 +13,6 @@
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
-#include <functional>
 #include <iterator>
 #include <regex>
 #include <string>
@@ -28,10 +26,12 @@ const std::string kHostileModel = "</script><img src=x onerror=alert(1)>\"'\\";
 const std::string kHostilePhase = "Load \"quoted\" </SCRIPT> & <b>";
 
 /// The page of the builder's points.
-std::string page(pt_test::TraceBuilder& trace, PTReportType type, std::vector<std::string> arguments = {}) {
+std::string page(pt_test::TraceBuilder& trace, PTReportType type, std::vector<std::string> arguments = {},
+                 bool flameGraph = false) {
   pt_test::ScratchFolder folder;
   const std::string file = folder.file("model.html");
-  EXPECT_TRUE(generateReport_modelBased(tracer(), file, "GLOBAL", "time", arguments, &trace.points(), type, false));
+  EXPECT_TRUE(
+      generateReport_modelBased(tracer(), file, "GLOBAL", "time", arguments, &trace.points(), type, flameGraph));
   return pt_test::fileBytes(file);
 }
 
@@ -177,45 +177,35 @@ TEST(ModelReport, TestReportOfOtherDataWarnsAndShowsModels) {
 
 TEST(ModelReport, FlameGraphOnlyWhenAFrameHasACount) {
   tracer().initialize();
-  pt_test::ScratchFolder folder;
-  const std::string file = folder.file("model.html");
   for (const double seconds : {0.004, 0.5}) {
     pt_test::TraceBuilder trace(tracer());
     trace.identifiers({{"modelStr", "m"}}).start("Compile", 0.0).end("Compile", seconds);
     testing::internal::CaptureStderr();
-    ASSERT_TRUE(
-        generateReport_modelBased(tracer(), file, "GLOBAL", "time", {}, &trace.points(), PT_REPORT_MODEL, true));
+    const std::string text = page(trace, PT_REPORT_MODEL, {}, true);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << seconds;
-    const std::string text = pt_test::fileBytes(file);
     EXPECT_EQ(text.find("id=\"svg-content\"") != std::string::npos, seconds > 0.01) << seconds;
     EXPECT_EQ(text.find("Click on the flame graph or") != std::string::npos, seconds > 0.01) << seconds;
   }
 }
 
-/// A tree from "name:phase(children)" with phases as numbers, e.g. "r:0(a:1,b:2(c:3))".
+/// The node at `at` of "name:phase(children)", phases as numbers, e.g. "r:0(a:1,b:2(c:3))".
+PTprocessedDataNode::Ptr parse(const std::string& text, std::size_t& at, const PTprocessedDataNode::Ptr& parent) {
+  const std::size_t colon = text.find(':', at);
+  std::size_t digits = 0;
+  const std::int32_t phase = std::stoi(text.substr(colon + 1), &digits);
+  auto node = std::make_shared<PTprocessedDataNode>(text.substr(at, colon - at), phase);
+  at = colon + 1 + digits;
+  node->parent = parent;
+  if (parent) parent->addChild(node);
+  if (at < text.size() && text[at] == '(') {
+    while (text[at++] != ')') parse(text, at, node);
+  }
+  return node;
+}
+
 PTprocessedDataNode::Ptr tree(const std::string& text) {
   std::size_t at = 0;
-  std::function<PTprocessedDataNode::Ptr(const PTprocessedDataNode::Ptr&)> parse =
-      [&](const PTprocessedDataNode::Ptr& parent) {
-        const std::size_t colon = text.find(':', at);
-        const std::string name = text.substr(at, colon - at);
-        at = colon + 1;
-        std::size_t end = at;
-        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
-        auto node = std::make_shared<PTprocessedDataNode>(name, std::stoi(text.substr(at, end - at)));
-        at = end;
-        node->parent = parent;
-        if (parent) parent->addChild(node);
-        if (at < text.size() && text[at] == '(') {
-          do {
-            ++at;
-            parse(node);
-          } while (text[at] == ',');
-          ++at;  // ')'
-        }
-        return node;
-      };
-  return parse(nullptr);
+  return parse(text, at, nullptr);
 }
 
 /// "name/status<counterpart" of the merged subtree, pre-order.
