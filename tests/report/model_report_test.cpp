@@ -15,6 +15,7 @@
 #include <algorithm>
 #include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -38,31 +39,23 @@ std::string page(pt_test::TraceBuilder& trace, PTReportType type, std::vector<st
 /// The lines of the script array `name`, between its head and "]"; for the
 /// tree records, parsed from their script string, one record a line.
 std::vector<std::string> arrayLines(const std::string& text, const std::string& head) {
-  std::vector<std::string> lines;
   std::size_t at = text.find(head);
-  if (at == std::string::npos) return lines;
+  if (at == std::string::npos) return {};
+  std::string body;
   if (text.compare(at + head.size(), 15, " = JSON.parse('") == 0) {
-    std::string json;
     for (at += head.size() + 15; at < text.size() && text[at] != '\''; ++at) {
       if (text[at] == '\\')
-        json += text[++at] == 'n' ? '\n' : text[at];
+        body += text[++at] == 'n' ? '\n' : text[at];
       else
-        json += text[at];
+        body += text[at];
     }
-    // Records are one to a line between the array's brackets.
-    std::size_t from = 1;
-    for (std::size_t end = json.find('\n', from); from < json.size() - 1; end = json.find('\n', from)) {
-      lines.push_back(json.substr(from, std::min(end, json.size() - 1) - from));
-      if (end == std::string::npos) break;
-      from = end + 1;
-    }
-    return lines;
+    body = body.substr(1, body.size() - 2);  // records are one to a line between the array's brackets
+  } else {
+    body = text.substr(text.find('\n', at) + 1);
   }
-  at = text.find('\n', at) + 1;
-  for (std::size_t end = text.find('\n', at); end != std::string::npos && text.compare(at, 1, "]") != 0;
-       at = end + 1, end = text.find('\n', at)) {
-    lines.push_back(text.substr(at, end - at));
-  }
+  std::vector<std::string> lines;
+  std::istringstream in(body);
+  for (std::string line; std::getline(in, line) && !line.starts_with("]");) lines.push_back(line);
   return lines;
 }
 
