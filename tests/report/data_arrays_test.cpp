@@ -95,18 +95,16 @@ std::vector<std::string> nameArray(const std::string& script, const std::string&
 // Each procData record's phase, model and target as the page shows them: the
 // names its numbers pick from the arrays ("" for -1, "undefined" past the end).
 std::vector<std::vector<std::string>> shownSubjects(const std::string& records, const std::string& arrays) {
-  const std::vector<std::string> phases = nameArray(arrays, "Phase");
-  const std::vector<std::string> models = nameArray(arrays, "Model");
-  const std::vector<std::string> targets = nameArray(arrays, "Target");
-  const auto nameOf = [](const std::vector<std::string>& names, int number) -> std::string {
+  const auto nameOf = [&](const char* array, const std::string& text) -> std::string {
+    const std::vector<std::string> names = nameArray(arrays, array);
+    const int number = std::stoi(text);
     if (number < 0) return "";
     return number < static_cast<int>(names.size()) ? names[number] : "undefined";
   };
   std::vector<std::vector<std::string>> shown;
   const std::regex record("new dataStruct\\(\\d,\"[^\"]*\",\\d,(-?\\d+),-?\\d+, ?(-?\\d+), ?(-?\\d+),");
   for (auto row = std::sregex_iterator(records.begin(), records.end(), record); row != std::sregex_iterator(); ++row) {
-    shown.push_back({nameOf(phases, std::stoi((*row)[1])), nameOf(models, std::stoi((*row)[2])),
-                     nameOf(targets, std::stoi((*row)[3]))});
+    shown.push_back({nameOf("Phase", (*row)[1]), nameOf("Model", (*row)[2]), nameOf("Target", (*row)[3])});
   }
   return shown;
 }
