@@ -121,22 +121,19 @@ TEST(ModelReport, TestRunsAreOfferedByTestCaseWithTheirNamesIntact) {
   EXPECT_EQ(text.find("<!--"), std::string::npos);
   EXPECT_EQ(text.find("</script '"), std::string::npos);
   const auto parsed = [&](const char* head) {
-    std::vector<nlohmann::json> records;
-    for (std::string line : arrayLines(text, head)) {
-      if (line.back() == ',') line.pop_back();
-      records.push_back(nlohmann::json::parse(line));
-    }
-    return records;
+    std::string records;  // all but the last line end in a comma
+    for (const std::string& line : arrayLines(text, head)) records += line;
+    return nlohmann::json::parse("[" + records + "]");
   };
   // id, phase, time, memory, parent, model, harness, leftTree
-  const std::vector<nlohmann::json> left = parsed("var leftTreeData");
+  const nlohmann::json left = parsed("var leftTreeData");
   const auto fileNode = std::find_if(left.begin(), left.end(), [&](const auto& r) { return r[0] == file; });
   ASSERT_NE(fileNode, left.end()) << text;
   EXPECT_EQ((*fileNode)[7], 1);
   std::vector<nlohmann::json> items;
   std::copy_if(left.begin(), left.end(), std::back_inserter(items), [](const auto& r) { return r[7] == 2; });
   ASSERT_EQ(items.size(), 1u);
-  const std::vector<nlohmann::json> right = parsed("var rightTreeData");
+  const nlohmann::json right = parsed("var rightTreeData");
   ASSERT_EQ(right.size(), 1u);
   EXPECT_EQ(right[0][4], items[0][0]);
   EXPECT_EQ(right[0][2], 1.0);

@@ -115,8 +115,7 @@ TEST(ProcessedDataNode, CompletionSumsUnmeasuredNodesAndInheritsModels) {
     root->identifiers["harnessModel"] = 3;
     child(root, 1.5);
     const auto second = child(root, 2.25);
-    const auto measured = child(second, -1.0);
-    measured->timeValue = 5.0;
+    const auto measured = child(second, 5.0);
     child(measured, 9.0);
     root->updateTreeInfo(type);
     EXPECT_DOUBLE_EQ(root->timeValue, 3.75);
