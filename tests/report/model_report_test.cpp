@@ -9,6 +9,7 @@
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
@@ -59,11 +60,6 @@ std::vector<std::string> arrayLines(const std::string& text, const std::string& 
   return lines;
 }
 
-/// A name table's line: the escaped name between quotes, then `separator`.
-std::string quoted(const std::string& name, const char* separator) {
-  return '"' + ptEscapeForScriptString(name) + '"' + separator;
-}
-
 TEST(ModelReport, PageCarriesEscapedRecordsAndTablesWithEveryMarkerFilled) {
   tracer().initialize();
   pt_test::TraceBuilder trace(tracer());
@@ -98,9 +94,10 @@ TEST(ModelReport, PageCarriesEscapedRecordsAndTablesWithEveryMarkerFilled) {
 
   const std::vector<std::string> phases = arrayLines(text, " phase = [");
   EXPECT_EQ(phases.size(), tracer().getMappingByType(EPT_PHASE)->size() + 1);  // and a blank line
-  EXPECT_NE(std::find(phases.begin(), phases.end(), quoted(kHostilePhase, ",")), phases.end());
-  const std::vector<std::string> models = arrayLines(text, "modelStr = [");
-  EXPECT_NE(std::find(models.begin(), models.end(), quoted(kHostileModel, ", ")), models.end());
+  // A name table's line: the escaped name between quotes, then a separator.
+  EXPECT_THAT(phases, testing::Contains('"' + ptEscapeForScriptString(kHostilePhase) + "\","));
+  EXPECT_THAT(arrayLines(text, "modelStr = ["),
+              testing::Contains('"' + ptEscapeForScriptString(kHostileModel) + "\", "));
   EXPECT_EQ(text.find("harnessModel="), std::string::npos);
   EXPECT_EQ(text.find("harnessModel = ["), std::string::npos);
   EXPECT_NE(text.find("Click on the table on the left to view detailed data."), std::string::npos);
