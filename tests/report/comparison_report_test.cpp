@@ -71,8 +71,7 @@ class ComparisonReport : public testing::Test {
   ComparisonReport() { tracer.initialize(); }
 
   // The page for two recordings made by `record`, in the tracer's tables.
-  template <class RecordLhs, class RecordRhs>
-  std::string page(RecordLhs recordLhs, RecordRhs recordRhs, const std::string& format = "time",
+  std::string page(const auto& recordLhs, const auto& recordRhs, const std::string& format = "time",
                    bool aggregateOnly = false, const std::string& grouping = "GLOBAL") {
     pt_test::TraceBuilder lhs(tracer);
     pt_test::TraceBuilder rhs(tracer);

@@ -63,8 +63,7 @@ TEST(MemoryChart, OnlyDetailedMemoryReportsCarryTheChart) {
   // drawing script reads procData: both come after the page and its data.
   const std::size_t containerAt = page.find(generateMemoryCanvasTable(true));
   const std::size_t chartAt = page.find(generateCanvasJavaScript(true));
-  ASSERT_NE(containerAt, std::string::npos);
-  ASSERT_NE(chartAt, std::string::npos);
+  ASSERT_NE(chartAt, std::string::npos);  // a missing container then fails the order below
   EXPECT_GT(containerAt, page.find("var procData = ["));
   EXPECT_GT(chartAt, containerAt);
   EXPECT_TRUE(contains(page, "onmousemove=\"dialogMove(event)\""));

@@ -9,14 +9,14 @@
 #include "support/trace_builder.h"
 #include "tracer/performance_tracer.h"
 
+#include <gmock/gmock.h>
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
 #include <algorithm>
-#include <cctype>
-#include <functional>
 #include <iterator>
 #include <regex>
+#include <sstream>
 #include <string>
 #include <vector>
 
@@ -28,47 +28,36 @@ const std::string kHostileModel = "</script><img src=x onerror=alert(1)>\"'\\";
 const std::string kHostilePhase = "Load \"quoted\" </SCRIPT> & <b>";
 
 /// The page of the builder's points.
-std::string page(pt_test::TraceBuilder& trace, PTReportType type, std::vector<std::string> arguments = {}) {
+std::string page(pt_test::TraceBuilder& trace, PTReportType type, std::vector<std::string> arguments = {},
+                 bool flameGraph = false) {
   pt_test::ScratchFolder folder;
   const std::string file = folder.file("model.html");
-  EXPECT_TRUE(generateReport_modelBased(tracer(), file, "GLOBAL", "time", arguments, &trace.points(), type, false));
+  EXPECT_TRUE(
+      generateReport_modelBased(tracer(), file, "GLOBAL", "time", arguments, &trace.points(), type, flameGraph));
   return pt_test::fileBytes(file);
 }
 
 /// The lines of the script array `name`, between its head and "]"; for the
 /// tree records, parsed from their script string, one record a line.
 std::vector<std::string> arrayLines(const std::string& text, const std::string& head) {
-  std::vector<std::string> lines;
   std::size_t at = text.find(head);
-  if (at == std::string::npos) return lines;
+  if (at == std::string::npos) return {};
+  std::string body;
   if (text.compare(at + head.size(), 15, " = JSON.parse('") == 0) {
-    std::string json;
     for (at += head.size() + 15; at < text.size() && text[at] != '\''; ++at) {
       if (text[at] == '\\')
-        json += text[++at] == 'n' ? '\n' : text[at];
+        body += text[++at] == 'n' ? '\n' : text[at];
       else
-        json += text[at];
+        body += text[at];
     }
-    // Records are one to a line between the array's brackets.
-    std::size_t from = 1;
-    for (std::size_t end = json.find('\n', from); from < json.size() - 1; end = json.find('\n', from)) {
-      lines.push_back(json.substr(from, std::min(end, json.size() - 1) - from));
-      if (end == std::string::npos) break;
-      from = end + 1;
-    }
-    return lines;
+    body = body.substr(1, body.size() - 2);  // records are one to a line between the array's brackets
+  } else {
+    body = text.substr(text.find('\n', at) + 1);
   }
-  at = text.find('\n', at) + 1;
-  for (std::size_t end = text.find('\n', at); end != std::string::npos && text.compare(at, 1, "]") != 0;
-       at = end + 1, end = text.find('\n', at)) {
-    lines.push_back(text.substr(at, end - at));
-  }
+  std::vector<std::string> lines;
+  std::istringstream in(body);
+  for (std::string line; std::getline(in, line) && !line.starts_with("]");) lines.push_back(line);
   return lines;
-}
-
-/// A name table's line: the escaped name between quotes, then `separator`.
-std::string quoted(const std::string& name, const char* separator) {
-  return '"' + ptEscapeForScriptString(name) + '"' + separator;
 }
 
 TEST(ModelReport, PageCarriesEscapedRecordsAndTablesWithEveryMarkerFilled) {
@@ -105,9 +94,10 @@ TEST(ModelReport, PageCarriesEscapedRecordsAndTablesWithEveryMarkerFilled) {
 
   const std::vector<std::string> phases = arrayLines(text, " phase = [");
   EXPECT_EQ(phases.size(), tracer().getMappingByType(EPT_PHASE)->size() + 1);  // and a blank line
-  EXPECT_NE(std::find(phases.begin(), phases.end(), quoted(kHostilePhase, ",")), phases.end());
-  const std::vector<std::string> models = arrayLines(text, "modelStr = [");
-  EXPECT_NE(std::find(models.begin(), models.end(), quoted(kHostileModel, ", ")), models.end());
+  // A name table's line: the escaped name between quotes, then a separator.
+  EXPECT_THAT(phases, testing::Contains('"' + ptEscapeForScriptString(kHostilePhase) + "\","));
+  EXPECT_THAT(arrayLines(text, "modelStr = ["),
+              testing::Contains('"' + ptEscapeForScriptString(kHostileModel) + "\", "));
   EXPECT_EQ(text.find("harnessModel="), std::string::npos);
   EXPECT_EQ(text.find("harnessModel = ["), std::string::npos);
   EXPECT_NE(text.find("Click on the table on the left to view detailed data."), std::string::npos);
@@ -128,22 +118,19 @@ TEST(ModelReport, TestRunsAreOfferedByTestCaseWithTheirNamesIntact) {
   EXPECT_EQ(text.find("<!--"), std::string::npos);
   EXPECT_EQ(text.find("</script '"), std::string::npos);
   const auto parsed = [&](const char* head) {
-    std::vector<nlohmann::json> records;
-    for (std::string line : arrayLines(text, head)) {
-      if (line.back() == ',') line.pop_back();
-      records.push_back(nlohmann::json::parse(line));
-    }
-    return records;
+    std::string records;  // all but the last line end in a comma
+    for (const std::string& line : arrayLines(text, head)) records += line;
+    return nlohmann::json::parse("[" + records + "]");
   };
   // id, phase, time, memory, parent, model, harness, leftTree
-  const std::vector<nlohmann::json> left = parsed("var leftTreeData");
+  const nlohmann::json left = parsed("var leftTreeData");
   const auto fileNode = std::find_if(left.begin(), left.end(), [&](const auto& r) { return r[0] == file; });
   ASSERT_NE(fileNode, left.end()) << text;
   EXPECT_EQ((*fileNode)[7], 1);
   std::vector<nlohmann::json> items;
   std::copy_if(left.begin(), left.end(), std::back_inserter(items), [](const auto& r) { return r[7] == 2; });
   ASSERT_EQ(items.size(), 1u);
-  const std::vector<nlohmann::json> right = parsed("var rightTreeData");
+  const nlohmann::json right = parsed("var rightTreeData");
   ASSERT_EQ(right.size(), 1u);
   EXPECT_EQ(right[0][4], items[0][0]);
   EXPECT_EQ(right[0][2], 1.0);
@@ -177,45 +164,35 @@ TEST(ModelReport, TestReportOfOtherDataWarnsAndShowsModels) {
 
 TEST(ModelReport, FlameGraphOnlyWhenAFrameHasACount) {
   tracer().initialize();
-  pt_test::ScratchFolder folder;
-  const std::string file = folder.file("model.html");
   for (const double seconds : {0.004, 0.5}) {
     pt_test::TraceBuilder trace(tracer());
     trace.identifiers({{"modelStr", "m"}}).start("Compile", 0.0).end("Compile", seconds);
     testing::internal::CaptureStderr();
-    ASSERT_TRUE(
-        generateReport_modelBased(tracer(), file, "GLOBAL", "time", {}, &trace.points(), PT_REPORT_MODEL, true));
+    const std::string text = page(trace, PT_REPORT_MODEL, {}, true);
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "") << seconds;
-    const std::string text = pt_test::fileBytes(file);
     EXPECT_EQ(text.find("id=\"svg-content\"") != std::string::npos, seconds > 0.01) << seconds;
     EXPECT_EQ(text.find("Click on the flame graph or") != std::string::npos, seconds > 0.01) << seconds;
   }
 }
 
-/// A tree from "name:phase(children)" with phases as numbers, e.g. "r:0(a:1,b:2(c:3))".
+/// The node at `at` of "name:phase(children)", phases as numbers, e.g. "r:0(a:1,b:2(c:3))".
+PTprocessedDataNode::Ptr parse(const std::string& text, std::size_t& at, const PTprocessedDataNode::Ptr& parent) {
+  const std::size_t colon = text.find(':', at);
+  std::size_t digits = 0;
+  const std::int32_t phase = std::stoi(text.substr(colon + 1), &digits);
+  auto node = std::make_shared<PTprocessedDataNode>(text.substr(at, colon - at), phase);
+  at = colon + 1 + digits;
+  node->parent = parent;
+  if (parent) parent->addChild(node);
+  if (at < text.size() && text[at] == '(') {
+    while (text[at++] != ')') parse(text, at, node);
+  }
+  return node;
+}
+
 PTprocessedDataNode::Ptr tree(const std::string& text) {
   std::size_t at = 0;
-  std::function<PTprocessedDataNode::Ptr(const PTprocessedDataNode::Ptr&)> parse =
-      [&](const PTprocessedDataNode::Ptr& parent) {
-        const std::size_t colon = text.find(':', at);
-        const std::string name = text.substr(at, colon - at);
-        at = colon + 1;
-        std::size_t end = at;
-        while (end < text.size() && std::isdigit(static_cast<unsigned char>(text[end]))) ++end;
-        auto node = std::make_shared<PTprocessedDataNode>(name, std::stoi(text.substr(at, end - at)));
-        at = end;
-        node->parent = parent;
-        if (parent) parent->addChild(node);
-        if (at < text.size() && text[at] == '(') {
-          do {
-            ++at;
-            parse(node);
-          } while (text[at] == ',');
-          ++at;  // ')'
-        }
-        return node;
-      };
-  return parse(nullptr);
+  return parse(text, at, nullptr);
 }
 
 /// "name/status<counterpart" of the merged subtree, pre-order.

@@ -52,8 +52,7 @@ TEST(PhaseReport, UnpairableTracesGiveTheErrorPageAndMissingStatisticsTheirNotic
 TEST(PhaseReport, AFailedWriteIsReportedAndKeepsThePreviousReport) {
   Report r;
   r.trace.start("Load", 0.0).end("Load", 0.05);
-  pt_test::ScratchFolder folder;
-  const std::string path = folder.file("report.html");
+  const std::string path = r.folder.file("report.html");
   pt_test::writeFileBytes(path, "previous report");
   using Fail = pt_test::FailingCalls::Fail;
   for (const Fail fail : {Fail::kOpen, Fail::kSecondWrite, Fail::kClose}) {
@@ -62,7 +61,7 @@ TEST(PhaseReport, AFailedWriteIsReportedAndKeepsThePreviousReport) {
       r.tracer.setFileCalls(&calls);
       EXPECT_FALSE(r.trace.writeReport(path, "time", aggregateOnly));
       EXPECT_EQ(pt_test::fileBytes(path), "previous report");
-      EXPECT_EQ(folder.entries(), 1u);
+      EXPECT_EQ(r.folder.entries(), 1u);
     }
   }
   r.tracer.setFileCalls(nullptr);
