@@ -1,7 +1,5 @@
 #include "support/export_trace.h"
 
-#include "support/trace_builder.h"
-
 #include <algorithm>
 #include <tuple>
 
@@ -26,9 +24,8 @@ std::string ExportTrace::stack(std::size_t phase, std::string ExportPhase::*name
   return it.parent < 0 ? it.*name : stack(static_cast<std::size_t>(it.parent), name) + ";" + it.*name;
 }
 
-ExportTrace recordExportTrace(PerformanceTracer& tracer) {
+ExportTrace recordExportTrace(TraceBuilder& builder) {
   ExportTrace trace;
-  trace.commaGrouping = "Load, Compile";
   // A time of day on the real-time scale, where a double keeps about 0.24 µs.
   const double t0 = 1796601600.0 + 37800.123456;
   const auto add = [&](std::string thread, std::string name, std::string frame, double start, double end, int parent,
@@ -80,11 +77,10 @@ ExportTrace recordExportTrace(PerformanceTracer& tracer) {
   std::stable_sort(points.begin(), points.end(), [](const Point& a, const Point& b) {
     return std::tie(a.time, a.order) < std::tie(b.time, b.order);
   });
-  TraceBuilder builder(tracer);
   using Pairs = std::vector<std::pair<std::string, std::string>>;
   for (const Point& point : points) {
     const ExportPhase& phase = *point.phase;
-    builder.grouping(phase.name == "Grouped" ? trace.commaGrouping : "G");
+    builder.grouping(phase.name == "Grouped" ? "Load, Compile" : "G");
     builder.identifiers(phase.thread.empty() ? Pairs{} : Pairs{{"threadStr", phase.thread}});
     if (point.isStart) {
       builder.start(phase.name, point.time);
@@ -92,7 +88,6 @@ ExportTrace recordExportTrace(PerformanceTracer& tracer) {
       builder.end(phase.name, point.time);
     }
   }
-  trace.points = builder.points();
   return trace;
 }
 
