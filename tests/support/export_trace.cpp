@@ -82,11 +82,7 @@ ExportTrace recordExportTrace(TraceBuilder& builder) {
     const ExportPhase& phase = *point.phase;
     builder.grouping(phase.name == "Grouped" ? "Load, Compile" : "G");
     builder.identifiers(phase.thread.empty() ? Pairs{} : Pairs{{"threadStr", phase.thread}});
-    if (point.isStart) {
-      builder.start(phase.name, point.time);
-    } else {
-      builder.end(phase.name, point.time);
-    }
+    point.isStart ? builder.start(phase.name, point.time) : builder.end(phase.name, point.time);
   }
   return trace;
 }
