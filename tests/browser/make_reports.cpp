@@ -196,8 +196,9 @@ bool writeUnbalancedReports(const std::filesystem::path& folder) {
 // many phases' ends (its own and its children's) that self time depends on.
 bool writeExportTrace(const std::filesystem::path& folder) {
   PerformanceTracer& tracer = *PerformanceTracer::getInstance();
-  const pt_test::ExportTrace trace = pt_test::recordExportTrace(tracer);
-  tracer.setRawDataVector(trace.points);
+  pt_test::TraceBuilder builder(tracer);
+  const pt_test::ExportTrace trace = pt_test::recordExportTrace(builder);
+  tracer.setRawDataVector(builder.points());
   pt::host::saveTraceDataFile((folder / "export.kvd").string());
   nlohmann::json phases = nlohmann::json::array();
   for (std::size_t i = 0; i < trace.phases.size(); ++i) {

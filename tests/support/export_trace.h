@@ -3,11 +3,12 @@
 // grouping with a comma, a second thread overlapping the host thread, and two
 // phases that cross after the rest (the first of them cannot pair).
 //
-//   pt_test::ExportTrace trace = pt_test::recordExportTrace(tracer);
-//   tracer.setRawDataVector(trace.points);
+//   pt_test::TraceBuilder builder(tracer);
+//   pt_test::ExportTrace trace = pt_test::recordExportTrace(builder);
+//   tracer.setRawDataVector(builder.points());
 #pragma once
 
-#include "tracer/performance_tracer.h"
+#include "support/trace_builder.h"
 
 #include <cstddef>
 #include <string>
@@ -27,8 +28,6 @@ struct ExportPhase {
 
 struct ExportTrace {
   std::vector<ExportPhase> phases;
-  PTRawDataVector points;     ///< in logging order, with those of the crossing phase that cannot pair
-  std::string commaGrouping;  ///< the grouping of the phase named "Grouped"
 
   /// Seconds of the phase not spent in its child phases.
   double selfSeconds(std::size_t phase) const;
@@ -38,7 +37,9 @@ struct ExportTrace {
   std::string stack(std::size_t phase, std::string ExportPhase::*name = &ExportPhase::frame) const;
 };
 
-/// Numbers the names in `tracer`'s tables.
-ExportTrace recordExportTrace(PerformanceTracer& tracer);
+/// Adds the trace's points to `builder` in logging order, with those of the
+/// crossing phase that cannot pair; the phase named "Grouped" has the grouping
+/// "Load, Compile".
+ExportTrace recordExportTrace(TraceBuilder& builder);
 
 }  // namespace pt_test

@@ -18,8 +18,7 @@ class FailingCalls : public platform::FileCalls {
   explicit FailingCalls(Fail fail) : fail_(fail) {}
 
   int open(const char* path, int flags, mode_t mode) override {
-    if (fail_ == Fail::kOpen) return refuse(EACCES);
-    return system_.open(path, flags, mode);
+    return fail_ == Fail::kOpen ? refuse(EACCES) : system_.open(path, flags, mode);
   }
   ssize_t write(int fd, const void* data, std::size_t size) override {
     ++writes_;

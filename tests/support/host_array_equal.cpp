@@ -41,8 +41,7 @@ std::string difference(const haArray* e, const haArray* a, const std::string& wh
 
 ::testing::AssertionResult sameHostArray(const haArray* expected, const haArray* actual) {
   const std::string d = difference(expected, actual, "value");
-  if (d.empty()) return ::testing::AssertionSuccess();
-  return ::testing::AssertionFailure() << d;
+  return d.empty() ? ::testing::AssertionSuccess() : ::testing::AssertionFailure() << d;
 }
 
 }  // namespace pt_test

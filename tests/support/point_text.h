@@ -6,7 +6,7 @@
 //   EXPECT_EQ(describe(tracer, loaded), describe(tracer, saved));
 #pragma once
 
-#include <algorithm>
+#include <set>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -22,10 +22,9 @@ inline std::string describe(const PerformanceTracer& names, const PTKAVLORDataPo
   line << p.type << '|' << names.getStringForNumber(EPT_PHASE, p.phase) << '|'
        << names.getStringForNumber(EPT_GROUPING, p.grouping) << '|';
   if (const auto* tracerPoint = dynamic_cast<const PTTracerDataPoint*>(&p)) {
-    std::vector<std::string> identifiers;
+    std::set<std::string> identifiers;
     for (const auto& [name, value] : tracerPoint->identifiers)
-      identifiers.push_back(name.str() + "=" + names.getStringForNumber(name.str(), value));
-    std::sort(identifiers.begin(), identifiers.end());
+      identifiers.insert(name.str() + "=" + names.getStringForNumber(name.str(), value));
     for (const std::string& identifier : identifiers) line << identifier << ' ';
   } else {
     line << names.getStringForNumber(EPT_STATISTICS_TYPE, p.statisticsType) << '|';

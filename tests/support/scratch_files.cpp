@@ -5,7 +5,6 @@
 
 #include <fstream>
 #include <iterator>
-#include <sstream>
 
 namespace pt_test {
 
@@ -30,9 +29,7 @@ std::size_t ScratchFolder::entries() const {
 
 std::string fileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
-  std::ostringstream bytes;
-  bytes << in.rdbuf();
-  return bytes.str();
+  return {std::istreambuf_iterator<char>(in), {}};
 }
 
 void writeFileBytes(const std::string& path, const std::string& bytes) {

@@ -14,9 +14,8 @@ TraceBuilder& TraceBuilder::add(const std::string& phase, bool isStart, double w
   boost::shared_ptr<PTKAVLORDataPoint> point;
   if (model_.empty() && target_.empty()) {
     auto generic = boost::make_shared<PTTracerDataPoint>();
-    for (const auto& [name, value] : identifiers_) {
+    for (const auto& [name, value] : identifiers_)
       generic->identifiers[name] = tracer_.getNumberForString(name, value, true);
-    }
     point = generic;
   } else {
     auto subject = boost::make_shared<PTCLTGXDataPoint>();
