@@ -64,11 +64,10 @@ TEST(ProcessedData, LoopsWithAMapMapEveryPointToItsRow) {
   PTDiagnosticMap rowsByPoint;
   PTProcessedDataStruct summary;
   generateProcessedDataForModels(t.tracer, &t.trace.points(), {"m1"}, rowsByPoint, summary);
-  EXPECT_FALSE(summary.hasErrors);
-  EXPECT_TRUE(summary.diagnosticInfos.empty());  // rows are collected by the assembly only
+  // Rows are collected by the assembly only.
+  EXPECT_TRUE(!summary.hasErrors && summary.diagnosticInfos.empty());
   const PTRawDataVector& raw = t.trace.points();
-  ASSERT_EQ(raw.size(), 6u);
-  EXPECT_EQ(rowsByPoint.size(), 6u);
+  ASSERT_EQ(std::make_pair(raw.size(), rowsByPoint.size()), std::make_pair(6u, 6u));
   EXPECT_EQ(rowsByPoint.at(raw[0]), rowsByPoint.at(raw[5]));
   EXPECT_EQ(rowsByPoint.at(raw[1]), rowsByPoint.at(raw[2]));  // the gap pair
   EXPECT_EQ(summary.reportWallClockTime, 0.5);

@@ -57,29 +57,24 @@ TEST(ProcessedPoints, StringsEqualComparesSubjectsOfOneKind) {
   const PTQDProcessedDataPoint first(&c1);
   const PTQDProcessedDataPoint same(&c1);
   const PTQDProcessedDataPoint otherChart(&c2);
-  EXPECT_TRUE(first.stringsEqual(&same));
-  EXPECT_FALSE(first.stringsEqual(&otherChart));
-  EXPECT_FALSE(first.stringsEqual(nullptr));
+  EXPECT_TRUE(first.stringsEqual(&same) && !first.stringsEqual(&otherChart) && !first.stringsEqual(nullptr));
 
   // A block-diagram row never equals a chart row with the same four fields.
   const PTCLTGXProcessedDataPoint model(static_cast<const PTCLTGXDataPoint*>(&c1));
-  EXPECT_FALSE(first.stringsEqual(&model));
-  EXPECT_FALSE(model.stringsEqual(&first));
+  EXPECT_FALSE(first.stringsEqual(&model) || model.stringsEqual(&first));
 
   // The base comparison ignores the other's class, whichever side asks.
   const auto raw = rawPoint<PTTracerDataPoint>("Step", "Sim");
   const PTTracerProcessedDataPoint generic(&raw);
   const PTKAVLORProcessedDataPoint base(&raw);
-  EXPECT_TRUE(base.stringsEqual(&generic));
-  EXPECT_TRUE(generic.stringsEqual(&base));
+  EXPECT_TRUE(base.stringsEqual(&generic) && generic.stringsEqual(&base));
 }
 
 TEST(ProcessedPoints, ChartRowConvertsToNamedIdentifiers) {
   const auto raw = chartPoint("c9");
   const PTTracerProcessedDataPoint converted{PTQDProcessedDataPoint(&raw)};
-  EXPECT_EQ(converted.pointType, PT_TRACER);
-  EXPECT_EQ(converted.identifiers.size(), 4u);
-  EXPECT_EQ(converted.getModelID(), -1);
+  EXPECT_EQ(std::make_tuple(converted.pointType, converted.identifiers.size(), converted.getModelID()),
+            std::make_tuple(PT_TRACER, std::size_t{4}, -1));
   // Keys print the identifiers' texts in name order: chart, machine, model, target.
   EXPECT_EQ(converted.getLCSString(), "StepSimc9smm1t1");
 }

@@ -81,10 +81,10 @@ TEST_F(LoggingTest, TheDirectRoadAppendsASampledTracerPoint) {
   ASSERT_TRUE(tracer.logEvent("G", "Load", true, pairs));
   ASSERT_TRUE(tracer.logEvent("G", "Load", false, pairs));
   const PTTracerDataPoint& start = point(0);
-  EXPECT_TRUE(start.isStart && !point(1).isStart);
-  EXPECT_EQ(start.grouping, tracer.getNumberForString(EPT_GROUPING, "G", false));
-  EXPECT_EQ(start.phase, point(1).phase);
-  EXPECT_EQ(std::tie(start.wallClockTime, start.cpuTime), std::make_tuple(12.5, clock.cpu));
+  EXPECT_EQ(std::make_tuple(bool{start.isStart}, bool{point(1).isStart}, start.grouping, start.phase,
+                            start.wallClockTime, start.cpuTime),
+            std::make_tuple(true, false, tracer.getNumberForString(EPT_GROUPING, "G", false), point(1).phase, 12.5,
+                            clock.cpu));
   EXPECT_EQ(identifierTexts(tracer, 0), (Texts{{"modelStr", "m1"}, {"TestCase", "c1"}, kUpdate}));
   EXPECT_EQ(tracer.getMapCollections().count("targetStr") + tracer.getMapCollections().count("dangling"), 0u);
 }
@@ -127,8 +127,8 @@ TEST_F(LoggingTest, EachPointGetsTheIdentifierMapItsInsertsMake) {
 
 TEST_F(LoggingTest, TheRoadFollowsTheFeatureOnlyFromARefreshOn) {
   platform::setFeature(kUsePerformanceTracerRecorderFeature, true);
-  EXPECT_TRUE(tracer.logEvent("G", "Load", true, Pairs{}));  // the road cached at SetUp
-  EXPECT_TRUE(tracer.isPerformanceTracerRecorderUsed());
+  // The road cached at SetUp, then the feature read.
+  EXPECT_TRUE(tracer.logEvent("G", "Load", true, Pairs{}) && tracer.isPerformanceTracerRecorderUsed());
   EXPECT_FALSE(tracer.logEvent("G", "Load", false, Pairs{}));
   platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
   tracer.enableGlobalLogging(false);
@@ -139,8 +139,7 @@ TEST_F(LoggingTest, TheRoadFollowsTheFeatureOnlyFromARefreshOn) {
 TEST(ExtractIdentifiers, EmptyValuesAndTheLastNameOfAnOddListAreLeftOut) {
   Pairs names, values;
   extractIdentifiers({"a", "1", "b", "", "c"}, names, values);
-  EXPECT_EQ(names, Pairs{"a"});
-  EXPECT_EQ(values, Pairs{"1"});
+  EXPECT_EQ(std::tie(names, values), std::make_tuple(Pairs{"a"}, Pairs{"1"}));
 }
 
 TEST_F(LoggingTest, ADisabledGroupingIsTurnedAwayWithoutClockOrTableChanges) {
@@ -148,9 +147,7 @@ TEST_F(LoggingTest, ADisabledGroupingIsTurnedAwayWithoutClockOrTableChanges) {
   EXPECT_FALSE(tracer.logEvent("Off", "P", true, Pairs{"modelStr", "m1"}));
   EXPECT_FALSE(tracer.logEvent("Unknown", "P", true, Pairs{}));
   EXPECT_FALSE(tracer.logEvent("H", "P", true, Pairs{}));  // as long as the enabled "G"
-  EXPECT_FALSE(tracer.isLoggingAdmitted("Off"));
-  EXPECT_TRUE(points().empty());
-  EXPECT_TRUE(reads.empty());
+  EXPECT_TRUE(!tracer.isLoggingAdmitted("Off") && points().empty() && reads.empty());
   EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "Unknown", false), -1);
   EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "P", false), -1);
 }
@@ -227,8 +224,7 @@ class LoggingRecorderTest : public LoggingTest {
 TEST_F(LoggingRecorderTest, StartsAndStopsBecomeEventsConvertedOnRead) {
   EXPECT_FALSE(tracer.logEvent("G", "Load", true, Pairs{"modelStr", "m1", "odd"}));
   EXPECT_FALSE(tracer.logEvent("G", "Load", false, Pairs{"modelStr", "m1", "odd"}));
-  EXPECT_TRUE(points().empty());
-  EXPECT_TRUE(reads.empty());
+  EXPECT_TRUE(points().empty() && reads.empty());
   EXPECT_EQ(kinds(), (std::vector<std::int32_t>{instrument::kStartEvent, instrument::kStopEvent}));
 
   ASSERT_EQ(tracer.getRawDataVector()->size(), 2u);
@@ -294,8 +290,7 @@ TEST_F(ExportedLoggingTest, EveryFunctionEndsInTheFunnelWithItsIdentifiers) {
   EXPECT_EQ(tracer.rawDataVector()->at(4)->grouping,
             tracer.getNumberForString(EPT_GROUPING, "Calvoran Startup", false));
 
-  EXPECT_TRUE(ptIsTracerEnabled(exported));
-  EXPECT_FALSE(ptIsTracerEnabled("Other"));
+  EXPECT_TRUE(ptIsTracerEnabled(exported) && !ptIsTracerEnabled("Other"));
   ptEnableGlobalLogging(true);
   EXPECT_TRUE(ptIsTracerEnabled("Other"));
 }

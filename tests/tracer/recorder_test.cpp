@@ -104,20 +104,17 @@ TEST_F(TracerRecorderTest, EventPointsCarryTheSnapshotOfTheirSide) {
   ASSERT_EQ(kindsAndUsages,
             (std::vector<std::pair<std::int32_t, double>>{
                 {instrument::kStartEvent, 100}, {instrument::kInstantEvent, 200}, {instrument::kStopEvent, 300}}));
-  EXPECT_EQ(points[0].context, context);
-  EXPECT_EQ(points[2].id, first);
+  EXPECT_EQ(std::tie(points[0].context, points[2].id), std::tie(context, first));
   EXPECT_LE(points[0].time, points[2].time);
   EXPECT_FALSE(points[0].detailed.has_value());
 
   const std::vector<pt::PerformanceTracerRecorder::Event> events = listener.getAllEvents();
   ASSERT_EQ(events.size(), 2u);
-  EXPECT_EQ(events[0].event.id, first);
-  EXPECT_TRUE(events[0].event.stopTime.has_value());
+  EXPECT_TRUE(events[0].event.id == first && events[0].event.stopTime.has_value());
   const pt::EventDatum& datum = events[0].datum.value();
   EXPECT_EQ(std::tie(datum.name, datum.start.procMemUsage, datum.stop.procMemUsage, datum.stop.procVMSize),
             std::make_tuple("G", 100.0, 300.0, 900.0));
-  EXPECT_FALSE(datum.detailedStart || datum.detailedStop);
-  EXPECT_TRUE(events[1].event.isInstant);
+  EXPECT_TRUE(!datum.detailedStart && !datum.detailedStop && events[1].event.isInstant);
 }
 
 TEST_F(TracerRecorderTest, ClearingByNameDropsEventsAndSnapshotsOfThatGroupingOnly) {
@@ -127,15 +124,13 @@ TEST_F(TracerRecorderTest, ClearingByNameDropsEventsAndSnapshotsOfThatGroupingOn
   listener.clearEventData("G");
   ASSERT_EQ(listener.getAllEventPoints().size(), 1u);
   EXPECT_EQ(listener.getEvents("H").size(), 1u);
-  EXPECT_TRUE(listener.getEvents("G").empty());
-  EXPECT_FALSE(listener.memStatsRecorder().getEventDatum(first).has_value());
+  EXPECT_TRUE(listener.getEvents("G").empty() && !listener.memStatsRecorder().getEventDatum(first).has_value());
   // The detailed side went with the basic one: a late stop starts clean.
   tracer.setDetailedMemStatsEnabled(false);
   listener.onEventStop("G", {}, first);
   EXPECT_FALSE(listener.memStatsRecorder().getEventDatum(first)->detailedStart.has_value());
   listener.clearAllEventData();
-  EXPECT_TRUE(listener.getAllEventPoints().empty());
-  EXPECT_TRUE(listener.memStatsRecorder().getAllEventData().empty());
+  EXPECT_TRUE(listener.getAllEventPoints().empty() && listener.memStatsRecorder().getAllEventData().empty());
 }
 
 TEST(PerformanceTracerRecorder, ADestroyedTracerNoLongerReceivesEvents) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -49,9 +50,7 @@ TEST(RecorderThreads, EventsFromSeveralThreadsAreAllKeptWhileTheRecorderIsRead) 
   EXPECT_EQ(road.tracer.recorder().memStatsRecorder().getEventData(road.grouping).size(), kThreads * kRounds * 2u);
   // One point per event point: a start, an instant's end and a stop's end.
   EXPECT_EQ(road.convert(), kThreads * kRounds * 3u);
-  std::size_t starts = 0;
-  for (const auto& point : road.points()) starts += point->isStart ? 1 : 0;
-  EXPECT_EQ(starts, static_cast<std::size_t>(kThreads * kRounds));
+  EXPECT_EQ(std::ranges::count_if(road.points(), [](const auto& point) { return point->isStart; }), kThreads * kRounds);
 }
 
 // The host thread changes the memory switches and the probe, and samples its
