@@ -59,8 +59,7 @@ TEST(Pairing, NestsAndNumbersRows) {
   EXPECT_EQ(a.childrenIDs(), (std::vector<int>{2, 3, 4}));
   EXPECT_EQ(&t.row(7), &a);  // start and end share the row
 
-  const auto& c = t.row(2);
-  EXPECT_EQ(std::tie(c.stackDepth, c.parentPhaseID), std::make_tuple(2, t.row(1).phase));
+  EXPECT_EQ(std::tie(t.row(2).stackDepth, t.row(2).parentPhaseID), std::make_tuple(2, t.row(1).phase));  // C in B
   EXPECT_EQ(std::make_pair(t.row(1).childrenIDs(), t.row(8).HTMLRowNumber), std::make_pair(std::vector<int>{3}, 5));
   // E after B closed is 1.2, D is 2.
   EXPECT_EQ(t.labels(), (std::vector<std::string>{"1", "1.1", "1.1.1", "1.2", "2"}));

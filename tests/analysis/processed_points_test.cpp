@@ -123,10 +123,8 @@ TEST(ProcessedPoints, RowsOfASecondTracerNameThemselvesThroughItsTables) {
   EXPECT_EQ(row.getLCSString(), "CompileNightlyCaseb.mSuiteloaded run");
   EXPECT_NE(row.getMetaStringsTDString().find(">Nightly//Case/b.m/Suite/loaded run</td>"), std::string::npos);
   // Conversions keep naming through the row's tracer.
-  const PTTracerProcessedDataPoint copy(row);
-  EXPECT_EQ(copy.getLCSString(), row.getLCSString());
-  const auto model = makeProcessedDataPoint(trace.points()[0].get(), &loaded);
-  EXPECT_EQ(model->getLCSString().substr(0, 14), "CompileNightly");
+  EXPECT_EQ(PTTracerProcessedDataPoint(row).getLCSString(), row.getLCSString());
+  EXPECT_EQ(makeProcessedDataPoint(trace.points()[0].get(), &loaded)->getLCSString().substr(0, 14), "CompileNightly");
 }
 
 TEST(ProcessedPoints, CopiesAreDeepAndKeepTheirKind) {

@@ -87,8 +87,7 @@ TEST_F(GroupingsTest, AListThatWouldMakeAGroupingItsOwnSubGroupIsRefused) {
   ASSERT_EQ(tracer.addGrouping("A", {"B"}), "");
   ASSERT_EQ(tracer.addGrouping("B", {"C"}), "");
   EXPECT_EQ(tracer.addGrouping("C", {"X", "A"}), "Cycle: A already contains C");
-  EXPECT_TRUE(tracer.getKnownGroupingStatus().at(number("C")).empty());
-  EXPECT_EQ(number("X"), -1);
+  EXPECT_TRUE(tracer.getKnownGroupingStatus().at(number("C")).empty() && number("X") == -1);
   EXPECT_FALSE(tracer.updateGrouping("B", {"A"}));
   EXPECT_EQ(tracer.getGroupingList("A"), (Names{"C", "B", "A"}));
 
@@ -118,8 +117,7 @@ TEST_F(GroupingsTest, UpdateReplacesTheListOfRegisteredGroupingsOnly) {
   EXPECT_TRUE(tracer.updateGrouping("Known", {"Z"}));
   EXPECT_EQ(state("Known"), EPT_GROUPING_UNKNOWN);
   EXPECT_EQ(tracer.getKnownGroupingStatus().count(number("Known")), 0u);
-  EXPECT_TRUE(tracer.updateGrouping("Unknown", {"Z"}));
-  EXPECT_EQ(number("Unknown"), -1);
+  EXPECT_TRUE(tracer.updateGrouping("Unknown", {"Z"}) && number("Unknown") == -1);
 }
 
 TEST_F(GroupingsTest, AGroupingEnabledBeforeItIsNamedIsFoundByItsName) {

@@ -63,9 +63,8 @@ class LoggingTest : public ::testing::Test {
   void TearDown() override { platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt); }
 
   const PTRawDataVector& points() const { return *tracer.rawDataVector(); }
-  template <class Point = PTTracerDataPoint>
-  const Point& point(std::size_t i) const {
-    return dynamic_cast<const Point&>(*points().at(i));
+  const PTTracerDataPoint& point(std::size_t i) const {
+    return dynamic_cast<const PTTracerDataPoint&>(*points().at(i));
   }
 
   CallLog reads;
