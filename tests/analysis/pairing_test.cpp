@@ -202,9 +202,8 @@ TEST(Pairing, AdmitsTheGroupingAndUnaccountedGaps) {
   Traced t;
   t.trace.grouping("One").start("A", 0).end("A", 0.01);
   t.trace.grouping("Two").start("B", 0.02).end("B", 0.03);
-  t.tracer.getNumberForString(EPT_PHASE, "Unaccounted Phase", true);
   t.trace.point(boost::make_shared<PTKAVLORDataPoint>());
-  t.trace.points().back()->phase = t.tracer.getNumberForString(EPT_PHASE, "Unaccounted Phase", false);
+  t.trace.points().back()->phase = t.tracer.getNumberForString(EPT_PHASE, "Unaccounted Phase", true);
   t.trace.points().back()->isStart = true;
 
   t.pair("Two");

@@ -47,8 +47,7 @@ TEST(ProcessedPoints, StartPointGivesIdentityAndStartMemoryOnly) {
             std::make_tuple(PT_CLTGX, raw.phase, 4, true, 0.0, 0.0));
   EXPECT_EQ(std::tie(row.basicProcessedMemStats->procVMSize, row.basicProcessedMemStats->procMemUsageDelta),
             std::make_tuple(4.0, 0.0));
-  EXPECT_FALSE(row.detailedProcessedMemStats);  // none recorded
-  EXPECT_EQ(row.getMachineID(), -1);
+  EXPECT_TRUE(!row.detailedProcessedMemStats && row.getMachineID() == -1);  // no detailed figures recorded
 }
 
 TEST(ProcessedPoints, StringsEqualComparesSubjectsOfOneKind) {
