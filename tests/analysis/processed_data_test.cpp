@@ -64,8 +64,8 @@ TEST(ProcessedData, LoopsWithAMapMapEveryPointToItsRow) {
   PTDiagnosticMap rowsByPoint;
   PTProcessedDataStruct summary;
   generateProcessedDataForModels(t.tracer, &t.trace.points(), {"m1"}, rowsByPoint, summary);
-  // Rows are collected by the assembly only.
-  EXPECT_TRUE(!summary.hasErrors && summary.diagnosticInfos.empty());
+  EXPECT_FALSE(summary.hasErrors);
+  EXPECT_TRUE(summary.diagnosticInfos.empty());  // rows are collected by the assembly only
   const PTRawDataVector& raw = t.trace.points();
   ASSERT_EQ((std::vector{raw.size(), rowsByPoint.size()}), std::vector<std::size_t>(2, 6));
   EXPECT_EQ(rowsByPoint.at(raw[0]), rowsByPoint.at(raw[5]));

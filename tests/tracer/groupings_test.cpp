@@ -49,8 +49,7 @@ TEST_F(GroupingsTest, TheBuiltInTestTreeIsRegisteredNestedAndEnabledWhole) {
   EXPECT_EQ(tracer.getKnownGroupingStatus().size(), 9u);
   EXPECT_EQ(tracer.getKnownGroupingStatus().at(number("All Calvoran Compile")),
             (Names{"Calvoran Compile", "All Calvoran Code Generation"}));
-  EXPECT_EQ(tracer.getGroupingList("Calvoran Test"), kTestTree);
-  EXPECT_EQ(enabled(), kTestTree);
+  EXPECT_EQ(std::make_pair(tracer.getGroupingList("Calvoran Test"), enabled()), std::make_pair(kTestTree, kTestTree));
   EXPECT_TRUE(tracer.getPerfTracerEnabledFlag());
 
   // A second call finds the trees built and changes nothing.
