@@ -50,7 +50,8 @@ TEST(Pairing, NestsAndNumbersRows) {
   const double s = 1.0 / 64;
   t.trace.start("A", 0).start("B", s).start("C", 2 * s).end("C", 3 * s).end("B", 4 * s);
   t.trace.start("E", 5 * s).end("E", 6 * s).end("A", 8 * s).start("D", 9 * s).end("D", 13 * s);
-  EXPECT_FALSE(t.pair() || t.summary.hasErrors);
+  EXPECT_FALSE(t.pair());
+  EXPECT_FALSE(t.summary.hasErrors);
 
   const auto& a = t.row(0);
   // numChildren counts B and E; C is B's.
@@ -92,7 +93,8 @@ TEST(Pairing, MeasuresMemoryInMegabytes) {
 TEST(Pairing, EndsThatCloseNothingAndStartsNeverClosedAreErrorRows) {
   Traced t;
   t.trace.end("X", 0).start("A", 0.01).end("A", 0.02);
-  EXPECT_TRUE(!t.pair() && t.summary.hasErrors);
+  EXPECT_FALSE(t.pair());
+  EXPECT_TRUE(t.summary.hasErrors);
   EXPECT_EQ(std::make_tuple(bool{t.row(0).errorRow}, t.row(0).HTMLRowNumber), std::make_tuple(true, 1));
   EXPECT_EQ(std::make_tuple(bool{t.row(1).errorRow}, t.row(1).HTMLRowNumber, t.row(1).stackDepth),
             std::make_tuple(false, 2, 0));
@@ -102,12 +104,16 @@ TEST(Pairing, EndsThatCloseNothingAndStartsNeverClosedAreErrorRows) {
   interleaved.trace.start("A", 0).end("B", 0.01);
   EXPECT_TRUE(interleaved.pair());  // A is still open at the end
   EXPECT_EQ(&interleaved.row(1), &interleaved.row(0));
-  EXPECT_TRUE(interleaved.row(0).errorRow && interleaved.summary.hasErrors);
+  EXPECT_TRUE(interleaved.row(0).errorRow);
+  EXPECT_TRUE(interleaved.summary.hasErrors);
 
   // A start never closed is an error row, but not an error of the summary here.
   Traced open;
   open.trace.start("A", 0).start("B", 0.01).end("B", 0.02);
-  EXPECT_TRUE(open.pair() && open.row(0).errorRow && !open.row(1).errorRow && !open.summary.hasErrors);
+  EXPECT_TRUE(open.pair());
+  EXPECT_TRUE(open.row(0).errorRow);
+  EXPECT_FALSE(open.row(1).errorRow);
+  EXPECT_FALSE(open.summary.hasErrors);
 }
 
 TEST(Pairing, FillsGapsInsideOpenPhases) {
@@ -120,7 +126,8 @@ TEST(Pairing, FillsGapsInsideOpenPhases) {
 
   // A, A_self (A's start to B's start), B, B_post (end of B to end of A), D.
   const auto& self = t.row(1);
-  EXPECT_TRUE(self.gapRow && raw[1]->isGapPoint && raw[1]->isStart && !raw[2]->isStart);
+  EXPECT_TRUE(self.gapRow);
+  EXPECT_TRUE(raw[1]->isGapPoint && raw[1]->isStart && !raw[2]->isStart);
   EXPECT_EQ(&t.row(2), &self);
   EXPECT_EQ(std::make_tuple(t.phaseName(self), self.wcStartTime, self.wcElapsedTime,
                             self.basicProcessedMemStats->procMemUsageDelta, self.grouping),
@@ -219,7 +226,8 @@ TEST(Pairing, AdmitsTheGroupingAndUnaccountedGaps) {
   EXPECT_EQ(unknown.rows.size(), 2u);
 
   Traced empty;  // no data counts as nothing closed
-  EXPECT_TRUE(empty.pair() && generateDiagnosticInfo(empty.tracer, nullptr, "GLOBAL", empty.rows, empty.summary));
+  EXPECT_TRUE(empty.pair());
+  EXPECT_TRUE(generateDiagnosticInfo(empty.tracer, nullptr, "GLOBAL", empty.rows, empty.summary));
 }
 
 TEST(Pairing, ReportTypeIsTheRichestKindUpToTheFirstChartOrTracerPoint) {

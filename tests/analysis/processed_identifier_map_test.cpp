@@ -16,7 +16,8 @@ TEST(ProcessedIdentifierMap, EqualMapsShareEntriesButWriteAloneAndIterateByName)
   PTProcessedIdentifierMap second = pool.share(identifiers({{"targetStr", 2}, {"modelStr", 1}}));
   const PTProcessedIdentifierMap other = pool.share(identifiers({{"modelStr", 1}, {"targetStr", 3}}));
   EXPECT_EQ(&first.entries(), &second.entries());
-  EXPECT_FALSE(&first.entries() == &other.entries() || first == other);
+  EXPECT_NE(&first.entries(), &other.entries());
+  EXPECT_FALSE(first == other);
 
   second[IdentifierName("TestFile")] = 4;
   EXPECT_EQ(std::make_tuple(second.size(), first.size(), first.number("TestFile")), std::make_tuple(3u, 2u, -1));
@@ -32,7 +33,9 @@ TEST(ProcessedIdentifierMap, EqualMapsShareEntriesButWriteAloneAndIterateByName)
   EXPECT_EQ(order, "alpha2mid3zeta1");
 
   PTProcessedIdentifierMap empty = pool.share(makeIdentifierMap());
-  EXPECT_TRUE(empty.empty() && empty.begin() == empty.end() && empty.number("alpha") == -1);
+  EXPECT_TRUE(empty.empty());
+  EXPECT_EQ(empty.begin(), empty.end());
+  EXPECT_EQ(empty.number("alpha"), -1);
   empty[IdentifierName("alpha")] = 5;
   EXPECT_EQ(empty.number("alpha"), 5);
 }

@@ -47,7 +47,8 @@ TEST(ProcessedPoints, StartPointGivesIdentityAndStartMemoryOnly) {
             std::make_tuple(PT_CLTGX, raw.phase, 4, true, 0.0, 0.0));
   EXPECT_EQ(std::tie(row.basicProcessedMemStats->procVMSize, row.basicProcessedMemStats->procMemUsageDelta),
             std::make_tuple(4.0, 0.0));
-  EXPECT_TRUE(!row.detailedProcessedMemStats && row.getMachineID() == -1);  // no detailed figures recorded
+  EXPECT_FALSE(row.detailedProcessedMemStats);  // none recorded
+  EXPECT_EQ(row.getMachineID(), -1);
 }
 
 TEST(ProcessedPoints, StringsEqualComparesSubjectsOfOneKind) {
@@ -56,17 +57,21 @@ TEST(ProcessedPoints, StringsEqualComparesSubjectsOfOneKind) {
   const PTQDProcessedDataPoint first(&c1);
   const PTQDProcessedDataPoint same(&c1);
   const PTQDProcessedDataPoint otherChart(&c2);
-  EXPECT_TRUE(first.stringsEqual(&same) && !first.stringsEqual(&otherChart) && !first.stringsEqual(nullptr));
+  EXPECT_TRUE(first.stringsEqual(&same));
+  EXPECT_FALSE(first.stringsEqual(&otherChart));
+  EXPECT_FALSE(first.stringsEqual(nullptr));
 
   // A block-diagram row never equals a chart row with the same four fields.
   const PTCLTGXProcessedDataPoint model(static_cast<const PTCLTGXDataPoint*>(&c1));
-  EXPECT_FALSE(first.stringsEqual(&model) || model.stringsEqual(&first));
+  EXPECT_FALSE(first.stringsEqual(&model));
+  EXPECT_FALSE(model.stringsEqual(&first));
 
   // The base comparison ignores the other's class, whichever side asks.
   const auto raw = rawPoint<PTTracerDataPoint>("Step", "Sim");
   const PTTracerProcessedDataPoint generic(&raw);
   const PTKAVLORProcessedDataPoint base(&raw);
-  EXPECT_TRUE(base.stringsEqual(&generic) && generic.stringsEqual(&base));
+  EXPECT_TRUE(base.stringsEqual(&generic));
+  EXPECT_TRUE(generic.stringsEqual(&base));
 }
 
 TEST(ProcessedPoints, ChartRowConvertsToNamedIdentifiers) {

@@ -116,7 +116,8 @@ TEST_F(ClearingTest, SetKeepsItsOwnVectorFilteredReadsShareAndFullReadsCopy) {
   }
 
   ptCleanupRawDataVector(copies);
-  EXPECT_TRUE(copies == nullptr && PerformanceTracer().getRawDataVector() == nullptr);
+  EXPECT_TRUE(copies == nullptr);
+  EXPECT_TRUE(PerformanceTracer().getRawDataVector() == nullptr);
 }
 
 // The exported full clear also empties the test paths and the recorder's events.
@@ -131,7 +132,8 @@ TEST(ExportedClearing, FullClearEmptiesEveryTableButTheGroupings) {
   ptClearRawData();
   EXPECT_TRUE(tracer.rawDataVector()->empty() && tracer.getMapTestPath().empty());
   EXPECT_EQ(std::make_tuple(tracer.getNumberForString("modelStr", "m"), ptGetPhaseStr(0)), std::make_tuple(-1, ""));
-  EXPECT_TRUE(tracer.getNumberForString(EPT_GROUPING, "Cleared", false) == grouping && ptIsTracerEnabled("Cleared"));
+  EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "Cleared", false), grouping);
+  EXPECT_TRUE(ptIsTracerEnabled("Cleared"));
   ptEnableTracer("Cleared", false);
   platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt);
 }

@@ -83,7 +83,8 @@ TEST(DataPoints, MatchIgnoresStartFlagStatisticsTypeAndSamplesButNotKinds) {
   end->wallClockTime = 9.0;
   EXPECT_TRUE(start->matchPoint(end));
   end->target = 1;
-  EXPECT_FALSE(start->matchPoint(end) || start->matchPoint(nullptr));
+  EXPECT_FALSE(start->matchPoint(end));
+  EXPECT_FALSE(start->matchPoint(nullptr));
 
   // Never across kinds.
   auto block = makePoint<PTCLTGXDataPoint>(1, 2, true);

@@ -63,7 +63,8 @@ TEST_F(GroupingsTest, TheBuiltInTestTreeIsRegisteredNestedAndEnabledWhole) {
   EXPECT_EQ(state("MRV"), EPT_GROUPING_DISABLED);
   EXPECT_TRUE(tracer.getPerfTracerEnabledFlag());
   tracer.enableTracer("Calvoran Test", false);
-  EXPECT_FALSE(tracer.isAnyGroupEnabled() || tracer.getPerfTracerEnabledFlag());
+  EXPECT_FALSE(tracer.isAnyGroupEnabled());
+  EXPECT_FALSE(tracer.getPerfTracerEnabledFlag());
 }
 
 TEST_F(GroupingsTest, SubGroupsTakeAKnownStateAndACompositeSubGroupStopsTheList) {
@@ -86,7 +87,8 @@ TEST_F(GroupingsTest, AListThatWouldMakeAGroupingItsOwnSubGroupIsRefused) {
   ASSERT_EQ(tracer.addGrouping("A", {"B"}), "");
   ASSERT_EQ(tracer.addGrouping("B", {"C"}), "");
   EXPECT_EQ(tracer.addGrouping("C", {"X", "A"}), "Cycle: A already contains C");
-  EXPECT_TRUE(tracer.getKnownGroupingStatus().at(number("C")).empty() && number("X") == -1);
+  EXPECT_TRUE(tracer.getKnownGroupingStatus().at(number("C")).empty());
+  EXPECT_EQ(number("X"), -1);
   EXPECT_FALSE(tracer.updateGrouping("B", {"A"}));
   EXPECT_EQ(tracer.getGroupingList("A"), (Names{"C", "B", "A"}));
 
@@ -100,9 +102,11 @@ TEST_F(GroupingsTest, AListThatWouldMakeAGroupingItsOwnSubGroupIsRefused) {
 TEST_F(GroupingsTest, RemovalUnregistersTheTreeAndReAddingKeepsTheNumber) {
   tracer.enableTracer("All Calvoran Compile", true);
   const std::int32_t compile = number("All Calvoran Compile");
-  EXPECT_TRUE(tracer.removeGrouping("All Calvoran Compile") && tracer.getKnownGroupingStatus().empty());
+  EXPECT_TRUE(tracer.removeGrouping("All Calvoran Compile"));
+  EXPECT_TRUE(tracer.getKnownGroupingStatus().empty());
   EXPECT_EQ(state("TGXCG"), EPT_GROUPING_UNKNOWN);
-  EXPECT_FALSE(tracer.removeGrouping("All Calvoran Compile") || tracer.removeGrouping("Never Known"));
+  EXPECT_FALSE(tracer.removeGrouping("All Calvoran Compile"));
+  EXPECT_FALSE(tracer.removeGrouping("Never Known"));
   EXPECT_EQ(tracer.addGrouping("All Calvoran Compile"), compile);
 }
 
@@ -116,14 +120,16 @@ TEST_F(GroupingsTest, UpdateReplacesTheListOfRegisteredGroupingsOnly) {
   EXPECT_TRUE(tracer.updateGrouping("Known", {"Z"}));
   EXPECT_EQ(state("Known"), EPT_GROUPING_UNKNOWN);
   EXPECT_EQ(tracer.getKnownGroupingStatus().count(number("Known")), 0u);
-  EXPECT_TRUE(tracer.updateGrouping("Unknown", {"Z"}) && number("Unknown") == -1);
+  EXPECT_TRUE(tracer.updateGrouping("Unknown", {"Z"}));
+  EXPECT_EQ(number("Unknown"), -1);
 }
 
 TEST_F(GroupingsTest, AGroupingEnabledBeforeItIsNamedIsFoundByItsName) {
   tracer.enableGroupingIndex(1, EPT_GROUPING_ENABLED);
   ASSERT_EQ(tracer.getNumberForString(EPT_GROUPING, "First", true), 0);
   ASSERT_EQ(tracer.getNumberForString(EPT_GROUPING, "LateName", true), 1);
-  EXPECT_TRUE(tracer.isGroupingEnabled("LateName") && tracer.logEvent("LateName", "Load", true, Names{}));
+  EXPECT_TRUE(tracer.isGroupingEnabled("LateName"));
+  EXPECT_TRUE(tracer.logEvent("LateName", "Load", true, Names{}));
   EXPECT_EQ(tracer.rawDataVector()->size(), 1u);
   tracer.enableGroupingIndex(1, EPT_GROUPING_DISABLED);
   EXPECT_FALSE(tracer.isGroupingEnabled("LateName"));

@@ -146,7 +146,9 @@ TEST_F(LoggingTest, ADisabledGroupingIsTurnedAwayWithoutClockOrTableChanges) {
   EXPECT_FALSE(tracer.logEvent("Off", "P", true, Pairs{"modelStr", "m1"}));
   EXPECT_FALSE(tracer.logEvent("Unknown", "P", true, Pairs{}));
   EXPECT_FALSE(tracer.logEvent("H", "P", true, Pairs{}));  // as long as the enabled "G"
-  EXPECT_TRUE(!tracer.isLoggingAdmitted("Off") && points().empty() && reads.empty());
+  EXPECT_FALSE(tracer.isLoggingAdmitted("Off"));
+  EXPECT_TRUE(points().empty());
+  EXPECT_TRUE(reads.empty());
   EXPECT_EQ(tracer.getNumberForString(EPT_GROUPING, "Unknown", false), -1);
   EXPECT_EQ(tracer.getNumberForString(EPT_PHASE, "P", false), -1);
 }
@@ -223,7 +225,8 @@ class LoggingRecorderTest : public LoggingTest {
 TEST_F(LoggingRecorderTest, StartsAndStopsBecomeEventsConvertedOnRead) {
   EXPECT_FALSE(tracer.logEvent("G", "Load", true, Pairs{"modelStr", "m1", "odd"}));
   EXPECT_FALSE(tracer.logEvent("G", "Load", false, Pairs{"modelStr", "m1", "odd"}));
-  EXPECT_TRUE(points().empty() && reads.empty());
+  EXPECT_TRUE(points().empty());
+  EXPECT_TRUE(reads.empty());
   EXPECT_EQ(kinds(), (std::vector<std::int32_t>{instrument::kStartEvent, instrument::kStopEvent}));
 
   ASSERT_EQ(tracer.getRawDataVector()->size(), 2u);
@@ -289,7 +292,8 @@ TEST_F(ExportedLoggingTest, EveryFunctionEndsInTheFunnelWithItsIdentifiers) {
   EXPECT_EQ(tracer.rawDataVector()->at(4)->grouping,
             tracer.getNumberForString(EPT_GROUPING, "Calvoran Startup", false));
 
-  EXPECT_TRUE(ptIsTracerEnabled(exported) && !ptIsTracerEnabled("Other"));
+  EXPECT_TRUE(ptIsTracerEnabled(exported));
+  EXPECT_FALSE(ptIsTracerEnabled("Other"));
   ptEnableGlobalLogging(true);
   EXPECT_TRUE(ptIsTracerEnabled("Other"));
 }

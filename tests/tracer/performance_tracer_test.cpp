@@ -107,7 +107,8 @@ TEST(PerformanceTracer, UninitialisedTracerBehavesAsEmpty) {
   EXPECT_EQ(bare.addGrouping("G"), -1);
   EXPECT_EQ(bare.addGrouping("G", {"S"}), "No grouping table for: G");
   bare.enableGrouping("G", true);
-  EXPECT_TRUE(!bare.isGroupingEnabled("G") && bare.getGroupingList("G").empty());
+  EXPECT_FALSE(bare.isGroupingEnabled("G"));
+  EXPECT_TRUE(bare.getGroupingList("G").empty());
   bare.setDetailedMemStatsEnabled(true);
   PTKAVLORDataPoint point;
   bare.getPerformanceStats(point);

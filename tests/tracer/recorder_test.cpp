@@ -110,11 +110,13 @@ TEST_F(TracerRecorderTest, EventPointsCarryTheSnapshotOfTheirSide) {
 
   const std::vector<pt::PerformanceTracerRecorder::Event> events = listener.getAllEvents();
   ASSERT_EQ(events.size(), 2u);
-  EXPECT_TRUE(events[0].event.id == first && events[0].event.stopTime.has_value());
+  EXPECT_EQ(events[0].event.id, first);
+  EXPECT_TRUE(events[0].event.stopTime.has_value());
   const pt::EventDatum& datum = events[0].datum.value();
   EXPECT_EQ(std::tie(datum.name, datum.start.procMemUsage, datum.stop.procMemUsage, datum.stop.procVMSize),
             std::make_tuple("G", 100.0, 300.0, 900.0));
-  EXPECT_TRUE(!datum.detailedStart && !datum.detailedStop && events[1].event.isInstant);
+  EXPECT_FALSE(datum.detailedStart || datum.detailedStop);
+  EXPECT_TRUE(events[1].event.isInstant);
 }
 
 TEST_F(TracerRecorderTest, ClearingByNameDropsEventsAndSnapshotsOfThatGroupingOnly) {
@@ -124,13 +126,15 @@ TEST_F(TracerRecorderTest, ClearingByNameDropsEventsAndSnapshotsOfThatGroupingOn
   listener.clearEventData("G");
   ASSERT_EQ(listener.getAllEventPoints().size(), 1u);
   EXPECT_EQ(listener.getEvents("H").size(), 1u);
-  EXPECT_TRUE(listener.getEvents("G").empty() && !listener.memStatsRecorder().getEventDatum(first).has_value());
+  EXPECT_TRUE(listener.getEvents("G").empty());
+  EXPECT_FALSE(listener.memStatsRecorder().getEventDatum(first).has_value());
   // The detailed side went with the basic one: a late stop starts clean.
   tracer.setDetailedMemStatsEnabled(false);
   listener.onEventStop("G", {}, first);
   EXPECT_FALSE(listener.memStatsRecorder().getEventDatum(first)->detailedStart.has_value());
   listener.clearAllEventData();
-  EXPECT_TRUE(listener.getAllEventPoints().empty() && listener.memStatsRecorder().getAllEventData().empty());
+  EXPECT_TRUE(listener.getAllEventPoints().empty());
+  EXPECT_TRUE(listener.memStatsRecorder().getAllEventData().empty());
 }
 
 TEST(PerformanceTracerRecorder, ADestroyedTracerNoLongerReceivesEvents) {
