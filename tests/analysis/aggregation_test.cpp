@@ -91,8 +91,7 @@ TEST(Aggregation, SelfTimeOfAPairedTraceIsItsGapRow) {
   const PTProcessedDataStruct summary = tracer.generateProcessedData(&trace.points(), "GLOBAL", false);
   const PTAggregateDataMap aggregates = getAggregateData(tracer, summary.diagnosticInfos);
   const auto& a = aggregates.at(tracer.getNumberForString(EPT_PHASE, "A", false));
-  EXPECT_EQ(std::tie(a->wcTotalTime, a->wcElapsedTime), std::make_tuple(0.5, 0.25));
-  EXPECT_EQ(aggregates.size(), 2u);
+  EXPECT_EQ(std::make_tuple(a->wcTotalTime, a->wcElapsedTime, aggregates.size()), std::make_tuple(0.5, 0.25, 2u));
 
   PTAggregateDataPoint counted;
   counted.addSelfData(summary.diagnosticInfos[2]->processedPoint.get());

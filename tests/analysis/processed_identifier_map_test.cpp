@@ -20,15 +20,12 @@ TEST(ProcessedIdentifierMap, EqualMapsShareEntriesButWriteAloneAndIterateByName)
   EXPECT_FALSE(first == other);
 
   second[IdentifierName("TestFile")] = 4;
-  EXPECT_EQ(second.size(), 3u);
-  EXPECT_EQ(first.size(), 2u);
-  EXPECT_EQ(first.number("TestFile"), -1);
+  EXPECT_EQ(std::make_tuple(second.size(), first.size(), first.number("TestFile")), std::make_tuple(3u, 2u, -1));
   EXPECT_EQ(pool.share(identifiers({{"modelStr", 1}, {"targetStr", 2}})).size(), 2u);
 
   PTProcessedIdentifierMap copy = first;
   copy[IdentifierName("modelStr")] = 9;
-  EXPECT_EQ(first.number("modelStr"), 1);
-  EXPECT_EQ(copy.number("modelStr"), 9);
+  EXPECT_EQ(std::make_pair(first.number("modelStr"), copy.number("modelStr")), std::make_pair(1, 9));
 
   const PTProcessedIdentifierMap map(identifiers({{"zeta", 1}, {"alpha", 2}, {"mid", 3}}));
   std::string order;

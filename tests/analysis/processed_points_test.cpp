@@ -77,9 +77,8 @@ TEST(ProcessedPoints, StringsEqualComparesSubjectsOfOneKind) {
 TEST(ProcessedPoints, ChartRowConvertsToNamedIdentifiers) {
   const auto raw = chartPoint("c9");
   const PTTracerProcessedDataPoint converted{PTQDProcessedDataPoint(&raw)};
-  EXPECT_EQ(converted.pointType, PT_TRACER);
-  EXPECT_EQ(converted.identifiers.size(), 4u);
-  EXPECT_EQ(converted.getModelID(), -1);
+  EXPECT_EQ(std::make_tuple(converted.pointType, converted.identifiers.size(), converted.getModelID()),
+            std::make_tuple(PT_TRACER, std::size_t{4}, -1));
   // Keys print the identifiers' texts in name order: chart, machine, model, target.
   EXPECT_EQ(converted.getLCSString(), "StepSimc9smm1t1");
 }
@@ -128,10 +127,8 @@ TEST(ProcessedPoints, RowsOfASecondTracerNameThemselvesThroughItsTables) {
   EXPECT_EQ(row.getLCSString(), "CompileNightlyCaseb.mSuiteloaded run");
   EXPECT_NE(row.getMetaStringsTDString().find(">Nightly//Case/b.m/Suite/loaded run</td>"), std::string::npos);
   // Conversions keep naming through the row's tracer.
-  const PTTracerProcessedDataPoint copy(row);
-  EXPECT_EQ(copy.getLCSString(), row.getLCSString());
-  const auto model = makeProcessedDataPoint(trace.points()[0].get(), &loaded);
-  EXPECT_EQ(model->getLCSString().substr(0, 14), "CompileNightly");
+  EXPECT_EQ(PTTracerProcessedDataPoint(row).getLCSString(), row.getLCSString());
+  EXPECT_EQ(makeProcessedDataPoint(trace.points()[0].get(), &loaded)->getLCSString().substr(0, 14), "CompileNightly");
 }
 
 TEST(ProcessedPoints, CopiesAreDeepAndKeepTheirKind) {

@@ -1,4 +1,5 @@
 #include "platform/feature_flags.h"
+#include "support/point_text.h"
 #include "tracer/performance_tracer.h"
 #include "tracer/pt_api.h"
 #include "tracer/pt_clearing.h"
@@ -11,7 +12,6 @@
 
 #include <string>
 #include <tuple>
-#include <typeinfo>
 #include <vector>
 
 namespace {
@@ -108,14 +108,11 @@ TEST_F(ClearingTest, SetKeepsItsOwnVectorFilteredReadsShareAndFullReadsCopy) {
   EXPECT_EQ(*tracer.getRawDataVector("B"), PTRawDataVector{tracer.rawDataVector()->at(1)});  // shared points
   EXPECT_TRUE(tracer.getRawDataVector("Never Seen")->empty());
 
+  // Equal lines are points of the same class and content.
   std::unique_ptr<PTRawDataVector> copies = tracer.getRawDataVector();
-  ASSERT_EQ(copies->size(), 3u);
+  EXPECT_EQ(pt_test::describe(tracer, *copies), pt_test::describe(tracer, *tracer.rawDataVector()));
   for (std::size_t i = 0; i < copies->size(); ++i) {
-    const PTKAVLORDataPoint& original = *tracer.rawDataVector()->at(i);
-    const PTKAVLORDataPoint& copy = *copies->at(i);
-    EXPECT_NE(copy.basicMemStats, original.basicMemStats);
-    EXPECT_EQ(typeid(copy), typeid(original));
-    EXPECT_TRUE(original.matchPoint(copies->at(i)));  // kind, grouping and phase
+    EXPECT_NE(copies->at(i)->basicMemStats, tracer.rawDataVector()->at(i)->basicMemStats) << i;
   }
 
   ptCleanupRawDataVector(copies);

@@ -49,8 +49,7 @@ TEST_F(GroupingsTest, TheBuiltInTestTreeIsRegisteredNestedAndEnabledWhole) {
   EXPECT_EQ(tracer.getKnownGroupingStatus().size(), 9u);
   EXPECT_EQ(tracer.getKnownGroupingStatus().at(number("All Calvoran Compile")),
             (Names{"Calvoran Compile", "All Calvoran Code Generation"}));
-  EXPECT_EQ(tracer.getGroupingList("Calvoran Test"), kTestTree);
-  EXPECT_EQ(enabled(), kTestTree);
+  EXPECT_EQ(std::make_pair(tracer.getGroupingList("Calvoran Test"), enabled()), std::make_pair(kTestTree, kTestTree));
   EXPECT_TRUE(tracer.getPerfTracerEnabledFlag());
 
   // A second call finds the trees built and changes nothing.
@@ -72,9 +71,8 @@ TEST_F(GroupingsTest, SubGroupsTakeAKnownStateAndACompositeSubGroupStopsTheList)
   EXPECT_EQ(tracer.addGrouping("Plain"), tracer.addGrouping("Plain"));
   tracer.enableGrouping("Outer", false);
   EXPECT_EQ(tracer.addGrouping("Outer", {"A", "B"}), "");
-  EXPECT_EQ(state("A"), EPT_GROUPING_DISABLED);
   EXPECT_EQ(tracer.addGrouping("Fresh", {"C"}), "");
-  EXPECT_EQ(state("C"), EPT_GROUPING_UNKNOWN);
+  EXPECT_EQ(std::make_pair(state("A"), state("C")), std::make_pair(EPT_GROUPING_DISABLED, EPT_GROUPING_UNKNOWN));
   EXPECT_EQ(tracer.addGrouping("Outer"), -1);
 
   EXPECT_EQ(tracer.addGrouping("Top", {"D", "Outer", "E"}), "Sub group: Outer");
@@ -203,8 +201,7 @@ TEST_F(GroupingsTest, WithTheRecorderStatesAreMirroredAndTheListenerFollowsWhatI
   };
 
   tracer.enableGrouping(grouping, true);
-  EXPECT_TRUE(control.isEnabled());
-  EXPECT_EQ(eventsReceived(), 1u);
+  EXPECT_EQ(std::make_pair(control.isEnabled(), eventsReceived()), std::make_pair(true, std::size_t{1}));
 
   tracer.enableGlobalLogging(true);
   tracer.enableGrouping(grouping, false);
@@ -220,8 +217,7 @@ TEST_F(GroupingsTest, WithTheRecorderStatesAreMirroredAndTheListenerFollowsWhatI
   tracer.enableGrouping(grouping, true);
   platform::setFeature(kUsePerformanceTracerRecorderFeature, false);
   tracer.enableGrouping("Unrelated", false);
-  EXPECT_TRUE(control.isEnabled());
-  EXPECT_EQ(eventsReceived(), 0u);
+  EXPECT_EQ(std::make_pair(control.isEnabled(), eventsReceived()), std::make_pair(true, std::size_t{0}));
   control.setEnabled(false);
 }
 

@@ -63,9 +63,8 @@ class LoggingTest : public ::testing::Test {
   void TearDown() override { platform::setFeature(kUsePerformanceTracerRecorderFeature, std::nullopt); }
 
   const PTRawDataVector& points() const { return *tracer.rawDataVector(); }
-  template <class Point = PTTracerDataPoint>
-  const Point& point(std::size_t i) const {
-    return dynamic_cast<const Point&>(*points().at(i));
+  const PTTracerDataPoint& point(std::size_t i) const {
+    return dynamic_cast<const PTTracerDataPoint&>(*points().at(i));
   }
 
   CallLog reads;
@@ -139,8 +138,7 @@ TEST_F(LoggingTest, TheRoadFollowsTheFeatureOnlyFromARefreshOn) {
 TEST(ExtractIdentifiers, EmptyValuesAndTheLastNameOfAnOddListAreLeftOut) {
   Pairs names, values;
   extractIdentifiers({"a", "1", "b", "", "c"}, names, values);
-  EXPECT_EQ(names, Pairs{"a"});
-  EXPECT_EQ(values, Pairs{"1"});
+  EXPECT_EQ(std::tie(names, values), std::make_tuple(Pairs{"a"}, Pairs{"1"}));
 }
 
 TEST_F(LoggingTest, ADisabledGroupingIsTurnedAwayWithoutClockOrTableChanges) {

@@ -56,8 +56,7 @@ TEST(MemStatsModule, ZeroesAllButTwoCountersThenReadsTheProbe) {
   // A failed read leaves no figure of an earlier one behind.
   probe.detailedFails = true;
   module.aggregateMemoryStats();
-  EXPECT_EQ(module.committedBytes + module.nonProcessBytes, 0u);
-  EXPECT_EQ(module.counter1, 9u);
+  EXPECT_EQ(std::make_tuple(module.committedBytes + module.nonProcessBytes, module.counter1), std::make_tuple(0u, 9u));
 }
 
 }  // namespace

@@ -104,8 +104,7 @@ TEST_F(TracerRecorderTest, EventPointsCarryTheSnapshotOfTheirSide) {
   ASSERT_EQ(kindsAndUsages,
             (std::vector<std::pair<std::int32_t, double>>{
                 {instrument::kStartEvent, 100}, {instrument::kInstantEvent, 200}, {instrument::kStopEvent, 300}}));
-  EXPECT_EQ(points[0].context, context);
-  EXPECT_EQ(points[2].id, first);
+  EXPECT_EQ(std::tie(points[0].context, points[2].id), std::tie(context, first));
   EXPECT_LE(points[0].time, points[2].time);
   EXPECT_FALSE(points[0].detailed.has_value());
 

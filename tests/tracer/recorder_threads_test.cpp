@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <string>
 #include <thread>
@@ -35,10 +36,9 @@ TEST(RecorderThreads, EventsFromSeveralThreadsAreAllKeptWhileTheRecorderIsRead) 
   // Whatever a reader sees already carries its snapshot.
   std::size_t reads = 0, pointsWithoutSnapshot = 0;
   while (running.load() > 0 || reads == 0) {
-    for (const pt::PerformanceTracerRecorder::EventPoint& point : road.tracer.recorder().getAllEventPoints()) {
-      if (point.basic.procMemUsage != 1000 || !point.detailed || point.detailed->commitMem != 64)
-        ++pointsWithoutSnapshot;
-    }
+    pointsWithoutSnapshot += std::ranges::count_if(road.tracer.recorder().getAllEventPoints(), [](const auto& point) {
+      return point.basic.procMemUsage != 1000 || !point.detailed || point.detailed->commitMem != 64;
+    });
     road.tracer.recorder().getAllEvents();
     ++reads;
   }
@@ -49,9 +49,7 @@ TEST(RecorderThreads, EventsFromSeveralThreadsAreAllKeptWhileTheRecorderIsRead) 
   EXPECT_EQ(road.tracer.recorder().memStatsRecorder().getEventData(road.grouping).size(), kThreads * kRounds * 2u);
   // One point per event point: a start, an instant's end and a stop's end.
   EXPECT_EQ(road.convert(), kThreads * kRounds * 3u);
-  std::size_t starts = 0;
-  for (const auto& point : road.points()) starts += point->isStart ? 1 : 0;
-  EXPECT_EQ(starts, static_cast<std::size_t>(kThreads * kRounds));
+  EXPECT_EQ(std::ranges::count_if(road.points(), [](const auto& point) { return point->isStart; }), kThreads * kRounds);
 }
 
 // The host thread changes the memory switches and the probe, and samples its
@@ -95,13 +93,10 @@ TEST(RecorderThreads, SwitchesAndProbeChangeWhileListenerThreadsTakeSnapshots) {
 
   const auto points = road.tracer.recorder().getAllEventPoints();
   EXPECT_EQ(points.size(), kThreads * kRounds * 2u);
-  std::size_t brokenEventSnapshots = 0;
-  for (const pt::PerformanceTracerRecorder::EventPoint& point : points) {
-    const bool detailedWhole = !point.detailed || point.detailed->commitMem == 0 || point.detailed->commitMem == 64 ||
-                               point.detailed->commitMem == 128;
-    if (!isWhole(point.basic) || !detailedWhole) ++brokenEventSnapshots;
-  }
-  EXPECT_EQ(brokenEventSnapshots, 0u);
+  EXPECT_TRUE(std::ranges::all_of(points, [&](const pt::PerformanceTracerRecorder::EventPoint& point) {
+    return isWhole(point.basic) && (!point.detailed || point.detailed->commitMem == 0 ||
+                                    point.detailed->commitMem == 64 || point.detailed->commitMem == 128);
+  }));
 }
 
 }  // namespace

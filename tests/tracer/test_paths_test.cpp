@@ -22,14 +22,11 @@ class TestPathTest : public ::testing::Test {
     for (const auto& [name, number] : identifiers) texts[name] = tracer.getStringForNumber(name, number);
     return texts;
   }
-  Texts splitFull(const std::string& path) {
+  /// The identifiers split from a full test path, or from a suite or result path.
+  Texts split(const std::string& path, bool suitePath = false) {
     PTIdentifierMap identifiers = makeIdentifierMap();
-    tracer.addTestPathToIdentifierMap(identifiers, path);
-    return textsOf(identifiers);
-  }
-  Texts splitSuite(const std::string& text) {
-    PTIdentifierMap identifiers = makeIdentifierMap();
-    tracer.addTestPathToIdentifierMap_TestSuitePath(identifiers, text);
+    (tracer.*(suitePath ? &PerformanceTracer::addTestPathToIdentifierMap_TestSuitePath
+                        : &PerformanceTracer::addTestPathToIdentifierMap))(identifiers, path);
     return textsOf(identifiers);
   }
   PerformanceTracer tracer;
@@ -40,32 +37,32 @@ const auto kThrowsNoSuiteAndCase =
     ThrowsMessage<std::runtime_error>("Invalid input string format: TestSuite and TestCase not found.");
 
 TEST_F(TestPathTest, FullPathsSplitIntoFileSuiteCaseAndIteration) {
-  EXPECT_EQ(splitFull("a.m > Suite > Case # it1"),
+  EXPECT_EQ(split("a.m > Suite > Case # it1"),
             (Texts{{"TestFile", "a.m"}, {"TestSuite", "Suite"}, {"TestCase", "Case"}, {"IterationName", "it1"}}));
   // The case follows the last ">"; only blanks are stripped, and a text of
   // blanks alone is kept.
-  EXPECT_EQ(splitFull("a.m > S1 > S2 >  \tCase"),
+  EXPECT_EQ(split("a.m > S1 > S2 >  \tCase"),
             (Texts{{"TestFile", "a.m"}, {"TestSuite", "S1 > S2"}, {"TestCase", "\tCase"}, {"IterationName", ""}}));
-  EXPECT_EQ(splitFull(">  >#x")["TestSuite"], "  ");
+  EXPECT_EQ(split(">  >#x")["TestSuite"], "  ");
   EXPECT_EQ(tracer.getMapCollections().count("IterationName"), 1u);
 
-  EXPECT_THAT([&] { splitFull(""); }, kThrowsNoTestFile);
-  EXPECT_THAT([&] { splitFull("Suite>Case"); }, kThrowsNoSuiteAndCase);
-  EXPECT_THAT([&] { splitFull("a.m"); }, kThrowsNoSuiteAndCase);
-  EXPECT_THAT([&] { splitFull("a.m > S # x > y"); }, kThrowsNoSuiteAndCase);
+  EXPECT_THAT([&] { split(""); }, kThrowsNoTestFile);
+  EXPECT_THAT([&] { split("Suite>Case"); }, kThrowsNoSuiteAndCase);
+  EXPECT_THAT([&] { split("a.m"); }, kThrowsNoSuiteAndCase);
+  EXPECT_THAT([&] { split("a.m > S # x > y"); }, kThrowsNoSuiteAndCase);
 }
 
 TEST_F(TestPathTest, SuiteAndResultPathsSplitIntoFileAndSuite) {
   // Values are numbered in the splitting tracer's tables, not the process's:
   // here they number after a value of its own.
   tracer.getNumberForString("TestFile", "first.m", true);
-  EXPECT_EQ(splitSuite("  f.m > s  "), (Texts{{"TestFile", "f.m"}, {"TestSuite", "s"}}));
-  EXPECT_EQ(splitSuite("f.m > s > t"), (Texts{{"TestFile", "f.m"}, {"TestSuite", "s > t"}}));
-  EXPECT_EQ(splitSuite("x Results: run1/f.m/s"),
+  EXPECT_EQ(split("  f.m > s  ", true), (Texts{{"TestFile", "f.m"}, {"TestSuite", "s"}}));
+  EXPECT_EQ(split("f.m > s > t", true), (Texts{{"TestFile", "f.m"}, {"TestSuite", "s > t"}}));
+  EXPECT_EQ(split("x Results: run1/f.m/s", true),
             (Texts{{"TestResult", "Results: run1"}, {"TestFile", "f.m"}, {"TestSuite", "s"}}));
-  EXPECT_EQ(splitSuite("Results: r/ f.m "),
+  EXPECT_EQ(split("Results: r/ f.m ", true),
             (Texts{{"TestResult", "Results: r"}, {"TestFile", " f.m "}, {"TestSuite", ""}}));
-  EXPECT_EQ(splitSuite("no separator"), (Texts{{"TestFile", ""}, {"TestSuite", ""}}));
+  EXPECT_EQ(split("no separator", true), (Texts{{"TestFile", ""}, {"TestSuite", ""}}));
 
   PTIdentifierMap untouched = makeIdentifierMap();
   EXPECT_THAT([&] { tracer.addTestPathToIdentifierMap_TestSuitePath(untouched, "Results: run1"); }, kThrowsNoTestFile);

@@ -53,8 +53,7 @@ TEST(DoubleToUString, PrintsSeventeenDigitsAndCutsWithoutRounding) {
     EXPECT_EQ(ptDoubleToUString(value, precision), text) << value << " to " << precision;
 
   testing::internal::CaptureStdout();
-  EXPECT_EQ(ptDoubleToUString(1.5, -1), "");
-  EXPECT_EQ(ptDoubleToUString(1.5, 2000000000), "");
+  EXPECT_EQ((Pieces{ptDoubleToUString(1.5, -1), ptDoubleToUString(1.5, 2000000000)}), Pieces(2, ""));
   const std::string console = testing::internal::GetCapturedStdout();
   EXPECT_NE(console.find("Exception in ptDoubleToUString\n precision outside 0..1000\nParams: val=1.500000\t"
                          "precision=-1\n"),
@@ -62,17 +61,13 @@ TEST(DoubleToUString, PrintsSeventeenDigitsAndCutsWithoutRounding) {
 }
 
 TEST(StringHelpers, SplitFindCapitalizeAndSuffix) {
-  EXPECT_EQ(splitString("a > b > ", " > "), (Pieces{"a", "b", ""}));
-  EXPECT_EQ(splitString("plain", " > "), Pieces{"plain"});
-  EXPECT_EQ(splitString("ab", ""), Pieces{"ab"});
-  EXPECT_EQ(findIdentifierValue("b", {"a", "b", "b"}, {"1", "2", "3"}), "2");
-  EXPECT_EQ(findIdentifierValue("a", {}, {}), "");
-  EXPECT_EQ(findIdentifierValue("b", {"a", "b"}, {"1"}), "");
-  EXPECT_EQ(capitalizeFirstLetter("model"), "Model");
-  EXPECT_EQ(capitalizeFirstLetter(""), "");
-  EXPECT_EQ(PerformanceTracer::removeStrSuffix("modelStr"), "model");
-  EXPECT_EQ(PerformanceTracer::removeStrSuffix("Str"), "");
-  EXPECT_EQ(PerformanceTracer::removeStrSuffix("St"), "St");
+  EXPECT_EQ((std::vector<Pieces>{splitString("a > b > ", " > "), splitString("plain", " > "), splitString("ab", "")}),
+            (std::vector<Pieces>{{"a", "b", ""}, {"plain"}, {"ab"}}));
+  EXPECT_EQ((Pieces{findIdentifierValue("b", {"a", "b", "b"}, {"1", "2", "3"}), findIdentifierValue("a", {}, {}),
+                    findIdentifierValue("b", {"a", "b"}, {"1"}), capitalizeFirstLetter("model"),
+                    capitalizeFirstLetter(""), PerformanceTracer::removeStrSuffix("modelStr"),
+                    PerformanceTracer::removeStrSuffix("Str"), PerformanceTracer::removeStrSuffix("St")}),
+            (Pieces{"2", "", "", "Model", "", "model", "", "St"}));
 }
 
 TEST(WriteUStringToFile, WritesEveryByteAndReportsAFullDiskOrAFileThatCannotBeMade) {
