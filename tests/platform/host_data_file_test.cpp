@@ -6,7 +6,6 @@
 #include <sys/resource.h>
 
 #include <bit>
-#include <filesystem>
 #include <limits>
 #include <string>
 #include <string_view>
@@ -22,7 +21,6 @@
 
 namespace {
 
-namespace fs = std::filesystem;
 using platform::HostArrayPtr;
 using platform::HostError;
 using pt_test::fileBytes;
@@ -192,10 +190,9 @@ TEST_F(HostDataFile, RoundTripsNestedValuesOfEveryClassAsOrdinaryCbor) {
   kvdFile* file = kvdOpen(path.c_str(), "r");
   ASSERT_NE(file, nullptr);
   EXPECT_EQ(kvdGetVariableNames(file), (std::vector<std::string>{"Everything", "KAVLORRoot"}));
-  HostArrayPtr back(kvdGetVariable(file, "KAVLORRoot"));  // in any order, each on its own
-  EXPECT_TRUE(pt_test::sameHostArray(root.get(), back.get()));
-  back.reset(kvdGetVariable(file, "Everything"));
-  EXPECT_TRUE(pt_test::sameHostArray(all.get(), back.get()));
+  // In any order, each on its own.
+  EXPECT_TRUE(pt_test::sameHostArray(root.get(), HostArrayPtr(kvdGetVariable(file, "KAVLORRoot")).get()));
+  EXPECT_TRUE(pt_test::sameHostArray(all.get(), HostArrayPtr(kvdGetVariable(file, "Everything")).get()));
   EXPECT_EQ(kvdGetVariable(file, "MapTestPath"), nullptr);
   EXPECT_EQ(kvdClose(file), 0);
 
@@ -203,8 +200,7 @@ TEST_F(HostDataFile, RoundTripsNestedValuesOfEveryClassAsOrdinaryCbor) {
   const std::string bytes = fileBytes(path);
   cbor_load_result result;
   cbor_item_t* item = cbor_load(reinterpret_cast<const unsigned char*>(bytes.data()), bytes.size(), &result);
-  ASSERT_NE(item, nullptr);
-  EXPECT_EQ(result.error.code, CBOR_ERR_NONE);
+  ASSERT_EQ(result.error.code, CBOR_ERR_NONE);
   EXPECT_EQ(result.read, bytes.size());
   EXPECT_TRUE(cbor_isa_tag(item) && cbor_tag_value(item) == 55799);
   cbor_decref(&item);
@@ -372,7 +368,6 @@ TEST_F(HostDataFile, CraftedFilesAreRefusedWithoutCrashOrSwelling) {
   };
   for (const auto& [name, expected] : cases) {
     const std::string path = std::string(PT_TEST_DATA_DIR) + "/" + name;
-    ASSERT_TRUE(fs::exists(path)) << path;
     const std::string problem = damageReported(path);
     EXPECT_NE(problem.find(expected), std::string::npos) << name << ": " << problem;
   }
