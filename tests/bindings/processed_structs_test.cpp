@@ -133,8 +133,10 @@ TEST(ProcessedStructsFromHost, RowsCarryFieldsAndPlaceInTheTreeAndAggregatesNine
   EXPECT_EQ(haGetScalar(haGetCell(children, 0)), numberField(inner, "HTMLRowNumber"));
   EXPECT_GE(numberField(outer, "wcElapsedTime"), numberField(inner, "wcElapsedTime"));
 
-  const HostArrayPtr aggregates = std::move(
-      callTracer("getAggregateProcessedData", {"grouping", pt_test::cell({haCreateString("StructG")})}, 1).at(0));
+  const HostArrayPtr aggregates =
+      std::move(callTracer("getAggregateProcessedData",
+                           {"grouping", pt_test::cellRecord({haCreateString("StructG")}).release()}, 1)
+                    .at(0));
   const haArray* aggregate = rowNamed(aggregates.get(), "Inner", "phaseID");
   ASSERT_NE(aggregate, nullptr);
   Layout nineFields = {{"pointType", "uint32"}, {"grouping", "char"}, {"phaseID", "char"}};
