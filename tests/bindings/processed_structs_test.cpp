@@ -77,8 +77,7 @@ TEST(ProcessedStructs, EachRowClassHasItsFieldsInOrderWithTheirTypes) {
   EXPECT_EQ(numberField(chartStruct.get(), "pointType"), PT_QD);
   EXPECT_EQ(textField(plainStruct.get(), "HTMLPhaseNumString"), "3.1");
   for (int f = 8; f < 24; ++f) EXPECT_EQ(haGetScalar(haGetFieldByNumber(plainStruct.get(), 0, f)), 0.0) << f;
-  const haArray* children = haGetField(plainStruct.get(), 0, "childrenIDs");
-  EXPECT_EQ(haGetDimensions(children), (std::vector<std::size_t>{1, 0}));
+  EXPECT_EQ(haGetDimensions(haGetField(plainStruct.get(), 0, "childrenIDs")), (std::vector<std::size_t>{1, 0}));
 
   // The cell form: the same values, integers as int32; a tracer row's
   // identifiers follow the phase as a count and name/value pairs.

@@ -48,8 +48,7 @@ TEST(HostArray, TextKeepsEveryByte) {
   HostArrayPtr exact(haCreateStringFromNChars(tricky.data(), tricky.size()));
   EXPECT_EQ(haArrayToStdString(exact.get()), tricky);
   EXPECT_EQ(haGetN(exact.get()), 7u);
-  HostArrayPtr cut(haCreateString(tricky.c_str()));
-  EXPECT_EQ(haArrayToStdString(cut.get()), "a");
+  EXPECT_EQ(haArrayToStdString(HostArrayPtr(haCreateString(tricky.c_str())).get()), "a");  // cut at the NUL
 
   HostArrayPtr empty(haCreateString(""));
   EXPECT_TRUE(haIsCharVector(empty.get()));  // 1-by-0 still counts as a text
@@ -165,8 +164,7 @@ TEST(HostArray, NumericDataIsZeroedAndContiguous) {
   ASSERT_NE(data, nullptr);
   EXPECT_EQ(std::count(data, data + 1000, 0u), 1000);
   EXPECT_EQ(haGetElementSize(a.get()), 8u);
-  HostArrayPtr cell(haCreateCellMatrix(1, 1));
-  EXPECT_EQ(haGetData(cell.get()), nullptr);
+  EXPECT_EQ(haGetData(HostArrayPtr(haCreateCellMatrix(1, 1)).get()), nullptr);
 }
 
 }  // namespace
