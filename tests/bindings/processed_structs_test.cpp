@@ -81,9 +81,8 @@ TEST(ProcessedStructs, EachRowClassHasItsFieldsInOrderWithTheirTypes) {
 
   // The cell form: the same values, integers as int32; a tracer row's
   // identifiers follow the phase as a count and name/value pairs.
-  PTTracerProcessedDataPoint tracer;
   const HostArrayPtr plainCell(plain.writeToCellArray("")), chartCell(stateChart.writeToCellArray(""));
-  const HostArrayPtr tracerCell(tracer.writeToCellArray(""));
+  const HostArrayPtr tracerCell(PTTracerProcessedDataPoint().writeToCellArray(""));
   EXPECT_EQ(haGetNumberOfElements(plainCell.get()), 31u);
   EXPECT_EQ(haGetNumberOfElements(HostArrayPtr(blockDiagram.writeToCellArray("")).get()), 33u);
   EXPECT_EQ(haGetNumberOfElements(chartCell.get()), 35u);
