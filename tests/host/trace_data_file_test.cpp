@@ -349,24 +349,21 @@ TEST_F(TraceDataFile, DamagedFilesAreReportedAndLeaveTheTracerAlone) {
   const std::string good = file("good.kvd"), bad = file("bad.kvd");
   pt::host::saveTraceDataFile(good);
   const std::string bytes = fileBytes(good);
-  const std::size_t pointsBefore = tracer().rawDataVector()->size();
-  const auto expectRefused = [&](const std::string& what) {
+  std::string flipped = bytes;
+  flipped.back() = static_cast<char>(flipped.back() ^ 0x01);
+  const HostArrayPtr number(haCreateDoubleScalar(1));
+  const std::string foreign = fileBytes(writeFile("foreign.kvd", {{"Something else", number.get()}}));
+  // Every cut and flipped byte is refused by the file layer's own test; one
+  // of each here shows the tracer untouched.
+  for (const auto& [damaged, what] : {std::pair{foreign, "none of a trace's variables"},
+                                      {bytes.substr(0, bytes.size() / 2), "cut in half"},
+                                      {flipped, "its last byte flipped"}}) {
+    writeFileBytes(bad, damaged);
     const HostError e = raised([&] { pt::host::loadTraceDataFile(bad); });
     EXPECT_EQ(e.key(), "CorruptKvdFile") << what;
     EXPECT_TRUE(!e.arguments().empty() && e.arguments()[0] == bad) << what;
-    EXPECT_EQ(tracer().rawDataVector()->size(), pointsBefore) << what;
-  };
-  const HostArrayPtr number(haCreateDoubleScalar(1));
-  writeFile("bad.kvd", {{"Something else", number.get()}});
-  expectRefused("none of a trace's variables");
-  // Every cut and flipped byte is refused by the file layer's own test; one
-  // of each here shows the tracer untouched.
-  writeFileBytes(bad, bytes.substr(0, bytes.size() / 2));
-  expectRefused("cut in half");
-  std::string flipped = bytes;
-  flipped.back() = static_cast<char>(flipped.back() ^ 0x01);
-  writeFileBytes(bad, flipped);
-  expectRefused("its last byte flipped");
+    EXPECT_EQ(tracer().rawDataVector()->size(), 4u) << what;
+  }
 }
 
 TEST_F(TraceDataFile, FailedSaveKeepsTheExistingFile) {
