@@ -7,7 +7,6 @@
 
 #include <gtest/gtest.h>
 
-#include <initializer_list>
 #include <span>
 #include <variant>
 #include <vector>
@@ -16,17 +15,10 @@
 #include "platform/host_array.h"
 #include "platform/host_messages.h"
 #include "platform/object_system.h"
+#include "support/host_records.h"
 #include "support/raised.h"
 
 namespace pt_test {
-
-/// A 1-by-n cell taking over `elements`.
-inline haArray* cell(std::initializer_list<haArray*> elements) {
-  haArray* c = haCreateCellMatrix(1, elements.size());
-  std::size_t i = 0;
-  for (haArray* element : elements) haSetCell(c, i++, element);
-  return c;
-}
 
 /// An input written as a value: text, flag, number, a cell (empty or of one
 /// number), no array, or an array made by hand (taken over); `make` builds
@@ -40,8 +32,8 @@ inline haArray* make(const In& input) {
     case 0: return haCreateString(std::get<0>(input));
     case 1: return haCreateLogicalScalar(std::get<1>(input));
     case 2: return haCreateDoubleScalar(std::get<2>(input));
-    case 3: return cell({});
-    case 4: return cell({haCreateDoubleScalar(1)});
+    case 3: return cellRecord({}).release();
+    case 4: return cellRecord({haCreateDoubleScalar(1)}).release();
     case 5: return nullptr;
     default: return std::get<6>(input);
   }

@@ -77,14 +77,12 @@ TEST(ProcessedStructs, EachRowClassHasItsFieldsInOrderWithTheirTypes) {
   EXPECT_EQ(numberField(chartStruct.get(), "pointType"), PT_QD);
   EXPECT_EQ(textField(plainStruct.get(), "HTMLPhaseNumString"), "3.1");
   for (int f = 8; f < 24; ++f) EXPECT_EQ(haGetScalar(haGetFieldByNumber(plainStruct.get(), 0, f)), 0.0) << f;
-  const haArray* children = haGetField(plainStruct.get(), 0, "childrenIDs");
-  EXPECT_EQ(haGetDimensions(children), (std::vector<std::size_t>{1, 0}));
+  EXPECT_EQ(haGetDimensions(haGetField(plainStruct.get(), 0, "childrenIDs")), (std::vector<std::size_t>{1, 0}));
 
   // The cell form: the same values, integers as int32; a tracer row's
   // identifiers follow the phase as a count and name/value pairs.
-  PTTracerProcessedDataPoint tracer;
   const HostArrayPtr plainCell(plain.writeToCellArray("")), chartCell(stateChart.writeToCellArray(""));
-  const HostArrayPtr tracerCell(tracer.writeToCellArray(""));
+  const HostArrayPtr tracerCell(PTTracerProcessedDataPoint().writeToCellArray(""));
   EXPECT_EQ(haGetNumberOfElements(plainCell.get()), 31u);
   EXPECT_EQ(haGetNumberOfElements(HostArrayPtr(blockDiagram.writeToCellArray("")).get()), 33u);
   EXPECT_EQ(haGetNumberOfElements(chartCell.get()), 35u);
@@ -133,8 +131,10 @@ TEST(ProcessedStructsFromHost, RowsCarryFieldsAndPlaceInTheTreeAndAggregatesNine
   EXPECT_EQ(haGetScalar(haGetCell(children, 0)), numberField(inner, "HTMLRowNumber"));
   EXPECT_GE(numberField(outer, "wcElapsedTime"), numberField(inner, "wcElapsedTime"));
 
-  const HostArrayPtr aggregates = std::move(
-      callTracer("getAggregateProcessedData", {"grouping", pt_test::cell({haCreateString("StructG")})}, 1).at(0));
+  const HostArrayPtr aggregates =
+      std::move(callTracer("getAggregateProcessedData",
+                           {"grouping", pt_test::cellRecord({haCreateString("StructG")}).release()}, 1)
+                    .at(0));
   const haArray* aggregate = rowNamed(aggregates.get(), "Inner", "phaseID");
   ASSERT_NE(aggregate, nullptr);
   Layout nineFields = {{"pointType", "uint32"}, {"grouping", "char"}, {"phaseID", "char"}};

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <regex>
 #include <string>
 #include <vector>
 
@@ -10,8 +11,8 @@
 #include "platform/host_vm.h"
 #include "platform/instrument/instrument_recorder.h"
 #include "platform/instrument/listeners.h"
+#include "support/point_text.h"
 #include "tracer/performance_tracer.h"
-#include "tracer/pt_api.h"
 #include "tracer/pt_clearing.h"
 #include "tracer/pt_groupings.h"
 #include "tracer/recorder.h"
@@ -28,24 +29,11 @@ std::unique_ptr<vesk::COSInterface> scopedPoint(const std::vector<pt_test::In>& 
   return vesk::createObject(kClass, owned.span());
 }
 
-/// Each raw point as "start|end phase grouping name=value ..." (identifiers
-/// other than the statistics type, in name order).
+// Each raw point described without its times and memory.
 std::vector<std::string> loggedPoints() {
-  std::vector<std::string> lines;
-  const std::unique_ptr<PTRawDataVector> points = PerformanceTracer::getInstance()->getRawDataVector();
-  for (const auto& point : *points) {
-    std::string line = std::string(point->isStart ? "start " : "end ") + ptGetPhaseStr(point->phase) + " " +
-                       ptGetStringForNumber(EPT_GROUPING, point->grouping);
-    if (const auto* tracer = dynamic_cast<const PTTracerDataPoint*>(point.get())) {
-      std::vector<std::string> ids;
-      for (const auto& [name, value] : tracer->identifiers)
-        if (name.str() != "statisticsTypeStr")
-          ids.push_back(" " + name.str() + "=" + ptGetStringForNumber(name.str(), value));
-      std::sort(ids.begin(), ids.end());
-      for (const std::string& id : ids) line += id;
-    }
-    lines.push_back(line);
-  }
+  PerformanceTracer& tracer = *PerformanceTracer::getInstance();
+  std::vector<std::string> lines = pt_test::describe(tracer, *tracer.getRawDataVector());
+  for (std::string& line : lines) line = std::regex_replace(line, std::regex(R"(\|[^|]*\|[^|]*\|detailed.*)"), "");
   return lines;
 }
 
@@ -75,14 +63,16 @@ using ScopedTracerDataRecorder = ScopedTracerData<true>;
 
 TEST_F(ScopedTracerDataLogging, LogsTheStartAtCreationAndTheEndOnceAtStopOrDestruction) {
   auto point = scopedPoint({"G", "P"});
-  EXPECT_EQ(loggedPoints(), std::vector<std::string>{"start P G"});
+  EXPECT_EQ(loggedPoints(), std::vector<std::string>{"3|P|G|statisticsTypeStr=Update start"});
   point->call("stop", {}, 0);
   point->call("stop", {}, 0);
   point.reset();  // destruction after stop logs nothing more
   // Destroyed without a stop, it ends the phase with the same identifiers.
   scopedPoint({"G", "Q", "Model", "m1"}).reset();
   EXPECT_EQ(loggedPoints(),
-            (std::vector<std::string>{"start P G", "end P G", "start Q G Model=m1", "end Q G Model=m1"}));
+            (std::vector<std::string>{"3|P|G|statisticsTypeStr=Update start", "3|P|G|statisticsTypeStr=Update end",
+                                      "3|Q|G|Model=m1 statisticsTypeStr=Update start",
+                                      "3|Q|G|Model=m1 statisticsTypeStr=Update end"}));
 }
 
 TEST_F(ScopedTracerDataLogging, RefusesBadInputsBeforeLoggingAnything) {

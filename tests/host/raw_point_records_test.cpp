@@ -30,8 +30,7 @@ class RawPointRecords : public ::testing::Test {
 };
 
 TEST_F(RawPointRecords, TracerPointIdentifiersTravelAsEnumeratedNumbers) {
-  PTTracerDataPoint none;
-  const HostArrayPtr empty(none.writeToCellArray());
+  const HostArrayPtr empty(PTTracerDataPoint().writeToCellArray());
   ASSERT_EQ(haGetNumberOfElements(empty.get()), 17u);
   EXPECT_EQ(ptGetIntegerFrom_haArray(haGetCell(empty.get(), 4)), 0);
   EXPECT_TRUE(haIsLogicalScalar(haGetCell(empty.get(), 5)));

@@ -239,29 +239,21 @@ TEST_F(TraceDataFile, StartupSaveAndEmptyTraces) {
   EXPECT_TRUE(tracer().rawDataVector()->empty());
 }
 
-// A file another writer made: only records (some odd) and three test paths.
+// A file another writer made: only records (some odd) and a test path.
 TEST_F(TraceDataFile, PartialFilesAndOddRecords) {
   const std::int32_t modelNumber = ptInsertIdentifierToMapCollections("modelStr");
   const auto recordOf = [](std::vector<haArray*> elements) {  // with empty elements after
     elements.resize(elements.size() + 8, nullptr);
     return pt_test::cellRecord(elements).release();
   };
-  HostArrayPtr records(haCreateCellMatrix(1, 5));
-  haSetCell(records.get(), 0, recordOf({haCreateString("2"), haCreateString("future")}));
-  haSetCell(records.get(), 1,
-            recordOf({haCreateString("1"), haCreateString(""), haCreateString("P"), haCreateString("G")}));
-  haSetCell(records.get(), 2, nullptr);
-  haSetCell(records.get(), 3, haCreateDoubleScalar(7));
   const auto int32 = pt_test::scalar<std::int32_t>;
-  haSetCell(records.get(), 4,
-            recordOf({haCreateString("1"), int32(7), haCreateString("P"), haCreateString("G"), int32(1),
-                      haCreateString((std::to_string(modelNumber) + ":vdp").c_str())}));
-  HostArrayPtr testPaths(haCreateCellMatrix(3, 2));
-  for (unsigned long row = 0; row < 3; ++row) {
-    unsigned long cursor[2] = {row, 0};
-    ptAddStringToCellArray(testPaths.get(), "key" + std::to_string(row), cursor);
-    ptAddStringToCellArray(testPaths.get(), "path" + std::to_string(row), cursor);
-  }
+  const HostArrayPtr records = pt_test::cellRecord(
+      {recordOf({haCreateString("2"), haCreateString("future")}),
+       recordOf({haCreateString("1"), haCreateString(""), haCreateString("P"), haCreateString("G")}), nullptr,
+       haCreateDoubleScalar(7),
+       recordOf({haCreateString("1"), int32(7), haCreateString("P"), haCreateString("G"), int32(1),
+                 haCreateString((std::to_string(modelNumber) + ":vdp").c_str())})});
+  const HostArrayPtr testPaths = pt_test::cellRecord({haCreateString("key"), haCreateString("path")});
   const std::string path =
       writeFile("partial.kvd", {{"PerformanceTracingRawDataVector", records.get()}, {"MapTestPath", testPaths.get()}});
 
@@ -281,8 +273,7 @@ TEST_F(TraceDataFile, PartialFilesAndOddRecords) {
                                       "7|P|G|modelStr=vdp end|0|0|detailed none|basic 0 0 0"}));
   EXPECT_EQ(tracer().getStoredSystemInfo()->processorStr, "");
   EXPECT_EQ(tracer().identifierRawEnum().size(), 0u);
-  for (int row = 0; row < 3; ++row)
-    EXPECT_EQ(tracer().getMapTestPath()["key" + std::to_string(row)], "path" + std::to_string(row));
+  EXPECT_EQ(tracer().getMapTestPath(), (PerformanceTracer::TestPathMap{{"key", "path"}}));
 }
 
 TEST_F(TraceDataFile, VariablesOfTheWrongClassReadAsEmpty) {
@@ -358,25 +349,21 @@ TEST_F(TraceDataFile, DamagedFilesAreReportedAndLeaveTheTracerAlone) {
   const std::string good = file("good.kvd"), bad = file("bad.kvd");
   pt::host::saveTraceDataFile(good);
   const std::string bytes = fileBytes(good);
-  const std::size_t pointsBefore = tracer().rawDataVector()->size();
-  const auto expectRefused = [&](const std::string& what) {
-    const HostError e = raised([&] { pt::host::loadTraceDataFile(bad); });
-    const std::vector<std::string>& arguments = e.arguments();
-    EXPECT_EQ(e.key(), "CorruptKvdFile") << what;
-    EXPECT_TRUE(!arguments.empty() && arguments[0] == bad) << what;
-    EXPECT_EQ(tracer().rawDataVector()->size(), pointsBefore) << what;
-  };
-  const HostArrayPtr number(haCreateDoubleScalar(1));
-  writeFile("bad.kvd", {{"Something else", number.get()}});
-  expectRefused("none of a trace's variables");
-  // Every cut and flipped byte is refused by the file layer's own test; one
-  // of each here shows the tracer untouched.
-  writeFileBytes(bad, bytes.substr(0, bytes.size() / 2));
-  expectRefused("cut in half");
   std::string flipped = bytes;
   flipped.back() = static_cast<char>(flipped.back() ^ 0x01);
-  writeFileBytes(bad, flipped);
-  expectRefused("its last byte flipped");
+  const HostArrayPtr number(haCreateDoubleScalar(1));
+  const std::string foreign = fileBytes(writeFile("foreign.kvd", {{"Something else", number.get()}}));
+  // Every cut and flipped byte is refused by the file layer's own test; one
+  // of each here shows the tracer untouched.
+  for (const auto& [damaged, what] : {std::pair{foreign, "none of a trace's variables"},
+                                      {bytes.substr(0, bytes.size() / 2), "cut in half"},
+                                      {flipped, "its last byte flipped"}}) {
+    writeFileBytes(bad, damaged);
+    const HostError e = raised([&] { pt::host::loadTraceDataFile(bad); });
+    EXPECT_EQ(e.key(), "CorruptKvdFile") << what;
+    EXPECT_TRUE(!e.arguments().empty() && e.arguments()[0] == bad) << what;
+    EXPECT_EQ(tracer().rawDataVector()->size(), 4u) << what;
+  }
 }
 
 TEST_F(TraceDataFile, FailedSaveKeepsTheExistingFile) {

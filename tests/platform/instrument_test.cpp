@@ -113,10 +113,9 @@ TEST_F(InstrumentEmit, RecorderKeepsPointsInArrivalOrderWithKindAndTime) {
   recorder.historicOnEventStop("load", {}, outer, fakeTime(42));
 
   std::vector<instrument::EventPoint> points = recorder.getAllEventPoints();
-  ASSERT_EQ(points.size(), 5u);
   std::vector<std::int32_t> kinds;
   for (const auto& point : points) kinds.push_back(point.kind);
-  EXPECT_EQ(kinds,
+  ASSERT_EQ(kinds,
             (std::vector<std::int32_t>{instrument::kStartEvent, instrument::kStartEvent, instrument::kInstantEvent,
                                        instrument::kStopEvent, instrument::kStopEvent}));
   EXPECT_EQ(points[1].name, "save");

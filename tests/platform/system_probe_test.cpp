@@ -37,10 +37,9 @@ TEST(SystemProbe, FastestProcessorInKHzFromSysfsOrCpuinfoAndOnThisMachine) {
   EXPECT_EQ(platform::detail::maxProcessorFrequencyKHz(dir.path() / "none", dir.path() / "cpuinfo"), 1000000.0);
   EXPECT_FALSE(platform::detail::maxProcessorFrequencyKHz(dir.path() / "none", dir.path() / "none"));
 
-  const auto khz = platform::maxProcessorFrequencyKHz();
-  ASSERT_TRUE(khz) << "neither sysfs nor /proc/cpuinfo states a frequency";
-  EXPECT_GT(*khz, 1e5);
-  EXPECT_LT(*khz, 1e8);
+  const double khz = platform::maxProcessorFrequencyKHz().value();  // from sysfs or /proc/cpuinfo
+  EXPECT_GT(khz, 1e5);
+  EXPECT_LT(khz, 1e8);
 }
 
 TEST(SystemProbe, RootIsAboveTheLibOrBinFolderUnlessTheEnvironmentSaysOtherwise) {
