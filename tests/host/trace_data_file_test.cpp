@@ -9,10 +9,8 @@
 #include <array>
 #include <cstdlib>
 #include <filesystem>
-#include <fstream>
 #include <functional>
 #include <initializer_list>
-#include <iterator>
 #include <sstream>
 #include <string>
 #include <utility>
@@ -195,8 +193,7 @@ TEST(TraceFormatFixtures, LoadToTheirExactPoints) {
 
 // The complete small file of docs/trace-data-file-format.md, byte for byte.
 TEST_F(TraceDataFile, DocumentedExampleIsWhatTheWriterWrites) {
-  std::ifstream page(std::string(PT_TEST_DATA_DIR) + "/../../docs/trace-data-file-format.md");
-  const std::string text((std::istreambuf_iterator<char>(page)), std::istreambuf_iterator<char>());
+  const std::string text = fileBytes(std::string(PT_TEST_DATA_DIR) + "/../../docs/trace-data-file-format.md");
   const std::size_t start = text.find("```hex\n");
   ASSERT_NE(start, std::string::npos) << "the page shows no hex dump";
   std::istringstream dump(text.substr(start + 7, text.find("```", start + 7) - start - 7));
