@@ -38,7 +38,7 @@ struct ToolRun {
 // Every test's files, removed after the last test.
 const fs::path folder = fs::temp_directory_path() / ("ptrace-test-" + std::to_string(::getpid()));
 std::string at(const std::string& name) { return (folder / name).string(); }
-std::string readFile(const std::string& path) { return pt_test::fileBytes(path); }
+using pt_test::fileBytes;
 
 std::string quoted(const std::string& text) {
   std::string result = "'";
@@ -52,8 +52,8 @@ ToolRun runPtrace(const std::vector<std::string>& arguments, const std::string& 
   for (const std::string& argument : arguments) command.append(" ").append(quoted(argument));
   command += " >" + quoted(out) + " 2>" + quoted(at("stderr.txt"));
   const int status = std::system(command.c_str());
-  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, fs::is_regular_file(out) ? readFile(out) : "",
-          readFile(at("stderr.txt"))};
+  return {WIFEXITED(status) ? WEXITSTATUS(status) : -1, fs::is_regular_file(out) ? fileBytes(out) : "",
+          fileBytes(at("stderr.txt"))};
 }
 
 class Ptrace : public testing::Test {
@@ -114,7 +114,7 @@ TEST_F(Ptrace, DemoWritesATraceThatLoadsAndItsReports) {
   EXPECT_NE(demo_.out.find("Tests: all passed"), std::string::npos) << demo_.out;
   for (const char* name : {"demo-time.html", "demo-aggregate.html", "demo-detailedmemory.html", "demo-model.html",
                            "demo-tests.html", "demo-model-diff.html"}) {
-    EXPECT_NE(readFile(at("demo/") + name).find("</html>"), std::string::npos) << name;
+    EXPECT_NE(fileBytes(at("demo/") + name).find("</html>"), std::string::npos) << name;
   }
 }
 
@@ -123,10 +123,10 @@ TEST_F(Ptrace, ModelReportsOfOneTraceAndOfTwo) {
   EXPECT_EQ(run.out, at("model.html") + "\n");
   // A flame graph only when some phase took a hundredth of a second: not
   // asked of a demo run here.
-  EXPECT_NE(readFile(at("model.html")).find("[\"topModelNode"), std::string::npos);
+  EXPECT_NE(fileBytes(at("model.html")).find("[\"topModelNode"), std::string::npos);
 
   succeeded({"model", "--diff", trace(), at("demo/demo-slower.kvd"), "--out", at("model-diff.html")});
-  EXPECT_NE(readFile(at("model-diff.html")).find("var reportType = 5;"), std::string::npos);
+  EXPECT_NE(fileBytes(at("model-diff.html")).find("var reportType = 5;"), std::string::npos);
 }
 
 // The demo's session holds four models, each with eight phases and two
@@ -143,7 +143,7 @@ TEST_F(Ptrace, InfoNamesGroupingsModelsAndMachine) {
 TEST_F(Ptrace, ChromeExportHasOnePhaseEventPerPairedPhase) {
   const ToolRun run = succeeded({"export", trace(), "--chrome", "-o", at("trace.json")});
   EXPECT_EQ(run.err, "");  // progress goes to a terminal only
-  const nlohmann::json document = nlohmann::json::parse(readFile(at("trace.json")));
+  const nlohmann::json document = nlohmann::json::parse(fileBytes(at("trace.json")));
   int phases = 0;
   int tests = 0;
   for (const auto& event : document.at("traceEvents")) {
@@ -164,7 +164,7 @@ TEST_F(Ptrace, ChromeExportHasOnePhaseEventPerPairedPhase) {
 
 TEST_F(Ptrace, BadInputGivesOneLineOnStandardErrorAndFailure) {
   std::ofstream(at("notes.kvd")) << "just some notes\n";
-  const std::string whole = readFile(trace()), link = at("link.kvd"), slower = at("demo/demo-slower.kvd");
+  const std::string whole = fileBytes(trace()), link = at("link.kvd"), slower = at("demo/demo-slower.kvd");
   fs::create_symlink(trace(), link);
   fs::create_symlink("loop.kvd", at("loop.kvd"));
   fs::create_directories(at("proj.kvd.d"));
@@ -203,7 +203,7 @@ TEST_F(Ptrace, BadInputGivesOneLineOnStandardErrorAndFailure) {
     EXPECT_NE(run.err.find(expected), std::string::npos) << run.err;
     EXPECT_EQ(run.err.find('\x1b'), std::string::npos) << arguments[1];
   }
-  EXPECT_EQ(readFile(trace()), whole);  // neither overwritten nor replaced
+  EXPECT_EQ(fileBytes(trace()), whole);  // neither overwritten nor replaced
   EXPECT_TRUE(fs::is_symlink(link));
   EXPECT_FALSE(fs::exists(at("proj-time.html")));
 
@@ -224,7 +224,7 @@ TEST_F(Ptrace, DefaultReportNameIsBesideTheTrace) {
   EXPECT_TRUE(fs::exists(at("runs.kvd.d/run-time.html")));
 
   succeeded({"report", trace(), "-o", at("tests.html"), "--grouping", "CLTestManager", "--metric", "basicmemory"});
-  EXPECT_NE(readFile(at("tests.html")).find("Run Test"), std::string::npos);
+  EXPECT_NE(fileBytes(at("tests.html")).find("Run Test"), std::string::npos);
 }
 
 // Names are the recording's: a terminal escape in one is shown, not obeyed.
@@ -264,15 +264,15 @@ TEST_F(Ptrace, UnbalancedTraceStillShowsWhatItHolds) {
   const ToolRun report = succeeded({"report", trace, "-o", at("unbalanced-time.html")});
   const std::string diagnostic = at("unbalanced-time-diagnostic.html");
   EXPECT_NE(report.out.find(diagnostic + ": diagnostic report"), std::string::npos) << report.out;
-  EXPECT_NE(readFile(at("unbalanced-time.html")).find("href=\"unbalanced-time-diagnostic.html\""), std::string::npos);
-  const std::string rows = readFile(diagnostic);
+  EXPECT_NE(fileBytes(at("unbalanced-time.html")).find("href=\"unbalanced-time-diagnostic.html\""), std::string::npos);
+  const std::string rows = fileBytes(diagnostic);
   const std::regex red("#FF1A00");
   // Session's start and (mapped to Save) end, Solve's start and end with Step's end, Save's start.
   EXPECT_EQ(std::distance(std::sregex_iterator(rows.begin(), rows.end(), red), {}), 6);
 
   const ToolRun diag = succeeded({"diag", trace});
   EXPECT_EQ(diag.out, at("unbalanced-diagnostic.html") + "\n");
-  EXPECT_EQ(readFile(at("unbalanced-diagnostic.html")), rows);
+  EXPECT_EQ(fileBytes(at("unbalanced-diagnostic.html")), rows);
 }
 
 // Self nanoseconds per "tid|stack of names" as a viewer reads begin and end events:
@@ -399,10 +399,10 @@ TEST_F(Ptrace, DiffComparesTwoTraces) {
   const ToolRun diff = succeeded({"diff", before, after});
   EXPECT_EQ(diff.err, "");
   EXPECT_EQ(diff.out, at("after-diff-time.html") + "\n");
-  EXPECT_NE(readFile(at("after-diff-time.html")).find("var procDataMatch = \"0200\";"), std::string::npos);
+  EXPECT_NE(fileBytes(at("after-diff-time.html")).find("var procDataMatch = \"0200\";"), std::string::npos);
 
   succeeded({"diff", before, after, "--aggregate", "--metric", "basicmemory", "--out", at("aggregate.html")});
-  const std::string page = readFile(at("aggregate.html"));
+  const std::string page = fileBytes(at("aggregate.html"));
   EXPECT_NE(page.find("makeStruct(\"IsParent Phase LHS_Count RHS_Count CountAbsDev LHS_UsageDelta"), std::string::npos);
   EXPECT_EQ(page.find("var procData"), std::string::npos);
 }
